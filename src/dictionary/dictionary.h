@@ -1,0 +1,99 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class TSecretMemoryStream;
+
+// One article: the text the translation window shows for a term. Lines are separated by CR LF
+// when typed in a window and by LF when imported; the text may be empty.
+class TParaItem {
+public:
+    TParaItem() = default;
+    explicit TParaItem(std::string text) : Text(std::move(text)) {}
+    virtual ~TParaItem() = default;
+
+    // Writes Text as one string record at the stream's position.
+    void SaveToStream(TSecretMemoryStream& stream) const;
+    // Reads one string record into Text. Raises TError("Stream read error") on short data or a
+    // negative length.
+    void LoadFromStream(TSecretMemoryStream& stream);
+
+    std::string Text;
+};
+
+// One open dictionary: the header texts Name, Author and Info, the Modified flag, and its terms
+// in ascending order of the term comparison (letter case ignored, no two terms equal), each
+// with one article. All texts are Windows-1251 bytes.
+//
+// Position i is row i of the word list: every operation that moves positions reports where.
+class TDictionary {
+public:
+    TDictionary();
+    ~TDictionary();
+    TDictionary(const TDictionary&) = delete;
+    TDictionary& operator=(const TDictionary&) = delete;
+
+    // Number of terms.
+    int Count() const;
+
+    // The term at position. Raises TError("List index out of bounds (%d)") outside 0..Count-1.
+    std::string_view Term(int position) const;
+    // The article at position. Raises as Term.
+    std::string_view Article(int position) const;
+
+    // Position of the term equal to term (letter case ignored), or -1.
+    int Find(std::string_view term) const;
+
+    // Inserts term at its sorted place and returns that position, setting Modified. When an
+    // equal term is present nothing changes (its term, article and Modified stay) and -1 is
+    // returned.
+    int AddTerm(std::string_view term, std::string_view article);
+
+    // Adds an absent term exactly as AddTerm. When an equal term is present, raises
+    // TError("Operation not allowed on sorted list") and changes nothing.
+    int ChangeTerm(std::string_view term, std::string_view article);
+
+    // Copies the term and article at position into the outputs and returns true; returns false
+    // with the outputs untouched when position is outside 0..Count-1.
+    bool GetTerm(int position, std::string& term, std::string& article) const;
+
+    // Removes the entry at position and sets Modified. Raises
+    // TError("List index out of bounds (%d)") outside 0..Count-1, changing nothing.
+    void Delete(int position);
+
+    // Removes every entry and sets Modified (also when already empty).
+    void Clear();
+
+    const std::string& Name() const;
+    const std::string& Author() const;
+    const std::string& Info() const;
+    // Each stores the text and sets Modified, also when the text equals the old one.
+    void SetName(std::string_view text);
+    void SetAuthor(std::string_view text);
+    void SetInfo(std::string_view text);
+
+    // Whether the dictionary differs from its file; false when created.
+    bool Modified() const;
+
+    // Writes the plain (unscrambled) layout at the stream's position.
+    void SaveToStream(TSecretMemoryStream& stream) const;
+    // Clears the dictionary and reads the plain layout from the stream's position; the first of
+    // two equal terms wins. Raises TError("Stream read error") on short or bad data, keeping
+    // what was read so far.
+    void LoadFromStream(TSecretMemoryStream& stream);
+
+    // Saves the scrambled file atomically (temporary file in the same folder, flushed, renamed
+    // over path) and clears Modified. Raises TError("Cannot create file %s") or
+    // TError("Stream write error"); then the old file, the dictionary and Modified are as they
+    // were and no temporary file is left.
+    void SaveToFile(const std::string& path);
+    // Replaces the contents with the file's and clears Modified. Raises
+    // TError("Cannot open file %s") or TError("Stream read error"); then Modified is true and
+    // what was read so far stays.
+    void LoadFromFile(const std::string& path);
+
+private:
+    struct Impl;
+    Impl* impl_;  // owned; the storage is the implementation's own
+};

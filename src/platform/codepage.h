@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Windows-1251 ⇄ Unicode. Every byte 00–FF maps to one character and back unchanged (the
+// unassigned 98 hex maps to U+0098), so text read from a file can always be written back.
+namespace codepage {
+
+// The Unicode character of one Windows-1251 byte.
+char32_t toUnicode(unsigned char byte);
+
+// The Windows-1251 byte of a character, or -1 when the code page cannot hold it.
+int fromUnicode(char32_t ch);
+
+// Windows-1251 bytes → UTF-8. Never fails.
+std::string toUtf8(std::string_view cp1251);
+
+// UTF-8 → Windows-1251, strictly: returns nullopt when some character has no byte, and stores
+// the first such character in *firstBad when firstBad is given. Malformed UTF-8 counts as
+// U+FFFD, which the code page cannot hold.
+std::optional<std::string> fromUtf8(std::string_view utf8, char32_t* firstBad = nullptr);
+
+}  // namespace codepage

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The one term comparison of the program: locale-aware, letter case ignored, over Windows-1251
+// byte strings. The dictionary keeps its terms in this order and the word list shows them in
+// it, so both must use nothing else.
+//
+// The locale is the user's (LC_ALL, then LC_COLLATE, then LANG); C and POSIX use the root
+// order. Accents and Ё/Е stay distinct; only case is ignored.
+namespace compare {
+
+// Negative, zero or positive as a sorts before, equal to or after b.
+int terms(std::string_view a, std::string_view b);
+
+// Name of the collation locale in use ("root" for C/POSIX), for reports.
+std::string localeName();
+
+// Chooses the collation locale explicitly ("" means the root order). Meant for tests and
+// benchmarks that must not depend on the machine's environment; call before any comparison.
+void setLocale(const std::string& locale);
+
+}  // namespace compare

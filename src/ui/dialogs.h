@@ -1,0 +1,39 @@
+#pragma once
+
+class QDialog;
+class QFileDialog;
+class QString;
+class QWidget;
+
+// The main window's one door to everything modal: message boxes, file dialogs and the modal
+// windows it opens. The program uses TQtDialogs; the window tests put in their own answerer.
+class TDialogs {
+public:
+    enum class Answer { Yes, No, Closed };
+
+    virtual ~TDialogs() = default;
+
+    // A confirmation: caption "Confirm", question icon, "&Yes" (default) and "&No" (Esc).
+    virtual Answer confirm(QWidget* parent, const QString& text) = 0;
+    // An information message: caption "Information", information icon, "OK".
+    virtual void information(QWidget* parent, const QString& text) = 0;
+    // A warning: caption "Warning", one "OK".
+    virtual void warning(QWidget* parent, const QString& text) = 0;
+    // An error box captioned with the application title, showing the error's message.
+    virtual void error(QWidget* parent, const QString& text) = 0;
+    // Shows a file dialog kept by the window; true when the user accepted a file.
+    virtual bool execFileDialog(QFileDialog& dialog) = 0;
+    // Shows a modal window and returns its result (QDialog::Accepted or Rejected).
+    virtual int execModal(QDialog& dialog) = 0;
+};
+
+// The real thing: Qt's message boxes with the program's own captions and button texts.
+class TQtDialogs : public TDialogs {
+public:
+    Answer confirm(QWidget* parent, const QString& text) override;
+    void information(QWidget* parent, const QString& text) override;
+    void warning(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    bool execFileDialog(QFileDialog& dialog) override;
+    int execModal(QDialog& dialog) override;
+};

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "ui/dialogs.h"
+
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QKeyEvent;
+class QListView;
+class QMenu;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabBar;
+class QToolBar;
+class TRegSetup;
+class TWordForm;
+class TWordListModel;
+
+// The application title: main window caption, error-box caption, tray hint.
+inline constexpr const char* ProgramTitle = "Termovel v1.00";
+
+// The main window: one tab per open dictionary, the search box with its history, the word list
+// and every command of the program. Row i of the word list is always term i of the current
+// dictionary DicList[CurDic].
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window over the settings store and the program folder (where the start-up
+    // dictionaries are looked for) and runs FormCreate. dialogs answers every modal question;
+    // nullptr means Qt's own boxes.
+    TMainForm(TRegSetup& regSetup, std::string programFolder,
+              std::unique_ptr<TDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- State (positions of the next translation window, the open dictionaries) ---
+    int WordTop = 0;
+    int WordLeft = 0;
+    int CurDic = -1;
+    std::vector<std::unique_ptr<TDictionary>> DicList;
+    int WordWidth = 0;
+    int WordHeight = 0;
+
+    // --- Controls and actions (owned by Qt parenthood) ---
+    QComboBox* cmbString = nullptr;
+    QListView* ListBox = nullptr;
+    QTabBar* TabSet = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QToolBar* ToolBar = nullptr;
+    QMenu* mnFile = nullptr;
+    QMenu* mnDic = nullptr;
+    QMenu* mnWord = nullptr;
+    QMenu* mnHelp = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QFileDialog* OpenDialog = nullptr;
+    QFileDialog* SaveDialog = nullptr;
+
+    QAction* actTranslate = nullptr;
+    QAction* actInfo = nullptr;
+    QAction* actSetup = nullptr;
+    QAction* actExit = nullptr;
+    QAction* actNew = nullptr;
+    QAction* actOpen = nullptr;
+    QAction* actClose = nullptr;
+    QAction* actSave = nullptr;
+    QAction* actAdd = nullptr;
+    QAction* actSub = nullptr;
+    QAction* actEdit = nullptr;
+    QAction* actSpravka = nullptr;
+    QAction* actWeb = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actOpenWin = nullptr;
+    QAction* actToolBar = nullptr;
+    QAction* actStatusBar = nullptr;
+    QAction* actImport = nullptr;
+
+    TDialogs& dialogs() { return *dialogs_; }
+    TRegSetup& regSetup() { return regSetup_; }
+    const std::string& programFolder() const { return programFolder_; }
+    // The current dictionary, or nullptr when none is open.
+    TDictionary* currentDictionary();
+    // The selected row of the word list, or -1.
+    int selectedRow() const;
+    // Open viewing translation windows, oldest first.
+    const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
+
+    // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
+    // never cross the event loop.
+    void guarded(const std::function<void()>& handler);
+
+    // --- Creation and dictionaries ---
+    void FormCreate();
+    void LoadDics();
+    // Opens the file into a new current tab. Raises the load's error; no tab is added then.
+    void OpenDic(const std::string& fileName);
+    void TabSetChange(int newTab, bool& allowChange);
+
+    // --- Look-up ---
+    void cmbStringChange();
+    // Returns true when the key was consumed.
+    bool cmbStringKeyDown(QKeyEvent* event);
+    void ListBoxClick();
+    void ListBoxDblClick();
+    void ListBoxKeyPress(QChar key);
+    void ShowTranslation();
+    void AddHistory(const QString& term);
+    void actTranslateExecute();
+
+    // --- Editing and leaving ---
+    void actNewExecute();
+    void actOpenExecute();
+    void actSaveExecute();
+    void actCloseExecute();
+    void actAddExecute();
+    void actSubExecute();
+    void actEditExecute();
+    void actExitExecute();
+    // The close confirmation; sets canClose.
+    void FormCloseQuery(bool& canClose);
+
+    // Called by a viewing translation window when it is destroyed.
+    void forgetTranslationWindow(TWordForm* form);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createCentralWidgets();
+    void createDialogs();
+
+    // The look-up part.
+    void selectTab(int index);                     // selects a tab, running TabSetChange once
+    void refillWordList();                         // one model reset over DicList[CurDic]
+    void setTermsGroupEnabled(bool enabled);       // actSave, actSub, actEdit, actTranslate
+    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
+    void applyTitle();                             // title rule for the current dictionary
+    void setSearchText(const QString& text);       // code-set text: runs no user handler
+    void selectRow(int row);                       // code-set selection: runs no ListBoxClick
+    void loadHistory();
+    void showTranslationWindow(const std::string& term, const std::string& article);
+
+    TRegSetup& regSetup_;
+    std::string programFolder_;
+    std::unique_ptr<TDialogs> dialogs_;
+    TWordListModel* wordListModel_ = nullptr;
+    std::vector<TWordForm*> wordForms_;
+    bool settingText_ = false;
+    bool closeConfirmed_ = false;
+};
