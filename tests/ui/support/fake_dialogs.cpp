@@ -1,0 +1,45 @@
+#include "support/fake_dialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QStringList>
+
+TDialogs::Answer TFakeDialogs::confirm(QWidget*, const QString& text) {
+    shown.push_back({"confirm", text});
+    if (confirmAnswers.empty()) {
+        ++unansweredConfirms;
+        return Answer::No;
+    }
+    const Answer answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
+}
+
+void TFakeDialogs::information(QWidget*, const QString& text) {
+    shown.push_back({"information", text});
+}
+
+void TFakeDialogs::warning(QWidget*, const QString& text) {
+    shown.push_back({"warning", text});
+}
+
+void TFakeDialogs::error(QWidget*, const QString& text) {
+    shown.push_back({"error", text});
+}
+
+bool TFakeDialogs::execFileDialog(QFileDialog& dialog) {
+    return onFileDialog ? onFileDialog(dialog) : false;
+}
+
+int TFakeDialogs::execModal(QDialog& dialog) {
+    return onModal ? onModal(dialog) : QDialog::Rejected;
+}
+
+QStringList TFakeDialogs::texts(const QString& kind) const {
+    QStringList out;
+    for (const Shown& s : shown) {
+        if (s.kind == kind)
+            out << s.text;
+    }
+    return out;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "ui/dialogs.h"
+
+// Answers the main window's modal questions from a script and records what was shown, so a
+// test can both drive a command and check every message it produced.
+class TFakeDialogs : public TDialogs {
+public:
+    struct Shown {
+        QString kind;  // "confirm", "information", "warning" or "error"
+        QString text;
+    };
+
+    // What was shown, in order.
+    std::vector<Shown> shown;
+    // Answers for the coming confirmations, in order; when it runs dry the answer is No and
+    // unansweredConfirms counts the surprise.
+    std::deque<Answer> confirmAnswers;
+    int unansweredConfirms = 0;
+    // Decides a file dialog (set the selected file and return true to accept); default cancels.
+    std::function<bool(QFileDialog&)> onFileDialog;
+    // Decides a modal window (fill it in and return QDialog::Accepted); default rejects.
+    std::function<int(QDialog&)> onModal;
+
+    Answer confirm(QWidget* parent, const QString& text) override;
+    void information(QWidget* parent, const QString& text) override;
+    void warning(QWidget* parent, const QString& text) override;
+    void error(QWidget* parent, const QString& text) override;
+    bool execFileDialog(QFileDialog& dialog) override;
+    int execModal(QDialog& dialog) override;
+
+    // Texts shown of one kind, in order.
+    QStringList texts(const QString& kind) const;
+    void clear() { shown.clear(); }
+};
