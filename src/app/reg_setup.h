@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 // The settings store: a complete copy of termovel.ini in memory, read and written by section
@@ -42,7 +43,7 @@ public:
 
 private:
     struct Impl;
-    Impl* impl_;  // owned
+    std::unique_ptr<Impl> impl_;
 };
 
 // Strict decimal conversion of a settings value: optional sign and digits only. Raises

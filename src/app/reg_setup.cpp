@@ -1,0 +1,153 @@
+#include "app/reg_setup.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/profile.h"
+#include "platform/program_folder.h"
+#include "platform/upcase.h"
+
+namespace {
+
+constexpr const char* kDefaultProgram = "Termovel v1.00";
+constexpr const char* kDefaultVersion = "1.0";
+constexpr const char* kDefaultCopyright = "Copyright (c) 2026 Termovel developers";
+
+// One section: its entries in insertion order, and a hash over the upper-cased keys beside
+// them so a lookup never walks the list.
+struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;  // key, value
+    std::unordered_map<std::string, size_t> keyIndex;          // upper-cased key -> entry
+};
+
+}  // namespace
+
+struct TRegSetup::Impl {
+    std::string iniFileName;
+    std::vector<Section> sections;
+    std::unordered_map<std::string, size_t> sectionIndex;  // upper-cased name -> section
+
+    Section* find(const std::string& name) {
+        const auto it = sectionIndex.find(upcase::text(name));
+        return it == sectionIndex.end() ? nullptr : &sections[it->second];
+    }
+    const Section* find(const std::string& name) const {
+        const auto it = sectionIndex.find(upcase::text(name));
+        return it == sectionIndex.end() ? nullptr : &sections[it->second];
+    }
+};
+
+TRegSetup::TRegSetup(std::string iniFileName) : impl_(std::make_unique<Impl>()) {
+    impl_->iniFileName = std::move(iniFileName);
+    SetDefaults();
+}
+
+TRegSetup::~TRegSetup() = default;
+
+const std::string& TRegSetup::IniFileName() const {
+    return impl_->iniFileName;
+}
+
+void TRegSetup::AddSection(const std::string& section) {
+    if (impl_->find(section))
+        return;
+    impl_->sectionIndex.emplace(upcase::text(section), impl_->sections.size());
+    impl_->sections.push_back({section, {}, {}});
+}
+
+void TRegSetup::ClearSection(const std::string& section) {
+    if (Section* s = impl_->find(section)) {
+        s->entries.clear();
+        s->keyIndex.clear();
+    }
+}
+
+void TRegSetup::SetDefaults() {
+    WriteValue("Main", "Program", kDefaultProgram);
+    WriteValue("Main", "Version", kDefaultVersion);
+    WriteValue("Main", "Copyright", kDefaultCopyright);
+    WriteValue("Main", "EditMode", "0");
+    WriteValue("Main", "ShowLogo", "1");
+    WriteValue("Main", "ShowTip", "1");
+    WriteValue("List", "Count", "0");
+    WriteValue("History", "Count", "0");
+}
+
+void TRegSetup::WriteValue(const std::string& section, const std::string& key,
+                           const std::string& value) {
+    AddSection(section);
+    Section& s = *impl_->find(section);
+    const std::string upperKey = upcase::text(key);
+    if (const auto it = s.keyIndex.find(upperKey); it != s.keyIndex.end()) {
+        s.entries[it->second].second = value;
+        return;
+    }
+    s.keyIndex.emplace(upperKey, s.entries.size());
+    s.entries.emplace_back(key, value);
+}
+
+std::string TRegSetup::ReadValue(const std::string& section, const std::string& key) const {
+    const Section* s = impl_->find(section);
+    if (!s)
+        return {};
+    const auto it = s->keyIndex.find(upcase::text(key));
+    return it == s->keyIndex.end() ? std::string() : s->entries[it->second].second;
+}
+
+void TRegSetup::ClearAll() {
+    impl_->sections.clear();
+    impl_->sectionIndex.clear();
+}
+
+bool TRegSetup::IniFileExists() const {
+    return program_folder::fileExists(impl_->iniFileName);
+}
+
+void TRegSetup::LoadIni() {
+    ClearAll();
+    const profile::Profile file = profile::Profile::load(impl_->iniFileName);
+    for (const std::string& section : file.sectionNames()) {
+        for (const std::string& key : file.keyNames(section))
+            WriteValue(section, key, file.readString(section, key));
+    }
+}
+
+void TRegSetup::SaveIni() const {
+    // Sections the store does not know stay in the file as they were; each known section is
+    // erased and written again, so the file follows the store's order and a section emptied
+    // in the store vanishes.
+    profile::Profile file = profile::Profile::load(impl_->iniFileName);
+    for (const Section& s : impl_->sections) {
+        file.eraseSection(s.name);
+        for (const auto& [key, value] : s.entries)
+            file.writeString(s.name, key, value);
+    }
+    if (!file.save(impl_->iniFileName))
+        throw TError(formatMessage("Unable to write to %s", impl_->iniFileName));
+}
+
+int StrToInt(const std::string& text) {
+    const auto fail = [&]() {
+        return TError(formatMessage("'%s' is not a valid integer value", text));
+    };
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i == text.size())
+        throw fail();
+    for (size_t k = i; k < text.size(); ++k) {
+        if (text[k] < '0' || text[k] > '9')
+            throw fail();
+    }
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        throw fail();
+    return static_cast<int>(value);
+}

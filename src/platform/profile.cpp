@@ -1,0 +1,217 @@
+#include "platform/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "platform/upcase.h"
+
+namespace profile {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The value part of a key line: everything after the first "=", or nothing without one.
+std::string_view rawValue(std::string_view line) {
+    const size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+}
+
+// Writes all of data to fd, retrying after interrupted or partial writes.
+bool writeAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+Profile Profile::parse(std::string_view text) {
+    Profile p;
+    Section* current = nullptr;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+
+        const std::string_view body = trim(line);
+        if (!body.empty() && body.front() == '[') {
+            // The name runs to the last "]"; a header without one takes the rest of the line.
+            std::string_view name = body.substr(1);
+            if (const size_t close = name.rfind(']'); close != std::string_view::npos)
+                name = name.substr(0, close);
+            p.sections_.push_back({std::string(trim(name)), {}, std::string(line)});
+            current = &p.sections_.back();
+            continue;
+        }
+        Line l{std::string(line), {}, false};
+        if (!body.empty() && body.front() != ';') {
+            l.isKey = true;
+            l.key = std::string(trim(body.substr(0, body.find('='))));
+        }
+        (current ? current->lines : p.preamble_).push_back(std::move(l));
+    }
+    return p;
+}
+
+Profile Profile::load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {};
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return parse(text);
+}
+
+const Profile::Section* Profile::findSection(std::string_view name) const {
+    const std::string_view wanted = trim(name);
+    for (const Section& s : sections_) {
+        if (upcase::equal(s.name, wanted))
+            return &s;
+    }
+    return nullptr;
+}
+
+Profile::Section* Profile::findSection(std::string_view name) {
+    return const_cast<Section*>(std::as_const(*this).findSection(name));
+}
+
+std::vector<std::string> Profile::sectionNames() const {
+    std::vector<std::string> names;
+    for (const Section& s : sections_) {
+        const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+            return upcase::equal(n, s.name);
+        });
+        if (!seen)
+            names.push_back(s.name);
+    }
+    return names;
+}
+
+std::vector<std::string> Profile::keyNames(std::string_view section) const {
+    std::vector<std::string> keys;
+    if (const Section* s = findSection(section)) {
+        for (const Line& l : s->lines) {
+            if (l.isKey)
+                keys.push_back(l.key);
+        }
+    }
+    return keys;
+}
+
+std::string Profile::readString(std::string_view section, std::string_view key) const {
+    const Section* s = findSection(section);
+    if (!s)
+        return {};
+    const std::string_view wanted = trim(key);
+    for (const Line& l : s->lines) {
+        if (!l.isKey || !upcase::equal(l.key, wanted))
+            continue;
+        std::string_view value = trim(rawValue(l.raw));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        return std::string(value.substr(0, kMaxValueLength));
+    }
+    return {};
+}
+
+void Profile::eraseSection(std::string_view section) {
+    const std::string_view wanted = trim(section);
+    std::erase_if(sections_, [&](const Section& s) { return upcase::equal(s.name, wanted); });
+}
+
+void Profile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    Section* s = findSection(section);
+    if (!s) {
+        const std::string name(trim(section));
+        sections_.push_back({name, {}, "[" + name + "]"});
+        s = &sections_.back();
+    }
+    const std::string_view wanted = trim(key);
+    for (Line& l : s->lines) {
+        if (l.isKey && upcase::equal(l.key, wanted)) {
+            l.raw = l.key + "=" + std::string(value);
+            return;
+        }
+    }
+    // A new key goes after the section's last key, before any blank lines that part it from
+    // the next section.
+    auto at = s->lines.end();
+    while (at != s->lines.begin() && trim(std::prev(at)->raw).empty())
+        --at;
+    const std::string name(wanted);
+    s->lines.insert(at, Line{name + "=" + std::string(value), name, true});
+}
+
+std::string Profile::text() const {
+    std::string out;
+    for (const Line& l : preamble_)
+        out += l.raw + "\r\n";
+    for (const Section& s : sections_) {
+        out += s.header + "\r\n";
+        for (const Line& l : s.lines)
+            out += l.raw + "\r\n";
+    }
+    return out;
+}
+
+bool Profile::save(const std::string& path) const {
+    std::string tempPath = folderOf(path) + "/.termovel-profile-XXXXXX";
+    const int fd = ::mkstemp(tempPath.data());
+    if (fd < 0)
+        return false;
+
+    // The new file keeps the old one's permissions; a new file gets the usual rw-r--r--.
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text()) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tempPath.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempPath.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    if (const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+}  // namespace profile

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One INI (profile) file held in memory and read and changed by the rules of the classic
+// profile-string functions, so a settings file behaves as users of such files expect:
+//  - a line "[name]" opens a section; "key=value" lines follow it;
+//  - section and key names match ignoring letter case, Cyrillic letters folded too;
+//  - a value read back loses the blanks around it and quotes enclosing all of it, and is cut
+//    at kMaxValueLength characters;
+//  - lines the functions do not understand (comments, blank lines, text before the first
+//    section) are kept as they were.
+// Text is Windows-1251 bytes; nothing is converted.
+namespace profile {
+
+// The longest value handed back by readString; the rest of a longer value is dropped.
+inline constexpr size_t kMaxValueLength = 2047;
+
+class Profile {
+public:
+    Profile() = default;
+
+    // The profile held in text. Accepts CR LF and LF line ends.
+    static Profile parse(std::string_view text);
+    // The profile of the file at path; a missing or unreadable file gives an empty profile.
+    static Profile load(const std::string& path);
+
+    // Section names as spelled in the file, in file order. A name met twice is listed once.
+    std::vector<std::string> sectionNames() const;
+    // Key names of the section as spelled, in file order; none when the section is missing.
+    std::vector<std::string> keyNames(std::string_view section) const;
+    // The key's value with the blanks around it and enclosing quotes removed, cut at
+    // kMaxValueLength; "" when the section or the key is missing or the line has no "=".
+    std::string readString(std::string_view section, std::string_view key) const;
+
+    // Removes the section, its header and all its lines. Missing: nothing happens.
+    void eraseSection(std::string_view section);
+    // Replaces the key's value in place (the key keeps its spelling), or appends the key at the
+    // end of the section, or appends the section at the end of the profile.
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    // The profile as file text, lines ending in CR LF.
+    std::string text() const;
+
+    // Writes text() to a new temporary file in path's folder, flushes it to the disk and
+    // renames it over path, so the file at path is always either the old or the new one.
+    // Returns false when any step fails; the temporary file is then removed and the old file
+    // is untouched.
+    bool save(const std::string& path) const;
+
+private:
+    struct Line {
+        std::string raw;  // the line as read (or as written, for written keys)
+        std::string key;  // trimmed key name; empty for lines that are not keys
+        bool isKey = false;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Line> lines;  // the header line is not among them
+        std::string header;       // the header line as read
+    };
+
+    const Section* findSection(std::string_view name) const;
+    Section* findSection(std::string_view name);
+
+    std::vector<Line> preamble_;  // lines before the first section
+    std::vector<Section> sections_;
+};
+
+}  // namespace profile

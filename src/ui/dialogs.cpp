@@ -1,0 +1,82 @@
+#include "ui/dialogs.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+
+#include "ui/main_form.h"
+
+namespace {
+
+// A message box that tells a close by the window's close box apart from the escape button:
+// Qt reports both as the escape button, but closing a question gives neither answer.
+class TMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+    bool closedByFrame() const { return closedByFrame_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        const bool open = clickedButton() == nullptr;
+        QMessageBox::closeEvent(event);
+        if (open && event->isAccepted())
+            closedByFrame_ = true;
+    }
+
+private:
+    bool closedByFrame_ = false;
+};
+
+// Boxes with one "OK": the button texts are set by hand so no translation of the standard
+// buttons can change them.
+void showWithOk(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                const QString& text) {
+    TMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+}  // namespace
+
+TDialogs::Answer TQtDialogs::confirm(QWidget* parent, const QString& text) {
+    TMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
+                    parent);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    if (box.closedByFrame())
+        return Answer::Closed;
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no)
+        return Answer::No;
+    return Answer::Closed;
+}
+
+void TQtDialogs::information(QWidget* parent, const QString& text) {
+    showWithOk(parent, QMessageBox::Information, QStringLiteral("Information"), text);
+}
+
+void TQtDialogs::warning(QWidget* parent, const QString& text) {
+    showWithOk(parent, QMessageBox::Warning, QStringLiteral("Warning"), text);
+}
+
+void TQtDialogs::error(QWidget* parent, const QString& text) {
+    showWithOk(parent, QMessageBox::Critical, QString::fromUtf8(ProgramTitle), text);
+}
+
+bool TQtDialogs::execFileDialog(QFileDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
+
+int TQtDialogs::execModal(QDialog& dialog) {
+    return dialog.exec();
+}
