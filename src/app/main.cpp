@@ -1,3 +1,39 @@
-int main() {
-    return 0;
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/startup.h"
+#include "platform/instance_lock.h"
+#include "platform/program_folder.h"
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Without a display Qt would abort with a long plugin report; one line saying what to do
+// serves the user better. A platform chosen explicitly (offscreen, vnc …) is trusted.
+bool hasDisplay() {
+    return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!hasDisplay()) {
+        const std::string self = program_folder::file(program_folder::path(), "termovel");
+        std::fprintf(stderr,
+                     "Termovel needs a graphical display; run it under a virtual one with: "
+                     "xvfb-run -a %s\n",
+                     self.c_str());
+        return 1;
+    }
+    TApplication app(argc, argv);
+    TStartupEnvironment environment;
+    environment.programFolder = program_folder::path();
+    environment.lockPath = instance_lock::defaultPath();
+    environment.dialogs = &app.dialogs();
+    return runStartup(environment);
 }

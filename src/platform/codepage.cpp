@@ -53,6 +53,11 @@ char32_t decodeUtf8(std::string_view text, size_t& i) {
         ch = (ch << 6) | (next & 0x3F);
         ++i;
     }
+    // An over-long form would let a byte slip past any check made on the decoded text; such
+    // forms, surrogates and values beyond Unicode are malformed.
+    constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (ch < kSmallest[extra] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
+        return 0xFFFD;
     return ch;
 }
 

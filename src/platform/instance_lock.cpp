@@ -12,7 +12,13 @@ namespace instance_lock {
 
 std::string defaultPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (runtime && *runtime) ? runtime : std::filesystem::temp_directory_path();
+    if (runtime && *runtime)
+        return std::string(runtime) + "/TermovelMutex";
+    // A TMPDIR that names no folder must not stop the program from starting.
+    std::error_code ec;
+    std::string folder = std::filesystem::temp_directory_path(ec).string();
+    if (ec || folder.empty())
+        folder = "/tmp";
     return folder + "/TermovelMutex";
 }
 

@@ -1,0 +1,112 @@
+#include "app/startup.h"
+
+#include <QStringDecoder>
+
+#include <memory>
+
+#include "app/reg_setup.h"
+#include "platform/codepage.h"
+#include "platform/instance_lock.h"
+#include "platform/program_folder.h"
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+
+namespace {
+
+constexpr const char* kAlreadyRunning = "Приложение уже запущено!";
+constexpr const char* kHelpFileName = "termovel.chm";
+constexpr const char* kIniFileName = "termovel.ini";
+
+std::string& helpFileStore() {
+    static std::string path;
+    return path;
+}
+
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv), qtDialogs_(std::make_unique<TQtDialogs>()) {
+    dialogs_ = qtDialogs_.get();
+}
+
+TApplication::~TApplication() = default;
+
+void TApplication::setDialogs(TDialogs* dialogs) {
+    dialogs_ = dialogs ? dialogs : qtDialogs_.get();
+}
+
+TDialogs& TApplication::dialogs() {
+    return *dialogs_;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        showError(*dialogs_, error);
+    } catch (...) {
+        showError(*dialogs_, std::runtime_error("Unknown error"));
+    }
+    return false;
+}
+
+QString errorText(const std::exception& error) {
+    const QByteArray message(error.what());
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString asUtf8 = utf8.decode(message);
+    if (!utf8.hasError())
+        return asUtf8;
+    return QString::fromStdString(codepage::toUtf8(message.toStdString()));
+}
+
+void showError(TDialogs& dialogs, const std::exception& error) {
+    dialogs.error(QApplication::activeWindow(), errorText(error));
+}
+
+const std::string& helpFile() {
+    return helpFileStore();
+}
+
+bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs) {
+    if (instance_lock::acquire(lockPath))
+        return true;
+    dialogs.warning(nullptr, QString::fromUtf8(kAlreadyRunning));
+    return false;
+}
+
+int runStartup(const TStartupEnvironment& environment) {
+    TQtDialogs qtDialogs;
+    TDialogs& dialogs = environment.dialogs ? *environment.dialogs : qtDialogs;
+    try {
+        if (!IsFirstInstance(environment.lockPath, dialogs))
+            return 0;
+
+        // The application title. The display name is left unset on purpose: Qt would append
+        // it to every window caption, and the message boxes' captions must stay exact.
+        QApplication::setApplicationName(QString::fromUtf8(ProgramTitle));
+        helpFileStore() = program_folder::file(environment.programFolder, kHelpFileName);
+
+        TRegSetup regSetup(program_folder::file(environment.programFolder, kIniFileName));
+        // The file's presence alone decides the first run: a file is loaded as it is (an
+        // empty one gives an empty store), a missing one is created with the defaults.
+        if (regSetup.IniFileExists())
+            regSetup.LoadIni();
+        else
+            regSetup.SaveIni();
+
+        // The splash window and the tip of the day are not part of this build yet.
+
+        // Declared after the store, so the window is gone before the store it reads.
+        auto mainForm = std::make_unique<TMainForm>(regSetup, environment.programFolder);
+        mainForm->show();
+        if (environment.runLoop)
+            environment.runLoop(*mainForm);
+        else
+            QApplication::exec();
+        mainForm.reset();
+        regSetup.SaveIni();
+    } catch (const std::exception& error) {
+        showError(dialogs, error);
+    }
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TDialogs;
+class TMainForm;
+
+// The application object. Errors raised by handlers while the message loop runs end up here:
+// each is shown in the error box and the loop goes on, so no error ever crosses the loop.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    // The boxes errors are shown in; Qt's own boxes until a test puts in its answerer.
+    void setDialogs(TDialogs* dialogs);
+    TDialogs& dialogs();
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    std::unique_ptr<TDialogs> qtDialogs_;  // used when no other boxes are given
+    TDialogs* dialogs_ = nullptr;          // not owned
+};
+
+// The text of an error for the error box. Core messages are Windows-1251; a message that is
+// valid UTF-8 (file paths, system texts) is taken as it is.
+QString errorText(const std::exception& error);
+
+// Shows an error in the error box: captioned with the application title, the message as text.
+void showError(TDialogs& dialogs, const std::exception& error);
+
+// The help file's path, recorded by start-up (program folder + "/termovel.chm"); empty
+// before start-up has run. The Help command hands it to the shell.
+const std::string& helpFile();
+
+// What start-up runs on; main() gives the real things, tests their own.
+struct TStartupEnvironment {
+    std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie
+    std::string lockPath;         // the single-instance lock file
+    TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
+    // Runs the message loop over the shown main window; QApplication::exec when empty.
+    std::function<int(TMainForm&)> runLoop;
+};
+
+// True when no other copy of the program runs; the lock is then kept until the process ends.
+// Otherwise shows the warning "Приложение уже запущено!" and returns false.
+bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs);
+
+// The start-up sequence: single-instance check, application title, help file, settings
+// (loaded, or created with the defaults on the first run), the main window, the message loop,
+// the settings saved. Any error on the way is shown in the error box and ends the sequence;
+// the steps after it are not run. Requires a TApplication. Returns 0 on every path.
+int runStartup(const TStartupEnvironment& environment);
