@@ -89,6 +89,27 @@ int terms(std::string_view a, std::string_view b) {
     return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
 }
 
+size_t appendSortKey(std::string_view term, std::string& out) {
+    UCollator* c = collator();
+    const Utf16 u(term);
+    const size_t start = out.size();
+    // Most keys of secondary strength take about two bytes per character.
+    size_t room = 2 * term.size() + 16;
+    for (;;) {
+        out.resize(start + room);
+        const int32_t needed =
+            ucol_getSortKey(c, u.data, u.length, reinterpret_cast<uint8_t*>(out.data() + start),
+                            static_cast<int32_t>(room));
+        if (needed > 0 && static_cast<size_t>(needed) <= room) {
+            out.resize(start + static_cast<size_t>(needed));
+            return static_cast<size_t>(needed);
+        }
+        if (needed <= 0)
+            throw TError("Cannot make a collation key");
+        room = static_cast<size_t>(needed);
+    }
+}
+
 std::string localeName() {
     collator();
     return state().locale.empty() ? "root" : state().locale;

@@ -14,6 +14,12 @@ namespace compare {
 // Negative, zero or positive as a sorts before, equal to or after b.
 int terms(std::string_view a, std::string_view b);
 
+// Appends the collation key of term to out and returns the key's length. Two keys compared
+// byte by byte as unsigned (a key that is a prefix of another first) order exactly as terms()
+// orders their terms, equal keys meaning equal terms; sorting many terms by key is much faster
+// than comparing them pairwise. Keys are valid only under the locale they were made with.
+size_t appendSortKey(std::string_view term, std::string& out);
+
 // Name of the collation locale in use ("root" for C/POSIX), for reports.
 std::string localeName();
 

@@ -1,0 +1,509 @@
+#include "dictionary/dictionary.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "dictionary/secret_memory_stream.h"
+#include "platform/compare.h"
+#include "platform/error.h"
+
+// Plain file layout (before scrambling; every integer 32-bit signed little-endian):
+//
+//   name record, author record, description record, count C (int32),
+//   C × (term record, article record)
+//
+// where a record is: length L (int32) then L bytes, no terminator. A value ends at its first
+// zero byte, but all L bytes belong to the record. Bytes after the last entry are ignored.
+
+namespace {
+
+constexpr size_t kIntSize = 4;
+constexpr size_t kRecordHeaderSize = kIntSize;
+constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
+constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
+
+constexpr const char* kIndexError = "List index out of bounds (%d)";
+constexpr const char* kSortedError = "Operation not allowed on sorted list";
+constexpr const char* kReadError = "Stream read error";
+constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
+
+// A batch of out-of-order entries met while loading is merged in once it is this large or as
+// large as the dictionary, whichever is more, so a file in a foreign order costs n log n.
+constexpr size_t kLoadMergeBatch = 65536;
+
+int32_t decodeInt32(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                                static_cast<uint32_t>(b[2]) << 16 |
+                                static_cast<uint32_t>(b[3]) << 24);
+}
+
+void encodeInt32(char* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>((v >> 8) & 0xFF);
+    p[2] = static_cast<char>((v >> 16) & 0xFF);
+    p[3] = static_cast<char>((v >> 24) & 0xFF);
+}
+
+void writeInt32(TSecretMemoryStream& stream, int32_t value) {
+    char bytes[kIntSize];
+    encodeInt32(bytes, value);
+    stream.WriteBuffer(bytes, kIntSize);
+}
+
+void writeRecord(TSecretMemoryStream& stream, std::string_view text) {
+    writeInt32(stream, static_cast<int32_t>(text.size()));
+    stream.WriteBuffer(text.data(), text.size());
+}
+
+int32_t readInt32(TSecretMemoryStream& stream) {
+    char bytes[kIntSize];
+    stream.ReadBuffer(bytes, kIntSize);
+    return decodeInt32(bytes);
+}
+
+// The value of a record's L bytes: up to the first zero byte.
+std::string_view recordValue(const char* bytes, size_t length) {
+    if (length == 0)
+        return {};
+    const void* zero = std::memchr(bytes, 0, length);
+    return {bytes, zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : length};
+}
+
+// Reads one record through the stream. The length is checked against what remains before
+// any room is made for the value, so a damaged length cannot ask for memory.
+std::string readRecord(TSecretMemoryStream& stream) {
+    const int32_t length = readInt32(stream);
+    if (length < 0 || static_cast<size_t>(length) > stream.remaining())
+        throw TError(kReadError);
+    const std::string_view value =
+        recordValue(stream.data() + stream.position(), static_cast<size_t>(length));
+    std::string out(value);
+    stream.setPosition(stream.position() + static_cast<size_t>(length));
+    return out;
+}
+
+// Reads one record in place from bytes [pos, size); returns false on short or bad data.
+bool parseRecord(const char* data, size_t size, size_t& pos, const char*& value,
+                 uint32_t& valueLength) {
+    if (size - pos < kRecordHeaderSize)
+        return false;
+    const int32_t length = decodeInt32(data + pos);
+    pos += kRecordHeaderSize;
+    if (length < 0 || static_cast<size_t>(length) > size - pos)
+        return false;
+    const std::string_view v = recordValue(data + pos, static_cast<size_t>(length));
+    value = v.empty() ? nullptr : v.data();
+    valueLength = static_cast<uint32_t>(v.size());
+    pos += static_cast<size_t>(length);
+    return true;
+}
+
+int compareEntries(const TermEntry& a, const TermEntry& b) {
+    return compare::terms(a.termView(), b.termView());
+}
+
+}  // namespace
+
+void TTermBatch::add(std::string_view term, std::string_view article) {
+    TermEntry entry;
+    entry.term = arena_.store(term);
+    entry.termLength = static_cast<uint32_t>(term.size());
+    entry.article = arena_.store(article);
+    entry.articleLength = static_cast<uint32_t>(article.size());
+    entries_.push_back(entry);
+}
+
+struct TDictionary::Impl {
+    std::vector<TermEntry> entries;
+    TermArena arena;
+    bool modified = false;
+    std::string name;
+    std::string author;
+    std::string info;
+
+    // Binary search: the position of the equal term with found = true, or the insertion
+    // position with found = false.
+    size_t search(std::string_view term, bool& found) const {
+        size_t low = 0;
+        size_t high = entries.size();
+        while (low < high) {
+            const size_t middle = low + (high - low) / 2;
+            const int c = compare::terms(entries[middle].termView(), term);
+            if (c < 0) {
+                low = middle + 1;
+            } else if (c > 0) {
+                high = middle;
+            } else {
+                found = true;
+                return middle;
+            }
+        }
+        found = false;
+        return low;
+    }
+
+    void checkIndex(int position) const {
+        if (position < 0 || static_cast<size_t>(position) >= entries.size())
+            throw TError(formatMessage(kIndexError, std::to_string(position)));
+    }
+
+    void clear() {
+        std::vector<TermEntry>().swap(entries);
+        arena.clear();
+    }
+
+    // Merges entries that arrived in the given order (their texts already in the arena) with
+    // exactly the result of inserting them one by one where the first of equal terms wins and
+    // terms present win over all of them. Returns how many were added.
+    size_t merge(std::vector<TermEntry>& pending);
+
+    // Parses count entries in place from data [pos, size), bytes the arena already owns.
+    // Returns the position after the last entry; raises "Stream read error" on short or bad
+    // data after keeping every entry read before the damage.
+    size_t parseEntries(const char* data, size_t size, size_t pos, int32_t count);
+};
+
+size_t TDictionary::Impl::merge(std::vector<TermEntry>& pending) {
+    if (pending.empty())
+        return 0;
+    if (pending.size() == 1) {
+        bool found = false;
+        const size_t at = search(pending.front().termView(), found);
+        if (!found)
+            entries.insert(entries.begin() + static_cast<ptrdiff_t>(at), pending.front());
+        pending.clear();
+        return found ? 0 : 1;
+    }
+
+    // Sort the newcomers once by collation key (byte comparison, far cheaper than pairwise
+    // collation) keeping their arrival order among equals, then keep the first of each run.
+    std::string keys;
+    keys.reserve(pending.size() * 24);
+    std::vector<size_t> keyStart(pending.size() + 1);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        keyStart[i] = keys.size();
+        compare::appendSortKey(pending[i].termView(), keys);
+    }
+    keyStart[pending.size()] = keys.size();
+    auto key = [&](size_t i) {
+        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
+    };
+    std::vector<uint32_t> order(pending.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const std::string_view ka = key(a);
+        const std::string_view kb = key(b);
+        const int c = std::memcmp(ka.data(), kb.data(), std::min(ka.size(), kb.size()));
+        return c != 0 ? c < 0 : ka.size() < kb.size();
+    });
+    std::vector<TermEntry> fresh;
+    fresh.reserve(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i == 0 || key(order[i]) != key(order[i - 1]))
+            fresh.push_back(pending[order[i]]);
+    }
+    pending.clear();
+    std::string().swap(keys);
+
+    if (entries.empty()) {
+        entries = std::move(fresh);
+        return entries.size();
+    }
+
+    std::vector<TermEntry> merged;
+    merged.reserve(entries.size() + fresh.size());
+    size_t added = 0;
+    if (fresh.size() * 32 < entries.size()) {
+        // Few newcomers into many entries: find each place by binary search and copy the runs
+        // between them.
+        size_t from = 0;
+        for (const TermEntry& entry : fresh) {
+            size_t low = from;
+            size_t high = entries.size();
+            bool found = false;
+            while (low < high) {
+                const size_t middle = low + (high - low) / 2;
+                const int c = compareEntries(entries[middle], entry);
+                if (c < 0) {
+                    low = middle + 1;
+                } else if (c > 0) {
+                    high = middle;
+                } else {
+                    found = true;
+                    low = middle;
+                    break;
+                }
+            }
+            merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from),
+                          entries.begin() + static_cast<ptrdiff_t>(low));
+            from = low;
+            if (!found) {
+                merged.push_back(entry);
+                ++added;
+            }
+        }
+        merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from), entries.end());
+    } else {
+        size_t i = 0;
+        size_t j = 0;
+        while (i < entries.size() && j < fresh.size()) {
+            const int c = compareEntries(entries[i], fresh[j]);
+            if (c < 0) {
+                merged.push_back(entries[i++]);
+            } else if (c > 0) {
+                merged.push_back(fresh[j++]);
+                ++added;
+            } else {
+                merged.push_back(entries[i++]);
+                ++j;
+            }
+        }
+        merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(i), entries.end());
+        added += fresh.size() - j;
+        merged.insert(merged.end(), fresh.begin() + static_cast<ptrdiff_t>(j), fresh.end());
+    }
+    entries = std::move(merged);
+    return added;
+}
+
+TDictionary::TDictionary() : impl_(std::make_unique<Impl>()) {}
+
+TDictionary::~TDictionary() = default;
+
+int TDictionary::Count() const {
+    return static_cast<int>(impl_->entries.size());
+}
+
+std::string_view TDictionary::Term(int position) const {
+    impl_->checkIndex(position);
+    return impl_->entries[static_cast<size_t>(position)].termView();
+}
+
+std::string_view TDictionary::Article(int position) const {
+    impl_->checkIndex(position);
+    return impl_->entries[static_cast<size_t>(position)].articleView();
+}
+
+int TDictionary::Find(std::string_view term) const {
+    bool found = false;
+    const size_t at = impl_->search(term, found);
+    return found ? static_cast<int>(at) : -1;
+}
+
+int TDictionary::lowerBound(std::string_view term) const {
+    bool found = false;
+    const size_t at = impl_->search(term, found);
+    if (!found)
+        return static_cast<int>(at);
+    // Terms are unique, so the equal one is the first not before term.
+    return static_cast<int>(at);
+}
+
+int TDictionary::AddTerm(std::string_view term, std::string_view article) {
+    bool found = false;
+    const size_t at = impl_->search(term, found);
+    if (found)
+        return -1;
+    TermEntry entry;
+    entry.term = impl_->arena.store(term);
+    entry.termLength = static_cast<uint32_t>(term.size());
+    entry.article = impl_->arena.store(article);
+    entry.articleLength = static_cast<uint32_t>(article.size());
+    impl_->entries.insert(impl_->entries.begin() + static_cast<ptrdiff_t>(at), entry);
+    impl_->modified = true;
+    return static_cast<int>(at);
+}
+
+int TDictionary::ChangeTerm(std::string_view term, std::string_view article) {
+    if (Find(term) >= 0)
+        throw TError(kSortedError);
+    return AddTerm(term, article);
+}
+
+bool TDictionary::GetTerm(int position, std::string& term, std::string& article) const {
+    if (position < 0 || static_cast<size_t>(position) >= impl_->entries.size())
+        return false;
+    const TermEntry& entry = impl_->entries[static_cast<size_t>(position)];
+    term.assign(entry.termView());
+    article.assign(entry.articleView());
+    return true;
+}
+
+void TDictionary::Delete(int position) {
+    impl_->checkIndex(position);
+    impl_->entries.erase(impl_->entries.begin() + position);
+    impl_->modified = true;
+}
+
+void TDictionary::Clear() {
+    impl_->clear();
+    impl_->modified = true;
+}
+
+int TDictionary::addTerms(TTermBatch&& batch) {
+    std::vector<TermEntry> pending = std::move(batch.entries_);
+    batch.entries_.clear();
+    impl_->arena.adopt(std::move(batch.arena_));
+    const size_t added = impl_->merge(pending);
+    if (added > 0)
+        impl_->modified = true;
+    return static_cast<int>(added);
+}
+
+const std::string& TDictionary::Name() const {
+    return impl_->name;
+}
+
+const std::string& TDictionary::Author() const {
+    return impl_->author;
+}
+
+const std::string& TDictionary::Info() const {
+    return impl_->info;
+}
+
+void TDictionary::SetName(std::string_view text) {
+    impl_->name.assign(text);
+    impl_->modified = true;
+}
+
+void TDictionary::SetAuthor(std::string_view text) {
+    impl_->author.assign(text);
+    impl_->modified = true;
+}
+
+void TDictionary::SetInfo(std::string_view text) {
+    impl_->info.assign(text);
+    impl_->modified = true;
+}
+
+bool TDictionary::Modified() const {
+    return impl_->modified;
+}
+
+void TParaItem::SaveToStream(TSecretMemoryStream& stream) const {
+    writeRecord(stream, Text);
+}
+
+void TParaItem::LoadFromStream(TSecretMemoryStream& stream) {
+    Text = readRecord(stream);
+}
+
+void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
+    const auto& entries = impl_->entries;
+    size_t total = kEmptyFileSize + impl_->name.size() + impl_->author.size() + impl_->info.size();
+    for (const TermEntry& entry : entries)
+        total += kEmptyEntrySize + entry.termLength + entry.articleLength;
+    if (total > SIZE_MAX - stream.position())
+        throw TError(kOutOfMemory);
+    stream.reserve(stream.position() + total);
+
+    writeRecord(stream, impl_->name);
+    writeRecord(stream, impl_->author);
+    writeRecord(stream, impl_->info);
+    writeInt32(stream, static_cast<int32_t>(entries.size()));
+    for (const TermEntry& entry : entries) {
+        writeRecord(stream, entry.termView());
+        writeRecord(stream, entry.articleView());
+    }
+}
+
+namespace {
+
+// Reads the header texts and the count through the stream, storing each text as soon as it is
+// read. Returns the count.
+int32_t loadHeader(TSecretMemoryStream& stream, std::string& name, std::string& author,
+                   std::string& info) {
+    name = readRecord(stream);
+    author = readRecord(stream);
+    info = readRecord(stream);
+    return readInt32(stream);
+}
+
+}  // namespace
+
+size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos, int32_t count) {
+    // A saved file is in order, so each term normally just has to follow the last one; one
+    // comparison per term checks that. Terms out of that order (a file saved under another
+    // collation, or edited by hand) are gathered and merged in batches.
+    std::vector<TermEntry> pending;
+    entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kEmptyEntrySize));
+    bool damaged = false;
+    for (int32_t i = 0; i < count; ++i) {
+        TermEntry entry;
+        if (!parseRecord(data, size, pos, entry.term, entry.termLength) ||
+            !parseRecord(data, size, pos, entry.article, entry.articleLength)) {
+            damaged = true;
+            break;
+        }
+        if (pending.empty() && (entries.empty() || compareEntries(entries.back(), entry) < 0)) {
+            entries.push_back(entry);
+        } else {
+            pending.push_back(entry);
+            if (pending.size() >= std::max(kLoadMergeBatch, entries.size()))
+                merge(pending);
+        }
+    }
+    merge(pending);
+    if (damaged)
+        throw TError(kReadError);
+    return pos;
+}
+
+void TDictionary::LoadFromStream(TSecretMemoryStream& stream) {
+    Clear();
+    const int32_t count = loadHeader(stream, impl_->name, impl_->author, impl_->info);
+    if (count <= 0)
+        return;
+    // The entries are parsed in place from a copy of the rest of the stream, which is the one
+    // allocation and is bounded by the data actually present.
+    const size_t rest = stream.remaining();
+    if (rest < kEmptyEntrySize)
+        throw TError(kReadError);
+    MallocBuffer copy(static_cast<char*>(std::malloc(rest)));
+    if (!copy)
+        throw TError(kOutOfMemory);
+    std::memcpy(copy.get(), stream.data() + stream.position(), rest);
+    const char* data = copy.get();
+    impl_->arena.adopt(std::move(copy), rest);
+    const size_t start = stream.position();
+    size_t end = rest;
+    try {
+        end = impl_->parseEntries(data, rest, 0, count);
+    } catch (...) {
+        stream.setPosition(start + rest);
+        throw;
+    }
+    stream.setPosition(start + end);
+}
+
+void TDictionary::SaveToFile(const std::string& path) {
+    TSecretMemoryStream stream;
+    SaveToStream(stream);
+    stream.Scramble();
+    stream.saveToFileAtomically(path);
+    impl_->modified = false;
+}
+
+void TDictionary::LoadFromFile(const std::string& path) {
+    Clear();
+    TSecretMemoryStream stream;
+    stream.LoadFromFile(path);
+    stream.Unscramble();
+    // As LoadFromStream, but the entries are parsed in place in the file's own buffer, which
+    // the dictionary takes over: no second copy of the data is made.
+    Clear();
+    const int32_t count = loadHeader(stream, impl_->name, impl_->author, impl_->info);
+    if (count > 0) {
+        const size_t pos = stream.position();
+        const size_t size = stream.size();
+        MallocBuffer buffer = stream.release();
+        const char* data = buffer.get();
+        impl_->arena.adopt(std::move(buffer), size);
+        impl_->parseEntries(data, size, pos, count);
+    }
+    impl_->modified = false;
+}

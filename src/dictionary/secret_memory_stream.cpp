@@ -1,0 +1,292 @@
+#include "dictionary/secret_memory_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "dictionary/key_generator.h"
+#include "platform/error.h"
+
+namespace {
+
+constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
+constexpr const char* kReadError = "Stream read error";
+constexpr const char* kWriteError = "Stream write error";
+constexpr const char* kCannotOpen = "Cannot open file %s";
+constexpr const char* kCannotCreate = "Cannot create file %s";
+
+TKeyGenerator keyedGenerator() {
+    TKeyGenerator generator;
+    generator.State = kKeyState;
+    generator.SetWidth(kKeyWidth);
+    generator.Taps = kKeyTaps;
+    return generator;
+}
+
+// One whole period of the keystream. The register's next state depends only on its state, and
+// with bit 15 among the taps every state has exactly one predecessor, so the walk returns to
+// its initial state and the key bytes repeat from there on with no lead-in.
+struct KeyPeriod {
+    std::vector<unsigned char> bytes;
+
+    KeyPeriod() {
+        static_assert((kKeyTaps & (1u << (kKeyWidth - 1))) != 0, "the key step must be invertible");
+        static_assert(kKeyState != 0, "a zero register never moves");
+        TKeyGenerator generator = keyedGenerator();
+        do {
+            bytes.push_back(static_cast<unsigned char>(generator.Next() & 0xFF));
+        } while (generator.State != kKeyState);
+    }
+};
+
+const KeyPeriod& keyPeriod() {
+    static const KeyPeriod period;
+    return period;
+}
+
+// Adds (or subtracts) the periodic key to the bytes; the inner loop is a plain byte-wise add
+// over two arrays, which the compiler turns into vector instructions.
+template <bool kAdd>
+void walk(char* data, size_t size) {
+    const auto& key = keyPeriod().bytes;
+    const size_t period = key.size();
+    auto* bytes = reinterpret_cast<unsigned char*>(data);
+    for (size_t done = 0; done < size;) {
+        const size_t n = std::min(period, size - done);
+        unsigned char* __restrict out = bytes + done;
+        const unsigned char* __restrict k = key.data();
+        for (size_t i = 0; i < n; ++i) {
+            if constexpr (kAdd)
+                out[i] = static_cast<unsigned char>(out[i] + k[i]);
+            else
+                out[i] = static_cast<unsigned char>(out[i] - k[i]);
+        }
+        done += n;
+    }
+}
+
+// Closes a descriptor and, unless disarmed, removes the temporary file it was writing.
+struct TempFile {
+    int fd = -1;
+    std::string path;
+    bool keep = false;
+    ~TempFile() {
+        if (fd >= 0)
+            ::close(fd);
+        if (!keep && !path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void TSecretMemoryStream::reserve(size_t n) {
+    if (n <= capacity_)
+        return;
+    char* grown = static_cast<char*>(std::realloc(buffer_.get(), n));
+    if (!grown)
+        throw TError(kOutOfMemory);
+    (void)buffer_.release();
+    buffer_.reset(grown);
+    capacity_ = n;
+}
+
+void TSecretMemoryStream::WriteBuffer(const void* data, size_t n) {
+    if (n == 0)
+        return;
+    if (n > SIZE_MAX - position_)
+        throw TError(kOutOfMemory);
+    const size_t end = position_ + n;
+    if (end > capacity_) {
+        // Doubling keeps a long run of small writes linear.
+        size_t wanted = capacity_ < 4096 ? 4096 : capacity_;
+        while (wanted < end)
+            wanted = wanted > SIZE_MAX / 2 ? end : wanted * 2;
+        reserve(wanted);
+    }
+    std::memcpy(buffer_.get() + position_, data, n);
+    position_ = end;
+    if (end > size_)
+        size_ = end;
+}
+
+void TSecretMemoryStream::ReadBuffer(void* destination, size_t n) {
+    if (n == 0)
+        return;
+    if (n > size_ - position_)
+        throw TError(kReadError);
+    std::memcpy(destination, buffer_.get() + position_, n);
+    position_ += n;
+}
+
+void TSecretMemoryStream::setPosition(size_t position) {
+    position_ = position <= size_ ? position : size_;
+}
+
+MallocBuffer TSecretMemoryStream::release() {
+    MallocBuffer out = std::move(buffer_);
+    size_ = capacity_ = position_ = 0;
+    return out;
+}
+
+void TSecretMemoryStream::LoadFromFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw TError(formatMessage(kCannotOpen, path));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
+        throw TError(formatMessage(kCannotOpen, path));
+
+    // The file's own size is the only size trusted here; a file that grows while it is read is
+    // taken up to its end.
+    size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    MallocBuffer buffer;
+    size_t capacity = 0;
+    size_t size = 0;
+    auto grow = [&](size_t wanted) {
+        char* grown = static_cast<char*>(std::realloc(buffer.get(), wanted));
+        if (!grown)
+            throw TError(kOutOfMemory);
+        (void)buffer.release();
+        buffer.reset(grown);
+        capacity = wanted;
+    };
+    if (expected > 0)
+        grow(expected);
+    for (;;) {
+        if (size == capacity)
+            grow(capacity < 65536 ? 65536 : capacity * 2);
+        const ssize_t n = ::read(fd, buffer.get() + size, capacity - size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw TError(kReadError);
+        }
+        if (n == 0)
+            break;
+        size += static_cast<size_t>(n);
+    }
+    buffer_ = std::move(buffer);
+    size_ = size;
+    capacity_ = capacity;
+    position_ = 0;
+}
+
+void TSecretMemoryStream::SaveToFile(const std::string& path) const {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw TError(formatMessage(kCannotCreate, path));
+    const bool written = writeAll(fd, buffer_.get(), size_);
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed)
+        throw TError(kWriteError);
+}
+
+void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+
+    TempFile temp;
+    for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
+        const std::string candidate = (slash == std::string::npos ? "" : folder) + "." + base +
+                                      ".tmp" + std::to_string(::getpid()) + "-" +
+                                      std::to_string(counter++);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temp.fd = fd;
+            temp.path = candidate;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    if (temp.fd < 0)
+        throw TError(formatMessage(kCannotCreate, path));
+
+    // A replaced file keeps its permissions.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode))
+            throw TError(formatMessage(kCannotCreate, path));
+        (void)::fchmod(temp.fd, old.st_mode & 07777);
+    }
+
+    if (!writeAll(temp.fd, buffer_.get(), size_) || ::fsync(temp.fd) != 0)
+        throw TError(kWriteError);
+    const int fd = temp.fd;
+    temp.fd = -1;
+    if (::close(fd) != 0)
+        throw TError(kWriteError);
+    if (::rename(temp.path.c_str(), path.c_str()) != 0)
+        throw TError(formatMessage(kCannotCreate, path));
+    temp.keep = true;
+
+    // The rename itself reaches the disk with the folder's entry.
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+}
+
+void TSecretMemoryStream::Scramble() {
+    keystream::scramble(buffer_.get(), size_);
+}
+
+void TSecretMemoryStream::Unscramble() {
+    keystream::unscramble(buffer_.get(), size_);
+}
+
+namespace keystream {
+
+void scramble(char* data, size_t size) {
+    walk<true>(data, size);
+}
+
+void unscramble(char* data, size_t size) {
+    walk<false>(data, size);
+}
+
+void scrambleByRegister(char* data, size_t size) {
+    TKeyGenerator generator = keyedGenerator();
+    for (size_t i = 0; i < size; ++i) {
+        const uint32_t k = generator.Next() & 0xFF;
+        data[i] = static_cast<char>((static_cast<unsigned char>(data[i]) + k) % 256);
+    }
+}
+
+void unscrambleByRegister(char* data, size_t size) {
+    TKeyGenerator generator = keyedGenerator();
+    for (size_t i = 0; i < size; ++i) {
+        const uint32_t k = generator.Next() & 0xFF;
+        data[i] = static_cast<char>((static_cast<unsigned char>(data[i]) + 256 - k) % 256);
+    }
+}
+
+}  // namespace keystream

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "dictionary/secret_memory_stream.h"
+
+// One entry of a dictionary's index: where its term and article bytes lie in an arena.
+// Lengths fit 32 bits because the file format stores them as 32-bit signed integers.
+struct TermEntry {
+    const char* term = nullptr;
+    const char* article = nullptr;
+    uint32_t termLength = 0;
+    uint32_t articleLength = 0;
+
+    std::string_view termView() const { return {term, termLength}; }
+    std::string_view articleView() const { return {article, articleLength}; }
+};
+
+// Owns the bytes that TermEntry points into: whole buffers taken over (a loaded file) and
+// blocks that new texts are copied into. Bytes stay where they are until the arena is cleared,
+// so entries can be moved about freely as plain pointers.
+class TermArena {
+public:
+    TermArena() = default;
+    TermArena(TermArena&&) noexcept = default;
+    TermArena& operator=(TermArena&&) noexcept = default;
+    TermArena(const TermArena&) = delete;
+    TermArena& operator=(const TermArena&) = delete;
+
+    // Copies text into the arena and returns where it now lies (null for an empty text).
+    // Raises TError("Out of memory while expanding memory stream") when it cannot grow or the
+    // text is longer than a file can record.
+    const char* store(std::string_view text);
+
+    // Takes over a whole buffer of size bytes.
+    void adopt(MallocBuffer buffer, size_t size);
+    // Takes over every buffer of another arena, which is left empty.
+    void adopt(TermArena&& other);
+
+    // Releases every buffer.
+    void clear();
+
+    // Bytes held in all buffers.
+    size_t bytes() const { return bytes_; }
+
+private:
+    static constexpr size_t kBlockSize = size_t{1} << 20;
+    // A text longer than this gets a buffer of its own, so blocks waste little at their ends.
+    static constexpr size_t kOwnBufferAbove = kBlockSize / 8;
+
+    std::vector<MallocBuffer> buffers_;
+    char* free_ = nullptr;
+    size_t freeLeft_ = 0;
+    size_t bytes_ = 0;
+};
