@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/profile.h"
+#include "temp_folder.h"
+
+namespace fs = std::filesystem;
+using profile::Profile;
+
+namespace {
+
+struct ReadCase {
+    const char* what;
+    std::string text;
+    std::string section;
+    std::string key;
+    std::string expected;
+};
+
+}  // namespace
+
+TEST(Profile, ReadStringFollowsTheProfileRules) {
+    const std::vector<ReadCase> cases = {
+        {"plain", "[Main]\nKey=value\n", "Main", "Key", "value"},
+        {"section and key ignore case", "[MAIN]\nshowlogo=1\n", "Main", "ShowLogo", "1"},
+        {"blanks around the value go", "[S]\nK=  a b \t\n", "S", "K", "a b"},
+        {"blanks around the key go", "[S]\n  K  =v\n", "S", "K", "v"},
+        {"blanks around the section name go", "[ S ]\nK=v\n", "S", "K", "v"},
+        {"enclosing double quotes go", "[S]\nK=\" a \"\n", "S", "K", " a "},
+        {"enclosing single quotes go", "[S]\nK='x'\n", "S", "K", "x"},
+        {"unmatched quotes stay", "[S]\nK=\"x'\n", "S", "K", "\"x'"},
+        {"inner quotes stay", "[S]\nK=a \"b\" c\n", "S", "K", "a \"b\" c"},
+        {"a lone quote stays", "[S]\nK=\"\n", "S", "K", "\""},
+        {"value holds '='", "[S]\nK=a=b=c\n", "S", "K", "a=b=c"},
+        {"CR LF line ends", "[S]\r\nK=v\r\nL=w\r\n", "S", "L", "w"},
+        {"no final line end", "[S]\nK=v", "S", "K", "v"},
+        {"missing key", "[S]\nK=v\n", "S", "X", ""},
+        {"missing section", "[S]\nK=v\n", "T", "K", ""},
+        {"key of another section", "[S]\nK=v\n[T]\nL=w\n", "T", "K", ""},
+        {"line without '='", "[S]\nK\n", "S", "K", ""},
+        {"comment is no key", "[S]\n;K=v\n", "S", ";K", ""},
+        {"first of two equal keys", "[S]\nK=1\nk=2\n", "S", "K", "1"},
+        {"Cyrillic key folds", "[\xD0\xE0\xE7\xE4\xE5\xEB]\n\xEA\xEB\xFE\xF7=\xE4\xE0\n",
+         "\xD0\xC0\xC7\xC4\xC5\xCB", "\xCA\xCB\xDE\xD7", "\xE4\xE0"},
+        {"\xB8 folds to \xA8", "[S]\n\xB8=1\n", "S", "\xA8", "1"},
+    };
+    for (const ReadCase& c : cases) {
+        const Profile p = Profile::parse(c.text);
+        EXPECT_EQ(p.readString(c.section, c.key), c.expected) << c.what;
+    }
+}
+
+TEST(Profile, ReadStringCutsLongValues) {
+    const std::string longValue(5000, 'x');
+    const Profile p = Profile::parse("[S]\nK=" + longValue + "\n");
+    EXPECT_EQ(p.readString("S", "K"), std::string(profile::kMaxValueLength, 'x'));
+}
+
+TEST(Profile, NamesComeInFileOrderAsSpelled) {
+    const Profile p =
+        Profile::parse("; settings\n[Zeta]\nb=1\n;c=2\na=3\n\n[alpha]\nx\n[ZETA]\nlate=1\n[Mid]\n");
+    EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"Zeta", "alpha", "Mid"}));
+    EXPECT_EQ(p.keyNames("zeta"), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(p.keyNames("ALPHA"), (std::vector<std::string>{"x"}));
+    EXPECT_TRUE(p.keyNames("Mid").empty());
+    EXPECT_TRUE(p.keyNames("None").empty());
+}
+
+TEST(Profile, WriteStringReplacesInPlaceKeepingTheKeysSpelling) {
+    Profile p = Profile::parse("[Main]\nfirst=1\nshowlogo=1\nlast=3\n");
+    p.writeString("MAIN", "ShowLogo", "0");
+    EXPECT_EQ(p.text(), "[Main]\r\nfirst=1\r\nshowlogo=0\r\nlast=3\r\n");
+}
+
+TEST(Profile, WriteStringAppendsNewKeysAndSections) {
+    Profile p = Profile::parse("[A]\nk=1\n\n[B]\nm=2\n");
+    p.writeString("a", "New", " v ");
+    p.writeString("C", "x", "y");
+    EXPECT_EQ(p.text(), "[A]\r\nk=1\r\nNew= v \r\n\r\n[B]\r\nm=2\r\n[C]\r\nx=y\r\n");
+    EXPECT_EQ(p.readString("A", "new"), "v");
+}
+
+TEST(Profile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
+    Profile p = Profile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
+    p.eraseSection("A");
+    EXPECT_EQ(p.text(), "top=1\r\n[B]\r\n;note\r\nm=2\r\n");
+    p.eraseSection("missing");
+    EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"B"}));
+}
+
+TEST(Profile, LoadOfAMissingFileIsEmpty) {
+    TempFolder folder;
+    const Profile p = Profile::load(folder.file("none.ini"));
+    EXPECT_TRUE(p.sectionNames().empty());
+    EXPECT_EQ(p.text(), "");
+}
+
+TEST(Profile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
+    TempFolder folder;
+    const std::string path = folder.file("t.ini");
+    writeFile(path, "[Old]\nk=1\n");
+    ::chmod(path.c_str(), 0640);
+    Profile p = Profile::load(path);
+    p.writeString("Old", "k", "2");
+    ASSERT_TRUE(p.save(path));
+    EXPECT_EQ(readFile(path), "[Old]\r\nk=2\r\n");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folder.entryCount(), 1);
+}
+
+TEST(Profile, FailedSaveLeavesNoTemporaryFile) {
+    TempFolder folder;
+    // A folder where the file should be: the rename over it fails even for the superuser.
+    const std::string path = folder.file("t.ini");
+    fs::create_directory(path);
+    writeFile(path + "/inside", "x");
+    EXPECT_FALSE(Profile::parse("[S]\nk=v\n").save(path));
+    EXPECT_EQ(folder.entryCount(), 1);
+    EXPECT_FALSE(Profile::parse("[S]\nk=v\n").save(folder.file("no/such/folder.ini")));
+}
+
+TEST(Profile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into read-only folders";
+    TempFolder folder;
+    const std::string path = folder.file("t.ini");
+    writeFile(path, "[Old]\nk=1\n");
+    fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(Profile::parse("[New]\nk=2\n").save(path));
+    EXPECT_EQ(readFile(path), "[Old]\nk=1\n");
+}

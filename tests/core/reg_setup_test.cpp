@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/reg_setup.h"
+#include "platform/error.h"
+#include "temp_folder.h"
+
+namespace {
+
+const std::string kDefaultFile =
+    "[Main]\r\n"
+    "Program=Termovel v1.00\r\n"
+    "Version=1.0\r\n"
+    "Copyright=Copyright (c) 2026 Termovel developers\r\n"
+    "EditMode=0\r\n"
+    "ShowLogo=1\r\n"
+    "ShowTip=1\r\n"
+    "[List]\r\n"
+    "Count=0\r\n"
+    "[History]\r\n"
+    "Count=0\r\n";
+
+}  // namespace
+
+TEST(RegSetup, ConstructorFillsTheDefaultsWithoutTouchingTheFile) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    EXPECT_EQ(reg.IniFileName(), folder.file("termovel.ini"));
+    EXPECT_EQ(reg.ReadValue("Main", "Program"), "Termovel v1.00");
+    EXPECT_EQ(reg.ReadValue("Main", "Version"), "1.0");
+    EXPECT_EQ(reg.ReadValue("Main", "EditMode"), "0");
+    EXPECT_EQ(reg.ReadValue("Main", "ShowLogo"), "1");
+    EXPECT_EQ(reg.ReadValue("Main", "ShowTip"), "1");
+    EXPECT_EQ(reg.ReadValue("List", "Count"), "0");
+    EXPECT_EQ(reg.ReadValue("History", "Count"), "0");
+    EXPECT_FALSE(reg.IniFileExists());
+    EXPECT_EQ(folder.entryCount(), 0);
+}
+
+TEST(RegSetup, FirstSaveWritesExactlyTheEightDefaultKeysInOrder) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.SaveIni();
+    EXPECT_TRUE(reg.IniFileExists());
+    EXPECT_EQ(readFile(reg.IniFileName()), kDefaultFile);
+}
+
+TEST(RegSetup, LookupsIgnoreCaseCyrillicIncluded) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.WriteValue("\xD1\xEB\xEE\xE2\xE0\xF0\xFC", "\xEA\xEB\xFE\xF7\xB8", "v");  // Словарь/ключё
+    EXPECT_EQ(reg.ReadValue("\xD1\xCB\xCE\xC2\xC0\xD0\xDC", "\xCA\xCB\xDE\xD7\xA8"), "v");
+    EXPECT_EQ(reg.ReadValue("main", "SHOWLOGO"), "1");
+    EXPECT_EQ(reg.ReadValue("Main", "Nothing"), "");
+    EXPECT_EQ(reg.ReadValue("Nothing", "Count"), "");
+}
+
+TEST(RegSetup, WriteValueReplacesInPlaceAndAppendsNewKeys) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.WriteValue("main", "editmode", "1");
+    reg.WriteValue("Main", "Extra", "x");
+    reg.WriteValue("New", "K", "v");
+    reg.SaveIni();
+    EXPECT_EQ(readFile(reg.IniFileName()),
+              "[Main]\r\nProgram=Termovel v1.00\r\nVersion=1.0\r\n"
+              "Copyright=Copyright (c) 2026 Termovel developers\r\nEditMode=1\r\nShowLogo=1\r\n"
+              "ShowTip=1\r\nExtra=x\r\n[List]\r\nCount=0\r\n[History]\r\nCount=0\r\n"
+              "[New]\r\nK=v\r\n");
+}
+
+TEST(RegSetup, LoadKeepsTheFilesSpellingAndDropsTheDefaults) {
+    TempFolder folder;
+    writeFile(folder.file("termovel.ini"), "[MAIN]\nshowlogo=1\n");
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.LoadIni();
+    EXPECT_EQ(reg.ReadValue("Main", "ShowLogo"), "1");
+    EXPECT_EQ(reg.ReadValue("Main", "ShowTip"), "");
+    EXPECT_EQ(reg.ReadValue("List", "Count"), "");
+    reg.SaveIni();
+    EXPECT_EQ(readFile(reg.IniFileName()), "[MAIN]\r\nshowlogo=1\r\n");
+}
+
+TEST(RegSetup, ValuesSurviveARoundTripAsTheProfileRulesSay) {
+    struct Case {
+        const char* what;
+        std::string written;
+        std::string readBack;
+    };
+    const Case cases[] = {
+        {"'=' inside", "a=b = c", "a=b = c"},
+        {"blanks around", "  term  ", "term"},
+        {"enclosing quotes", "\"quoted\"", "quoted"},
+        {"Cyrillic", "\xF1\xEB\xEE\xE2\xEE", "\xF1\xEB\xEE\xE2\xEE"},
+        {"empty", "", ""},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        TRegSetup writer(folder.file("termovel.ini"));
+        writer.WriteValue("History", "N1", c.written);
+        EXPECT_EQ(writer.ReadValue("History", "N1"), c.written) << c.what;
+        writer.SaveIni();
+        TRegSetup reader(folder.file("termovel.ini"));
+        reader.LoadIni();
+        EXPECT_EQ(reader.ReadValue("History", "N1"), c.readBack) << c.what;
+    }
+}
+
+TEST(RegSetup, ClearedSectionVanishesFromTheFile) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.SaveIni();
+    reg.ClearSection("list");
+    reg.ClearSection("Missing");
+    EXPECT_EQ(reg.ReadValue("List", "Count"), "");
+    reg.SaveIni();
+    const std::string text = readFile(reg.IniFileName());
+    EXPECT_EQ(text.find("[List]"), std::string::npos);
+    EXPECT_NE(text.find("[History]\r\nCount=0\r\n"), std::string::npos);
+}
+
+TEST(RegSetup, RewrittenHistoryListsCountLast) {
+    TempFolder folder;
+    writeFile(folder.file("termovel.ini"),
+              "[History]\nCount=5\nN1=a\nN2=b\nN3=c\nN4=d\nN5=e\n[Tail]\nk=v\n");
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.LoadIni();
+    reg.ClearSection("History");
+    reg.WriteValue("History", "N1", "x");
+    reg.WriteValue("History", "N2", "y");
+    reg.WriteValue("History", "Count", "2");
+    reg.SaveIni();
+    EXPECT_EQ(readFile(reg.IniFileName()),
+              "[History]\r\nN1=x\r\nN2=y\r\nCount=2\r\n[Tail]\r\nk=v\r\n");
+}
+
+TEST(RegSetup, SaveKeepsSectionsTheStoreDoesNotKnow) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    writeFile(reg.IniFileName(), "; kept\n[Other]\nk=v\n");
+    reg.SaveIni();
+    EXPECT_EQ(readFile(reg.IniFileName()), "; kept\r\n[Other]\r\nk=v\r\n" + kDefaultFile);
+}
+
+TEST(RegSetup, EmptyOrForeignFileLoadsAsAnEmptyStore) {
+    for (const std::string text : {"", "just some text\n\x01\x02", "k=v\n"}) {
+        TempFolder folder;
+        writeFile(folder.file("termovel.ini"), text);
+        TRegSetup reg(folder.file("termovel.ini"));
+        ASSERT_TRUE(reg.IniFileExists());
+        reg.LoadIni();
+        EXPECT_EQ(reg.ReadValue("Main", "ShowLogo"), "");
+        EXPECT_EQ(reg.ReadValue("List", "Count"), "");
+        EXPECT_THROW(StrToInt(reg.ReadValue("List", "Count")), TError);
+    }
+}
+
+TEST(RegSetup, IniFileExistsOnlyForAFile) {
+    TempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    EXPECT_FALSE(reg.IniFileExists());
+    std::filesystem::create_directory(reg.IniFileName());
+    EXPECT_FALSE(reg.IniFileExists());
+}
+
+TEST(RegSetup, FailedSaveRaisesUnableToWriteAndKeepsTheOldFile) {
+    TempFolder folder;
+    // No such folder: fails for every user.
+    TRegSetup missing(folder.file("gone/termovel.ini"));
+    try {
+        missing.SaveIni();
+        FAIL() << "no error raised";
+    } catch (const TError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + folder.file("gone/termovel.ini"));
+    }
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into read-only folders";
+    TRegSetup reg(folder.file("termovel.ini"));
+    writeFile(reg.IniFileName(), "[Main]\nShowLogo=0\n");
+    std::filesystem::permissions(
+        folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_THROW(reg.SaveIni(), TError);
+    EXPECT_EQ(readFile(reg.IniFileName()), "[Main]\nShowLogo=0\n");
+}
