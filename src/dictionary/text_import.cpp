@@ -1,0 +1,144 @@
+#include "dictionary/text_import.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "dictionary/dictionary.h"
+#include "platform/error.h"
+
+namespace {
+
+constexpr size_t kReadChunk = 1 << 16;
+constexpr std::string_view kBlockEnd = "~~~";
+constexpr char kTermMark = '@';
+
+}  // namespace
+
+ImportLineReader::ImportLineReader(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ < 0)
+        throw TError(formatMessage("Cannot open file %s", path));
+    total_ = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    buffer_.resize(kReadChunk);
+}
+
+ImportLineReader::~ImportLineReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool ImportLineReader::refill() {
+    if (eof_)
+        return false;
+    // Keep unread bytes (at most one held-back CR) at the front.
+    const size_t left = end_ - at_;
+    if (left > 0 && at_ > 0)
+        std::memmove(buffer_.data(), buffer_.data() + at_, left);
+    at_ = 0;
+    end_ = left;
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw TError("Stream read error");
+        }
+        if (n == 0) {
+            eof_ = true;
+            return end_ > 0;
+        }
+        end_ += static_cast<size_t>(n);
+        return true;
+    }
+}
+
+int ImportLineReader::next() {
+    if (at_ == end_ && !refill())
+        return -1;
+    const unsigned char c = static_cast<unsigned char>(buffer_[at_]);
+    if (c == '\r') {
+        // A CR is dropped only when an LF follows; the LF may lie in the next chunk.
+        if (at_ + 1 == end_)
+            refill();
+        if (at_ + 1 < end_ && buffer_[at_ + 1] == '\n') {
+            at_ += 2;
+            consumed_ += 2;
+            return '\n';
+        }
+    }
+    ++at_;
+    ++consumed_;
+    return c;
+}
+
+bool ImportLineReader::readLine(std::string& line) {
+    line.clear();
+    while (line.size() < kLineBuffer - 1) {
+        const int c = next();
+        if (c < 0)
+            break;
+        line.push_back(static_cast<char>(c));
+        if (c == '\n')
+            break;
+    }
+    return !line.empty();
+}
+
+std::string_view trimImportLine(std::string_view line) {
+    size_t begin = 0;
+    size_t end = line.size();
+    while (begin < end && static_cast<unsigned char>(line[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 0x20)
+        --end;
+    return line.substr(begin, end - begin);
+}
+
+ImportResult importText(TDictionary& dictionary, const std::string& path,
+                        const ImportProgressCallback& progress) {
+    ImportLineReader reader(path);
+    ImportResult result;
+    // Blocks are gathered and added in one go at the end, which gives exactly the result of one
+    // AddTerm per block but costs a sort instead of an insertion per term.
+    TTermBatch batch;
+    std::string line;
+    std::string term;
+    std::string article;
+    while (reader.readLine(line)) {
+        const std::string_view trimmed = trimImportLine(line);
+        if (trimmed.empty() || trimmed.front() != kTermMark)
+            continue;
+        term.assign(trimmed.substr(1));
+        article.clear();
+        if (progress) {
+            const ImportProgress state{reader.bytesRead(), reader.totalBytes(), term};
+            if (!progress(state)) {
+                result.cancelled = true;
+                break;
+            }
+        }
+        // The block runs to "~~~" or to the end of the file; a last line without a line break
+        // still belongs to it.
+        while (reader.readLine(line)) {
+            const std::string_view content = trimImportLine(line);
+            if (content == kBlockEnd)
+                break;
+            article.append(content);
+            article.push_back('\n');
+        }
+        ++result.blocks;
+        if (!term.empty() && !article.empty())
+            batch.add(term, article);
+    }
+    result.added = dictionary.addTerms(std::move(batch));
+    return result;
+}

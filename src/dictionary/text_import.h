@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class TDictionary;
+
+// Where an import stands, reported once per term line.
+struct ImportProgress {
+    uint64_t bytesRead = 0;   // bytes of the file consumed so far
+    uint64_t totalBytes = 0;  // the file's size when the import began
+    std::string_view term;    // the term whose block is about to be read
+};
+
+// Called once per term line before its block is read; returning false cancels the import
+// there, and the blocks before it are still added.
+using ImportProgressCallback = std::function<bool(const ImportProgress&)>;
+
+struct ImportResult {
+    int added = 0;           // terms that were not present before
+    int blocks = 0;          // term blocks read (those cancelled excluded)
+    bool cancelled = false;  // the callback stopped the import
+};
+
+// Reads an import file (Windows-1251 text; CR LF reads as LF; lines of at most 4095 bytes, a
+// longer one read as several) into the dictionary:
+//
+//   @term          a trimmed line starting with "@" opens a block; the term is the rest
+//   article line   every other line up to "~~~" is one line of the article, trimmed, plus LF
+//   ~~~            closes the block
+//
+// Lines are trimmed of bytes 00–20 hex at both ends. Text outside blocks is ignored; a block
+// without "~~~" runs to the end of the file, "@" lines included; a block whose term or article
+// is empty adds nothing. The result is that of one AddTerm per block in file order (a present
+// term keeps its article, the first of equal terms wins, Modified set when a term is added).
+// Raises TError("Cannot open file %s") when the file cannot be opened and
+// TError("Stream read error") when reading it fails; the dictionary is then unchanged.
+ImportResult importText(TDictionary& dictionary, const std::string& path,
+                        const ImportProgressCallback& progress = {});
+
+// Reads an import file line by line the way a C runtime's text mode does. Exposed for tests.
+class ImportLineReader {
+public:
+    static constexpr size_t kLineBuffer = 4096;  // one line yields at most kLineBuffer - 1 bytes
+
+    // Raises TError("Cannot open file %s").
+    explicit ImportLineReader(const std::string& path);
+    ~ImportLineReader();
+    ImportLineReader(const ImportLineReader&) = delete;
+    ImportLineReader& operator=(const ImportLineReader&) = delete;
+
+    // Reads the next line (its LF included when it had one within the limit) into line.
+    // Returns false, with line empty, at the end of the file. Raises TError("Stream read
+    // error") when reading fails.
+    bool readLine(std::string& line);
+
+    uint64_t bytesRead() const { return consumed_; }
+    uint64_t totalBytes() const { return total_; }
+
+private:
+    // The next byte after CR LF → LF, or -1 at the end.
+    int next();
+    bool refill();
+
+    int fd_ = -1;
+    std::string buffer_;
+    size_t at_ = 0;
+    size_t end_ = 0;
+    bool eof_ = false;
+    uint64_t consumed_ = 0;
+    uint64_t total_ = 0;
+};
+
+// The line with bytes 00–20 hex removed from both ends.
+std::string_view trimImportLine(std::string_view line);
