@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -15,6 +16,7 @@ class QAction;
 class QComboBox;
 class QFileDialog;
 class QKeyEvent;
+class QKeySequence;
 class QListView;
 class QMenu;
 class QStatusBar;
@@ -96,6 +98,8 @@ public:
     // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
     // never cross the event loop.
     void guarded(const std::function<void()>& handler);
+    // The text of an error for the error box (the core's Windows-1251 or UTF-8 message).
+    static QString errorText(const std::exception& error);
 
     // --- Creation and dictionaries ---
     void FormCreate();
@@ -142,8 +146,18 @@ private:
     void createCentralWidgets();
     void createDialogs();
 
+    // The editing and leaving part.
+    // Asks about each modified dictionary in tab order; false as soon as one answer is No.
+    bool confirmUnsavedDictionaries();
+    // Shows an adding/editing window until it is cancelled (false) or accepted with a term
+    // and an article that Windows-1251 can hold (true, the texts in term and article).
+    bool runWordForm(TWordForm& form, std::string& term, std::string& article);
+
     // The look-up part.
-    void selectTab(int index);                     // selects a tab, running TabSetChange once
+    // Selects a tab with the strip's signal blocked and runs TabSetChange once when the
+    // selection changed (or when force is set). Code that adds or removes tabs blocks the
+    // strip's signals itself (QSignalBlocker): only the user's clicks reach TabSetChange.
+    void selectTab(int index, bool force = false);
     void refillWordList();                         // one model reset over DicList[CurDic]
     void setTermsGroupEnabled(bool enabled);       // actSave, actSub, actEdit, actTranslate
     void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
@@ -152,12 +166,20 @@ private:
     void selectRow(int row);                       // code-set selection: runs no ListBoxClick
     void loadHistory();
     void showTranslationWindow(const std::string& term, const std::string& article);
+    QAction* newAction(const QString& caption, const QString& category, const QString& hint,
+                       const QKeySequence& shortcut, bool enabled);
+    void connectLookupSignals();
+    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
+    void typeToFind(const QString& text);            // the word list's own type-to-find
 
     TRegSetup& regSetup_;
     std::string programFolder_;
     std::unique_ptr<TDialogs> dialogs_;
     TWordListModel* wordListModel_ = nullptr;
     std::vector<TWordForm*> wordForms_;
-    bool settingText_ = false;
+    bool settingText_ = false;       // the code is writing the search box
+    bool settingSelection_ = false;  // the code is selecting a row of the word list
+    QString typedBeginning_;
+    QElapsedTimer typeToFindTimer_;
     bool closeConfirmed_ = false;
 };

@@ -1,0 +1,392 @@
+// The main window's construction, its actions and widgets, and the dictionary tabs: which
+// dictionaries open at start-up, how one file becomes a tab, and what a tab change does.
+#include "ui/main_form.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <string>
+
+#include "app/reg_setup.h"
+#include "platform/codepage.h"
+#include "platform/program_folder.h"
+#include "ui/word_form.h"
+#include "ui/word_list_model.h"
+
+namespace {
+
+constexpr int kDesignedWidth = 273;
+constexpr int kDesignedHeight = 396;
+constexpr int kListFontPointSize = 9;
+constexpr int kListRowHeight = 15;
+constexpr int kHistoryVisibleRows = 12;
+const char* const kFixedFont = "Courier New";
+
+// Every row of the word list is one line of the same height, so the view can lay out a million
+// rows without asking each of them.
+class TFixedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(kListRowHeight);
+        return size;
+    }
+};
+
+QString fromCp1251(std::string_view text) {
+    return QString::fromStdString(codepage::toUtf8(text));
+}
+
+}  // namespace
+
+QString TMainForm::errorText(const std::exception& error) {
+    // The core's messages are Windows-1251 like all its text, but a file name inside one comes
+    // from the disk as UTF-8; a message that is valid UTF-8 is taken as such.
+    const QByteArray raw(error.what());
+    const QString asUtf8 = QString::fromUtf8(raw);
+    if (asUtf8.toUtf8() == raw)
+        return asUtf8;
+    return fromCp1251(raw.toStdString());
+}
+
+TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
+                     std::unique_ptr<TDialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      regSetup_(regSetup),
+      programFolder_(std::move(programFolder)),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
+    setObjectName(QStringLiteral("MainForm"));
+    resize(kDesignedWidth, kDesignedHeight);
+    createActions();
+    createCentralWidgets();
+    createStatusBar();
+    createMenus();
+    createDialogs();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    // The translation windows report their end to this window; let them go while it is whole.
+    const std::vector<TWordForm*> forms = std::move(wordForms_);
+    wordForms_.clear();
+    for (TWordForm* form : forms)
+        delete form;
+    // The word list reads the current dictionary: detach it before the dictionaries go.
+    if (wordListModel_)
+        wordListModel_->setDictionary(nullptr);
+}
+
+void TMainForm::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        dialogs().error(this, errorText(error));
+    }
+}
+
+TDictionary* TMainForm::currentDictionary() {
+    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()))
+        return nullptr;
+    return DicList[static_cast<size_t>(CurDic)].get();
+}
+
+// --- Construction ---
+
+QAction* TMainForm::newAction(const QString& caption, const QString& category, const QString& hint,
+                              const QKeySequence& shortcut, bool enabled) {
+    auto* action = new QAction(caption, this);
+    action->setProperty("category", category);
+    if (!hint.isEmpty()) {
+        // A hint is kept as its text twice around "|"; tooltips and the status bar show one half.
+        action->setProperty("hint", hint + QLatin1Char('|') + hint);
+        action->setStatusTip(hint);
+        action->setToolTip(hint);
+    }
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // The shortcut also acts while a translation window has the focus; a modal window
+        // still blocks it.
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    action->setEnabled(enabled);
+    // Added to the window itself, the action's shortcut works whether or not a menu shows it.
+    addAction(action);
+    return action;
+}
+
+void TMainForm::createActions() {
+    // Runs a handler through the guard, so an error it raises ends in the error box.
+    auto run = [this](void (TMainForm::*handler)()) {
+        return [this, handler] { guarded([this, handler] { (this->*handler)(); }); };
+    };
+    const QString none;
+    const QKeySequence noKey;
+
+    actTranslate = newAction(QStringLiteral("Перевести"), none, none, noKey, false);
+    connect(actTranslate, &QAction::triggered, this, run(&TMainForm::actTranslateExecute));
+    actInfo = newAction(QStringLiteral("Информация"), QStringLiteral("Словарь"),
+                        QStringLiteral("Информация о словаре"), noKey, false);
+    actSetup = newAction(QStringLiteral("&Настройки"), QStringLiteral("Опции"),
+                         QStringLiteral("Опции программы"), QKeySequence(Qt::Key_F8), true);
+    actExit =
+        newAction(QStringLiteral("&Выход"), QStringLiteral("Файл"),
+                  QStringLiteral("Выход из программы"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
+    connect(actExit, &QAction::triggered, this, run(&TMainForm::actExitExecute));
+    actNew =
+        newAction(QStringLiteral("&Новый"), QStringLiteral("Файл"),
+                  QStringLiteral("Начать новый словарь"), QKeySequence(Qt::CTRL | Qt::Key_N), true);
+    connect(actNew, &QAction::triggered, this, run(&TMainForm::actNewExecute));
+    actOpen = newAction(QStringLiteral("&Открыть"), QStringLiteral("Файл"),
+                        QStringLiteral("Открыть сохраненный словарь"),
+                        QKeySequence(Qt::CTRL | Qt::Key_O), true);
+    connect(actOpen, &QAction::triggered, this, run(&TMainForm::actOpenExecute));
+    actClose = newAction(QStringLiteral("Закрыть"), QStringLiteral("Файл"),
+                         QStringLiteral("Закрыть текущий словарь"),
+                         QKeySequence(Qt::CTRL | Qt::Key_W), false);
+    connect(actClose, &QAction::triggered, this, run(&TMainForm::actCloseExecute));
+    actSave = newAction(QStringLiteral("&Сохранить"), QStringLiteral("Файл"),
+                        QStringLiteral("Сохранить текущий словарь"),
+                        QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    connect(actSave, &QAction::triggered, this, run(&TMainForm::actSaveExecute));
+    actAdd = newAction(QStringLiteral("Добавить термин"), QStringLiteral("Словарь"),
+                       QStringLiteral("Добавить термин в словарь"), noKey, false);
+    connect(actAdd, &QAction::triggered, this, run(&TMainForm::actAddExecute));
+    actSub = newAction(QStringLiteral("Удалить термин"), QStringLiteral("Словарь"),
+                       QStringLiteral("Удалить термин из словаря"), noKey, false);
+    connect(actSub, &QAction::triggered, this, run(&TMainForm::actSubExecute));
+    actEdit = newAction(QStringLiteral("Редактировать термин"), QStringLiteral("Словарь"),
+                        QStringLiteral("Редактировать текущий термин"), noKey, false);
+    connect(actEdit, &QAction::triggered, this, run(&TMainForm::actEditExecute));
+    actSpravka = newAction(QStringLiteral("&Справка"), QStringLiteral("Помощь"),
+                           QStringLiteral("Справка"), QKeySequence(Qt::Key_F1), true);
+    actWeb = newAction(QStringLiteral("Web-сайт"), QStringLiteral("Помощь"),
+                       QStringLiteral("Web-сайт программы"), noKey, true);
+    actAbout = newAction(QStringLiteral("&О программе"), QStringLiteral("Помощь"),
+                         QStringLiteral("О программе"), noKey, true);
+    actOpenWin = newAction(QStringLiteral("Запустить"), none, none, noKey, true);
+    actToolBar =
+        newAction(QStringLiteral("&Панель инструментов"), QStringLiteral("Вид"), none, noKey, true);
+    actToolBar->setCheckable(true);
+    actToolBar->setChecked(true);
+    actStatusBar =
+        newAction(QStringLiteral("&Строка состояния"), QStringLiteral("Вид"), none, noKey, true);
+    actStatusBar->setCheckable(true);
+    actStatusBar->setChecked(true);
+    connect(actStatusBar, &QAction::triggered, this, [this] {
+        guarded([this] {
+            StatusBar->setVisible(!StatusBar->isVisible());
+            actStatusBar->setChecked(StatusBar->isVisible());
+        });
+    });
+    actImport =
+        newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, true);
+}
+
+void TMainForm::createCentralWidgets() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    const QFont fixedFont(kFixedFont, kListFontPointSize);
+
+    // CoolBar1: the band that holds the search box.
+    auto* coolBar = new QFrame(central);
+    coolBar->setObjectName(QStringLiteral("CoolBar1"));
+    coolBar->setFrameStyle(QFrame::Box | QFrame::Plain);
+    auto* coolLayout = new QVBoxLayout(coolBar);
+    coolLayout->setContentsMargins(1, 1, 1, 1);
+    cmbString = new QComboBox(coolBar);
+    cmbString->setObjectName(QStringLiteral("cmbString"));
+    cmbString->setEditable(true);
+    // The history is kept by AddHistory alone, most recent first; Enter never adds to it.
+    cmbString->setInsertPolicy(QComboBox::NoInsert);
+    cmbString->setDuplicatesEnabled(true);
+    cmbString->setMaxVisibleItems(kHistoryVisibleRows);
+    cmbString->setFont(fixedFont);
+    coolLayout->addWidget(cmbString);
+    layout->addWidget(coolBar);
+
+    // Panel1: the word list above the tab strip.
+    auto* panel = new QWidget(central);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+    wordListModel_ = new TWordListModel(this);
+    ListBox = new QListView(panel);
+    ListBox->setObjectName(QStringLiteral("ListBox"));
+    ListBox->setFont(fixedFont);
+    ListBox->setFrameStyle(QFrame::NoFrame);
+    ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListBox->setUniformItemSizes(true);
+    ListBox->setItemDelegate(new TFixedRowDelegate(ListBox));
+    ListBox->setModel(wordListModel_);
+    panelLayout->addWidget(ListBox, 1);
+    TabSet = new QTabBar(panel);
+    TabSet->setObjectName(QStringLiteral("TabSet"));
+    TabSet->setShape(QTabBar::RoundedSouth);
+    TabSet->setExpanding(false);
+    TabSet->setDrawBase(false);
+    panelLayout->addWidget(TabSet);
+    layout->addWidget(panel, 1);
+    setCentralWidget(central);
+
+    connectLookupSignals();
+    connect(TabSet, &QTabBar::currentChanged, this, [this](int index) {
+        // Code that adds, removes or selects tabs blocks this signal and decides itself whether
+        // a tab change runs; what arrives here is the user's click on another tab.
+        if (index < 0)
+            return;
+        guarded([this, index] {
+            bool allowChange = true;
+            TabSetChange(index, allowChange);
+        });
+    });
+}
+
+void TMainForm::createStatusBar() {
+    // One panel spanning the whole bar: the current hint, shown by the status tips of the
+    // actions and menus.
+    StatusBar = statusBar();
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(true);
+}
+
+// --- Creation and dictionaries ---
+
+void TMainForm::FormCreate() {
+    setWindowTitle(QString::fromLatin1(ProgramTitle));
+    LoadDics();
+    loadHistory();
+    const bool editMode = regSetup_.ReadValue("Main", "EditMode") == "1";
+    if (mnDic)
+        mnDic->menuAction()->setVisible(editMode);
+    if (mnWord)
+        mnWord->menuAction()->setVisible(editMode);
+}
+
+void TMainForm::openDicReporting(const std::string& path) {
+    try {
+        OpenDic(path);
+    } catch (const std::exception& error) {
+        // One bad file costs only its own tab: the rest of the start-up goes on.
+        dialogs().error(this, errorText(error));
+    }
+}
+
+void TMainForm::LoadDics() {
+    int count = 0;
+    try {
+        count = StrToInt(regSetup_.ReadValue("List", "Count"));
+    } catch (const std::exception& error) {
+        // A list that cannot be read is no list: every dictionary of the folder opens.
+        dialogs().error(this, errorText(error));
+        count = 0;
+    }
+
+    if (count > 0) {
+        for (int i = 1; i <= count; ++i) {
+            const std::string value = regSetup_.ReadValue("List", "N" + std::to_string(i));
+            // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
+            if (value.empty() || value[0] != '+')
+                continue;
+            const std::string name = value.substr(1);
+            // Start-up opens only files of the program folder: a name that reaches elsewhere
+            // is skipped like a missing file.
+            if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
+                continue;
+            const std::string path = program_folder::file(programFolder_, codepage::toUtf8(name));
+            if (program_folder::fileExists(path))
+                openDicReporting(path);
+        }
+    } else {
+        for (const std::string& name : program_folder::listDictionaries(programFolder_))
+            openDicReporting(program_folder::file(programFolder_, name));
+    }
+
+    if (TabSet->count() > 0)
+        selectTab(0);
+}
+
+void TMainForm::OpenDic(const std::string& fileName) {
+    auto dictionary = std::make_unique<TDictionary>();
+    dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
+
+    const bool hasTerms = dictionary->Count() > 0;
+    DicList.push_back(std::move(dictionary));
+    CurDic = static_cast<int>(DicList.size()) - 1;
+    const size_t slash = fileName.find_last_of('/');
+    const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    {
+        const QSignalBlocker blocker(TabSet);
+        TabSet->addTab(QString::fromStdString(caption));
+    }
+    // The new tab is always a change of dictionary, also when it is the strip's first tab,
+    // which the strip selects by itself on adding.
+    selectTab(CurDic, true);
+    setSearchText(QString());
+    setDictionaryGroupEnabled(true);
+    if (hasTerms)
+        setTermsGroupEnabled(true);
+    applyTitle();
+}
+
+void TMainForm::TabSetChange(int newTab, bool& allowChange) {
+    CurDic = newTab;
+    refillWordList();
+    const TDictionary* dictionary = currentDictionary();
+    setTermsGroupEnabled(dictionary && dictionary->Count() > 0);
+    applyTitle();
+    setSearchText(QString());
+    allowChange = true;
+}
+
+void TMainForm::selectTab(int index, bool force) {
+    const bool changed = force || TabSet->currentIndex() != index;
+    {
+        const QSignalBlocker blocker(TabSet);
+        TabSet->setCurrentIndex(index);
+    }
+    if (changed) {
+        bool allowChange = true;
+        TabSetChange(index, allowChange);
+    }
+}
+
+void TMainForm::refillWordList() {
+    wordListModel_->setDictionary(currentDictionary());
+    if (ListBox->model()->rowCount() > 0)
+        ListBox->scrollToTop();
+}
+
+void TMainForm::setTermsGroupEnabled(bool enabled) {
+    for (QAction* action : {actSave, actSub, actEdit, actTranslate})
+        action->setEnabled(enabled);
+}
+
+void TMainForm::setDictionaryGroupEnabled(bool enabled) {
+    for (QAction* action : {actClose, actInfo, actAdd})
+        action->setEnabled(enabled);
+}
+
+void TMainForm::applyTitle() {
+    // The title always names the current dictionary, and only it.
+    const TDictionary* dictionary = currentDictionary();
+    QString title = QString::fromLatin1(ProgramTitle);
+    if (dictionary && !dictionary->Name().empty())
+        title += QStringLiteral(" - ") + fromCp1251(dictionary->Name());
+    setWindowTitle(title);
+}
