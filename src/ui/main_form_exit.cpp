@@ -1,0 +1,78 @@
+// Leaving the program: the exit command and the close confirmation that every close of the main
+// window passes (Exit, the close box, Alt+F4, the tray's Exit).
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QTabBar>
+
+#include <string>
+
+#include "app/reg_setup.h"
+#include "platform/codepage.h"
+#include "ui/main_form.h"
+
+namespace {
+
+const char* const kHistorySection = "History";
+
+std::string toCp1251(const QString& text) {
+    // History entries are terms taken from dictionaries, so they always fit the code page; a
+    // character that somehow does not is written as nothing rather than as a false "?".
+    return codepage::fromUtf8(text.toUtf8().toStdString()).value_or(std::string());
+}
+
+}  // namespace
+
+// Asks about every modified dictionary in tab order. Returns false as soon as one answer is No;
+// Yes, or a box closed without an answer, leaves that dictionary unsaved and goes on.
+bool TMainForm::confirmUnsavedDictionaries() {
+    for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
+        if (!DicList[i]->Modified())
+            continue;
+        const QString text = QStringLiteral("Словарь ") + TabSet->tabText(i) +
+                             QStringLiteral(" не сохранен! Продолжить?");
+        if (dialogs().confirm(this, text) == TDialogs::Answer::No)
+            return false;
+    }
+    return true;
+}
+
+void TMainForm::actExitExecute() {
+    if (!confirmUnsavedDictionaries())
+        return;
+    // The close that follows must not ask about the dictionaries a second time.
+    closeConfirmed_ = true;
+    close();
+    closeConfirmed_ = false;
+}
+
+void TMainForm::FormCloseQuery(bool& canClose) {
+    if (dialogs().confirm(this, QStringLiteral("Выйти из программы?")) != TDialogs::Answer::Yes) {
+        canClose = false;
+        return;
+    }
+    canClose = true;
+    // The history goes back to the settings from the top down, Count last, so the next run
+    // starts with the same list; start-up writes the file once the loop has ended.
+    TRegSetup& setup = regSetup();
+    setup.ClearSection(kHistorySection);
+    const int count = cmbString->count();
+    for (int i = 0; i < count; ++i)
+        setup.WriteValue(kHistorySection, "N" + std::to_string(i + 1),
+                         toCp1251(cmbString->itemText(i)));
+    setup.WriteValue(kHistorySection, "Count", std::to_string(count));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Every way of closing the window protects unsaved work the same way as the exit command;
+    // when the exit command has just asked, the answers stand.
+    bool canClose = false;
+    guarded([&] {
+        if (!closeConfirmed_ && !confirmUnsavedDictionaries())
+            return;
+        FormCloseQuery(canClose);
+    });
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
