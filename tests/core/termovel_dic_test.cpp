@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "platform/compare.h"
+
+namespace {
+
+struct ToolRun {
+    int code = -1;
+    std::string out;  // standard output and standard error together
+};
+
+ToolRun tool(const std::string& arguments) {
+    ToolRun run;
+    // The root order, whatever the machine is set to.
+    const std::string command =
+        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class TermovelDic : public ::testing::Test {
+protected:
+    void SetUp() override {
+        compare::setLocale("");
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("termovel-tool-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder_);
+        dic_ = (folder_ / "program.dic").string();
+        TDictionary d;
+        d.SetName("\xd2\xe5\xf1\xf2");  // "Тест"
+        d.SetAuthor("Author");
+        d.SetInfo("one\r\ntwo");
+        d.AddTerm("apple", "\xff\xe1\xeb\xee\xea\xee\n");    // "яблоко"
+        d.AddTerm("\xe1\xe5\xf0\xe5\xe3", "shore\nbank\n");  // "берег"
+        d.AddTerm("zebra", "striped");
+        d.SaveToFile(dic_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::filesystem::path folder_;
+    std::string dic_;
+};
+
+}  // namespace
+
+TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
+    struct Case {
+        std::string arguments;
+        int code;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"info " + dic_, 0,
+         "Название словаря: Тест\nАвтор-составитель: Author\nДополнительная информация: "
+         "one\ntwo\nТерминов: 3\n"},
+        {"list " + dic_, 0, "apple\nzebra\nберег\n"},
+        {"lookup " + dic_ + " БЕРЕГ", 0, "shore\nbank\n"},
+        {"lookup " + dic_ + " Zebra", 0, "striped\n"},
+        {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = tool(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments;
+        EXPECT_EQ(run.out, c.out) << c.arguments;
+    }
+}
+
+TEST_F(TermovelDic, FailuresExitNonZero) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"lookup " + dic_ + " absent", 1},
+        {"info " + (folder_ / "missing.dic").string(), 2},
+        {"", 2},
+        {"frobnicate " + dic_, 2},
+        {"import " + dic_ + " " + dic_ + " --name 名", 2},
+    };
+    for (const auto& [arguments, code] : cases)
+        EXPECT_EQ(tool(arguments).code, code) << arguments;
+    EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
+}
+
+TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
+    const std::string good = readFile(dic_);
+    // Offsets of the name length, the count and the first term's length ("Тест" is 4 bytes,
+    // "Author" 6, "one\r\ntwo" 8).
+    for (size_t offset :
+         {size_t{0}, size_t{4 + 4 + 4 + 6 + 4 + 8}, size_t{4 + 4 + 4 + 6 + 4 + 8 + 4}}) {
+        std::string bad = good;
+        bad[offset] = static_cast<char>(bad[offset] ^ 0x01);
+        const auto path = folder_ / "bad.dic";
+        std::ofstream(path, std::ios::binary) << bad;
+        const ToolRun run = tool("verify " + path.string());
+        EXPECT_NE(run.code, 0) << offset;
+        EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
+    }
+}
+
+TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
+    const auto text = folder_ / "in.txt";
+    std::ofstream(text, std::ios::binary)
+        << "@one\nfirst line\nsecond\n~~~\n@\xc4\xe2\xe0\nx\n~~~\n";  // "Два"
+    const std::string created = (folder_ / "new.dic").string();
+    ToolRun run =
+        tool("import " + created + " " + text.string() + " --name 'Новый словарь' --author Кто");
+    ASSERT_EQ(run.code, 0) << run.out;
+    TDictionary d;
+    d.LoadFromFile(created);
+    EXPECT_EQ(d.Name(), "\xcd\xee\xe2\xfb\xe9 \xf1\xeb\xee\xe2\xe0\xf0\xfc");
+    EXPECT_EQ(d.Author(), "\xca\xf2\xee");
+    EXPECT_EQ(d.Count(), 2);
+
+    const ToolRun first = tool("export " + created);
+    ASSERT_EQ(first.code, 0);
+    const auto again = folder_ / "again.txt";
+    std::ofstream(again, std::ios::binary) << first.out;
+    const std::string second = (folder_ / "second.dic").string();
+    ASSERT_EQ(tool("import " + second + " " + again.string()).code, 0);
+    EXPECT_EQ(tool("export " + second).out, first.out);
+    EXPECT_EQ(first.out, "@one\nfirst line\nsecond\n~~~\n@\xc4\xe2\xe0\nx\n~~~\n");
+}
+
+TEST_F(TermovelDic, ImportIntoExistingDictionaryKeepsPresentArticles) {
+    const auto text = folder_ / "more.txt";
+    std::ofstream(text, std::ios::binary) << "@APPLE\nother\n~~~\n@kiwi\nfruit\n~~~\n";
+    ASSERT_EQ(tool("import " + dic_ + " " + text.string()).code, 0);
+    TDictionary d;
+    d.LoadFromFile(dic_);
+    EXPECT_EQ(d.Count(), 4);
+    EXPECT_EQ(d.Article(d.Find("apple")), "\xff\xe1\xeb\xee\xea\xee\n");
+    EXPECT_EQ(d.Name(), "\xd2\xe5\xf1\xf2");
+}
