@@ -81,6 +81,19 @@ private:
     TMainForm* mainForm_;
 };
 
+// Raises a flag for the life of a scope and puts back what it found.
+class TScopedFlag {
+public:
+    explicit TScopedFlag(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~TScopedFlag() { flag_ = old_; }
+    TScopedFlag(const TScopedFlag&) = delete;
+    TScopedFlag& operator=(const TScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
 void setUpFileDialog(QFileDialog& dialog) {
     dialog.setNameFilters({QStringLiteral("*.dic"), QStringLiteral("*.*")});
     dialog.selectNameFilter(QStringLiteral("*.dic"));
@@ -222,7 +235,11 @@ void TMainForm::actAddExecute() {
         dialogs().information(this, alreadyPresentText(dictionary->Term(present)));
         return;
     }
-    wordListModel_->insertTerm(term, article);  // the row goes in at the term's sorted place
+    {
+        // Rows moving under the selection are no click of the user's.
+        const TScopedFlag codeSelects(settingSelection_);
+        wordListModel_->insertTerm(term, article);  // the row goes in at its sorted place
+    }
     if (dictionary->Count() > 0)
         setTermsGroupEnabled(true);
 }
@@ -235,7 +252,11 @@ void TMainForm::actSubExecute() {
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
         TDialogs::Answer::Yes)
         return;
-    wordListModel_->removeTerm(row);
+    {
+        // The view moves its selection off the removed row; that is no click of the user's.
+        const TScopedFlag codeSelects(settingSelection_);
+        wordListModel_->removeTerm(row);
+    }
     selectRow(-1);
     setSearchText(QString());
     if (dictionary->Count() == 0) {
@@ -281,6 +302,9 @@ void TMainForm::actEditExecute() {
         dialogs().warning(this, alreadyPresentText(dictionary->Term(present)));
         return;
     }
+    // The search text stays: the view's own moves of the selection while the row is taken out
+    // and put back are no clicks of the user's.
+    const TScopedFlag codeSelects(settingSelection_);
     wordListModel_->removeTerm(row);
     const int newRow = wordListModel_->changeTerm(newTerm, newArticle);
     selectRow(newRow);
