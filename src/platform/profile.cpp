@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -189,7 +190,16 @@ std::string Profile::text() const {
     return out;
 }
 
-bool Profile::save(const std::string& path) const {
+bool Profile::save(const std::string& linkOrPath) const {
+    // A settings file kept elsewhere through a symbolic link stays there: the new file
+    // replaces the link's target, not the link.
+    std::string path = linkOrPath;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(linkOrPath, ec)) {
+        const auto target = std::filesystem::canonical(linkOrPath, ec);
+        if (!ec)
+            path = target.string();
+    }
     std::string tempPath = folderOf(path) + "/.termovel-profile-XXXXXX";
     const int fd = ::mkstemp(tempPath.data());
     if (fd < 0)

@@ -47,7 +47,7 @@ public:
     // Writes text() to a new temporary file in path's folder, flushes it to the disk and
     // renames it over path, so the file at path is always either the old or the new one.
     // Returns false when any step fails; the temporary file is then removed and the old file
-    // is untouched.
+    // is untouched. When path is a symbolic link, the file it points to is replaced.
     bool save(const std::string& path) const;
 
 private:

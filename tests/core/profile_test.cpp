@@ -116,6 +116,16 @@ TEST(Profile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(folder.entryCount(), 1);
 }
 
+TEST(Profile, SaveThroughALinkReplacesTheTarget) {
+    TempFolder folder;
+    fs::create_directory(folder.file("real"));
+    writeFile(folder.file("real/t.ini"), "[Old]\nk=1\n");
+    fs::create_symlink("real/t.ini", folder.file("link.ini"));
+    ASSERT_TRUE(Profile::parse("[New]\nk=2\n").save(folder.file("link.ini")));
+    EXPECT_TRUE(fs::is_symlink(folder.file("link.ini")));
+    EXPECT_EQ(readFile(folder.file("real/t.ini")), "[New]\r\nk=2\r\n");
+}
+
 TEST(Profile, FailedSaveLeavesNoTemporaryFile) {
     TempFolder folder;
     // A folder where the file should be: the rename over it fails even for the superuser.
