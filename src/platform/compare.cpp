@@ -1,10 +1,15 @@
 #include "platform/compare.h"
 
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -31,9 +36,22 @@ std::string environmentLocale() {
     return "";
 }
 
+// The shortcut table: for each Windows-1251 byte, the primary weight of its character when
+// that character collates as one plain unit (exactly one collation element, a non-zero
+// primary, the common secondary, and not part of any contraction or context), else 0.
+//
+// For two texts made only of such bytes the collator's answer at secondary strength is
+// simply the first differing primary, or the shorter text first when one is a prefix of the
+// other: every character contributes exactly one primary and the same secondary. That covers
+// nearly all real terms (Latin and Cyrillic letters, digits, blanks) and costs a table lookup
+// per byte instead of a full collation.
+using Weights = std::array<uint32_t, 256>;
+
 struct State {
     std::string locale = environmentLocale();
     std::unique_ptr<UCollator, CollatorCloser> collator;
+    Weights weights{};
+    bool shortcut = false;
 };
 
 State& state() {
@@ -41,25 +59,7 @@ State& state() {
     return s;
 }
 
-UCollator* collator() {
-    State& s = state();
-    if (!s.collator) {
-        UErrorCode status = U_ZERO_ERROR;
-        UCollator* c = ucol_open(s.locale.empty() ? "" : s.locale.c_str(), &status);
-        if (U_FAILURE(status)) {
-            status = U_ZERO_ERROR;
-            c = ucol_open("", &status);
-        }
-        if (U_FAILURE(status))
-            throw TError("Cannot open the collator");
-        // Secondary strength: base letters and accents count, letter case does not.
-        ucol_setStrength(c, UCOL_SECONDARY);
-        s.collator.reset(c);
-    }
-    return s.collator.get();
-}
-
-// Converts Windows-1251 bytes to UTF-16 into buf (stack for short terms, heap otherwise).
+// Converts Windows-1251 bytes to UTF-16 (stack for short terms, heap otherwise).
 struct Utf16 {
     static constexpr size_t kInline = 256;
     UChar inline_[kInline];
@@ -80,13 +80,182 @@ struct Utf16 {
     }
 };
 
+int fullCompare(UCollator* c, std::string_view a, std::string_view b) {
+    const Utf16 ua(a);
+    const Utf16 ub(b);
+    return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
+}
+
+// The primary weight of one character if it is one plain collation unit, else 0.
+uint32_t plainPrimary(UCollator* c, UChar ch, uint32_t commonSecondary) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(c, &ch, 1, &status);
+    if (U_FAILURE(status))
+        return 0;
+    std::vector<int32_t> ces;
+    for (;;) {
+        status = U_ZERO_ERROR;
+        const int32_t ce = ucol_next(elements, &status);
+        if (U_FAILURE(status) || ce == UCOL_NULLORDER || ces.size() > 2)
+            break;
+        ces.push_back(ce);
+    }
+    ucol_closeElements(elements);
+    // An element whose lowest six bits are 0xC0 continues the one before it (the low half of
+    // a long primary).
+    auto isContinuation = [](int32_t ce) { return (ce & 0xC0) == 0xC0; };
+    if (ces.empty() || ces.size() > 2 || isContinuation(ces[0]))
+        return 0;
+    if (ces.size() == 2 && !isContinuation(ces[1]))
+        return 0;
+    const uint32_t high = static_cast<uint32_t>(ucol_primaryOrder(ces[0]));
+    const uint32_t low = ces.size() == 2 ? static_cast<uint32_t>(ucol_primaryOrder(ces[1])) : 0;
+    if (high == 0 || static_cast<uint32_t>(ucol_secondaryOrder(ces[0])) != commonSecondary)
+        return 0;
+    return high << 16 | low;
+}
+
+// Builds the shortcut table for the collator and checks it against the collator itself on
+// every pair of plain characters; returns false when the shortcut must not be used.
+bool buildShortcut(UCollator* c, Weights& weights) {
+    weights.fill(0);
+    // Attributes under which per-character primaries do not decide the order.
+    UErrorCode status = U_ZERO_ERROR;
+    if (ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
+        ucol_getAttribute(c, UCOL_CASE_LEVEL, &status) != UCOL_OFF ||
+        ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF ||
+        ucol_getStrength(c) != UCOL_SECONDARY || U_FAILURE(status))
+        return false;
+
+    const UChar letterA = u'a';
+    UCollationElements* elements = ucol_openElements(c, &letterA, 1, &status);
+    if (U_FAILURE(status))
+        return false;
+    const int32_t aElement = ucol_next(elements, &status);
+    ucol_closeElements(elements);
+    if (U_FAILURE(status) || aElement == UCOL_NULLORDER)
+        return false;
+    const auto commonSecondary = static_cast<uint32_t>(ucol_secondaryOrder(aElement));
+
+    for (int b = 1; b < 256; ++b) {
+        const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
+        if (ch > 0xFFFF)
+            continue;
+        weights[b] = plainPrimary(c, static_cast<UChar>(ch), commonSecondary);
+    }
+
+    // A contraction or context sequence collates differently from its characters one by
+    // one. Such a sequence always contains its last character, so taking that character out
+    // of the table sends every text holding the sequence to the full comparison. Sequences
+    // with a character outside the code page can never occur in our texts.
+    USet* contractions = uset_openEmpty();
+    status = U_ZERO_ERROR;
+    ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &status);
+    if (U_FAILURE(status)) {
+        uset_close(contractions);
+        return false;
+    }
+    const int32_t items = uset_getItemCount(contractions);
+    for (int32_t i = 0; i < items; ++i) {
+        UChar32 start = 0, end = 0;
+        UChar text[64];
+        status = U_ZERO_ERROR;
+        const int32_t length = uset_getItem(contractions, i, &start, &end, text, 64, &status);
+        if (U_FAILURE(status) || length > 64) {
+            uset_close(contractions);
+            return false;
+        }
+        if (length == 0) {
+            // A range of single characters: keep none of them.
+            for (UChar32 ch = start; ch <= end; ++ch) {
+                const int b = codepage::fromUnicode(static_cast<char32_t>(ch));
+                if (b >= 0)
+                    weights[b] = 0;
+            }
+            continue;
+        }
+        bool inCodePage = true;
+        for (int32_t k = 0; k < length; ++k)
+            inCodePage = inCodePage && codepage::fromUnicode(text[k]) >= 0;
+        if (inCodePage)
+            weights[codepage::fromUnicode(text[length - 1])] = 0;
+    }
+    uset_close(contractions);
+
+    // The weights themselves are the characters' ranks in the collator's own order of
+    // single-character texts. That order is the order of their primaries (their secondaries
+    // are all common), after any script reordering the locale applies, which the raw
+    // elements above do not show.
+    std::vector<int> plain;
+    for (int b = 0; b < 256; ++b) {
+        if (weights[b] != 0)
+            plain.push_back(b);
+    }
+    if (plain.empty())
+        return false;
+    auto single = [](int b) { return std::string(1, static_cast<char>(b)); };
+    std::stable_sort(plain.begin(), plain.end(),
+                     [&](int x, int y) { return fullCompare(c, single(x), single(y)) < 0; });
+    uint32_t rank = 1;
+    weights[plain[0]] = rank;
+    for (size_t i = 1; i < plain.size(); ++i) {
+        const int order = fullCompare(c, single(plain[i - 1]), single(plain[i]));
+        if (order > 0)
+            return false;
+        if (order < 0)
+            ++rank;
+        weights[plain[i]] = rank;
+    }
+    return true;
+}
+
+UCollator* collator() {
+    State& s = state();
+    if (!s.collator) {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator* c = ucol_open(s.locale.empty() ? "" : s.locale.c_str(), &status);
+        if (U_FAILURE(status)) {
+            status = U_ZERO_ERROR;
+            c = ucol_open("", &status);
+        }
+        if (U_FAILURE(status))
+            throw TError("Cannot open the collator");
+        // Secondary strength: base letters and accents count, letter case does not.
+        ucol_setStrength(c, UCOL_SECONDARY);
+        s.collator.reset(c);
+        s.shortcut = buildShortcut(c, s.weights);
+    }
+    return s.collator.get();
+}
+
 }  // namespace
 
 int terms(std::string_view a, std::string_view b) {
     UCollator* c = collator();
-    const Utf16 ua(a);
-    const Utf16 ub(b);
-    return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
+    const State& s = state();
+    if (s.shortcut) {
+        const Weights& w = s.weights;
+        const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+        const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+        // Both texts must be plain throughout: a sequence that needs the collator may sit
+        // after the first difference and still change the answer.
+        bool plain = true;
+        for (size_t i = 0; i < a.size() && plain; ++i)
+            plain = w[pa[i]] != 0;
+        for (size_t i = 0; i < b.size() && plain; ++i)
+            plain = w[pb[i]] != 0;
+        if (plain) {
+            const size_t n = a.size() < b.size() ? a.size() : b.size();
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t wa = w[pa[i]];
+                const uint32_t wb = w[pb[i]];
+                if (wa != wb)
+                    return wa < wb ? -1 : 1;
+            }
+            return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+        }
+    }
+    return fullCompare(c, a, b);
 }
 
 size_t appendSortKey(std::string_view term, std::string& out) {
@@ -110,6 +279,21 @@ size_t appendSortKey(std::string_view term, std::string& out) {
     }
 }
 
+int fullTerms(std::string_view a, std::string_view b) {
+    return fullCompare(collator(), a, b);
+}
+
+int plainByteCount() {
+    collator();
+    const State& s = state();
+    if (!s.shortcut)
+        return 0;
+    int n = 0;
+    for (uint32_t w : s.weights)
+        n += w != 0 ? 1 : 0;
+    return n;
+}
+
 std::string localeName() {
     collator();
     return state().locale.empty() ? "root" : state().locale;
@@ -119,6 +303,7 @@ void setLocale(const std::string& locale) {
     State& s = state();
     s.locale = locale;
     s.collator.reset();
+    s.shortcut = false;
 }
 
 }  // namespace compare

@@ -20,6 +20,14 @@ int terms(std::string_view a, std::string_view b);
 // than comparing them pairwise. Keys are valid only under the locale they were made with.
 size_t appendSortKey(std::string_view term, std::string& out);
 
+// The collator's own answer, bypassing the shortcut that terms() takes for plain texts; the
+// two always agree. Meant for tests and benchmarks.
+int fullTerms(std::string_view a, std::string_view b);
+
+// How many Windows-1251 bytes the fast path of terms() handles under the current locale
+// (0 when it is off). For reports.
+int plainByteCount();
+
 // Name of the collation locale in use ("root" for C/POSIX), for reports.
 std::string localeName();
 

@@ -1,0 +1,271 @@
+// Speed and memory of the dictionary store. Every headline figure is measured next to a
+// reference doing the same work the plain way, in the same run:
+//
+//   Scramble/Unscramble      fast walk vs the per-byte register loop
+//   LoadFromFile             vs reading the file into memory and unscrambling it
+//   SaveToFile               vs reading the file back (LoadFromFile) and a plain file read
+//   Find                     median of single look-ups (counter median_ns)
+//   Import (unsorted text)   vs one sorted insert per term into a contiguous array
+//   Resident memory          counters rss_bytes / file_bytes after loading
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "dictionary/secret_memory_stream.h"
+#include "dictionary/text_import.h"
+#include "dictionary_synthetic.h"
+#include "platform/compare.h"
+
+namespace {
+
+constexpr size_t kScrambleBytes = size_t{16} << 20;
+
+std::string benchFolder() {
+    static const std::string folder = [] {
+        const std::string f = "/tmp/termovel-bench-" + std::to_string(::getpid());
+        std::system(("mkdir -p " + f).c_str());
+        return f;
+    }();
+    return folder;
+}
+
+void useRootOrder() {
+    static const bool once = [] {
+        compare::setLocale("");
+        return true;
+    }();
+    (void)once;
+}
+
+// The synthetic dictionary of n terms, saved once per run; returns its path.
+const std::string& dictionaryFile(size_t n) {
+    static std::map<size_t, std::string> files;
+    auto found = files.find(n);
+    if (found != files.end())
+        return found->second;
+    useRootOrder();
+    TDictionary d;
+    TTermBatch batch;
+    for (auto& [t, a] : dictionary_synthetic::entries(n))
+        batch.add(t, a);
+    d.addTerms(std::move(batch));
+    d.SetName("Synthetic");
+    const std::string path = benchFolder() + "/synthetic-" + std::to_string(n) + ".dic";
+    d.SaveToFile(path);
+    return files.emplace(n, path).first->second;
+}
+
+// The import text of the same synthetic entries, in generation (unsorted) order.
+const std::string& importFile(size_t n) {
+    static std::map<size_t, std::string> files;
+    auto found = files.find(n);
+    if (found != files.end())
+        return found->second;
+    const std::string path = benchFolder() + "/synthetic-" + std::to_string(n) + ".txt";
+    std::ofstream out(path, std::ios::binary);
+    for (auto& [t, a] : dictionary_synthetic::entries(n))
+        out << "@" << t << "\n" << a << "\n~~~\n";
+    return files.emplace(n, path).first->second;
+}
+
+size_t fileSize(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    return static_cast<size_t>(in.tellg());
+}
+
+std::string randomBytes(size_t n) {
+    std::string bytes(n, '\0');
+    std::mt19937_64 random(1);
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+// --- scrambling ---------------------------------------------------------------------------
+
+void BM_ScrambleRegisterLoop(benchmark::State& state) {
+    std::string bytes = randomBytes(kScrambleBytes);
+    for (auto _ : state) {
+        keystream::scrambleByRegister(bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_ScrambleRegisterLoop)->Unit(benchmark::kMillisecond);
+
+void BM_Scramble(benchmark::State& state) {
+    std::string bytes = randomBytes(kScrambleBytes);
+    for (auto _ : state) {
+        keystream::scramble(bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_Scramble)->Unit(benchmark::kMillisecond);
+
+void BM_UnscrambleRegisterLoop(benchmark::State& state) {
+    std::string bytes = randomBytes(kScrambleBytes);
+    for (auto _ : state) {
+        keystream::unscrambleByRegister(bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_UnscrambleRegisterLoop)->Unit(benchmark::kMillisecond);
+
+void BM_Unscramble(benchmark::State& state) {
+    std::string bytes = randomBytes(kScrambleBytes);
+    for (auto _ : state) {
+        keystream::unscramble(bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_Unscramble)->Unit(benchmark::kMillisecond);
+
+// --- loading and saving -------------------------------------------------------------------
+
+void BM_ReadAndUnscramble(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        TSecretMemoryStream stream;
+        stream.LoadFromFile(path);
+        stream.Unscramble();
+        benchmark::DoNotOptimize(stream.data());
+    }
+    state.counters["file_bytes"] = static_cast<double>(fileSize(path));
+}
+BENCHMARK(BM_ReadAndUnscramble)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_LoadFromFile(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        TDictionary d;
+        d.LoadFromFile(path);
+        benchmark::DoNotOptimize(d.Count());
+        state.PauseTiming();  // freeing a large dictionary is not part of loading it
+        d.Clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadFromFile)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_SaveToFile(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    TDictionary d;
+    d.LoadFromFile(path);
+    const std::string out = benchFolder() + "/save-" + std::to_string(state.range(0)) + ".dic";
+    for (auto _ : state)
+        d.SaveToFile(out);
+}
+BENCHMARK(BM_SaveToFile)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// --- look-up ------------------------------------------------------------------------------
+
+void BM_Find(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    TDictionary d;
+    d.LoadFromFile(path);
+    std::mt19937_64 random(5);
+    std::vector<std::string> probes;
+    for (int i = 0; i < 4096; ++i)
+        probes.emplace_back(d.Term(static_cast<int>(random() % static_cast<uint64_t>(d.Count()))));
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(d.Find(probes[i++ % probes.size()]));
+    }
+    // The median of single look-ups, timed one by one.
+    std::vector<double> times;
+    times.reserve(probes.size());
+    for (const std::string& probe : probes) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(d.Find(probe));
+        times.push_back(
+            std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::nth_element(times.begin(), times.begin() + static_cast<ptrdiff_t>(times.size() / 2),
+                     times.end());
+    state.counters["median_ns"] = times[times.size() / 2];
+}
+BENCHMARK(BM_Find)->Arg(10000)->Arg(100000)->Arg(1000000);
+
+// --- import -------------------------------------------------------------------------------
+
+void BM_ImportUnsorted(benchmark::State& state) {
+    const std::string& path = importFile(static_cast<size_t>(state.range(0)));
+    useRootOrder();
+    for (auto _ : state) {
+        TDictionary d;
+        importText(d, path);
+        benchmark::DoNotOptimize(d.Count());
+        state.PauseTiming();
+        d.Clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ImportUnsorted)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// Reference: the same entries, one binary search and one insertion each into a contiguous
+// array of (term, article), as a plain sorted list does it.
+void BM_SortedInsertContiguous(benchmark::State& state) {
+    useRootOrder();
+    const auto entries = dictionary_synthetic::entries(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        std::vector<std::pair<std::string, std::string>> list;
+        for (const auto& [t, a] : entries) {
+            auto at = std::lower_bound(
+                list.begin(), list.end(), t,
+                [](const auto& e, const std::string& k) { return compare::terms(e.first, k) < 0; });
+            if (at == list.end() || compare::terms(at->first, t) != 0)
+                list.emplace(at, t, a);
+        }
+        benchmark::DoNotOptimize(list.data());
+    }
+}
+BENCHMARK(BM_SortedInsertContiguous)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// --- memory -------------------------------------------------------------------------------
+
+size_t residentBytes() {
+    long pages = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<size_t>(resident) * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+void BM_ResidentMemory(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    double rss = 0;
+    for (auto _ : state) {
+        const size_t before = residentBytes();
+        auto d = std::make_unique<TDictionary>();
+        d->LoadFromFile(path);
+        rss = static_cast<double>(residentBytes() - before);
+        benchmark::DoNotOptimize(d->Count());
+    }
+    const double file = static_cast<double>(fileSize(path));
+    state.counters["rss_bytes"] = rss;
+    state.counters["file_bytes"] = file;
+    state.counters["rss_per_file"] = rss / file;
+}
+BENCHMARK(BM_ResidentMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
