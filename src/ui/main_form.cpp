@@ -245,6 +245,8 @@ void TMainForm::createCentralWidgets() {
     setCentralWidget(central);
 
     connectLookupSignals();
+    // Typing starts in the search box.
+    cmbString->setFocus();
     connect(TabSet, &QTabBar::currentChanged, this, [this](int index) {
         // Code that adds, removes or selects tabs blocks this signal and decides itself whether
         // a tab change runs; what arrives here is the user's click on another tab.

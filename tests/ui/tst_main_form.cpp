@@ -1,0 +1,341 @@
+// The main window's dictionary tabs: which dictionaries open at start-up, the title, the
+// actions that follow the open dictionaries, and what a tab change leaves behind.
+#include <QAction>
+#include <QComboBox>
+#include <QListView>
+#include <QMenu>
+#include <QTabBar>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "lookup_fixture.h"
+#include "platform/compare.h"
+
+namespace {
+
+QStringList tabCaptions(const TMainForm& form) {
+    QStringList captions;
+    for (int i = 0; i < form.TabSet->count(); ++i)
+        captions << form.TabSet->tabText(i);
+    return captions;
+}
+
+QStringList shownTerms(const TMainForm& form) {
+    QStringList terms;
+    const QAbstractItemModel* model = form.ListBox->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+        terms << model->index(i, 0).data().toString();
+    return terms;
+}
+
+const QString kTitle = QStringLiteral("Termovel v1.00");
+
+}  // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { compare::setLocale(""); }
+
+    void startupDictionaries_data();
+    void startupDictionaries();
+    void folderNamedLikeDictionaryIsSkipped();
+    void badListCountReportsAndScans();
+    void failedLoadIsReportedAndRestOpen();
+    void threeDictionariesSelectFirstTab();
+    void titleNamesCurrentDictionary_data();
+    void titleNamesCurrentDictionary();
+    void emptyDictionaryDisablesTermActions();
+    void noDictionaryLeavesActionsDisabled();
+    void tabChangeEmptiesSearchAndSelection();
+    void clickingSelectedTabChangesNothing();
+    void actionsCarryTheirTable_data();
+    void actionsCarryTheirTable();
+    void editModeShowsEditingMenus_data();
+    void editModeShowsEditingMenus();
+};
+
+void TestMainForm::startupDictionaries_data() {
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("expectedTabs");
+
+    QTest::newRow("scan mode opens every file in name order")
+        << "0" << QStringList{} << QStringList{"a.dic", "b.dic", "c.dic"};
+    QTest::newRow("negative count scans too")
+        << "-3" << QStringList{"+a.dic"} << QStringList{"a.dic", "b.dic", "c.dic"};
+    QTest::newRow("list mode: plus opens, minus skips")
+        << "2" << QStringList{"+a.dic", "-b.dic"} << QStringList{"a.dic"};
+    QTest::newRow("list keeps its own order")
+        << "2" << QStringList{"+c.dic", "+a.dic"} << QStringList{"c.dic", "a.dic"};
+    QTest::newRow("missing file skipped, next still opens")
+        << "2" << QStringList{"+gone.dic", "+b.dic"} << QStringList{"b.dic"};
+    QTest::newRow("empty and bare entries skipped")
+        << "3" << QStringList{"", "+", "+c.dic"} << QStringList{"c.dic"};
+    QTest::newRow("count beyond the entries")
+        << "3" << QStringList{"+a.dic"} << QStringList{"a.dic"};
+    QTest::newRow("names reaching out of the folder are skipped")
+        << "3" << QStringList{"+sub/d.dic", "+../a.dic", "+sub\\d.dic"} << QStringList{};
+}
+
+void TestMainForm::startupDictionaries() {
+    QFETCH(QString, count);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, expectedTabs);
+
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("b.dic", {"beta"});
+    folder.writeDic("c.dic", {"gamma"});
+    std::filesystem::create_directory(folder.file("sub"));
+    folder.writeDic("sub/d.dic", {"delta"});
+    std::vector<std::string> list;
+    for (const QString& entry : entries)
+        list.push_back(entry.toStdString());
+    folder.writeList("List", count.toStdString(), list);
+
+    TMainForm& form = folder.open();
+    QCOMPARE(tabCaptions(form), expectedTabs);
+    QCOMPARE(static_cast<int>(form.DicList.size()), expectedTabs.size());
+    QCOMPARE(folder.dialogs().shown.size(), size_t{0});
+    QCOMPARE(form.CurDic, expectedTabs.isEmpty() ? -1 : 0);
+}
+
+void TestMainForm::folderNamedLikeDictionaryIsSkipped() {
+    TLookupFolder folder;
+    std::filesystem::create_directory(folder.file("x.dic"));
+    folder.writeDic("y.dic", {"yes"});
+    TMainForm& form = folder.open();
+    QCOMPARE(tabCaptions(form), QStringList{"y.dic"});
+    QVERIFY(folder.dialogs().shown.empty());
+}
+
+void TestMainForm::badListCountReportsAndScans() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("b.dic", {"beta"});
+    folder.writeList("List", "two", {"+a.dic"});
+    folder.writeList("History", "1", {"kept"});
+    TMainForm& form = folder.open();
+    QCOMPARE(folder.dialogs().texts("error"),
+             QStringList{QStringLiteral("'two' is not a valid integer value")});
+    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "b.dic"}));
+    // The rest of the creation still ran: the history is loaded.
+    QCOMPARE(form.cmbString->count(), 1);
+}
+
+void TestMainForm::failedLoadIsReportedAndRestOpen() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("c.dic", {"gamma"});
+    {
+        // A file far too short to hold a dictionary.
+        std::FILE* f = std::fopen(folder.file("b.dic").c_str(), "wb");
+        std::fputs("xy", f);
+        std::fclose(f);
+    }
+    TMainForm& form = folder.open();
+    QCOMPARE(folder.dialogs().texts("error"), QStringList{QStringLiteral("Stream read error")});
+    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "c.dic"}));
+    QCOMPARE(form.DicList.size(), size_t{2});
+}
+
+void TestMainForm::threeDictionariesSelectFirstTab() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"one", "two"});
+    folder.writeDic("b.dic", {"three"});
+    folder.writeDic("c.dic", {"four"});
+    TMainForm& form = folder.open();
+    QCOMPARE(form.TabSet->currentIndex(), 0);
+    QCOMPARE(form.CurDic, 0);
+    QCOMPARE(shownTerms(form), (QStringList{"one", "two"}));
+    QVERIFY(form.cmbString->currentText().isEmpty());
+    QCOMPARE(form.selectedRow(), -1);
+    QVERIFY(form.actClose->isEnabled());
+    QVERIFY(form.actInfo->isEnabled());
+    QVERIFY(form.actAdd->isEnabled());
+    QVERIFY(form.actTranslate->isEnabled());
+}
+
+void TestMainForm::titleNamesCurrentDictionary_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("named first") << 0 << kTitle + QStringLiteral(" - Первый");
+    QTest::newRow("unnamed second drops the old name") << 1 << kTitle;
+    QTest::newRow("named third") << 2 << kTitle + QStringLiteral(" - Third");
+}
+
+void TestMainForm::titleNamesCurrentDictionary() {
+    QFETCH(int, tab);
+    QFETCH(QString, title);
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"one"}, "\xCF\xE5\xF0\xE2\xFB\xE9");  // Первый
+    folder.writeDic("b.dic", {"two"});
+    folder.writeDic("c.dic", {"three"}, "Third");
+    TMainForm& form = folder.open();
+    // Go through another tab first, so the title is set by the change to the tab of this row.
+    form.TabSet->setCurrentIndex(tab == 2 ? 0 : 2);
+    form.TabSet->setCurrentIndex(tab);
+    QCOMPARE(form.windowTitle(), title);
+}
+
+void TestMainForm::emptyDictionaryDisablesTermActions() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"one"});
+    folder.writeDic("b.dic", {});
+    TMainForm& form = folder.open();
+    form.TabSet->setCurrentIndex(1);
+    QCOMPARE(form.CurDic, 1);
+    for (QAction* action : {form.actSave, form.actSub, form.actEdit, form.actTranslate})
+        QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+    for (QAction* action : {form.actClose, form.actInfo, form.actAdd})
+        QVERIFY2(action->isEnabled(), qPrintable(action->text()));
+    form.TabSet->setCurrentIndex(0);
+    QVERIFY(form.actTranslate->isEnabled());
+}
+
+void TestMainForm::noDictionaryLeavesActionsDisabled() {
+    TLookupFolder folder;
+    TMainForm& form = folder.open();
+    QCOMPARE(form.TabSet->count(), 0);
+    QCOMPARE(form.CurDic, -1);
+    QCOMPARE(form.windowTitle(), kTitle);
+    for (QAction* action : {form.actClose, form.actInfo, form.actAdd, form.actSave, form.actSub,
+                            form.actEdit, form.actTranslate})
+        QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+}
+
+void TestMainForm::tabChangeEmptiesSearchAndSelection() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"apple", "apricot"});
+    folder.writeDic("b.dic", {"banana", "berry"});
+    TMainForm& form = folder.open();
+    form.show();
+    QTest::keyClicks(form.cmbString, "apr");
+    QCOMPARE(form.selectedRow(), 1);
+    form.TabSet->setCurrentIndex(1);
+    QCOMPARE(form.CurDic, 1);
+    QVERIFY(form.cmbString->currentText().isEmpty());
+    QCOMPARE(form.selectedRow(), -1);
+    QCOMPARE(shownTerms(form), (QStringList{"banana", "berry"}));
+}
+
+void TestMainForm::clickingSelectedTabChangesNothing() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"apple", "apricot"});
+    folder.writeDic("b.dic", {"banana"});
+    TMainForm& form = folder.open();
+    form.show();
+    QTest::keyClicks(form.cmbString, "apr");
+    const QRect tab = form.TabSet->tabRect(0);
+    QTest::mouseClick(form.TabSet, Qt::LeftButton, {}, tab.center());
+    QCOMPARE(form.cmbString->currentText(), QStringLiteral("apr"));
+    QCOMPARE(form.selectedRow(), 1);
+}
+
+void TestMainForm::actionsCarryTheirTable_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("checked");
+
+    auto row = [](const char* name, const char* caption, const char* category, const char* hint,
+                  QKeySequence key, bool enabled, bool checked = false) {
+        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption)
+                            << QString::fromUtf8(category) << QString::fromUtf8(hint) << key
+                            << enabled << checked;
+    };
+    row("actTranslate", "Перевести", "", "", {}, false);
+    row("actInfo", "Информация", "Словарь", "Информация о словаре", {}, false);
+    row("actSetup", "&Настройки", "Опции", "Опции программы", QKeySequence(Qt::Key_F8), true);
+    row("actExit", "&Выход", "Файл", "Выход из программы", QKeySequence(Qt::CTRL | Qt::Key_Q),
+        true);
+    row("actNew", "&Новый", "Файл", "Начать новый словарь", QKeySequence(Qt::CTRL | Qt::Key_N),
+        true);
+    row("actOpen", "&Открыть", "Файл", "Открыть сохраненный словарь",
+        QKeySequence(Qt::CTRL | Qt::Key_O), true);
+    row("actClose", "Закрыть", "Файл", "Закрыть текущий словарь",
+        QKeySequence(Qt::CTRL | Qt::Key_W), false);
+    row("actSave", "&Сохранить", "Файл", "Сохранить текущий словарь",
+        QKeySequence(Qt::CTRL | Qt::Key_S), false);
+    row("actAdd", "Добавить термин", "Словарь", "Добавить термин в словарь", {}, false);
+    row("actSub", "Удалить термин", "Словарь", "Удалить термин из словаря", {}, false);
+    row("actEdit", "Редактировать термин", "Словарь", "Редактировать текущий термин", {}, false);
+    row("actSpravka", "&Справка", "Помощь", "Справка", QKeySequence(Qt::Key_F1), true);
+    row("actWeb", "Web-сайт", "Помощь", "Web-сайт программы", {}, true);
+    row("actAbout", "&О программе", "Помощь", "О программе", {}, true);
+    row("actOpenWin", "Запустить", "", "", {}, true);
+    row("actToolBar", "&Панель инструментов", "Вид", "", {}, true, true);
+    row("actStatusBar", "&Строка состояния", "Вид", "", {}, true, true);
+    row("actImport", "Импортировать", "Словарь", "", {}, true);
+}
+
+void TestMainForm::actionsCarryTheirTable() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, category);
+    QFETCH(QString, hint);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(bool, enabled);
+    QFETCH(bool, checked);
+
+    TLookupFolder folder;
+    TMainForm& form = folder.open();
+    const QMap<QString, QAction*> actions{{"actTranslate", form.actTranslate},
+                                          {"actInfo", form.actInfo},
+                                          {"actSetup", form.actSetup},
+                                          {"actExit", form.actExit},
+                                          {"actNew", form.actNew},
+                                          {"actOpen", form.actOpen},
+                                          {"actClose", form.actClose},
+                                          {"actSave", form.actSave},
+                                          {"actAdd", form.actAdd},
+                                          {"actSub", form.actSub},
+                                          {"actEdit", form.actEdit},
+                                          {"actSpravka", form.actSpravka},
+                                          {"actWeb", form.actWeb},
+                                          {"actAbout", form.actAbout},
+                                          {"actOpenWin", form.actOpenWin},
+                                          {"actToolBar", form.actToolBar},
+                                          {"actStatusBar", form.actStatusBar},
+                                          {"actImport", form.actImport}};
+    QAction* action = actions.value(name);
+    QVERIFY(action);
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->property("category").toString(), category);
+    QCOMPARE(action->property("hint").toString(), hint.isEmpty() ? QString() : hint + "|" + hint);
+    QCOMPARE(action->statusTip(), hint);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->isEnabled(), enabled);
+    QCOMPARE(action->isChecked(), checked);
+    // The window holds the action itself, so its shortcut works while its menu is hidden.
+    QVERIFY(form.actions().contains(action));
+}
+
+void TestMainForm::editModeShowsEditingMenus_data() {
+    QTest::addColumn<QString>("editMode");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("1") << "1" << true;
+    QTest::newRow("0") << "0" << false;
+    QTest::newRow("true") << "true" << false;
+    QTest::newRow("01") << "01" << false;
+}
+
+void TestMainForm::editModeShowsEditingMenus() {
+    QFETCH(QString, editMode);
+    QFETCH(bool, visible);
+    TLookupFolder folder;
+    folder.setup().WriteValue("Main", "EditMode", editMode.toStdString());
+    TMainForm& form = folder.open();
+    QVERIFY(form.mnDic && form.mnWord);
+    QCOMPARE(form.mnDic->menuAction()->isVisible(), visible);
+    QCOMPARE(form.mnWord->menuAction()->isVisible(), visible);
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_main_form.moc"
