@@ -1,5 +1,8 @@
 #include "platform/program_folder.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -14,6 +17,21 @@ std::string upperAscii(std::string s) {
     for (char& c : s)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
+}
+
+// The name as the characters an NTFS listing orders by: each one upper-cased. File names are
+// UTF-8; a byte that is no valid UTF-8 stands for itself.
+std::u32string upperName(const std::string& name) {
+    std::u32string out;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(name.data());
+    const auto length = static_cast<int32_t>(name.size());
+    for (int32_t i = 0; i < length;) {
+        const int32_t start = i;
+        UChar32 ch;
+        U8_NEXT(bytes, i, length, ch);
+        out += ch < 0 ? static_cast<char32_t>(bytes[start]) : static_cast<char32_t>(u_toupper(ch));
+    }
+    return out;
 }
 
 }  // namespace
@@ -45,7 +63,7 @@ std::vector<std::string> listDictionaries(const std::string& folder) {
     // An NTFS listing comes in upper-cased name order; keep that so start-up opens tabs in
     // the same order on every machine.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string ua = upperAscii(a), ub = upperAscii(b);
+        const std::u32string ua = upperName(a), ub = upperName(b);
         return ua != ub ? ua < ub : a < b;
     });
     return names;

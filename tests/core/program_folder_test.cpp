@@ -30,6 +30,15 @@ TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
     EXPECT_TRUE(program_folder::listDictionaries(folder.file("missing")).empty());
 }
 
+TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
+    TempFolder folder;
+    for (const char* name : {"Бета.dic", "альфа.dic", "Альфа2.dic", "zeta.dic", "ВЕДА.DIC"})
+        writeFile(folder.file(name), "x");
+    EXPECT_EQ(
+        program_folder::listDictionaries(folder.path()),
+        (std::vector<std::string>{"zeta.dic", "альфа.dic", "Альфа2.dic", "Бета.dic", "ВЕДА.DIC"}));
+}
+
 TEST(ProgramFolder, FileExistsOnlyForFiles) {
     TempFolder folder;
     writeFile(folder.file("f"), "x");
