@@ -6,7 +6,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "platform/compare.h"
 #include "tst_editing_rig.h"
@@ -58,6 +60,7 @@ private slots:
     void unstorableTextKeepsWindowOpen_data();
     void unstorableTextKeepsWindowOpen();
     void unstorableTextAcceptedAnywayIsShownAgain();
+    void unstorableTextKeepsModalLoopRunning();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void deleteOfOnlyTermDisablesTermsGroup();
@@ -365,6 +368,28 @@ void TestEditing::unstorableTextAcceptedAnywayIsShownAgain() {
     QCOMPARE(w.fake->texts("information").size(), 1);
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
     QVERIFY(!w.dic(0).Modified());
+}
+
+// The real modal loop: pressing "Сохранить" with an unstorable character leaves the window up
+// and running; the mended text is then accepted by the same showing.
+void TestEditing::unstorableTextKeepsModalLoopRunning() {
+    Window w(fruitDic());
+    bool visibleAfterRefusal = false;
+    w.modalAnswers.push_back([&](TWordForm& window) {
+        QTimer::singleShot(0, &window, [&] {
+            window.setTexts("日本", "статья");
+            window.Button1->click();
+            visibleAfterRefusal = window.isVisible();
+            window.Edit1->setText("japan");
+            window.Button1->click();
+        });
+        return window.exec();
+    });
+    w.form->actAdd->trigger();
+    QVERIFY(visibleAfterRefusal);
+    QCOMPARE(w.fake->texts("information").size(), 1);
+    QCOMPARE(w.rows(), QStringList({"apple", "cherry", "japan", "plum"}));
+    QCOMPARE(rig::qs(w.dic(0).Article(2)), QString("статья"));
 }
 
 void TestEditing::deleteAsksFirst_data() {
