@@ -34,6 +34,17 @@ std::string_view rawValue(std::string_view line) {
     return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
 }
 
+// An entry is one line: a line break inside a value would end it early and turn the rest into
+// lines of their own, even into sections and keys, so breaks are written as blanks.
+std::string oneLine(std::string_view value) {
+    std::string out(value);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return out;
+}
+
 // Writes all of data to fd, retrying after interrupted or partial writes.
 bool writeAll(int fd, const std::string& data) {
     size_t done = 0;
@@ -165,7 +176,7 @@ void Profile::writeString(std::string_view section, std::string_view key, std::s
     const std::string_view wanted = trim(key);
     for (Line& l : s->lines) {
         if (l.isKey && upcase::equal(l.key, wanted)) {
-            l.raw = l.key + "=" + std::string(value);
+            l.raw = l.key + "=" + oneLine(value);
             return;
         }
     }
@@ -175,7 +186,7 @@ void Profile::writeString(std::string_view section, std::string_view key, std::s
     while (at != s->lines.begin() && trim(std::prev(at)->raw).empty())
         --at;
     const std::string name(wanted);
-    s->lines.insert(at, Line{name + "=" + std::string(value), name, true});
+    s->lines.insert(at, Line{name + "=" + oneLine(value), name, true});
 }
 
 std::string Profile::text() const {

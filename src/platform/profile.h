@@ -38,7 +38,8 @@ public:
     // Removes the section, its header and all its lines. Missing: nothing happens.
     void eraseSection(std::string_view section);
     // Replaces the key's value in place (the key keeps its spelling), or appends the key at the
-    // end of the section, or appends the section at the end of the profile.
+    // end of the section, or appends the section at the end of the profile. Line breaks in
+    // the value are written as blanks, so a value never spills into lines of its own.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
     // The profile as file text, lines ending in CR LF.

@@ -85,6 +85,14 @@ TEST(Profile, WriteStringAppendsNewKeysAndSections) {
     EXPECT_EQ(p.readString("A", "new"), "v");
 }
 
+TEST(Profile, LineBreaksInAValueCannotAddLines) {
+    Profile p = Profile::parse("[History]\nN1=old\n");
+    p.writeString("History", "N1", "a\r\n[Main]\nEditMode=1");
+    p.writeString("History", "N2", "b\nc");
+    EXPECT_EQ(p.text(), "[History]\r\nN1=a  [Main] EditMode=1\r\nN2=b c\r\n");
+    EXPECT_EQ(Profile::parse(p.text()).sectionNames(), (std::vector<std::string>{"History"}));
+}
+
 TEST(Profile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
     Profile p = Profile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
     p.eraseSection("A");
