@@ -99,6 +99,18 @@ expected_ini=$(printf '%s\r\n' "[Main]" "Program=Termovel v1.00" "Version=1.0" \
     "Copyright=Copyright (c) 2026 Termovel developers" "EditMode=0" "ShowLogo=1" "ShowTip=1" \
     "[List]" "Count=0" "[History]" "Count=0")
 
+# --- 0. Without a display: one clear line, no Qt report, nothing created ----------------------
+nodisplay=$(newFolder nodisplay)
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$nodisplay/termovel" \
+    >"$artefacts/nodisplay.out" 2>"$artefacts/nodisplay.err" || status=$?
+[ "$status" = 1 ] || fail "without a display the program ended with $status"
+[ "$(wc -l <"$artefacts/nodisplay.err")" = 1 ] || fail "without a display: not one line"
+grep -q "xvfb-run -a $nodisplay/termovel" "$artefacts/nodisplay.err" ||
+    fail "without a display the line does not say how to run it"
+[ ! -e "$nodisplay/termovel.ini" ] || fail "without a display termovel.ini was created"
+echo "ok: without a display the program says so in one line"
+
 # --- 1. First start in an empty program folder ---------------------------------------------
 app=$(newFolder app)
 "$app/termovel" >"$artefacts/first.log" 2>&1 &
