@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <memory>
+#include <stdexcept>
 
 #include "app/reg_setup.h"
 #include "platform/codepage.h"
@@ -107,6 +108,8 @@ int runStartup(const TStartupEnvironment& environment) {
         regSetup.SaveIni();
     } catch (const std::exception& error) {
         showError(dialogs, error);
+    } catch (...) {
+        showError(dialogs, std::runtime_error("Unknown error"));
     }
     return 0;
 }
