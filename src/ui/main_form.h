@@ -181,5 +181,5 @@ private:
     bool settingSelection_ = false;  // the code is selecting a row of the word list
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
-    bool closeConfirmed_ = false;
+    bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
 };
