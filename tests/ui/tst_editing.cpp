@@ -73,6 +73,7 @@ private slots:
     void menusPlaceTheActions();
     void editMenusFollowEditMode_data();
     void editMenusFollowEditMode();
+    void shortcutsActWithEditMenusHidden();
 };
 
 void TestEditing::newTwiceGivesTwoEmptyTabs() {
@@ -568,6 +569,22 @@ void TestEditing::editMenusFollowEditMode() {
     QCOMPARE(w.form->mnWord->menuAction()->isVisible(), visible);
     QVERIFY(w.form->mnFile->menuAction()->isVisible());
     QVERIFY(w.form->mnHelp->menuAction()->isVisible());
+}
+
+void TestEditing::shortcutsActWithEditMenusHidden() {
+    Window w({}, {{"Main", "EditMode", "0"}});
+    w.form->show();
+    w.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(!w.form->mnDic->menuAction()->isVisible());
+    QTest::keyClick(w.form.get(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(w.tabs(), QStringList({"noname.dic"}));
+    QTest::keyClick(w.form.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.offeredFiles.size(), 1);  // the open dialog came up
+    QTest::keyClick(w.form.get(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(w.tabs(), QStringList());
+    QTest::keyClick(w.form.get(), Qt::Key_W, Qt::ControlModifier);  // disabled: nothing
+    QVERIFY(w.fake->shown.empty());
 }
 
 QTEST_MAIN(TestEditing)
