@@ -1,5 +1,7 @@
 // The dictionary editing commands of the main window: New, Open, Save, Close, Add term,
 // Delete term, Edit term, and the menus that carry them.
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -74,6 +76,7 @@ private slots:
     void editMenusFollowEditMode_data();
     void editMenusFollowEditMode();
     void shortcutsActWithEditMenusHidden();
+    void rightClickOnWordListOpensPopupMenu();
 };
 
 void TestEditing::newTwiceGivesTwoEmptyTabs() {
@@ -585,6 +588,19 @@ void TestEditing::shortcutsActWithEditMenusHidden() {
     QCOMPARE(w.tabs(), QStringList());
     QTest::keyClick(w.form.get(), Qt::Key_W, Qt::ControlModifier);  // disabled: nothing
     QVERIFY(w.fake->shown.empty());
+}
+
+void TestEditing::rightClickOnWordListOpensPopupMenu() {
+    Window w(fruitDic());
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QVERIFY(!w.form->PopupMenu->isVisible());
+    QWidget* viewport = w.form->ListBox->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &event);
+    QVERIFY(w.form->PopupMenu->isVisible());
+    w.form->PopupMenu->hide();
 }
 
 QTEST_MAIN(TestEditing)
