@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -22,6 +21,7 @@
 #include "platform/program_folder.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
+#include "ui/word_list_view.h"
 
 namespace {
 
@@ -31,18 +31,6 @@ constexpr int kListFontPointSize = 9;
 constexpr int kListRowHeight = 15;
 constexpr int kHistoryVisibleRows = 12;
 const char* const kFixedFont = "Courier New";
-
-// Every row of the word list is one line of the same height, so the view can lay out a million
-// rows without asking each of them.
-class TFixedRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(kListRowHeight);
-        return size;
-    }
-};
 
 QString fromCp1251(std::string_view text) {
     return QString::fromStdString(codepage::toUtf8(text));
@@ -225,14 +213,14 @@ void TMainForm::createCentralWidgets() {
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->setSpacing(0);
     wordListModel_ = new TWordListModel(this);
-    ListBox = new QListView(panel);
+    auto* wordList = new TWordListView(panel);
+    wordList->setRowHeight(kListRowHeight);
+    ListBox = wordList;
     ListBox->setObjectName(QStringLiteral("ListBox"));
     ListBox->setFont(fixedFont);
     ListBox->setFrameStyle(QFrame::NoFrame);
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListBox->setUniformItemSizes(true);
-    ListBox->setItemDelegate(new TFixedRowDelegate(ListBox));
     ListBox->setModel(wordListModel_);
     panelLayout->addWidget(ListBox, 1);
     TabSet = new QTabBar(panel);

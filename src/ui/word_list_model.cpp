@@ -10,6 +10,7 @@ TWordListModel::TWordListModel(QObject* parent) : QAbstractListModel(parent) {}
 void TWordListModel::setDictionary(TDictionary* dictionary) {
     beginResetModel();
     dictionary_ = dictionary;
+    rows_ = dictionary ? dictionary->Count() : 0;
     search_.reset(dictionary);
     endResetModel();
 }
@@ -33,16 +34,27 @@ int TWordListModel::insertWith(std::string_view term, std::string_view article,
     }
     const int row = insertionPoint(term);
     beginInsertRows(QModelIndex(), row, row);
-    const int position = raiseWhenPresent ? dictionary_->ChangeTerm(term, article)
-                                          : dictionary_->AddTerm(term, article);
+    int position = -1;
+    try {
+        position = raiseWhenPresent ? dictionary_->ChangeTerm(term, article)
+                                    : dictionary_->AddTerm(term, article);
+    } catch (...) {
+        // Nothing was inserted after all: close the announced insertion and show the
+        // dictionary as it is.
+        endInsertRows();
+        refresh();
+        throw;
+    }
     if (position != row) {
         // The dictionary placed the term elsewhere than its own order predicts: the rows told
         // to the view would be wrong, so tell it everything again.
+        rows_ = dictionary_->Count();
         endInsertRows();
         refresh();
         return position;
     }
     search_.termInserted(position);
+    rows_ = dictionary_->Count();
     endInsertRows();
     return position;
 }
@@ -65,19 +77,25 @@ void TWordListModel::removeTerm(int position) {
     beginRemoveRows(QModelIndex(), position, position);
     dictionary_->Delete(position);
     search_.termRemoved(position);
+    rows_ = dictionary_->Count();
     endRemoveRows();
 }
 
 void TWordListModel::refresh() {
     beginResetModel();
+    rows_ = dictionary_ ? dictionary_->Count() : 0;
     search_.reset(dictionary_);
     endResetModel();
 }
 
 int TWordListModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !dictionary_)
-        return 0;
-    return dictionary_->Count();
+    return parent.isValid() ? 0 : rows_;
+}
+
+QModelIndex TWordListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || column != 0 || row < 0 || row >= rows_)
+        return {};
+    return createIndex(row, column);
 }
 
 QVariant TWordListModel::data(const QModelIndex& index, int role) const {

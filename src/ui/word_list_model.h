@@ -38,6 +38,10 @@ public:
     void refresh();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The view asks for the index of every row while it lays out a million rows: answered from
+    // the kept row count without further calls.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override;
     // DisplayRole: the term as text; any other role or a bad index: an invalid value.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
@@ -47,5 +51,6 @@ private:
     int insertWith(std::string_view term, std::string_view article, bool raiseWhenPresent);
 
     TDictionary* dictionary_ = nullptr;
+    int rows_ = 0;  // the dictionary's Count as last reported to the view
     TPrefixSearch search_;
 };
