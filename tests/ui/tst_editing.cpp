@@ -202,6 +202,12 @@ void TestEditing::saveOffersCaptionAndRenamesTab() {
     loaded.LoadFromFile(w.path(savedAs).toStdString());
     QCOMPARE(rig::termsOf(loaded), QStringList({"Ant", "zebra"}));
     QCOMPARE(rig::qs(loaded.Article(1)), QString("зебра\r\nполосатая"));
+    QCOMPARE(loaded.Count(), w.dic(0).Count());
+    for (int i = 0; i < loaded.Count(); ++i) {
+        QCOMPARE(loaded.Term(i), w.dic(0).Term(i));
+        QCOMPARE(loaded.Article(i), w.dic(0).Article(i));
+    }
+    QCOMPARE(loaded.Name(), w.dic(0).Name());
 
     // The next save offers the new caption.
     w.chooseFile(savedAs);
