@@ -5,9 +5,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
@@ -56,6 +58,8 @@ TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
     setObjectName(QStringLiteral("MainForm"));
     resize(kDesignedWidth, kDesignedHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(kDesignedWidth / 2, kDesignedHeight / 2));
     createActions();
     createCentralWidgets();
     createStatusBar();

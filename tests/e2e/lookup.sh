@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Look-up in the real program under a private Xvfb: two dictionaries written by the core open
+# in two tabs, typing the first letters selects a term, Enter opens its translation window, and
+# the translated term is the top of the history written back at the end.
+#
+# Usage: lookup.sh <termovel binary> <termovel-dic binary> <artefact dir>
+set -euo pipefail
+
+termovel=$1
+termovel_dic=$2
+artefacts=$3/lookup
+rm -rf "$artefacts"
+mkdir -p "$artefacts"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local status=$?
+    for pid in "${pids[@]}"; do
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ]; then
+        import -window root "$artefacts/failure.png" 2>/dev/null || true
+    fi
+    exit 1
+}
+
+# A private X server on a display it picks itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -nolisten tcp 3>"$work/display" \
+    >"$artefacts/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
+waitWindow() {
+    local id
+    id=$(timeout "$2" xdotool search --all --sync --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null |
+        head -n1) || true
+    [ -n "$id" ] || return 1
+    echo "$id"
+}
+
+# Focuses a window (there is no window manager to do it) and presses keys in it.
+keys() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep 0.2
+    xdotool key --clearmodifiers --delay 60 "$@"
+}
+
+# --- The program folder: the binary, two dictionaries made by the core, quiet settings -------
+app=$work/app
+mkdir -p "$app"
+cp "$termovel" "$app/termovel"
+printf '%s\n' "@Abandon" "to leave behind" "~~~" "@abbey" "a monastery" "~~~" \
+    "@able" "having the power" "~~~" "@cat" "a small animal" "~~~" >"$work/en.txt"
+printf '%s\n' "@кот" "cat" "~~~" "@собака" "dog" "~~~" | iconv -f UTF-8 -t WINDOWS-1251 \
+    >"$work/ru.txt"
+"$termovel_dic" import "$app/en.dic" "$work/en.txt" --name English >/dev/null ||
+    fail "termovel-dic could not write en.dic"
+"$termovel_dic" import "$app/ru.dic" "$work/ru.txt" --name Russian >/dev/null ||
+    fail "termovel-dic could not write ru.dic"
+printf '%s\r\n' "[Main]" "Program=Termovel v1.00" "EditMode=0" "ShowLogo=0" "ShowTip=0" \
+    "[List]" "Count=0" "[History]" "Count=1" "N1=cat" >"$app/termovel.ini"
+
+"$app/termovel" >"$artefacts/termovel.log" 2>&1 &
+program=$!
+pids+=("$program")
+
+# --- Both dictionaries are open: the first tab's dictionary names the window ----------------
+main=$(waitWindow "Termovel v1\.00 - English" 20 "$program") ||
+    fail "the main window did not appear with the first dictionary current"
+echo "ok: the main window opened with en.dic current"
+# From the search box, Tab reaches the word list and then the tab strip; Right selects the
+# second tab, whose dictionary then names the window.
+keys "$main" Tab Tab Right
+waitWindow "Termovel v1\.00 - Russian" 10 "$program" >/dev/null ||
+    fail "the second tab (ru.dic) could not be selected"
+keys "$main" Left
+waitWindow "Termovel v1\.00 - English" 10 "$program" >/dev/null ||
+    fail "the first tab could not be selected again"
+echo "ok: both tabs are there and each names its dictionary"
+
+# --- Typing selects the term, Enter opens its translation --------------------------------
+keys "$main" shift+Tab shift+Tab a b b
+sleep 0.3
+import -window "$main" "$artefacts/typed.png" 2>/dev/null || true
+keys "$main" Return
+translation=$(waitWindow "Перевод" 10 "$program") || fail "Enter opened no translation window"
+sleep 0.5
+import -window root "$artefacts/lookup.png" 2>/dev/null || fail "no screenshot"
+echo "ok: typing and Enter opened the translation window"
+
+# --- The translated term tops the history written back at the end -----------------------
+keys "$main" ctrl+q
+confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
+keys "$confirm" Return
+for _ in $(seq 100); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$program" 2>/dev/null && fail "the program did not end"
+status=0
+wait "$program" || status=$?
+[ "$status" = 0 ] || fail "the program ended with $status"
+cp "$app/termovel.ini" "$artefacts/termovel.ini"
+tr -d '\r' <"$app/termovel.ini" | grep -qx "N1=abbey" ||
+    fail "abbey is not the first history entry (the typed text selected another term)"
+tr -d '\r' <"$app/termovel.ini" | grep -qx "N2=cat" || fail "the loaded history was not kept"
+echo "ok: abbey was translated and tops the history; the earlier entry follows"
