@@ -105,12 +105,33 @@ int compareEntries(const TermEntry& a, const TermEntry& b) {
     return compare::terms(a.termView(), b.termView());
 }
 
+constexpr size_t kHeadBytes = sizeof(uint64_t);
+
+// The first 8 bytes of a term, byte i in bits 8i..8i+7, zero-padded.
+uint64_t termHead(std::string_view term) {
+    uint64_t head = 0;
+    const size_t n = std::min(term.size(), kHeadBytes);
+    for (size_t i = 0; i < n; ++i)
+        head |= static_cast<uint64_t>(static_cast<unsigned char>(term[i])) << (8 * i);
+    return head;
+}
+
+bool isPlain(std::string_view term, const uint32_t* weights) {
+    if (!weights)
+        return false;
+    for (char c : term) {
+        if (weights[static_cast<unsigned char>(c)] == 0)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void TTermBatch::add(std::string_view term, std::string_view article) {
     TermEntry entry;
     entry.term = arena_.store(term);
-    entry.termLength = static_cast<uint32_t>(term.size());
+    entry.termLength = static_cast<uint32_t>(term.size()) & 0x7FFFFFFF;
     entry.article = arena_.store(article);
     entry.articleLength = static_cast<uint32_t>(article.size());
     entries_.push_back(entry);
@@ -124,14 +145,52 @@ struct TDictionary::Impl {
     std::string author;
     std::string info;
 
+    // The locale the entries' heads and plain flags were worked out under; when it has
+    // changed they are no longer trusted, until the dictionary is next emptied.
+    uint64_t generation = compare::orderGeneration();
+    bool headsValid = true;
+
+    // Fills in the entry's head and plain flag from its term.
+    void describe(TermEntry& entry) {
+        if (compare::orderGeneration() != generation)
+            headsValid = false;
+        const std::string_view term = entry.termView();
+        entry.head = termHead(term);
+        entry.plain = isPlain(term, compare::plainWeights()) ? 1 : 0;
+    }
+
+    // The term comparison of an entry against a probe, deciding from the entry's head alone
+    // where both texts are plain and differ (or one ends) within the first 8 bytes.
+    static int compareHead(const TermEntry& entry, std::string_view term, uint64_t head,
+                           const uint32_t* weights) {
+        if (entry.plain) {
+            const size_t n = std::min({kHeadBytes, size_t{entry.termLength}, term.size()});
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t a = weights[(entry.head >> (8 * i)) & 0xFF];
+                const uint32_t b = weights[(head >> (8 * i)) & 0xFF];
+                if (a != b)
+                    return a < b ? -1 : 1;
+            }
+            if (n < kHeadBytes) {
+                return entry.termLength < term.size() ? -1 : entry.termLength > term.size() ? 1 : 0;
+            }
+        }
+        return compare::terms(entry.termView(), term);
+    }
+
     // Binary search: the position of the equal term with found = true, or the insertion
     // position with found = false.
     size_t search(std::string_view term, bool& found) const {
+        const uint32_t* weights = compare::plainWeights();
+        const bool shortcut =
+            headsValid && compare::orderGeneration() == generation && isPlain(term, weights);
+        const uint64_t head = termHead(term);
         size_t low = 0;
         size_t high = entries.size();
         while (low < high) {
             const size_t middle = low + (high - low) / 2;
-            const int c = compare::terms(entries[middle].termView(), term);
+            const int c = shortcut ? compareHead(entries[middle], term, head, weights)
+                                   : compare::terms(entries[middle].termView(), term);
             if (c < 0) {
                 low = middle + 1;
             } else if (c > 0) {
@@ -153,6 +212,8 @@ struct TDictionary::Impl {
     void clear() {
         std::vector<TermEntry>().swap(entries);
         arena.clear();
+        generation = compare::orderGeneration();
+        headsValid = true;
     }
 
     // Merges entries that arrived in the given order (their texts already in the arena) with
@@ -170,6 +231,7 @@ size_t TDictionary::Impl::merge(std::vector<TermEntry>& pending) {
     if (pending.empty())
         return 0;
     if (pending.size() == 1) {
+        describe(pending.front());
         bool found = false;
         const size_t at = search(pending.front().termView(), found);
         if (!found)
@@ -177,6 +239,9 @@ size_t TDictionary::Impl::merge(std::vector<TermEntry>& pending) {
         pending.clear();
         return found ? 0 : 1;
     }
+
+    for (TermEntry& entry : pending)
+        describe(entry);
 
     // Sort the newcomers once by collation key (byte comparison, far cheaper than pairwise
     // collation) keeping their arrival order among equals, then keep the first of each run.
@@ -309,9 +374,10 @@ int TDictionary::AddTerm(std::string_view term, std::string_view article) {
         return -1;
     TermEntry entry;
     entry.term = impl_->arena.store(term);
-    entry.termLength = static_cast<uint32_t>(term.size());
+    entry.termLength = static_cast<uint32_t>(term.size()) & 0x7FFFFFFF;
     entry.article = impl_->arena.store(article);
     entry.articleLength = static_cast<uint32_t>(article.size());
+    impl_->describe(entry);
     impl_->entries.insert(impl_->entries.begin() + static_cast<ptrdiff_t>(at), entry);
     impl_->modified = true;
     return static_cast<int>(at);
@@ -434,11 +500,14 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {
         TermEntry entry;
-        if (!parseRecord(data, size, pos, entry.term, entry.termLength) ||
+        uint32_t termLength = 0;
+        if (!parseRecord(data, size, pos, entry.term, termLength) ||
             !parseRecord(data, size, pos, entry.article, entry.articleLength)) {
             damaged = true;
             break;
         }
+        entry.termLength = termLength & 0x7FFFFFFF;
+        describe(entry);
         if (pending.empty() && (entries.empty() || compareEntries(entries.back(), entry) < 0)) {
             entries.push_back(entry);
         } else {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <numeric>
 #include <string>
 
 #include "dictionary/dictionary.h"
@@ -70,14 +69,33 @@ void TPrefixSearch::build() {
     if (dictionary_) {
         const int count = dictionary_->Count();
         // The terms are read once into views so that the sort does not go through the
-        // dictionary's bounds checks for every comparison.
+        // dictionary for every comparison.
         std::vector<std::string_view> terms(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             terms[static_cast<size_t>(i)] = dictionary_->Term(i);
-        order_.resize(static_cast<size_t>(count));
-        std::iota(order_.begin(), order_.end(), 0);
         const auto& t = upperTable();
-        std::sort(order_.begin(), order_.end(), [&](int a, int b) {
+
+        // First a counting sort by the first two upper-cased bytes (a missing byte counts as
+        // 0, which keeps a one-byte term before its longer relatives), then a comparison sort
+        // within each bucket: most buckets are small, so this is several times faster than
+        // sorting the whole million at once.
+        constexpr size_t kBuckets = 256 * 256;
+        auto bucketOf = [&](std::string_view term) {
+            const size_t first = term.empty() ? 0 : t[static_cast<unsigned char>(term[0])];
+            const size_t second = term.size() < 2 ? 0 : t[static_cast<unsigned char>(term[1])];
+            return first * 256 + second;
+        };
+        std::vector<int> start(kBuckets + 1, 0);
+        for (const std::string_view term : terms)
+            ++start[bucketOf(term) + 1];
+        for (size_t b = 0; b < kBuckets; ++b)
+            start[b + 1] += start[b];
+        order_.resize(static_cast<size_t>(count));
+        std::vector<int> next(start.begin(), start.end() - 1);
+        for (int i = 0; i < count; ++i)
+            order_[static_cast<size_t>(next[bucketOf(terms[static_cast<size_t>(i)])]++)] = i;
+
+        auto less = [&](int a, int b) {
             const std::string_view x = terms[static_cast<size_t>(a)];
             const std::string_view y = terms[static_cast<size_t>(b)];
             const size_t n = std::min(x.size(), y.size());
@@ -90,7 +108,11 @@ void TPrefixSearch::build() {
             // Equal beginnings: the shorter first, then the earlier position, so that the
             // order is total and the same on every build.
             return x.size() != y.size() ? x.size() < y.size() : a < b;
-        });
+        };
+        for (size_t b = 0; b < kBuckets; ++b) {
+            if (start[b + 1] - start[b] > 1)
+                std::sort(order_.begin() + start[b], order_.begin() + start[b + 1], less);
+        }
     }
     buildTree();
     built_ = true;

@@ -9,10 +9,16 @@
 
 // One entry of a dictionary's index: where its term and article bytes lie in an arena.
 // Lengths fit 32 bits because the file format stores them as 32-bit signed integers.
+//
+// head holds the term's first 8 bytes (zero-padded) and plain says whether every byte of the
+// term is plain for the comparison shortcut, so a binary search can often decide from the
+// index alone without touching the term's bytes elsewhere in memory.
 struct TermEntry {
     const char* term = nullptr;
     const char* article = nullptr;
-    uint32_t termLength = 0;
+    uint64_t head = 0;
+    uint32_t termLength : 31 = 0;
+    uint32_t plain : 1 = 0;
     uint32_t articleLength = 0;
 
     std::string_view termView() const { return {term, termLength}; }

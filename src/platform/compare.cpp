@@ -52,6 +52,7 @@ struct State {
     std::unique_ptr<UCollator, CollatorCloser> collator;
     Weights weights{};
     bool shortcut = false;
+    uint64_t generation = 1;
 };
 
 State& state() {
@@ -283,6 +284,16 @@ int fullTerms(std::string_view a, std::string_view b) {
     return fullCompare(collator(), a, b);
 }
 
+const uint32_t* plainWeights() {
+    collator();
+    const State& s = state();
+    return s.shortcut ? s.weights.data() : nullptr;
+}
+
+uint64_t orderGeneration() {
+    return state().generation;
+}
+
 int plainByteCount() {
     collator();
     const State& s = state();
@@ -304,6 +315,7 @@ void setLocale(const std::string& locale) {
     s.locale = locale;
     s.collator.reset();
     s.shortcut = false;
+    ++s.generation;
 }
 
 }  // namespace compare

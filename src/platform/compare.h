@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,16 @@ size_t appendSortKey(std::string_view term, std::string& out);
 // The collator's own answer, bypassing the shortcut that terms() takes for plain texts; the
 // two always agree. Meant for tests and benchmarks.
 int fullTerms(std::string_view a, std::string_view b);
+
+// The shortcut table of terms() under the current locale, or null when the shortcut is off:
+// for each byte, a non-zero weight when the byte collates as one plain unit, else 0. For two
+// texts made only of plain bytes, terms() is the first differing weight, or the shorter text
+// first when one begins with the other. Valid until the locale changes (see orderGeneration).
+const uint32_t* plainWeights();
+
+// A number that changes whenever the collation locale changes, so callers that cached
+// something derived from plainWeights() can tell it has gone stale.
+uint64_t orderGeneration();
 
 // How many Windows-1251 bytes the fast path of terms() handles under the current locale
 // (0 when it is off). For reports.

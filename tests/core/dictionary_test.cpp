@@ -221,3 +221,37 @@ TEST_F(Dictionary, EmptyBatchLeavesModified) {
     EXPECT_FALSE(d->Modified());
     EXPECT_EQ(d->Article(0), "a");
 }
+
+// Look-ups decide from a term's first bytes where they can; they must agree with a plain scan
+// using the collator itself, for terms that share long beginnings, end within them, or hold
+// bytes that need the full comparison.
+TEST_F(Dictionary, FindAndLowerBoundAgreeWithLinearScan) {
+    std::mt19937 random(23);
+    const std::vector<std::string> pieces = {"ab",       "AB",   "abcdefgh", "\xe0\xe1",
+                                             "\xc0\xc1", "\xb8", "\xe9",     "z",
+                                             "-",        " ",    "l\xb7",    "0"};
+    auto text = [&] {
+        std::string t;
+        const int n = static_cast<int>(random() % 7);
+        for (int i = 0; i < n; ++i)
+            t += pieces[random() % pieces.size()];
+        return t;
+    };
+    TDictionary d;
+    for (int i = 0; i < 3000; ++i)
+        d.AddTerm(text(), "");
+    for (int i = 0; i < 3000; ++i) {
+        const std::string probe = text();
+        int expectedFound = -1;
+        int expectedBound = d.Count();
+        for (int k = 0; k < d.Count(); ++k) {
+            const int c = compare::fullTerms(d.Term(k), probe);
+            if (c >= 0 && expectedBound == d.Count())
+                expectedBound = k;
+            if (c == 0)
+                expectedFound = k;
+        }
+        ASSERT_EQ(d.Find(probe), expectedFound) << probe;
+        ASSERT_EQ(d.lowerBound(probe), expectedBound) << probe;
+    }
+}
