@@ -179,8 +179,22 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     if (expected > 0)
         grow(expected);
     for (;;) {
-        if (size == capacity)
-            grow(capacity < 65536 ? 65536 : capacity * 2);
+        if (size == capacity && size > 0) {
+            // The file may have grown since it was measured: look for more before making room,
+            // so a file read in full never costs a buffer twice its size.
+            char probe[1];
+            const ssize_t more = ::read(fd, probe, 1);
+            if (more < 0 && errno == EINTR)
+                continue;
+            if (more < 0)
+                throw TError(kReadError);
+            if (more == 0)
+                break;
+            grow(capacity * 2);
+            buffer.get()[size++] = probe[0];
+        } else if (size == capacity) {
+            grow(65536);
+        }
         const ssize_t n = ::read(fd, buffer.get() + size, capacity - size);
         if (n < 0) {
             if (errno == EINTR)
