@@ -31,8 +31,10 @@ inline std::string term(std::mt19937_64& random) {
     const bool cyrillic = random() % 2 == 0;
     std::string t = word(random, cyrillic);
     const int extra = static_cast<int>(random() % 3);
-    for (int i = 0; i < extra; ++i)
-        t += " " + word(random, cyrillic);
+    for (int i = 0; i < extra; ++i) {
+        t.push_back(' ');
+        t += word(random, cyrillic);
+    }
     return t;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +20,8 @@ constexpr const char* kReadError = "Stream read error";
 constexpr const char* kWriteError = "Stream write error";
 constexpr const char* kCannotOpen = "Cannot open file %s";
 constexpr const char* kCannotCreate = "Cannot create file %s";
+
+constexpr size_t kWritePiece = size_t{8} << 20;
 
 TKeyGenerator keyedGenerator() {
     TKeyGenerator generator;
@@ -251,7 +254,17 @@ void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {
         (void)::fchmod(temp.fd, old.st_mode & 07777);
     }
 
-    if (!writeAll(temp.fd, buffer_.get(), size_) || ::fsync(temp.fd) != 0)
+    // Written in pieces, each handed to the disk at once, so the disk works while the rest is
+    // still being copied and the final flush has less left to wait for.
+    for (size_t done = 0; done < size_;) {
+        const size_t piece = std::min(kWritePiece, size_ - done);
+        if (!writeAll(temp.fd, buffer_.get() + done, piece))
+            throw TError(kWriteError);
+        (void)::sync_file_range(temp.fd, static_cast<off_t>(done), static_cast<off_t>(piece),
+                                SYNC_FILE_RANGE_WRITE);
+        done += piece;
+    }
+    if (::fsync(temp.fd) != 0)
         throw TError(kWriteError);
     const int fd = temp.fd;
     temp.fd = -1;

@@ -51,6 +51,10 @@ struct State {
     std::string locale = environmentLocale();
     std::unique_ptr<UCollator, CollatorCloser> collator;
     Weights weights{};
+    // For texts that are not plain throughout: the primary rank of each character that
+    // carries exactly one primary weight (a plain letter, or one such as Ё or Й that is a
+    // letter plus an accent of its own level) and takes part in no contraction; else 0.
+    Weights primaryRanks{};
     bool shortcut = false;
     uint64_t generation = 1;
 };
@@ -116,10 +120,50 @@ uint32_t plainPrimary(UCollator* c, UChar ch, uint32_t commonSecondary) {
     return high << 16 | low;
 }
 
+// The one non-zero primary weight of a character whose other collation elements carry no
+// primary (accents, which weigh only at the secondary level), or 0 for any other character.
+uint32_t singlePrimary(UCollator* c, UChar ch) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(c, &ch, 1, &status);
+    if (U_FAILURE(status))
+        return 0;
+    uint32_t primary = 0;
+    int primaries = 0;
+    bool lastHadPrimary = false;
+    bool bad = false;
+    for (int steps = 0;; ++steps) {
+        status = U_ZERO_ERROR;
+        const int32_t ce = ucol_next(elements, &status);
+        if (U_FAILURE(status) || ce == UCOL_NULLORDER)
+            break;
+        if (steps > 8) {
+            bad = true;
+            break;
+        }
+        const auto p = static_cast<uint32_t>(ucol_primaryOrder(ce));
+        if ((ce & 0xC0) == 0xC0) {
+            // The low half of the element before.
+            if (lastHadPrimary && primaries == 1)
+                primary |= p;
+            else if (p != 0)
+                bad = true;
+            continue;
+        }
+        lastHadPrimary = p != 0;
+        if (p != 0) {
+            ++primaries;
+            primary = p << 16;
+        }
+    }
+    ucol_closeElements(elements);
+    return !bad && primaries == 1 ? primary : 0;
+}
+
 // Builds the shortcut table for the collator and checks it against the collator itself on
 // every pair of plain characters; returns false when the shortcut must not be used.
-bool buildShortcut(UCollator* c, Weights& weights) {
+bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
     weights.fill(0);
+    primaryRanks.fill(0);
     // Attributes under which per-character primaries do not decide the order.
     UErrorCode status = U_ZERO_ERROR;
     if (ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
@@ -144,6 +188,14 @@ bool buildShortcut(UCollator* c, Weights& weights) {
             continue;
         weights[b] = plainPrimary(c, static_cast<UChar>(ch), commonSecondary);
     }
+    const Weights rawPlain = weights;
+    Weights rawSingle{};
+    for (int b = 1; b < 256; ++b) {
+        const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
+        if (ch <= 0xFFFF)
+            rawSingle[b] = singlePrimary(c, static_cast<UChar>(ch));
+    }
+    std::array<bool, 256> involved{};
 
     // A contraction or context sequence collates differently from its characters one by
     // one. Such a sequence always contains its last character, so taking that character out
@@ -170,16 +222,21 @@ bool buildShortcut(UCollator* c, Weights& weights) {
             // A range of single characters: keep none of them.
             for (UChar32 ch = start; ch <= end; ++ch) {
                 const int b = codepage::fromUnicode(static_cast<char32_t>(ch));
-                if (b >= 0)
+                if (b >= 0) {
                     weights[b] = 0;
+                    involved[b] = true;
+                }
             }
             continue;
         }
         bool inCodePage = true;
         for (int32_t k = 0; k < length; ++k)
             inCodePage = inCodePage && codepage::fromUnicode(text[k]) >= 0;
-        if (inCodePage)
+        if (inCodePage) {
             weights[codepage::fromUnicode(text[length - 1])] = 0;
+            for (int32_t k = 0; k < length; ++k)
+                involved[codepage::fromUnicode(text[k])] = true;
+        }
     }
     uset_close(contractions);
 
@@ -207,6 +264,18 @@ bool buildShortcut(UCollator* c, Weights& weights) {
             ++rank;
         weights[plain[i]] = rank;
     }
+
+    // A character with one primary ranks with the plain character of that same primary.
+    for (int b = 1; b < 256; ++b) {
+        if (rawSingle[b] == 0 || involved[b])
+            continue;
+        for (int p : plain) {
+            if (rawPlain[p] == rawSingle[b]) {
+                primaryRanks[b] = weights[p];
+                break;
+            }
+        }
+    }
     return true;
 }
 
@@ -224,7 +293,7 @@ UCollator* collator() {
         // Secondary strength: base letters and accents count, letter case does not.
         ucol_setStrength(c, UCOL_SECONDARY);
         s.collator.reset(c);
-        s.shortcut = buildShortcut(c, s.weights);
+        s.shortcut = buildShortcut(c, s.weights, s.primaryRanks);
     }
     return s.collator.get();
 }
@@ -254,6 +323,26 @@ int terms(std::string_view a, std::string_view b) {
                     return wa < wb ? -1 : 1;
             }
             return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+        }
+        // Texts with accented letters: every character still gives exactly one primary, so
+        // the first differing primary decides, and a text whose primaries are a beginning of
+        // the other's comes first. Only equal primaries need the accents, and the collator.
+        const Weights& r = s.primaryRanks;
+        bool ranked = true;
+        for (size_t i = 0; i < a.size() && ranked; ++i)
+            ranked = r[pa[i]] != 0;
+        for (size_t i = 0; i < b.size() && ranked; ++i)
+            ranked = r[pb[i]] != 0;
+        if (ranked) {
+            const size_t n = a.size() < b.size() ? a.size() : b.size();
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t ra = r[pa[i]];
+                const uint32_t rb = r[pb[i]];
+                if (ra != rb)
+                    return ra < rb ? -1 : 1;
+            }
+            if (a.size() != b.size())
+                return a.size() < b.size() ? -1 : 1;
         }
     }
     return fullCompare(c, a, b);
