@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -102,20 +103,37 @@ public:
     static QString errorText(const std::exception& error);
 
     // --- Creation and dictionaries ---
+    // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown
+    // in the error box and the later steps still run.
     void FormCreate();
+    // Opens the dictionaries that List names ("+name", program folder only) or, with a Count
+    // of 0 or less, every *.dic of the folder; selects the first tab. A bad Count is reported
+    // and treated as 0; a file that fails to load is reported and skipped.
     void LoadDics();
     // Opens the file into a new current tab. Raises the load's error; no tab is added then.
     void OpenDic(const std::string& fileName);
+    // Makes dictionary newTab current: word list refilled (one reset, no row selected), terms
+    // group enabled by its count, title, empty search box. Sets allowChange.
     void TabSetChange(int newTab, bool& allowChange);
 
     // --- Look-up ---
+    // Selects the first row whose term begins with the search text (case folded); leaves the
+    // selection alone when none does or the text is empty.
     void cmbStringChange();
+    // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
+    // puts its term into the box all selected, and consumes the key unless Alt is held.
     // Returns true when the key was consumed.
     bool cmbStringKeyDown(QKeyEvent* event);
+    // Puts the selected row's term into the search box, all selected; nothing without a row.
     void ListBoxClick();
     void ListBoxDblClick();
+    // Enter (13) runs ShowTranslation; other characters are the list's own.
     void ListBoxKeyPress(QChar key);
+    // With a selected row: history, search text, and a viewing window for the term (an open
+    // one showing exactly that term comes forward instead). Nothing without a row.
     void ShowTranslation();
+    // Moves a known term (case ignored, stored case kept) or inserts term at the top; an
+    // insertion removes the 11th entry if there is one. The search text stays.
     void AddHistory(const QString& term);
     void actTranslateExecute();
 
@@ -141,7 +159,6 @@ protected:
 private:
     void createActions();
     void createMenus();
-    void createToolBar();
     void createStatusBar();
     void createCentralWidgets();
     void createDialogs();
