@@ -22,6 +22,7 @@ constexpr size_t kIntSize = 4;
 constexpr size_t kRecordHeaderSize = kIntSize;
 constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
 constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
+constexpr size_t kShortValue = 24;
 
 constexpr const char* kIndexError = "List index out of bounds (%d)";
 constexpr const char* kSortedError = "Operation not allowed on sorted list";
@@ -68,6 +69,14 @@ int32_t readInt32(TSecretMemoryStream& stream) {
 std::string_view recordValue(const char* bytes, size_t length) {
     if (length == 0)
         return {};
+    if (length <= kShortValue) {
+        // Most terms are short; a plain loop beats the library call here.
+        for (size_t i = 0; i < length; ++i) {
+            if (bytes[i] == 0)
+                return {bytes, i};
+        }
+        return {bytes, length};
+    }
     const void* zero = std::memchr(bytes, 0, length);
     return {bytes, zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : length};
 }
@@ -154,9 +163,29 @@ struct TDictionary::Impl {
     void describe(TermEntry& entry) {
         if (compare::orderGeneration() != generation)
             headsValid = false;
-        const std::string_view term = entry.termView();
-        entry.head = termHead(term);
-        entry.plain = isPlain(term, compare::plainWeights()) ? 1 : 0;
+        describe(entry, compare::plainWeights());
+    }
+    // The same with the weights already fetched, for loops over many entries.
+    static void describe(TermEntry& entry, const uint32_t* weights) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(entry.term);
+        const size_t length = entry.termLength;
+        uint64_t head = 0;
+        bool plain = weights != nullptr;
+        for (size_t i = 0; i < length; ++i) {
+            if (i < kHeadBytes)
+                head |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+            if (plain && weights[bytes[i]] == 0)
+                plain = false;
+        }
+        entry.head = head;
+        entry.plain = plain ? 1 : 0;
+    }
+
+    // The term comparison of two described entries, from their heads where that decides.
+    static int compareDescribed(const TermEntry& a, const TermEntry& b, const uint32_t* weights) {
+        if (a.plain && b.plain && weights)
+            return compareHead(a, b.termView(), b.head, weights);
+        return compareEntries(a, b);
     }
 
     // The term comparison of an entry against a probe, deciding from the entry's head alone
@@ -496,6 +525,10 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
     // comparison per term checks that. Terms out of that order (a file saved under another
     // collation, or edited by hand) are gathered and merged in batches.
     std::vector<TermEntry> pending;
+    // Loading always starts from an empty dictionary, whose heads follow the current locale.
+    generation = compare::orderGeneration();
+    headsValid = true;
+    const uint32_t* weights = compare::plainWeights();
     entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kEmptyEntrySize));
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {
@@ -507,8 +540,9 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
             break;
         }
         entry.termLength = termLength & 0x7FFFFFFF;
-        describe(entry);
-        if (pending.empty() && (entries.empty() || compareEntries(entries.back(), entry) < 0)) {
+        describe(entry, weights);
+        if (pending.empty() &&
+            (entries.empty() || compareDescribed(entries.back(), entry, weights) < 0)) {
             entries.push_back(entry);
         } else {
             pending.push_back(entry);

@@ -301,8 +301,8 @@ UCollator* collator() {
 }  // namespace
 
 int terms(std::string_view a, std::string_view b) {
-    UCollator* c = collator();
-    const State& s = state();
+    State& s = state();
+    UCollator* c = s.collator ? s.collator.get() : collator();
     if (s.shortcut) {
         const Weights& w = s.weights;
         const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
