@@ -23,6 +23,7 @@ constexpr size_t kRecordHeaderSize = kIntSize;
 constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
 constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
 constexpr size_t kShortValue = 24;
+constexpr size_t kCompactAbove = size_t{1} << 20;
 
 constexpr const char* kIndexError = "List index out of bounds (%d)";
 constexpr const char* kSortedError = "Operation not allowed on sorted list";
@@ -238,9 +239,34 @@ struct TDictionary::Impl {
             throw TError(formatMessage(kIndexError, std::to_string(position)));
     }
 
+    // Bytes of the arena that no entry uses any more (deleted entries' texts).
+    size_t garbage = 0;
+
+    // Once deleted texts make up over half of the arena, the live texts are copied into a new
+    // one so that a long editing session does not keep growing. Views of terms and articles
+    // taken before move with them. Skipped quietly when memory is short.
+    void compactIfWasteful() {
+        if (garbage < kCompactAbove || garbage < arena.bytes() / 2)
+            return;
+        try {
+            std::vector<TermEntry> moved = entries;
+            TermArena fresh;
+            for (TermEntry& entry : moved) {
+                entry.term = fresh.store(entry.termView());
+                entry.article = fresh.store(entry.articleView());
+            }
+            entries.swap(moved);
+            arena = std::move(fresh);
+            garbage = 0;
+        } catch (const TError&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+
     void clear() {
         std::vector<TermEntry>().swap(entries);
         arena.clear();
+        garbage = 0;
         generation = compare::orderGeneration();
         headsValid = true;
     }
@@ -429,8 +455,11 @@ bool TDictionary::GetTerm(int position, std::string& term, std::string& article)
 
 void TDictionary::Delete(int position) {
     impl_->checkIndex(position);
+    const TermEntry& gone = impl_->entries[static_cast<size_t>(position)];
+    impl_->garbage += gone.termLength + size_t{gone.articleLength};
     impl_->entries.erase(impl_->entries.begin() + position);
     impl_->modified = true;
+    impl_->compactIfWasteful();
 }
 
 void TDictionary::Clear() {

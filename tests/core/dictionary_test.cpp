@@ -255,3 +255,23 @@ TEST_F(Dictionary, FindAndLowerBoundAgreeWithLinearScan) {
         ASSERT_EQ(d.lowerBound(probe), expectedBound) << probe;
     }
 }
+
+// Deleting most of a dictionary gives the memory of deleted texts back; the entries that stay
+// keep their exact texts.
+TEST_F(Dictionary, EntriesSurviveDeletingMostOfTheDictionary) {
+    TDictionary d;
+    for (int i = 0; i < 3000; ++i)
+        d.AddTerm("term" + std::to_string(100000 + i),
+                  std::string(1000, static_cast<char>('a' + i % 26)));
+    for (int i = 2999; i >= 0; --i) {
+        if (i % 4 != 0)
+            d.Delete(i);
+    }
+    ASSERT_EQ(d.Count(), 750);
+    for (int k = 0; k < d.Count(); ++k) {
+        const int i = k * 4;
+        EXPECT_EQ(d.Term(k), "term" + std::to_string(100000 + i));
+        EXPECT_EQ(d.Article(k), std::string(1000, static_cast<char>('a' + i % 26)));
+    }
+    EXPECT_EQ(d.AddTerm("term100001", "back"), 1);
+}
