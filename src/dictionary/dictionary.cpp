@@ -95,15 +95,47 @@ std::string readRecord(TSecretMemoryStream& stream) {
     return out;
 }
 
+// Unscrambles a file's content just ahead of the parser, a slice at a time, so that every
+// slice is parsed while it is still in the processor's cache. The bytes come out exactly as
+// unscrambling the whole content first would leave them.
+class Unscrambler {
+public:
+    Unscrambler(char* data, size_t size) : data_(data), size_(size) {}
+
+    // Makes sure bytes [0, end) are unscrambled.
+    void ensure(size_t end) {
+        if (end > done_)
+            advance(end);
+    }
+
+private:
+    static constexpr size_t kSlice = size_t{64} << 10;
+
+    void advance(size_t end) {
+        const size_t target = std::min(size_, std::max(end, done_ + kSlice));
+        keystream::unscrambleFrom(data_ + done_, target - done_, done_);
+        done_ = target;
+    }
+
+    char* data_;
+    size_t size_;
+    size_t done_ = 0;
+};
+
 // Reads one record in place from bytes [pos, size); returns false on short or bad data.
+// With ahead, the bytes are unscrambled as they are reached.
 bool parseRecord(const char* data, size_t size, size_t& pos, const char*& value,
-                 uint32_t& valueLength) {
+                 uint32_t& valueLength, Unscrambler* ahead = nullptr) {
     if (size - pos < kRecordHeaderSize)
         return false;
+    if (ahead)
+        ahead->ensure(pos + kRecordHeaderSize);
     const int32_t length = decodeInt32(data + pos);
     pos += kRecordHeaderSize;
     if (length < 0 || static_cast<size_t>(length) > size - pos)
         return false;
+    if (ahead)
+        ahead->ensure(pos + static_cast<size_t>(length));
     const std::string_view v = recordValue(data + pos, static_cast<size_t>(length));
     value = v.empty() ? nullptr : v.data();
     valueLength = static_cast<uint32_t>(v.size());
@@ -279,7 +311,8 @@ struct TDictionary::Impl {
     // Parses count entries in place from data [pos, size), bytes the arena already owns.
     // Returns the position after the last entry; raises "Stream read error" on short or bad
     // data after keeping every entry read before the damage.
-    size_t parseEntries(const char* data, size_t size, size_t pos, int32_t count);
+    size_t parseEntries(const char* data, size_t size, size_t pos, int32_t count,
+                        Unscrambler* ahead = nullptr);
 };
 
 size_t TDictionary::Impl::merge(std::vector<TermEntry>& pending) {
@@ -549,7 +582,8 @@ int32_t loadHeader(TSecretMemoryStream& stream, std::string& name, std::string& 
 
 }  // namespace
 
-size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos, int32_t count) {
+size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos, int32_t count,
+                                       Unscrambler* ahead) {
     // A saved file is in order, so each term normally just has to follow the last one; one
     // comparison per term checks that. Terms out of that order (a file saved under another
     // collation, or edited by hand) are gathered and merged in batches.
@@ -563,8 +597,8 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
     for (int32_t i = 0; i < count; ++i) {
         TermEntry entry;
         uint32_t termLength = 0;
-        if (!parseRecord(data, size, pos, entry.term, termLength) ||
-            !parseRecord(data, size, pos, entry.article, entry.articleLength)) {
+        if (!parseRecord(data, size, pos, entry.term, termLength, ahead) ||
+            !parseRecord(data, size, pos, entry.article, entry.articleLength, ahead)) {
             damaged = true;
             break;
         }
@@ -624,18 +658,30 @@ void TDictionary::LoadFromFile(const std::string& path) {
     Clear();
     TSecretMemoryStream stream;
     stream.LoadFromFile(path);
-    stream.Unscramble();
-    // As LoadFromStream, but the entries are parsed in place in the file's own buffer, which
-    // the dictionary takes over: no second copy of the data is made.
+    // The stream's content is unscrambled and parsed in place in the file's own buffer, which
+    // the dictionary takes over: no second copy of the data is made. Unscrambling runs just
+    // ahead of the parser (see Unscrambler); the result is that of unscrambling first.
     Clear();
-    const int32_t count = loadHeader(stream, impl_->name, impl_->author, impl_->info);
-    if (count > 0) {
-        const size_t pos = stream.position();
-        const size_t size = stream.size();
-        MallocBuffer buffer = stream.release();
-        const char* data = buffer.get();
-        impl_->arena.adopt(std::move(buffer), size);
-        impl_->parseEntries(data, size, pos, count);
+    const size_t size = stream.size();
+    MallocBuffer buffer = stream.release();
+    char* data = buffer.get();
+    impl_->arena.adopt(std::move(buffer), size);
+    Unscrambler ahead(data, size);
+
+    size_t pos = 0;
+    for (std::string* field : {&impl_->name, &impl_->author, &impl_->info}) {
+        const char* value = nullptr;
+        uint32_t length = 0;
+        if (!parseRecord(data, size, pos, value, length, &ahead))
+            throw TError(kReadError);
+        field->assign(value ? value : "", length);
     }
+    if (size - pos < kIntSize)
+        throw TError(kReadError);
+    ahead.ensure(pos + kIntSize);
+    const int32_t count = decodeInt32(data + pos);
+    pos += kIntSize;
+    if (count > 0)
+        impl_->parseEntries(data, size, pos, count, &ahead);
     impl_->modified = false;
 }

@@ -55,14 +55,15 @@ const KeyPeriod& keyPeriod() {
 // Adds (or subtracts) the periodic key to the bytes; the inner loop is a plain byte-wise add
 // over two arrays, which the compiler turns into vector instructions.
 template <bool kAdd>
-void walk(char* data, size_t size) {
+void walk(char* data, size_t size, size_t offset) {
     const auto& key = keyPeriod().bytes;
     const size_t period = key.size();
     auto* bytes = reinterpret_cast<unsigned char*>(data);
+    size_t at = offset % period;
     for (size_t done = 0; done < size;) {
-        const size_t n = std::min(period, size - done);
+        const size_t n = std::min(period - at, size - done);
         unsigned char* __restrict out = bytes + done;
-        const unsigned char* __restrict k = key.data();
+        const unsigned char* __restrict k = key.data() + at;
         for (size_t i = 0; i < n; ++i) {
             if constexpr (kAdd)
                 out[i] = static_cast<unsigned char>(out[i] + k[i]);
@@ -70,6 +71,7 @@ void walk(char* data, size_t size) {
                 out[i] = static_cast<unsigned char>(out[i] - k[i]);
         }
         done += n;
+        at = 0;
     }
 }
 
@@ -293,11 +295,15 @@ void TSecretMemoryStream::Unscramble() {
 namespace keystream {
 
 void scramble(char* data, size_t size) {
-    walk<true>(data, size);
+    walk<true>(data, size, 0);
 }
 
 void unscramble(char* data, size_t size) {
-    walk<false>(data, size);
+    walk<false>(data, size, 0);
+}
+
+void unscrambleFrom(char* data, size_t size, size_t offset) {
+    walk<false>(data, size, offset);
 }
 
 void scrambleByRegister(char* data, size_t size) {

@@ -81,6 +81,9 @@ namespace keystream {
 // equivalents of stepping the register once per byte.
 void scramble(char* data, size_t size);
 void unscramble(char* data, size_t size);
+// Unscrambles size bytes that lie at offset within the whole content (data points at them),
+// so content can be unscrambled slice by slice in order with the same result.
+void unscrambleFrom(char* data, size_t size, size_t offset);
 
 // The same walks stepping a TKeyGenerator once per byte, exactly as the register is defined;
 // kept as the reference that the fast walks are checked and measured against.
