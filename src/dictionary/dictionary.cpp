@@ -143,6 +143,25 @@ bool parseRecord(const char* data, size_t size, size_t& pos, const char*& value,
     return true;
 }
 
+// As parseRecord, but the value is all L bytes, not yet cut at a zero byte.
+bool parseRawRecord(const char* data, size_t size, size_t& pos, const char*& value,
+                    uint32_t& valueLength, Unscrambler* ahead) {
+    if (size - pos < kRecordHeaderSize)
+        return false;
+    if (ahead)
+        ahead->ensure(pos + kRecordHeaderSize);
+    const int32_t length = decodeInt32(data + pos);
+    pos += kRecordHeaderSize;
+    if (length < 0 || static_cast<size_t>(length) > size - pos)
+        return false;
+    if (ahead)
+        ahead->ensure(pos + static_cast<size_t>(length));
+    value = length == 0 ? nullptr : data + pos;
+    valueLength = static_cast<uint32_t>(length);
+    pos += static_cast<size_t>(length);
+    return true;
+}
+
 int compareEntries(const TermEntry& a, const TermEntry& b) {
     return compare::terms(a.termView(), b.termView());
 }
@@ -175,7 +194,7 @@ void TTermBatch::add(std::string_view term, std::string_view article) {
     entry.term = arena_.store(term);
     entry.termLength = static_cast<uint32_t>(term.size()) & 0x7FFFFFFF;
     entry.article = arena_.store(article);
-    entry.articleLength = static_cast<uint32_t>(article.size());
+    entry.articleLength = static_cast<uint32_t>(article.size()) & 0x7FFFFFFF;
     entries_.push_back(entry);
 }
 
@@ -285,7 +304,10 @@ struct TDictionary::Impl {
             TermArena fresh;
             for (TermEntry& entry : moved) {
                 entry.term = fresh.store(entry.termView());
-                entry.article = fresh.store(entry.articleView());
+                const std::string_view article = entry.articleView();
+                entry.article = fresh.store(article);
+                entry.articleLength = static_cast<uint32_t>(article.size()) & 0x7FFFFFFF;
+                entry.articleRaw = 0;
             }
             entries.swap(moved);
             arena = std::move(fresh);
@@ -464,7 +486,7 @@ int TDictionary::AddTerm(std::string_view term, std::string_view article) {
     entry.term = impl_->arena.store(term);
     entry.termLength = static_cast<uint32_t>(term.size()) & 0x7FFFFFFF;
     entry.article = impl_->arena.store(article);
-    entry.articleLength = static_cast<uint32_t>(article.size());
+    entry.articleLength = static_cast<uint32_t>(article.size()) & 0x7FFFFFFF;
     impl_->describe(entry);
     impl_->entries.insert(impl_->entries.begin() + static_cast<ptrdiff_t>(at), entry);
     impl_->modified = true;
@@ -553,7 +575,7 @@ void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
     const auto& entries = impl_->entries;
     size_t total = kEmptyFileSize + impl_->name.size() + impl_->author.size() + impl_->info.size();
     for (const TermEntry& entry : entries)
-        total += kEmptyEntrySize + entry.termLength + entry.articleLength;
+        total += kEmptyEntrySize + entry.termLength + entry.articleView().size();
     if (total > SIZE_MAX - stream.position())
         throw TError(kOutOfMemory);
     stream.reserve(stream.position() + total);
@@ -597,12 +619,15 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
     for (int32_t i = 0; i < count; ++i) {
         TermEntry entry;
         uint32_t termLength = 0;
+        uint32_t articleLength = 0;
         if (!parseRecord(data, size, pos, entry.term, termLength, ahead) ||
-            !parseRecord(data, size, pos, entry.article, entry.articleLength, ahead)) {
+            !parseRawRecord(data, size, pos, entry.article, articleLength, ahead)) {
             damaged = true;
             break;
         }
         entry.termLength = termLength & 0x7FFFFFFF;
+        entry.articleLength = articleLength & 0x7FFFFFFF;
+        entry.articleRaw = 1;
         describe(entry, weights);
         if (pending.empty() &&
             (entries.empty() || compareDescribed(entries.back(), entry, weights) < 0)) {

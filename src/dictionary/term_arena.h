@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -19,10 +20,19 @@ struct TermEntry {
     uint64_t head = 0;
     uint32_t termLength : 31 = 0;
     uint32_t plain : 1 = 0;
-    uint32_t articleLength = 0;
+    uint32_t articleLength : 31 = 0;
+    // The article is a file record's bytes as they lie, still to be cut at its first zero
+    // byte: loading leaves that to the rare moment an article is read, not every entry.
+    uint32_t articleRaw : 1 = 0;
 
     std::string_view termView() const { return {term, termLength}; }
-    std::string_view articleView() const { return {article, articleLength}; }
+    std::string_view articleView() const {
+        if (!articleRaw || articleLength == 0)
+            return {article, articleLength};
+        const void* zero = std::memchr(article, 0, articleLength);
+        return {article, zero ? static_cast<size_t>(static_cast<const char*>(zero) - article)
+                              : size_t{articleLength}};
+    }
 };
 
 // Owns the bytes that TermEntry points into: whole buffers taken over (a loaded file) and

@@ -217,6 +217,20 @@ TEST_F(FileFormat, ValueEndsAtFirstZeroButRecordIsConsumed) {
     EXPECT_EQ(d.Article(0), "art");
 }
 
+TEST_F(FileFormat, ArticleEndsAtFirstZeroInFileAndInSaves) {
+    const std::string plain = record("") + record("") + record("") + le32(2) + record("a") +
+                              record(std::string("ar\0t\0", 5)) + record("b") + record("whole");
+    TDictionary d;
+    d.LoadFromFile(scrambledFile("z.dic", plain));
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.Article(0), "ar");
+    std::string term, article;
+    ASSERT_TRUE(d.GetTerm(0, term, article));
+    EXPECT_EQ(article, "ar");
+    EXPECT_EQ(plainBytes(d), record("") + record("") + record("") + le32(2) + record("a") +
+                                 record("ar") + record("b") + record("whole"));
+}
+
 TEST_F(FileFormat, FirstOfEqualTermsWins) {
     const std::string plain = record("") + record("") + record("") + le32(3) + record("Apple") +
                               record("first") + record("apple") + record("second") +
