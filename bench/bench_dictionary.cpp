@@ -3,7 +3,8 @@
 //
 //   Scramble/Unscramble      fast walk vs the per-byte register loop
 //   LoadFromFile             vs reading the file into memory and unscrambling it
-//   SaveToFile               vs reading the file back (LoadFromFile) and a plain file read
+//   SaveToFile               vs reading the file back (LoadFromFile; and from the disk itself,
+//                            page cache dropped) and vs writing the same bytes with a flush
 //   Find                     median of single look-ups (counter median_ns)
 //   Import (unsorted text)   vs one sorted insert per term into a contiguous array
 //   Resident memory          counters rss_bytes / file_bytes after loading
@@ -156,6 +157,29 @@ void BM_ReadAndUnscramble(benchmark::State& state) {
     }
     state.counters["file_bytes"] = static_cast<double>(fileSize(path));
 }
+// Reading the file back from the disk itself: its pages are first dropped from the page
+// cache, as after a restart. The fair partner of a save that flushes to the disk.
+void BM_ReadBackFromDisk(benchmark::State& state) {
+    const std::string& path = dictionaryFile(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+        state.ResumeTiming();
+        TSecretMemoryStream stream;
+        stream.LoadFromFile(path);
+        benchmark::DoNotOptimize(stream.data());
+    }
+}
+BENCHMARK(BM_ReadBackFromDisk)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_ReadAndUnscramble)
     ->Arg(10000)
     ->Arg(100000)

@@ -24,6 +24,7 @@ constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
 constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
 constexpr size_t kShortValue = 24;
 constexpr size_t kCompactAbove = size_t{1} << 20;
+constexpr size_t kSavePiece = size_t{1} << 20;
 
 constexpr const char* kIndexError = "List index out of bounds (%d)";
 constexpr const char* kSortedError = "Operation not allowed on sorted list";
@@ -469,12 +470,10 @@ int TDictionary::Find(std::string_view term) const {
 }
 
 int TDictionary::lowerBound(std::string_view term) const {
+    // Terms are unique, so an equal one found is the first not before term; otherwise the
+    // search ends at the insertion position.
     bool found = false;
-    const size_t at = impl_->search(term, found);
-    if (!found)
-        return static_cast<int>(at);
-    // Terms are unique, so the equal one is the first not before term.
-    return static_cast<int>(at);
+    return static_cast<int>(impl_->search(term, found));
 }
 
 int TDictionary::AddTerm(std::string_view term, std::string_view article) {
@@ -575,7 +574,7 @@ void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
     const auto& entries = impl_->entries;
     size_t total = kEmptyFileSize + impl_->name.size() + impl_->author.size() + impl_->info.size();
     for (const TermEntry& entry : entries)
-        total += kEmptyEntrySize + entry.termLength + entry.articleView().size();
+        total += kEmptyEntrySize + entry.termLength + entry.articleLength;  // at most
     if (total > SIZE_MAX - stream.position())
         throw TError(kOutOfMemory);
     stream.reserve(stream.position() + total);
@@ -672,10 +671,31 @@ void TDictionary::LoadFromStream(TSecretMemoryStream& stream) {
 }
 
 void TDictionary::SaveToFile(const std::string& path) {
-    TSecretMemoryStream stream;
-    SaveToStream(stream);
-    stream.Scramble();
-    stream.saveToFileAtomically(path);
+    // The layout is built, scrambled and written a piece at a time: the very bytes of building
+    // the whole content in one stream and scrambling it, but without a second copy of the
+    // whole file in memory, and with the disk at work while later pieces are built.
+    AtomicFileWriter out(path);
+    TSecretMemoryStream piece;
+    piece.reserve(kSavePiece + kSavePiece / 4);
+    size_t offset = 0;
+    auto flush = [&] {
+        keystream::scrambleFrom(piece.data(), piece.size(), offset);
+        out.write(piece.data(), piece.size());
+        offset += piece.size();
+        piece.clear();
+    };
+    writeRecord(piece, impl_->name);
+    writeRecord(piece, impl_->author);
+    writeRecord(piece, impl_->info);
+    writeInt32(piece, static_cast<int32_t>(impl_->entries.size()));
+    for (const TermEntry& entry : impl_->entries) {
+        writeRecord(piece, entry.termView());
+        writeRecord(piece, entry.articleView());
+        if (piece.size() >= kSavePiece)
+            flush();
+    }
+    flush();
+    out.commit();
     impl_->modified = false;
 }
 

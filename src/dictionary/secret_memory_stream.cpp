@@ -75,19 +75,6 @@ void walk(char* data, size_t size, size_t offset) {
     }
 }
 
-// Closes a descriptor and, unless disarmed, removes the temporary file it was writing.
-struct TempFile {
-    int fd = -1;
-    std::string path;
-    bool keep = false;
-    ~TempFile() {
-        if (fd >= 0)
-            ::close(fd);
-        if (!keep && !path.empty())
-            ::unlink(path.c_str());
-    }
-};
-
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -226,62 +213,93 @@ void TSecretMemoryStream::SaveToFile(const std::string& path) const {
         throw TError(kWriteError);
 }
 
-void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
     static std::atomic<unsigned> counter{0};
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    folder_ = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
 
-    TempFile temp;
-    for (int attempt = 0; attempt < 100 && temp.fd < 0; ++attempt) {
-        const std::string candidate = (slash == std::string::npos ? "" : folder) + "." + base +
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        const std::string candidate = (slash == std::string::npos ? "" : folder_) + "." + base +
                                       ".tmp" + std::to_string(::getpid()) + "-" +
                                       std::to_string(counter++);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            temp.fd = fd;
-            temp.path = candidate;
+            fd_ = fd;
+            tempPath_ = candidate;
         } else if (errno != EEXIST) {
             break;
         }
     }
-    if (temp.fd < 0)
+    if (fd_ < 0)
         throw TError(formatMessage(kCannotCreate, path));
 
     // A replaced file keeps its permissions.
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0) {
-        if (S_ISDIR(old.st_mode))
+        if (S_ISDIR(old.st_mode)) {
+            discard();
             throw TError(formatMessage(kCannotCreate, path));
-        (void)::fchmod(temp.fd, old.st_mode & 07777);
+        }
+        (void)::fchmod(fd_, old.st_mode & 07777);
     }
+}
 
-    // Written in pieces, each handed to the disk at once, so the disk works while the rest is
-    // still being copied and the final flush has less left to wait for.
-    for (size_t done = 0; done < size_;) {
-        const size_t piece = std::min(kWritePiece, size_ - done);
-        if (!writeAll(temp.fd, buffer_.get() + done, piece))
+AtomicFileWriter::~AtomicFileWriter() {
+    discard();
+}
+
+void AtomicFileWriter::discard() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!tempPath_.empty())
+        ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+}
+
+void AtomicFileWriter::write(const char* data, size_t size) {
+    // Each piece is handed to the disk at once, so the disk works while the rest is still
+    // being prepared and the final flush has less left to wait for.
+    for (size_t done = 0; done < size;) {
+        const size_t piece = std::min(kWritePiece, size - done);
+        if (!writeAll(fd_, data + done, piece))
             throw TError(kWriteError);
-        (void)::sync_file_range(temp.fd, static_cast<off_t>(done), static_cast<off_t>(piece),
+        (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
                                 SYNC_FILE_RANGE_WRITE);
+        written_ += piece;
         done += piece;
     }
-    if (::fsync(temp.fd) != 0)
+}
+
+void AtomicFileWriter::commit() {
+    if (::fsync(fd_) != 0)
         throw TError(kWriteError);
-    const int fd = temp.fd;
-    temp.fd = -1;
+    const int fd = fd_;
+    fd_ = -1;
     if (::close(fd) != 0)
         throw TError(kWriteError);
-    if (::rename(temp.path.c_str(), path.c_str()) != 0)
-        throw TError(formatMessage(kCannotCreate, path));
-    temp.keep = true;
+    if (::rename(tempPath_.c_str(), path_.c_str()) != 0)
+        throw TError(formatMessage(kCannotCreate, path_));
+    tempPath_.clear();
 
     // The rename itself reaches the disk with the folder's entry.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         (void)::fsync(dir);
         ::close(dir);
     }
+}
+
+void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {
+    AtomicFileWriter out(path);
+    out.write(buffer_.get(), size_);
+    out.commit();
+}
+
+void TSecretMemoryStream::clear() {
+    size_ = 0;
+    position_ = 0;
 }
 
 void TSecretMemoryStream::Scramble() {
@@ -300,6 +318,10 @@ void scramble(char* data, size_t size) {
 
 void unscramble(char* data, size_t size) {
     walk<false>(data, size, 0);
+}
+
+void scrambleFrom(char* data, size_t size, size_t offset) {
+    walk<true>(data, size, offset);
 }
 
 void unscrambleFrom(char* data, size_t size, size_t offset) {

@@ -64,6 +64,9 @@ public:
     // grows the buffer once. Raises the out-of-memory error.
     void reserve(size_t n);
 
+    // Empties the content (size and position 0), keeping the buffer for reuse.
+    void clear();
+
     // Hands the buffer over to the caller; the stream is left empty. The buffer holds size()
     // bytes (it may be null when the size is 0).
     MallocBuffer release();
@@ -75,12 +78,42 @@ private:
     size_t position_ = 0;
 };
 
+// Replaces a file without ever leaving it half-written: bytes go to a temporary file in the
+// same folder, which commit() flushes to disk and renames over the target. Until commit()
+// succeeds, destroying the writer removes the temporary file and the old file stays intact.
+class AtomicFileWriter {
+public:
+    // Creates the temporary file. Raises TError("Cannot create file %s") with path.
+    explicit AtomicFileWriter(const std::string& path);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Appends bytes. Raises TError("Stream write error").
+    void write(const char* data, size_t size);
+    // Flushes and renames over the target. Raises TError("Stream write error") or
+    // TError("Cannot create file %s").
+    void commit();
+
+private:
+    void discard();
+
+    std::string path_;
+    std::string folder_;
+    std::string tempPath_;
+    int fd_ = -1;
+    size_t written_ = 0;
+};
+
 namespace keystream {
 
 // The keystream walks over a plain byte range, with the built-in key. Both are fast
 // equivalents of stepping the register once per byte.
 void scramble(char* data, size_t size);
 void unscramble(char* data, size_t size);
+// Scrambles size bytes that lie at offset within the whole content (data points at them),
+// so content can be scrambled slice by slice in order with the same result.
+void scrambleFrom(char* data, size_t size, size_t offset);
 // Unscrambles size bytes that lie at offset within the whole content (data points at them),
 // so content can be unscrambled slice by slice in order with the same result.
 void unscrambleFrom(char* data, size_t size, size_t offset);

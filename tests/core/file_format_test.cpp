@@ -393,3 +393,17 @@ TEST_F(FileFormat, LargeFileLoadsLikeItsPlainContentAtEveryCut) {
         }
     }
 }
+
+// A file larger than the pieces a save is written in holds exactly the scrambled layout.
+TEST_F(FileFormat, LargeSaveIsTheScrambledLayout) {
+    TDictionary d;
+    d.SetName("big");
+    for (int i = 0; i < 4000; ++i)
+        d.AddTerm("t" + std::to_string(i), std::string(700 + static_cast<size_t>(i % 50), 'x'));
+    std::string expected = plainBytes(d);
+    ASSERT_GT(expected.size(), size_t{2} << 20);
+    keystream::scramble(expected.data(), expected.size());
+    d.SaveToFile(path("big.dic"));
+    EXPECT_TRUE(readFile(folder_ / "big.dic") == expected);
+    EXPECT_FALSE(d.Modified());
+}
