@@ -1,16 +1,14 @@
 #include "app/startup.h"
 
-#include <QStringDecoder>
-
 #include <memory>
 #include <stdexcept>
 
 #include "app/reg_setup.h"
-#include "platform/codepage.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -49,15 +47,6 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         showError(*dialogs_, std::runtime_error("Unknown error"));
     }
     return false;
-}
-
-QString errorText(const std::exception& error) {
-    const QByteArray message(error.what());
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString asUtf8 = utf8.decode(message);
-    if (!utf8.hasError())
-        return asUtf8;
-    return QString::fromStdString(codepage::toUtf8(message.toStdString()));
 }
 
 void showError(TDialogs& dialogs, const std::exception& error) {

@@ -29,10 +29,6 @@ private:
     TDialogs* dialogs_ = nullptr;          // not owned
 };
 
-// The text of an error for the error box. Core messages are Windows-1251; a message that is
-// valid UTF-8 (file paths, system texts) is taken as it is.
-QString errorText(const std::exception& error);
-
 // Shows an error in the error box: captioned with the application title, the message as text.
 void showError(TDialogs& dialogs, const std::exception& error);
 

@@ -1,6 +1,7 @@
 // The main window's construction, its actions and widgets, and the dictionary tabs: which
 // dictionaries open at start-up, how one file becomes a tab, and what a tab change does.
 #include "ui/main_form.h"
+#include "ui/text.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -34,21 +35,7 @@ constexpr int kListRowHeight = 15;
 constexpr int kHistoryVisibleRows = 12;
 const char* const kFixedFont = "Courier New";
 
-QString fromCp1251(std::string_view text) {
-    return QString::fromStdString(codepage::toUtf8(text));
-}
-
 }  // namespace
-
-QString TMainForm::errorText(const std::exception& error) {
-    // The core's messages are Windows-1251 like all its text, but a file name inside one comes
-    // from the disk as UTF-8; a message that is valid UTF-8 is taken as such.
-    const QByteArray raw(error.what());
-    const QString asUtf8 = QString::fromUtf8(raw);
-    if (asUtf8.toUtf8() == raw)
-        return asUtf8;
-    return fromCp1251(raw.toStdString());
-}
 
 TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
                      std::unique_ptr<TDialogs> dialogs, QWidget* parent)

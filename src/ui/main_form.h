@@ -99,8 +99,6 @@ public:
     // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
     // never cross the event loop.
     void guarded(const std::function<void()>& handler);
-    // The text of an error for the error box (the core's Windows-1251 or UTF-8 message).
-    static QString errorText(const std::exception& error);
 
     // --- Creation and dictionaries ---
     // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown

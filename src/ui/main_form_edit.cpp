@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTabBar>
 
@@ -14,6 +15,7 @@
 
 #include "platform/codepage.h"
 #include "ui/main_form.h"
+#include "ui/text.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
 
@@ -21,10 +23,6 @@ namespace {
 
 const QString kNewCaption = QStringLiteral("noname.dic");
 const QString kDefaultSuffix = QStringLiteral("dic");
-
-QString fromCp1251(std::string_view text) {
-    return QString::fromStdString(codepage::toUtf8(text));
-}
 
 // "Термин «term» уже есть в словаре." — the dictionary's own spelling of the term it holds.
 QString alreadyPresentText(std::string_view storedTerm) {
@@ -79,19 +77,6 @@ public:
 
 private:
     TMainForm* mainForm_;
-};
-
-// Raises a flag for the life of a scope and puts back what it found.
-class TScopedFlag {
-public:
-    explicit TScopedFlag(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~TScopedFlag() { flag_ = old_; }
-    TScopedFlag(const TScopedFlag&) = delete;
-    TScopedFlag& operator=(const TScopedFlag&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
 };
 
 void setUpFileDialog(QFileDialog& dialog) {
@@ -237,7 +222,7 @@ void TMainForm::actAddExecute() {
     }
     {
         // Rows moving under the selection are no click of the user's.
-        const TScopedFlag codeSelects(settingSelection_);
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
         wordListModel_->insertTerm(term, article);  // the row goes in at its sorted place
     }
     if (dictionary->Count() > 0)
@@ -254,7 +239,7 @@ void TMainForm::actSubExecute() {
         return;
     {
         // The view moves its selection off the removed row; that is no click of the user's.
-        const TScopedFlag codeSelects(settingSelection_);
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
         wordListModel_->removeTerm(row);
     }
     selectRow(-1);
@@ -304,7 +289,7 @@ void TMainForm::actEditExecute() {
     }
     // The search text stays: the view's own moves of the selection while the row is taken out
     // and put back are no clicks of the user's.
-    const TScopedFlag codeSelects(settingSelection_);
+    const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
     wordListModel_->removeTerm(row);
     const int newRow = wordListModel_->changeTerm(newTerm, newArticle);
     selectRow(newRow);

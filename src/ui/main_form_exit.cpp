@@ -7,18 +7,12 @@
 #include <string>
 
 #include "app/reg_setup.h"
-#include "platform/codepage.h"
 #include "ui/main_form.h"
+#include "ui/text.h"
 
 namespace {
 
 const char* const kHistorySection = "History";
-
-std::string toCp1251(const QString& text) {
-    // History entries are terms taken from dictionaries, so they always fit the code page; a
-    // character that somehow does not is written as nothing rather than as a false "?".
-    return codepage::fromUtf8(text.toUtf8().toStdString()).value_or(std::string());
-}
 
 }  // namespace
 
@@ -57,8 +51,10 @@ void TMainForm::FormCloseQuery(bool& canClose) {
     setup.ClearSection(kHistorySection);
     const int count = cmbString->count();
     for (int i = 0; i < count; ++i)
+        // History entries are terms taken from dictionaries, so they always fit the code
+        // page; one that somehow does not is written as nothing rather than as a false "?".
         setup.WriteValue(kHistorySection, "N" + std::to_string(i + 1),
-                         toCp1251(cmbString->itemText(i)));
+                         toCp1251(cmbString->itemText(i)).value_or(std::string()));
     setup.WriteValue(kHistorySection, "Count", std::to_string(count));
 }
 

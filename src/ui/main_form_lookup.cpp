@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
 
@@ -16,9 +17,9 @@
 #include <string>
 
 #include "app/reg_setup.h"
-#include "platform/codepage.h"
 #include "platform/upcase.h"
 #include "ui/main_form.h"
+#include "ui/text.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
 
@@ -26,14 +27,6 @@ namespace {
 
 constexpr int kHistoryLimit = 10;
 const char* const kHistorySection = "History";
-
-QString fromCp1251(std::string_view text) {
-    return QString::fromStdString(codepage::toUtf8(text));
-}
-
-std::optional<std::string> toCp1251(const QString& text) {
-    return codepage::fromUtf8(text.toUtf8().toStdString());
-}
 
 // Whole texts equal ignoring case, by the same Windows-1251 rules as the incremental search;
 // a text the code page cannot hold falls back to Unicode's case folding.
@@ -44,19 +37,6 @@ bool sameIgnoringCase(const QString& a, const QString& b) {
         return upcase::equal(*x, *y);
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
-
-// Sets a flag for the life of a scope; nested scopes leave it as they found it.
-class TFlagScope {
-public:
-    explicit TFlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-    ~TFlagScope() { flag_ = old_; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
 
 }  // namespace
 
@@ -110,7 +90,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // --- Search box ---
 
 void TMainForm::setSearchText(const QString& text) {
-    const TFlagScope scope(settingText_);
+    const QScopedValueRollback<bool> scope(settingText_, true);
     // The history's current entry follows the text, so that Up and Down step on from the
     // entry shown (or from the top when the text is none of them).
     const int entry =
@@ -169,7 +149,7 @@ int TMainForm::selectedRow() const {
 }
 
 void TMainForm::selectRow(int row) {
-    const TFlagScope scope(settingSelection_);
+    const QScopedValueRollback<bool> scope(settingSelection_, true);
     QItemSelectionModel* selection = ListBox->selectionModel();
     if (row < 0 || row >= wordListModel_->rowCount()) {
         selection->clear();
@@ -268,7 +248,7 @@ void TMainForm::forgetTranslationWindow(TWordForm* form) {
 // --- History ---
 
 void TMainForm::AddHistory(const QString& term) {
-    const TFlagScope scope(settingText_);
+    const QScopedValueRollback<bool> scope(settingText_, true);
     // The combo box rewrites its text as entries move; the text the user sees stays.
     const QString text = cmbString->currentText();
     int found = -1;
@@ -296,7 +276,7 @@ void TMainForm::AddHistory(const QString& term) {
 }
 
 void TMainForm::loadHistory() {
-    const TFlagScope scope(settingText_);
+    const QScopedValueRollback<bool> scope(settingText_, true);
     int count = 0;
     try {
         count = StrToInt(regSetup_.ReadValue(kHistorySection, "Count"));

@@ -20,6 +20,7 @@
 #include "platform/instance_lock.h"
 #include "support/fake_dialogs.h"
 #include "ui/main_form.h"
+#include "ui/text.h"
 
 namespace {
 

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The windows' side of the text boundary: the core holds Windows-1251 bytes, widgets hold
+// QString. Text crosses only here.
+
+// Windows-1251 bytes as a QString. Never fails: every byte has a character.
+QString fromCp1251(std::string_view text);
+
+// A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page.
+std::optional<std::string> toCp1251(const QString& text);
+
+// The text of an error for the error box. The core's messages are Windows-1251 like all its
+// text, but a file name inside one comes from the disk as UTF-8; a message that is valid UTF-8
+// is taken as such.
+QString errorText(const std::exception& error);
