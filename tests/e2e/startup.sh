@@ -11,62 +11,14 @@ artefacts=$3/startup
 rm -rf "$artefacts"
 mkdir -p "$artefacts"
 
-work=$(mktemp -d)
+source "$(dirname "$0")/lib/harness.sh"
 chmod 755 "$work"  # the unprivileged run below must reach its program folder
-pids=()
-cleanup() {
-    local status=$?
-    for pid in "${pids[@]}"; do
-        kill -9 "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    if [ -n "${DISPLAY:-}" ]; then
-        import -window root "$artefacts/failure.png" 2>/dev/null || true
-    fi
-    exit 1
-}
-
-# A private X server on a display it picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -nolisten tcp 3>"$work/display" \
-    >"$artefacts/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-
-# The lock lives in a runtime folder of this test alone.
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # A fresh program folder holding a copy of the binary (its folder is the program folder).
 newFolder() {
     mkdir -p "$work/$1"
     cp "$termovel" "$work/$1/termovel"
     echo "$work/$1"
-}
-
-# Waits up to $2 seconds for a visible window titled exactly $1 of process $3; prints its id.
-waitWindow() {
-    local id
-    id=$(timeout "$2" xdotool search --all --sync --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null |
-        head -n1) || true
-    [ -n "$id" ] || return 1
-    echo "$id"
 }
 
 # Waits up to $2 seconds for process $1 (a child of this shell) to end and puts its exit

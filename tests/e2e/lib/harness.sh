@@ -1,0 +1,54 @@
+# Shared set-up of the end-to-end runs: a scratch folder removed at the end, every started
+# process killed at the end, a private Xvfb on a display it picks itself, and a runtime folder
+# of the run's own so the single-instance lock never meets another run's.
+#
+# The sourcing script sets $artefacts first; it may append process ids to pids.
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    local status=$?
+    for pid in "${pids[@]}"; do
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ]; then
+        import -window root "$artefacts/failure.png" 2>/dev/null || true
+    fi
+    exit 1
+}
+
+# A private X server on a display it picks itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -nolisten tcp 3>"$work/display" \
+    >"$artefacts/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+# The lock lives in a runtime folder of this run alone.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
+waitWindow() {
+    local id
+    id=$(timeout "$2" xdotool search --all --sync --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null |
+        head -n1) || true
+    [ -n "$id" ] || return 1
+    echo "$id"
+}
