@@ -4,8 +4,11 @@
 // the same content.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include <unistd.h>
 
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
@@ -49,6 +52,45 @@ void loadAndCheck(const uint8_t* data, size_t size) {
 
 }  // namespace
 
+// The same bytes as a file on disk must load as they do through a stream once unscrambled:
+// the file path parses in place and unscrambles slice by slice, so it is checked apart.
+void fileAgreesWithStream(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/termovel-fuzz-" + std::to_string(::getpid()) + ".dic";
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    } else {
+        return;
+    }
+    TDictionary fromFile;
+    std::string fileError;
+    try {
+        fromFile.LoadFromFile(path);
+    } catch (const TError& e) {
+        fileError = e.what();
+    }
+    std::string plain(reinterpret_cast<const char*>(data), size);
+    keystream::unscramble(plain.data(), plain.size());
+    TSecretMemoryStream stream;
+    stream.WriteBuffer(plain.data(), plain.size());
+    stream.setPosition(0);
+    TDictionary fromStream;
+    std::string streamError;
+    try {
+        fromStream.LoadFromStream(stream);
+    } catch (const TError& e) {
+        streamError = e.what();
+    }
+    check(fileError == streamError);
+    check(fromFile.Count() == fromStream.Count());
+    check(fromFile.Name() == fromStream.Name() && fromFile.Info() == fromStream.Info());
+    for (int i = 0; i < fromFile.Count(); ++i) {
+        check(fromFile.Term(i) == fromStream.Term(i) &&
+              fromFile.Article(i) == fromStream.Article(i));
+    }
+    std::remove(path.c_str());
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool rootOrder = [] {
         compare::setLocale("");
@@ -59,5 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string scrambled(reinterpret_cast<const char*>(data), size);
     keystream::unscramble(scrambled.data(), scrambled.size());
     loadAndCheck(reinterpret_cast<const uint8_t*>(scrambled.data()), scrambled.size());
+    fileAgreesWithStream(data, size);
     return 0;
 }
