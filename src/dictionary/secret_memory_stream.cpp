@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -20,8 +19,6 @@ constexpr const char* kReadError = "Stream read error";
 constexpr const char* kWriteError = "Stream write error";
 constexpr const char* kCannotOpen = "Cannot open file %s";
 constexpr const char* kCannotCreate = "Cannot create file %s";
-
-constexpr size_t kWritePiece = size_t{8} << 20;
 
 TKeyGenerator keyedGenerator() {
     TKeyGenerator generator;
@@ -211,84 +208,6 @@ void TSecretMemoryStream::SaveToFile(const std::string& path) const {
     const bool closed = ::close(fd) == 0;
     if (!written || !closed)
         throw TError(kWriteError);
-}
-
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = path.find_last_of('/');
-    folder_ = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        const std::string candidate = (slash == std::string::npos ? "" : folder_) + "." + base +
-                                      ".tmp" + std::to_string(::getpid()) + "-" +
-                                      std::to_string(counter++);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            fd_ = fd;
-            tempPath_ = candidate;
-        } else if (errno != EEXIST) {
-            break;
-        }
-    }
-    if (fd_ < 0)
-        throw TError(formatMessage(kCannotCreate, path));
-
-    // A replaced file keeps its permissions.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
-        if (S_ISDIR(old.st_mode)) {
-            discard();
-            throw TError(formatMessage(kCannotCreate, path));
-        }
-        (void)::fchmod(fd_, old.st_mode & 07777);
-    }
-}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    discard();
-}
-
-void AtomicFileWriter::discard() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-    if (!tempPath_.empty())
-        ::unlink(tempPath_.c_str());
-    tempPath_.clear();
-}
-
-void AtomicFileWriter::write(const char* data, size_t size) {
-    // Each piece is handed to the disk at once, so the disk works while the rest is still
-    // being prepared and the final flush has less left to wait for.
-    for (size_t done = 0; done < size;) {
-        const size_t piece = std::min(kWritePiece, size - done);
-        if (!writeAll(fd_, data + done, piece))
-            throw TError(kWriteError);
-        (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
-                                SYNC_FILE_RANGE_WRITE);
-        written_ += piece;
-        done += piece;
-    }
-}
-
-void AtomicFileWriter::commit() {
-    if (::fsync(fd_) != 0)
-        throw TError(kWriteError);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-        throw TError(kWriteError);
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0)
-        throw TError(formatMessage(kCannotCreate, path_));
-    tempPath_.clear();
-
-    // The rename itself reaches the disk with the folder's entry.
-    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
 }
 
 void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {

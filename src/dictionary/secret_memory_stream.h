@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/atomic_file.h"
+
 // The built-in scrambling key of dictionary files: the register's initial state and its taps.
 // Taps with bit 15 set make the step invertible, and these give the longest period, 65535
 // bytes. Changing either makes every existing file unreadable.
@@ -76,33 +78,6 @@ private:
     size_t size_ = 0;
     size_t capacity_ = 0;
     size_t position_ = 0;
-};
-
-// Replaces a file without ever leaving it half-written: bytes go to a temporary file in the
-// same folder, which commit() flushes to disk and renames over the target. Until commit()
-// succeeds, destroying the writer removes the temporary file and the old file stays intact.
-class AtomicFileWriter {
-public:
-    // Creates the temporary file. Raises TError("Cannot create file %s") with path.
-    explicit AtomicFileWriter(const std::string& path);
-    ~AtomicFileWriter();
-    AtomicFileWriter(const AtomicFileWriter&) = delete;
-    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
-
-    // Appends bytes. Raises TError("Stream write error").
-    void write(const char* data, size_t size);
-    // Flushes and renames over the target. Raises TError("Stream write error") or
-    // TError("Cannot create file %s").
-    void commit();
-
-private:
-    void discard();
-
-    std::string path_;
-    std::string folder_;
-    std::string tempPath_;
-    int fd_ = -1;
-    size_t written_ = 0;
 };
 
 namespace keystream {

@@ -1,16 +1,12 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
+#include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/upcase.h"
 
 namespace profile {
@@ -43,28 +39,6 @@ std::string oneLine(std::string_view value) {
             c = ' ';
     }
     return out;
-}
-
-// Writes all of data to fd, retrying after interrupted or partial writes.
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -201,38 +175,16 @@ std::string Profile::text() const {
     return out;
 }
 
-bool Profile::save(const std::string& linkOrPath) const {
-    // A settings file kept elsewhere through a symbolic link stays there: the new file
-    // replaces the link's target, not the link.
-    std::string path = linkOrPath;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(linkOrPath, ec)) {
-        const auto target = std::filesystem::canonical(linkOrPath, ec);
-        if (!ec)
-            path = target.string();
-    }
-    std::string tempPath = folderOf(path) + "/.termovel-profile-XXXXXX";
-    const int fd = ::mkstemp(tempPath.data());
-    if (fd < 0)
-        return false;
-
-    // The new file keeps the old one's permissions; a new file gets the usual rw-r--r--.
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempPath.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tempPath.c_str());
+bool Profile::save(const std::string& path) const {
+    try {
+        AtomicFileWriter out(path);
+        const std::string bytes = text();
+        out.write(bytes.data(), bytes.size());
+        out.commit();
+        return true;
+    } catch (const TError&) {
         return false;
     }
-    // Make the rename itself durable.
-    if (const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
 }
 
 }  // namespace profile

@@ -45,10 +45,10 @@ public:
     // The profile as file text, lines ending in CR LF.
     std::string text() const;
 
-    // Writes text() to a new temporary file in path's folder, flushes it to the disk and
-    // renames it over path, so the file at path is always either the old or the new one.
-    // Returns false when any step fails; the temporary file is then removed and the old file
-    // is untouched. When path is a symbolic link, the file it points to is replaced.
+    // Writes text() to the file at path through AtomicFileWriter, so the file is always either
+    // the old or the new one. Returns false when any step fails; the temporary file is then
+    // removed and the old file is untouched. When path is a symbolic link, the file it leads to
+    // is replaced and the link stays.
     bool save(const std::string& path) const;
 
 private:

@@ -9,18 +9,13 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "test_support.h"
 
 namespace {
 
 class Dictionary : public ::testing::Test {
 protected:
-    void SetUp() override {
-        compare::setLocale("");
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("termovel-dict-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void SetUp() override { compare::setLocale(""); }
 
     // A dictionary that holds the given terms and has just been saved (Modified false).
     std::unique_ptr<TDictionary> saved(
@@ -32,24 +27,9 @@ protected:
         return d;
     }
 
-    std::filesystem::path folder_;
+    TempFolder temp_;
+    std::filesystem::path folder_ = temp_.path();
 };
-
-std::vector<std::string> terms(const TDictionary& d) {
-    std::vector<std::string> out;
-    for (int i = 0; i < d.Count(); ++i)
-        out.emplace_back(d.Term(i));
-    return out;
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 }  // namespace
 

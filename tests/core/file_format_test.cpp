@@ -13,42 +13,9 @@
 #include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "test_support.h"
 
 namespace {
-
-std::string le32(int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-            static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-}
-
-std::string record(const std::string& text) {
-    return le32(static_cast<int32_t>(text.size())) + text;
-}
-
-std::string plainBytes(const TDictionary& d) {
-    TSecretMemoryStream s;
-    d.SaveToStream(s);
-    return std::string(s.data(), s.size());
-}
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Loads plain layout bytes through a memory stream; returns the error text or "".
 std::string loadPlain(TDictionary& d, const std::string& plain) {
@@ -65,16 +32,8 @@ std::string loadPlain(TDictionary& d, const std::string& plain) {
 
 class FileFormat : public ::testing::Test {
 protected:
-    void SetUp() override {
-        compare::setLocale("");
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("termovel-format-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override {
-        compare::setLocale("");
-        std::filesystem::remove_all(folder_);
-    }
+    void SetUp() override { compare::setLocale(""); }
+    void TearDown() override { compare::setLocale(""); }
     std::string path(const char* name) const { return (folder_ / name).string(); }
 
     // Writes plain layout bytes as a scrambled file.
@@ -84,7 +43,8 @@ protected:
         return path(name);
     }
 
-    std::filesystem::path folder_;
+    TempFolder temp_;
+    std::filesystem::path folder_ = temp_.path();
 };
 
 // A small dictionary with every kind of text: header lines, Cyrillic, empty article.
@@ -344,6 +304,27 @@ TEST_F(FileFormat, FailedSaveKeepsOldFileDictionaryAndModified) {
     const std::string noFolder = path("nowhere/d.dic");
     EXPECT_EQ(errorOf([&] { d.SaveToFile(noFolder); }), "Cannot create file " + noFolder);
     EXPECT_TRUE(d.Modified());
+}
+
+// A dictionary kept elsewhere through a symbolic link is saved into the file the link leads to;
+// the link stays, so the next load through it sees the new content.
+TEST_F(FileFormat, SaveThroughALinkReplacesTheLinkedFile) {
+    std::filesystem::create_directory(folder_ / "store");
+    TDictionary old;
+    old.AddTerm("old", "file");
+    old.SaveToFile(path("store/d.dic"));
+    std::filesystem::create_symlink("store/d.dic", folder_ / "link.dic");
+
+    TDictionary d;
+    fill(d);
+    d.SaveToFile(path("link.dic"));
+    EXPECT_FALSE(d.Modified());
+    EXPECT_TRUE(std::filesystem::is_symlink(folder_ / "link.dic"));
+    TDictionary back;
+    back.LoadFromFile(path("store/d.dic"));
+    EXPECT_EQ(entries(back), entries(d));
+    EXPECT_EQ(entryNames(folder_.string()), (std::vector<std::string>{"link.dic", "store"}));
+    EXPECT_EQ(entryNames(path("store")), (std::vector<std::string>{"d.dic"}));
 }
 
 TEST_F(FileFormat, ParaItemRecord) {

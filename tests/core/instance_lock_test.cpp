@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/instance_lock.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/profile.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 using profile::Profile;

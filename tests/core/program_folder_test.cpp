@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/program_folder.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 
 #include "app/reg_setup.h"
 #include "platform/error.h"
-#include "temp_folder.h"
+#include "test_support.h"
 
 namespace {
 

@@ -9,35 +9,14 @@
 
 #include "dictionary/secret_memory_stream.h"
 #include "platform/error.h"
+#include "test_support.h"
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const TError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class SecretStream : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("termovel-stream-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
-        std::filesystem::remove_all(folder_);
-    }
-    std::filesystem::path folder_;
+    TempFolder temp_;
+    std::filesystem::path folder_ = temp_.path();
 };
 
 }  // namespace
@@ -129,19 +108,75 @@ TEST_F(SecretStream, AtomicSaveReplacesAndKeepsPermissions) {
 }
 
 TEST_F(SecretStream, FailedAtomicSaveLeavesOldFileAndNoTemporary) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores folder permissions";
     const auto path = folder_ / "d.dic";
     { std::ofstream(path) << "old"; }
-    std::filesystem::permissions(
-        folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    TSecretMemoryStream s;
-    s.WriteBuffer("new", 3);
-    EXPECT_EQ(errorOf([&] { s.saveToFileAtomically(path.string()); }),
-              "Cannot create file " + path.string());
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
+    makeReadOnly(folder_.string());
+    // The superuser ignores the folder's permissions, so the save is tried as an ordinary user.
+    EXPECT_EQ(asUnprivileged([&]() -> std::string {
+                  TSecretMemoryStream s;
+                  s.WriteBuffer("new", 3);
+                  const std::string error = errorOf([&] { s.saveToFileAtomically(path.string()); });
+                  return error == "Cannot create file " + path.string() ? "" : error;
+              }),
+              "");
     EXPECT_EQ(readFile(path), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+    EXPECT_EQ(entryNames(folder_.string()), (std::vector<std::string>{"d.dic"}));
+}
+
+// A file kept elsewhere through a symbolic link stays there: the save replaces what the link
+// leads to, and the link stays a link.
+TEST_F(SecretStream, AtomicSaveThroughALinkReplacesItsTarget) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> links;  // link name, what it names
+        std::string target;  // the file that must receive the bytes
+    };
+    const std::string absolute = (folder_ / "real" / "abs.dic").string();
+    const std::vector<Case> cases = {
+        {"relative link into another folder", {{"rel.dic", "real/rel.dic"}}, "real/rel.dic"},
+        {"absolute link", {{"abs.dic", absolute}}, "real/abs.dic"},
+        {"chain of links",
+         {{"chain.dic", "step.dic"}, {"step.dic", "real/chain.dic"}},
+         "real/chain.dic"},
+        {"link to a file not yet there", {{"new.dic", "real/new.dic"}}, "real/new.dic"},
+    };
+    fs::create_directory(folder_ / "real");
+    for (const Case& c : cases) {
+        const bool targetExists = std::string(c.what) != "link to a file not yet there";
+        if (targetExists)
+            std::ofstream(folder_ / c.target) << "old";
+        for (const auto& [link, to] : c.links)
+            fs::create_symlink(to, folder_ / link);
+        TSecretMemoryStream s;
+        s.WriteBuffer("new content", 11);
+        const std::string linkPath = (folder_ / c.links.front().first).string();
+        ASSERT_EQ(errorOf([&] { s.saveToFileAtomically(linkPath); }), "(no error)") << c.what;
+        for (const auto& [link, to] : c.links) {
+            EXPECT_TRUE(fs::is_symlink(folder_ / link)) << c.what << ": " << link;
+            EXPECT_EQ(fs::read_symlink(folder_ / link).string(), to) << c.what;
+        }
+        EXPECT_EQ(readFile(folder_ / c.target), "new content") << c.what;
+        EXPECT_EQ(readFile(linkPath), "new content") << c.what;
+    }
+    // Nothing but the links, the folder and the targets: no temporary file anywhere.
+    EXPECT_EQ(entryNames(folder_.string()),
+              (std::vector<std::string>{"abs.dic", "chain.dic", "new.dic", "real", "rel.dic",
+                                        "step.dic"}));
+    EXPECT_EQ(entryNames((folder_ / "real").string()),
+              (std::vector<std::string>{"abs.dic", "chain.dic", "new.dic", "rel.dic"}));
+}
+
+TEST_F(SecretStream, AtomicSaveThroughALoopOfLinksFailsAndKeepsTheLinks) {
+    namespace fs = std::filesystem;
+    fs::create_symlink("b.dic", folder_ / "a.dic");
+    fs::create_symlink("a.dic", folder_ / "b.dic");
+    TSecretMemoryStream s;
+    s.WriteBuffer("x", 1);
+    const std::string path = (folder_ / "a.dic").string();
+    EXPECT_EQ(errorOf([&] { s.saveToFileAtomically(path); }), "Cannot create file " + path);
+    EXPECT_TRUE(fs::is_symlink(folder_ / "a.dic"));
+    EXPECT_EQ(entryNames(folder_.string()), (std::vector<std::string>{"a.dic", "b.dic"}));
 }
 
 TEST_F(SecretStream, ReleaseHandsOverTheBuffer) {

@@ -10,6 +10,7 @@
 
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
+#include "test_support.h"
 
 namespace {
 
@@ -35,18 +36,10 @@ ToolRun tool(const std::string& arguments) {
     return run;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class TermovelDic : public ::testing::Test {
 protected:
     void SetUp() override {
         compare::setLocale("");
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("termovel-tool-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
         dic_ = (folder_ / "program.dic").string();
         TDictionary d;
         d.SetName("\xd2\xe5\xf1\xf2");  // "Тест"
@@ -57,9 +50,8 @@ protected:
         d.AddTerm("zebra", "striped");
         d.SaveToFile(dic_);
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::filesystem::path folder_;
+    TempFolder temp_;
+    std::filesystem::path folder_ = temp_.path();
     std::string dic_;
 };
 

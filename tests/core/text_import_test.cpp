@@ -11,27 +11,13 @@
 #include "dictionary/text_import.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "test_support.h"
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-Entries entries(const TDictionary& d) {
-    Entries out;
-    for (int i = 0; i < d.Count(); ++i)
-        out.emplace_back(std::string(d.Term(i)), std::string(d.Article(i)));
-    return out;
-}
-
 class TextImport : public ::testing::Test {
 protected:
-    void SetUp() override {
-        compare::setLocale("");
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("termovel-import-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    void SetUp() override { compare::setLocale(""); }
 
     std::string file(const std::string& bytes) {
         const auto path = folder_ / ("in" + std::to_string(counter_++) + ".txt");
@@ -45,7 +31,8 @@ protected:
         return entries(d);
     }
 
-    std::filesystem::path folder_;
+    TempFolder temp_;
+    std::filesystem::path folder_ = temp_.path();
     int counter_ = 0;
 };
 

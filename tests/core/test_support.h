@@ -5,11 +5,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "dictionary/secret_memory_stream.h"
+#include "platform/error.h"
+
+// Helpers shared by the core tests: temporary folders and files, running as an unprivileged
+// user, catching the core's errors, and building dictionary bytes and dictionaries.
 
 // A fresh empty folder under the temporary folder, removed (read-only or not) at the end.
 class TempFolder {
@@ -41,6 +52,15 @@ public:
 private:
     std::string path_;
 };
+
+// The folder's entry names, sorted; for checking that nothing (no temporary file) was left.
+inline std::vector<std::string> entryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -88,4 +108,51 @@ inline void makeReadOnly(const std::string& folder) {
     std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
                                              perms::group_exec | perms::others_read |
                                              perms::others_exec);
+}
+
+// The message of the TError that action raises, or "(no error)".
+inline std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const TError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// A 32-bit signed integer as the dictionary file stores it: 4 bytes, little-endian.
+inline std::string le32(int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
+            static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
+}
+
+// A string record of the dictionary file: the length, then the bytes.
+inline std::string record(const std::string& text) {
+    return le32(static_cast<int32_t>(text.size())) + text;
+}
+
+// The dictionary's plain (unscrambled) file layout.
+inline std::string plainBytes(const TDictionary& d) {
+    TSecretMemoryStream s;
+    d.SaveToStream(s);
+    return std::string(s.data(), s.size());
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// The dictionary's (term, article) pairs in order.
+inline Entries entries(const TDictionary& d) {
+    Entries out;
+    for (int i = 0; i < d.Count(); ++i)
+        out.emplace_back(std::string(d.Term(i)), std::string(d.Article(i)));
+    return out;
+}
+
+// The dictionary's terms in order.
+inline std::vector<std::string> terms(const TDictionary& d) {
+    std::vector<std::string> out;
+    for (int i = 0; i < d.Count(); ++i)
+        out.emplace_back(d.Term(i));
+    return out;
 }
