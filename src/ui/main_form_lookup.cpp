@@ -70,6 +70,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cmbString) {
         bool consumed = false;
         guarded([&] { consumed = cmbStringKeyDown(key); });
+        if (!consumed && key->key() == Qt::Key_Up && (key->modifiers() & Qt::AltModifier)) {
+            // Alt+Up opens the list as Alt+Down does; Qt's combo box would step to the previous
+            // history entry instead and so replace the term just put into the box.
+            cmbString->showPopup();
+            return true;
+        }
         return consumed;
     }
     if (watched == ListBox) {

@@ -291,6 +291,8 @@ void TestMainFormLookup::upDownInSearchBox_data() {
     QTest::newRow("up from middle") << 2 << int(Qt::Key_Up) << false << 1 << "abbey" << false;
     QTest::newRow("alt+down moves and opens the list")
         << 1 << int(Qt::Key_Down) << true << 2 << "able" << true;
+    QTest::newRow("alt+up moves and opens the list")
+        << 2 << int(Qt::Key_Up) << true << 1 << "abbey" << true;
     QTest::newRow("down at the last row steps the history")
         << 3 << int(Qt::Key_Down) << false << 3 << "h1" << false;
     QTest::newRow("up at the first row leaves the list")
