@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,12 +61,12 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     return *converted;
 }
 
+// Whether something is at path. A file that is there but cannot be read counts too: loading
+// it then fails with its own error, instead of a new dictionary being saved over it.
 bool fileExists(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    return exists || ec;
 }
 
 int info(const std::string& path) {

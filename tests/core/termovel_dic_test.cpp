@@ -142,3 +142,27 @@ TEST_F(TermovelDic, ImportIntoExistingDictionaryKeepsPresentArticles) {
     EXPECT_EQ(d.Article(d.Find("apple")), "\xff\xe1\xeb\xee\xea\xee\n");
     EXPECT_EQ(d.Name(), "\xd2\xe5\xf1\xf2");
 }
+
+// A dictionary that is there but cannot be read must not be replaced by a new one holding only
+// the imported terms.
+TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
+    namespace fs = std::filesystem;
+    const auto text = folder_ / "more.txt";
+    std::ofstream(text, std::ios::binary) << "@kiwi\nfruit\n~~~\n";
+    const std::string before = readFile(dic_);
+    // Anybody may write into the folder and read the text, but only the owner may read the
+    // dictionary, and the import runs as somebody else when the tests run as the superuser.
+    fs::permissions(folder_, fs::perms::all);
+    fs::permissions(text, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dic_, fs::perms::owner_write);
+    EXPECT_EQ(asUnprivileged([&]() -> std::string {
+                  const ToolRun run = tool("import " + dic_ + " " + text.string());
+                  if (run.code != 2)
+                      return "exit code " + std::to_string(run.code) + ": " + run.out;
+                  return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
+                                                                                       : "";
+              }),
+              "");
+    fs::permissions(dic_, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readFile(dic_), before);
+}
