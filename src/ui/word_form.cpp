@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "ui/main_form.h"
@@ -148,7 +149,12 @@ QString TWordForm::termText() const {
 }
 
 QString TWordForm::articleText() const {
-    QString text = Memo1->toPlainText();
+    // The raw text, because the plain text turns no-break spaces into spaces and an edit would
+    // change every one of them in the article. Paragraphs (Enter) and line separators
+    // (Shift+Enter) are both line breaks of the article.
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }

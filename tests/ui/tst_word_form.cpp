@@ -27,6 +27,7 @@ private slots:
     void viewingWindowIgnoresEnterAndClosesOnEscape();
     void articleLineBreaks_data();
     void articleLineBreaks();
+    void typedLineBreaksReadAsCrLf();
 };
 
 void TestWordForm::cascadeOnScreen_data() {
@@ -183,6 +184,8 @@ void TestWordForm::articleLineBreaks_data() {
     QTest::newRow("mixed, empty line kept") << "a\r\rb\nc" << 4 << "a\r\n\r\nb\r\nc";
     QTest::newRow("trailing break kept, none added") << "a\n" << 2 << "a\r\n";
     QTest::newRow("empty") << "" << 1 << "";
+    QTest::newRow("no-break spaces stay as they are")
+        << QStringLiteral("a\u00A0b\r\n\u00A0c") << 2 << QStringLiteral("a\u00A0b\r\n\u00A0c");
 }
 
 void TestWordForm::articleLineBreaks() {
@@ -193,6 +196,18 @@ void TestWordForm::articleLineBreaks() {
     form.setTexts(QStringLiteral("t"), article);
     QCOMPARE(form.Memo1->blockCount(), lines);
     QCOMPARE(form.articleText(), readBack);
+}
+
+void TestWordForm::typedLineBreaksReadAsCrLf() {
+    TWordForm form(nullptr);
+    form.SetAdding();
+    // Enter starts a new paragraph, Shift+Enter a line inside one: both are line breaks.
+    QTest::keyClicks(form.Memo1, QStringLiteral("a"));
+    QTest::keyClick(form.Memo1, Qt::Key_Return);
+    QTest::keyClicks(form.Memo1, QStringLiteral("b"));
+    QTest::keyClick(form.Memo1, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(form.Memo1, QStringLiteral("c"));
+    QCOMPARE(form.articleText(), QStringLiteral("a\r\nb\r\nc"));
 }
 
 QTEST_MAIN(TestWordForm)
