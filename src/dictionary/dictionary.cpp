@@ -23,6 +23,9 @@ constexpr size_t kRecordHeaderSize = kIntSize;
 constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
 constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
 constexpr size_t kShortValue = 24;
+// Loading sets index room aside up front for one entry per this many bytes of data; real
+// entries (a term and an article) are seldom smaller, and index entries are half as large.
+constexpr size_t kReservedEntryBytes = 2 * sizeof(TermEntry);
 constexpr size_t kCompactAbove = size_t{1} << 20;
 constexpr size_t kSavePiece = size_t{1} << 20;
 
@@ -613,7 +616,10 @@ size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos
     generation = compare::orderGeneration();
     headsValid = true;
     const uint32_t* weights = compare::plainWeights();
-    entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kEmptyEntrySize));
+    // The count is not trusted: room is made at once only for the entries the data could hold
+    // at kReservedEntryBytes each, so index room set aside stays within half the data's size;
+    // a file of smaller entries lets the index grow as they actually arrive.
+    entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kReservedEntryBytes));
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {
         TermEntry entry;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -156,6 +157,30 @@ TEST_F(FileFormat, DamagedLengthsAndCounts) {
         EXPECT_EQ(loadPlain(d, c.plain), c.error) << c.name;
         EXPECT_EQ(d.Count(), c.count) << c.name;
         EXPECT_TRUE(d.Modified()) << c.name;
+    }
+}
+
+// Heap bytes in use, by the allocator's own count.
+size_t heapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A count that promises far more entries than the data holds must not make loading set aside
+// room for them: what a load keeps stays within a small multiple of the file's size.
+TEST_F(FileFormat, HostileCountReservesNoMoreThanTheFileHolds) {
+    const std::string plain = record("") + record("") + record("") + le32(0x7FFFFFFF) +
+                              record("t") + record(std::string(size_t{8} << 20, 'a'));
+    const std::string file = scrambledFile("hostile.dic", plain);
+    for (const bool viaStream : {false, true}) {
+        TDictionary d;
+        const size_t before = heapInUse();
+        const std::string error =
+            viaStream ? loadPlain(d, plain) : errorOf([&] { d.LoadFromFile(file); });
+        const size_t kept = heapInUse() - before;
+        EXPECT_EQ(error, "Stream read error") << viaStream;
+        EXPECT_EQ(d.Count(), 1) << viaStream;
+        EXPECT_LE(kept, 2 * plain.size()) << viaStream;
     }
 }
 
