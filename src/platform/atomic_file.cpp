@@ -64,6 +64,11 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path)
     : path_(path), target_(atomic_file::replacementTarget(path)) {
     if (target_.empty())
         throw TError(formatMessage(kCannotCreate, path));
+    // Renaming over a file needs only the folder's permission, but a file the user may not
+    // write to must stay as it is, just as writing into it directly would fail.
+    if (::faccessat(AT_FDCWD, target_.c_str(), F_OK, AT_EACCESS) == 0 &&
+        ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+        throw TError(formatMessage(kCannotCreate, path));
     static std::atomic<unsigned> counter{0};
     const size_t slash = target_.find_last_of('/');
     folder_ = slash == std::string::npos ? "." : target_.substr(0, slash + 1);

@@ -19,11 +19,13 @@ std::string replacementTarget(const std::string& path);
 // Bytes go to a temporary file in the same folder as the file being replaced, which commit()
 // flushes to disk and renames over it. Until commit() succeeds, destroying the writer removes
 // the temporary file and the old file stays intact. When path is a symbolic link, the file it
-// leads to is replaced (see atomic_file::replacementTarget). A replaced file keeps its
-// permission bits; a new one gets those of a plainly created file.
+// leads to is replaced (see atomic_file::replacementTarget). A file that the user may not write
+// to is not replaced. A replaced file keeps its permission bits; a new one gets those of a
+// plainly created file.
 class AtomicFileWriter {
 public:
-    // Creates the temporary file. Raises TError("Cannot create file %s") with path.
+    // Creates the temporary file. Raises TError("Cannot create file %s") with path, also when
+    // the file at path exists and may not be written to.
     explicit AtomicFileWriter(const std::string& path);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;

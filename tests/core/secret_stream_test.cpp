@@ -9,6 +9,7 @@
 
 #include "dictionary/secret_memory_stream.h"
 #include "platform/error.h"
+#include "platform/profile.h"
 #include "test_support.h"
 
 namespace {
@@ -117,6 +118,28 @@ TEST_F(SecretStream, FailedAtomicSaveLeavesOldFileAndNoTemporary) {
                   s.WriteBuffer("new", 3);
                   const std::string error = errorOf([&] { s.saveToFileAtomically(path.string()); });
                   return error == "Cannot create file " + path.string() ? "" : error;
+              }),
+              "");
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(entryNames(folder_.string()), (std::vector<std::string>{"d.dic"}));
+}
+
+// A file the user may not write to is not replaced, though the folder would allow the rename;
+// the settings file obeys the same rule.
+TEST_F(SecretStream, AtomicSaveLeavesAReadOnlyFileAlone) {
+    namespace fs = std::filesystem;
+    const auto path = folder_ / "d.dic";
+    { std::ofstream(path) << "old"; }
+    fs::permissions(folder_, fs::perms::all);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(asUnprivileged([&]() -> std::string {
+                  TSecretMemoryStream s;
+                  s.WriteBuffer("new", 3);
+                  const std::string error = errorOf([&] { s.saveToFileAtomically(path.string()); });
+                  if (error != "Cannot create file " + path.string())
+                      return "dictionary: " + error;
+                  const std::string ini = (folder_ / "d.dic").string();
+                  return profile::Profile::parse("[S]\nk=v\n").save(ini) ? "settings saved" : "";
               }),
               "");
     EXPECT_EQ(readFile(path), "old");
