@@ -94,6 +94,9 @@ bool ImportLineReader::readLine(std::string& line) {
 }
 
 std::string_view trimImportLine(std::string_view line) {
+    // A line is text up to its first zero byte, as a C string holds it; what follows the zero
+    // byte would be cut off anyway when the dictionary is saved and loaded again.
+    line = line.substr(0, line.find('\0'));
     size_t begin = 0;
     size_t end = line.size();
     while (begin < end && static_cast<unsigned char>(line[begin]) <= 0x20)

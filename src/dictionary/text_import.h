@@ -31,12 +31,12 @@ struct ImportResult {
 //   article line   every other line up to "~~~" is one line of the article, trimmed, plus LF
 //   ~~~            closes the block
 //
-// Lines are trimmed of bytes 00–20 hex at both ends. Text outside blocks is ignored; a block
-// without "~~~" runs to the end of the file, "@" lines included; a block whose term or article
-// is empty adds nothing. The result is that of one AddTerm per block in file order (a present
-// term keeps its article, the first of equal terms wins, Modified set when a term is added).
-// Raises TError("Cannot open file %s") when the file cannot be opened and
-// TError("Stream read error") when reading it fails; the dictionary is then unchanged.
+// A line's text ends at its first zero byte; lines are trimmed of bytes 00–20 hex at both ends.
+// Text outside blocks is ignored; a block without "~~~" runs to the end of the file, "@" lines
+// included; a block whose term or article is empty adds nothing. The result is that of one AddTerm
+// per block in file order (a present term keeps its article, the first of equal terms wins,
+// Modified set when a term is added). Raises TError("Cannot open file %s") when the file cannot be
+// opened and TError("Stream read error") when reading it fails; the dictionary is then unchanged.
 ImportResult importText(TDictionary& dictionary, const std::string& path,
                         const ImportProgressCallback& progress = {});
 
@@ -73,5 +73,5 @@ private:
     uint64_t total_ = 0;
 };
 
-// The line with bytes 00–20 hex removed from both ends.
+// The line's text (up to its first zero byte) with bytes 00–20 hex removed from both ends.
 std::string_view trimImportLine(std::string_view line);

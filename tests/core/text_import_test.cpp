@@ -73,6 +73,9 @@ TEST_F(TextImport, GrammarCases) {
          "@edge\n" + std::string(4095, 'e') + "\n~~~\n",
          {{"edge", std::string(4095, 'e') + "\n\n"}}},
         {"lone CR stays inside a line", "@t\na\rb\n~~~\n", {{"t", "a\rb\n"}}},
+        {"a line ends at its first zero byte",
+         std::string("@te\0rm\nab\0cd\nnext\n~~~\n", 22),
+         {{"te", "ab\nnext\n"}}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(import(c.text), c.expected) << c.name;
@@ -154,8 +157,12 @@ TEST_F(TextImport, ResultEqualsOneAddTermPerBlock) {
 }
 
 TEST(ImportLines, TrimRemovesControlAndBlankBytes) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", ""}, {" \t\r\n", ""}, {"\x01 a b\x1f\x20", "a b"}, {"\xa0x\xa0", "\xa0x\xa0"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"", ""},
+                                                                    {" \t\r\n", ""},
+                                                                    {"\x01 a b\x1f\x20", "a b"},
+                                                                    {"\xa0x\xa0", "\xa0x\xa0"},
+                                                                    {std::string("a \0b", 4), "a"},
+                                                                    {std::string("\0 b", 3), ""}};
     for (const auto& [in, out] : cases)
         EXPECT_EQ(trimImportLine(in), out);
 }
