@@ -225,7 +225,9 @@ void TMainForm::ShowTranslation() {
 void TMainForm::showTranslationWindow(const std::string& term, const std::string& article) {
     for (TWordForm* form : wordForms_) {
         if (toCp1251(form->termText()) == term) {
-            // Brought forward as it is: its texts are not read again from the dictionary.
+            // Brought forward as it is: its texts are not read again from the dictionary. A
+            // minimised window comes back first, or bringing it forward would show nothing.
+            form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
             form->show();
             form->raise();
             form->activateWindow();

@@ -71,6 +71,7 @@ private slots:
     void upDownInSearchBox_data();
     void upDownInSearchBox();
     void oneWindowPerTerm();
+    void minimisedWindowIsRestored();
     void windowsAreFoundByExactTerm();
     void closedWindowIsForgotten();
     void viewingWindowsCascadeAndRememberSize();
@@ -338,6 +339,21 @@ void TestMainFormLookup::oneWindowPerTerm() {
     QCOMPARE(first->articleText(), QStringLiteral("seen before"));
     QCOMPARE(history(form), (QStringList{"cat", "Abandon", "x"}));
     QCOMPARE(form.cmbString->currentText(), QStringLiteral("cat"));
+}
+
+void TestMainFormLookup::minimisedWindowIsRestored() {
+    TLookupFolder folder;
+    TMainForm& form = openStandard(folder);
+    clickRow(form, 3);
+    form.ShowTranslation();
+    TWordForm* window = form.translationWindows().front();
+    window->showMinimized();
+    QVERIFY(window->isMinimized());
+    form.ShowTranslation();
+    // Brought to the front means seen: a minimised window comes back to its size.
+    QCOMPARE(form.translationWindows().size(), size_t{1});
+    QVERIFY(!window->isMinimized());
+    QVERIFY(window->isVisible());
 }
 
 void TestMainFormLookup::windowsAreFoundByExactTerm() {
