@@ -126,28 +126,9 @@ private:
     size_t done_ = 0;
 };
 
-// Reads one record in place from bytes [pos, size); returns false on short or bad data.
-// With ahead, the bytes are unscrambled as they are reached.
-bool parseRecord(const char* data, size_t size, size_t& pos, const char*& value,
-                 uint32_t& valueLength, Unscrambler* ahead = nullptr) {
-    if (size - pos < kRecordHeaderSize)
-        return false;
-    if (ahead)
-        ahead->ensure(pos + kRecordHeaderSize);
-    const int32_t length = decodeInt32(data + pos);
-    pos += kRecordHeaderSize;
-    if (length < 0 || static_cast<size_t>(length) > size - pos)
-        return false;
-    if (ahead)
-        ahead->ensure(pos + static_cast<size_t>(length));
-    const std::string_view v = recordValue(data + pos, static_cast<size_t>(length));
-    value = v.empty() ? nullptr : v.data();
-    valueLength = static_cast<uint32_t>(v.size());
-    pos += static_cast<size_t>(length);
-    return true;
-}
-
-// As parseRecord, but the value is all L bytes, not yet cut at a zero byte.
+// Reads one record in place from bytes [pos, size); returns false on short or bad data. The
+// value is all L bytes, not yet cut at a zero byte. With ahead, the bytes are unscrambled as
+// they are reached.
 bool parseRawRecord(const char* data, size_t size, size_t& pos, const char*& value,
                     uint32_t& valueLength, Unscrambler* ahead) {
     if (size - pos < kRecordHeaderSize)
@@ -164,6 +145,39 @@ bool parseRawRecord(const char* data, size_t size, size_t& pos, const char*& val
     valueLength = static_cast<uint32_t>(length);
     pos += static_cast<size_t>(length);
     return true;
+}
+
+// As parseRawRecord, with the value cut at its first zero byte.
+bool parseRecord(const char* data, size_t size, size_t& pos, const char*& value,
+                 uint32_t& valueLength, Unscrambler* ahead = nullptr) {
+    if (!parseRawRecord(data, size, pos, value, valueLength, ahead))
+        return false;
+    const std::string_view v = recordValue(value, valueLength);
+    value = v.empty() ? nullptr : v.data();
+    valueLength = static_cast<uint32_t>(v.size());
+    return true;
+}
+
+// Binary search over entries [low, high), where order(entry) tells how the entry stands to the
+// term sought (negative: before it). Returns the position of the equal entry with found = true,
+// or the position the term would be inserted at with found = false.
+template <typename Order>
+size_t binarySearch(const std::vector<TermEntry>& entries, size_t low, size_t high, Order order,
+                    bool& found) {
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        const int c = order(entries[middle]);
+        if (c < 0) {
+            low = middle + 1;
+        } else if (c > 0) {
+            high = middle;
+        } else {
+            found = true;
+            return middle;
+        }
+    }
+    found = false;
+    return low;
 }
 
 int compareEntries(const TermEntry& a, const TermEntry& b) {
@@ -270,23 +284,13 @@ struct TDictionary::Impl {
         const bool shortcut =
             headsValid && compare::orderGeneration() == generation && isPlain(term, weights);
         const uint64_t head = termHead(term);
-        size_t low = 0;
-        size_t high = entries.size();
-        while (low < high) {
-            const size_t middle = low + (high - low) / 2;
-            const int c = shortcut ? compareHead(entries[middle], term, head, weights)
-                                   : compare::terms(entries[middle].termView(), term);
-            if (c < 0) {
-                low = middle + 1;
-            } else if (c > 0) {
-                high = middle;
-            } else {
-                found = true;
-                return middle;
-            }
-        }
-        found = false;
-        return low;
+        return binarySearch(
+            entries, 0, entries.size(),
+            [&](const TermEntry& entry) {
+                return shortcut ? compareHead(entry, term, head, weights)
+                                : compare::terms(entry.termView(), term);
+            },
+            found);
     }
 
     void checkIndex(int position) const {
@@ -400,22 +404,10 @@ size_t TDictionary::Impl::merge(std::vector<TermEntry>& pending) {
         // between them.
         size_t from = 0;
         for (const TermEntry& entry : fresh) {
-            size_t low = from;
-            size_t high = entries.size();
             bool found = false;
-            while (low < high) {
-                const size_t middle = low + (high - low) / 2;
-                const int c = compareEntries(entries[middle], entry);
-                if (c < 0) {
-                    low = middle + 1;
-                } else if (c > 0) {
-                    high = middle;
-                } else {
-                    found = true;
-                    low = middle;
-                    break;
-                }
-            }
+            const size_t low = binarySearch(
+                entries, from, entries.size(),
+                [&](const TermEntry& present) { return compareEntries(present, entry); }, found);
             merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from),
                           entries.begin() + static_cast<ptrdiff_t>(low));
             from = low;

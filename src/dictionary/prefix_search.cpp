@@ -37,6 +37,20 @@ int comparePrefix(std::string_view term, std::string_view upperPrefix) {
     return term.size() < upperPrefix.size() ? -1 : 0;
 }
 
+// Orders two terms by their upper-cased bytes, a beginning before its continuations: negative,
+// zero or positive.
+int compareUpper(std::string_view x, std::string_view y) {
+    const auto& t = upperTable();
+    const size_t n = std::min(x.size(), y.size());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char p = t[static_cast<unsigned char>(x[i])];
+        const unsigned char q = t[static_cast<unsigned char>(y[i])];
+        if (p != q)
+            return p < q ? -1 : 1;
+    }
+    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+}
+
 }  // namespace
 
 TPrefixSearch::TPrefixSearch(const TDictionary* dictionary) : dictionary_(dictionary) {}
@@ -51,17 +65,7 @@ void TPrefixSearch::reset(const TDictionary* dictionary) {
 }
 
 bool TPrefixSearch::lessUpper(int a, int b) const {
-    const std::string_view x = dictionary_->Term(a);
-    const std::string_view y = dictionary_->Term(b);
-    const auto& t = upperTable();
-    const size_t n = std::min(x.size(), y.size());
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char p = t[static_cast<unsigned char>(x[i])];
-        const unsigned char q = t[static_cast<unsigned char>(y[i])];
-        if (p != q)
-            return p < q;
-    }
-    return x.size() < y.size();
+    return compareUpper(dictionary_->Term(a), dictionary_->Term(b)) < 0;
 }
 
 void TPrefixSearch::build() {
@@ -95,19 +99,12 @@ void TPrefixSearch::build() {
         for (int i = 0; i < count; ++i)
             order_[static_cast<size_t>(next[bucketOf(terms[static_cast<size_t>(i)])]++)] = i;
 
+        // Equal upper-cased terms (never two in one dictionary) by position, so that the order
+        // is total and the same on every build.
         auto less = [&](int a, int b) {
-            const std::string_view x = terms[static_cast<size_t>(a)];
-            const std::string_view y = terms[static_cast<size_t>(b)];
-            const size_t n = std::min(x.size(), y.size());
-            for (size_t i = 0; i < n; ++i) {
-                const unsigned char p = t[static_cast<unsigned char>(x[i])];
-                const unsigned char q = t[static_cast<unsigned char>(y[i])];
-                if (p != q)
-                    return p < q;
-            }
-            // Equal beginnings: the shorter first, then the earlier position, so that the
-            // order is total and the same on every build.
-            return x.size() != y.size() ? x.size() < y.size() : a < b;
+            const int c =
+                compareUpper(terms[static_cast<size_t>(a)], terms[static_cast<size_t>(b)]);
+            return c != 0 ? c < 0 : a < b;
         };
         for (size_t b = 0; b < kBuckets; ++b) {
             if (start[b + 1] - start[b] > 1)

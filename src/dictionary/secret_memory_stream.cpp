@@ -72,22 +72,6 @@ void walk(char* data, size_t size, size_t offset) {
     }
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 void TSecretMemoryStream::reserve(size_t n) {
@@ -204,7 +188,7 @@ void TSecretMemoryStream::SaveToFile(const std::string& path) const {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         throw TError(formatMessage(kCannotCreate, path));
-    const bool written = writeAll(fd, buffer_.get(), size_);
+    const bool written = atomic_file::writeAll(fd, buffer_.get(), size_);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed)
         throw TError(kWriteError);

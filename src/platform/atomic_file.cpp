@@ -23,22 +23,6 @@ constexpr size_t kWritePiece = size_t{8} << 20;
 // The kernel gives up on a chain of links after 40 hops; so do we.
 constexpr int kMaxLinkHops = 40;
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 namespace atomic_file {
@@ -56,6 +40,22 @@ std::string replacementTarget(const std::string& path) {
         at = next.is_absolute() ? next : at.parent_path() / next;
     }
     return {};
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace atomic_file
@@ -115,7 +115,7 @@ void AtomicFileWriter::discard() {
 void AtomicFileWriter::write(const char* data, size_t size) {
     for (size_t done = 0; done < size;) {
         const size_t piece = std::min(kWritePiece, size - done);
-        if (!writeAll(fd_, data + done, piece))
+        if (!atomic_file::writeAll(fd_, data + done, piece))
             throw TError(kWriteError);
         (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
                                 SYNC_FILE_RANGE_WRITE);

@@ -14,6 +14,10 @@ namespace atomic_file {
 // of links).
 std::string replacementTarget(const std::string& path);
 
+// Writes all size bytes to fd, going on after interrupted and partial writes. Returns false
+// when a write fails or writes nothing.
+bool writeAll(int fd, const char* data, size_t size);
+
 }  // namespace atomic_file
 
 // Bytes go to a temporary file in the same folder as the file being replaced, which commit()

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/compare.h"
+#include "test_support.h"
 
 namespace {
 
@@ -24,13 +25,7 @@ TEST(CompareShortcut, AgreesWithTheCollator) {
         "\xe8", "\xff", "\xdf", "\xb3", "\xb2", "\xbf", "\xa5", "\xb4", "-",    " ",
         "'",    "1",    "0",    "\x01", "\x98", "\xad", "\xa0", "\xe6", "\xf9"};
     std::mt19937 random(17);
-    auto text = [&] {
-        std::string t;
-        const int n = static_cast<int>(random() % 6);
-        for (int i = 0; i < n; ++i)
-            t += pieces[random() % pieces.size()];
-        return t;
-    };
+    auto text = [&] { return randomText(random, pieces, 6); };
     for (const char* locale : {"", "ru", "uk", "cs", "sv", "lt", "da", "de"}) {
         compare::setLocale(locale);
         EXPECT_GT(compare::plainByteCount(), 150) << locale << ": the shortcut should be on";

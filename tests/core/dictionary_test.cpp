@@ -210,13 +210,7 @@ TEST_F(Dictionary, FindAndLowerBoundAgreeWithLinearScan) {
     const std::vector<std::string> pieces = {"ab",       "AB",   "abcdefgh", "\xe0\xe1",
                                              "\xc0\xc1", "\xb8", "\xe9",     "z",
                                              "-",        " ",    "l\xb7",    "0"};
-    auto text = [&] {
-        std::string t;
-        const int n = static_cast<int>(random() % 7);
-        for (int i = 0; i < n; ++i)
-            t += pieces[random() % pieces.size()];
-        return t;
-    };
+    auto text = [&] { return randomText(random, pieces, 7); };
     TDictionary d;
     for (int i = 0; i < 3000; ++i)
         d.AddTerm(text(), "");

@@ -169,8 +169,8 @@ size_t heapInUse() {
 // A count that promises far more entries than the data holds must not make loading set aside
 // room for them: what a load keeps stays within a small multiple of the file's size.
 TEST_F(FileFormat, HostileCountReservesNoMoreThanTheFileHolds) {
-    const std::string plain = record("") + record("") + record("") + le32(0x7FFFFFFF) +
-                              record("t") + record(std::string(size_t{8} << 20, 'a'));
+    const std::string plain =
+        emptyHeader() + le32(0x7FFFFFFF) + record("t") + record(std::string(size_t{8} << 20, 'a'));
     const std::string file = scrambledFile("hostile.dic", plain);
     for (const bool viaStream : {false, true}) {
         TDictionary d;
@@ -193,8 +193,8 @@ TEST_F(FileFormat, HeaderReadBeforeDamageStays) {
 }
 
 TEST_F(FileFormat, ValueEndsAtFirstZeroButRecordIsConsumed) {
-    const std::string plain = record("") + record("") + record("") + le32(1) + le32(5) +
-                              std::string("ab\0cd", 5) + record("art");
+    const std::string plain =
+        emptyHeader() + le32(1) + le32(5) + std::string("ab\0cd", 5) + record("art");
     TDictionary d;
     EXPECT_EQ(loadPlain(d, plain), "");
     ASSERT_EQ(d.Count(), 1);
@@ -203,7 +203,7 @@ TEST_F(FileFormat, ValueEndsAtFirstZeroButRecordIsConsumed) {
 }
 
 TEST_F(FileFormat, ArticleEndsAtFirstZeroInFileAndInSaves) {
-    const std::string plain = record("") + record("") + record("") + le32(2) + record("a") +
+    const std::string plain = emptyHeader() + le32(2) + record("a") +
                               record(std::string("ar\0t\0", 5)) + record("b") + record("whole");
     TDictionary d;
     d.LoadFromFile(scrambledFile("z.dic", plain));
@@ -212,14 +212,14 @@ TEST_F(FileFormat, ArticleEndsAtFirstZeroInFileAndInSaves) {
     std::string term, article;
     ASSERT_TRUE(d.GetTerm(0, term, article));
     EXPECT_EQ(article, "ar");
-    EXPECT_EQ(plainBytes(d), record("") + record("") + record("") + le32(2) + record("a") +
-                                 record("ar") + record("b") + record("whole"));
+    EXPECT_EQ(plainBytes(d),
+              emptyHeader() + le32(2) + record("a") + record("ar") + record("b") + record("whole"));
 }
 
 TEST_F(FileFormat, FirstOfEqualTermsWins) {
-    const std::string plain = record("") + record("") + record("") + le32(3) + record("Apple") +
-                              record("first") + record("apple") + record("second") +
-                              record("APPLE") + record("third");
+    const std::string plain = emptyHeader() + le32(3) + record("Apple") + record("first") +
+                              record("apple") + record("second") + record("APPLE") +
+                              record("third");
     TDictionary d;
     EXPECT_EQ(loadPlain(d, plain), "");
     ASSERT_EQ(d.Count(), 1);
@@ -228,7 +228,7 @@ TEST_F(FileFormat, FirstOfEqualTermsWins) {
 }
 
 TEST_F(FileFormat, UnorderedFileLoadsSortedLikeOneInsertPerTerm) {
-    std::string plain = record("") + record("") + record("");
+    std::string plain = emptyHeader();
     const std::vector<std::pair<std::string, std::string>> items = {
         {"pear", "1"},   {"apple", "2"}, {"Zoo", "3"},  {"PEAR", "4"},
         {"banana", "5"}, {"mango", "6"}, {"Apple", "7"}};

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,6 +133,11 @@ inline std::string record(const std::string& text) {
     return le32(static_cast<int32_t>(text.size())) + text;
 }
 
+// The three header records of a dictionary whose name, author and description are empty.
+inline std::string emptyHeader() {
+    return record("") + record("") + record("");
+}
+
 // The dictionary's plain (unscrambled) file layout.
 inline std::string plainBytes(const TDictionary& d) {
     TSecretMemoryStream s;
@@ -155,4 +161,14 @@ inline std::vector<std::string> terms(const TDictionary& d) {
     for (int i = 0; i < d.Count(); ++i)
         out.emplace_back(d.Term(i));
     return out;
+}
+
+// A text of fewer than pieceLimit pieces, each drawn at random from pieces.
+inline std::string randomText(std::mt19937& random, const std::vector<std::string>& pieces,
+                              int pieceLimit) {
+    std::string t;
+    const int n = static_cast<int>(random() % static_cast<unsigned>(pieceLimit));
+    for (int i = 0; i < n; ++i)
+        t += pieces[random() % pieces.size()];
+    return t;
 }
