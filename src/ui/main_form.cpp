@@ -311,10 +311,7 @@ void TMainForm::OpenDic(const std::string& fileName) {
     CurDic = static_cast<int>(DicList.size()) - 1;
     const size_t slash = fileName.find_last_of('/');
     const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    {
-        const QSignalBlocker blocker(TabSet);
-        TabSet->addTab(QString::fromStdString(caption));
-    }
+    appendTab(QString::fromStdString(caption));
     // The new tab is always a change of dictionary, also when it is the strip's first tab,
     // which the strip selects by itself on adding.
     selectTab(CurDic, true);
@@ -345,6 +342,30 @@ void TMainForm::selectTab(int index, bool force) {
         bool allowChange = true;
         TabSetChange(index, allowChange);
     }
+}
+
+// The tab strip reads "&" as the mark of a mnemonic letter; a file name such as "R&D.dic" keeps
+// its ampersand in the caption and lends no letter to a key.
+namespace {
+
+QString escapeMnemonic(QString caption) {
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
+QString TMainForm::tabCaption(int index) const {
+    return TabSet->tabText(index).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+void TMainForm::setTabCaption(int index, const QString& caption) {
+    TabSet->setTabText(index, escapeMnemonic(caption));
+}
+
+int TMainForm::appendTab(const QString& caption) {
+    // Adding a tab is no tab change of its own: the callers decide when TabSetChange runs.
+    const QSignalBlocker blocker(TabSet);
+    return TabSet->addTab(escapeMnemonic(caption));
 }
 
 void TMainForm::refillWordList() {

@@ -93,6 +93,8 @@ public:
     TDictionary* currentDictionary();
     // The selected row of the word list, or -1.
     int selectedRow() const;
+    // The caption of tab index: the dictionary's file name without its folder, as it is.
+    QString tabCaption(int index) const;
     // Open viewing translation windows, oldest first.
     const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
 
@@ -177,8 +179,10 @@ private:
     void setTermsGroupEnabled(bool enabled);       // actSave, actSub, actEdit, actTranslate
     void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
     void applyTitle();                             // title rule for the current dictionary
-    void setSearchText(const QString& text);       // code-set text: runs no user handler
-    void selectRow(int row);                       // code-set selection: runs no ListBoxClick
+    int appendTab(const QString& caption);         // signals blocked; returns the tab's index
+    void setTabCaption(int index, const QString& caption);
+    void setSearchText(const QString& text);  // code-set text: runs no user handler
+    void selectRow(int row);                  // code-set selection: runs no ListBoxClick
     void loadHistory();
     void showTranslationWindow(const std::string& term, const std::string& article);
     QAction* newAction(const QString& caption, const QString& category, const QString& hint,

@@ -111,10 +111,7 @@ void TMainForm::createDialogs() {
 void TMainForm::actNewExecute() {
     DicList.push_back(std::make_unique<TDictionary>());
     CurDic = static_cast<int>(DicList.size()) - 1;
-    {
-        const QSignalBlocker blocker(TabSet);
-        TabSet->addTab(kNewCaption);
-    }
+    appendTab(kNewCaption);
     // Always a change of dictionary, also for the strip's first tab, which the strip selects
     // by itself on adding: the word list empties and the terms group goes off.
     selectTab(CurDic, true);
@@ -137,7 +134,7 @@ void TMainForm::actSaveExecute() {
     TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
-    SaveDialog->selectFile(TabSet->tabText(CurDic));
+    SaveDialog->selectFile(tabCaption(CurDic));
     if (!dialogs().execFileDialog(*SaveDialog))
         return;
     const QString chosen = SaveDialog->selectedFiles().value(0);
@@ -146,7 +143,7 @@ void TMainForm::actSaveExecute() {
     const QString path = withDefaultSuffix(chosen, false);
     // The save is atomic: when it raises, the old file, the caption and Modified stay.
     dictionary->SaveToFile(path.toStdString());
-    TabSet->setTabText(CurDic, QFileInfo(path).fileName());
+    setTabCaption(CurDic, QFileInfo(path).fileName());
 }
 
 void TMainForm::actCloseExecute() {

@@ -22,7 +22,7 @@ bool TMainForm::confirmUnsavedDictionaries() {
     for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
         if (!DicList[i]->Modified())
             continue;
-        const QString text = QStringLiteral("Словарь ") + TabSet->tabText(i) +
+        const QString text = QStringLiteral("Словарь ") + tabCaption(i) +
                              QStringLiteral(" не сохранен! Продолжить?");
         if (dialogs().confirm(this, text) == TDialogs::Answer::No)
             return false;

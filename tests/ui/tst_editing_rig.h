@@ -110,7 +110,7 @@ public:
     QStringList tabs() const {
         QStringList out;
         for (int i = 0; i < form->TabSet->count(); ++i)
-            out << form->TabSet->tabText(i);
+            out << form->tabCaption(i);
         return out;
     }
     // Enabled states as "1"/"0" in the order Close, Info, Add, Save, Sub, Edit, Translate.

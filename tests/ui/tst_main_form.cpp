@@ -17,7 +17,7 @@ namespace {
 QStringList tabCaptions(const TMainForm& form) {
     QStringList captions;
     for (int i = 0; i < form.TabSet->count(); ++i)
-        captions << form.TabSet->tabText(i);
+        captions << form.tabCaption(i);
     return captions;
 }
 
@@ -42,6 +42,7 @@ private slots:
     void startupDictionaries_data();
     void startupDictionaries();
     void folderNamedLikeDictionaryIsSkipped();
+    void ampersandInFileNameIsNoMnemonic();
     void badListCountReportsAndScans();
     void failedLoadIsReportedAndRestOpen();
     void threeDictionariesSelectFirstTab();
@@ -110,6 +111,26 @@ void TestMainForm::folderNamedLikeDictionaryIsSkipped() {
     TMainForm& form = folder.open();
     QCOMPARE(tabCaptions(form), QStringList{"y.dic"});
     QVERIFY(folder.dialogs().shown.empty());
+}
+
+void TestMainForm::ampersandInFileNameIsNoMnemonic() {
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("R&D.dic", {"delta"});
+    TMainForm& form = folder.open();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "R&D.dic"}));
+    // The ampersand is part of the name: it lends the tab no Alt key.
+    QTest::keyClick(&form, Qt::Key_D, Qt::AltModifier);
+    QCOMPARE(form.TabSet->currentIndex(), 0);
+    QCOMPARE(form.CurDic, 0);
+    // The question about unsaved work names the file as it is.
+    form.DicList[1]->AddTerm("epsilon", "");
+    folder.dialogs().confirmAnswers = {TDialogs::Answer::No};
+    form.actExitExecute();
+    QCOMPARE(folder.dialogs().texts("confirm"),
+             QStringList{QStringLiteral("Словарь R&D.dic не сохранен! Продолжить?")});
 }
 
 void TestMainForm::badListCountReportsAndScans() {
