@@ -1,13 +1,16 @@
 // Thousands of random editing steps against a plain model of what the dictionaries should
 // hold: after every step row i of the word list is term i of the current dictionary, CurDic is
 // the selected tab, and both agree with the model.
+#include <QAction>
+#include <QTabBar>
 #include <QTest>
 
 #include <algorithm>
 #include <random>
 
+#include "dictionary/dictionary.h"
 #include "platform/compare.h"
-#include "tst_editing_rig.h"
+#include "support/main_form_rig.h"
 
 using rig::Window;
 using Answer = TDialogs::Answer;

@@ -1,19 +1,25 @@
 // The dictionary editing commands of the main window: New, Open, Save, Close, Add term,
 // Delete term, Edit term, and the menus that carry them.
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
+#include "dictionary/dictionary.h"
 #include "platform/compare.h"
-#include "tst_editing_rig.h"
+#include "support/main_form_rig.h"
+#include "ui/word_form.h"
 
 using rig::DicFile;
 using rig::Window;
@@ -574,6 +580,7 @@ void TestEditing::editMenusFollowEditMode() {
     QFETCH(QString, editMode);
     QFETCH(bool, visible);
     Window w({}, {{"Main", "EditMode", editMode.toStdString()}});
+    QVERIFY(w.form->mnDic && w.form->mnWord);
     QCOMPARE(w.form->mnDic->menuAction()->isVisible(), visible);
     QCOMPARE(w.form->mnWord->menuAction()->isVisible(), visible);
     QVERIFY(w.form->mnFile->menuAction()->isVisible());
@@ -584,22 +591,22 @@ void TestEditing::shortcutsActWithEditMenusHidden() {
     Window w({}, {{"Main", "EditMode", "0"}});
     w.form->show();
     w.form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(QTest::qWaitForWindowActive(w.form));
     QVERIFY(!w.form->mnDic->menuAction()->isVisible());
-    QTest::keyClick(w.form.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(w.form, Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(w.tabs(), QStringList({"noname.dic"}));
-    QTest::keyClick(w.form.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(w.form, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(w.offeredFiles.size(), 1);  // the open dialog came up
-    QTest::keyClick(w.form.get(), Qt::Key_W, Qt::ControlModifier);
+    QTest::keyClick(w.form, Qt::Key_W, Qt::ControlModifier);
     QCOMPARE(w.tabs(), QStringList());
-    QTest::keyClick(w.form.get(), Qt::Key_W, Qt::ControlModifier);  // disabled: nothing
+    QTest::keyClick(w.form, Qt::Key_W, Qt::ControlModifier);  // disabled: nothing
     QVERIFY(w.fake->shown.empty());
 }
 
 void TestEditing::rightClickOnWordListOpensPopupMenu() {
     Window w(fruitDic());
     w.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(w.form));
     QVERIFY(!w.form->PopupMenu->isVisible());
     QWidget* viewport = w.form->ListBox->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),

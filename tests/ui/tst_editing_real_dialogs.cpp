@@ -1,6 +1,7 @@
 // The adding window with the program's real dialogs: the information box about an unstorable
 // character comes up over the still-open adding window, and after it the same window takes
 // the mended text.
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,8 +10,10 @@
 #include <QTimer>
 
 #include "app/reg_setup.h"
+#include "dictionary/dictionary.h"
 #include "platform/compare.h"
-#include "tst_editing_rig.h"
+#include "support/main_form_rig.h"
+#include "ui/word_form.h"
 
 class TestEditingRealDialogs : public QObject {
     Q_OBJECT

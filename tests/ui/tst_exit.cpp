@@ -1,10 +1,13 @@
 // Leaving the program: the exit command's questions about unsaved dictionaries, the close
 // confirmation on every way of closing, and the history written back to the settings.
+#include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QTest>
 
+#include "dictionary/dictionary.h"
 #include "platform/compare.h"
-#include "tst_editing_rig.h"
+#include "support/main_form_rig.h"
 
 using rig::DicFile;
 using rig::Window;

@@ -9,25 +9,11 @@
 
 #include <filesystem>
 
-#include "lookup_fixture.h"
+#include "dictionary/dictionary.h"
 #include "platform/compare.h"
+#include "support/main_form_rig.h"
 
 namespace {
-
-QStringList tabCaptions(const TMainForm& form) {
-    QStringList captions;
-    for (int i = 0; i < form.TabSet->count(); ++i)
-        captions << form.tabCaption(i);
-    return captions;
-}
-
-QStringList shownTerms(const TMainForm& form) {
-    QStringList terms;
-    const QAbstractItemModel* model = form.ListBox->model();
-    for (int i = 0; i < model->rowCount(); ++i)
-        terms << model->index(i, 0).data().toString();
-    return terms;
-}
 
 const QString kTitle = QStringLiteral("Termovel v1.00");
 
@@ -54,8 +40,6 @@ private slots:
     void clickingSelectedTabChangesNothing();
     void actionsCarryTheirTable_data();
     void actionsCarryTheirTable();
-    void editModeShowsEditingMenus_data();
-    void editModeShowsEditingMenus();
 };
 
 void TestMainForm::startupDictionaries_data() {
@@ -98,7 +82,7 @@ void TestMainForm::startupDictionaries() {
     folder.writeList("List", count.toStdString(), list);
 
     TMainForm& form = folder.open();
-    QCOMPARE(tabCaptions(form), expectedTabs);
+    QCOMPARE(rig::tabs(form), expectedTabs);
     QCOMPARE(static_cast<int>(form.DicList.size()), expectedTabs.size());
     QCOMPARE(folder.dialogs().shown.size(), size_t{0});
     QCOMPARE(form.CurDic, expectedTabs.isEmpty() ? -1 : 0);
@@ -109,7 +93,7 @@ void TestMainForm::folderNamedLikeDictionaryIsSkipped() {
     std::filesystem::create_directory(folder.file("x.dic"));
     folder.writeDic("y.dic", {"yes"});
     TMainForm& form = folder.open();
-    QCOMPARE(tabCaptions(form), QStringList{"y.dic"});
+    QCOMPARE(rig::tabs(form), QStringList{"y.dic"});
     QVERIFY(folder.dialogs().shown.empty());
 }
 
@@ -120,7 +104,7 @@ void TestMainForm::ampersandInFileNameIsNoMnemonic() {
     TMainForm& form = folder.open();
     form.show();
     QApplication::setActiveWindow(&form);
-    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "R&D.dic"}));
+    QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "R&D.dic"}));
     // The ampersand is part of the name: it lends the tab no Alt key.
     QTest::keyClick(&form, Qt::Key_D, Qt::AltModifier);
     QCOMPARE(form.TabSet->currentIndex(), 0);
@@ -142,7 +126,7 @@ void TestMainForm::badListCountReportsAndScans() {
     TMainForm& form = folder.open();
     QCOMPARE(folder.dialogs().texts("error"),
              QStringList{QStringLiteral("'two' is not a valid integer value")});
-    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "b.dic"}));
+    QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "b.dic"}));
     // The rest of the creation still ran: the history is loaded.
     QCOMPARE(form.cmbString->count(), 1);
 }
@@ -159,7 +143,7 @@ void TestMainForm::failedLoadIsReportedAndRestOpen() {
     }
     TMainForm& form = folder.open();
     QCOMPARE(folder.dialogs().texts("error"), QStringList{QStringLiteral("Stream read error")});
-    QCOMPARE(tabCaptions(form), (QStringList{"a.dic", "c.dic"}));
+    QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "c.dic"}));
     QCOMPARE(form.DicList.size(), size_t{2});
 }
 
@@ -171,7 +155,7 @@ void TestMainForm::threeDictionariesSelectFirstTab() {
     TMainForm& form = folder.open();
     QCOMPARE(form.TabSet->currentIndex(), 0);
     QCOMPARE(form.CurDic, 0);
-    QCOMPARE(shownTerms(form), (QStringList{"one", "two"}));
+    QCOMPARE(rig::rows(form), (QStringList{"one", "two"}));
     QVERIFY(form.cmbString->currentText().isEmpty());
     QCOMPARE(form.selectedRow(), -1);
     QVERIFY(form.actClose->isEnabled());
@@ -240,7 +224,7 @@ void TestMainForm::tabChangeEmptiesSearchAndSelection() {
     QCOMPARE(form.CurDic, 1);
     QVERIFY(form.cmbString->currentText().isEmpty());
     QCOMPARE(form.selectedRow(), -1);
-    QCOMPARE(shownTerms(form), (QStringList{"banana", "berry"}));
+    QCOMPARE(rig::rows(form), (QStringList{"banana", "berry"}));
 }
 
 void TestMainForm::clickingSelectedTabChangesNothing() {
@@ -336,26 +320,6 @@ void TestMainForm::actionsCarryTheirTable() {
     QCOMPARE(action->isChecked(), checked);
     // The window holds the action itself, so its shortcut works while its menu is hidden.
     QVERIFY(form.actions().contains(action));
-}
-
-void TestMainForm::editModeShowsEditingMenus_data() {
-    QTest::addColumn<QString>("editMode");
-    QTest::addColumn<bool>("visible");
-    QTest::newRow("1") << "1" << true;
-    QTest::newRow("0") << "0" << false;
-    QTest::newRow("true") << "true" << false;
-    QTest::newRow("01") << "01" << false;
-}
-
-void TestMainForm::editModeShowsEditingMenus() {
-    QFETCH(QString, editMode);
-    QFETCH(bool, visible);
-    TLookupFolder folder;
-    folder.setup().WriteValue("Main", "EditMode", editMode.toStdString());
-    TMainForm& form = folder.open();
-    QVERIFY(form.mnDic && form.mnWord);
-    QCOMPARE(form.mnDic->menuAction()->isVisible(), visible);
-    QCOMPARE(form.mnWord->menuAction()->isVisible(), visible);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,6 +1,7 @@
 // The look-up side of the main window: typing in the search box, the keys it takes, the word
 // list's clicks, the history and the translation windows it opens.
 #include <QAbstractItemView>
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -8,31 +9,19 @@
 #include <QTabBar>
 #include <QtTest>
 
-#include "lookup_fixture.h"
 #include "platform/codepage.h"
 #include "platform/compare.h"
+#include "support/main_form_rig.h"
 #include "ui/word_form.h"
 
 namespace {
 
-QStringList history(const TMainForm& form) {
-    QStringList entries;
-    for (int i = 0; i < form.cmbString->count(); ++i)
-        entries << form.cmbString->itemText(i);
-    return entries;
-}
-
-std::vector<std::string> toStd(const QStringList& list) {
-    std::vector<std::string> out;
-    for (const QString& s : list)
-        out.push_back(codepage::fromUtf8(s.toStdString()).value());
-    return out;
-}
+using rig::history;
 
 // A window over one dictionary "Abandon, abbey, able, cat" and the given history.
 TMainForm& openStandard(TLookupFolder& folder, const QStringList& historyEntries = {}) {
     folder.writeDic("en.dic", {"Abandon", "abbey", "able", "cat"});
-    folder.writeList("History", std::to_string(historyEntries.size()), toStd(historyEntries));
+    folder.writeList("History", std::to_string(historyEntries.size()), rig::cp(historyEntries));
     TMainForm& form = folder.open();
     form.show();
     // The search box completes from the history while it has the keyboard focus.
@@ -134,7 +123,7 @@ void TestMainFormLookup::historyLoadsAsStored() {
     QFETCH(QStringList, loaded);
     TLookupFolder folder;
     folder.writeDic("en.dic", {"a"});
-    folder.writeList("History", count.toStdString(), toStd(entries));
+    folder.writeList("History", count.toStdString(), rig::cp(entries));
     TMainForm& form = folder.open();
     QCOMPARE(history(form), loaded);
     QVERIFY(form.cmbString->currentText().isEmpty());

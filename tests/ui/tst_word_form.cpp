@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "lookup_fixture.h"
 #include "platform/compare.h"
+#include "support/main_form_rig.h"
 #include "ui/word_form.h"
 
 class TestWordForm : public QObject {

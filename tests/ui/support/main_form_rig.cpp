@@ -1,0 +1,170 @@
+#include "support/main_form_rig.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QListView>
+#include <QTabBar>
+
+#include "dictionary/dictionary.h"
+#include "platform/codepage.h"
+#include "ui/word_form.h"
+
+namespace rig {
+
+std::string cp(const QString& text) {
+    return codepage::fromUtf8(text.toUtf8().toStdString()).value();
+}
+
+std::vector<std::string> cp(const QStringList& texts) {
+    std::vector<std::string> out;
+    for (const QString& text : texts)
+        out.push_back(cp(text));
+    return out;
+}
+
+QString qs(std::string_view cp1251) {
+    return QString::fromStdString(codepage::toUtf8(cp1251));
+}
+
+void writeDic(const QString& path, const DicFile& file) {
+    TDictionary dictionary;
+    dictionary.SetName(cp(file.name));
+    for (const auto& [term, article] : file.terms)
+        dictionary.AddTerm(cp(term), cp(article));
+    dictionary.SaveToFile(path.toStdString());
+}
+
+QStringList termsOf(const TDictionary& dictionary) {
+    QStringList out;
+    for (int i = 0; i < dictionary.Count(); ++i)
+        out << qs(dictionary.Term(i));
+    return out;
+}
+
+QStringList rows(const TMainForm& form) {
+    QStringList out;
+    const QAbstractItemModel* model = form.ListBox->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+        out << model->data(model->index(i, 0)).toString();
+    return out;
+}
+
+QStringList tabs(const TMainForm& form) {
+    QStringList out;
+    for (int i = 0; i < form.TabSet->count(); ++i)
+        out << form.tabCaption(i);
+    return out;
+}
+
+QStringList history(const TMainForm& form) {
+    QStringList out;
+    for (int i = 0; i < form.cmbString->count(); ++i)
+        out << form.cmbString->itemText(i);
+    return out;
+}
+
+QString states(const TMainForm& form) {
+    QString out;
+    for (const QAction* action : {form.actClose, form.actInfo, form.actAdd, form.actSave,
+                                  form.actSub, form.actEdit, form.actTranslate})
+        out += action->isEnabled() ? '1' : '0';
+    return out;
+}
+
+}  // namespace rig
+
+TLookupFolder::TLookupFolder() : setup_(std::make_unique<TRegSetup>(file("termovel.ini"))) {}
+
+TLookupFolder::~TLookupFolder() = default;
+
+void TLookupFolder::writeDic(const std::string& fileName, const std::vector<std::string>& terms,
+                             const std::string& name) {
+    TDictionary dictionary;
+    dictionary.SetName(name);
+    for (const std::string& term : terms)
+        dictionary.AddTerm(term, "article of " + term);
+    dictionary.SaveToFile(file(fileName));
+}
+
+void TLookupFolder::writeList(const std::string& section, const std::string& count,
+                              const std::vector<std::string>& entries) {
+    setup_->ClearSection(section);
+    setup_->WriteValue(section, "Count", count);
+    for (size_t i = 0; i < entries.size(); ++i)
+        setup_->WriteValue(section, "N" + std::to_string(i + 1), entries[i]);
+}
+
+TMainForm& TLookupFolder::open() {
+    auto fake = std::make_unique<TFakeDialogs>();
+    dialogs_ = fake.get();
+    form_ = std::make_unique<TMainForm>(*setup_, path(), std::move(fake));
+    return *form_;
+}
+
+namespace rig {
+
+Window::Window(const std::vector<DicFile>& files,
+               const std::vector<std::array<std::string, 3>>& settings) {
+    for (const DicFile& file : files)
+        writeDic(path(file.fileName), file);
+    setup = &folder_.setup();
+    for (const auto& [section, key, value] : settings)
+        setup->WriteValue(section, key, value);
+    form = &folder_.open();
+    fake = &folder_.dialogs();
+    fake->onModal = [this](QDialog& dialog) { return answerModal(dialog); };
+    fake->onFileDialog = [this](QFileDialog& dialog) { return answerFile(dialog); };
+}
+
+QString Window::path(const QString& fileName) const {
+    return QString::fromStdString(folder_.path()) + "/" + fileName;
+}
+
+void Window::typeIntoNextWindow(const QString& term, const QString& article) {
+    modalAnswers.push_back([term, article](TWordForm& window) {
+        window.setTexts(term, article);
+        return int(QDialog::Accepted);
+    });
+}
+
+void Window::cancelNextWindow() {
+    modalAnswers.push_back([](TWordForm&) { return int(QDialog::Rejected); });
+}
+
+void Window::chooseFile(const QString& fileName) {
+    fileAnswers.push_back(fileName.startsWith('/') ? fileName : path(fileName));
+}
+
+void Window::clickRow(int row) {
+    QListView* list = form->ListBox;
+    list->setCurrentIndex(list->model()->index(row, 0));
+}
+
+int Window::answerModal(QDialog& dialog) {
+    auto* window = dynamic_cast<TWordForm*>(&dialog);
+    if (!window)
+        return QDialog::Rejected;
+    modalSeen.push_back({window->windowTitle(), window->termText(), window->articleText()});
+    if (modalAnswers.empty())
+        return QDialog::Rejected;
+    auto answer = std::move(modalAnswers.front());
+    modalAnswers.pop_front();
+    return answer(*window);
+}
+
+bool Window::answerFile(QFileDialog& dialog) {
+    offeredFiles << dialog.selectedFiles().value(0).section('/', -1);
+    if (fileAnswers.empty())
+        return false;
+    const QString chosen = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (chosen.isEmpty())
+        return false;
+    dialog.selectFile(chosen);
+    return true;
+}
+
+}  // namespace rig

@@ -1,0 +1,134 @@
+#pragma once
+// What the window tests share: a temporary program folder with dictionaries written by the
+// core and a settings store over its termovel.ini, the main window built over both with every
+// modal question answered by a TFakeDialogs script, and the window's state read back as text.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/reg_setup.h"
+#include "support/fake_dialogs.h"
+#include "ui/main_form.h"
+
+class QDialog;
+class QFileDialog;
+class TDictionary;
+class TWordForm;
+
+namespace rig {
+
+// Text as the core holds it (Windows-1251 bytes; the text must fit the code page) and back.
+std::string cp(const QString& text);
+std::vector<std::string> cp(const QStringList& texts);
+QString qs(std::string_view cp1251);
+
+// One dictionary file to lay into the program folder before the window starts.
+struct DicFile {
+    QString fileName;
+    QString name;                                    // the dictionary's Name
+    std::vector<std::pair<QString, QString>> terms;  // term, article
+};
+
+// Writes the dictionary through the core's own save.
+void writeDic(const QString& path, const DicFile& file);
+
+QStringList termsOf(const TDictionary& dictionary);
+
+// --- The window read back ---
+QStringList rows(const TMainForm& form);     // the word list, top down
+QStringList tabs(const TMainForm& form);     // the tab captions, left to right
+QStringList history(const TMainForm& form);  // the search box's entries, top down
+// Enabled states as "1"/"0" in the order Close, Info, Add, Save, Sub, Edit, Translate.
+QString states(const TMainForm& form);
+
+}  // namespace rig
+
+// A program folder for one window test: fill it (dictionaries, settings), then open() builds
+// the main window over it; dialogs() then records every box the window showed.
+class TLookupFolder {
+public:
+    TLookupFolder();
+    ~TLookupFolder();
+
+    std::string path() const { return dir_.path().toStdString(); }
+    std::string file(const std::string& name) const { return path() + "/" + name; }
+    TRegSetup& setup() { return *setup_; }
+
+    // A dictionary of the given terms (Windows-1251 bytes), each with the article
+    // "article of <term>".
+    void writeDic(const std::string& fileName, const std::vector<std::string>& terms,
+                  const std::string& name = "");
+
+    // Fills a list-type settings section: Count then N1..Nn.
+    void writeList(const std::string& section, const std::string& count,
+                   const std::vector<std::string>& entries);
+
+    TMainForm& open();
+    TMainForm& form() { return *form_; }
+    TFakeDialogs& dialogs() { return *dialogs_; }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<TRegSetup> setup_;
+    TFakeDialogs* dialogs_ = nullptr;
+    std::unique_ptr<TMainForm> form_;
+};
+
+namespace rig {
+
+// A main window over a program folder built from file descriptions and settings at once, with
+// scripted answers for the adding/editing window and the file dialogs.
+class Window {
+public:
+    // Lays the files into a fresh program folder (opened in name order at start) and builds
+    // the window with the settings given as (section, key, value).
+    explicit Window(const std::vector<DicFile>& files = {},
+                    const std::vector<std::array<std::string, 3>>& settings = {});
+
+    QString path(const QString& fileName) const;
+
+    // --- Scripted answers ---
+    // The next modal window gets term and article typed in and is accepted.
+    void typeIntoNextWindow(const QString& term, const QString& article);
+    void cancelNextWindow();
+    // The next file dialog chooses fileName inside the program folder (or an absolute path).
+    void chooseFile(const QString& fileName);
+    void cancelFileDialog() { fileAnswers.push_back(QString()); }
+
+    // --- Observations ---
+    QStringList rows() const { return rig::rows(*form); }
+    QStringList tabs() const { return rig::tabs(*form); }
+    QString states() const { return rig::states(*form); }
+    TDictionary& dic(int index) { return *form->DicList.at(static_cast<size_t>(index)); }
+
+    // Selects a row as the user's click does.
+    void clickRow(int row);
+
+    TRegSetup* setup = nullptr;
+    TFakeDialogs* fake = nullptr;
+    TMainForm* form = nullptr;
+    std::deque<std::function<int(TWordForm&)>> modalAnswers;
+    std::deque<QString> fileAnswers;
+    // What the window showed when each modal window came up: caption, term, article.
+    std::vector<QStringList> modalSeen;
+    // The file name each file dialog offered when it came up.
+    QStringList offeredFiles;
+
+private:
+    int answerModal(QDialog& dialog);
+    bool answerFile(QFileDialog& dialog);
+
+    TLookupFolder folder_;
+};
+
+}  // namespace rig
