@@ -48,6 +48,10 @@ void TMainForm::connectLookupSignals() {
         if (!settingText_)
             guarded([this] { cmbStringChange(); });
     });
+    // When its line edit finishes editing (the focus leaves the box), Qt's combo box replaces a
+    // text that equals a history entry ignoring case by that entry and reports it as chosen. The
+    // search text is the user's: it changes only by typing, completion or choosing an entry.
+    disconnect(cmbString->lineEdit(), &QLineEdit::editingFinished, cmbString, nullptr);
     // The keys are looked at on the combo box, which receives them first (its line edit hands
     // the focus on to it) and to which the line edit passes any key it leaves alone.
     cmbString->installEventFilter(this);

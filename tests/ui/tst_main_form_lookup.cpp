@@ -59,6 +59,7 @@ private slots:
     void clickCopiesTermWithoutHistory();
     void upDownInSearchBox_data();
     void upDownInSearchBox();
+    void entryChosenFromListSearches();
     void oneWindowPerTerm();
     void minimisedWindowIsRestored();
     void windowsAreFoundByExactTerm();
@@ -101,6 +102,12 @@ void TestMainFormLookup::typingSelectsFirstMatchingRow() {
     QCOMPARE(form.selectedRow(), row);
     // A selection made by the search is not a click: the text stays as typed.
     QVERIFY(form.translationWindows().empty());
+    // Leaving the box changes neither its text (a completion keeps the typed letters' case)
+    // nor the row.
+    form.ListBox->setFocus();
+    QVERIFY(!form.cmbString->hasFocus());
+    QCOMPARE(form.cmbString->currentText(), text);
+    QCOMPARE(form.selectedRow(), row);
 }
 
 void TestMainFormLookup::historyLoadsAsStored_data() {
@@ -309,6 +316,20 @@ void TestMainFormLookup::upDownInSearchBox() {
         QCOMPARE(form.cmbString->lineEdit()->selectedText(), text);
     QCOMPARE(form.cmbString->view()->isVisible(), popup);
     form.cmbString->hidePopup();
+}
+
+void TestMainFormLookup::entryChosenFromListSearches() {
+    TLookupFolder folder;
+    TMainForm& form = openStandard(folder, {"cat", "able"});
+    form.cmbString->showPopup();
+    QAbstractItemView* list = form.cmbString->view();
+    QVERIFY(list->isVisible());
+    const QRect rect = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(form.cmbString->currentText(), QStringLiteral("able"));
+    QCOMPARE(form.selectedRow(), 2);
+    QCOMPARE(history(form), (QStringList{"cat", "able"}));
+    QVERIFY(form.translationWindows().empty());
 }
 
 void TestMainFormLookup::oneWindowPerTerm() {
