@@ -12,6 +12,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <limits>
+
 #include "ui/main_form.h"
 
 namespace {
@@ -53,6 +55,9 @@ TWordForm::TWordForm(TMainForm* mainForm) : QDialog(mainForm, Qt::Window), mainF
     termFont.setBold(true);
     Edit1 = new QLineEdit(this);
     Edit1->setFont(termFont);
+    // A line edit cuts its text at 32767 characters by default; a term of a dictionary file may
+    // be longer, and editing it must not shorten it unasked.
+    Edit1->setMaxLength(std::numeric_limits<int>::max());
 
     // The article sits in a window-coloured, lowered panel with a small margin, so the text does
     // not touch the edge although the box itself has no border.

@@ -28,6 +28,7 @@ private slots:
     void articleLineBreaks_data();
     void articleLineBreaks();
     void typedLineBreaksReadAsCrLf();
+    void longTermKeptWhole();
 };
 
 void TestWordForm::cascadeOnScreen_data() {
@@ -208,6 +209,18 @@ void TestWordForm::typedLineBreaksReadAsCrLf() {
     QTest::keyClick(form.Memo1, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClicks(form.Memo1, QStringLiteral("c"));
     QCOMPARE(form.articleText(), QStringLiteral("a\r\nb\r\nc"));
+}
+
+void TestWordForm::longTermKeptWhole() {
+    // Terms come from files with 32-bit lengths; the window shows and gives back all of one.
+    const QString term = QString(40000, QLatin1Char('x')) + QStringLiteral("end");
+    for (const bool editing : {false, true}) {
+        TWordForm form(nullptr);
+        if (editing)
+            form.SetEditing();
+        form.setTexts(term, QStringLiteral("article"));
+        QCOMPARE(form.termText(), term);
+    }
 }
 
 QTEST_MAIN(TestWordForm)
