@@ -55,6 +55,8 @@ void TMainForm::connectLookupSignals() {
     // The keys are looked at on the combo box, which receives them first (its line edit hands
     // the focus on to it) and to which the line edit passes any key it leaves alone.
     cmbString->installEventFilter(this);
+    // The open list takes the keys while it is shown; Alt+Up is looked at there too.
+    cmbString->view()->installEventFilter(this);
 
     auto userSelection = [this] {
         if (!settingSelection_)
@@ -71,10 +73,16 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    const bool altUp = key->key() == Qt::Key_Up && (key->modifiers() & Qt::AltModifier);
+    if (watched == cmbString->view() && altUp) {
+        // Alt+Up closes the open list as Alt+Down does; Qt's list would only move up in it.
+        cmbString->hidePopup();
+        return true;
+    }
     if (watched == cmbString) {
         bool consumed = false;
         guarded([&] { consumed = cmbStringKeyDown(key); });
-        if (!consumed && key->key() == Qt::Key_Up && (key->modifiers() & Qt::AltModifier)) {
+        if (!consumed && altUp) {
             // Alt+Up opens the list as Alt+Down does; Qt's combo box would step to the previous
             // history entry instead and so replace the term just put into the box.
             cmbString->showPopup();

@@ -60,6 +60,8 @@ private slots:
     void upDownInSearchBox_data();
     void upDownInSearchBox();
     void entryChosenFromListSearches();
+    void altKeysCloseOpenList_data();
+    void altKeysCloseOpenList();
     void oneWindowPerTerm();
     void minimisedWindowIsRestored();
     void windowsAreFoundByExactTerm();
@@ -330,6 +332,25 @@ void TestMainFormLookup::entryChosenFromListSearches() {
     QCOMPARE(form.selectedRow(), 2);
     QCOMPARE(history(form), (QStringList{"cat", "able"}));
     QVERIFY(form.translationWindows().empty());
+}
+
+void TestMainFormLookup::altKeysCloseOpenList_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("alt+down") << int(Qt::Key_Down);
+    QTest::newRow("alt+up") << int(Qt::Key_Up);
+}
+
+void TestMainFormLookup::altKeysCloseOpenList() {
+    QFETCH(int, key);
+    TLookupFolder folder;
+    TMainForm& form = openStandard(folder, {"cat", "able"});
+    form.cmbString->showPopup();
+    QAbstractItemView* list = form.cmbString->view();
+    QVERIFY(list->isVisible());
+    QTest::keyClick(list, Qt::Key(key), Qt::AltModifier);
+    QVERIFY(!list->isVisible());
+    // Closing the list chose nothing.
+    QCOMPARE(form.cmbString->currentText(), QString());
 }
 
 void TestMainFormLookup::oneWindowPerTerm() {
