@@ -149,9 +149,11 @@ void TMainForm::actSaveExecute() {
 void TMainForm::actCloseExecute() {
     if (TabSet->count() == 0 || !currentDictionary())
         return;
+    // Only an explicit Yes discards unsaved changes: a question box closed without an answer
+    // keeps the dictionary, since nothing else stands between it and the loss.
     if (currentDictionary()->Modified() &&
-        dialogs().confirm(this, QStringLiteral("Словарь не сохранен! Продолжить?")) ==
-            TDialogs::Answer::No)
+        dialogs().confirm(this, QStringLiteral("Словарь не сохранен! Продолжить?")) !=
+            TDialogs::Answer::Yes)
         return;
 
     const int closed = CurDic;

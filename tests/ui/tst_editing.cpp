@@ -106,7 +106,7 @@ void TestEditing::closeAsksOnlyAboutModified_data() {
     QTest::newRow("unchanged new dictionary") << false << Answer::No << 0 << 0;
     QTest::newRow("modified, No keeps it") << true << Answer::No << 1 << 1;
     QTest::newRow("modified, Yes drops it") << true << Answer::Yes << 1 << 0;
-    QTest::newRow("modified, box closed drops it") << true << Answer::Closed << 1 << 0;
+    QTest::newRow("modified, box closed keeps it") << true << Answer::Closed << 1 << 1;
 }
 
 void TestEditing::closeAsksOnlyAboutModified() {
