@@ -124,8 +124,10 @@ struct TWindowWithMillion {
 };
 
 TWindowWithMillion& windowWithMillion() {
-    static TWindowWithMillion window;
-    return window;
+    // Never destroyed, like the application it needs: widgets torn down by the static
+    // destructors after main() has returned would outlive Qt's own globals.
+    static auto* window = new TWindowWithMillion;
+    return *window;
 }
 
 }  // namespace
