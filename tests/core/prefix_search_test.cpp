@@ -2,6 +2,7 @@
 // whatever the locale's order does with the terms that share a beginning.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ struct FixedCase {
     std::vector<std::string> terms;
     std::string prefix;
 };
+
+// Names the case in test listings instead of dumping the structure's bytes.
+void PrintTo(const FixedCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PrefixSearchFixed : public ::testing::TestWithParam<FixedCase> {
 protected:
