@@ -1,11 +1,33 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: core (GoogleTest), windows (Qt Test, offscreen),
-# the real program under Xvfb, then the core tests once more under the sanitizers.
+# the real program under Xvfb, a short fuzzing run of the dictionary loader, then the core
+# tests once more under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure_deps.sh
 scripts/build.sh
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+
+# A short fuzzing run of the dictionary loader, seeded with the bundled dictionaries: a smoke
+# test that the fuzz target builds and that loading arbitrary bytes stays safe. Longer runs are
+# made by hand with the same build.
+if command -v clang++ >/dev/null 2>&1; then
+    if [ ! -f build/fuzz/build.ninja ]; then
+        CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DTERMOVEL_GUI=OFF -DTERMOVEL_BENCH=OFF -DTERMOVEL_FUZZ=ON \
+            -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
+    fi
+    cmake --build build/fuzz -j "$(nproc)" --target load_dic_fuzz
+    corpus=build/fuzz/corpus
+    mkdir -p "$corpus"
+    cp -n build/dics/*.dic "$corpus"/ 2>/dev/null || true
+    if ! build/fuzz/fuzz/load_dic_fuzz -max_total_time=30 "$corpus" >build/fuzz/fuzz.log 2>&1; then
+        tail -n 60 build/fuzz/fuzz.log
+        echo "The dictionary loader failed under fuzzing; the input is saved as crash-* here." >&2
+        exit 1
+    fi
+    tail -n 1 build/fuzz/fuzz.log
+fi
 
 # The core again with AddressSanitizer and UndefinedBehaviorSanitizer: damaged files must
 # never read out of bounds or reserve absurd amounts of memory.
