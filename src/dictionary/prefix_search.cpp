@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <string>
 
 #include "dictionary/dictionary.h"
@@ -10,8 +11,8 @@
 
 namespace {
 
-// A local copy of the upper-casing table: the comparisons below run it millions of times while
-// the index is sorted, and an inlined lookup keeps that sort short.
+// A local copy of the upper-casing table: building the index runs it over millions of bytes,
+// and an inlined lookup keeps that short.
 const std::array<unsigned char, 256>& upperTable() {
     static const std::array<unsigned char, 256> kTable = [] {
         std::array<unsigned char, 256> t{};
@@ -68,47 +69,119 @@ bool TPrefixSearch::lessUpper(int a, int b) const {
     return compareUpper(dictionary_->Term(a), dictionary_->Term(b)) < 0;
 }
 
+namespace {
+
+constexpr size_t kKeyBytes = sizeof(uint64_t);
+
+// A position with the first kKeyBytes bytes of its upper-cased term packed most significant first,
+// so that comparing keys as integers compares those bytes as unsigned bytes. A term shorter than
+// kKeyBytes is padded with zero bytes: since no byte is below zero, a beginning never sorts
+// after its continuations, and two terms with different keys are ordered by their keys exactly
+// as by their whole upper-cased bytes. Equal keys (a shared beginning of kKeyBytes bytes, or
+// zero bytes against padding) are left for a comparison of the whole terms.
+struct KeyedPosition {
+    uint64_t key;
+    int position;
+};
+
+uint64_t upperKey(std::string_view term, const std::array<unsigned char, 256>& t) {
+    const size_t n = std::min(term.size(), kKeyBytes);
+    uint64_t key = 0;
+    for (size_t i = 0; i < n; ++i)
+        key |= uint64_t{t[static_cast<unsigned char>(term[i])]} << (8 * (kKeyBytes - 1 - i));
+    return key;
+}
+
+// A range this small is finished by insertion sort rather than by another counting pass.
+constexpr size_t kSmallRange = 32;
+
+// Sorts the items of from[first, last), whose keys agree above byte `byte` (counted from the
+// most significant, 0..kKeyBytes-1), by key and stably: equal keys keep their input order. The
+// sorted items end in to[first, last) when moveOver is true, else in from[first, last); the
+// other buffer's range is scratch. One counting pass per byte splits the range into buckets
+// moved to the other buffer, and only the buckets still large go on to the next byte, coming
+// back: terms mostly differ within their first few bytes, so few items see more than three
+// passes, and no pass copies its items back.
+void sortByKey(KeyedPosition* from, KeyedPosition* to, size_t first, size_t last, size_t byte,
+               bool moveOver) {
+    while (last - first > kSmallRange && byte < kKeyBytes) {
+        const int shift = static_cast<int>(8 * (kKeyBytes - 1 - byte));
+        std::array<size_t, 257> start{};
+        for (size_t k = first; k < last; ++k)
+            ++start[((from[k].key >> shift) & 0xFF) + 1];
+        if (std::find(start.begin() + 1, start.end(), last - first) != start.end()) {
+            ++byte;  // one bucket holds them all: nothing to move at this byte
+            continue;
+        }
+        start[0] = first;
+        for (size_t v = 0; v < 256; ++v)
+            start[v + 1] += start[v];
+        std::array<size_t, 256> next;
+        std::copy(start.begin(), start.end() - 1, next.begin());
+        for (size_t k = first; k < last; ++k)
+            to[next[(from[k].key >> shift) & 0xFF]++] = from[k];
+        // The buckets now lie in `to`; each finishes where the caller wants this range.
+        for (size_t v = 0; v < 256; ++v) {
+            const size_t size = start[v + 1] - start[v];
+            if (size > 1 || (size == 1 && !moveOver))
+                sortByKey(to, from, start[v], start[v + 1], byte + 1, !moveOver);
+        }
+        return;
+    }
+    KeyedPosition* items = from;
+    if (moveOver) {
+        std::copy(from + first, from + last, to + first);
+        items = to;
+    }
+    // Insertion sort: stable, and quick on the few items left.
+    for (size_t k = first + 1; k < last; ++k) {
+        const KeyedPosition item = items[k];
+        size_t j = k;
+        for (; j > first && items[j - 1].key > item.key; --j)
+            items[j] = items[j - 1];
+        items[j] = item;
+    }
+}
+
+}  // namespace
+
 void TPrefixSearch::build() {
     order_.clear();
     if (dictionary_) {
         const int count = dictionary_->Count();
-        // The terms are read once into views so that the sort does not go through the
-        // dictionary for every comparison.
-        std::vector<std::string_view> terms(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i)
-            terms[static_cast<size_t>(i)] = dictionary_->Term(i);
         const auto& t = upperTable();
+        // Keys are made in position order, so the stable sort leaves equal keys by position.
+        std::vector<KeyedPosition> items(static_cast<size_t>(count));
+        // The terms' bytes lie scattered over the dictionary's memory, so each is fetched a few
+        // terms ahead of its use: the misses then overlap instead of following one another.
+        constexpr int kAhead = 16;
+        for (int i = 0; i < count; ++i) {
+            if (i + kAhead < count)
+                __builtin_prefetch(dictionary_->Term(i + kAhead).data());
+            items[static_cast<size_t>(i)] = {upperKey(dictionary_->Term(i), t), i};
+        }
+        std::vector<KeyedPosition> spare(items.size());
+        sortByKey(items.data(), spare.data(), 0, items.size(), 0, false);
 
-        // First a counting sort by the first two upper-cased bytes (a missing byte counts as
-        // 0, which keeps a one-byte term before its longer relatives), then a comparison sort
-        // within each bucket: most buckets are small, so this is several times faster than
-        // sorting the whole million at once.
-        constexpr size_t kBuckets = 256 * 256;
-        auto bucketOf = [&](std::string_view term) {
-            const size_t first = term.empty() ? 0 : t[static_cast<unsigned char>(term[0])];
-            const size_t second = term.size() < 2 ? 0 : t[static_cast<unsigned char>(term[1])];
-            return first * 256 + second;
-        };
-        std::vector<int> start(kBuckets + 1, 0);
-        for (const std::string_view term : terms)
-            ++start[bucketOf(term) + 1];
-        for (size_t b = 0; b < kBuckets; ++b)
-            start[b + 1] += start[b];
         order_.resize(static_cast<size_t>(count));
-        std::vector<int> next(start.begin(), start.end() - 1);
-        for (int i = 0; i < count; ++i)
-            order_[static_cast<size_t>(next[bucketOf(terms[static_cast<size_t>(i)])]++)] = i;
+        for (size_t k = 0; k < items.size(); ++k)
+            order_[k] = items[k].position;
 
-        // Equal upper-cased terms (never two in one dictionary) by position, so that the order
-        // is total and the same on every build.
-        auto less = [&](int a, int b) {
-            const int c =
-                compareUpper(terms[static_cast<size_t>(a)], terms[static_cast<size_t>(b)]);
+        // Runs of equal keys are finished by comparing the whole terms; equal upper-cased
+        // terms (never two in one dictionary) keep position order, so that the order is total
+        // and the same on every build.
+        auto less = [this](int a, int b) {
+            const int c = compareUpper(dictionary_->Term(a), dictionary_->Term(b));
             return c != 0 ? c < 0 : a < b;
         };
-        for (size_t b = 0; b < kBuckets; ++b) {
-            if (start[b + 1] - start[b] > 1)
-                std::sort(order_.begin() + start[b], order_.begin() + start[b + 1], less);
+        for (size_t from = 0; from < items.size();) {
+            size_t to = from + 1;
+            while (to < items.size() && items[to].key == items[from].key)
+                ++to;
+            if (to - from > 1)
+                std::sort(order_.begin() + static_cast<std::ptrdiff_t>(from),
+                          order_.begin() + static_cast<std::ptrdiff_t>(to), less);
+            from = to;
         }
     }
     buildTree();

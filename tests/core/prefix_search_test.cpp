@@ -161,6 +161,58 @@ TEST_P(PrefixSearchDifferential, StaysExactThroughInsertsAndRemovals) {
     }
 }
 
+// Terms that mostly share their first eight bytes or more (where the index's packed key can no
+// longer tell them apart), are shorter than that, carry zero bytes (which the key's padding
+// also produces) and bytes from 0x80 up, in numbers large enough that the sort splits them
+// byte by byte rather than finishing them in one small group.
+std::string keyEdgeTerm(std::mt19937& rng) {
+    static const std::vector<std::string> kStems = {
+        "", "abcdefg", "ABCDEFGH", "abcdefgh\xE0", std::string("abc\0", 4), "\xC0\xE0\xFF\xA8"};
+    static const std::vector<std::string> kPieces = {
+        "a", "A", "h", "H", std::string(1, '\0'), "\x80", "\xFF", "\xDF", "\xB8", "\xA8", "\x01"};
+    std::uniform_int_distribution<size_t> stem(0, kStems.size() - 1);
+    std::uniform_int_distribution<size_t> piece(0, kPieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 4);
+    std::string term = kStems[stem(rng)];
+    const int n = length(rng) + (term.empty() ? 1 : 0);
+    for (int i = 0; i < n; ++i)
+        term += kPieces[piece(rng)];
+    return term;
+}
+
+TEST_P(PrefixSearchDifferential, AgreesWithLinearScanWhereTermsShareLongBeginnings) {
+    std::mt19937 rng(4711);
+    for (int round = 0; round < 6; ++round) {
+        TDictionary dictionary;
+        for (int i = 0; i < 600; ++i)
+            dictionary.AddTerm(keyEdgeTerm(rng), "");
+        TPrefixSearch search(&dictionary);
+        // Every beginning of every term, then some that begin none.
+        for (int position = 0; position < dictionary.Count(); ++position) {
+            const std::string term(dictionary.Term(position));
+            for (size_t length = 1; length <= term.size(); ++length) {
+                const std::string prefix = term.substr(0, length);
+                ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+                    << "round " << round << " position " << position << " length " << length;
+            }
+        }
+        for (int q = 0; q < 200; ++q) {
+            const std::string prefix = keyEdgeTerm(rng);
+            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+                << "round " << round;
+        }
+        // An insertion after the build lands among those groups too.
+        const int position = dictionary.AddTerm(keyEdgeTerm(rng) + "z", "");
+        if (position >= 0)
+            search.termInserted(position);
+        for (int q = 0; q < 100; ++q) {
+            const std::string prefix = keyEdgeTerm(rng);
+            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+                << "round " << round << " after an insertion";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Locales, PrefixSearchDifferential,
                          ::testing::Values("", "ru_RU", "cs_CZ", "da_DK", "es_ES_TRADITIONAL"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
