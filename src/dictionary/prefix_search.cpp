@@ -153,12 +153,21 @@ void TPrefixSearch::build() {
         // Keys are made in position order, so the stable sort leaves equal keys by position.
         std::vector<KeyedPosition> items(static_cast<size_t>(count));
         // The terms' bytes lie scattered over the dictionary's memory, so each is fetched a few
-        // terms ahead of its use: the misses then overlap instead of following one another.
+        // terms ahead of its use, its view kept in a small ring till then: the misses then
+        // overlap instead of following one another.
         constexpr int kAhead = 16;
+        std::array<std::string_view, kAhead> ahead;
+        for (int i = 0; i < std::min(count, kAhead); ++i) {
+            ahead[static_cast<size_t>(i)] = dictionary_->Term(i);
+            __builtin_prefetch(ahead[static_cast<size_t>(i)].data());
+        }
         for (int i = 0; i < count; ++i) {
-            if (i + kAhead < count)
-                __builtin_prefetch(dictionary_->Term(i + kAhead).data());
-            items[static_cast<size_t>(i)] = {upperKey(dictionary_->Term(i), t), i};
+            std::string_view& slot = ahead[static_cast<size_t>(i % kAhead)];
+            items[static_cast<size_t>(i)] = {upperKey(slot, t), i};
+            if (i + kAhead < count) {
+                slot = dictionary_->Term(i + kAhead);
+                __builtin_prefetch(slot.data());
+            }
         }
         std::vector<KeyedPosition> spare(items.size());
         sortByKey(items.data(), spare.data(), 0, items.size(), 0, false);
