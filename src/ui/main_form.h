@@ -97,6 +97,9 @@ public:
     QString tabCaption(int index) const;
     // Open viewing translation windows, oldest first.
     const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
+    // The open viewing window whose term box shows exactly term (bytes, case included), or
+    // nullptr.
+    TWordForm* translationWindowFor(const std::string& term) const;
 
     // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
     // never cross the event loop.

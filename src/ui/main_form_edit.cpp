@@ -262,13 +262,11 @@ void TMainForm::actEditExecute() {
         return;
 
     // A viewing window shows its term as it was; editing under it would leave it stale.
-    const QString shownTerm = fromCp1251(term);
-    for (TWordForm* window : translationWindows()) {
-        if (window->termText() == shownTerm) {
-            dialogs().information(this, QStringLiteral("Сначала закройте окно перевода!"));
-            return;
-        }
+    if (translationWindowFor(term)) {
+        dialogs().information(this, QStringLiteral("Сначала закройте окно перевода!"));
+        return;
     }
+    const QString shownTerm = fromCp1251(term);
 
     TCheckedWordForm form(this);
     form.SetEditing();

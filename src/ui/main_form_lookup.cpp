@@ -234,17 +234,23 @@ void TMainForm::ShowTranslation() {
     showTranslationWindow(term, article);
 }
 
-void TMainForm::showTranslationWindow(const std::string& term, const std::string& article) {
+TWordForm* TMainForm::translationWindowFor(const std::string& term) const {
     for (TWordForm* form : wordForms_) {
-        if (toCp1251(form->termText()) == term) {
-            // Brought forward as it is: its texts are not read again from the dictionary. A
-            // minimised window comes back first, or bringing it forward would show nothing.
-            form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
-            form->show();
-            form->raise();
-            form->activateWindow();
-            return;
-        }
+        if (toCp1251(form->termText()) == term)
+            return form;
+    }
+    return nullptr;
+}
+
+void TMainForm::showTranslationWindow(const std::string& term, const std::string& article) {
+    if (TWordForm* open = translationWindowFor(term)) {
+        // Brought forward as it is: its texts are not read again from the dictionary. A
+        // minimised window comes back first, or bringing it forward would show nothing.
+        open->setWindowState(open->windowState() & ~Qt::WindowMinimized);
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return;
     }
 
     auto* form = new TWordForm(this);
