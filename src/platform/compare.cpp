@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -298,52 +299,48 @@ UCollator* collator() {
     return s.collator.get();
 }
 
+// Compares by a per-byte table when every byte of both texts has an entry in it: the first
+// differing entry decides, else the shorter text (its entries a beginning of the other's)
+// comes first, else 0. Returns nullopt when some byte has no entry.
+std::optional<int> compareByTable(const Weights& table, std::string_view a, std::string_view b) {
+    const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+    // Both texts must be covered throughout: a sequence that needs the collator may sit
+    // after the first difference and still change the answer.
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (table[pa[i]] == 0)
+            return std::nullopt;
+    }
+    for (size_t i = 0; i < b.size(); ++i) {
+        if (table[pb[i]] == 0)
+            return std::nullopt;
+    }
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t wa = table[pa[i]];
+        const uint32_t wb = table[pb[i]];
+        if (wa != wb)
+            return wa < wb ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 }  // namespace
 
 int terms(std::string_view a, std::string_view b) {
     State& s = state();
     UCollator* c = s.collator ? s.collator.get() : collator();
     if (s.shortcut) {
-        const Weights& w = s.weights;
-        const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
-        const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
-        // Both texts must be plain throughout: a sequence that needs the collator may sit
-        // after the first difference and still change the answer.
-        bool plain = true;
-        for (size_t i = 0; i < a.size() && plain; ++i)
-            plain = w[pa[i]] != 0;
-        for (size_t i = 0; i < b.size() && plain; ++i)
-            plain = w[pb[i]] != 0;
-        if (plain) {
-            const size_t n = a.size() < b.size() ? a.size() : b.size();
-            for (size_t i = 0; i < n; ++i) {
-                const uint32_t wa = w[pa[i]];
-                const uint32_t wb = w[pb[i]];
-                if (wa != wb)
-                    return wa < wb ? -1 : 1;
-            }
-            return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-        }
+        // Plain texts: one primary and the common secondary per character, so the table
+        // decides completely.
+        if (const std::optional<int> order = compareByTable(s.weights, a, b))
+            return *order;
         // Texts with accented letters: every character still gives exactly one primary, so
         // the first differing primary decides, and a text whose primaries are a beginning of
         // the other's comes first. Only equal primaries need the accents, and the collator.
-        const Weights& r = s.primaryRanks;
-        bool ranked = true;
-        for (size_t i = 0; i < a.size() && ranked; ++i)
-            ranked = r[pa[i]] != 0;
-        for (size_t i = 0; i < b.size() && ranked; ++i)
-            ranked = r[pb[i]] != 0;
-        if (ranked) {
-            const size_t n = a.size() < b.size() ? a.size() : b.size();
-            for (size_t i = 0; i < n; ++i) {
-                const uint32_t ra = r[pa[i]];
-                const uint32_t rb = r[pb[i]];
-                if (ra != rb)
-                    return ra < rb ? -1 : 1;
-            }
-            if (a.size() != b.size())
-                return a.size() < b.size() ? -1 : 1;
-        }
+        const std::optional<int> order = compareByTable(s.primaryRanks, a, b);
+        if (order && *order != 0)
+            return *order;
     }
     return fullCompare(c, a, b);
 }
