@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, only those that are missing.
 set -euo pipefail
-packages=(cmake g++ ninja-build pkg-config qt6-base-dev libicu-dev libgtest-dev libbenchmark-dev
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-svg-dev libicu-dev libgtest-dev libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick fonts-liberation zlib1g-dev clang
           libclang-rt-dev)
 missing=()
