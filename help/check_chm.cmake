@@ -1,9 +1,10 @@
 # Checks a compiled help file:
-#   cmake -DCHM=<file.chm> "-DPAGES=<page;...>" [-DEXTRACT=<extract_chmLib> -DWORK=<dir>]
-#         -P check_chm.cmake
+#   cmake -DCHM=<file.chm> "-DPAGES=<page;...>"
+#         [-DEXTRACT=<extract_chmLib> -DICONV=<iconv> -DWORK=<dir>] -P check_chm.cmake
 # A CHM begins with the signature "ITSF", and its directory stores every file's name
 # uncompressed as "/<name>", so each page's name must occur among the file's text runs. With
-# libchm's extractor at hand, every page is also taken out again and compared byte for byte.
+# libchm's extractor at hand, every page is also taken out again, turned back from
+# Windows-1251 into UTF-8, and compared byte for byte with its source.
 if(NOT EXISTS "${CHM}")
     message(FATAL_ERROR "Help file missing: ${CHM}")
 endif()
@@ -30,9 +31,11 @@ if(EXTRACT)
     endif()
     foreach(page ${PAGES})
         get_filename_component(name "${page}" NAME)
-        execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${page}" "${WORK}/${name}"
-                        RESULT_VARIABLE differs)
-        if(differs)
+        execute_process(COMMAND "${ICONV}" -f CP1251 -t UTF-8 "${WORK}/${name}"
+                        OUTPUT_VARIABLE text RESULT_VARIABLE failed)
+        string(REPLACE "charset=windows-1251" "charset=utf-8" text "${text}")
+        file(READ "${page}" expected)
+        if(failed OR NOT text STREQUAL expected)
             message(FATAL_ERROR "Page ${name} comes out of ${CHM} changed or not at all")
         endif()
     endforeach()
