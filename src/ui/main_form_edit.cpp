@@ -30,14 +30,6 @@ QString alreadyPresentText(std::string_view storedTerm) {
            QStringLiteral("» уже есть в словаре.");
 }
 
-QString unstorableCharacterText(char32_t character) {
-    const QString shown = QString::fromUcs4(&character, 1);
-    const QString code =
-        QStringLiteral("U+%1").arg(static_cast<uint>(character), 4, 16, QLatin1Char('0')).toUpper();
-    return QStringLiteral("Знак «") + shown + QStringLiteral("» (") + code +
-           QStringLiteral(") нельзя сохранить в словаре: его нет в кодировке Windows-1251.");
-}
-
 // A file name typed without an extension gets the default one, as a native file dialog does;
 // a name with any extension (or an existing file of that exact name) is taken as it is.
 QString withDefaultSuffix(const QString& path, bool keepExisting) {
@@ -49,12 +41,9 @@ QString withDefaultSuffix(const QString& path, bool keepExisting) {
 
 // The first character of the window's term or article that Windows-1251 cannot hold, if any.
 std::optional<char32_t> firstUnstorable(const TWordForm& form) {
-    char32_t bad = 0;
-    if (!codepage::fromUtf8(form.termText().toStdString(), &bad))
+    if (const std::optional<char32_t> bad = ::firstUnstorable(form.termText()))
         return bad;
-    if (!codepage::fromUtf8(form.articleText().toStdString(), &bad))
-        return bad;
-    return std::nullopt;
+    return ::firstUnstorable(form.articleText());
 }
 
 // An adding or editing window that refuses "Сохранить" while its texts hold a character the
