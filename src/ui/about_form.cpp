@@ -43,8 +43,7 @@ TAboutForm::TAboutForm(QWidget* parent, TLinkOpener openLink)
         l->setFixedHeight(l->heightForWidth(kColumnWidth));
         return l;
     };
-    const auto link = [&](const QString& text, const char* name, int left, int top,
-                          bool coloured) {
+    const auto link = [&](const QString& text, const char* name, int left, int top, bool coloured) {
         auto* l = new TClickableLabel(text);
         makeLink(*l, coloured);
         label(l, name, left, top);
@@ -55,8 +54,7 @@ TAboutForm::TAboutForm(QWidget* parent, TLinkOpener openLink)
     lbTitle->setFont(titleFont());
     lbTitle->resize(kColumnWidth, 22);
     Label1 = wrapped(QStringLiteral("Официальный сайт этой программы:"), "Label1", 90);
-    lbProgramSite =
-        link(QString::fromUtf8(ProgramSite), "lbProgramSite", kColumnLeft, 125, true);
+    lbProgramSite = link(QString::fromUtf8(ProgramSite), "lbProgramSite", kColumnLeft, 125, true);
     Label2 = wrapped(
         QStringLiteral("Письма с пожеланиями и сообщениями об ошибках отправляйте по адресу:"),
         "Label2", 160);

@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
-#include <QSvgRenderer>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QWidget>
 
 QFont dialogFont() {

@@ -63,8 +63,9 @@ int listedEntries(const TRegSetup& regSetup, int count) {
 }
 
 QString leftOutText(const QStringList& names) {
-    return QStringLiteral("Эти файлы не внесены в список: в их именах есть знаки, которых нет в "
-                          "кодировке Windows-1251.\n\n") +
+    return QStringLiteral(
+               "Эти файлы не внесены в список: в их именах есть знаки, которых нет в "
+               "кодировке Windows-1251.\n\n") +
            names.join(QLatin1Char('\n'));
 }
 
@@ -72,7 +73,9 @@ QString leftOutText(const QStringList& names) {
 
 TOptionsForm::TOptionsForm(TRegSetup& regSetup, std::string programFolder, TDialogs& dialogs,
                            QWidget* parent)
-    : QDialog(parent), regSetup_(regSetup), programFolder_(std::move(programFolder)),
+    : QDialog(parent),
+      regSetup_(regSetup),
+      programFolder_(std::move(programFolder)),
       dialogs_(dialogs) {
     createControls();
     fillFromSettings();

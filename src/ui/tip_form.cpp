@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QUrl>
 
 #include <cstdlib>
 #include <ctime>
@@ -28,8 +29,9 @@ unsigned timeSeededRandom() {
 
 const std::array<QString, kTipCount>& Tips() {
     static const std::array<QString, kTipCount> tips = {
+        // The site by its host name alone: one word, so the box never wraps it in the middle.
         QStringLiteral("Новые словари и обновления программы ищите на её официальном сайте ") +
-            QString::fromUtf8(ProgramSite),
+            QUrl(QString::fromUtf8(ProgramSite)).host(),
         QStringLiteral("В состав программы входят 8 словарей, в том числе англо-русский словарь, "
                        "словарь аккордов для гитары и словарь компьютерного слэнга"),
         QStringLiteral("С помощью программы Termovel вы можете создавать свои собственные "

@@ -113,14 +113,14 @@ private slots:
         QTest::newRow("Cyrillic name") << "1" << QStringList{"N1=+словарь.dic"}
                                        << QStringList{"+словарь.dic"} << QStringList{};
         QTest::newRow("missing entry is an empty unchecked item")
-            << "3" << QStringList{"N1=+a.dic", "N3=+c.dic"}
-            << QStringList{"+a.dic", "-", "+c.dic"} << QStringList{};
+            << "3" << QStringList{"N1=+a.dic", "N3=+c.dic"} << QStringList{"+a.dic", "-", "+c.dic"}
+            << QStringList{};
         QTest::newRow("empty entry is an empty unchecked item")
             << "2" << QStringList{"N1=", "N2=+b.dic"} << QStringList{"-", "+b.dic"}
             << QStringList{};
         QTest::newRow("Count beyond the entries lists up to the last present")
-            << "1000000" << QStringList{"N1=+a.dic", "N2=-b.dic"}
-            << QStringList{"+a.dic", "-b.dic"} << QStringList{};
+            << "1000000" << QStringList{"N1=+a.dic", "N2=-b.dic"} << QStringList{"+a.dic", "-b.dic"}
+            << QStringList{};
         QTest::newRow("entries beyond Count are not read")
             << "1" << QStringList{"N1=+a.dic", "N2=+b.dic"} << QStringList{"+a.dic"}
             << QStringList{};
@@ -129,11 +129,10 @@ private slots:
         QTest::newRow("key with a leading zero is not an entry")
             << "2" << QStringList{"N1=+a.dic", "N02=+b.dic"} << QStringList{"+a.dic"}
             << QStringList{};
-        QTest::newRow("negative Count") << "-3" << QStringList{"N1=+a.dic"} << QStringList{}
-                                        << QStringList{};
-        QTest::newRow("Count not an integer")
-            << "2x" << QStringList{"N1=+a.dic"} << QStringList{}
-            << QStringList{"'2x' is not a valid integer value"};
+        QTest::newRow("negative Count")
+            << "-3" << QStringList{"N1=+a.dic"} << QStringList{} << QStringList{};
+        QTest::newRow("Count not an integer") << "2x" << QStringList{"N1=+a.dic"} << QStringList{}
+                                              << QStringList{"'2x' is not a valid integer value"};
         QTest::newRow("Count empty") << "" << QStringList{"N1=+a.dic"} << QStringList{}
                                      << QStringList{"'' is not a valid integer value"};
     }
@@ -273,8 +272,10 @@ private slots:
     void okAfterADamagedCountStoresTheListShown_data() {
         QTest::addColumn<QString>("count");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("not an integer") << "many" << "Count=0";
-        QTest::newRow("beyond the entries") << "40" << "+a.dic,+b.dic,Count=2";
+        QTest::newRow("not an integer") << "many"
+                                        << "Count=0";
+        QTest::newRow("beyond the entries") << "40"
+                                            << "+a.dic,+b.dic,Count=2";
     }
     void okAfterADamagedCountStoresTheListShown() {
         QFETCH(QString, count);
