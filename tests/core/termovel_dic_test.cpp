@@ -14,13 +14,13 @@
 
 namespace {
 
-struct ToolRun {
+struct TToolRun {
     int code = -1;
     std::string out;  // standard output and standard error together
 };
 
-ToolRun tool(const std::string& arguments) {
-    ToolRun run;
+TToolRun tool(const std::string& arguments) {
+    TToolRun run;
     // The root order, whatever the machine is set to.
     const std::string command =
         "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " 2>&1";
@@ -50,7 +50,7 @@ protected:
         d.AddTerm("zebra", "striped");
         d.SaveToFile(dic_);
     }
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
     std::string dic_;
 };
@@ -58,12 +58,12 @@ protected:
 }  // namespace
 
 TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
-    struct Case {
+    struct TCase {
         std::string arguments;
         int code;
         std::string out;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"info " + dic_, 0,
          "Название словаря: Тест\nАвтор-составитель: Author\nДополнительная информация: "
          "one\ntwo\nТерминов: 3\n"},
@@ -72,8 +72,8 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {"lookup " + dic_ + " Zebra", 0, "striped\n"},
         {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
     };
-    for (const Case& c : cases) {
-        const ToolRun run = tool(c.arguments);
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
         EXPECT_EQ(run.code, c.code) << c.arguments;
         EXPECT_EQ(run.out, c.out) << c.arguments;
     }
@@ -102,7 +102,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         bad[offset] = static_cast<char>(bad[offset] ^ 0x01);
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
-        const ToolRun run = tool("verify " + path.string());
+        const TToolRun run = tool("verify " + path.string());
         EXPECT_NE(run.code, 0) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
@@ -113,7 +113,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     std::ofstream(text, std::ios::binary)
         << "@one\nfirst line\nsecond\n~~~\n@\xc4\xe2\xe0\nx\n~~~\n";  // "Два"
     const std::string created = (folder_ / "new.dic").string();
-    ToolRun run =
+    TToolRun run =
         tool("import " + created + " " + text.string() + " --name 'Новый словарь' --author Кто");
     ASSERT_EQ(run.code, 0) << run.out;
     TDictionary d;
@@ -122,7 +122,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     EXPECT_EQ(d.Author(), "\xca\xf2\xee");
     EXPECT_EQ(d.Count(), 2);
 
-    const ToolRun first = tool("export " + created);
+    const TToolRun first = tool("export " + created);
     ASSERT_EQ(first.code, 0);
     const auto again = folder_ / "again.txt";
     std::ofstream(again, std::ios::binary) << first.out;
@@ -156,7 +156,7 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(text, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
-                  const ToolRun run = tool("import " + dic_ + " " + text.string());
+                  const TToolRun run = tool("import " + dic_ + " " + text.string());
                   if (run.code != 2)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
                   return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
