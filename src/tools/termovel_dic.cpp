@@ -47,7 +47,7 @@ constexpr const char* kUsage =
     "                                        регистра)\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
-struct Failure {
+struct TFailure {
     std::string message;
     int code = kExitFailure;
 };
@@ -68,8 +68,8 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     if (!converted) {
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw Failure{std::string(what) + ": символ " + code +
-                      " нельзя записать в кодировке Windows-1251"};
+        throw TFailure{std::string(what) + ": символ " + code +
+                       " нельзя записать в кодировке Windows-1251"};
     }
     return *converted;
 }
@@ -122,7 +122,7 @@ int lookup(const std::string& path, std::string_view termUtf8) {
     d.LoadFromFile(path);
     const int at = d.Find(term);
     if (at < 0)
-        throw Failure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
+        throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
     std::string article(d.Article(at));
     printText(article);
     if (article.empty() || article.back() != '\n')
@@ -158,7 +158,7 @@ std::string flawText(const TDicCheck& check) {
 int verify(const std::string& path) {
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean())
-        throw Failure{"Файл словаря повреждён: " + flawText(check)};
+        throw TFailure{"Файл словаря повреждён: " + flawText(check)};
     TDictionary d;
     d.LoadFromFile(path);
     print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
@@ -170,9 +170,9 @@ int verify(const std::string& path) {
 void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean() && !force) {
-        throw Failure{"Словарь " + path + " загружается не полностью: " + flawText(check) +
-                      ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
-                      "Записать всё равно: --force"};
+        throw TFailure{"Словарь " + path + " загружается не полностью: " + flawText(check) +
+                       ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
+                       "Записать всё равно: --force"};
     }
     try {
         d.LoadFromFile(path);
@@ -195,7 +195,7 @@ int import(const std::string& dicPath, const std::string& textPath,
             continue;
         }
         if (i + 1 >= options.size())
-            throw Failure{"Нет значения для " + options[i]};
+            throw TFailure{"Нет значения для " + options[i]};
         const std::string& value = options[i + 1];
         if (options[i] == "--name")
             name = toCodePage(value, "Название");
@@ -204,17 +204,17 @@ int import(const std::string& dicPath, const std::string& textPath,
         else if (options[i] == "--info")
             description = toCodePage(value, "Описание");
         else
-            throw Failure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
+            throw TFailure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
     }
 
     // Importing a dictionary into itself would read scrambled bytes as text and save over it.
     if (sameFile(dicPath, textPath))
-        throw Failure{"Файл импорта " + textPath + " — это сам словарь; импорт отменён"};
+        throw TFailure{"Файл импорта " + textPath + " — это сам словарь; импорт отменён"};
     TDictionary d;
     const bool existed = fileExists(dicPath);
     if (existed)
         loadForUpdate(d, dicPath, force);
-    ImportResult result;
+    TImportResult result;
     if (tab) {
         const TTabImportResult read = importTabText(d, textPath);
         result.blocks = read.entries;
@@ -306,7 +306,7 @@ int exportText(const std::string& path, bool tab) {
 int search(const std::string& path, std::string_view textUtf8) {
     const std::string text = toCodePage(textUtf8, "Текст");
     if (text.empty())
-        throw Failure{"Пустой текст поиска\n" + std::string(kUsage)};
+        throw TFailure{"Пустой текст поиска\n" + std::string(kUsage)};
     TDictionary d;
     d.LoadFromFile(path);
     const std::vector<int> found = findInArticles(d, text);
@@ -317,17 +317,17 @@ int search(const std::string& path, std::string_view textUtf8) {
     }
     printText(out);
     if (found.empty())
-        throw Failure{"Текст не найден ни в одной статье", kExitNotFound};
+        throw TFailure{"Текст не найден ни в одной статье", kExitNotFound};
     return kExitOk;
 }
 
 int run(const std::vector<std::string>& args) {
     if (args.empty())
-        throw Failure{kUsage};
+        throw TFailure{kUsage};
     const std::string& command = args[0];
     auto need = [&](size_t count) {
         if (args.size() != count + 1)
-            throw Failure{kUsage};
+            throw TFailure{kUsage};
     };
     if (command == "info") {
         need(1);
@@ -351,7 +351,7 @@ int run(const std::vector<std::string>& args) {
         const auto flags = std::stable_partition(
             rest.begin(), rest.end(), [](const auto& a) { return a != "--tab" && a != "--force"; });
         if (flags - rest.begin() < 2)
-            throw Failure{kUsage};
+            throw TFailure{kUsage};
         return import(rest[0], rest[1], std::vector<std::string>(rest.begin() + 2, rest.end()));
     }
     if (command == "export") {
@@ -362,7 +362,7 @@ int run(const std::vector<std::string>& args) {
         if (isTab)
             rest.erase(tab);
         if (rest.size() != 1)
-            throw Failure{kUsage};
+            throw TFailure{kUsage};
         return exportText(rest[0], isTab);
     }
     if (command == "search") {
@@ -373,7 +373,7 @@ int run(const std::vector<std::string>& args) {
         print(kUsage);
         return kExitOk;
     }
-    throw Failure{"Неизвестная команда: " + command + "\n" + kUsage};
+    throw TFailure{"Неизвестная команда: " + command + "\n" + kUsage};
 }
 
 }  // namespace
@@ -387,7 +387,7 @@ int main(int argc, char** argv) {
             return kExitFailure;
         }
         return code;
-    } catch (const Failure& f) {
+    } catch (const TFailure& f) {
         std::fflush(stdout);
         std::fprintf(stderr, "termovel-dic: %s\n", f.message.c_str());
         return f.code;

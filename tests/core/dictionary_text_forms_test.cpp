@@ -27,7 +27,7 @@ class TextForms : public ::testing::Test {
 protected:
     void SetUp() override { compare::setLocale(""); }
     std::string path(const std::string& name) const { return temp_.file(name); }
-    TempFolder temp_;
+    TTempFolder temp_;
 };
 
 }  // namespace
@@ -105,7 +105,8 @@ TEST_F(TextForms, TabImportReadsCrLfLinesAndSkipsWhatIsNoEntry) {
     EXPECT_EQ(result.malformed, 2);
     EXPECT_EQ(d.Name(), "N\r\nx");
     EXPECT_EQ(d.Author(), "");
-    EXPECT_EQ(entries(d), (Entries{{"", "empty term"}, {"apple", "old"}, {"kiwi", "fruit\nline"}}));
+    EXPECT_EQ(entries(d),
+              (TEntries{{"", "empty term"}, {"apple", "old"}, {"kiwi", "fruit\nline"}}));
 }
 
 TEST_F(TextForms, TabImportOfAMissingFileChangesNothing) {

@@ -16,14 +16,14 @@
 
 namespace {
 
-struct ToolRun {
+struct TToolRun {
     int code = -1;
     std::string out;  // standard output and standard error together
 };
 
 // Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
-ToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
-    ToolRun run;
+TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
+    TToolRun run;
     // The root order, whatever the machine is set to.
     const std::string command =
         "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirect;
@@ -53,7 +53,7 @@ protected:
         d.AddTerm("zebra", "striped");
         d.SaveToFile(dic_);
     }
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
     std::string dic_;
 };
@@ -61,12 +61,12 @@ protected:
 }  // namespace
 
 TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
-    struct Case {
+    struct TCase {
         std::string arguments;
         int code;
         std::string out;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"info " + dic_, 0,
          "Название словаря: Тест\nАвтор-составитель: Author\nДополнительная информация: "
          "one\ntwo\nТерминов: 3\n"},
@@ -75,8 +75,8 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {"lookup " + dic_ + " Zebra", 0, "striped\n"},
         {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
     };
-    for (const Case& c : cases) {
-        const ToolRun run = tool(c.arguments);
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
         EXPECT_EQ(run.code, c.code) << c.arguments;
         EXPECT_EQ(run.out, c.out) << c.arguments;
     }
@@ -105,7 +105,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         bad[offset] = static_cast<char>(bad[offset] ^ 0x01);
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
-        const ToolRun run = tool("verify " + path.string());
+        const TToolRun run = tool("verify " + path.string());
         EXPECT_NE(run.code, 0) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
@@ -116,7 +116,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     std::ofstream(text, std::ios::binary)
         << "@one\nfirst line\nsecond\n~~~\n@\xc4\xe2\xe0\nx\n~~~\n";  // "Два"
     const std::string created = (folder_ / "new.dic").string();
-    ToolRun run =
+    TToolRun run =
         tool("import " + created + " " + text.string() + " --name 'Новый словарь' --author Кто");
     ASSERT_EQ(run.code, 0) << run.out;
     TDictionary d;
@@ -125,7 +125,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     EXPECT_EQ(d.Author(), "\xca\xf2\xee");
     EXPECT_EQ(d.Count(), 2);
 
-    const ToolRun first = tool("export " + created);
+    const TToolRun first = tool("export " + created);
     ASSERT_EQ(first.code, 0);
     const auto again = folder_ / "again.txt";
     std::ofstream(again, std::ios::binary) << first.out;
@@ -159,7 +159,7 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(text, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
-                  const ToolRun run = tool("import " + dic_ + " " + text.string());
+                  const TToolRun run = tool("import " + dic_ + " " + text.string());
                   if (run.code != 2)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
                   return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
@@ -179,12 +179,12 @@ TEST_F(TermovelDic, TabExportAndImportGiveBackTheSameFile) {
         const std::string original = (folder_ / ("r" + std::to_string(round) + ".dic")).string();
         d.SaveToFile(original);
         ASSERT_EQ(tool("verify " + original).code, 0) << round;
-        const ToolRun exported = tool("export --tab " + original);
+        const TToolRun exported = tool("export --tab " + original);
         ASSERT_EQ(exported.code, 0) << exported.out;
         const std::string text = (folder_ / ("r" + std::to_string(round) + ".tab")).string();
         writeFile(text, exported.out);
         const std::string copy = (folder_ / ("c" + std::to_string(round) + ".dic")).string();
-        const ToolRun imported = tool("import " + copy + " " + text + " --tab");
+        const TToolRun imported = tool("import " + copy + " " + text + " --tab");
         ASSERT_EQ(imported.code, 0) << imported.out;
         EXPECT_EQ(readFile(copy), readFile(original)) << round << exported.out;
     }
@@ -199,7 +199,7 @@ TEST_F(TermovelDic, ExportWarnsNamingTheTermsTheImportFormatWouldChange) {
     d.AddTerm("\xf1\xeb\xee\xe2\xee ", "x\n");  // "слово" and a blank
     const std::string path = (folder_ / "w.dic").string();
     d.SaveToFile(path);
-    const ToolRun errors = tool("export " + path, "2>&1 1>/dev/null");
+    const TToolRun errors = tool("export " + path, "2>&1 1>/dev/null");
     EXPECT_EQ(errors.code, 0);
     for (const char* named : {"«indented»: пробелы", "«typed»: переводы строк CR LF станут LF",
                               "«cut»: строка «~~~»", "«слово »: пробел"})
@@ -221,7 +221,7 @@ TEST_F(TermovelDic, ImportRefusesTheDictionaryItself) {
     for (const std::string& text :
          {dic_, link.string(), hard.string(), (folder_ / "." / "program.dic").string()}) {
         for (const char* flags : {"", " --tab", " --force"}) {
-            const ToolRun run = tool("import " + dic_ + " " + text + flags);
+            const TToolRun run = tool("import " + dic_ + " " + text + flags);
             EXPECT_EQ(run.code, 2) << text << flags;
             EXPECT_NE(run.out.find("это сам словарь"), std::string::npos) << run.out;
         }
@@ -253,14 +253,14 @@ TEST_F(TermovelDic, ImportIntoAnUncleanDictionaryWarnsAndForceWrites) {
         std::filesystem::remove(path);
         writeFile(path, scrambled);
 
-        const ToolRun refused = tool("import " + path + " " + text.string());
+        const TToolRun refused = tool("import " + path + " " + text.string());
         EXPECT_EQ(refused.code, 2) << reason;
         EXPECT_NE(refused.out.find("загружается не полностью"), std::string::npos) << refused.out;
         EXPECT_NE(refused.out.find(reason), std::string::npos) << refused.out;
         EXPECT_NE(refused.out.find("--force"), std::string::npos) << refused.out;
         EXPECT_EQ(readFile(path), scrambled) << reason;
 
-        const ToolRun forced = tool("import " + path + " " + text.string() + " --force");
+        const TToolRun forced = tool("import " + path + " " + text.string() + " --force");
         EXPECT_EQ(forced.code, 0) << forced.out;
         TDictionary d;
         d.LoadFromFile(path);
@@ -290,7 +290,7 @@ TEST_F(TermovelDic, SearchFindsTextInArticlesIgnoringCase) {
         {"absent", 1, "termovel-dic: Текст не найден ни в одной статье\n"},
     };
     for (const Case& c : cases) {
-        const ToolRun run = tool("search " + path + " " + c.text);
+        const TToolRun run = tool("search " + path + " " + c.text);
         EXPECT_EQ(run.code, c.code) << c.text;
         EXPECT_EQ(run.out, c.out) << c.text;
     }
