@@ -2,48 +2,15 @@
 
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/file_format.h"
 #include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 
 namespace {
-
-// The plain file layout: three string records (name, author, description), a 32-bit signed
-// little-endian count C, then C pairs of string records (term, article). A string record is a
-// 32-bit signed little-endian length L followed by L bytes.
-class TPlainReader {
-public:
-    explicit TPlainReader(std::string_view data) : data_(data) {}
-
-    std::optional<int32_t> int32() {
-        if (data_.size() - at_ < 4)
-            return std::nullopt;
-        uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | static_cast<unsigned char>(data_[at_ + static_cast<size_t>(i)]);
-        at_ += 4;
-        return static_cast<int32_t>(v);
-    }
-
-    std::optional<std::string_view> record() {
-        const auto length = int32();
-        if (!length || *length < 0 || static_cast<size_t>(*length) > data_.size() - at_)
-            return std::nullopt;
-        const std::string_view text = data_.substr(at_, static_cast<size_t>(*length));
-        at_ += text.size();
-        return text;
-    }
-
-    size_t remaining() const { return data_.size() - at_; }
-
-private:
-    std::string_view data_;
-    size_t at_ = 0;
-};
 
 bool hasZero(std::string_view text) {
     return text.find('\0') != std::string_view::npos;
@@ -56,41 +23,39 @@ TDicCheck flawed(TDicFlaw flaw, std::string_view term = {}) {
     return check;
 }
 
-// The first flaw found by walking the plain layout, or none.
+// The first flaw found by walking the plain layout (see file_format.h), or none.
 TDicCheck walk(std::string_view plain) {
-    TPlainReader reader(plain);
+    file_format::TRecordReader reader(plain.data(), plain.size(), 0);
     TDicCheck unreadable = flawed(TDicFlaw::Unreadable);
-    unreadable.error = "Stream read error";
+    unreadable.error = error_text::kStreamRead;
+    std::string_view text;
     for (int i = 0; i < 3; ++i) {
-        const auto text = reader.record();
-        if (!text)
+        if (!reader.readRaw(text))
             return unreadable;
-        if (hasZero(*text))
+        if (hasZero(text))
             return flawed(TDicFlaw::ZeroByte);
     }
-    const auto count = reader.int32();
-    if (!count)
+    int32_t count = 0;
+    if (!reader.readInt32(count))
         return unreadable;
-    if (*count < 0)
+    if (count < 0)
         return flawed(TDicFlaw::NegativeCount);
-    std::string_view previous;
-    for (int32_t i = 0; i < *count; ++i) {
-        const auto term = reader.record();
-        const auto article = term ? reader.record() : std::nullopt;
-        if (!article)
+    std::string_view previous, term, article;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!reader.readRaw(term) || !reader.readRaw(article))
             return unreadable;
-        if (hasZero(*term) || hasZero(*article))
-            return flawed(TDicFlaw::ZeroByte, *term);
+        if (hasZero(term) || hasZero(article))
+            return flawed(TDicFlaw::ZeroByte, term);
         if (i > 0) {
-            const int order = compare::terms(previous, *term);
+            const int order = compare::terms(previous, term);
             if (order == 0)
-                return flawed(TDicFlaw::Duplicate, *term);
+                return flawed(TDicFlaw::Duplicate, term);
             if (order > 0)
-                return flawed(TDicFlaw::OutOfOrder, *term);
+                return flawed(TDicFlaw::OutOfOrder, term);
         }
-        previous = *term;
+        previous = term;
     }
-    if (reader.remaining() > 0)
+    if (reader.position() < plain.size())
         return flawed(TDicFlaw::TrailingBytes);
     return {};
 }
