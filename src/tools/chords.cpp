@@ -444,7 +444,8 @@ std::string article(const TChord& chord, const TFingering& fingering) {
         out += "В басу основной тон.\n";
     else
         appendAll(out, {"В басу ", spelled(bassPc),
-                        ": обращение, с основным тоном в басу удобной аппликатуры нет.\n"});
+                        ": обращение (с основным тоном в басу все ноты аккорда в четыре лада "
+                        "не взять).\n"});
     return out;
 }
 
