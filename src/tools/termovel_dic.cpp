@@ -137,7 +137,7 @@ std::string flawText(const TDicCheck& check) {
         case TDicFlaw::None:
             return "ошибок нет";
         case TDicFlaw::Unreadable:
-            return check.error;
+            return "данные обрываются или длина записи неверна (" + check.error + ")";
         case TDicFlaw::NegativeCount:
             return "отрицательное число терминов";
         case TDicFlaw::TrailingBytes:
