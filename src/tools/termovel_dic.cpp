@@ -148,7 +148,9 @@ std::string flawText(const TDicCheck& check) {
         case TDicFlaw::Duplicate:
             return "термин " + term + " повторяется (без учёта регистра)";
         case TDicFlaw::OutOfOrder:
-            return "термин " + term + " стоит не по порядку";
+            return "термин " + term +
+                   " стоит не по порядку (файл повреждён или записан при другом порядке "
+                   "сортировки)";
         case TDicFlaw::Other:
             break;
     }
@@ -187,14 +189,15 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
 int import(const std::string& dicPath, const std::string& textPath,
            const std::vector<std::string>& options) {
     std::optional<std::string> name, author, description;
-    bool tab = false, force = false;
-    for (size_t i = 0; i < options.size(); i += 2) {
-        if (options[i] == "--tab" || options[i] == "--force") {
-            (options[i] == "--tab" ? tab : force) = true;
-            --i;
-            continue;
-        }
-        if (i + 1 >= options.size())
+    // The flags stand behind the valued options (see run).
+    const auto flags = std::find_if(options.begin(), options.end(), [](const std::string& o) {
+        return o == "--tab" || o == "--force";
+    });
+    const bool tab = std::find(flags, options.end(), "--tab") != options.end();
+    const bool force = std::find(flags, options.end(), "--force") != options.end();
+    const size_t valued = static_cast<size_t>(flags - options.begin());
+    for (size_t i = 0; i < valued; i += 2) {
+        if (i + 1 >= valued)
             throw TFailure{"Нет значения для " + options[i]};
         const std::string& value = options[i + 1];
         if (options[i] == "--name")

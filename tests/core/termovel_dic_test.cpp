@@ -89,10 +89,22 @@ TEST_F(TermovelDic, FailuresExitNonZero) {
         {"", 2},
         {"frobnicate " + dic_, 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
+        {"export --tab", 2},
+        {"search " + dic_, 2},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
+    // A flag is no value: the option before it has none, and nothing is written.
+    const std::string text = (folder_ / "k.txt").string();
+    const std::string fresh = (folder_ / "fresh.dic").string();
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    for (const char* options : {" --name --force", " --tab --author"}) {
+        const TToolRun run = tool("import " + fresh + " " + text + options);
+        EXPECT_EQ(run.code, 2) << options;
+        EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
+    }
 }
 
 TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
