@@ -61,6 +61,22 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     return *converted;
 }
 
+// Builds the text of every entry of the dictionary with write(position, out) and hands it to
+// emit in pieces of about 64 KiB, so a large dictionary's listing is never held whole.
+template <typename Write>
+void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write write) {
+    constexpr size_t kPiece = size_t{1} << 16;
+    std::string out;
+    for (int i = 0; i < d.Count(); ++i) {
+        write(i, out);
+        if (out.size() > kPiece) {
+            emit(out);
+            out.clear();
+        }
+    }
+    emit(out);
+}
+
 // Whether something is at path. A file that is there but cannot be read counts too: loading
 // it then fails with its own error, instead of a new dictionary being saved over it.
 bool fileExists(const std::string& path) {
@@ -90,16 +106,10 @@ int info(const std::string& path) {
 int list(const std::string& path) {
     TDictionary d;
     d.LoadFromFile(path);
-    std::string out;
-    for (int i = 0; i < d.Count(); ++i) {
+    emitEntries(d, printText, [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
-        if (out.size() > (1 << 16)) {
-            printText(out);
-            out.clear();
-        }
-    }
-    printText(out);
+    });
     return kExitOk;
 }
 
@@ -185,8 +195,7 @@ int import(const std::string& dicPath, const std::string& textPath,
 int exportText(const std::string& path) {
     TDictionary d;
     d.LoadFromFile(path);
-    std::string out;
-    for (int i = 0; i < d.Count(); ++i) {
+    emitEntries(d, print, [&](int i, std::string& out) {
         out.push_back('@');
         out.append(d.Term(i));
         out.push_back('\n');
@@ -195,12 +204,7 @@ int exportText(const std::string& path) {
         if (!article.empty() && article.back() != '\n')
             out.push_back('\n');
         out.append("~~~\n");
-        if (out.size() > (1 << 16)) {
-            print(out);
-            out.clear();
-        }
-    }
-    print(out);
+    });
     return kExitOk;
 }
 
