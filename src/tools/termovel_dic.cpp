@@ -74,6 +74,22 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     return *converted;
 }
 
+// Builds the text of every entry of the dictionary with write(position, out) and hands it to
+// emit in pieces of about 64 KiB, so a large dictionary's listing is never held whole.
+template <typename Write>
+void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write write) {
+    constexpr size_t kPiece = size_t{1} << 16;
+    std::string out;
+    for (int i = 0; i < d.Count(); ++i) {
+        write(i, out);
+        if (out.size() > kPiece) {
+            emit(out);
+            out.clear();
+        }
+    }
+    emit(out);
+}
+
 // Whether something is at path. A file that is there but cannot be read counts too: loading
 // it then fails with its own error, instead of a new dictionary being saved over it.
 bool fileExists(const std::string& path) {
@@ -103,16 +119,10 @@ int info(const std::string& path) {
 int list(const std::string& path) {
     TDictionary d;
     d.LoadFromFile(path);
-    std::string out;
-    for (int i = 0; i < d.Count(); ++i) {
+    emitEntries(d, printText, [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
-        if (out.size() > (1 << 16)) {
-            printText(out);
-            out.clear();
-        }
-    }
-    printText(out);
+    });
     return kExitOk;
 }
 
@@ -280,20 +290,15 @@ int exportText(const std::string& path, bool tab) {
         return kExitOk;
     }
     constexpr int kNamedLosses = 20;
-    std::string out, warnings;
+    std::string warnings;
     int lossy = 0;
-    for (int i = 0; i < d.Count(); ++i) {
+    emitEntries(d, print, [&](int i, std::string& out) {
         appendImportBlock(out, d.Term(i), d.Article(i));
         if (const unsigned losses = importFormatLosses(d.Term(i), d.Article(i))) {
             if (++lossy <= kNamedLosses)
                 warnings += "  «" + codepage::toUtf8(d.Term(i)) + "»: " + lossText(losses) + "\n";
         }
-        if (out.size() > (1 << 16)) {
-            print(out);
-            out.clear();
-        }
-    }
-    print(out);
+    });
     if (lossy > 0) {
         if (lossy > kNamedLosses)
             warnings += "  … и ещё " + std::to_string(lossy - kNamedLosses) + "\n";
