@@ -16,7 +16,7 @@
 #include <exception>
 #include <string>
 
-#include "app/reg_setup.h"
+#include "settings/reg_setup.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
 #include "ui/word_list_view.h"

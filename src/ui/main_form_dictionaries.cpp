@@ -14,9 +14,9 @@
 #include <string>
 #include <utility>
 
-#include "app/reg_setup.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
+#include "settings/reg_setup.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
 #include "ui/word_list_model.h"
