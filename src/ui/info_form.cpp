@@ -130,8 +130,9 @@ void TInfoForm::done(int result) {
     if (result == QDialog::Accepted) {
         for (const QString& text :
              {edName->text(), edAuthor->text(), fromBoxLines(*edInfo->document())}) {
-            if (const std::optional<char32_t> bad = firstUnstorable(text)) {
-                dialogs_.information(this, unstorableCharacterText(*bad));
+            char32_t bad = 0;
+            if (!toCp1251(text, &bad)) {
+                dialogs_.information(this, unstorableCharacterText(bad));
                 return;
             }
         }

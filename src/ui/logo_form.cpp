@@ -47,6 +47,8 @@ TLogoForm::TLogoForm(TLinkOpener openLink, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kShowMs);
+    // A coarse timer may fire up to 5 % early; the splash stays its full 2000 ms.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TLogoForm::Timer1Timer);
     Timer1->start();
 

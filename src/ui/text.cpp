@@ -10,8 +10,8 @@ QString fromCp1251(std::string_view text) {
     return QString::fromStdString(codepage::toUtf8(text));
 }
 
-std::optional<std::string> toCp1251(const QString& text) {
-    return codepage::fromUtf8(text.toUtf8().toStdString());
+std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
+    return codepage::fromUtf8(text.toUtf8().toStdString(), firstBad);
 }
 
 QString toBoxLines(QString text) {
@@ -26,13 +26,6 @@ QString fromBoxLines(const QTextDocument& document) {
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
-}
-
-std::optional<char32_t> firstUnstorable(const QString& text) {
-    char32_t bad = 0;
-    if (codepage::fromUtf8(text.toUtf8().toStdString(), &bad))
-        return std::nullopt;
-    return bad;
 }
 
 QString unstorableCharacterText(char32_t character) {

@@ -13,8 +13,9 @@
 // Windows-1251 bytes as a QString. Never fails: every byte has a character.
 QString fromCp1251(std::string_view text);
 
-// A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page.
-std::optional<std::string> toCp1251(const QString& text);
+// A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page;
+// the first such character then goes to *firstBad when firstBad is given.
+std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nullptr);
 
 class QTextDocument;
 
@@ -25,9 +26,6 @@ QString toBoxLines(QString text);
 // last one. The raw text is taken, so no-break spaces stay as they are; paragraphs and line
 // separators (Enter, Shift+Enter) both count as line breaks.
 QString fromBoxLines(const QTextDocument& document);
-
-// The first character of text that Windows-1251 cannot hold, or nullopt when it holds them all.
-std::optional<char32_t> firstUnstorable(const QString& text);
 
 // The information box's text for a typed character that Windows-1251 cannot hold: names the
 // character and its code, so the user sees exactly what to change.

@@ -14,7 +14,6 @@
 
 #include <limits>
 
-#include "ui/main_form.h"
 #include "ui/text.h"
 
 namespace {
@@ -47,7 +46,7 @@ TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize) {
     return next;
 }
 
-TWordForm::TWordForm(TMainForm* mainForm) : QDialog(mainForm, Qt::Window), mainForm_(mainForm) {
+TWordForm::TWordForm(QWidget* owner) : QDialog(owner, Qt::Window) {
     setWindowTitle(QStringLiteral("Перевод"));
     setAttribute(Qt::WA_DeleteOnClose);
     setSizeGripEnabled(false);
@@ -106,8 +105,7 @@ TWordForm::TWordForm(TMainForm* mainForm) : QDialog(mainForm, Qt::Window), mainF
 }
 
 TWordForm::~TWordForm() {
-    if (mainForm_)
-        mainForm_->forgetTranslationWindow(this);
+    emit forgetMe(this);
 }
 
 void TWordForm::setEditable(const QString& caption) {
@@ -166,10 +164,7 @@ bool TWordForm::FormKeyPress(QChar key) {
 
 void TWordForm::FormCloseQuery(bool& canClose) {
     canClose = isViewing() || result() != QDialog::Accepted || !Edit1->text().isEmpty();
-    if (mainForm_) {
-        mainForm_->WordWidth = width();
-        mainForm_->WordHeight = height();
-    }
+    emit closeAsked(size());
 }
 
 void TWordForm::done(int result) {
