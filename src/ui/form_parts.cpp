@@ -1,5 +1,6 @@
 #include "ui/form_parts.h"
 
+#include <QDialog>
 #include <QFont>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -21,6 +22,13 @@ QFont titleFont() {
     font.setPixelSize(19);
     font.setBold(true);
     return font;
+}
+
+void setUpFixedDialog(QDialog& dialog, const QString& caption, QSize clientSize) {
+    dialog.setWindowTitle(caption);
+    dialog.setFont(dialogFont());
+    dialog.setFixedSize(clientSize);
+    dialog.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 }
 
 void centreOnScreen(QWidget& window) {

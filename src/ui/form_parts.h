@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QDialog;
 class QFont;
 class QPixmap;
 class QSize;
@@ -27,6 +28,10 @@ QFont titleFont();
 // Draws the SVG picture at path at exactly size pixels (the screen's pixel ratio taken into
 // account, so it stays sharp).
 QPixmap pictureAt(const char* path, QSize size, qreal pixelRatio);
+
+// A fixed-size dialog with caption, the dialogs' font, a client area of clientSize and no
+// context-help button.
+void setUpFixedDialog(QDialog& dialog, const QString& caption, QSize clientSize);
 
 // Centres window on the primary screen (no screen: leaves it where it is).
 void centreOnScreen(QWidget& window);

@@ -35,10 +35,7 @@ TInfoForm::TInfoForm(TDialogs& dialogs, QWidget* parent) : QDialog(parent), dial
 TInfoForm::~TInfoForm() = default;
 
 void TInfoForm::createControls() {
-    setWindowTitle(QStringLiteral("Информация"));
-    setFont(dialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setUpFixedDialog(*this, QStringLiteral("Информация"), QSize(kClientWidth, kClientHeight));
 
     auto* bevel = new QFrame(this);
     bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);

@@ -85,10 +85,7 @@ TOptionsForm::TOptionsForm(TRegSetup& regSetup, std::string programFolder, TDial
 TOptionsForm::~TOptionsForm() = default;
 
 void TOptionsForm::createControls() {
-    setWindowTitle(QStringLiteral("Настройки"));
-    setFont(dialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setUpFixedDialog(*this, QStringLiteral("Настройки"), QSize(kClientWidth, kClientHeight));
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));

@@ -48,10 +48,7 @@ const std::array<QString, kTipCount>& Tips() {
 
 TTipForm::TTipForm(QWidget* parent, TRandom random)
     : QDialog(parent), random_(random ? std::move(random) : TRandom(timeSeededRandom)) {
-    setWindowTitle(QStringLiteral("Совет"));
-    setFont(dialogFont());
-    setFixedSize(kClientWidth, kClientHeight);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setUpFixedDialog(*this, QStringLiteral("Совет"), QSize(kClientWidth, kClientHeight));
 
     // The tip lies on a lowered panel in the text-box colour, the picture at its top left.
     Panel1 = new QFrame(this);

@@ -15,15 +15,6 @@ mkdir -p "$artefacts"
 
 source "$(dirname "$0")/lib/harness.sh"
 
-# Focuses a window (there is no window manager to do it) and presses keys in it.
-keys() {
-    local window=$1
-    shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
-    sleep 0.2
-    xdotool key --clearmodifiers --delay 60 "$@"
-}
-
 millis() { date +%s%3N; }
 
 # Whether process $1 shows a window titled like the main window now (splash windows passed

@@ -79,3 +79,12 @@ waitSplash() {
     done
     return 1
 }
+
+# Focuses window $1 (there is no window manager to do it) and presses the keys that follow.
+keys() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep 0.2
+    xdotool key --clearmodifiers --delay 60 "$@"
+}
