@@ -16,6 +16,7 @@
 #include "dictionary/text_import.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "tools/convert_commands.h"
 
 namespace {
 
@@ -207,6 +208,8 @@ int exportText(const std::string& path) {
 int run(const std::vector<std::string>& args) {
     if (args.empty())
         throw Failure{kUsage};
+    if (const int code = runConvertCommand(args); code >= 0)
+        return code;
     const std::string& command = args[0];
     auto need = [&](size_t count) {
         if (args.size() != count + 1)
@@ -239,6 +242,7 @@ int run(const std::vector<std::string>& args) {
     }
     if (command == "--help" || command == "-h" || command == "help") {
         print(kUsage);
+        print(kConvertUsage);
         return kExitOk;
     }
     throw Failure{"Неизвестная команда: " + command + "\n" + kUsage};
