@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libicu-dev libgtest-dev libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick fonts-liberation zlib1g-dev clang
           libclang-rt-dev)
+# The dictd databases that the bundled dictionaries are converted from.
+packages+=(dict-wn mueller7-dict dict-foldoc dict-vera dict-jargon dict-elements)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

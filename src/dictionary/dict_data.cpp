@@ -170,7 +170,7 @@ void TDictData::inflateWhole() {
     const size_t fileSize = file_.size();
     // The trailer's size is only a hint for setting room aside, never trusted beyond what
     // the compressed data could possibly hold.
-    const uint64_t claimed = readLe32(bytes + fileSize - 4);
+    const uint64_t claimed = fileSize >= kTrailerSize ? readLe32(bytes + fileSize - 4) : 0;
     inflated_.reserve(
         static_cast<size_t>(std::min({claimed, uint64_t{fileSize} * kMaxDeflateRatio, kMaxSize})));
 
