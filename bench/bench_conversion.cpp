@@ -46,20 +46,9 @@ const Folder& folder() {
     return f;
 }
 
-int digitValue(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    return c == '+' ? 62 : 63;
-}
-
 uint64_t number(std::string_view digits) {
     uint64_t v = 0;
-    for (char c : digits)
-        v = v * 64 + static_cast<uint64_t>(digitValue(c));
+    decodeDictdNumber(digits, v);
     return v;
 }
 

@@ -2,18 +2,20 @@
 
 #include "dictionary/dictionary.h"
 
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
+        text.remove_suffix(1);
+    return text;
+}
+
 namespace {
 
 // The headword without blanks and control characters at its ends, and with those inside it
 // made blanks: a term is one line.
 void tidyHeadword(std::string& headword) {
-    size_t begin = 0;
-    size_t end = headword.size();
-    while (begin < end && static_cast<unsigned char>(headword[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(headword[end - 1]) <= 0x20)
-        --end;
-    headword = headword.substr(begin, end - begin);
+    headword = std::string(trimBlanks(headword));
     for (char& c : headword) {
         if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';

@@ -9,6 +9,9 @@
 
 class TDictionary;
 
+// The text without the bytes 00–20 hex (blanks, tabs, line breaks, control bytes) at its ends.
+std::string_view trimBlanks(std::string_view text);
+
 // What a conversion from another dictionary format did, for the report at its end.
 struct TConversionReport {
     int entries = 0;         // entries read (header entries not counted)

@@ -33,7 +33,9 @@ int digitValue(char c) {
     return -1;
 }
 
-bool decodeNumber(std::string_view digits, uint64_t& value) {
+}  // namespace
+
+bool decodeDictdNumber(std::string_view digits, uint64_t& value) {
     if (digits.empty() || digits.size() > kMaxDigits)
         return false;
     value = 0;
@@ -46,13 +48,7 @@ bool decodeNumber(std::string_view digits, uint64_t& value) {
     return true;
 }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
-        text.remove_suffix(1);
-    return text;
-}
+namespace {
 
 std::string_view firstLine(std::string_view text) {
     return text.substr(0, text.find('\n'));
@@ -92,7 +88,7 @@ std::string looseKey(std::string_view text) {
 // The text of a header entry: its article without the line naming the entry, the lines
 // that remain without blank lines around them. With oneLine, the lines joined by blanks.
 std::string headerText(std::string_view article, bool oneLine) {
-    if (isHeaderWord(trim(firstLine(article)))) {
+    if (isHeaderWord(trimBlanks(firstLine(article)))) {
         const size_t end = article.find('\n');
         article = end == std::string_view::npos ? std::string_view() : article.substr(end + 1);
     }
@@ -102,15 +98,15 @@ std::string headerText(std::string_view article, bool oneLine) {
         lines.push_back(article.substr(0, end));
         article = end == std::string_view::npos ? std::string_view() : article.substr(end + 1);
     }
-    while (!lines.empty() && trim(lines.back()).empty())
+    while (!lines.empty() && trimBlanks(lines.back()).empty())
         lines.pop_back();
     size_t first = 0;
-    while (first < lines.size() && trim(lines[first]).empty())
+    while (first < lines.size() && trimBlanks(lines[first]).empty())
         ++first;
     std::string out;
     for (size_t i = first; i < lines.size(); ++i) {
         if (oneLine) {
-            const std::string_view part = trim(lines[i]);
+            const std::string_view part = trimBlanks(lines[i]);
             if (part.empty())
                 continue;
             if (!out.empty())
@@ -171,7 +167,8 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
         }
         uint64_t offset = 0;
         uint64_t length = 0;
-        if (count < 3 || !decodeNumber(fields[1], offset) || !decodeNumber(fields[2], length)) {
+        if (count < 3 || !decodeDictdNumber(fields[1], offset) ||
+            !decodeDictdNumber(fields[2], length)) {
             throw TError(indexPath + ": строка " + std::to_string(lineNumber) +
                          ": ожидались заголовок, смещение и длина через табуляцию");
         }
@@ -181,7 +178,7 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
             takeHeader(word, article, conversion);
             continue;
         }
-        const std::string_view shown = trim(firstLine(article));
+        const std::string_view shown = trimBlanks(firstLine(article));
         conversion.add(!shown.empty() && looseKey(shown) == looseKey(word) ? shown : word, article);
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 class TConversion;
 
@@ -17,3 +19,7 @@ class TConversion;
 // Raises TError("Cannot open file %s"), or a TError naming the file for a malformed index line
 // or number, an article beyond the data, or damaged compressed data.
 void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion);
+
+// Reads a number in dictd's base 64 into value; false when digits is empty, longer than 10
+// digits (no sane offset needs more) or holds a character that is no digit.
+bool decodeDictdNumber(std::string_view digits, uint64_t& value);

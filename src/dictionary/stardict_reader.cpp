@@ -27,14 +27,6 @@ uint64_t readBe(const char* p, size_t bytes) {
     return v;
 }
 
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
-        text.remove_suffix(1);
-    return text;
-}
-
 std::map<std::string, std::string> readIfo(const std::string& path) {
     TDictData file(path);
     std::string_view text = file.all();
@@ -44,7 +36,7 @@ std::map<std::string, std::string> readIfo(const std::string& path) {
     bool first = true;
     while (!text.empty()) {
         const size_t end = text.find('\n');
-        const std::string_view line = trim(text.substr(0, end));
+        const std::string_view line = trimBlanks(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (first) {
             if (line != kIfoMagic)
@@ -54,8 +46,8 @@ std::map<std::string, std::string> readIfo(const std::string& path) {
         }
         const size_t equals = line.find('=');
         if (equals != std::string_view::npos)
-            values[std::string(trim(line.substr(0, equals)))] =
-                std::string(trim(line.substr(equals + 1)));
+            values[std::string(trimBlanks(line.substr(0, equals)))] =
+                std::string(trimBlanks(line.substr(equals + 1)));
     }
     if (first)
         throw TError(path + ": это не файл .ifo словаря StarDict");
@@ -279,7 +271,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
         main1251.clear();
         folder.append(synonym, synonym1251);
         folder.append(main, main1251);
-        if (compare::terms(trim(synonym1251), trim(main1251)) == 0)
+        if (compare::terms(trimBlanks(synonym1251), trimBlanks(main1251)) == 0)
             continue;
         article.assign(kSeeAlso);
         article.append(main);
