@@ -173,7 +173,7 @@ private:
     }
 
     const std::string& dataPath_;
-    std::string_view sequence_;
+    std::string sequence_;
     std::string text_;
     std::string_view single_;
     int fields_ = 0;

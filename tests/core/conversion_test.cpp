@@ -160,6 +160,26 @@ TEST(DictData, DamagedCompressedDataIsAnErrorNamingTheFile) {
     EXPECT_EQ(fallback.all(), data);
 }
 
+TEST(DictData, EveryTruncationIsReadOrRefusedByName) {
+    TempFolder folder;
+    const std::string data = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";
+    const std::string dz = makeDictzip(data, 16);
+    const std::string path = folder.file("cut.dz");
+    // From two bytes on, the file is gzip by its magic number.
+    for (size_t cut = 2; cut < dz.size(); ++cut) {
+        writeBytes(path, dz.substr(0, cut));
+        std::string read;
+        const std::string error = errorOf([&] {
+            TDictData file(path);
+            read = file.all();
+        });
+        if (error.empty())
+            EXPECT_EQ(read, data.substr(0, read.size())) << cut;  // a clean cut of the stream
+        else
+            EXPECT_NE(error.find(path), std::string::npos) << cut << ": " << error;
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Markup
 
