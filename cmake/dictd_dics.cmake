@@ -35,6 +35,7 @@ function(termovel_dictd_dic stem)
     set(info ${DICTD_HEADER_DIR}/${stem}.info)
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/dics
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${out}
         COMMAND $<TARGET_FILE:termovel-dic> from-dictd ${inputs} ${out}
                 --name ${ARG_NAME} --author ${ARG_AUTHOR} --info-file ${info}
         DEPENDS ${depends} ${info} termovel-dic

@@ -1,6 +1,7 @@
 #include "tools/convert_commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -17,12 +18,14 @@ const char* const kConvertUsage =
     "                                        словарь из баз dictd\n"
     "  termovel-dic from-stardict FILE.ifo [FILE.ifo ...] OUT.dic [ЗАГОЛОВОК]\n"
     "                                        словарь из словарей StarDict\n"
-    "      ЗАГОЛОВОК: --name TEXT --author TEXT --info TEXT --info-file FILE\n";
+    "      ЗАГОЛОВОК: --name TEXT --author TEXT --info TEXT --info-file FILE\n"
+    "      --force: заменить уже существующий OUT.dic\n";
 
 namespace {
 
 struct HeaderOptions {
     std::optional<std::string> name, author, info;
+    bool force = false;
 };
 
 std::string toCodePage(std::string_view utf8, std::string_view what) {
@@ -44,6 +47,10 @@ std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptio
         const std::string& a = args[i];
         if (!a.starts_with("--")) {
             files.push_back(a);
+            continue;
+        }
+        if (a == "--force") {
+            header.force = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -104,6 +111,11 @@ int runConvertCommand(const std::vector<std::string>& args) {
     const size_t group = dictd ? 2 : 1;
     if (files.size() < group + 1 || (files.size() - 1) % group != 0)
         throw TError(std::string("Использование:\n") + kConvertUsage);
+
+    // A dictionary already at the output may be someone's work: it is replaced only on request.
+    std::error_code ec;
+    if (!header.force && (std::filesystem::exists(files.back(), ec) || ec))
+        throw TError(files.back() + ": файл уже есть; чтобы заменить его, добавьте --force");
 
     TConversion conversion;
     for (size_t i = 0; i + 1 < files.size(); i += group) {

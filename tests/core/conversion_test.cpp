@@ -481,6 +481,17 @@ TEST_F(Conversion, FromDictdCommandPrintsTheCounts) {
     TDictionary d;
     d.LoadFromFile(out);
     EXPECT_EQ(d.Name(), cp1251("Имя"));
+
+    // Once more over the file just written: refused, the file kept; with --force, replaced.
+    std::FILE* again = ::popen(command.c_str(), "r");
+    ASSERT_NE(again, nullptr);
+    printed.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, again)) > 0)
+        printed.append(buffer, n);
+    EXPECT_NE(::pclose(again), 0);
+    EXPECT_NE(printed.find("--force"), std::string::npos) << printed;
+    const std::string forced = command.substr(0, command.size() - 5) + " --force >/dev/null 2>&1";
+    EXPECT_EQ(std::system(forced.c_str()), 0);
     EXPECT_EQ(d.Author(), "http://example.org/db");
     EXPECT_EQ(d.Count(), 3);
 }
