@@ -288,6 +288,30 @@ TEST_F(Conversion, DictdDatabaseBecomesOneDictionary) {
     }
 }
 
+// An index built without punctuation names its header entries 00database…, and an index that
+// keeps the original headword in a fourth column gives the term when the article does not
+// start with it.
+TEST_F(Conversion, DictdIndexVariants) {
+    DictdWriter w;
+    w.add("00databaseshort", "00-database-short\n   Stripped index\n");
+    w.add("applepie", "  a dessert\n");
+    w.index.insert(w.index.size() - 1, "\tApple-Pie");
+    w.add("ace", "ACE\n   Access Control Entry\n");
+    w.add("ace", "ACE\n   Adobe Color Engine\n");
+    writeBytes(folder.file("v.index"), w.index);
+    writeBytes(folder.file("v.dict"), w.data);
+    TConversion conversion;
+    readDictd(folder.file("v.index"), folder.file("v.dict"), conversion);
+    TDictionary d;
+    conversion.finish(d);
+    EXPECT_EQ(d.Name(), "Stripped index");
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.Term(0), "ACE");
+    EXPECT_EQ(d.Article(0), "ACE\n   Access Control Entry\n\nACE\n   Adobe Color Engine\n");
+    EXPECT_EQ(d.Term(1), "Apple-Pie");
+    EXPECT_EQ(d.Article(1), "  a dessert\n");
+}
+
 TEST_F(Conversion, DamagedDictdIsAnErrorNamingTheFile) {
     const DictdWriter w = sampleDictd();
     const std::string indexPath = folder.file("bad.index");
