@@ -1,4 +1,4 @@
-#include "tools/convert_commands.h"
+#include "convert_commands.h"
 
 #include <cstdio>
 #include <filesystem>

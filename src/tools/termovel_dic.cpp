@@ -16,7 +16,7 @@
 #include "dictionary/text_import.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "tools/convert_commands.h"
+#include "convert_commands.h"
 
 namespace {
 

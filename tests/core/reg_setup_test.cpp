@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/reg_setup.h"
 #include "platform/error.h"
+#include "settings/reg_setup.h"
 #include "test_support.h"
 
 namespace {

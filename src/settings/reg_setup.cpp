@@ -1,4 +1,4 @@
-#include "app/reg_setup.h"
+#include "settings/reg_setup.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,12 +11,9 @@
 #include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/upcase.h"
+#include "settings/program_identity.h"
 
 namespace {
-
-constexpr const char* kDefaultProgram = "Termovel v1.00";
-constexpr const char* kDefaultVersion = "1.0";
-constexpr const char* kDefaultCopyright = "Copyright (c) 2026 Termovel developers";
 
 // One section: its entries in insertion order, and a hash over the upper-cased keys beside
 // them so a lookup never walks the list.
@@ -69,9 +66,9 @@ void TRegSetup::ClearSection(const std::string& section) {
 }
 
 void TRegSetup::SetDefaults() {
-    WriteValue("Main", "Program", kDefaultProgram);
-    WriteValue("Main", "Version", kDefaultVersion);
-    WriteValue("Main", "Copyright", kDefaultCopyright);
+    WriteValue("Main", "Program", ProgramTitle);
+    WriteValue("Main", "Version", kProgramVersion);
+    WriteValue("Main", "Copyright", kProgramCopyright);
     WriteValue("Main", "EditMode", "0");
     WriteValue("Main", "ShowLogo", "1");
     WriteValue("Main", "ShowTip", "1");
