@@ -36,7 +36,10 @@ function(termovel_dictd_dic stem)
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/dics
         COMMAND ${CMAKE_COMMAND} -E rm -f ${out}
-        COMMAND $<TARGET_FILE:termovel-dic> from-dictd ${inputs} ${out}
+        # Terms are saved in the root order whatever the build machine's locale, so the files
+        # are the same on every build; the program orders them by its user's locale on loading.
+        COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
+                $<TARGET_FILE:termovel-dic> from-dictd ${inputs} ${out}
                 --name ${ARG_NAME} --author ${ARG_AUTHOR} --info-file ${info}
         DEPENDS ${depends} ${info} termovel-dic
         COMMENT "Converting ${stem}.dic from dictd"
@@ -66,11 +69,12 @@ termovel_dictd_dic(en_elements
     AUTHOR "Jay F. Kominek"
     DATABASES elements dict-elements)
 
-# Each converted dictionary loads and saves back unchanged and has its name, author and
-# description.
+# Each converted dictionary loads and saves back unchanged (in the order it was saved in) and
+# has its name, author and description.
 if(DICTD_DICS)
     add_test(NAME data.dictd_dics
-             COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:termovel-dic> "-DDICS=${DICTD_DICS}"
+             COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
+                     ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:termovel-dic> "-DDICS=${DICTD_DICS}"
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
     set_tests_properties(data.dictd_dics PROPERTIES LABELS "core;data" TIMEOUT 120)
 endif()
