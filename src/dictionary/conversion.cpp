@@ -1,5 +1,7 @@
 #include "dictionary/conversion.h"
 
+#include <algorithm>
+
 #include "dictionary/dictionary.h"
 
 std::string_view trimBlanks(std::string_view text) {
@@ -34,6 +36,11 @@ void appendJoined(std::string& joined, std::string_view article) {
 }
 
 }  // namespace
+
+void TConversion::reserve(uint64_t bytes) {
+    constexpr uint64_t kMaxHint = uint64_t{256} << 20;
+    pool_.reserve(static_cast<size_t>(std::min(bytes, kMaxHint)));
+}
 
 void TConversion::add(std::string_view headword, std::string_view article) {
     ++report_.entries;

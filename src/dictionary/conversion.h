@@ -37,8 +37,9 @@ public:
     // characters inside it become blanks.
     void add(std::string_view headword, std::string_view article);
 
-    // Sets room aside for about this many bytes of texts.
-    void reserve(size_t bytes) { pool_.reserve(bytes); }
+    // Sets room aside for about this many bytes of texts: a hint, taken up to 256 MiB, so
+    // that a size read from a damaged file cannot make a huge allocation.
+    void reserve(uint64_t bytes);
 
     // Sets a header text, each only the first time it is given (a later database of a merge
     // does not overwrite the first's). The description's lines end in CR LF, as the program's

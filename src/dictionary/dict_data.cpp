@@ -24,6 +24,7 @@ constexpr uint16_t kChunkTableVersion = 1;
 // Deflate cannot expand data by more than about this factor; a size claimed beyond it is not
 // believed when room is set aside.
 constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kHintedRatio = 16;
 constexpr size_t kInflateStep = size_t{1} << 20;
 
 uint16_t readLe16(const unsigned char* p) {
@@ -151,8 +152,10 @@ bool TDictData::readChunkTable() {
     starts[sizes.size()] = at;
     const uint64_t total = readLe32(bytes + fileSize - 4);
     const uint64_t count = sizes.size();
+    // A chunk table may not promise more than its chunks could inflate to: a damaged or made-up
+    // size would otherwise be believed when readers set room aside for the content.
     const bool fits =
-        at == fileSize - kTrailerSize &&
+        at == fileSize - kTrailerSize && total <= (at - pos) * kMaxDeflateRatio &&
         (count == 0 ? total == 0
                     : total > (count - 1) * chunkLength && total <= count * chunkLength);
     if (!fits)
@@ -168,11 +171,11 @@ bool TDictData::readChunkTable() {
 void TDictData::inflateWhole() {
     const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
     const size_t fileSize = file_.size();
-    // The trailer's size is only a hint for setting room aside, never trusted beyond what
-    // the compressed data could possibly hold.
+    // The trailer's size is only a hint for setting room aside, believed up to the ratio that
+    // text commonly compresses by; beyond it the content grows as it is inflated.
     const uint64_t claimed = fileSize >= kTrailerSize ? readLe32(bytes + fileSize - 4) : 0;
     inflated_.reserve(
-        static_cast<size_t>(std::min({claimed, uint64_t{fileSize} * kMaxDeflateRatio, kMaxSize})));
+        static_cast<size_t>(std::min({claimed, uint64_t{fileSize} * kHintedRatio, kMaxSize})));
 
     z_stream z{};
     if (inflateInit2(&z, MAX_WBITS + 16) != Z_OK)

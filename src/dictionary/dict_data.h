@@ -23,7 +23,8 @@
 //     CHCNT raw deflate chunks, each inflating on its own to CHLEN bytes (the last to less)
 //     CRC32 (4, LE), ISIZE (4, LE) = uncompressed size modulo 2^32
 //
-// A dictzip file whose chunk table does not agree with its size is read as plain gzip.
+// A dictzip file whose chunk table does not agree with its size, or promises more content than
+// its chunks could inflate to, is read as plain gzip.
 class TDictData {
 public:
     // Reads the file. Raises TError("Cannot open file %s"), or a TError naming the file when

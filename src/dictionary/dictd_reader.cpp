@@ -142,7 +142,7 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
     TSecretMemoryStream index;
     index.LoadFromFile(indexPath);
     TDictData data(dataPath);
-    conversion.reserve(static_cast<size_t>(data.size()) + index.size() / 2);
+    conversion.reserve(data.size() + index.size() / 2);
 
     std::string_view text(index.data(), index.size());
     size_t lineNumber = 0;

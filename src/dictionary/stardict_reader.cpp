@@ -238,7 +238,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
     }
 
     TDictData data(dataPath);
-    conversion.reserve(static_cast<size_t>(data.size()) + idx.size());
+    conversion.reserve(data.size() + idx.size());
     ArticleBuilder builder(dataPath, value("sametypesequence"));
     for (const IdxEntry& entry : entries)
         conversion.add(entry.word, builder.build(entry.word, data.read(entry.offset, entry.size)));

@@ -152,6 +152,16 @@ TEST(DictData, DamagedCompressedDataIsAnErrorNamingTheFile) {
     });
     EXPECT_NE(error.find(path), std::string::npos) << error;
 
+    // A chunk table promising far more than its chunks can inflate to is not believed: the
+    // stream is read instead and its own size check fails.
+    std::string promising = makeDictzip("abc", 16);
+    promising[18] = static_cast<char>(0xFF);  // CHLEN 65535
+    promising[19] = static_cast<char>(0xFF);
+    for (size_t k = promising.size() - 4; k < promising.size() - 2; ++k)
+        promising[k] = static_cast<char>(0xFF);  // ISIZE 65535
+    writeBytes(path, promising);
+    EXPECT_NE(errorOf([&] { TDictData file(path); }).find(path), std::string::npos);
+
     // A chunk table that disagrees with the data (a size changed) falls back to the stream.
     std::string wrongTable = dz;
     wrongTable[24] = static_cast<char>(wrongTable[24] + 1);
