@@ -32,20 +32,6 @@ class TestInfoForm : public QObject {
     Q_OBJECT
 
 private slots:
-    void builtAsDesigned() {
-        TFakeDialogs dialogs;
-        TInfoForm form(dialogs);
-        QCOMPARE(form.windowTitle(), QString("Информация"));
-        QCOMPARE(form.size(), QSize(265, 288));
-        QCOMPARE(form.lbTotal->text(), QString("0"));
-        QVERIFY(form.lbTotal->font().bold());
-        QCOMPARE(form.Button1->text(), QString("Ok!"));
-        QVERIFY(form.Button1->isDefault());
-        QCOMPARE(form.Button2->text(), QString("Отмена"));
-        QCOMPARE(form.edName->geometry(), QRect(10, 30, 241, 21));
-        QCOMPARE(form.edInfo->geometry(), QRect(10, 125, 241, 89));
-    }
-
     void showsTheHeaderAndTheCount_data() {
         QTest::addColumn<QByteArray>("info");
         QTest::addColumn<int>("terms");
@@ -97,19 +83,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), form.Button1);
     }
 
-    void textsComeBackInWindows1251WithCrLf() {
-        TFakeDialogs dialogs;
-        TInfoForm form(dialogs);
-        form.fill(*dictionaryWith("n", "a", "first\nsecond\n", 0));
-        form.MakeEditable();
-        form.edName->setText("Имя");
-        const std::optional<TInfoTexts> texts = form.texts();
-        QVERIFY(texts);
-        QCOMPARE(texts->name, std::string("\xC8\xEC\xFF"));
-        QCOMPARE(texts->author, std::string("a"));
-        QCOMPARE(texts->info, std::string("first\r\nsecond\r\n"));
-    }
-
     void okWithAnUnstorableCharacterIsRefusedAndKeepsTheTyping_data() {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
@@ -148,19 +121,6 @@ private slots:
         QTest::mouseClick(form.Button2, Qt::LeftButton);
         QVERIFY(!form.isVisible());
         QCOMPARE(form.result(), int(QDialog::Rejected));
-    }
-
-    void okAndEscapeCloseWithTheirResults() {
-        TFakeDialogs dialogs;
-        TInfoForm ok(dialogs);
-        ok.show();
-        QTest::keyClick(&ok, Qt::Key_Return);
-        QCOMPARE(ok.result(), int(QDialog::Accepted));
-        TInfoForm esc(dialogs);
-        esc.show();
-        QTest::keyClick(&esc, Qt::Key_Escape);
-        QCOMPARE(esc.result(), int(QDialog::Rejected));
-        QVERIFY(dialogs.shown.empty());
     }
 };
 

@@ -77,18 +77,6 @@ private slots:
         dialogs_.clear();
     }
 
-    void builtAsDesigned() {
-        auto form = open();
-        QCOMPARE(form->windowTitle(), QString("Настройки"));
-        QCOMPARE(form->size(), QSize(213, 337));
-        QCOMPARE(form->btnScan->text(), QString("Найти все словари"));
-        QCOMPARE(form->btnScan->toolTip(), QString("Сканировать"));
-        QVERIFY(!form->btnScan->icon().isNull());
-        QVERIFY(form->Button1->isDefault());
-        QCOMPARE(form->Button1->text(), QString("Ok"));
-        QCOMPARE(form->Button2->text(), QString("Отмена"));
-    }
-
     void firstUseShowsAnEmptyListAndTheStoredSwitches() {
         auto form = open();
         QCOMPARE(items(*form), QStringList());
