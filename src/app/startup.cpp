@@ -90,7 +90,7 @@ int runStartup(const TStartupEnvironment& environment) {
         // an event comes, the timer's included, so it costs no processor time.
         std::unique_ptr<TLogoForm> logo;
         if (regSetup.ReadValue("Main", "ShowLogo") == "1") {
-            logo = std::make_unique<TLogoForm>();
+            logo = std::make_unique<TLogoForm>(environment.openLink);
             logo->show();
             logo->repaint();
             while (logo->timerEnabled())

@@ -43,6 +43,8 @@ struct TStartupEnvironment {
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
     // Runs the message loop over the shown main window; QApplication::exec when empty.
     std::function<int(TMainForm&)> runLoop;
+    // Hands the splash's link to the desktop; the desktop's handler (shellOpen) when empty.
+    std::function<bool(const QString&)> openLink;
 };
 
 // True when no other copy of the program runs; the lock is then kept until the process ends.

@@ -18,6 +18,7 @@
 #include "app/startup.h"
 #include "platform/error.h"
 #include "platform/instance_lock.h"
+#include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
 #include "ui/logo_form.h"
@@ -208,15 +209,22 @@ private slots:
         TFakeDialogs dialogs;
         QElapsedTimer clock;
         QStringList events;
-        // While the splash waits, input is handled: this timer fires inside the wait.
+        QStringList opened;
+        // While the splash waits, input is handled: this timer fires inside the wait, and a
+        // click on the splash's link reaches it.
         QTimer::singleShot(300, [&] {
-            bool splash = false;
+            TLogoForm* splash = nullptr;
             bool main = false;
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                splash = splash || (qobject_cast<TLogoForm*>(w) && w->isVisible());
+                if (auto* logo = qobject_cast<TLogoForm*>(w); logo && logo->isVisible())
+                    splash = logo;
                 main = main || qobject_cast<TMainForm*>(w);
             }
-            events << QString("during the wait: splash %1, main window %2").arg(splash).arg(main);
+            events << QString("during the wait: splash %1, main window %2")
+                          .arg(splash != nullptr)
+                          .arg(main);
+            if (splash)
+                QTest::mouseClick(splash->lbURL, Qt::LeftButton);
         });
         dialogs.onModal = [&](QDialog& dialog) {
             bool splash = false;
@@ -233,14 +241,17 @@ private slots:
                           .arg(mainShown);
             return int(QDialog::Accepted);
         };
+        TStartupEnvironment env = environment(dir, dialogs, [&](TMainForm& form) {
+            events << QString("loop: main window shown %1").arg(form.isVisible());
+            return 0;
+        });
+        env.openLink = [&](const QString& address) {
+            opened << address;
+            return true;
+        };
         clock.start();
-        QCOMPARE(runStartup(environment(
-                     dir, dialogs,
-                     [&](TMainForm& form) {
-                         events << QString("loop: main window shown %1").arg(form.isVisible());
-                         return 0;
-                     })),
-                 0);
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(opened, QStringList{QString::fromUtf8(kMakerSite)});
         QCOMPARE(events, QStringList({"during the wait: splash 1, main window 0",
                                       "tip 1 after >= 2000 ms: splash 0, main window shown 0",
                                       "loop: main window shown 1"}));
