@@ -20,8 +20,8 @@ public:
 
 private:
     friend class TDictionary;
-    TermArena arena_;
-    std::vector<TermEntry> entries_;
+    TTermArena arena_;
+    std::vector<TTermEntry> entries_;
 };
 
 // One article: the text the translation window shows for a term. Lines are separated by CR LF
@@ -124,6 +124,6 @@ public:
     void LoadFromFile(const std::string& path);
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
 };
