@@ -82,12 +82,22 @@ shot() {
     fi
 }
 
-# The window's frame as drawn by the window manager: "WxH+X+Y" for a crop.
+# The window's client area: sets X Y W H (xdotool's own geometry is off by the frame).
+clientBox() {
+    eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print "X=" $NF}
+        /Absolute upper-left Y/ {print "Y=" $NF} /Width:/ {print "W=" $NF} /Height:/ {print "H=" $NF}')"
+}
+
+# The window with the frame the window manager draws around it, as a crop "WxH+X+Y".
 frameBox() {
-    local id=$1 frame
-    frame=$(xwininfo -id "$id" -frame | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}')
-    echo "$frame"
+    local l r t b
+    clientBox "$1"
+    read -r l r t b <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    echo "$((W + l + r))x$((H + t + b))+$((X - l))+$((Y - t))"
+}
+
+mapState() {
+    xwininfo -id "$1" | sed -n 's/.*Map State: //p'
 }
 
 # --- The program folder: the binary, two of the bundled dictionaries, quiet settings --------
@@ -131,15 +141,14 @@ xdotool windowactivate --sync "$main" 2>/dev/null || true
 xdotool mousemove 0 700
 box=$(frameBox "$main")
 shot main-window "$box"
-echo "ok: main window at start, frame $box"
+[ "${box%%+*}" = "273x396" ] || fail "the framed window is ${box%%+*}, not 273x396"
+echo "ok: main window at start, 273x396 with its frame ($box)"
 
 # A menu open: "Сервис", the first title of the menu bar.
-geometry=$(xdotool getwindowgeometry --shell "$main")
-eval "$geometry"
+clientBox "$main"
 xdotool mousemove $((X + 25)) $((Y + 10)) click 1
 sleep 0.5
-menuW=$((WIDTH + 200))
-shot menu-open "${menuW}x$((HEIGHT + 60))+$((X - 10))+$((Y - 30))"
+shot menu-open "$((W + 40))x$((H + 40))+$((X - 10))+$((Y - 30))"
 xdotool key Escape
 sleep 0.3
 xdotool key Escape
@@ -151,8 +160,7 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 onTaskBar "$main" && fail "the minimised window is still on the task bar"
-[ -z "$(xdotool search --onlyvisible --pid "$program" --name 'Termovel' 2>/dev/null)" ] ||
-    fail "the minimised window is still visible"
+[ "$(mapState "$main")" = "IsUnMapped" ] || fail "the minimised window is still on screen"
 echo "ok: minimising took the window off the task bar; the icon stays"
 iconCentre >/dev/null || fail "the icon left the notification area with the window"
 
@@ -169,18 +177,35 @@ sleep 1
 onTaskBar "$main" && fail "a single click on the icon brought the window back"
 
 xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 100 1
-restored=
 for _ in $(seq 50); do
-    restored=$(xdotool search --onlyvisible --pid "$program" --name '^Termovel v1\.00' 2>/dev/null |
-        head -n1) || true
-    [ -n "$restored" ] && onTaskBar "$restored" && break
-    restored=
+    [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main" && break
     sleep 0.1
 done
-[ -n "$restored" ] || fail "a double click on the icon did not bring the window back"
-[ "$(wmState "$restored")" = "Normal" ] || fail "the window came back as $(wmState "$restored")"
+[ "$(mapState "$main")" = "IsViewable" ] || fail "a double click on the icon did not bring the window back"
+onTaskBar "$main" || fail "the window came back without its task-bar entry"
+[ "$(wmState "$main")" = "Normal" ] || fail "the window came back as $(wmState "$main")"
 echo "ok: a double click on the icon brought the window back onto the task bar"
-stopProgram
+
+# "Выход" from the icon's menu while minimised: the exit command with its question.
+xdotool windowminimize "$main"
+for _ in $(seq 50); do
+    [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && break
+    sleep 0.1
+done
+xdotool mousemove "$icon_x" "$icon_y" click 3
+sleep 0.6
+xdotool key Down Down Return
+question=$(waitWindow "Confirm" 10 "$program") || fail "\"Выход\" from the icon's menu asked nothing"
+xdotool windowactivate --sync "$question" 2>/dev/null || true
+sleep 0.3
+xdotool key Return
+for _ in $(seq 50); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$program" 2>/dev/null && fail "the program did not end after \"Выход\" and Yes"
+wait "$program" 2>/dev/null || true
+echo "ok: \"Выход\" from the icon's menu ended the minimised program after its question"
 
 # --- 2. Edit mode: the editing menus, one of them open -------------------------------------
 settings 1
@@ -189,12 +214,11 @@ waitIcon 10 >/dev/null || fail "the icon did not appear on the second start"
 xdotool windowactivate --sync "$main" 2>/dev/null || true
 xdotool mousemove 0 700
 shot main-window-edit "$(frameBox "$main")"
-geometry=$(xdotool getwindowgeometry --shell "$main")
-eval "$geometry"
+clientBox "$main"
 # "Словарь" is the second title of the menu bar.
 xdotool mousemove $((X + 80)) $((Y + 10)) click 1
 sleep 0.5
-shot menu-open-edit "$((WIDTH + 200))x$((HEIGHT + 60))+$((X - 10))+$((Y - 30))"
+shot menu-open-edit "$((W + 40))x$((H + 40))+$((X - 10))+$((Y - 30))"
 xdotool key Escape
 sleep 0.3
 stopProgram
