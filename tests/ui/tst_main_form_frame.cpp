@@ -113,6 +113,7 @@ private slots:
     void editModeDecidesEditingMenus_data();
     void editModeDecidesEditingMenus();
     void toolBarWithoutDictionary();
+    void fontsAsDesigned();
     void ctrlWClosesOnlyAnOpenDictionary_data();
     void ctrlWClosesOnlyAnOpenDictionary();
     void disabledShortcutReachesNoControl_data();
@@ -183,6 +184,29 @@ void TestMainFormFrame::toolBarWithoutDictionary() {
     }
     QCOMPARE(buttons, QStringList({"Перевести:off", "Информация:off", "|", "&Настройки:on", "|",
                                    "&Справка:on", "&О программе:on"}));
+}
+
+void TestMainFormFrame::fontsAsDesigned() {
+    TLookupFolder folder;
+    TMainForm& form = openActive(folder);
+    const TMainFormView view(form);
+    // Courier New 9 point (12 pixels) for the search box and the word list, resolved to a
+    // fixed-pitch face; the window's sans face 11 pixels high elsewhere.
+    for (QWidget* fixed :
+         {static_cast<QWidget*>(view.cmbString()), static_cast<QWidget*>(view.ListBox())}) {
+        const QFontInfo info(fixed->font());
+        QCOMPARE(info.pixelSize(), 12);
+        QVERIFY2(info.fixedPitch(), qPrintable(info.family()));
+    }
+    for (QWidget* sans : {static_cast<QWidget*>(view.TabSet()),
+                          static_cast<QWidget*>(view.StatusBar()), static_cast<QWidget*>(&form)}) {
+        const QFontInfo info(sans->font());
+        QCOMPARE(info.pixelSize(), 11);
+        QVERIFY2(!info.fixedPitch(), qPrintable(info.family()));
+    }
+    QCOMPARE(view.TabSet()->height(), 21);
+    QCOMPARE(view.StatusBar()->height(), 19);
+    QCOMPARE(view.ToolBar()->height(), 26);
 }
 
 void TestMainFormFrame::ctrlWClosesOnlyAnOpenDictionary_data() {
