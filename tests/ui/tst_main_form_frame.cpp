@@ -22,6 +22,7 @@
 #include "platform/compare.h"
 #include "settings/help_file.h"
 #include "support/main_form_rig.h"
+#include "ui/image_icon.h"
 #include "ui/main_form_view.h"
 #include "ui/tray_icon.h"
 #include "ui/word_form.h"
@@ -114,6 +115,8 @@ private slots:
     void editModeDecidesEditingMenus();
     void toolBarWithoutDictionary();
     void fontsAsDesigned();
+    void windowAndTrayShowTheRedBook();
+    void handlerlessActionsAreUnreachable();
     void ctrlWClosesOnlyAnOpenDictionary_data();
     void ctrlWClosesOnlyAnOpenDictionary();
     void disabledShortcutReachesNoControl_data();
@@ -207,6 +210,41 @@ void TestMainFormFrame::fontsAsDesigned() {
     QCOMPARE(view.TabSet()->height(), 21);
     QCOMPARE(view.StatusBar()->height(), 19);
     QCOMPARE(view.ToolBar()->height(), 26);
+}
+
+void TestMainFormFrame::windowAndTrayShowTheRedBook() {
+    TLookupFolder folder;
+    TMainForm& form = openActive(folder);
+    auto drawn = [](const QIcon& icon, int side) {
+        return icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+    };
+    const QIcon small = imageIcon(TImage::Program);
+    const QIcon detailed(QString::fromLatin1(kProgramIconPath));
+    // The 16-pixel drawing in small, the detailed one at larger sizes.
+    QCOMPARE(drawn(form.windowIcon(), 16), drawn(small, 16));
+    QVERIFY(drawn(form.windowIcon(), 48) == drawn(detailed, 48));
+    QVERIFY(drawn(form.windowIcon(), 48) != drawn(small, 48));
+    QCOMPARE(drawn(TMainFormView(form).TrayIcon1()->icon()->icon(), 16), drawn(small, 16));
+}
+
+void TestMainFormFrame::handlerlessActionsAreUnreachable() {
+    TLookupFolder folder;
+    folder.setup().WriteValue("Main", "EditMode", "1");
+    TMainForm& form = openActive(folder);
+    const QStringList names = {"actFile",  "actHelp",    "actPrint", "actPreview", "actEditMenu",
+                               "actCut",   "actCopy",    "actPaste", "actRun",     "actStop",
+                               "actDel",   "actUndo",    "actRedo",  "actFind",    "actReplace",
+                               "actClear", "actOptions", "actView",  "actDic",     "actService",
+                               "actWord"};
+    const QList<QAction*> reachable = reachableActions(form);
+    for (const QString& name : names) {
+        auto* action = form.findChild<QAction*>(name);
+        QVERIFY2(action, qPrintable(name));
+        QVERIFY(action->shortcuts().isEmpty());
+        QVERIFY(!reachable.contains(action));
+        QVERIFY(!form.actions().contains(action));
+        QVERIFY(action->associatedObjects().isEmpty());
+    }
 }
 
 void TestMainFormFrame::ctrlWClosesOnlyAnOpenDictionary_data() {
