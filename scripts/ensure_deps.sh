@@ -30,6 +30,13 @@ packages=(
     xdg-utils
     openbox
     trayer
+    # The dictd databases that bundled dictionaries are converted from.
+    dict-wn
+    mueller7-dict
+    dict-foldoc
+    dict-vera
+    dict-jargon
+    dict-elements
 )
 missing=()
 for p in "${packages[@]}"; do
