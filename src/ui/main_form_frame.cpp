@@ -88,7 +88,7 @@ void TMainForm::createToolBar() {
     ToolBar->setIconSize(QSize(16, 16));
     ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar->setFixedHeight(kToolBarHeight);
-    // Flat buttons between an etched line along the top edge and one along the bottom.
+    // Flat buttons between a line along the top edge and one along the bottom.
     ToolBar->setStyleSheet(QStringLiteral(
         "QToolBar#ToolBar { border-top: 1px solid palette(mid); border-bottom: 1px solid "
         "palette(mid); padding: 1px 0px; spacing: 0px; }"));

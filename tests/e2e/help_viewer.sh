@@ -77,11 +77,15 @@ done
 [ -n "$viewer" ] || fail "F1 in the program opened no viewer"
 viewer_pid=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
 [ -n "$viewer_pid" ] && pids+=("$viewer_pid")
-title=$(xdotool getwindowname "$viewer")
+# The viewer names the file in its title once it has loaded it.
+for _ in $(seq 50); do
+    title=$(xdotool getwindowname "$viewer")
+    case "$title" in *": Termovel — справка") break ;; esac
+    sleep 0.1
+done
 case "$title" in
     *": Termovel — справка") ;;
     *) fail "after F1 the viewer's title is \"$title\"" ;;
 esac
-sleep 1
 import -window root "$artefacts/f1.png" 2>/dev/null || true
 echo "ok: F1 in the program opened termovel.chm in the viewer"
