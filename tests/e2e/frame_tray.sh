@@ -100,7 +100,7 @@ mapState() {
     xwininfo -id "$1" | sed -n 's/.*Map State: //p'
 }
 
-# --- The program folder: the binary, two of the bundled dictionaries, quiet settings --------
+# --- The program folder: the binary, two bundled dictionaries, quiet settings ---------------
 app=$work/app
 mkdir -p "$app"
 cp "$termovel" "$app/termovel"
@@ -111,8 +111,16 @@ bundle() {
     "$termovel_dic" import "$app/$stem.dic" "$data/$stem.txt" --name "$name" >/dev/null ||
         fail "termovel-dic could not write $stem.dic"
 }
-bundle en_ru_computing
-bundle ru_en_general
+# Two of the bundled dictionaries' sources (import text beside its name file), whichever they are.
+bundled=0
+for source in "$data"/*.txt; do
+    stem=$(basename "$source" .txt)
+    [ -f "$data/$stem.name" ] || continue
+    bundle "$stem"
+    bundled=$((bundled + 1))
+    [ "$bundled" = 2 ] && break
+done
+[ "$bundled" -gt 0 ] || fail "no bundled dictionary source in $data"
 settings() {
     printf '%s\r\n' "[Main]" "Program=Termovel v1.00" "EditMode=$1" "ShowLogo=0" "ShowTip=0" \
         "[List]" "Count=0" "[History]" "Count=0" >"$app/termovel.ini"
