@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_app.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/prefix_search.h"
 #include "dictionary_synthetic.h"
@@ -35,14 +36,7 @@ namespace {
 constexpr int kMillion = 1'000'000;
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "termovel_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    return benchApplication();
 }
 
 // One dictionary of at least n synthetic terms (the generator repeats a few) per size, built
