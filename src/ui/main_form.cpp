@@ -168,8 +168,10 @@ void TMainForm::createActions() {
             actStatusBar->setChecked(StatusBar->isVisible());
         });
     });
+    // The import needs a current dictionary, so it follows the dictionary group.
     actImport =
-        newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, true);
+        newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, false);
+    connect(actImport, &QAction::triggered, this, run(&TMainForm::actImportExecute));
 }
 
 void TMainForm::createCentralWidgets() {
@@ -380,7 +382,7 @@ void TMainForm::setTermsGroupEnabled(bool enabled) {
 }
 
 void TMainForm::setDictionaryGroupEnabled(bool enabled) {
-    for (QAction* action : {actClose, actInfo, actAdd})
+    for (QAction* action : {actClose, actInfo, actAdd, actImport})
         action->setEnabled(enabled);
 }
 

@@ -147,6 +147,15 @@ public:
     void actSubExecute();
     void actEditExecute();
     void actExitExecute();
+    // Asks for a text file with OpenDialog and imports it (ImportText); nothing without a
+    // current dictionary or while an import runs.
+    void actImportExecute();
+    // Imports the text file at path into the current dictionary under a progress window that
+    // keeps the rest of the program out of reach until it ends, showing each term in the status
+    // bar; then the word list is shown afresh (once, also after Cancel or an error) and the terms
+    // group follows the count. Raises "Cannot open file %s" or "Stream read error", the
+    // dictionary then unchanged. Nothing without a current dictionary or while an import runs.
+    void ImportText(const std::string& path);
     // The close confirmation; sets canClose.
     void FormCloseQuery(bool& canClose);
 
@@ -165,6 +174,12 @@ private:
     void createDialogs();
 
     // The editing and leaving part.
+    // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
+    // either); the chosen path with the default extension added to a bare name, or empty.
+    QString chooseFileToOpen();
+    // After an import: the word list refilled in one go, no row selected, and the terms group
+    // on when the dictionary holds a term.
+    void showImportedTerms();
     // Asks about each modified dictionary in tab order; false as soon as one answer is No.
     bool confirmUnsavedDictionaries();
     // Shows an adding/editing window until it is cancelled (false) or accepted with a term
@@ -178,7 +193,7 @@ private:
     void selectTab(int index, bool force = false);
     void refillWordList();                         // one model reset over DicList[CurDic]
     void setTermsGroupEnabled(bool enabled);       // actSave, actSub, actEdit, actTranslate
-    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
+    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd, actImport
     void applyTitle();                             // title rule for the current dictionary
     int appendTab(const QString& caption);         // signals blocked; returns the tab's index
     void setTabCaption(int index, const QString& caption);
@@ -202,4 +217,5 @@ private:
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
     bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
+    bool importRunning_ = false;   // an import holds the current dictionary
 };
