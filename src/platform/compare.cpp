@@ -18,7 +18,7 @@
 namespace compare {
 namespace {
 
-struct CollatorCloser {
+struct TCollatorCloser {
     void operator()(UCollator* c) const { ucol_close(c); }
 };
 
@@ -46,34 +46,34 @@ std::string environmentLocale() {
 // other: every character contributes exactly one primary and the same secondary. That covers
 // nearly all real terms (Latin and Cyrillic letters, digits, blanks) and costs a table lookup
 // per byte instead of a full collation.
-using Weights = std::array<uint32_t, 256>;
+using TWeights = std::array<uint32_t, 256>;
 
-struct State {
+struct TState {
     std::string locale = environmentLocale();
-    std::unique_ptr<UCollator, CollatorCloser> collator;
-    Weights weights{};
+    std::unique_ptr<UCollator, TCollatorCloser> collator;
+    TWeights weights{};
     // For texts that are not plain throughout: the primary rank of each character that
     // carries exactly one primary weight (a plain letter, or one such as Ё or Й that is a
     // letter plus an accent of its own level) and takes part in no contraction; else 0.
-    Weights primaryRanks{};
+    TWeights primaryRanks{};
     bool shortcut = false;
     uint64_t generation = 1;
 };
 
-State& state() {
-    static State s;
+TState& state() {
+    static TState s;
     return s;
 }
 
 // Converts Windows-1251 bytes to UTF-16 (stack for short terms, heap otherwise).
-struct Utf16 {
+struct TUtf16 {
     static constexpr size_t kInline = 256;
     UChar inline_[kInline];
     std::u16string heap;
     const UChar* data = nullptr;
     int32_t length = 0;
 
-    explicit Utf16(std::string_view text) {
+    explicit TUtf16(std::string_view text) {
         UChar* out = inline_;
         if (text.size() > kInline) {
             heap.resize(text.size());
@@ -87,8 +87,8 @@ struct Utf16 {
 };
 
 int fullCompare(UCollator* c, std::string_view a, std::string_view b) {
-    const Utf16 ua(a);
-    const Utf16 ub(b);
+    const TUtf16 ua(a);
+    const TUtf16 ub(b);
     return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
 }
 
@@ -160,50 +160,52 @@ uint32_t singlePrimary(UCollator* c, UChar ch) {
     return !bad && primaries == 1 ? primary : 0;
 }
 
-// Builds the shortcut table for the collator and checks it against the collator itself on
-// every pair of plain characters; returns false when the shortcut must not be used.
-bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
-    weights.fill(0);
-    primaryRanks.fill(0);
-    // Attributes under which per-character primaries do not decide the order.
+// Whether the collator's attributes leave the order to the characters' own weights; under
+// the others (ignorable punctuation, a case level, numeric runs) they do not decide it.
+bool primariesDecide(UCollator* c) {
     UErrorCode status = U_ZERO_ERROR;
-    if (ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
-        ucol_getAttribute(c, UCOL_CASE_LEVEL, &status) != UCOL_OFF ||
-        ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF ||
-        ucol_getStrength(c) != UCOL_SECONDARY || U_FAILURE(status))
-        return false;
+    return ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) == UCOL_NON_IGNORABLE &&
+           ucol_getAttribute(c, UCOL_CASE_LEVEL, &status) == UCOL_OFF &&
+           ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &status) == UCOL_OFF &&
+           ucol_getStrength(c) == UCOL_SECONDARY && !U_FAILURE(status);
+}
 
+// The secondary weight of a plain letter, which every plain character must carry too; empty
+// when the collator does not tell.
+std::optional<uint32_t> commonSecondaryOf(UCollator* c) {
+    UErrorCode status = U_ZERO_ERROR;
     const UChar letterA = u'a';
     UCollationElements* elements = ucol_openElements(c, &letterA, 1, &status);
     if (U_FAILURE(status))
-        return false;
+        return std::nullopt;
     const int32_t aElement = ucol_next(elements, &status);
     ucol_closeElements(elements);
     if (U_FAILURE(status) || aElement == UCOL_NULLORDER)
-        return false;
-    const auto commonSecondary = static_cast<uint32_t>(ucol_secondaryOrder(aElement));
+        return std::nullopt;
+    return static_cast<uint32_t>(ucol_secondaryOrder(aElement));
+}
 
-    for (int b = 1; b < 256; ++b) {
-        const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
-        if (ch > 0xFFFF)
-            continue;
-        weights[b] = plainPrimary(c, static_cast<UChar>(ch), commonSecondary);
-    }
-    const Weights rawPlain = weights;
-    Weights rawSingle{};
+// weightOf(character) for the character of every byte but 0 (0 where the character lies
+// outside the 16-bit range).
+template <typename WeightOf>
+TWeights perByte(WeightOf weightOf) {
+    TWeights weights{};
     for (int b = 1; b < 256; ++b) {
         const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
         if (ch <= 0xFFFF)
-            rawSingle[b] = singlePrimary(c, static_cast<UChar>(ch));
+            weights[b] = weightOf(static_cast<UChar>(ch));
     }
-    std::array<bool, 256> involved{};
+    return weights;
+}
 
-    // A contraction or context sequence collates differently from its characters one by
-    // one. Such a sequence always contains its last character, so taking that character out
-    // of the table sends every text holding the sequence to the full comparison. Sequences
-    // with a character outside the code page can never occur in our texts.
+// A contraction or context sequence collates differently from its characters one by one.
+// Such a sequence always contains its last character, so taking that character out of the
+// table sends every text holding the sequence to the full comparison. Sequences with a
+// character outside the code page can never occur in our texts. Marks every byte that takes
+// part in a sequence as involved; returns false when the sequences cannot be listed.
+bool dropContractions(UCollator* c, TWeights& weights, std::array<bool, 256>& involved) {
     USet* contractions = uset_openEmpty();
-    status = U_ZERO_ERROR;
+    UErrorCode status = U_ZERO_ERROR;
     ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &status);
     if (U_FAILURE(status)) {
         uset_close(contractions);
@@ -240,18 +242,22 @@ bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
         }
     }
     uset_close(contractions);
+    return true;
+}
 
-    // The weights themselves are the characters' ranks in the collator's own order of
-    // single-character texts. That order is the order of their primaries (their secondaries
-    // are all common), after any script reordering the locale applies, which the raw
-    // elements above do not show.
+// Replaces the weights of the plain bytes by their characters' ranks in the collator's own
+// order of single-character texts. That order is the order of their primaries (their
+// secondaries are all common), after any script reordering the locale applies, which the raw
+// elements do not show. Returns the plain bytes in that order; empty when there are none or
+// the collator's order disagrees with itself, and the shortcut must not be used.
+std::vector<int> rankPlainCharacters(UCollator* c, TWeights& weights) {
     std::vector<int> plain;
     for (int b = 0; b < 256; ++b) {
         if (weights[b] != 0)
             plain.push_back(b);
     }
     if (plain.empty())
-        return false;
+        return plain;
     auto single = [](int b) { return std::string(1, static_cast<char>(b)); };
     std::stable_sort(plain.begin(), plain.end(),
                      [&](int x, int y) { return fullCompare(c, single(x), single(y)) < 0; });
@@ -260,11 +266,34 @@ bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
     for (size_t i = 1; i < plain.size(); ++i) {
         const int order = fullCompare(c, single(plain[i - 1]), single(plain[i]));
         if (order > 0)
-            return false;
+            return {};
         if (order < 0)
             ++rank;
         weights[plain[i]] = rank;
     }
+    return plain;
+}
+
+// Builds the shortcut table for the collator and checks it against the collator itself on
+// every pair of plain characters; returns false when the shortcut must not be used.
+bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
+    weights.fill(0);
+    primaryRanks.fill(0);
+    if (!primariesDecide(c))
+        return false;
+    const std::optional<uint32_t> commonSecondary = commonSecondaryOf(c);
+    if (!commonSecondary)
+        return false;
+
+    weights = perByte([&](UChar ch) { return plainPrimary(c, ch, *commonSecondary); });
+    const TWeights rawPlain = weights;
+    const TWeights rawSingle = perByte([&](UChar ch) { return singlePrimary(c, ch); });
+    std::array<bool, 256> involved{};
+    if (!dropContractions(c, weights, involved))
+        return false;
+    const std::vector<int> plain = rankPlainCharacters(c, weights);
+    if (plain.empty())
+        return false;
 
     // A character with one primary ranks with the plain character of that same primary.
     for (int b = 1; b < 256; ++b) {
@@ -281,7 +310,7 @@ bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
 }
 
 UCollator* collator() {
-    State& s = state();
+    TState& s = state();
     if (!s.collator) {
         UErrorCode status = U_ZERO_ERROR;
         UCollator* c = ucol_open(s.locale.empty() ? "" : s.locale.c_str(), &status);
@@ -290,7 +319,7 @@ UCollator* collator() {
             c = ucol_open("", &status);
         }
         if (U_FAILURE(status))
-            throw TError("Cannot open the collator");
+            throw TError(error_text::kNoCollator);
         // Secondary strength: base letters and accents count, letter case does not.
         ucol_setStrength(c, UCOL_SECONDARY);
         s.collator.reset(c);
@@ -302,7 +331,7 @@ UCollator* collator() {
 // Compares by a per-byte table when every byte of both texts has an entry in it: the first
 // differing entry decides, else the shorter text (its entries a beginning of the other's)
 // comes first, else 0. Returns nullopt when some byte has no entry.
-std::optional<int> compareByTable(const Weights& table, std::string_view a, std::string_view b) {
+std::optional<int> compareByTable(const TWeights& table, std::string_view a, std::string_view b) {
     const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
     const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
     // Both texts must be covered throughout: a sequence that needs the collator may sit
@@ -328,7 +357,7 @@ std::optional<int> compareByTable(const Weights& table, std::string_view a, std:
 }  // namespace
 
 int terms(std::string_view a, std::string_view b) {
-    State& s = state();
+    TState& s = state();
     UCollator* c = s.collator ? s.collator.get() : collator();
     if (s.shortcut) {
         // Plain texts: one primary and the common secondary per character, so the table
@@ -347,7 +376,7 @@ int terms(std::string_view a, std::string_view b) {
 
 size_t appendSortKey(std::string_view term, std::string& out) {
     UCollator* c = collator();
-    const Utf16 u(term);
+    const TUtf16 u(term);
     const size_t start = out.size();
     // Most keys of secondary strength take about two bytes per character.
     size_t room = 2 * term.size() + 16;
@@ -361,7 +390,7 @@ size_t appendSortKey(std::string_view term, std::string& out) {
             return static_cast<size_t>(needed);
         }
         if (needed <= 0)
-            throw TError("Cannot make a collation key");
+            throw TError(error_text::kNoCollationKey);
         room = static_cast<size_t>(needed);
     }
 }
@@ -372,7 +401,7 @@ int fullTerms(std::string_view a, std::string_view b) {
 
 const uint32_t* plainWeights() {
     collator();
-    const State& s = state();
+    const TState& s = state();
     return s.shortcut ? s.weights.data() : nullptr;
 }
 
@@ -382,7 +411,7 @@ uint64_t orderGeneration() {
 
 int plainByteCount() {
     collator();
-    const State& s = state();
+    const TState& s = state();
     if (!s.shortcut)
         return 0;
     int n = 0;
@@ -397,7 +426,7 @@ std::string localeName() {
 }
 
 void setLocale(const std::string& locale) {
-    State& s = state();
+    TState& s = state();
     s.locale = locale;
     s.collator.reset();
     s.shortcut = false;

@@ -103,7 +103,7 @@ void TImportRunner::setOnUpdate(std::function<void(std::string_view)> onUpdate) 
     onUpdate_ = std::move(onUpdate);
 }
 
-ImportResult TImportRunner::run(TDictionary& dictionary, const std::string& path) {
+TImportResult TImportRunner::run(TDictionary& dictionary, const std::string& path) {
     TImportProgressForm form(parent_);
     form_ = &form;
     lastTerm_.clear();
@@ -116,10 +116,10 @@ ImportResult TImportRunner::run(TDictionary& dictionary, const std::string& path
         ~Release() { runner.form_ = nullptr; }
     } release{*this};
     return importText(dictionary, path,
-                      [this](const ImportProgress& progress) { return step(progress); });
+                      [this](const TImportProgress& progress) { return step(progress); });
 }
 
-bool TImportRunner::step(const ImportProgress& progress) {
+bool TImportRunner::step(const TImportProgress& progress) {
     // Reading the clock costs a few nanoseconds; drawing and the event loop are paid only once
     // per interval.
     if (clock_.elapsed() < nextUpdate_) {

@@ -73,13 +73,13 @@ public:
     // block, and the blocks read before it are added. Raises what importText raises
     // ("Cannot open file %s", "Stream read error"; the dictionary then unchanged); the window is
     // down again whenever this returns or raises.
-    ImportResult run(TDictionary& dictionary, const std::string& path);
+    TImportResult run(TDictionary& dictionary, const std::string& path);
 
     // The term of the last block whose reading began (empty when there was none).
     const std::string& lastTerm() const { return lastTerm_; }
 
 private:
-    bool step(const ImportProgress& progress);
+    bool step(const TImportProgress& progress);
 
     QWidget* parent_;
     TDialogs& dialogs_;

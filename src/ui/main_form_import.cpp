@@ -1,6 +1,7 @@
 // The import of a text file into the current dictionary: the command that asks for the file,
-// and the import itself under its progress window, with the word list shown afresh once at the
-// end however the import ends.
+// and the import itself under its progress window. The terms come in as one bulk change of the
+// dictionary, so the word list is shown afresh once at the end (reloadWordList), however the
+// import ends.
 #include <QScopedValueRollback>
 #include <QStatusBar>
 
@@ -22,7 +23,7 @@ void TMainForm::actImportExecute() {
 }
 
 void TMainForm::ImportText(const std::string& path) {
-    TDictionary* dictionary = currentDictionary();
+    TDictionary* dictionary = editableDictionary();
     // One import at a time, into the dictionary that was current when it began: the progress
     // window keeps the user away from the tabs and the commands while it runs.
     if (!dictionary || importRunning_)
@@ -35,19 +36,11 @@ void TMainForm::ImportText(const std::string& path) {
     } catch (...) {
         // A failed import leaves the dictionary as it was; the list is shown afresh all the same,
         // so that what the user sees is what the dictionary holds.
-        showImportedTerms();
+        reloadWordList();
         throw;
     }
     // The panel keeps the last term read until something else is shown there.
     if (!runner.lastTerm().empty())
         StatusBar->showMessage(fromCp1251(runner.lastTerm()));
-    showImportedTerms();
-}
-
-void TMainForm::showImportedTerms() {
-    refillWordList();
-    selectRow(-1);
-    const TDictionary* dictionary = currentDictionary();
-    if (dictionary && dictionary->Count() > 0)
-        setTermsGroupEnabled(true);
+    reloadWordList();
 }

@@ -18,7 +18,7 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningBinary) {
 }
 
 TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
-    TempFolder folder;
+    TTempFolder folder;
     for (const char* name : {"b.DIC", "a.dic", ".hidden.dic", "c.dicx", "d.txt", "Zz.Dic",
                              "x.dic.bak", "dic", "C.dic"})
         writeFile(folder.file(name), "x");
@@ -31,7 +31,7 @@ TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
 }
 
 TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
-    TempFolder folder;
+    TTempFolder folder;
     for (const char* name : {"Бета.dic", "альфа.dic", "Альфа2.dic", "zeta.dic", "ВЕДА.DIC"})
         writeFile(folder.file(name), "x");
     EXPECT_EQ(
@@ -40,7 +40,7 @@ TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
 }
 
 TEST(ProgramFolder, FileExistsOnlyForFiles) {
-    TempFolder folder;
+    TTempFolder folder;
     writeFile(folder.file("f"), "x");
     fs::create_directory(folder.file("d"));
     fs::create_symlink(folder.file("f"), folder.file("lf"));

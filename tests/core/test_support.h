@@ -24,21 +24,21 @@
 // user, catching the core's errors, and building dictionary bytes and dictionaries.
 
 // A fresh empty folder under the temporary folder, removed (read-only or not) at the end.
-class TempFolder {
+class TTempFolder {
 public:
-    TempFolder() {
+    TTempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "termovel-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
-    ~TempFolder() {
+    ~TTempFolder() {
         std::error_code ec;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
@@ -145,11 +145,11 @@ inline std::string plainBytes(const TDictionary& d) {
     return std::string(s.data(), s.size());
 }
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
+using TEntries = std::vector<std::pair<std::string, std::string>>;
 
 // The dictionary's (term, article) pairs in order.
-inline Entries entries(const TDictionary& d) {
-    Entries out;
+inline TEntries entries(const TDictionary& d) {
+    TEntries out;
     for (int i = 0; i < d.Count(); ++i)
         out.emplace_back(std::string(d.Term(i)), std::string(d.Article(i)));
     return out;
@@ -171,4 +171,28 @@ inline std::string randomText(std::mt19937& random, const std::vector<std::strin
     for (int i = 0; i < n; ++i)
         t += pieces[random() % pieces.size()];
     return t;
+}
+
+// Pieces of random texts: line breaks of every kind, the import format's marks, escapes,
+// blanks at either end, letters of both cases and single bytes 01–FF.
+inline std::vector<std::string> textPieces() {
+    std::vector<std::string> pieces = {
+        "a",  "Z",   "\xe0", "\xc0", "\xb8", "\xa8", " ",   "  ",  "\t",   "\r\n", "\n",
+        "\r", "~~~", "@",    "@x",   "\\",   "\\n",  "\\t", "\\#", "word", "\x98", "\xff",
+    };
+    for (int b = 1; b < 256; b += 7)
+        pieces.push_back(std::string(1, static_cast<char>(b)));
+    return pieces;
+}
+
+// A random dictionary; every one loads and saves back the same (the generator keeps zero bytes
+// out, and AddTerm keeps the order and refuses equal terms).
+inline void randomDictionary(std::mt19937& random, TDictionary& d) {
+    static const std::vector<std::string> pieces = textPieces();
+    d.SetName(randomText(random, pieces, 4));
+    d.SetAuthor(randomText(random, pieces, 3));
+    d.SetInfo(randomText(random, pieces, 8));
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i)
+        d.AddTerm(randomText(random, pieces, 5), randomText(random, pieces, 10));
 }

@@ -94,7 +94,7 @@ void TestImportProgress::windowShowsBytesOfSizeAndTerm() {
     TImportRunner runner(owner_, *fake_);
     std::vector<std::string> updates;
     runner.setOnUpdate([&updates](std::string_view term) { updates.emplace_back(term); });
-    const ImportResult result = runner.run(dictionary, path);
+    const TImportResult result = runner.run(dictionary, path);
 
     QCOMPARE(result.added, 3);
     QCOMPARE(fake_->progressShown, 1);
@@ -139,7 +139,7 @@ void TestImportProgress::cancelKeepsBlocksReadBefore() {
     };
     TDictionary dictionary;
     TImportRunner runner(owner_, *fake_);
-    const ImportResult result = runner.run(dictionary, path);
+    const TImportResult result = runner.run(dictionary, path);
 
     QVERIFY(result.cancelled);
     QCOMPARE(updates, cancelAt);
@@ -177,7 +177,7 @@ void TestImportProgress::everyDoorOfTheWindowAsksToStop() {
     };
     TDictionary dictionary;
     TImportRunner runner(owner_, *fake_);
-    const ImportResult result = runner.run(dictionary, path);
+    const TImportResult result = runner.run(dictionary, path);
 
     QVERIFY(stillUpAfterAsking);
     QVERIFY(result.cancelled);
@@ -192,7 +192,7 @@ void TestImportProgress::updatesKeepTheirPace() {
     TImportRunner runner(owner_, *fake_);
     int updates = 0;
     runner.setOnUpdate([&updates](std::string_view) { ++updates; });
-    const ImportResult result = runner.run(dictionary, path);
+    const TImportResult result = runner.run(dictionary, path);
 
     QCOMPARE(result.added, 3);
     QCOMPARE(updates, 0);
