@@ -1,5 +1,5 @@
-// The import under its progress window: what the window shows, Cancel from each of its doors,
-// the pace of updates, and a window that never outlives a failed import.
+// The import under its progress window: what the window shows, Cancel from each of its doors
+// and the pace of updates. The window's import command (tst_import) covers the failures.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -13,8 +13,6 @@
 
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
-#include "platform/error.h"
-#include "support/failing_reads.h"
 #include "support/fake_dialogs.h"
 #include "ui/import_progress.h"
 
@@ -50,8 +48,6 @@ private slots:
     void everyDoorOfTheWindowAsksToStop_data();
     void everyDoorOfTheWindowAsksToStop();
     void updatesKeepTheirPace();
-    void missingFileRaisesAndShowsNoWindow();
-    void readErrorPartWayLeavesDictionaryAndTakesWindowDown();
 
 private:
     std::string write(const QString& name, const QByteArray& bytes);
@@ -198,52 +194,6 @@ void TestImportProgress::updatesKeepTheirPace() {
     QCOMPARE(updates, 0);
     QCOMPARE(fake_->progressShown, 0);
     QCOMPARE(runner.lastTerm(), std::string("third"));
-}
-
-void TestImportProgress::missingFileRaisesAndShowsNoWindow() {
-    const std::string path = dir_.filePath("missing.txt").toStdString();
-    TDictionary dictionary;
-    TImportRunner runner(owner_, *fake_);
-    try {
-        runner.run(dictionary, path);
-        QFAIL("the import of a missing file did not raise");
-    } catch (const TError& error) {
-        QCOMPARE(std::string(error.what()), "Cannot open file " + path);
-    }
-    QCOMPARE(fake_->progressShown, 0);
-    QCOMPARE(dictionary.Count(), 0);
-}
-
-void TestImportProgress::readErrorPartWayLeavesDictionaryAndTakesWindowDown() {
-    // Enough blocks that the file is read in several chunks; reads fail from the tenth term on.
-    QByteArray text;
-    for (int i = 0; i < 20000; ++i)
-        text += "@term " + QByteArray::number(i) + "\nits article\n~~~\n";
-    const std::string path = write("big.txt", text);
-    TDictionary dictionary;
-    dictionary.AddTerm("kept", "as it was\n");
-    dictionary.SaveToFile(dir_.filePath("kept.dic").toStdString());  // Modified cleared
-    int updates = 0;
-    bool swapped = false;
-    fake_->onProgress = [&](QDialog& dialog) {
-        auto* form = qobject_cast<TImportProgressForm*>(&dialog);
-        QObject::connect(form, &TImportProgressForm::progressed, form, [&] {
-            if (++updates == 10)
-                swapped = failFurtherReads(path);
-        });
-    };
-    TImportRunner runner(owner_, *fake_);
-    try {
-        runner.run(dictionary, path);
-        QFAIL("the read error was not raised");
-    } catch (const TError& error) {
-        QCOMPARE(std::string(error.what()), std::string("Stream read error"));
-    }
-    QVERIFY(swapped);
-    QCOMPARE(dictionary.Count(), 1);
-    QVERIFY(!dictionary.Modified());
-    QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(!owner_->findChild<TImportProgressForm*>());
 }
 
 QTEST_MAIN(TestImportProgress)
