@@ -101,7 +101,7 @@ TEST(CodePageFolder, FoldsWhatTheCodePageCannotHold) {
 // Data files
 
 TEST(DictData, ReadsRangesOfPlainGzipAndDictzipAlike) {
-    TempFolder folder;
+    TTempFolder folder;
     std::string data;
     for (int i = 0; i < 500; ++i)
         data += "line " + std::to_string(i * 7919 % 1000) + "\n";
@@ -124,7 +124,7 @@ TEST(DictData, ReadsRangesOfPlainGzipAndDictzipAlike) {
 }
 
 TEST(DictData, DamagedCompressedDataIsAnErrorNamingTheFile) {
-    TempFolder folder;
+    TTempFolder folder;
     std::string data;
     for (int i = 0; i < 300; ++i)
         data += "entry " + std::to_string(i) + "\n";
@@ -171,7 +171,7 @@ TEST(DictData, DamagedCompressedDataIsAnErrorNamingTheFile) {
 }
 
 TEST(DictData, EveryTruncationIsReadOrRefusedByName) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string data = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";
     const std::string dz = makeDictzip(data, 16);
     const std::string path = folder.file("cut.dz");
@@ -246,7 +246,7 @@ struct DictdWriter {
 class Conversion : public ::testing::Test {
 protected:
     void SetUp() override { compare::setLocale(""); }
-    TempFolder folder;
+    TTempFolder folder;
 };
 
 DictdWriter sampleDictd() {
