@@ -85,9 +85,7 @@ const std::string& importFile(size_t n) {
     if (found != files.end())
         return found->second;
     const std::string path = benchFolder() + "/synthetic-" + std::to_string(n) + ".txt";
-    std::ofstream out(path, std::ios::binary);
-    for (auto& [t, a] : dictionary_synthetic::entries(n))
-        out << "@" << t << "\n" << a << "\n~~~\n";
+    dictionary_synthetic::writeImportText(path, dictionary_synthetic::entries(n));
     return files.emplace(n, path).first->second;
 }
 
