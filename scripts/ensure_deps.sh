@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libicu-dev libgtest-dev libbenchmark-dev
           xvfb xauth xdotool x11-utils imagemagick fonts-liberation zlib1g-dev clang
-          libclang-rt-dev)
+          libclang-rt-dev dpkg-dev file librsvg2-bin desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

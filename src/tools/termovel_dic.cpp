@@ -19,9 +19,16 @@
 
 namespace {
 
+// Exit codes. --help shows them (kExitCodes) and the manual page lists them.
 constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;
-constexpr int kExitFailure = 2;
+constexpr int kExitNotFound = 1;     // lookup: the term is not in the dictionary
+constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
+constexpr int kExitBadInput = 3;     // a file that is missing, unreadable or damaged
+constexpr int kExitWriteFailed = 4;  // a dictionary or standard output that could not be written
+
+constexpr const char* kExitCodes =
+    "Коды завершения: 0 — готово, 1 — термин не найден, 2 — ошибка в командной строке,\n"
+    "  3 — входной файл не читается или повреждён, 4 — ошибка записи.\n";
 
 constexpr const char* kUsage =
     "Использование:\n"
@@ -31,13 +38,23 @@ constexpr const char* kUsage =
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
     "  termovel-dic import FILE.dic TEXTFILE [--name TEXT] [--author TEXT] [--info TEXT]\n"
     "                                        импорт текста (словарь создаётся, если его нет)\n"
-    "  termovel-dic export FILE.dic          словарь в формате импорта (Windows-1251)\n";
+    "  termovel-dic export FILE.dic          словарь в формате импорта (Windows-1251)\n"
+    "  termovel-dic --help | --version\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
 struct Failure {
     std::string message;
-    int code = kExitFailure;
+    int code = kExitUsage;
 };
+
+// The core's errors tell by their fixed texts whether writing or reading failed.
+int exitCodeOf(const TError& error) {
+    const std::string_view message = error.what();
+    for (std::string_view writing : {"Cannot create file", "Stream write error", "Unable to write"})
+        if (message.starts_with(writing))
+            return kExitWriteFailed;
+    return kExitBadInput;
+}
 
 void print(std::string_view utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -124,7 +141,7 @@ int verify(const std::string& path) {
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
-        throw Failure{"Файл словаря повреждён: " + std::string(e.what())};
+        throw Failure{"Файл словаря повреждён: " + std::string(e.what()), kExitBadInput};
     }
     TSecretMemoryStream again;
     d.SaveToStream(again);
@@ -133,7 +150,8 @@ int verify(const std::string& path) {
         std::memcmp(again.data(), original.data(), again.size()) != 0) {
         throw Failure{
             "Файл словаря повреждён: он отличается от своей пересохранённой копии "
-            "(лишние байты, нулевые байты в текстах, нарушенный порядок или повторы терминов)"};
+            "(лишние байты, нулевые байты в текстах, нарушенный порядок или повторы терминов)",
+            kExitBadInput};
     }
     print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
     return kExitOk;
@@ -238,7 +256,11 @@ int run(const std::vector<std::string>& args) {
         return exportText(args[1]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        print(kUsage);
+        print(std::string(kUsage) + kExitCodes);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        print("termovel-dic " TERMOVEL_VERSION "\n");
         return kExitOk;
     }
     throw Failure{"Неизвестная команда: " + command + "\n" + kUsage};
@@ -248,23 +270,26 @@ int run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    int code = kExitOk;
+    std::string message;
     try {
-        const int code = run(args);
-        if (std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "termovel-dic: ошибка записи в стандартный вывод\n");
-            return kExitFailure;
-        }
-        return code;
+        code = run(args);
     } catch (const Failure& f) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", f.message.c_str());
-        return f.code;
+        code = f.code;
+        message = f.message;
     } catch (const TError& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        code = exitCodeOf(e);
+        message = e.what();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        // Memory running out while a file is read is the usual way to get here.
+        code = kExitBadInput;
+        message = e.what();
     }
+    if (std::fflush(stdout) != 0 && message.empty()) {
+        code = kExitWriteFailed;
+        message = "ошибка записи в стандартный вывод";
+    }
+    if (!message.empty())
+        std::fprintf(stderr, "termovel-dic: %s\n", message.c_str());
+    return code;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,11 +20,12 @@ struct ToolRun {
     std::string out;  // standard output and standard error together
 };
 
-ToolRun tool(const std::string& arguments) {
+// Runs the tool; out collects what reaches the pipe, by default both of its outputs.
+ToolRun tool(const std::string& arguments, const std::string& redirections = "2>&1") {
     ToolRun run;
     // The root order, whatever the machine is set to.
     const std::string command =
-        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " 2>&1";
+        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirections;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return run;
@@ -79,17 +81,48 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
     }
 }
 
-TEST_F(TermovelDic, FailuresExitNonZero) {
+TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
+    writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
+    writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
+    const std::string text = (folder_ / "in.txt").string();
     const std::vector<std::pair<std::string, int>> cases = {
         {"lookup " + dic_ + " absent", 1},
-        {"info " + (folder_ / "missing.dic").string(), 2},
         {"", 2},
         {"frobnicate " + dic_, 2},
+        {"info", 2},
+        {"info " + dic_ + " extra", 2},
+        {"import " + dic_ + " " + text + " --colour red", 2},
+        {"import " + dic_ + " " + text + " --name", 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
+        {"info " + (folder_ / "missing.dic").string(), 3},
+        {"list " + (folder_ / "damaged.dic").string(), 3},
+        {"verify " + (folder_ / "damaged.dic").string(), 3},
+        {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
+        {"import " + (folder_ / "no/such/folder.dic").string() + " " + text, 4},
+        {"export " + dic_ + " >/dev/full", 4},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
+}
+
+TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
+    const ToolRun help = tool("--help", "2>/dev/null");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("termovel-dic lookup FILE.dic TERM"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("4 — ошибка записи"), std::string::npos) << help.out;
+    const ToolRun version = tool("--version", "2>/dev/null");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(version.out.starts_with("termovel-dic 1.")) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
+
+    for (const std::string arguments : {"", "frobnicate", "info"}) {
+        const ToolRun onOut = tool(arguments, "2>/dev/null");
+        EXPECT_EQ(onOut.code, 2) << arguments;
+        EXPECT_EQ(onOut.out, "") << arguments;
+        const ToolRun onErr = tool(arguments, "2>&1 >/dev/null");
+        EXPECT_NE(onErr.out.find("termovel-dic info FILE.dic"), std::string::npos) << arguments;
+    }
 }
 
 TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
@@ -103,7 +136,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
         const ToolRun run = tool("verify " + path.string());
-        EXPECT_NE(run.code, 0) << offset;
+        EXPECT_EQ(run.code, 3) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
 }
@@ -157,7 +190,7 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
                   const ToolRun run = tool("import " + dic_ + " " + text.string());
-                  if (run.code != 2)
+                  if (run.code != 3)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
                   return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
                                                                                        : "";
