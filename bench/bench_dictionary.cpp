@@ -33,21 +33,21 @@ namespace {
 constexpr size_t kScrambleBytes = size_t{16} << 20;
 
 // A folder of this run's files, removed when the run ends.
-struct BenchFolder {
+struct TBenchFolder {
     std::filesystem::path path;
-    BenchFolder() {
+    TBenchFolder() {
         path = std::filesystem::temp_directory_path() /
                ("termovel-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path);
     }
-    ~BenchFolder() {
+    ~TBenchFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
 };
 
 std::string benchFolder() {
-    static const BenchFolder folder;
+    static const TBenchFolder folder;
     return folder.path.string();
 }
 

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "app/reg_setup.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/prefix_search.h"
 #include "dictionary_synthetic.h"
 #include "platform/codepage.h"
 #include "platform/compare.h"
 #include "platform/upcase.h"
+#include "settings/reg_setup.h"
 #include "ui/main_form.h"
 
 namespace {

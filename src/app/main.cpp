@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
+#include "settings/program_identity.h"
 
 // Where the install rules lay the shared data (bundled dictionaries, help), relative to the
 // folder of the binary; set by the build.

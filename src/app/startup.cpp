@@ -3,9 +3,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/reg_setup.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
+#include "settings/program_identity.h"
+#include "settings/reg_setup.h"
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
@@ -13,7 +14,6 @@
 namespace {
 
 constexpr const char* kAlreadyRunning = "Приложение уже запущено!";
-constexpr const char* kHelpFileName = "termovel.chm";
 
 std::string& helpFileStore() {
     static std::string path;

@@ -37,9 +37,6 @@ void showError(TDialogs& dialogs, const std::exception& error);
 // command hands it to the shell.
 const std::string& helpFile();
 
-// The settings file's name in the program folder.
-inline constexpr const char* kIniFileName = "termovel.ini";
-
 // What start-up runs on; main() gives the real things, tests their own.
 struct TStartupEnvironment {
     std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie

@@ -20,8 +20,8 @@ public:
 
 private:
     friend class TDictionary;
-    TermArena arena_;
-    std::vector<TermEntry> entries_;
+    TTermArena arena_;
+    std::vector<TTermEntry> entries_;
 };
 
 // One article: the text the translation window shows for a term. Lines are separated by CR LF

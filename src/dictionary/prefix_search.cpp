@@ -79,7 +79,7 @@ constexpr size_t kKeyBytes = sizeof(uint64_t);
 // after its continuations, and two terms with different keys are ordered by their keys exactly
 // as by their whole upper-cased bytes. Equal keys (a shared beginning of kKeyBytes bytes, or
 // zero bytes against padding) are left for a comparison of the whole terms.
-struct KeyedPosition {
+struct TKeyedPosition {
     uint64_t key;
     int position;
 };
@@ -102,7 +102,7 @@ constexpr size_t kSmallRange = 32;
 // moved to the other buffer, and only the buckets still large go on to the next byte, coming
 // back: terms mostly differ within their first few bytes, so few items see more than three
 // passes, and no pass copies its items back.
-void sortByKey(KeyedPosition* from, KeyedPosition* to, size_t first, size_t last, size_t byte,
+void sortByKey(TKeyedPosition* from, TKeyedPosition* to, size_t first, size_t last, size_t byte,
                bool moveOver) {
     while (last - first > kSmallRange && byte < kKeyBytes) {
         const int shift = static_cast<int>(8 * (kKeyBytes - 1 - byte));
@@ -128,14 +128,14 @@ void sortByKey(KeyedPosition* from, KeyedPosition* to, size_t first, size_t last
         }
         return;
     }
-    KeyedPosition* items = from;
+    TKeyedPosition* items = from;
     if (moveOver) {
         std::copy(from + first, from + last, to + first);
         items = to;
     }
     // Insertion sort: stable, and quick on the few items left.
     for (size_t k = first + 1; k < last; ++k) {
-        const KeyedPosition item = items[k];
+        const TKeyedPosition item = items[k];
         size_t j = k;
         for (; j > first && items[j - 1].key > item.key; --j)
             items[j] = items[j - 1];
@@ -151,7 +151,7 @@ void TPrefixSearch::build() {
         const int count = dictionary_->Count();
         const auto& t = upperTable();
         // Keys are made in position order, so the stable sort leaves equal keys by position.
-        std::vector<KeyedPosition> items(static_cast<size_t>(count));
+        std::vector<TKeyedPosition> items(static_cast<size_t>(count));
         // The terms' bytes lie scattered over the dictionary's memory, so each is fetched a few
         // terms ahead of its use, its view kept in a small ring till then: the misses then
         // overlap instead of following one another.
@@ -169,7 +169,7 @@ void TPrefixSearch::build() {
                 __builtin_prefetch(slot.data());
             }
         }
-        std::vector<KeyedPosition> spare(items.size());
+        std::vector<TKeyedPosition> spare(items.size());
         sortByKey(items.data(), spare.data(), 0, items.size(), 0, false);
 
         order_.resize(static_cast<size_t>(count));

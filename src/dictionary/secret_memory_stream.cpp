@@ -10,15 +10,10 @@
 #include <vector>
 
 #include "dictionary/key_generator.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 
 namespace {
-
-constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
-constexpr const char* kReadError = "Stream read error";
-constexpr const char* kWriteError = "Stream write error";
-constexpr const char* kCannotOpen = "Cannot open file %s";
-constexpr const char* kCannotCreate = "Cannot create file %s";
 
 TKeyGenerator keyedGenerator() {
     TKeyGenerator generator;
@@ -31,10 +26,10 @@ TKeyGenerator keyedGenerator() {
 // One whole period of the keystream. The register's next state depends only on its state, and
 // with bit 15 among the taps every state has exactly one predecessor, so the walk returns to
 // its initial state and the key bytes repeat from there on with no lead-in.
-struct KeyPeriod {
+struct TKeyPeriod {
     std::vector<unsigned char> bytes;
 
-    KeyPeriod() {
+    TKeyPeriod() {
         static_assert((kKeyTaps & (1u << (kKeyWidth - 1))) != 0, "the key step must be invertible");
         static_assert(kKeyState != 0, "a zero register never moves");
         TKeyGenerator generator = keyedGenerator();
@@ -44,8 +39,8 @@ struct KeyPeriod {
     }
 };
 
-const KeyPeriod& keyPeriod() {
-    static const KeyPeriod period;
+const TKeyPeriod& keyPeriod() {
+    static const TKeyPeriod period;
     return period;
 }
 
@@ -79,7 +74,7 @@ void TSecretMemoryStream::reserve(size_t n) {
         return;
     char* grown = static_cast<char*>(std::realloc(buffer_.get(), n));
     if (!grown)
-        throw TError(kOutOfMemory);
+        throw TError(error_text::kOutOfMemory);
     (void)buffer_.release();
     buffer_.reset(grown);
     capacity_ = n;
@@ -89,7 +84,7 @@ void TSecretMemoryStream::WriteBuffer(const void* data, size_t n) {
     if (n == 0)
         return;
     if (n > SIZE_MAX - position_)
-        throw TError(kOutOfMemory);
+        throw TError(error_text::kOutOfMemory);
     const size_t end = position_ + n;
     if (end > capacity_) {
         // Doubling keeps a long run of small writes linear.
@@ -108,7 +103,7 @@ void TSecretMemoryStream::ReadBuffer(void* destination, size_t n) {
     if (n == 0)
         return;
     if (n > size_ - position_)
-        throw TError(kReadError);
+        throw TError(error_text::kStreamRead);
     std::memcpy(destination, buffer_.get() + position_, n);
     position_ += n;
 }
@@ -117,8 +112,8 @@ void TSecretMemoryStream::setPosition(size_t position) {
     position_ = position <= size_ ? position : size_;
 }
 
-MallocBuffer TSecretMemoryStream::release() {
-    MallocBuffer out = std::move(buffer_);
+TMallocBuffer TSecretMemoryStream::release() {
+    TMallocBuffer out = std::move(buffer_);
     size_ = capacity_ = position_ = 0;
     return out;
 }
@@ -126,25 +121,25 @@ MallocBuffer TSecretMemoryStream::release() {
 void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw TError(formatMessage(kCannotOpen, path));
-    struct Closer {
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    struct TCloser {
         int fd;
-        ~Closer() { ::close(fd); }
+        ~TCloser() { ::close(fd); }
     } closer{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
-        throw TError(formatMessage(kCannotOpen, path));
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
 
     // The file's own size is the only size trusted here; a file that grows while it is read is
     // taken up to its end.
     size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-    MallocBuffer buffer;
+    TMallocBuffer buffer;
     size_t capacity = 0;
     size_t size = 0;
     auto grow = [&](size_t wanted) {
         char* grown = static_cast<char*>(std::realloc(buffer.get(), wanted));
         if (!grown)
-            throw TError(kOutOfMemory);
+            throw TError(error_text::kOutOfMemory);
         (void)buffer.release();
         buffer.reset(grown);
         capacity = wanted;
@@ -160,7 +155,7 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
             if (more < 0 && errno == EINTR)
                 continue;
             if (more < 0)
-                throw TError(kReadError);
+                throw TError(error_text::kStreamRead);
             if (more == 0)
                 break;
             grow(capacity * 2);
@@ -172,7 +167,7 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw TError(kReadError);
+            throw TError(error_text::kStreamRead);
         }
         if (n == 0)
             break;
@@ -187,17 +182,11 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
 void TSecretMemoryStream::SaveToFile(const std::string& path) const {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
-        throw TError(formatMessage(kCannotCreate, path));
+        throw TError(formatMessage(error_text::kCannotCreateFile, path));
     const bool written = atomic_file::writeAll(fd, buffer_.get(), size_);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed)
-        throw TError(kWriteError);
-}
-
-void TSecretMemoryStream::saveToFileAtomically(const std::string& path) const {
-    AtomicFileWriter out(path);
-    out.write(buffer_.get(), size_);
-    out.commit();
+        throw TError(error_text::kStreamWrite);
 }
 
 void TSecretMemoryStream::clear() {

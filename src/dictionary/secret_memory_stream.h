@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/atomic_file.h"
+#include "dictionary/malloc_buffer.h"
 
 // The built-in scrambling key of dictionary files: the register's initial state and its taps.
 // Taps with bit 15 set make the step invertible, and these give the longest period, 65535
@@ -14,12 +14,6 @@
 inline constexpr uint32_t kKeyState = 0x5A3C;
 inline constexpr uint32_t kKeyTaps = 0xD295;
 inline constexpr uint32_t kKeyWidth = 16;
-
-// Frees a buffer that came from malloc/realloc.
-struct FreeDeleter {
-    void operator()(char* p) const { std::free(p); }
-};
-using MallocBuffer = std::unique_ptr<char, FreeDeleter>;
 
 // A memory stream holding a whole dictionary file: a contiguous buffer, its size and a
 // position, plus the two whole-content keystream walks Scramble and Unscramble.
@@ -44,10 +38,6 @@ public:
     // Creates or empties the file and writes the whole content to it. Raises
     // TError("Cannot create file %s") or TError("Stream write error").
     void SaveToFile(const std::string& path) const;
-    // Writes the whole content to a temporary file in the target's folder, flushes it to disk
-    // and renames it over path, so the old file is never left half-written. Raises as
-    // SaveToFile; on failure the old file is intact and no temporary file remains.
-    void saveToFileAtomically(const std::string& path) const;
 
     // Adds the keystream to every byte; size and position stay.
     void Scramble();
@@ -71,10 +61,10 @@ public:
 
     // Hands the buffer over to the caller; the stream is left empty. The buffer holds size()
     // bytes (it may be null when the size is 0).
-    MallocBuffer release();
+    TMallocBuffer release();
 
 private:
-    MallocBuffer buffer_;
+    TMallocBuffer buffer_;
     size_t size_ = 0;
     size_t capacity_ = 0;
     size_t position_ = 0;

@@ -7,24 +7,22 @@
 
 namespace {
 
-constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
-
-MallocBuffer allocate(size_t size) {
-    MallocBuffer buffer(static_cast<char*>(std::malloc(size)));
+TMallocBuffer allocate(size_t size) {
+    TMallocBuffer buffer(static_cast<char*>(std::malloc(size)));
     if (!buffer)
-        throw TError(kOutOfMemory);
+        throw TError(error_text::kOutOfMemory);
     return buffer;
 }
 
 }  // namespace
 
-const char* TermArena::store(std::string_view text) {
+const char* TTermArena::store(std::string_view text) {
     if (text.empty())
         return nullptr;
-    if (text.size() > static_cast<size_t>(INT32_MAX))
-        throw TError(kOutOfMemory);
+    if (text.size() > file_format::kMaxRecordLength)
+        throw TError(error_text::kOutOfMemory);
     if (text.size() > kOwnBufferAbove) {
-        MallocBuffer own = allocate(text.size());
+        TMallocBuffer own = allocate(text.size());
         std::memcpy(own.get(), text.data(), text.size());
         buffers_.reserve(buffers_.size() + 1);
         const char* at = own.get();
@@ -33,7 +31,7 @@ const char* TermArena::store(std::string_view text) {
         return at;
     }
     if (text.size() > freeLeft_) {
-        MallocBuffer block = allocate(kBlockSize);
+        TMallocBuffer block = allocate(kBlockSize);
         buffers_.reserve(buffers_.size() + 1);
         free_ = block.get();
         freeLeft_ = kBlockSize;
@@ -47,7 +45,7 @@ const char* TermArena::store(std::string_view text) {
     return at;
 }
 
-void TermArena::adopt(MallocBuffer buffer, size_t size) {
+void TTermArena::adopt(TMallocBuffer buffer, size_t size) {
     if (!buffer)
         return;
     buffers_.reserve(buffers_.size() + 1);
@@ -55,7 +53,7 @@ void TermArena::adopt(MallocBuffer buffer, size_t size) {
     bytes_ += size;
 }
 
-void TermArena::adopt(TermArena&& other) {
+void TTermArena::adopt(TTermArena&& other) {
     buffers_.reserve(buffers_.size() + other.buffers_.size());
     for (auto& buffer : other.buffers_)
         buffers_.push_back(std::move(buffer));
@@ -68,7 +66,7 @@ void TermArena::adopt(TermArena&& other) {
     other.bytes_ = 0;
 }
 
-void TermArena::clear() {
+void TTermArena::clear() {
     buffers_.clear();
     buffers_.shrink_to_fit();
     free_ = nullptr;

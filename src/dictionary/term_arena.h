@@ -6,7 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dictionary/secret_memory_stream.h"
+#include "dictionary/file_format.h"
+#include "dictionary/malloc_buffer.h"
 
 // One entry of a dictionary's index: where its term and article bytes lie in an arena.
 // Lengths fit 32 bits because the file format stores them as 32-bit signed integers.
@@ -14,7 +15,7 @@
 // head holds the term's first 8 bytes (zero-padded) and plain says whether every byte of the
 // term is plain for the comparison shortcut, so a binary search can often decide from the
 // index alone without touching the term's bytes elsewhere in memory.
-struct TermEntry {
+struct TTermEntry {
     const char* term = nullptr;
     const char* article = nullptr;
     uint64_t head = 0;
@@ -24,6 +25,16 @@ struct TermEntry {
     // The article is a file record's bytes as they lie, still to be cut at its first zero
     // byte: loading leaves that to the rare moment an article is read, not every entry.
     uint32_t articleRaw : 1 = 0;
+
+    // Point the entry at its texts. Their lengths are kept in 31 bits, as the file records them.
+    void setTerm(const char* at, size_t length) {
+        term = at;
+        termLength = file_format::recordLength(length);
+    }
+    void setArticle(const char* at, size_t length) {
+        article = at;
+        articleLength = file_format::recordLength(length);
+    }
 
     std::string_view termView() const { return {term, termLength}; }
     std::string_view articleView() const {
@@ -35,16 +46,16 @@ struct TermEntry {
     }
 };
 
-// Owns the bytes that TermEntry points into: whole buffers taken over (a loaded file) and
+// Owns the bytes that TTermEntry points into: whole buffers taken over (a loaded file) and
 // blocks that new texts are copied into. Bytes stay where they are until the arena is cleared,
 // so entries can be moved about freely as plain pointers.
-class TermArena {
+class TTermArena {
 public:
-    TermArena() = default;
-    TermArena(TermArena&&) noexcept = default;
-    TermArena& operator=(TermArena&&) noexcept = default;
-    TermArena(const TermArena&) = delete;
-    TermArena& operator=(const TermArena&) = delete;
+    TTermArena() = default;
+    TTermArena(TTermArena&&) noexcept = default;
+    TTermArena& operator=(TTermArena&&) noexcept = default;
+    TTermArena(const TTermArena&) = delete;
+    TTermArena& operator=(const TTermArena&) = delete;
 
     // Copies text into the arena and returns where it now lies (null for an empty text).
     // Raises TError("Out of memory while expanding memory stream") when it cannot grow or the
@@ -52,9 +63,9 @@ public:
     const char* store(std::string_view text);
 
     // Takes over a whole buffer of size bytes.
-    void adopt(MallocBuffer buffer, size_t size);
+    void adopt(TMallocBuffer buffer, size_t size);
     // Takes over every buffer of another arena, which is left empty.
-    void adopt(TermArena&& other);
+    void adopt(TTermArena&& other);
 
     // Releases every buffer.
     void clear();
@@ -67,7 +78,7 @@ private:
     // A text longer than this gets a buffer of its own, so blocks waste little at their ends.
     static constexpr size_t kOwnBufferAbove = kBlockSize / 8;
 
-    std::vector<MallocBuffer> buffers_;
+    std::vector<TMallocBuffer> buffers_;
     char* free_ = nullptr;
     size_t freeLeft_ = 0;
     size_t bytes_ = 0;

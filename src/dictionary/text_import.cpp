@@ -18,7 +18,7 @@ constexpr char kTermMark = '@';
 
 }  // namespace
 
-ImportLineReader::ImportLineReader(const std::string& path) {
+TImportLineReader::TImportLineReader(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode))) {
@@ -26,17 +26,17 @@ ImportLineReader::ImportLineReader(const std::string& path) {
         fd_ = -1;
     }
     if (fd_ < 0)
-        throw TError(formatMessage("Cannot open file %s", path));
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
     total_ = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
     buffer_.resize(kReadChunk);
 }
 
-ImportLineReader::~ImportLineReader() {
+TImportLineReader::~TImportLineReader() {
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-bool ImportLineReader::refill() {
+bool TImportLineReader::refill() {
     if (eof_)
         return false;
     // Keep unread bytes (at most one held-back CR) at the front.
@@ -50,7 +50,7 @@ bool ImportLineReader::refill() {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw TError("Stream read error");
+            throw TError(error_text::kStreamRead);
         }
         if (n == 0) {
             eof_ = true;
@@ -61,7 +61,7 @@ bool ImportLineReader::refill() {
     }
 }
 
-int ImportLineReader::next() {
+int TImportLineReader::next() {
     if (at_ == end_ && !refill())
         return -1;
     const unsigned char c = static_cast<unsigned char>(buffer_[at_]);
@@ -80,7 +80,7 @@ int ImportLineReader::next() {
     return c;
 }
 
-bool ImportLineReader::readLine(std::string& line) {
+bool TImportLineReader::readLine(std::string& line) {
     line.clear();
     while (line.size() < kLineBuffer - 1) {
         const int c = next();
@@ -106,10 +106,10 @@ std::string_view trimImportLine(std::string_view line) {
     return line.substr(begin, end - begin);
 }
 
-ImportResult importText(TDictionary& dictionary, const std::string& path,
-                        const ImportProgressCallback& progress) {
-    ImportLineReader reader(path);
-    ImportResult result;
+TImportResult importText(TDictionary& dictionary, const std::string& path,
+                         const TImportProgressCallback& progress) {
+    TImportLineReader reader(path);
+    TImportResult result;
     // Blocks are gathered and added in one go at the end, which gives exactly the result of one
     // AddTerm per block but costs a sort instead of an insertion per term.
     TTermBatch batch;
@@ -123,7 +123,7 @@ ImportResult importText(TDictionary& dictionary, const std::string& path,
         term.assign(trimmed.substr(1));
         article.clear();
         if (progress) {
-            const ImportProgress state{reader.bytesRead(), reader.totalBytes(), term};
+            const TImportProgress state{reader.bytesRead(), reader.totalBytes(), term};
             if (!progress(state)) {
                 result.cancelled = true;
                 break;

@@ -8,7 +8,7 @@
 class TDictionary;
 
 // Where an import stands, reported once per term line.
-struct ImportProgress {
+struct TImportProgress {
     uint64_t bytesRead = 0;   // bytes of the file consumed so far
     uint64_t totalBytes = 0;  // the file's size when the import began
     std::string_view term;    // the term whose block is about to be read
@@ -16,9 +16,9 @@ struct ImportProgress {
 
 // Called once per term line before its block is read; returning false cancels the import
 // there, and the blocks before it are still added.
-using ImportProgressCallback = std::function<bool(const ImportProgress&)>;
+using TImportProgressCallback = std::function<bool(const TImportProgress&)>;
 
-struct ImportResult {
+struct TImportResult {
     int added = 0;           // terms that were not present before
     int blocks = 0;          // term blocks read (those cancelled excluded)
     bool cancelled = false;  // the callback stopped the import
@@ -37,19 +37,19 @@ struct ImportResult {
 // per block in file order (a present term keeps its article, the first of equal terms wins,
 // Modified set when a term is added). Raises TError("Cannot open file %s") when the file cannot be
 // opened and TError("Stream read error") when reading it fails; the dictionary is then unchanged.
-ImportResult importText(TDictionary& dictionary, const std::string& path,
-                        const ImportProgressCallback& progress = {});
+TImportResult importText(TDictionary& dictionary, const std::string& path,
+                         const TImportProgressCallback& progress = {});
 
 // Reads an import file line by line the way a C runtime's text mode does. Exposed for tests.
-class ImportLineReader {
+class TImportLineReader {
 public:
     static constexpr size_t kLineBuffer = 4096;  // one line yields at most kLineBuffer - 1 bytes
 
     // Raises TError("Cannot open file %s").
-    explicit ImportLineReader(const std::string& path);
-    ~ImportLineReader();
-    ImportLineReader(const ImportLineReader&) = delete;
-    ImportLineReader& operator=(const ImportLineReader&) = delete;
+    explicit TImportLineReader(const std::string& path);
+    ~TImportLineReader();
+    TImportLineReader(const TImportLineReader&) = delete;
+    TImportLineReader& operator=(const TImportLineReader&) = delete;
 
     // Reads the next line (its LF included when it had one within the limit) into line.
     // Returns false, with line empty, at the end of the file. Raises TError("Stream read

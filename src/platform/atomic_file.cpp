@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr const char* kWriteError = "Stream write error";
-constexpr const char* kCannotCreate = "Cannot create file %s";
-
 // Each piece written is handed to the disk at once, so the disk works while the rest is still
 // being prepared and the final flush has less left to wait for.
 constexpr size_t kWritePiece = size_t{8} << 20;
@@ -60,15 +57,15 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 }  // namespace atomic_file
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path)
+TAtomicFileWriter::TAtomicFileWriter(const std::string& path)
     : path_(path), target_(atomic_file::replacementTarget(path)) {
     if (target_.empty())
-        throw TError(formatMessage(kCannotCreate, path));
+        throw TError(formatMessage(error_text::kCannotCreateFile, path));
     // Renaming over a file needs only the folder's permission, but a file the user may not
     // write to must stay as it is, just as writing into it directly would fail.
     if (::faccessat(AT_FDCWD, target_.c_str(), F_OK, AT_EACCESS) == 0 &&
         ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
-        throw TError(formatMessage(kCannotCreate, path));
+        throw TError(formatMessage(error_text::kCannotCreateFile, path));
     static std::atomic<unsigned> counter{0};
     const size_t slash = target_.find_last_of('/');
     folder_ = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
@@ -87,23 +84,23 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path)
         }
     }
     if (fd_ < 0)
-        throw TError(formatMessage(kCannotCreate, path));
+        throw TError(formatMessage(error_text::kCannotCreateFile, path));
 
     struct stat old {};
     if (::stat(target_.c_str(), &old) == 0) {
         if (S_ISDIR(old.st_mode)) {
             discard();
-            throw TError(formatMessage(kCannotCreate, path));
+            throw TError(formatMessage(error_text::kCannotCreateFile, path));
         }
         (void)::fchmod(fd_, old.st_mode & 07777);
     }
 }
 
-AtomicFileWriter::~AtomicFileWriter() {
+TAtomicFileWriter::~TAtomicFileWriter() {
     discard();
 }
 
-void AtomicFileWriter::discard() {
+void TAtomicFileWriter::discard() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -112,11 +109,11 @@ void AtomicFileWriter::discard() {
     tempPath_.clear();
 }
 
-void AtomicFileWriter::write(const char* data, size_t size) {
+void TAtomicFileWriter::write(const char* data, size_t size) {
     for (size_t done = 0; done < size;) {
         const size_t piece = std::min(kWritePiece, size - done);
         if (!atomic_file::writeAll(fd_, data + done, piece))
-            throw TError(kWriteError);
+            throw TError(error_text::kStreamWrite);
         (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
                                 SYNC_FILE_RANGE_WRITE);
         written_ += piece;
@@ -124,15 +121,15 @@ void AtomicFileWriter::write(const char* data, size_t size) {
     }
 }
 
-void AtomicFileWriter::commit() {
+void TAtomicFileWriter::commit() {
     if (::fsync(fd_) != 0)
-        throw TError(kWriteError);
+        throw TError(error_text::kStreamWrite);
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
-        throw TError(kWriteError);
+        throw TError(error_text::kStreamWrite);
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0)
-        throw TError(formatMessage(kCannotCreate, path_));
+        throw TError(formatMessage(error_text::kCannotCreateFile, path_));
     tempPath_.clear();
 
     // The rename itself reaches the disk with the folder's entry.

@@ -26,14 +26,14 @@ bool writeAll(int fd, const char* data, size_t size);
 // leads to is replaced (see atomic_file::replacementTarget). A file that the user may not write
 // to is not replaced. A replaced file keeps its permission bits; a new one gets those of a
 // plainly created file.
-class AtomicFileWriter {
+class TAtomicFileWriter {
 public:
     // Creates the temporary file. Raises TError("Cannot create file %s") with path, also when
     // the file at path exists and may not be written to.
-    explicit AtomicFileWriter(const std::string& path);
-    ~AtomicFileWriter();
-    AtomicFileWriter(const AtomicFileWriter&) = delete;
-    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+    explicit TAtomicFileWriter(const std::string& path);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
 
     // Appends bytes. Raises TError("Stream write error").
     void write(const char* data, size_t size);

@@ -18,7 +18,7 @@
 namespace compare {
 namespace {
 
-struct CollatorCloser {
+struct TCollatorCloser {
     void operator()(UCollator* c) const { ucol_close(c); }
 };
 
@@ -46,34 +46,34 @@ std::string environmentLocale() {
 // other: every character contributes exactly one primary and the same secondary. That covers
 // nearly all real terms (Latin and Cyrillic letters, digits, blanks) and costs a table lookup
 // per byte instead of a full collation.
-using Weights = std::array<uint32_t, 256>;
+using TWeights = std::array<uint32_t, 256>;
 
-struct State {
+struct TState {
     std::string locale = environmentLocale();
-    std::unique_ptr<UCollator, CollatorCloser> collator;
-    Weights weights{};
+    std::unique_ptr<UCollator, TCollatorCloser> collator;
+    TWeights weights{};
     // For texts that are not plain throughout: the primary rank of each character that
     // carries exactly one primary weight (a plain letter, or one such as Ё or Й that is a
     // letter plus an accent of its own level) and takes part in no contraction; else 0.
-    Weights primaryRanks{};
+    TWeights primaryRanks{};
     bool shortcut = false;
     uint64_t generation = 1;
 };
 
-State& state() {
-    static State s;
+TState& state() {
+    static TState s;
     return s;
 }
 
 // Converts Windows-1251 bytes to UTF-16 (stack for short terms, heap otherwise).
-struct Utf16 {
+struct TUtf16 {
     static constexpr size_t kInline = 256;
     UChar inline_[kInline];
     std::u16string heap;
     const UChar* data = nullptr;
     int32_t length = 0;
 
-    explicit Utf16(std::string_view text) {
+    explicit TUtf16(std::string_view text) {
         UChar* out = inline_;
         if (text.size() > kInline) {
             heap.resize(text.size());
@@ -87,8 +87,8 @@ struct Utf16 {
 };
 
 int fullCompare(UCollator* c, std::string_view a, std::string_view b) {
-    const Utf16 ua(a);
-    const Utf16 ub(b);
+    const TUtf16 ua(a);
+    const TUtf16 ub(b);
     return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
 }
 
@@ -162,7 +162,7 @@ uint32_t singlePrimary(UCollator* c, UChar ch) {
 
 // Builds the shortcut table for the collator and checks it against the collator itself on
 // every pair of plain characters; returns false when the shortcut must not be used.
-bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
+bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
     weights.fill(0);
     primaryRanks.fill(0);
     // Attributes under which per-character primaries do not decide the order.
@@ -189,8 +189,8 @@ bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
             continue;
         weights[b] = plainPrimary(c, static_cast<UChar>(ch), commonSecondary);
     }
-    const Weights rawPlain = weights;
-    Weights rawSingle{};
+    const TWeights rawPlain = weights;
+    TWeights rawSingle{};
     for (int b = 1; b < 256; ++b) {
         const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
         if (ch <= 0xFFFF)
@@ -281,7 +281,7 @@ bool buildShortcut(UCollator* c, Weights& weights, Weights& primaryRanks) {
 }
 
 UCollator* collator() {
-    State& s = state();
+    TState& s = state();
     if (!s.collator) {
         UErrorCode status = U_ZERO_ERROR;
         UCollator* c = ucol_open(s.locale.empty() ? "" : s.locale.c_str(), &status);
@@ -290,7 +290,7 @@ UCollator* collator() {
             c = ucol_open("", &status);
         }
         if (U_FAILURE(status))
-            throw TError("Cannot open the collator");
+            throw TError(error_text::kNoCollator);
         // Secondary strength: base letters and accents count, letter case does not.
         ucol_setStrength(c, UCOL_SECONDARY);
         s.collator.reset(c);
@@ -302,7 +302,7 @@ UCollator* collator() {
 // Compares by a per-byte table when every byte of both texts has an entry in it: the first
 // differing entry decides, else the shorter text (its entries a beginning of the other's)
 // comes first, else 0. Returns nullopt when some byte has no entry.
-std::optional<int> compareByTable(const Weights& table, std::string_view a, std::string_view b) {
+std::optional<int> compareByTable(const TWeights& table, std::string_view a, std::string_view b) {
     const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
     const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
     // Both texts must be covered throughout: a sequence that needs the collator may sit
@@ -328,7 +328,7 @@ std::optional<int> compareByTable(const Weights& table, std::string_view a, std:
 }  // namespace
 
 int terms(std::string_view a, std::string_view b) {
-    State& s = state();
+    TState& s = state();
     UCollator* c = s.collator ? s.collator.get() : collator();
     if (s.shortcut) {
         // Plain texts: one primary and the common secondary per character, so the table
@@ -347,7 +347,7 @@ int terms(std::string_view a, std::string_view b) {
 
 size_t appendSortKey(std::string_view term, std::string& out) {
     UCollator* c = collator();
-    const Utf16 u(term);
+    const TUtf16 u(term);
     const size_t start = out.size();
     // Most keys of secondary strength take about two bytes per character.
     size_t room = 2 * term.size() + 16;
@@ -361,7 +361,7 @@ size_t appendSortKey(std::string_view term, std::string& out) {
             return static_cast<size_t>(needed);
         }
         if (needed <= 0)
-            throw TError("Cannot make a collation key");
+            throw TError(error_text::kNoCollationKey);
         room = static_cast<size_t>(needed);
     }
 }
@@ -372,7 +372,7 @@ int fullTerms(std::string_view a, std::string_view b) {
 
 const uint32_t* plainWeights() {
     collator();
-    const State& s = state();
+    const TState& s = state();
     return s.shortcut ? s.weights.data() : nullptr;
 }
 
@@ -382,7 +382,7 @@ uint64_t orderGeneration() {
 
 int plainByteCount() {
     collator();
-    const State& s = state();
+    const TState& s = state();
     if (!s.shortcut)
         return 0;
     int n = 0;
@@ -397,7 +397,7 @@ std::string localeName() {
 }
 
 void setLocale(const std::string& locale) {
-    State& s = state();
+    TState& s = state();
     s.locale = locale;
     s.collator.reset();
     s.shortcut = false;

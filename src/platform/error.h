@@ -12,6 +12,23 @@ public:
     explicit TError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The texts of the core's errors, each written once. The English ones are the toolkit's own
+// texts that the user has always seen for these failures; "%s" and "%d" stand for the file
+// name, the text or the number that formatMessage puts in.
+namespace error_text {
+inline constexpr const char* kListIndex = "List index out of bounds (%d)";
+inline constexpr const char* kSortedList = "Operation not allowed on sorted list";
+inline constexpr const char* kStreamRead = "Stream read error";
+inline constexpr const char* kStreamWrite = "Stream write error";
+inline constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
+inline constexpr const char* kCannotOpenFile = "Cannot open file %s";
+inline constexpr const char* kCannotCreateFile = "Cannot create file %s";
+inline constexpr const char* kUnableToWrite = "Unable to write to %s";
+inline constexpr const char* kNotAnInteger = "'%s' is not a valid integer value";
+inline constexpr const char* kNoCollator = "Cannot open the collator";
+inline constexpr const char* kNoCollationKey = "Cannot make a collation key";
+}  // namespace error_text
+
 // Returns pattern with its first "%s" replaced by value (used for the file-name messages).
 inline std::string formatMessage(std::string_view pattern, std::string_view value) {
     std::string out(pattern);

@@ -43,9 +43,9 @@ std::string oneLine(std::string_view value) {
 
 }  // namespace
 
-Profile Profile::parse(std::string_view text) {
-    Profile p;
-    Section* current = nullptr;
+TProfile TProfile::parse(std::string_view text) {
+    TProfile p;
+    TSection* current = nullptr;
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -63,7 +63,7 @@ Profile Profile::parse(std::string_view text) {
             current = &p.sections_.back();
             continue;
         }
-        Line l{std::string(line), {}, false};
+        TLine l{std::string(line), {}, false};
         if (!body.empty() && body.front() != ';') {
             l.isKey = true;
             l.key = std::string(trim(body.substr(0, body.find('='))));
@@ -73,7 +73,7 @@ Profile Profile::parse(std::string_view text) {
     return p;
 }
 
-Profile Profile::load(const std::string& path) {
+TProfile TProfile::load(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return {};
@@ -81,22 +81,22 @@ Profile Profile::load(const std::string& path) {
     return parse(text);
 }
 
-const Profile::Section* Profile::findSection(std::string_view name) const {
+const TProfile::TSection* TProfile::findSection(std::string_view name) const {
     const std::string_view wanted = trim(name);
-    for (const Section& s : sections_) {
+    for (const TSection& s : sections_) {
         if (upcase::equal(s.name, wanted))
             return &s;
     }
     return nullptr;
 }
 
-Profile::Section* Profile::findSection(std::string_view name) {
-    return const_cast<Section*>(std::as_const(*this).findSection(name));
+TProfile::TSection* TProfile::findSection(std::string_view name) {
+    return const_cast<TSection*>(std::as_const(*this).findSection(name));
 }
 
-std::vector<std::string> Profile::sectionNames() const {
+std::vector<std::string> TProfile::sectionNames() const {
     std::vector<std::string> names;
-    for (const Section& s : sections_) {
+    for (const TSection& s : sections_) {
         const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
             return upcase::equal(n, s.name);
         });
@@ -106,10 +106,10 @@ std::vector<std::string> Profile::sectionNames() const {
     return names;
 }
 
-std::vector<std::string> Profile::keyNames(std::string_view section) const {
+std::vector<std::string> TProfile::keyNames(std::string_view section) const {
     std::vector<std::string> keys;
-    if (const Section* s = findSection(section)) {
-        for (const Line& l : s->lines) {
+    if (const TSection* s = findSection(section)) {
+        for (const TLine& l : s->lines) {
             if (l.isKey)
                 keys.push_back(l.key);
         }
@@ -117,12 +117,12 @@ std::vector<std::string> Profile::keyNames(std::string_view section) const {
     return keys;
 }
 
-std::string Profile::readString(std::string_view section, std::string_view key) const {
-    const Section* s = findSection(section);
+std::string TProfile::readString(std::string_view section, std::string_view key) const {
+    const TSection* s = findSection(section);
     if (!s)
         return {};
     const std::string_view wanted = trim(key);
-    for (const Line& l : s->lines) {
+    for (const TLine& l : s->lines) {
         if (!l.isKey || !upcase::equal(l.key, wanted))
             continue;
         std::string_view value = trim(rawValue(l.raw));
@@ -135,20 +135,20 @@ std::string Profile::readString(std::string_view section, std::string_view key) 
     return {};
 }
 
-void Profile::eraseSection(std::string_view section) {
+void TProfile::eraseSection(std::string_view section) {
     const std::string_view wanted = trim(section);
-    std::erase_if(sections_, [&](const Section& s) { return upcase::equal(s.name, wanted); });
+    std::erase_if(sections_, [&](const TSection& s) { return upcase::equal(s.name, wanted); });
 }
 
-void Profile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    Section* s = findSection(section);
+void TProfile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    TSection* s = findSection(section);
     if (!s) {
         const std::string name(trim(section));
         sections_.push_back({name, {}, "[" + name + "]"});
         s = &sections_.back();
     }
     const std::string_view wanted = trim(key);
-    for (Line& l : s->lines) {
+    for (TLine& l : s->lines) {
         if (l.isKey && upcase::equal(l.key, wanted)) {
             l.raw = l.key + "=" + oneLine(value);
             return;
@@ -160,24 +160,24 @@ void Profile::writeString(std::string_view section, std::string_view key, std::s
     while (at != s->lines.begin() && trim(std::prev(at)->raw).empty())
         --at;
     const std::string name(wanted);
-    s->lines.insert(at, Line{name + "=" + oneLine(value), name, true});
+    s->lines.insert(at, TLine{name + "=" + oneLine(value), name, true});
 }
 
-std::string Profile::text() const {
+std::string TProfile::text() const {
     std::string out;
-    for (const Line& l : preamble_)
+    for (const TLine& l : preamble_)
         out += l.raw + "\r\n";
-    for (const Section& s : sections_) {
+    for (const TSection& s : sections_) {
         out += s.header + "\r\n";
-        for (const Line& l : s.lines)
+        for (const TLine& l : s.lines)
             out += l.raw + "\r\n";
     }
     return out;
 }
 
-bool Profile::save(const std::string& path) const {
+bool TProfile::save(const std::string& path) const {
     try {
-        AtomicFileWriter out(path);
+        TAtomicFileWriter out(path);
         const std::string bytes = text();
         out.write(bytes.data(), bytes.size());
         out.commit();

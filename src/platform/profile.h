@@ -18,14 +18,14 @@ namespace profile {
 // The longest value handed back by readString; the rest of a longer value is dropped.
 inline constexpr size_t kMaxValueLength = 2047;
 
-class Profile {
+class TProfile {
 public:
-    Profile() = default;
+    TProfile() = default;
 
     // The profile held in text. Accepts CR LF and LF line ends.
-    static Profile parse(std::string_view text);
+    static TProfile parse(std::string_view text);
     // The profile of the file at path; a missing or unreadable file gives an empty profile.
-    static Profile load(const std::string& path);
+    static TProfile load(const std::string& path);
 
     // Section names as spelled in the file, in file order. A name met twice is listed once.
     std::vector<std::string> sectionNames() const;
@@ -45,29 +45,29 @@ public:
     // The profile as file text, lines ending in CR LF.
     std::string text() const;
 
-    // Writes text() to the file at path through AtomicFileWriter, so the file is always either
+    // Writes text() to the file at path through TAtomicFileWriter, so the file is always either
     // the old or the new one. Returns false when any step fails; the temporary file is then
     // removed and the old file is untouched. When path is a symbolic link, the file it leads to
     // is replaced and the link stays.
     bool save(const std::string& path) const;
 
 private:
-    struct Line {
+    struct TLine {
         std::string raw;  // the line as read (or as written, for written keys)
         std::string key;  // trimmed key name; empty for lines that are not keys
         bool isKey = false;
     };
-    struct Section {
+    struct TSection {
         std::string name;
-        std::vector<Line> lines;  // the header line is not among them
-        std::string header;       // the header line as read
+        std::vector<TLine> lines;  // the header line is not among them
+        std::string header;        // the header line as read
     };
 
-    const Section* findSection(std::string_view name) const;
-    Section* findSection(std::string_view name);
+    const TSection* findSection(std::string_view name) const;
+    TSection* findSection(std::string_view name);
 
-    std::vector<Line> preamble_;  // lines before the first section
-    std::vector<Section> sections_;
+    std::vector<TLine> preamble_;  // lines before the first section
+    std::vector<TSection> sections_;
 };
 
 }  // namespace profile

@@ -61,7 +61,7 @@ void copyWhole(const std::string& source, const std::string& target) {
     if (in.bad())
         return;
     try {
-        AtomicFileWriter writer(target);
+        TAtomicFileWriter writer(target);
         writer.write(bytes.data(), bytes.size());
         writer.commit();
     } catch (const std::exception&) {

@@ -42,7 +42,7 @@ constexpr const char* kUsage =
     "  termovel-dic --help | --version\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
-struct Failure {
+struct TFailure {
     std::string message;
     int code = kExitUsage;
 };
@@ -50,8 +50,9 @@ struct Failure {
 // The core's errors tell by their fixed texts whether writing or reading failed.
 int exitCodeOf(const TError& error) {
     const std::string_view message = error.what();
-    for (std::string_view writing : {"Cannot create file", "Stream write error", "Unable to write"})
-        if (message.starts_with(writing))
+    for (std::string_view writing :
+         {error_text::kCannotCreateFile, error_text::kStreamWrite, error_text::kUnableToWrite})
+        if (message.starts_with(writing.substr(0, writing.find('%'))))
             return kExitWriteFailed;
     return kExitBadInput;
 }
@@ -72,8 +73,8 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     if (!converted) {
         char code[16];
         std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw Failure{std::string(what) + ": символ " + code +
-                      " нельзя записать в кодировке Windows-1251"};
+        throw TFailure{std::string(what) + ": символ " + code +
+                       " нельзя записать в кодировке Windows-1251"};
     }
     return *converted;
 }
@@ -126,7 +127,7 @@ int lookup(const std::string& path, std::string_view termUtf8) {
     d.LoadFromFile(path);
     const int at = d.Find(term);
     if (at < 0)
-        throw Failure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
+        throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
     std::string article(d.Article(at));
     printText(article);
     if (article.empty() || article.back() != '\n')
@@ -141,14 +142,14 @@ int verify(const std::string& path) {
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
-        throw Failure{"Файл словаря повреждён: " + std::string(e.what()), kExitBadInput};
+        throw TFailure{"Файл словаря повреждён: " + std::string(e.what()), kExitBadInput};
     }
     TSecretMemoryStream again;
     d.SaveToStream(again);
     again.Scramble();
     if (again.size() != original.size() ||
         std::memcmp(again.data(), original.data(), again.size()) != 0) {
-        throw Failure{
+        throw TFailure{
             "Файл словаря повреждён: он отличается от своей пересохранённой копии "
             "(лишние байты, нулевые байты в текстах, нарушенный порядок или повторы терминов)",
             kExitBadInput};
@@ -162,7 +163,7 @@ int import(const std::string& dicPath, const std::string& textPath,
     std::optional<std::string> name, author, description;
     for (size_t i = 0; i < options.size(); i += 2) {
         if (i + 1 >= options.size())
-            throw Failure{"Нет значения для " + options[i]};
+            throw TFailure{"Нет значения для " + options[i]};
         const std::string& value = options[i + 1];
         if (options[i] == "--name")
             name = toCodePage(value, "Название");
@@ -171,7 +172,7 @@ int import(const std::string& dicPath, const std::string& textPath,
         else if (options[i] == "--info")
             description = toCodePage(value, "Описание");
         else
-            throw Failure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
+            throw TFailure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
     }
 
     TDictionary d;
@@ -192,7 +193,7 @@ int import(const std::string& dicPath, const std::string& textPath,
         }
         d.SetInfo(crlf);
     }
-    const ImportResult result = importText(d, textPath);
+    const TImportResult result = importText(d, textPath);
     d.SaveToFile(dicPath);
     print(std::string(existed ? "Словарь дополнен" : "Словарь создан") + ": блоков прочитано " +
           std::to_string(result.blocks) + ", терминов добавлено " + std::to_string(result.added) +
@@ -224,11 +225,11 @@ int exportText(const std::string& path) {
 
 int run(const std::vector<std::string>& args) {
     if (args.empty())
-        throw Failure{kUsage};
+        throw TFailure{kUsage};
     const std::string& command = args[0];
     auto need = [&](size_t count) {
         if (args.size() != count + 1)
-            throw Failure{kUsage};
+            throw TFailure{kUsage};
     };
     if (command == "info") {
         need(1);
@@ -248,7 +249,7 @@ int run(const std::vector<std::string>& args) {
     }
     if (command == "import") {
         if (args.size() < 3)
-            throw Failure{kUsage};
+            throw TFailure{kUsage};
         return import(args[1], args[2], std::vector<std::string>(args.begin() + 3, args.end()));
     }
     if (command == "export") {
@@ -263,7 +264,7 @@ int run(const std::vector<std::string>& args) {
         print("termovel-dic " TERMOVEL_VERSION "\n");
         return kExitOk;
     }
-    throw Failure{"Неизвестная команда: " + command + "\n" + kUsage};
+    throw TFailure{"Неизвестная команда: " + command + "\n" + kUsage};
 }
 
 }  // namespace
@@ -274,7 +275,7 @@ int main(int argc, char** argv) {
     std::string message;
     try {
         code = run(args);
-    } catch (const Failure& f) {
+    } catch (const TFailure& f) {
         code = f.code;
         message = f.message;
     } catch (const TError& e) {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QString>
 
-#include "ui/main_form.h"
+#include "settings/program_identity.h"
 
 namespace {
 

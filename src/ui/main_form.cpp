@@ -19,9 +19,9 @@
 #include <exception>
 #include <string>
 
-#include "app/reg_setup.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
+#include "settings/reg_setup.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
 #include "ui/word_list_view.h"

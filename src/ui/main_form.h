@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "settings/program_identity.h"
 #include "ui/dialogs.h"
 
 class QAction;
@@ -27,9 +28,6 @@ class QToolBar;
 class TRegSetup;
 class TWordForm;
 class TWordListModel;
-
-// The application title: main window caption, error-box caption, tray hint.
-inline constexpr const char* ProgramTitle = "Termovel v1.00";
 
 // The main window: one tab per open dictionary, the search box with its history, the word list
 // and every command of the program. Row i of the word list is always term i of the current

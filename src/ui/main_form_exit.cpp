@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/reg_setup.h"
+#include "settings/reg_setup.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
 

@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "app/reg_setup.h"
 #include "platform/upcase.h"
+#include "settings/reg_setup.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
 #include "ui/word_form.h"

@@ -39,12 +39,12 @@ TEST(Codepage, ToUtf8GivesTheUnicodeText) {
 }
 
 TEST(Codepage, StrictConversionRefusesWhatTheCodePageCannotHold) {
-    struct Case {
+    struct TCase {
         const char* what;
         std::string utf8;
         char32_t firstBad;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {"Latin accent", "caf\xC3\xA9", 0x00E9},
         {"CJK", "a\xE4\xB8\xAD", 0x4E2D},
         {"emoji", "\xF0\x9F\x98\x80", 0x1F600},
@@ -56,7 +56,7 @@ TEST(Codepage, StrictConversionRefusesWhatTheCodePageCannotHold) {
         {"surrogate", "\xED\xA0\x80", 0xFFFD},
         {"beyond Unicode", "\xF4\x90\x80\x80", 0xFFFD},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         char32_t bad = 0;
         EXPECT_FALSE(codepage::fromUtf8(c.utf8, &bad).has_value()) << c.what;
         EXPECT_EQ(bad, c.firstBad) << c.what;

@@ -44,11 +44,11 @@ TEST(CompareShortcut, AgreesWithTheCollator) {
 
 TEST(CompareShortcut, CaseIgnoredAccentsKept) {
     compare::setLocale("");
-    struct Case {
+    struct TCase {
         std::string a, b;
         int expected;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"apple", "APPLE", 0},
         {"\xff\xe1\xeb\xee\xea\xee", "\xdf\xc1\xcb\xce\xca\xce", 0},  // яблоко / ЯБЛОКО
         {"\xe5\xeb\xea\xe0", "\xb8\xeb\xea\xe0", -1},                 // елка before ёлка
@@ -56,6 +56,6 @@ TEST(CompareShortcut, CaseIgnoredAccentsKept) {
         {"zebra", "\xe0", -1},  // root: Latin before Cyrillic
         {"", "a", -1},
     };
-    for (const Case& c : cases)
+    for (const TCase& c : cases)
         EXPECT_EQ(sign(compare::terms(c.a, c.b)), c.expected) << c.a << " / " << c.b;
 }

@@ -50,11 +50,11 @@ TEST_F(CompareTest, CyrillicAlphabetInOrderInBothCases) {
 }
 
 TEST_F(CompareTest, CaseIsIgnoredButLettersAreNot) {
-    struct Case {
+    struct TCase {
         std::string a, b;
         int sign;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {"Apple", "apple", 0},
         {"APPLE", "apple", 0},
         {"\xD1\xEB\xEE\xE2\xEE", "\xF1\xcb\xee\xc2\xee", 0},  // Слово / сЛоВо
@@ -63,7 +63,7 @@ TEST_F(CompareTest, CaseIsIgnoredButLettersAreNot) {
         {"apple", "apples", -1},
         {"b", "A", 1},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         const int r = compare::terms(c.a, c.b);
         EXPECT_EQ((r > 0) - (r < 0), c.sign) << c.a << " vs " << c.b;
     }

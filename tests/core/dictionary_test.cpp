@@ -27,7 +27,7 @@ protected:
         return d;
     }
 
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
 };
 

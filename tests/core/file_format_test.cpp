@@ -44,7 +44,7 @@ protected:
         return path(name);
     }
 
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
 };
 
@@ -131,13 +131,13 @@ TEST_F(FileFormat, EveryTruncationPointIsAReadError) {
 TEST_F(FileFormat, DamagedLengthsAndCounts) {
     const std::string header = record("N") + record("") + record("");
     const std::string entry = record("term") + record("article");
-    struct Case {
+    struct TCase {
         const char* name;
         std::string plain;
         std::string error;
         int count;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"empty file", "", "Stream read error", 0},
         {"negative name length", le32(-1) + "abcd" + std::string(12, '\0'), "Stream read error", 0},
         {"oversized name length", le32(100) + std::string(12, '\0'), "Stream read error", 0},
@@ -152,7 +152,7 @@ TEST_F(FileFormat, DamagedLengthsAndCounts) {
         {"negative count", header + le32(-7) + entry, "", 0},
         {"trailing bytes ignored", header + le32(1) + entry + "junk", "", 1},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         TDictionary d;
         EXPECT_EQ(loadPlain(d, c.plain), c.error) << c.name;
         EXPECT_EQ(d.Count(), c.count) << c.name;

@@ -26,7 +26,7 @@ bool acquireInChild(const std::string& path) {
 }  // namespace
 
 TEST(InstanceLock, SecondHolderIsRefusedWhileTheFirstLives) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string path = folder.file("TermovelMutex");
     ASSERT_TRUE(instance_lock::acquire(path));
     EXPECT_FALSE(acquireInChild(path));
@@ -34,7 +34,7 @@ TEST(InstanceLock, SecondHolderIsRefusedWhileTheFirstLives) {
 }
 
 TEST(InstanceLock, KilledHolderReleasesTheLock) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string path = folder.file("TermovelMutex");
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -57,28 +57,28 @@ TEST(InstanceLock, KilledHolderReleasesTheLock) {
 }
 
 TEST(InstanceLock, UnusableLockPlaceLetsTheProgramStart) {
-    TempFolder folder;
+    TTempFolder folder;
     EXPECT_TRUE(instance_lock::acquire(folder.file("missing/TermovelMutex")));
 }
 
 TEST(InstanceLock, DefaultPathLiesInTheRuntimeFolder) {
     // Restores an environment variable when the test ends.
-    struct SavedVariable {
+    struct TSavedVariable {
         const char* name;
         bool set;
         std::string value;
-        explicit SavedVariable(const char* n) : name(n), set(std::getenv(n) != nullptr) {
+        explicit TSavedVariable(const char* n) : name(n), set(std::getenv(n) != nullptr) {
             if (set)
                 value = std::getenv(n);
         }
-        ~SavedVariable() {
+        ~TSavedVariable() {
             if (set)
                 ::setenv(name, value.c_str(), 1);
             else
                 ::unsetenv(name);
         }
     };
-    const SavedVariable runtime("XDG_RUNTIME_DIR"), tmp("TMPDIR");
+    const TSavedVariable runtime("XDG_RUNTIME_DIR"), tmp("TMPDIR");
     ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
     EXPECT_EQ(instance_lock::defaultPath(), "/run/user/4242/TermovelMutex");
     ::unsetenv("XDG_RUNTIME_DIR");

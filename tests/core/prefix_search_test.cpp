@@ -26,24 +26,24 @@ void fill(TDictionary& dictionary, const std::vector<std::string>& terms) {
         dictionary.AddTerm(term, "article of " + term);
 }
 
-struct FixedCase {
+struct TFixedCase {
     const char* name;
     std::vector<std::string> terms;
     std::string prefix;
 };
 
 // Names the case in test listings instead of dumping the structure's bytes.
-void PrintTo(const FixedCase& c, std::ostream* out) {
+void PrintTo(const TFixedCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class PrefixSearchFixed : public ::testing::TestWithParam<FixedCase> {
+class PrefixSearchFixed : public ::testing::TestWithParam<TFixedCase> {
 protected:
     void SetUp() override { compare::setLocale(""); }
 };
 
 TEST_P(PrefixSearchFixed, ChoosesTheLinearScansRow) {
-    const FixedCase& c = GetParam();
+    const TFixedCase& c = GetParam();
     TDictionary dictionary;
     fill(dictionary, c.terms);
     TPrefixSearch search(&dictionary);
@@ -54,23 +54,23 @@ TEST_P(PrefixSearchFixed, ChoosesTheLinearScansRow) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, PrefixSearchFixed,
     ::testing::Values(
-        FixedCase{"ab_selects_first", {"Abandon", "abbey", "able"}, "ab"},
-        FixedCase{"abb_selects_second", {"Abandon", "abbey", "able"}, "abb"},
-        FixedCase{"upper_prefix", {"Abandon", "abbey", "able"}, "ABL"},
-        FixedCase{"no_match", {"Abandon", "abbey", "able"}, "abx"},
-        FixedCase{"longer_than_term", {"Abandon", "abbey", "able"}, "abandoned"},
-        FixedCase{"yo_apart_from_ye",
-                  {kYoUpper + kZheLower, kYeUpper + kZheLower + "a", kYeLower + kElLower + "b"},
-                  kYeLower},
-        FixedCase{"yo_folds_with_yo", {kYeUpper + kZheLower, kYoLower + kZheLower}, kYoUpper},
-        FixedCase{"punctuation_inside", {"a-b", "ab", "a b", "a'b"}, "a-"},
-        FixedCase{"control_character",
-                  {"a\x01z", "ab",
-                   "a\x01"
-                   "b"},
-                  "a\x01"},
-        FixedCase{"empty_dictionary", {}, "a"}),
-    [](const ::testing::TestParamInfo<FixedCase>& info) { return std::string(info.param.name); });
+        TFixedCase{"ab_selects_first", {"Abandon", "abbey", "able"}, "ab"},
+        TFixedCase{"abb_selects_second", {"Abandon", "abbey", "able"}, "abb"},
+        TFixedCase{"upper_prefix", {"Abandon", "abbey", "able"}, "ABL"},
+        TFixedCase{"no_match", {"Abandon", "abbey", "able"}, "abx"},
+        TFixedCase{"longer_than_term", {"Abandon", "abbey", "able"}, "abandoned"},
+        TFixedCase{"yo_apart_from_ye",
+                   {kYoUpper + kZheLower, kYeUpper + kZheLower + "a", kYeLower + kElLower + "b"},
+                   kYeLower},
+        TFixedCase{"yo_folds_with_yo", {kYeUpper + kZheLower, kYoLower + kZheLower}, kYoUpper},
+        TFixedCase{"punctuation_inside", {"a-b", "ab", "a b", "a'b"}, "a-"},
+        TFixedCase{"control_character",
+                   {"a\x01z", "ab",
+                    "a\x01"
+                    "b"},
+                   "a\x01"},
+        TFixedCase{"empty_dictionary", {}, "a"}),
+    [](const ::testing::TestParamInfo<TFixedCase>& info) { return std::string(info.param.name); });
 
 TEST(PrefixSearch, EmptyPrefixMatchesNothing) {
     compare::setLocale("");

@@ -10,11 +10,11 @@
 #include "test_support.h"
 
 namespace fs = std::filesystem;
-using profile::Profile;
+using profile::TProfile;
 
 namespace {
 
-struct ReadCase {
+struct TReadCase {
     const char* what;
     std::string text;
     std::string section;
@@ -24,8 +24,8 @@ struct ReadCase {
 
 }  // namespace
 
-TEST(Profile, ReadStringFollowsTheProfileRules) {
-    const std::vector<ReadCase> cases = {
+TEST(TProfile, ReadStringFollowsTheProfileRules) {
+    const std::vector<TReadCase> cases = {
         {"plain", "[Main]\nKey=value\n", "Main", "Key", "value"},
         {"section and key ignore case", "[MAIN]\nshowlogo=1\n", "Main", "ShowLogo", "1"},
         {"blanks around the value go", "[S]\nK=  a b \t\n", "S", "K", "a b"},
@@ -49,21 +49,21 @@ TEST(Profile, ReadStringFollowsTheProfileRules) {
          "\xD0\xC0\xC7\xC4\xC5\xCB", "\xCA\xCB\xDE\xD7", "\xE4\xE0"},
         {"\xB8 folds to \xA8", "[S]\n\xB8=1\n", "S", "\xA8", "1"},
     };
-    for (const ReadCase& c : cases) {
-        const Profile p = Profile::parse(c.text);
+    for (const TReadCase& c : cases) {
+        const TProfile p = TProfile::parse(c.text);
         EXPECT_EQ(p.readString(c.section, c.key), c.expected) << c.what;
     }
 }
 
-TEST(Profile, ReadStringCutsLongValues) {
+TEST(TProfile, ReadStringCutsLongValues) {
     const std::string longValue(5000, 'x');
-    const Profile p = Profile::parse("[S]\nK=" + longValue + "\n");
+    const TProfile p = TProfile::parse("[S]\nK=" + longValue + "\n");
     EXPECT_EQ(p.readString("S", "K"), std::string(profile::kMaxValueLength, 'x'));
 }
 
-TEST(Profile, NamesComeInFileOrderAsSpelled) {
-    const Profile p =
-        Profile::parse("; settings\n[Zeta]\nb=1\n;c=2\na=3\n\n[alpha]\nx\n[ZETA]\nlate=1\n[Mid]\n");
+TEST(TProfile, NamesComeInFileOrderAsSpelled) {
+    const TProfile p = TProfile::parse(
+        "; settings\n[Zeta]\nb=1\n;c=2\na=3\n\n[alpha]\nx\n[ZETA]\nlate=1\n[Mid]\n");
     EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"Zeta", "alpha", "Mid"}));
     EXPECT_EQ(p.keyNames("zeta"), (std::vector<std::string>{"b", "a"}));
     EXPECT_EQ(p.keyNames("ALPHA"), (std::vector<std::string>{"x"}));
@@ -71,49 +71,49 @@ TEST(Profile, NamesComeInFileOrderAsSpelled) {
     EXPECT_TRUE(p.keyNames("None").empty());
 }
 
-TEST(Profile, WriteStringReplacesInPlaceKeepingTheKeysSpelling) {
-    Profile p = Profile::parse("[Main]\nfirst=1\nshowlogo=1\nlast=3\n");
+TEST(TProfile, WriteStringReplacesInPlaceKeepingTheKeysSpelling) {
+    TProfile p = TProfile::parse("[Main]\nfirst=1\nshowlogo=1\nlast=3\n");
     p.writeString("MAIN", "ShowLogo", "0");
     EXPECT_EQ(p.text(), "[Main]\r\nfirst=1\r\nshowlogo=0\r\nlast=3\r\n");
 }
 
-TEST(Profile, WriteStringAppendsNewKeysAndSections) {
-    Profile p = Profile::parse("[A]\nk=1\n\n[B]\nm=2\n");
+TEST(TProfile, WriteStringAppendsNewKeysAndSections) {
+    TProfile p = TProfile::parse("[A]\nk=1\n\n[B]\nm=2\n");
     p.writeString("a", "New", " v ");
     p.writeString("C", "x", "y");
     EXPECT_EQ(p.text(), "[A]\r\nk=1\r\nNew= v \r\n\r\n[B]\r\nm=2\r\n[C]\r\nx=y\r\n");
     EXPECT_EQ(p.readString("A", "new"), "v");
 }
 
-TEST(Profile, LineBreaksInAValueCannotAddLines) {
-    Profile p = Profile::parse("[History]\nN1=old\n");
+TEST(TProfile, LineBreaksInAValueCannotAddLines) {
+    TProfile p = TProfile::parse("[History]\nN1=old\n");
     p.writeString("History", "N1", "a\r\n[Main]\nEditMode=1");
     p.writeString("History", "N2", "b\nc");
     EXPECT_EQ(p.text(), "[History]\r\nN1=a  [Main] EditMode=1\r\nN2=b c\r\n");
-    EXPECT_EQ(Profile::parse(p.text()).sectionNames(), (std::vector<std::string>{"History"}));
+    EXPECT_EQ(TProfile::parse(p.text()).sectionNames(), (std::vector<std::string>{"History"}));
 }
 
-TEST(Profile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
-    Profile p = Profile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
+TEST(TProfile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
+    TProfile p = TProfile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
     p.eraseSection("A");
     EXPECT_EQ(p.text(), "top=1\r\n[B]\r\n;note\r\nm=2\r\n");
     p.eraseSection("missing");
     EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"B"}));
 }
 
-TEST(Profile, LoadOfAMissingFileIsEmpty) {
-    TempFolder folder;
-    const Profile p = Profile::load(folder.file("none.ini"));
+TEST(TProfile, LoadOfAMissingFileIsEmpty) {
+    TTempFolder folder;
+    const TProfile p = TProfile::load(folder.file("none.ini"));
     EXPECT_TRUE(p.sectionNames().empty());
     EXPECT_EQ(p.text(), "");
 }
 
-TEST(Profile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
-    TempFolder folder;
+TEST(TProfile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
+    TTempFolder folder;
     const std::string path = folder.file("t.ini");
     writeFile(path, "[Old]\nk=1\n");
     ::chmod(path.c_str(), 0640);
-    Profile p = Profile::load(path);
+    TProfile p = TProfile::load(path);
     p.writeString("Old", "k", "2");
     ASSERT_TRUE(p.save(path));
     EXPECT_EQ(readFile(path), "[Old]\r\nk=2\r\n");
@@ -122,34 +122,34 @@ TEST(Profile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(folder.entryCount(), 1);
 }
 
-TEST(Profile, SaveThroughALinkReplacesTheTarget) {
-    TempFolder folder;
+TEST(TProfile, SaveThroughALinkReplacesTheTarget) {
+    TTempFolder folder;
     fs::create_directory(folder.file("real"));
     writeFile(folder.file("real/t.ini"), "[Old]\nk=1\n");
     fs::create_symlink("real/t.ini", folder.file("link.ini"));
-    ASSERT_TRUE(Profile::parse("[New]\nk=2\n").save(folder.file("link.ini")));
+    ASSERT_TRUE(TProfile::parse("[New]\nk=2\n").save(folder.file("link.ini")));
     EXPECT_TRUE(fs::is_symlink(folder.file("link.ini")));
     EXPECT_EQ(readFile(folder.file("real/t.ini")), "[New]\r\nk=2\r\n");
 }
 
-TEST(Profile, FailedSaveLeavesNoTemporaryFile) {
-    TempFolder folder;
+TEST(TProfile, FailedSaveLeavesNoTemporaryFile) {
+    TTempFolder folder;
     // A folder where the file should be: the rename over it fails even for the superuser.
     const std::string path = folder.file("t.ini");
     fs::create_directory(path);
     writeFile(path + "/inside", "x");
-    EXPECT_FALSE(Profile::parse("[S]\nk=v\n").save(path));
+    EXPECT_FALSE(TProfile::parse("[S]\nk=v\n").save(path));
     EXPECT_EQ(folder.entryCount(), 1);
-    EXPECT_FALSE(Profile::parse("[S]\nk=v\n").save(folder.file("no/such/folder.ini")));
+    EXPECT_FALSE(TProfile::parse("[S]\nk=v\n").save(folder.file("no/such/folder.ini")));
 }
 
-TEST(Profile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
-    TempFolder folder;
+TEST(TProfile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
+    TTempFolder folder;
     const std::string path = folder.file("t.ini");
     writeFile(path, "[Old]\nk=1\n");
     makeReadOnly(folder.path());
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
-                  if (Profile::parse("[New]\nk=2\n").save(path))
+                  if (TProfile::parse("[New]\nk=2\n").save(path))
                       return "saved into a read-only folder";
                   return readFile(path) == "[Old]\nk=1\n" ? "" : "the old file changed";
               }),

@@ -19,7 +19,7 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningBinary) {
 }
 
 TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
-    TempFolder folder;
+    TTempFolder folder;
     for (const char* name : {"b.DIC", "a.dic", ".hidden.dic", "c.dicx", "d.txt", "Zz.Dic",
                              "x.dic.bak", "dic", "C.dic"})
         writeFile(folder.file(name), "x");
@@ -32,7 +32,7 @@ TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
 }
 
 TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
-    TempFolder folder;
+    TTempFolder folder;
     for (const char* name : {"Бета.dic", "альфа.dic", "Альфа2.dic", "zeta.dic", "ВЕДА.DIC"})
         writeFile(folder.file(name), "x");
     EXPECT_EQ(
@@ -41,7 +41,7 @@ TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
 }
 
 TEST(ProgramFolder, FileExistsOnlyForFiles) {
-    TempFolder folder;
+    TTempFolder folder;
     writeFile(folder.file("f"), "x");
     fs::create_directory(folder.file("d"));
     fs::create_symlink(folder.file("f"), folder.file("lf"));
@@ -58,7 +58,7 @@ namespace {
 // A binary folder, an installed data folder holding two dictionaries and the help file, and
 // a user folder two levels below a home that exists, as on a first start.
 struct Installation {
-    TempFolder root;
+    TTempFolder root;
     program_folder::TProgramPlaces places{root.file("bin"), root.file("share/termovel"),
                                           root.file("home/.local/share/termovel")};
     Installation() {
@@ -138,7 +138,7 @@ TEST(ProgramFolder, AUserFolderThatCannotBeCreatedIsStillTheAnswer) {
 }
 
 TEST(ProgramFolder, WritabilityIsTheRunningUsers) {
-    TempFolder writable, readOnly;
+    TTempFolder writable, readOnly;
     fs::permissions(writable.path(), fs::perms::all);
     makeReadOnly(readOnly.path());
     EXPECT_EQ(asUnprivileged([&]() -> std::string {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/reg_setup.h"
 #include "platform/error.h"
+#include "settings/reg_setup.h"
 #include "test_support.h"
 
 namespace {
@@ -25,7 +25,7 @@ const std::string kDefaultFile =
 }  // namespace
 
 TEST(RegSetup, ConstructorFillsTheDefaultsWithoutTouchingTheFile) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     EXPECT_EQ(reg.IniFileName(), folder.file("termovel.ini"));
     EXPECT_EQ(reg.ReadValue("Main", "Program"), "Termovel v1.00");
@@ -40,7 +40,7 @@ TEST(RegSetup, ConstructorFillsTheDefaultsWithoutTouchingTheFile) {
 }
 
 TEST(RegSetup, FirstSaveWritesExactlyTheEightDefaultKeysInOrder) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     reg.SaveIni();
     EXPECT_TRUE(reg.IniFileExists());
@@ -48,7 +48,7 @@ TEST(RegSetup, FirstSaveWritesExactlyTheEightDefaultKeysInOrder) {
 }
 
 TEST(RegSetup, LookupsIgnoreCaseCyrillicIncluded) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     reg.WriteValue("\xD1\xEB\xEE\xE2\xE0\xF0\xFC", "\xEA\xEB\xFE\xF7\xB8", "v");  // Словарь/ключё
     EXPECT_EQ(reg.ReadValue("\xD1\xCB\xCE\xC2\xC0\xD0\xDC", "\xCA\xCB\xDE\xD7\xA8"), "v");
@@ -58,7 +58,7 @@ TEST(RegSetup, LookupsIgnoreCaseCyrillicIncluded) {
 }
 
 TEST(RegSetup, WriteValueReplacesInPlaceAndAppendsNewKeys) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     reg.WriteValue("main", "editmode", "1");
     reg.WriteValue("Main", "Extra", "x");
@@ -72,7 +72,7 @@ TEST(RegSetup, WriteValueReplacesInPlaceAndAppendsNewKeys) {
 }
 
 TEST(RegSetup, LoadKeepsTheFilesSpellingAndDropsTheDefaults) {
-    TempFolder folder;
+    TTempFolder folder;
     writeFile(folder.file("termovel.ini"), "[MAIN]\nshowlogo=1\n");
     TRegSetup reg(folder.file("termovel.ini"));
     reg.LoadIni();
@@ -84,20 +84,20 @@ TEST(RegSetup, LoadKeepsTheFilesSpellingAndDropsTheDefaults) {
 }
 
 TEST(RegSetup, ValuesSurviveARoundTripAsTheProfileRulesSay) {
-    struct Case {
+    struct TCase {
         const char* what;
         std::string written;
         std::string readBack;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {"'=' inside", "a=b = c", "a=b = c"},
         {"blanks around", "  term  ", "term"},
         {"enclosing quotes", "\"quoted\"", "quoted"},
         {"Cyrillic", "\xF1\xEB\xEE\xE2\xEE", "\xF1\xEB\xEE\xE2\xEE"},
         {"empty", "", ""},
     };
-    TempFolder folder;
-    for (const Case& c : cases) {
+    TTempFolder folder;
+    for (const TCase& c : cases) {
         TRegSetup writer(folder.file("termovel.ini"));
         writer.WriteValue("History", "N1", c.written);
         EXPECT_EQ(writer.ReadValue("History", "N1"), c.written) << c.what;
@@ -109,7 +109,7 @@ TEST(RegSetup, ValuesSurviveARoundTripAsTheProfileRulesSay) {
 }
 
 TEST(RegSetup, ClearedSectionVanishesFromTheFile) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     reg.SaveIni();
     reg.ClearSection("list");
@@ -122,7 +122,7 @@ TEST(RegSetup, ClearedSectionVanishesFromTheFile) {
 }
 
 TEST(RegSetup, RewrittenHistoryListsCountLast) {
-    TempFolder folder;
+    TTempFolder folder;
     writeFile(folder.file("termovel.ini"),
               "[History]\nCount=5\nN1=a\nN2=b\nN3=c\nN4=d\nN5=e\n[Tail]\nk=v\n");
     TRegSetup reg(folder.file("termovel.ini"));
@@ -137,7 +137,7 @@ TEST(RegSetup, RewrittenHistoryListsCountLast) {
 }
 
 TEST(RegSetup, SaveKeepsSectionsTheStoreDoesNotKnow) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     writeFile(reg.IniFileName(), "; kept\n[Other]\nk=v\n");
     reg.SaveIni();
@@ -146,7 +146,7 @@ TEST(RegSetup, SaveKeepsSectionsTheStoreDoesNotKnow) {
 
 TEST(RegSetup, EmptyOrForeignFileLoadsAsAnEmptyStore) {
     for (const std::string text : {"", "just some text\n\x01\x02", "k=v\n"}) {
-        TempFolder folder;
+        TTempFolder folder;
         writeFile(folder.file("termovel.ini"), text);
         TRegSetup reg(folder.file("termovel.ini"));
         ASSERT_TRUE(reg.IniFileExists());
@@ -158,7 +158,7 @@ TEST(RegSetup, EmptyOrForeignFileLoadsAsAnEmptyStore) {
 }
 
 TEST(RegSetup, IniFileExistsOnlyForAFile) {
-    TempFolder folder;
+    TTempFolder folder;
     TRegSetup reg(folder.file("termovel.ini"));
     EXPECT_FALSE(reg.IniFileExists());
     std::filesystem::create_directory(reg.IniFileName());
@@ -166,7 +166,7 @@ TEST(RegSetup, IniFileExistsOnlyForAFile) {
 }
 
 TEST(RegSetup, FailedSaveRaisesUnableToWriteAndKeepsTheOldFile) {
-    TempFolder folder;
+    TTempFolder folder;
     // No such folder: fails for every user.
     TRegSetup missing(folder.file("gone/termovel.ini"));
     try {

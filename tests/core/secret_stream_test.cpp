@@ -8,15 +8,23 @@
 #include <string>
 
 #include "dictionary/secret_memory_stream.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/profile.h"
 #include "test_support.h"
 
 namespace {
 
+// The way every whole-file save goes: the stream's content through the atomic writer.
+void saveAtomically(const TSecretMemoryStream& s, const std::string& path) {
+    TAtomicFileWriter out(path);
+    out.write(s.data(), s.size());
+    out.commit();
+}
+
 class SecretStream : public ::testing::Test {
 protected:
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
 };
 
@@ -83,7 +91,7 @@ TEST_F(SecretStream, FileErrorsNameThePath) {
     EXPECT_EQ(errorOf([&] { s.LoadFromFile(folder_.string()); }),
               "Cannot open file " + folder_.string());
     EXPECT_EQ(errorOf([&] { s.SaveToFile(missing); }), "Cannot create file " + missing);
-    EXPECT_EQ(errorOf([&] { s.saveToFileAtomically(missing); }), "Cannot create file " + missing);
+    EXPECT_EQ(errorOf([&] { saveAtomically(s, missing); }), "Cannot create file " + missing);
 }
 
 TEST_F(SecretStream, WriteErrorOnFullDevice) {
@@ -100,7 +108,7 @@ TEST_F(SecretStream, AtomicSaveReplacesAndKeepsPermissions) {
     ::chmod(path.c_str(), 0640);
     TSecretMemoryStream s;
     s.WriteBuffer("new content", 11);
-    s.saveToFileAtomically(path.string());
+    saveAtomically(s, path.string());
     EXPECT_EQ(readFile(path), "new content");
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -116,7 +124,7 @@ TEST_F(SecretStream, FailedAtomicSaveLeavesOldFileAndNoTemporary) {
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
                   TSecretMemoryStream s;
                   s.WriteBuffer("new", 3);
-                  const std::string error = errorOf([&] { s.saveToFileAtomically(path.string()); });
+                  const std::string error = errorOf([&] { saveAtomically(s, path.string()); });
                   return error == "Cannot create file " + path.string() ? "" : error;
               }),
               "");
@@ -135,11 +143,11 @@ TEST_F(SecretStream, AtomicSaveLeavesAReadOnlyFileAlone) {
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
                   TSecretMemoryStream s;
                   s.WriteBuffer("new", 3);
-                  const std::string error = errorOf([&] { s.saveToFileAtomically(path.string()); });
+                  const std::string error = errorOf([&] { saveAtomically(s, path.string()); });
                   if (error != "Cannot create file " + path.string())
                       return "dictionary: " + error;
                   const std::string ini = (folder_ / "d.dic").string();
-                  return profile::Profile::parse("[S]\nk=v\n").save(ini) ? "settings saved" : "";
+                  return profile::TProfile::parse("[S]\nk=v\n").save(ini) ? "settings saved" : "";
               }),
               "");
     EXPECT_EQ(readFile(path), "old");
@@ -150,13 +158,13 @@ TEST_F(SecretStream, AtomicSaveLeavesAReadOnlyFileAlone) {
 // leads to, and the link stays a link.
 TEST_F(SecretStream, AtomicSaveThroughALinkReplacesItsTarget) {
     namespace fs = std::filesystem;
-    struct Case {
+    struct TCase {
         const char* what;
         std::vector<std::pair<std::string, std::string>> links;  // link name, what it names
         std::string target;  // the file that must receive the bytes
     };
     const std::string absolute = (folder_ / "real" / "abs.dic").string();
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"relative link into another folder", {{"rel.dic", "real/rel.dic"}}, "real/rel.dic"},
         {"absolute link", {{"abs.dic", absolute}}, "real/abs.dic"},
         {"chain of links",
@@ -165,7 +173,7 @@ TEST_F(SecretStream, AtomicSaveThroughALinkReplacesItsTarget) {
         {"link to a file not yet there", {{"new.dic", "real/new.dic"}}, "real/new.dic"},
     };
     fs::create_directory(folder_ / "real");
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         const bool targetExists = std::string(c.what) != "link to a file not yet there";
         if (targetExists)
             std::ofstream(folder_ / c.target) << "old";
@@ -174,7 +182,7 @@ TEST_F(SecretStream, AtomicSaveThroughALinkReplacesItsTarget) {
         TSecretMemoryStream s;
         s.WriteBuffer("new content", 11);
         const std::string linkPath = (folder_ / c.links.front().first).string();
-        ASSERT_EQ(errorOf([&] { s.saveToFileAtomically(linkPath); }), "(no error)") << c.what;
+        ASSERT_EQ(errorOf([&] { saveAtomically(s, linkPath); }), "(no error)") << c.what;
         for (const auto& [link, to] : c.links) {
             EXPECT_TRUE(fs::is_symlink(folder_ / link)) << c.what << ": " << link;
             EXPECT_EQ(fs::read_symlink(folder_ / link).string(), to) << c.what;
@@ -197,7 +205,7 @@ TEST_F(SecretStream, AtomicSaveThroughALoopOfLinksFailsAndKeepsTheLinks) {
     TSecretMemoryStream s;
     s.WriteBuffer("x", 1);
     const std::string path = (folder_ / "a.dic").string();
-    EXPECT_EQ(errorOf([&] { s.saveToFileAtomically(path); }), "Cannot create file " + path);
+    EXPECT_EQ(errorOf([&] { saveAtomically(s, path); }), "Cannot create file " + path);
     EXPECT_TRUE(fs::is_symlink(folder_ / "a.dic"));
     EXPECT_EQ(entryNames(folder_.string()), (std::vector<std::string>{"a.dic", "b.dic"}));
 }
@@ -205,7 +213,7 @@ TEST_F(SecretStream, AtomicSaveThroughALoopOfLinksFailsAndKeepsTheLinks) {
 TEST_F(SecretStream, ReleaseHandsOverTheBuffer) {
     TSecretMemoryStream s;
     s.WriteBuffer("xyz", 3);
-    MallocBuffer buffer = s.release();
+    TMallocBuffer buffer = s.release();
     EXPECT_EQ(std::string(buffer.get(), 3), "xyz");
     EXPECT_EQ(s.size(), 0u);
     EXPECT_EQ(s.position(), 0u);

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/reg_setup.h"
 #include "platform/error.h"
+#include "settings/reg_setup.h"
 
 TEST(StrToInt, ConvertsDecimalText) {
     const std::pair<std::string, int> cases[] = {

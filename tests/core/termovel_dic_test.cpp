@@ -15,14 +15,14 @@
 
 namespace {
 
-struct ToolRun {
+struct TToolRun {
     int code = -1;
     std::string out;  // standard output and standard error together
 };
 
 // Runs the tool; out collects what reaches the pipe, by default both of its outputs.
-ToolRun tool(const std::string& arguments, const std::string& redirections = "2>&1") {
-    ToolRun run;
+TToolRun tool(const std::string& arguments, const std::string& redirections = "2>&1") {
+    TToolRun run;
     // The root order, whatever the machine is set to.
     const std::string command =
         "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirections;
@@ -52,7 +52,7 @@ protected:
         d.AddTerm("zebra", "striped");
         d.SaveToFile(dic_);
     }
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
     std::string dic_;
 };
@@ -60,12 +60,12 @@ protected:
 }  // namespace
 
 TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
-    struct Case {
+    struct TCase {
         std::string arguments;
         int code;
         std::string out;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"info " + dic_, 0,
          "Название словаря: Тест\nАвтор-составитель: Author\nДополнительная информация: "
          "one\ntwo\nТерминов: 3\n"},
@@ -74,8 +74,8 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {"lookup " + dic_ + " Zebra", 0, "striped\n"},
         {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
     };
-    for (const Case& c : cases) {
-        const ToolRun run = tool(c.arguments);
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
         EXPECT_EQ(run.code, c.code) << c.arguments;
         EXPECT_EQ(run.out, c.out) << c.arguments;
     }
@@ -107,20 +107,20 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
 }
 
 TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
-    const ToolRun help = tool("--help", "2>/dev/null");
+    const TToolRun help = tool("--help", "2>/dev/null");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("termovel-dic lookup FILE.dic TERM"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("4 — ошибка записи"), std::string::npos) << help.out;
-    const ToolRun version = tool("--version", "2>/dev/null");
+    const TToolRun version = tool("--version", "2>/dev/null");
     EXPECT_EQ(version.code, 0);
     EXPECT_TRUE(version.out.starts_with("termovel-dic 1.")) << version.out;
     EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
 
     for (const std::string arguments : {"", "frobnicate", "info"}) {
-        const ToolRun onOut = tool(arguments, "2>/dev/null");
+        const TToolRun onOut = tool(arguments, "2>/dev/null");
         EXPECT_EQ(onOut.code, 2) << arguments;
         EXPECT_EQ(onOut.out, "") << arguments;
-        const ToolRun onErr = tool(arguments, "2>&1 >/dev/null");
+        const TToolRun onErr = tool(arguments, "2>&1 >/dev/null");
         EXPECT_NE(onErr.out.find("termovel-dic info FILE.dic"), std::string::npos) << arguments;
     }
 }
@@ -135,7 +135,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         bad[offset] = static_cast<char>(bad[offset] ^ 0x01);
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
-        const ToolRun run = tool("verify " + path.string());
+        const TToolRun run = tool("verify " + path.string());
         EXPECT_EQ(run.code, 3) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
@@ -146,7 +146,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     std::ofstream(text, std::ios::binary)
         << "@one\nfirst line\nsecond\n~~~\n@\xc4\xe2\xe0\nx\n~~~\n";  // "Два"
     const std::string created = (folder_ / "new.dic").string();
-    ToolRun run =
+    TToolRun run =
         tool("import " + created + " " + text.string() + " --name 'Новый словарь' --author Кто");
     ASSERT_EQ(run.code, 0) << run.out;
     TDictionary d;
@@ -155,7 +155,7 @@ TEST_F(TermovelDic, ImportCreatesNamedDictionaryAndExportRoundTrips) {
     EXPECT_EQ(d.Author(), "\xca\xf2\xee");
     EXPECT_EQ(d.Count(), 2);
 
-    const ToolRun first = tool("export " + created);
+    const TToolRun first = tool("export " + created);
     ASSERT_EQ(first.code, 0);
     const auto again = folder_ / "again.txt";
     std::ofstream(again, std::ios::binary) << first.out;
@@ -189,7 +189,7 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(text, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
-                  const ToolRun run = tool("import " + dic_ + " " + text.string());
+                  const TToolRun run = tool("import " + dic_ + " " + text.string());
                   if (run.code != 3)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
                   return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out

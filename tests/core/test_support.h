@@ -24,21 +24,21 @@
 // user, catching the core's errors, and building dictionary bytes and dictionaries.
 
 // A fresh empty folder under the temporary folder, removed (read-only or not) at the end.
-class TempFolder {
+class TTempFolder {
 public:
-    TempFolder() {
+    TTempFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "termovel-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
-    ~TempFolder() {
+    ~TTempFolder() {
         std::error_code ec;
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
@@ -145,11 +145,11 @@ inline std::string plainBytes(const TDictionary& d) {
     return std::string(s.data(), s.size());
 }
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
+using TEntries = std::vector<std::pair<std::string, std::string>>;
 
 // The dictionary's (term, article) pairs in order.
-inline Entries entries(const TDictionary& d) {
-    Entries out;
+inline TEntries entries(const TDictionary& d) {
+    TEntries out;
     for (int i = 0; i < d.Count(); ++i)
         out.emplace_back(std::string(d.Term(i)), std::string(d.Article(i)));
     return out;

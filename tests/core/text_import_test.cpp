@@ -25,13 +25,13 @@ protected:
         return path.string();
     }
 
-    Entries import(const std::string& bytes) {
+    TEntries import(const std::string& bytes) {
         TDictionary d;
         importText(d, file(bytes));
         return entries(d);
     }
 
-    TempFolder temp_;
+    TTempFolder temp_;
     std::filesystem::path folder_ = temp_.path();
     int counter_ = 0;
 };
@@ -40,12 +40,12 @@ protected:
 
 TEST_F(TextImport, GrammarCases) {
     const std::string longLine(5000, 'w');
-    struct Case {
+    struct TCase {
         const char* name;
         std::string text;
-        Entries expected;
+        TEntries expected;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"example file",
          "@first term\nArticle line one\nArticle line two\n~~~\n@second term\nIts article\n~~~\n",
          {{"first term", "Article line one\nArticle line two\n"},
@@ -77,7 +77,7 @@ TEST_F(TextImport, GrammarCases) {
          std::string("@te\0rm\nab\0cd\nnext\n~~~\n", 22),
          {{"te", "ab\nnext\n"}}},
     };
-    for (const Case& c : cases)
+    for (const TCase& c : cases)
         EXPECT_EQ(import(c.text), c.expected) << c.name;
 }
 
@@ -97,7 +97,7 @@ TEST_F(TextImport, PresentTermKeepsArticleAndModifiedFollowsAdds) {
     auto result = importText(d, file("@APPLE\nnew\n~~~\n"));
     EXPECT_EQ(result.added, 0);
     EXPECT_EQ(result.blocks, 1);
-    EXPECT_EQ(entries(d), (Entries{{"apple", "old"}}));
+    EXPECT_EQ(entries(d), (TEntries{{"apple", "old"}}));
     EXPECT_FALSE(d.Modified());
     result = importText(d, file("@banana\nb\n~~~\n"));
     EXPECT_EQ(result.added, 1);
@@ -122,7 +122,7 @@ TEST_F(TextImport, ProgressReportsTermsAndCancelKeepsEarlierBlocks) {
     std::vector<std::string> seen;
     std::vector<uint64_t> positions;
     TDictionary d;
-    const auto result = importText(d, file(text), [&](const ImportProgress& p) {
+    const auto result = importText(d, file(text), [&](const TImportProgress& p) {
         seen.emplace_back(p.term);
         positions.push_back(p.bytesRead);
         EXPECT_EQ(p.totalBytes, text.size());
@@ -131,7 +131,7 @@ TEST_F(TextImport, ProgressReportsTermsAndCancelKeepsEarlierBlocks) {
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(positions, (std::vector<uint64_t>{3, 12, 21}));
-    EXPECT_EQ(entries(d), (Entries{{"a", "1\n"}, {"b", "2\n"}}));
+    EXPECT_EQ(entries(d), (TEntries{{"a", "1\n"}, {"b", "2\n"}}));
 }
 
 // The batched import must equal one AddTerm per block, also into a dictionary that has terms.

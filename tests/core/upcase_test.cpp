@@ -37,11 +37,11 @@ TEST(Upcase, OnlyLettersChange) {
 
 TEST(Upcase, TextHelpersCompareIgnoringCase) {
     EXPECT_EQ(upcase::text("abc \xF1\xEB\xEE\xE2\xEE \xB8"), "ABC \xD1\xCB\xCE\xC2\xCE \xA8");
-    struct Case {
+    struct TCase {
         std::string a, b;
         bool equal, startsWith;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {"Apple", "APPLE", true, true},
         {"apple", "app", false, true},
         {"app", "apple", false, false},
@@ -51,7 +51,7 @@ TEST(Upcase, TextHelpersCompareIgnoringCase) {
         {"", "", true, true},
         {"x", "", false, true},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         EXPECT_EQ(upcase::equal(c.a, c.b), c.equal) << c.a << " / " << c.b;
         EXPECT_EQ(upcase::startsWith(c.a, c.b), c.startsWith) << c.a << " / " << c.b;
     }

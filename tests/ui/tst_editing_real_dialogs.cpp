@@ -9,9 +9,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/reg_setup.h"
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
+#include "settings/reg_setup.h"
 #include "support/main_form_rig.h"
 #include "ui/word_form.h"
 

@@ -14,10 +14,10 @@
 
 #include <unistd.h>
 
-#include "app/reg_setup.h"
 #include "app/startup.h"
 #include "platform/error.h"
 #include "platform/instance_lock.h"
+#include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
 #include "ui/main_form.h"
 #include "ui/text.h"

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/reg_setup.h"
+#include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
 #include "ui/main_form.h"
 

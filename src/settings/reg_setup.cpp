@@ -1,4 +1,4 @@
-#include "app/reg_setup.h"
+#include "settings/reg_setup.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,16 +11,13 @@
 #include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/upcase.h"
+#include "settings/program_identity.h"
 
 namespace {
 
-constexpr const char* kDefaultProgram = "Termovel v1.00";
-constexpr const char* kDefaultVersion = "1.0";
-constexpr const char* kDefaultCopyright = "Copyright (c) 2026 Termovel developers";
-
 // One section: its entries in insertion order, and a hash over the upper-cased keys beside
 // them so a lookup never walks the list.
-struct Section {
+struct TSection {
     std::string name;
     std::vector<std::pair<std::string, std::string>> entries;  // key, value
     std::unordered_map<std::string, size_t> keyIndex;          // upper-cased key -> entry
@@ -30,14 +27,14 @@ struct Section {
 
 struct TRegSetup::Impl {
     std::string iniFileName;
-    std::vector<Section> sections;
+    std::vector<TSection> sections;
     std::unordered_map<std::string, size_t> sectionIndex;  // upper-cased name -> section
 
-    Section* find(const std::string& name) {
+    TSection* find(const std::string& name) {
         const auto it = sectionIndex.find(upcase::text(name));
         return it == sectionIndex.end() ? nullptr : &sections[it->second];
     }
-    const Section* find(const std::string& name) const {
+    const TSection* find(const std::string& name) const {
         const auto it = sectionIndex.find(upcase::text(name));
         return it == sectionIndex.end() ? nullptr : &sections[it->second];
     }
@@ -62,16 +59,16 @@ void TRegSetup::AddSection(const std::string& section) {
 }
 
 void TRegSetup::ClearSection(const std::string& section) {
-    if (Section* s = impl_->find(section)) {
+    if (TSection* s = impl_->find(section)) {
         s->entries.clear();
         s->keyIndex.clear();
     }
 }
 
 void TRegSetup::SetDefaults() {
-    WriteValue("Main", "Program", kDefaultProgram);
-    WriteValue("Main", "Version", kDefaultVersion);
-    WriteValue("Main", "Copyright", kDefaultCopyright);
+    WriteValue("Main", "Program", ProgramTitle);
+    WriteValue("Main", "Version", kProgramVersion);
+    WriteValue("Main", "Copyright", kProgramCopyright);
     WriteValue("Main", "EditMode", "0");
     WriteValue("Main", "ShowLogo", "1");
     WriteValue("Main", "ShowTip", "1");
@@ -82,7 +79,7 @@ void TRegSetup::SetDefaults() {
 void TRegSetup::WriteValue(const std::string& section, const std::string& key,
                            const std::string& value) {
     AddSection(section);
-    Section& s = *impl_->find(section);
+    TSection& s = *impl_->find(section);
     const std::string upperKey = upcase::text(key);
     if (const auto it = s.keyIndex.find(upperKey); it != s.keyIndex.end()) {
         s.entries[it->second].second = value;
@@ -93,7 +90,7 @@ void TRegSetup::WriteValue(const std::string& section, const std::string& key,
 }
 
 std::string TRegSetup::ReadValue(const std::string& section, const std::string& key) const {
-    const Section* s = impl_->find(section);
+    const TSection* s = impl_->find(section);
     if (!s)
         return {};
     const auto it = s->keyIndex.find(upcase::text(key));
@@ -111,7 +108,7 @@ bool TRegSetup::IniFileExists() const {
 
 void TRegSetup::LoadIni() {
     ClearAll();
-    const profile::Profile file = profile::Profile::load(impl_->iniFileName);
+    const profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
     for (const std::string& section : file.sectionNames()) {
         for (const std::string& key : file.keyNames(section))
             WriteValue(section, key, file.readString(section, key));
@@ -122,20 +119,18 @@ void TRegSetup::SaveIni() const {
     // Sections the store does not know stay in the file as they were; each known section is
     // erased and written again, so the file follows the store's order and a section emptied
     // in the store vanishes.
-    profile::Profile file = profile::Profile::load(impl_->iniFileName);
-    for (const Section& s : impl_->sections) {
+    profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
+    for (const TSection& s : impl_->sections) {
         file.eraseSection(s.name);
         for (const auto& [key, value] : s.entries)
             file.writeString(s.name, key, value);
     }
     if (!file.save(impl_->iniFileName))
-        throw TError(formatMessage("Unable to write to %s", impl_->iniFileName));
+        throw TError(formatMessage(error_text::kUnableToWrite, impl_->iniFileName));
 }
 
 int StrToInt(const std::string& text) {
-    const auto fail = [&]() {
-        return TError(formatMessage("'%s' is not a valid integer value", text));
-    };
+    const auto fail = [&]() { return TError(formatMessage(error_text::kNotAnInteger, text)); };
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         ++i;

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+class TSecretMemoryStream;
+
+// The byte layout of a dictionary file before scrambling; every integer is 32-bit signed
+// little-endian:
+//
+//   name record, author record, description record, count C (int32),
+//   C × (term record, article record)
+//
+// where a record is its length L (int32) then L bytes, no terminator. A value ends at its first
+// zero byte, but all L bytes belong to the record. A negative length, or one that runs past the
+// data, is damage. Bytes after the last entry are ignored.
+//
+// This unit owns that layout: the stream path (TDictionary::SaveToStream/LoadFromStream,
+// TParaItem) and the file path (SaveToFile/LoadFromFile, which parse in place) both read and
+// write it through the functions below.
+namespace file_format {
+
+inline constexpr size_t kIntSize = 4;
+inline constexpr size_t kRecordHeaderSize = kIntSize;
+inline constexpr size_t kEmptyEntrySize = 2 * kRecordHeaderSize;
+inline constexpr size_t kEmptyFileSize = 3 * kRecordHeaderSize + kIntSize;
+// The longest record: its length has to be a non-negative int32, so a text's length fits in
+// 31 bits wherever it is kept.
+inline constexpr uint32_t kMaxRecordLength = 0x7FFFFFFF;
+
+// A text length as the 31 bits it is kept in. Requires length <= kMaxRecordLength, which every
+// text that reaches a dictionary satisfies (longer ones are refused when stored).
+inline uint32_t recordLength(size_t length) {
+    return static_cast<uint32_t>(length) & kMaxRecordLength;
+}
+
+inline int32_t decodeInt32(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                                static_cast<uint32_t>(b[2]) << 16 |
+                                static_cast<uint32_t>(b[3]) << 24);
+}
+
+inline void encodeInt32(char* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>((v >> 8) & 0xFF);
+    p[2] = static_cast<char>((v >> 16) & 0xFF);
+    p[3] = static_cast<char>((v >> 24) & 0xFF);
+}
+
+// The value of a record's L bytes: up to the first zero byte.
+inline std::string_view recordValue(const char* bytes, size_t length) {
+    // Most terms are short; a plain loop beats the library call there.
+    constexpr size_t kShortValue = 24;
+    if (length == 0)
+        return {};
+    if (length <= kShortValue) {
+        for (size_t i = 0; i < length; ++i) {
+            if (bytes[i] == 0)
+                return {bytes, i};
+        }
+        return {bytes, length};
+    }
+    const void* zero = std::memchr(bytes, 0, length);
+    return {bytes, zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : length};
+}
+
+// Unscrambles a file's content just ahead of the reader, a slice at a time, so that every slice
+// is parsed while it is still in the processor's cache. The bytes come out exactly as
+// unscrambling the whole content first would leave them.
+class TUnscrambler {
+public:
+    TUnscrambler(char* data, size_t size) : data_(data), size_(size) {}
+
+    // Makes sure bytes [0, end) are unscrambled.
+    void ensure(size_t end) {
+        if (end > done_)
+            advance(end);
+    }
+
+private:
+    void advance(size_t end);
+
+    char* data_;
+    size_t size_;
+    size_t done_ = 0;
+};
+
+// Reads the layout in place from bytes [position, size) of a buffer. Each read returns false on
+// short or bad data; the position has then passed the length of a record whose length was
+// readable, and nothing else. With an unscrambler, bytes are unscrambled as they are reached.
+class TRecordReader {
+public:
+    TRecordReader(const char* data, size_t size, size_t position, TUnscrambler* ahead = nullptr)
+        : data_(data), size_(size), position_(position), ahead_(ahead) {}
+
+    size_t position() const { return position_; }
+
+    // One int32 (the entry count).
+    bool readInt32(int32_t& value) {
+        if (size_ - position_ < kIntSize)
+            return false;
+        if (ahead_)
+            ahead_->ensure(position_ + kIntSize);
+        value = decodeInt32(data_ + position_);
+        position_ += kIntSize;
+        return true;
+    }
+
+    // One record's L bytes, not cut at a zero byte (an article, cut only when it is read).
+    bool readRaw(std::string_view& bytes) {
+        int32_t length = 0;
+        if (!readInt32(length))
+            return false;
+        if (length < 0 || static_cast<size_t>(length) > size_ - position_)
+            return false;
+        if (ahead_)
+            ahead_->ensure(position_ + static_cast<size_t>(length));
+        bytes = {length == 0 ? nullptr : data_ + position_, static_cast<size_t>(length)};
+        position_ += static_cast<size_t>(length);
+        return true;
+    }
+
+    // One record's value: its bytes up to the first zero byte.
+    bool readValue(std::string_view& value) {
+        std::string_view bytes;
+        if (!readRaw(bytes))
+            return false;
+        value = recordValue(bytes.data(), bytes.size());
+        if (value.empty())
+            value = {};
+        return true;
+    }
+
+private:
+    const char* data_;
+    size_t size_;
+    size_t position_;
+    TUnscrambler* ahead_;
+};
+
+// Reads the three header texts and the count, storing each text as soon as it is read, and
+// returns the count. Raises TError("Stream read error") on short or bad data.
+int32_t readHeader(TRecordReader& reader, std::string& name, std::string& author,
+                   std::string& info);
+
+// Writes an int32, a record, the header or one entry at the stream's position. Raise
+// TError("Out of memory while expanding memory stream") when the stream cannot grow.
+void writeInt32(TSecretMemoryStream& stream, int32_t value);
+void writeRecord(TSecretMemoryStream& stream, std::string_view text);
+void writeHeader(TSecretMemoryStream& stream, std::string_view name, std::string_view author,
+                 std::string_view info, size_t count);
+void writeEntry(TSecretMemoryStream& stream, std::string_view term, std::string_view article);
+
+// Reads one record's value through the stream, moving its position past the record. Raises
+// TError("Stream read error") on short data or a negative length; the position has then passed
+// a readable length.
+std::string readRecord(TSecretMemoryStream& stream);
+
+}  // namespace file_format

@@ -1,0 +1,19 @@
+#pragma once
+
+// Who the program is: the texts that name it and the files it keeps beside itself. The
+// settings store, the windows and start-up all take them from here, so each is written once.
+
+// The application title: application and main-window caption, error-box caption, tray hint,
+// title label of the splash and about windows, and the default of the Program setting.
+inline constexpr const char* ProgramTitle = "Termovel v1.00";
+
+// The program's web site, opened by the Web command and shown in the about window.
+inline constexpr const char* ProgramSite = "https://termovel.example.org";
+
+// The defaults of the Version and Copyright settings.
+inline constexpr const char* kProgramVersion = "1.0";
+inline constexpr const char* kProgramCopyright = "Copyright (c) 2026 Termovel developers";
+
+// The settings file and the help file, both in the program folder.
+inline constexpr const char* kIniFileName = "termovel.ini";
+inline constexpr const char* kHelpFileName = "termovel.chm";
