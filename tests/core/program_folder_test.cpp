@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -171,22 +175,45 @@ TEST(ProgramFolder, UserDataHomeFollowsTheBaseDirectoryRules) {
             << (c.xdg ? c.xdg : "(unset)");
 }
 
-TEST(ProgramFolder, RunningPlacesComeFromTheBinaryAndTheEnvironment) {
-    const char* savedXdg = std::getenv("XDG_DATA_HOME");
-    const std::string xdg = savedXdg ? savedXdg : "";
-    ::setenv("XDG_DATA_HOME", "/srv/data", 1);
-    const program_folder::TProgramPlaces places = program_folder::runningPlaces("../share/t");
-    ::unsetenv("XDG_DATA_HOME");
-    const program_folder::TProgramPlaces byHome = program_folder::runningPlaces("../share/t");
-    if (savedXdg)
-        ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+namespace {
 
+// Sets an environment variable, or unsets it for a null value, until the end of the scope.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        if (old)
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~TScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+std::string userFolderWith(const char* xdgDataHome, const char* home) {
+    TScopedEnv xdg("XDG_DATA_HOME", xdgDataHome), homeVariable("HOME", home);
+    return program_folder::runningPlaces("../share/t").userFolder;
+}
+
+}  // namespace
+
+TEST(ProgramFolder, RunningPlacesComeFromTheBinaryAndTheEnvironment) {
+    const program_folder::TProgramPlaces places = program_folder::runningPlaces("../share/t");
     EXPECT_EQ(places.binaryFolder, program_folder::path());
     EXPECT_EQ(places.dataFolder, fs::path(program_folder::path()).parent_path() / "share/t");
-    EXPECT_EQ(places.userFolder, "/srv/data/termovel");
-    const char* home = std::getenv("HOME");
-    ASSERT_TRUE(home && *home);
-    EXPECT_EQ(byHome.userFolder, std::string(home) + "/.local/share/termovel");
+
+    EXPECT_EQ(userFolderWith("/srv/data", "/home/u"), "/srv/data/termovel");
+    EXPECT_EQ(userFolderWith(nullptr, "/home/u"), "/home/u/.local/share/termovel");
+    // Without HOME the user database names the home folder.
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(userFolderWith(nullptr, nullptr),
+              std::string(user->pw_dir) + "/.local/share/termovel");
 }
 
 TEST(ProgramFolder, LocatePrefersTheProgramFolderThenTheDataFolder) {
