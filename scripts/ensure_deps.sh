@@ -27,6 +27,11 @@ packages=(
     libchm-bin
     xchm
     xdg-utils
+    dpkg-dev
+    file
+    librsvg2-bin
+    desktop-file-utils
+    appstream
 )
 missing=()
 for p in "${packages[@]}"; do

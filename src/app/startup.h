@@ -32,13 +32,15 @@ private:
 // Shows an error in the error box: captioned with the application title, the message as text.
 void showError(TDialogs& dialogs, const std::exception& error);
 
-// The help file's path, recorded by start-up (program folder + "/termovel.chm"); empty
-// before start-up has run. The Help command hands it to the shell.
+// The help file's path, recorded by start-up (program folder + "/termovel.chm", or the
+// installed data folder's when only that one has it); empty before start-up has run. The Help
+// command hands it to the shell.
 const std::string& helpFile();
 
 // What start-up runs on; main() gives the real things, tests their own.
 struct TStartupEnvironment {
     std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie
+    std::string dataFolder;       // the installed data, where the help file is when not above
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
     // Runs the message loop over the shown main window; QApplication::exec when empty.

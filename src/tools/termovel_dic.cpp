@@ -25,9 +25,16 @@
 
 namespace {
 
+// Exit codes. --help shows them (kExitCodes) and the manual page lists them.
 constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;
-constexpr int kExitFailure = 2;
+constexpr int kExitNotFound = 1;     // lookup: the term is not in the dictionary
+constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
+constexpr int kExitBadInput = 3;     // a file that is missing, unreadable or damaged
+constexpr int kExitWriteFailed = 4;  // a dictionary or standard output that could not be written
+
+constexpr const char* kExitCodes =
+    "Коды завершения: 0 — готово, 1 — термин не найден, 2 — ошибка в командной строке,\n"
+    "  3 — входной файл не читается или повреждён, 4 — ошибка записи.\n";
 
 constexpr const char* kUsage =
     "Использование:\n"
@@ -44,13 +51,24 @@ constexpr const char* kUsage =
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
-    "                                        регистра)\n";
+    "                                        регистра)\n"
+    "  termovel-dic --help | --version\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
 struct TFailure {
     std::string message;
-    int code = kExitFailure;
+    int code = kExitUsage;
 };
+
+// The core's errors tell by their fixed texts whether writing or reading failed.
+int exitCodeOf(const TError& error) {
+    const std::string_view message = error.what();
+    for (std::string_view writing :
+         {error_text::kCannotCreateFile, error_text::kStreamWrite, error_text::kUnableToWrite})
+        if (message.starts_with(writing.substr(0, writing.find('%'))))
+            return kExitWriteFailed;
+    return kExitBadInput;
+}
 
 void print(std::string_view utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -170,7 +188,7 @@ std::string flawText(const TDicCheck& check) {
 int verify(const std::string& path) {
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean())
-        throw TFailure{"Файл словаря повреждён: " + flawText(check)};
+        throw TFailure{"Файл словаря повреждён: " + flawText(check), kExitBadInput};
     TDictionary d;
     d.LoadFromFile(path);
     print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
@@ -184,7 +202,8 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
     if (!check.clean() && !force) {
         throw TFailure{"Словарь " + path + " загружается не полностью: " + flawText(check) +
                        ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
-                       "Записать всё равно: --force"};
+                       "Записать всё равно: --force",
+                       kExitBadInput};
     }
     try {
         d.LoadFromFile(path);
@@ -378,7 +397,11 @@ int run(const std::vector<std::string>& args) {
         return search(args[1], args[2]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        print(kUsage);
+        print(std::string(kUsage) + kExitCodes);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        print("termovel-dic " TERMOVEL_VERSION "\n");
         return kExitOk;
     }
     throw TFailure{"Неизвестная команда: " + command + "\n" + kUsage};
@@ -388,23 +411,26 @@ int run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    int code = kExitOk;
+    std::string message;
     try {
-        const int code = run(args);
-        if (std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "termovel-dic: ошибка записи в стандартный вывод\n");
-            return kExitFailure;
-        }
-        return code;
+        code = run(args);
     } catch (const TFailure& f) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", f.message.c_str());
-        return f.code;
+        code = f.code;
+        message = f.message;
     } catch (const TError& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        code = exitCodeOf(e);
+        message = e.what();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        // Memory running out while a file is read is the usual way to get here.
+        code = kExitBadInput;
+        message = e.what();
     }
+    if (std::fflush(stdout) != 0 && message.empty()) {
+        code = kExitWriteFailed;
+        message = "ошибка записи в стандартный вывод";
+    }
+    if (!message.empty())
+        std::fprintf(stderr, "termovel-dic: %s\n", message.c_str());
+    return code;
 }

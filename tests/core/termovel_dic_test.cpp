@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -82,28 +83,57 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
     }
 }
 
-TEST_F(TermovelDic, FailuresExitNonZero) {
+TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
+    writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
+    writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
+    const std::string text = (folder_ / "in.txt").string();
     const std::vector<std::pair<std::string, int>> cases = {
         {"lookup " + dic_ + " absent", 1},
-        {"info " + (folder_ / "missing.dic").string(), 2},
         {"", 2},
         {"frobnicate " + dic_, 2},
+        {"info", 2},
+        {"info " + dic_ + " extra", 2},
+        {"import " + dic_ + " " + text + " --colour red", 2},
+        {"import " + dic_ + " " + text + " --name", 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
         {"export --tab", 2},
         {"search " + dic_, 2},
+        {"info " + (folder_ / "missing.dic").string(), 3},
+        {"list " + (folder_ / "damaged.dic").string(), 3},
+        {"verify " + (folder_ / "damaged.dic").string(), 3},
+        {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
+        {"import " + (folder_ / "no/such/folder.dic").string() + " " + text, 4},
+        {"export " + dic_ + " >/dev/full", 4},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
     // A flag is no value: the option before it has none, and nothing is written.
-    const std::string text = (folder_ / "k.txt").string();
     const std::string fresh = (folder_ / "fresh.dic").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
     for (const char* options : {" --name --force", " --tab --author"}) {
         const TToolRun run = tool("import " + fresh + " " + text + options);
         EXPECT_EQ(run.code, 2) << options;
         EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
         EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
+    }
+}
+
+TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
+    const TToolRun help = tool("--help", "2>/dev/null");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("termovel-dic lookup FILE.dic TERM"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("4 — ошибка записи"), std::string::npos) << help.out;
+    const TToolRun version = tool("--version", "2>/dev/null");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(version.out.starts_with("termovel-dic 1.")) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
+
+    for (const std::string arguments : {"", "frobnicate", "info"}) {
+        const TToolRun onOut = tool(arguments, "2>/dev/null");
+        EXPECT_EQ(onOut.code, 2) << arguments;
+        EXPECT_EQ(onOut.out, "") << arguments;
+        const TToolRun onErr = tool(arguments, "2>&1 >/dev/null");
+        EXPECT_NE(onErr.out.find("termovel-dic info FILE.dic"), std::string::npos) << arguments;
     }
 }
 
@@ -118,7 +148,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
         const TToolRun run = tool("verify " + path.string());
-        EXPECT_NE(run.code, 0) << offset;
+        EXPECT_EQ(run.code, 3) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
 }
@@ -172,7 +202,7 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
                   const TToolRun run = tool("import " + dic_ + " " + text.string());
-                  if (run.code != 2)
+                  if (run.code != 3)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
                   return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
                                                                                        : "";
