@@ -1,12 +1,14 @@
 #include "platform/profile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 #include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 #include "platform/upcase.h"
 
 namespace profile {
@@ -31,12 +33,14 @@ std::string_view rawValue(std::string_view line) {
 }
 
 // An entry is one line: a line break inside a value would end it early and turn the rest into
-// lines of their own, even into sections and keys, so breaks are written as blanks.
+// lines of their own, even into sections and keys, so LF and CR LF are written as blanks. A lone
+// CR ends no line when the file is read, so it stays: a value read with one in it is written
+// back the same.
 std::string oneLine(std::string_view value) {
     std::string out(value);
-    for (char& c : out) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\n' || (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n'))
+            out[i] = ' ';
     }
     return out;
 }
@@ -74,10 +78,22 @@ TProfile TProfile::parse(std::string_view text) {
 }
 
 TProfile TProfile::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Only a regular file: a settings path that names a device or FIFO reads as empty rather
+    // than without end or never.
+    const int fd = regular_file::openForReading(path);
+    if (fd < 0)
         return {};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
     return parse(text);
 }
 
