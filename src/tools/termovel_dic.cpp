@@ -198,8 +198,7 @@ void saveDictionary(TDictionary& d, const std::string& path) {
             (isError(e, error_text::kCannotCreateFile) ? "файл нельзя создать или заменить: "
                                                        : "") +
             writeProblem(cause);
-        throw TFailure{"Словарь " + path + " не записан: " + reason + "; прежний файл не изменён",
-                       kExitWriteFailed};
+        throw TFailure{"Словарь " + path + " не записан: " + reason, kExitWriteFailed};
     }
 }
 

@@ -3,9 +3,14 @@
 //                                                 then fail with ENOSPC (the write that
 //                                                 crosses N is cut short there first)
 //   TERMOVEL_FAIL=fsync|rename|ftruncate|close TERMOVEL_FAIL_AT=N  the Nth such call fails (EIO)
+//   TERMOVEL_NO_TEMPORARY=1  creating a new file exclusively (O_CREAT | O_EXCL, as a save's
+//                            temporary file is made) fails with EACCES, as in a folder the
+//                            user may not write to: saves then write into the file itself
 // Standard input, output and error are never touched, so the tool can still report.
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
@@ -41,6 +46,23 @@ F next(const char* name) {
 }  // namespace
 
 extern "C" {
+
+int open(const char* path, int flags, ...) {
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    const char* noTemporary = getenv("TERMOVEL_NO_TEMPORARY");
+    if (noTemporary && *noTemporary == '1' && (flags & O_CREAT) && (flags & O_EXCL)) {
+        errno = EACCES;
+        return -1;
+    }
+    return real(path, flags, mode);
+}
 
 ssize_t write(int fd, const void* data, size_t size) {
     static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
