@@ -45,6 +45,17 @@ std::string oneLine(std::string_view value) {
     return out;
 }
 
+// A value as reading gives it back from the text after "=": the blanks around it and quotes
+// enclosing all of it removed.
+std::string_view readBack(std::string_view raw) {
+    std::string_view value = trim(raw);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 }  // namespace
 
 TProfile TProfile::parse(std::string_view text) {
@@ -141,12 +152,7 @@ std::string TProfile::readString(std::string_view section, std::string_view key)
     for (const TLine& l : s->lines) {
         if (!l.isKey || !upcase::equal(l.key, wanted))
             continue;
-        std::string_view value = trim(rawValue(l.raw));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front()) {
-            value = value.substr(1, value.size() - 2);
-        }
-        return std::string(value.substr(0, kMaxValueLength));
+        return std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength));
     }
     return {};
 }
@@ -156,7 +162,32 @@ void TProfile::eraseSection(std::string_view section) {
     std::erase_if(sections_, [&](const TSection& s) { return upcase::equal(s.name, wanted); });
 }
 
+std::optional<std::string> TProfile::rawString(std::string_view section,
+                                               std::string_view key) const {
+    const TSection* s = findSection(section);
+    if (!s)
+        return std::nullopt;
+    const std::string_view wanted = trim(key);
+    for (const TLine& l : s->lines) {
+        if (l.isKey && upcase::equal(l.key, wanted)) {
+            if (l.raw.find('=') == std::string::npos)
+                return std::nullopt;
+            return std::string(rawValue(l.raw));
+        }
+    }
+    return std::nullopt;
+}
+
 void TProfile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    writeLine(section, key, oneLine(value));
+}
+
+void TProfile::writeRawString(std::string_view section, std::string_view key,
+                              std::string_view raw) {
+    writeLine(section, key, oneLine(raw));
+}
+
+void TProfile::writeLine(std::string_view section, std::string_view key, const std::string& value) {
     TSection* s = findSection(section);
     if (!s) {
         const std::string name(trim(section));
@@ -166,7 +197,7 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
     const std::string_view wanted = trim(key);
     for (TLine& l : s->lines) {
         if (l.isKey && upcase::equal(l.key, wanted)) {
-            l.raw = l.key + "=" + oneLine(value);
+            l.raw = l.key + "=" + value;
             return;
         }
     }
@@ -176,7 +207,7 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
     while (at != s->lines.begin() && trim(std::prev(at)->raw).empty())
         --at;
     const std::string name(wanted);
-    s->lines.insert(at, TLine{name + "=" + oneLine(value), name, true});
+    s->lines.insert(at, TLine{name + "=" + value, name, true});
 }
 
 std::string TProfile::text() const {
