@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,9 @@ public:
     // The key's value with the blanks around it and enclosing quotes removed, cut at
     // kMaxValueLength; "" when the section or the key is missing or the line has no "=".
     std::string readString(std::string_view section, std::string_view key) const;
+    // The key's text after "=" exactly as the line holds it (blanks and quotes kept, not cut);
+    // none when the section or the key is missing or the line has no "=".
+    std::optional<std::string> rawString(std::string_view section, std::string_view key) const;
 
     // Removes the section, its header and all its lines. Missing: nothing happens.
     void eraseSection(std::string_view section);
@@ -41,6 +45,9 @@ public:
     // end of the section, or appends the section at the end of the profile. Line breaks in
     // the value are written as blanks, so a value never spills into lines of its own.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+    // As writeString, but raw is the text after "=" as it stands (from rawString): what reading
+    // removes (blanks, enclosing quotes) stays, so the value reads back as before.
+    void writeRawString(std::string_view section, std::string_view key, std::string_view raw);
 
     // The profile as file text, lines ending in CR LF.
     std::string text() const;
@@ -63,6 +70,7 @@ private:
         std::string header;        // the header line as read
     };
 
+    void writeLine(std::string_view section, std::string_view key, const std::string& value);
     const TSection* findSection(std::string_view name) const;
     TSection* findSection(std::string_view name);
 

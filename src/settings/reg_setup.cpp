@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -129,11 +130,19 @@ void TRegSetup::SaveIni() const {
     // Sections the store does not know stay in the file as they were; each known section is
     // erased and written again, so the file follows the store's order and a section emptied
     // in the store vanishes.
+    // A value the file already holds is written back as its line spells it: reading removed
+    // blanks and quotes around it, which writing the bare value would lose.
     profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
+    const profile::TProfile old = file;
     for (const TSection& s : impl_->sections) {
         file.eraseSection(s.name);
-        for (const auto& [key, value] : s.entries)
-            file.writeString(s.name, key, value);
+        for (const auto& [key, value] : s.entries) {
+            const std::optional<std::string> raw = old.rawString(s.name, key);
+            if (raw && old.readString(s.name, key) == value)
+                file.writeRawString(s.name, key, *raw);
+            else
+                file.writeString(s.name, key, value);
+        }
     }
     if (!file.save(impl_->iniFileName))
         throw TError(formatMessage(error_text::kUnableToWrite, impl_->iniFileName));
