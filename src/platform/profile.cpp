@@ -182,6 +182,10 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
     writeLine(section, key, oneLine(value));
 }
 
+bool TProfile::readsBackBare(std::string_view value) {
+    return readBack(value) == value;
+}
+
 void TProfile::writeRawString(std::string_view section, std::string_view key,
                               std::string_view raw) {
     writeLine(section, key, oneLine(raw));

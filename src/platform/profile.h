@@ -49,6 +49,10 @@ public:
     // removes (blanks, enclosing quotes) stays, so the value reads back as before.
     void writeRawString(std::string_view section, std::string_view key, std::string_view raw);
 
+    // Whether value, written bare after "=", reads back as itself: false when it has blanks
+    // at either end or is enclosed in quotes, which reading would remove.
+    static bool readsBackBare(std::string_view value);
+
     // The profile as file text, lines ending in CR LF.
     std::string text() const;
 

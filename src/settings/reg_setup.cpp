@@ -130,15 +130,17 @@ void TRegSetup::SaveIni() const {
     // Sections the store does not know stay in the file as they were; each known section is
     // erased and written again, so the file follows the store's order and a section emptied
     // in the store vanishes.
-    // A value the file already holds is written back as its line spells it: reading removed
-    // blanks and quotes around it, which writing the bare value would lose.
+    // A value that would not read back as itself when written bare (reading removed blanks or
+    // quotes around it) is written back as the file's line spells it, where the file holds it
+    // unchanged; every other value is written bare, key=value.
     profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
     const profile::TProfile old = file;
     for (const TSection& s : impl_->sections) {
         file.eraseSection(s.name);
         for (const auto& [key, value] : s.entries) {
             const std::optional<std::string> raw = old.rawString(s.name, key);
-            if (raw && old.readString(s.name, key) == value)
+            if (raw && !profile::TProfile::readsBackBare(value) &&
+                old.readString(s.name, key) == value)
                 file.writeRawString(s.name, key, *raw);
             else
                 file.writeString(s.name, key, value);
