@@ -72,6 +72,86 @@ bool isPlain(std::string_view term, const uint32_t* weights) {
     return true;
 }
 
+// The newcomers in the dictionary's order with only the first of each run of equal terms
+// (first in arrival order). They are sorted once by collation key, a byte comparison far
+// cheaper than pairwise collation, keeping their arrival order among equals.
+std::vector<TTermEntry> firstOfEachTerm(const std::vector<TTermEntry>& pending) {
+    std::string keys;
+    keys.reserve(pending.size() * 24);
+    std::vector<size_t> keyStart(pending.size() + 1);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        keyStart[i] = keys.size();
+        compare::appendSortKey(pending[i].termView(), keys);
+    }
+    keyStart[pending.size()] = keys.size();
+    auto key = [&](size_t i) {
+        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
+    };
+    std::vector<uint32_t> order(pending.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const std::string_view ka = key(a);
+        const std::string_view kb = key(b);
+        const int c = std::memcmp(ka.data(), kb.data(), std::min(ka.size(), kb.size()));
+        return c != 0 ? c < 0 : ka.size() < kb.size();
+    });
+    std::vector<TTermEntry> fresh;
+    fresh.reserve(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i == 0 || key(order[i]) != key(order[i - 1]))
+            fresh.push_back(pending[order[i]]);
+    }
+    return fresh;
+}
+
+// Merges sorted, distinct newcomers into the sorted entries, appending to merged; a newcomer
+// equal to a present entry is dropped. Returns how many were added. Few newcomers into many
+// entries: each place is found by binary search and the runs between them are copied whole.
+size_t mergeBySearch(const std::vector<TTermEntry>& entries, const std::vector<TTermEntry>& fresh,
+                     std::vector<TTermEntry>& merged) {
+    size_t added = 0;
+    size_t from = 0;
+    for (const TTermEntry& entry : fresh) {
+        bool found = false;
+        const size_t low = binarySearch(
+            entries, from, entries.size(),
+            [&](const TTermEntry& present) { return compareEntries(present, entry); }, found);
+        merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from),
+                      entries.begin() + static_cast<ptrdiff_t>(low));
+        from = low;
+        if (!found) {
+            merged.push_back(entry);
+            ++added;
+        }
+    }
+    merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from), entries.end());
+    return added;
+}
+
+// As mergeBySearch, walking both lists side by side: cheaper when the newcomers are many.
+size_t mergeByWalk(const std::vector<TTermEntry>& entries, const std::vector<TTermEntry>& fresh,
+                   std::vector<TTermEntry>& merged) {
+    size_t added = 0;
+    size_t i = 0;
+    size_t j = 0;
+    while (i < entries.size() && j < fresh.size()) {
+        const int c = compareEntries(entries[i], fresh[j]);
+        if (c < 0) {
+            merged.push_back(entries[i++]);
+        } else if (c > 0) {
+            merged.push_back(fresh[j++]);
+            ++added;
+        } else {
+            merged.push_back(entries[i++]);
+            ++j;
+        }
+    }
+    merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(i), entries.end());
+    added += fresh.size() - j;
+    merged.insert(merged.end(), fresh.begin() + static_cast<ptrdiff_t>(j), fresh.end());
+    return added;
+}
+
 }  // namespace
 
 void TTermBatch::add(std::string_view term, std::string_view article) {
@@ -201,6 +281,8 @@ struct TDictionary::Impl {
     // exactly the result of inserting them one by one where the first of equal terms wins and
     // terms present win over all of them. Returns how many were added.
     size_t merge(std::vector<TTermEntry>& pending);
+    // Adds one entry at its place unless an equal term is present; returns 1 or 0.
+    size_t insertOne(TTermEntry& entry);
 
     // Parses count entries in place from data [pos, size), bytes the arena already owns.
     // Returns the position after the last entry; raises "Stream read error" on short or bad
@@ -213,95 +295,34 @@ size_t TDictionary::Impl::merge(std::vector<TTermEntry>& pending) {
     if (pending.empty())
         return 0;
     if (pending.size() == 1) {
-        describe(pending.front());
-        bool found = false;
-        const size_t at = search(pending.front().termView(), found);
-        if (!found)
-            entries.insert(entries.begin() + static_cast<ptrdiff_t>(at), pending.front());
+        const size_t added = insertOne(pending.front());
         pending.clear();
-        return found ? 0 : 1;
+        return added;
     }
-
     for (TTermEntry& entry : pending)
         describe(entry);
-
-    // Sort the newcomers once by collation key (byte comparison, far cheaper than pairwise
-    // collation) keeping their arrival order among equals, then keep the first of each run.
-    std::string keys;
-    keys.reserve(pending.size() * 24);
-    std::vector<size_t> keyStart(pending.size() + 1);
-    for (size_t i = 0; i < pending.size(); ++i) {
-        keyStart[i] = keys.size();
-        compare::appendSortKey(pending[i].termView(), keys);
-    }
-    keyStart[pending.size()] = keys.size();
-    auto key = [&](size_t i) {
-        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
-    };
-    std::vector<uint32_t> order(pending.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const std::string_view ka = key(a);
-        const std::string_view kb = key(b);
-        const int c = std::memcmp(ka.data(), kb.data(), std::min(ka.size(), kb.size()));
-        return c != 0 ? c < 0 : ka.size() < kb.size();
-    });
-    std::vector<TTermEntry> fresh;
-    fresh.reserve(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (i == 0 || key(order[i]) != key(order[i - 1]))
-            fresh.push_back(pending[order[i]]);
-    }
+    std::vector<TTermEntry> fresh = firstOfEachTerm(pending);
     pending.clear();
-    std::string().swap(keys);
-
     if (entries.empty()) {
         entries = std::move(fresh);
         return entries.size();
     }
-
     std::vector<TTermEntry> merged;
     merged.reserve(entries.size() + fresh.size());
-    size_t added = 0;
-    if (fresh.size() * 32 < entries.size()) {
-        // Few newcomers into many entries: find each place by binary search and copy the runs
-        // between them.
-        size_t from = 0;
-        for (const TTermEntry& entry : fresh) {
-            bool found = false;
-            const size_t low = binarySearch(
-                entries, from, entries.size(),
-                [&](const TTermEntry& present) { return compareEntries(present, entry); }, found);
-            merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from),
-                          entries.begin() + static_cast<ptrdiff_t>(low));
-            from = low;
-            if (!found) {
-                merged.push_back(entry);
-                ++added;
-            }
-        }
-        merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(from), entries.end());
-    } else {
-        size_t i = 0;
-        size_t j = 0;
-        while (i < entries.size() && j < fresh.size()) {
-            const int c = compareEntries(entries[i], fresh[j]);
-            if (c < 0) {
-                merged.push_back(entries[i++]);
-            } else if (c > 0) {
-                merged.push_back(fresh[j++]);
-                ++added;
-            } else {
-                merged.push_back(entries[i++]);
-                ++j;
-            }
-        }
-        merged.insert(merged.end(), entries.begin() + static_cast<ptrdiff_t>(i), entries.end());
-        added += fresh.size() - j;
-        merged.insert(merged.end(), fresh.begin() + static_cast<ptrdiff_t>(j), fresh.end());
-    }
+    const size_t added = fresh.size() * 32 < entries.size() ? mergeBySearch(entries, fresh, merged)
+                                                            : mergeByWalk(entries, fresh, merged);
     entries = std::move(merged);
     return added;
+}
+
+size_t TDictionary::Impl::insertOne(TTermEntry& entry) {
+    describe(entry);
+    bool found = false;
+    const size_t at = search(entry.termView(), found);
+    if (found)
+        return 0;
+    entries.insert(entries.begin() + static_cast<ptrdiff_t>(at), entry);
+    return 1;
 }
 
 TDictionary::TDictionary() : impl_(std::make_unique<Impl>()) {}

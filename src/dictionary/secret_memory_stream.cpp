@@ -67,16 +67,22 @@ void walk(char* data, size_t size, size_t offset) {
     }
 }
 
+// Makes the buffer exactly wanted bytes long, keeping its content. Raises the out-of-memory
+// error; the buffer is then as it was.
+void resizeBuffer(TMallocBuffer& buffer, size_t wanted) {
+    char* grown = static_cast<char*>(std::realloc(buffer.get(), wanted));
+    if (!grown)
+        throw TError(error_text::kOutOfMemory);
+    (void)buffer.release();
+    buffer.reset(grown);
+}
+
 }  // namespace
 
 void TSecretMemoryStream::reserve(size_t n) {
     if (n <= capacity_)
         return;
-    char* grown = static_cast<char*>(std::realloc(buffer_.get(), n));
-    if (!grown)
-        throw TError(error_text::kOutOfMemory);
-    (void)buffer_.release();
-    buffer_.reset(grown);
+    resizeBuffer(buffer_, n);
     capacity_ = n;
 }
 
@@ -137,11 +143,7 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     size_t capacity = 0;
     size_t size = 0;
     auto grow = [&](size_t wanted) {
-        char* grown = static_cast<char*>(std::realloc(buffer.get(), wanted));
-        if (!grown)
-            throw TError(error_text::kOutOfMemory);
-        (void)buffer.release();
-        buffer.reset(grown);
+        resizeBuffer(buffer, wanted);
         capacity = wanted;
     };
     if (expected > 0)

@@ -160,50 +160,52 @@ uint32_t singlePrimary(UCollator* c, UChar ch) {
     return !bad && primaries == 1 ? primary : 0;
 }
 
-// Builds the shortcut table for the collator and checks it against the collator itself on
-// every pair of plain characters; returns false when the shortcut must not be used.
-bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
-    weights.fill(0);
-    primaryRanks.fill(0);
-    // Attributes under which per-character primaries do not decide the order.
+// Whether the collator's attributes leave the order to the characters' own weights; under
+// the others (ignorable punctuation, a case level, numeric runs) they do not decide it.
+bool primariesDecide(UCollator* c) {
     UErrorCode status = U_ZERO_ERROR;
-    if (ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
-        ucol_getAttribute(c, UCOL_CASE_LEVEL, &status) != UCOL_OFF ||
-        ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF ||
-        ucol_getStrength(c) != UCOL_SECONDARY || U_FAILURE(status))
-        return false;
+    return ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &status) == UCOL_NON_IGNORABLE &&
+           ucol_getAttribute(c, UCOL_CASE_LEVEL, &status) == UCOL_OFF &&
+           ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &status) == UCOL_OFF &&
+           ucol_getStrength(c) == UCOL_SECONDARY && !U_FAILURE(status);
+}
 
+// The secondary weight of a plain letter, which every plain character must carry too; empty
+// when the collator does not tell.
+std::optional<uint32_t> commonSecondaryOf(UCollator* c) {
+    UErrorCode status = U_ZERO_ERROR;
     const UChar letterA = u'a';
     UCollationElements* elements = ucol_openElements(c, &letterA, 1, &status);
     if (U_FAILURE(status))
-        return false;
+        return std::nullopt;
     const int32_t aElement = ucol_next(elements, &status);
     ucol_closeElements(elements);
     if (U_FAILURE(status) || aElement == UCOL_NULLORDER)
-        return false;
-    const auto commonSecondary = static_cast<uint32_t>(ucol_secondaryOrder(aElement));
+        return std::nullopt;
+    return static_cast<uint32_t>(ucol_secondaryOrder(aElement));
+}
 
-    for (int b = 1; b < 256; ++b) {
-        const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
-        if (ch > 0xFFFF)
-            continue;
-        weights[b] = plainPrimary(c, static_cast<UChar>(ch), commonSecondary);
-    }
-    const TWeights rawPlain = weights;
-    TWeights rawSingle{};
+// weightOf(character) for the character of every byte but 0 (0 where the character lies
+// outside the 16-bit range).
+template <typename WeightOf>
+TWeights perByte(WeightOf weightOf) {
+    TWeights weights{};
     for (int b = 1; b < 256; ++b) {
         const char32_t ch = codepage::toUnicode(static_cast<unsigned char>(b));
         if (ch <= 0xFFFF)
-            rawSingle[b] = singlePrimary(c, static_cast<UChar>(ch));
+            weights[b] = weightOf(static_cast<UChar>(ch));
     }
-    std::array<bool, 256> involved{};
+    return weights;
+}
 
-    // A contraction or context sequence collates differently from its characters one by
-    // one. Such a sequence always contains its last character, so taking that character out
-    // of the table sends every text holding the sequence to the full comparison. Sequences
-    // with a character outside the code page can never occur in our texts.
+// A contraction or context sequence collates differently from its characters one by one.
+// Such a sequence always contains its last character, so taking that character out of the
+// table sends every text holding the sequence to the full comparison. Sequences with a
+// character outside the code page can never occur in our texts. Marks every byte that takes
+// part in a sequence as involved; returns false when the sequences cannot be listed.
+bool dropContractions(UCollator* c, TWeights& weights, std::array<bool, 256>& involved) {
     USet* contractions = uset_openEmpty();
-    status = U_ZERO_ERROR;
+    UErrorCode status = U_ZERO_ERROR;
     ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &status);
     if (U_FAILURE(status)) {
         uset_close(contractions);
@@ -240,18 +242,22 @@ bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
         }
     }
     uset_close(contractions);
+    return true;
+}
 
-    // The weights themselves are the characters' ranks in the collator's own order of
-    // single-character texts. That order is the order of their primaries (their secondaries
-    // are all common), after any script reordering the locale applies, which the raw
-    // elements above do not show.
+// Replaces the weights of the plain bytes by their characters' ranks in the collator's own
+// order of single-character texts. That order is the order of their primaries (their
+// secondaries are all common), after any script reordering the locale applies, which the raw
+// elements do not show. Returns the plain bytes in that order; empty when there are none or
+// the collator's order disagrees with itself, and the shortcut must not be used.
+std::vector<int> rankPlainCharacters(UCollator* c, TWeights& weights) {
     std::vector<int> plain;
     for (int b = 0; b < 256; ++b) {
         if (weights[b] != 0)
             plain.push_back(b);
     }
     if (plain.empty())
-        return false;
+        return plain;
     auto single = [](int b) { return std::string(1, static_cast<char>(b)); };
     std::stable_sort(plain.begin(), plain.end(),
                      [&](int x, int y) { return fullCompare(c, single(x), single(y)) < 0; });
@@ -260,11 +266,34 @@ bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
     for (size_t i = 1; i < plain.size(); ++i) {
         const int order = fullCompare(c, single(plain[i - 1]), single(plain[i]));
         if (order > 0)
-            return false;
+            return {};
         if (order < 0)
             ++rank;
         weights[plain[i]] = rank;
     }
+    return plain;
+}
+
+// Builds the shortcut table for the collator and checks it against the collator itself on
+// every pair of plain characters; returns false when the shortcut must not be used.
+bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
+    weights.fill(0);
+    primaryRanks.fill(0);
+    if (!primariesDecide(c))
+        return false;
+    const std::optional<uint32_t> commonSecondary = commonSecondaryOf(c);
+    if (!commonSecondary)
+        return false;
+
+    weights = perByte([&](UChar ch) { return plainPrimary(c, ch, *commonSecondary); });
+    const TWeights rawPlain = weights;
+    const TWeights rawSingle = perByte([&](UChar ch) { return singlePrimary(c, ch); });
+    std::array<bool, 256> involved{};
+    if (!dropContractions(c, weights, involved))
+        return false;
+    const std::vector<int> plain = rankPlainCharacters(c, weights);
+    if (plain.empty())
+        return false;
 
     // A character with one primary ranks with the plain character of that same primary.
     for (int b = 1; b < 256; ++b) {

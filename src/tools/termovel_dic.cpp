@@ -3,6 +3,7 @@
 //
 // Terminal texts are UTF-8; dictionary and import files are Windows-1251.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,11 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionary/article_search.h"
+#include "dictionary/dic_check.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/tab_text.h"
+#include "dictionary/text_export.h"
 #include "dictionary/text_import.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/same_file.h"
 
 namespace {
 
@@ -36,9 +42,16 @@ constexpr const char* kUsage =
     "  termovel-dic list FILE.dic            термины по порядку\n"
     "  termovel-dic lookup FILE.dic TERM     статья термина (код 1, если его нет)\n"
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
-    "  termovel-dic import FILE.dic TEXTFILE [--name TEXT] [--author TEXT] [--info TEXT]\n"
-    "                                        импорт текста (словарь создаётся, если его нет)\n"
-    "  termovel-dic export FILE.dic          словарь в формате импорта (Windows-1251)\n"
+    "  termovel-dic import FILE.dic TEXTFILE [--tab] [--force] [--name TEXT] [--author TEXT]\n"
+    "                                        [--info TEXT]\n"
+    "                                        импорт текста (словарь создаётся, если его нет);\n"
+    "                                        --tab: текст в табличной форме export --tab;\n"
+    "                                        --force: записать, даже если словарь загружается\n"
+    "                                        не полностью\n"
+    "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
+    "                                        строка на термин, термин TAB статья, без потерь\n"
+    "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
+    "                                        регистра)\n"
     "  termovel-dic --help | --version\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
@@ -79,6 +92,22 @@ std::string toCodePage(std::string_view utf8, std::string_view what) {
     return *converted;
 }
 
+// Builds the text of every entry of the dictionary with write(position, out) and hands it to
+// emit in pieces of about 64 KiB, so a large dictionary's listing is never held whole.
+template <typename Write>
+void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write write) {
+    constexpr size_t kPiece = size_t{1} << 16;
+    std::string out;
+    for (int i = 0; i < d.Count(); ++i) {
+        write(i, out);
+        if (out.size() > kPiece) {
+            emit(out);
+            out.clear();
+        }
+    }
+    emit(out);
+}
+
 // Whether something is at path. A file that is there but cannot be read counts too: loading
 // it then fails with its own error, instead of a new dictionary being saved over it.
 bool fileExists(const std::string& path) {
@@ -108,16 +137,10 @@ int info(const std::string& path) {
 int list(const std::string& path) {
     TDictionary d;
     d.LoadFromFile(path);
-    std::string out;
-    for (int i = 0; i < d.Count(); ++i) {
+    emitEntries(d, printText, [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
-        if (out.size() > (1 << 16)) {
-            printText(out);
-            out.clear();
-        }
-    }
-    printText(out);
+    });
     return kExitOk;
 }
 
@@ -135,34 +158,76 @@ int lookup(const std::string& path, std::string_view termUtf8) {
     return kExitOk;
 }
 
+// Why the file would not save back the same, for the user.
+std::string flawText(const TDicCheck& check) {
+    const std::string term = "«" + codepage::toUtf8(check.term) + "»";
+    switch (check.flaw) {
+        case TDicFlaw::None:
+            return "ошибок нет";
+        case TDicFlaw::Unreadable:
+            return "данные обрываются или длина записи неверна (" + check.error + ")";
+        case TDicFlaw::NegativeCount:
+            return "отрицательное число терминов";
+        case TDicFlaw::TrailingBytes:
+            return "после последнего термина лишние байты (число терминов меньше числа записей)";
+        case TDicFlaw::ZeroByte:
+            return check.term.empty() ? "нулевой байт в заголовке или в пустом термине"
+                                      : "нулевой байт в термине " + term + " или в его статье";
+        case TDicFlaw::Duplicate:
+            return "термин " + term + " повторяется (без учёта регистра)";
+        case TDicFlaw::OutOfOrder:
+            return "термин " + term +
+                   " стоит не по порядку (файл повреждён или записан при другом порядке "
+                   "сортировки)";
+        case TDicFlaw::Other:
+            break;
+    }
+    return "он отличается от своей пересохранённой копии";
+}
+
 int verify(const std::string& path) {
-    TSecretMemoryStream original;
-    original.LoadFromFile(path);
+    const TDicCheck check = checkDictionaryFile(path);
+    if (!check.clean())
+        throw TFailure{"Файл словаря повреждён: " + flawText(check), kExitBadInput};
     TDictionary d;
+    d.LoadFromFile(path);
+    print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
+    return kExitOk;
+}
+
+// Loads the dictionary that an import is about to save over. A file that would not save back
+// the same is refused unless forced: the save would drop what the loader skipped.
+void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
+    const TDicCheck check = checkDictionaryFile(path);
+    if (!check.clean() && !force) {
+        throw TFailure{
+            "Словарь " + path + " загружается не полностью: " + flawText(check) +
+                ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
+                "Записать всё равно: --force",
+            kExitBadInput};
+    }
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
-        throw TFailure{"Файл словаря повреждён: " + std::string(e.what()), kExitBadInput};
+        if (!force)
+            throw;
+        // Forced: what was read before the damage is kept and saved.
+        std::fprintf(stderr, "termovel-dic: %s; сохранено то, что удалось прочитать\n", e.what());
     }
-    TSecretMemoryStream again;
-    d.SaveToStream(again);
-    again.Scramble();
-    if (again.size() != original.size() ||
-        std::memcmp(again.data(), original.data(), again.size()) != 0) {
-        throw TFailure{
-            "Файл словаря повреждён: он отличается от своей пересохранённой копии "
-            "(лишние байты, нулевые байты в текстах, нарушенный порядок или повторы терминов)",
-            kExitBadInput};
-    }
-    print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
-    return kExitOk;
 }
 
 int import(const std::string& dicPath, const std::string& textPath,
            const std::vector<std::string>& options) {
     std::optional<std::string> name, author, description;
-    for (size_t i = 0; i < options.size(); i += 2) {
-        if (i + 1 >= options.size())
+    // The flags stand behind the valued options (see run).
+    const auto flags = std::find_if(options.begin(), options.end(), [](const std::string& o) {
+        return o == "--tab" || o == "--force";
+    });
+    const bool tab = std::find(flags, options.end(), "--tab") != options.end();
+    const bool force = std::find(flags, options.end(), "--force") != options.end();
+    const size_t valued = static_cast<size_t>(flags - options.begin());
+    for (size_t i = 0; i < valued; i += 2) {
+        if (i + 1 >= valued)
             throw TFailure{"Нет значения для " + options[i]};
         const std::string& value = options[i + 1];
         if (options[i] == "--name")
@@ -175,10 +240,24 @@ int import(const std::string& dicPath, const std::string& textPath,
             throw TFailure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
     }
 
+    // Importing a dictionary into itself would read scrambled bytes as text and save over it.
+    if (sameFile(dicPath, textPath))
+        throw TFailure{"Файл импорта " + textPath + " — это сам словарь; импорт отменён"};
     TDictionary d;
     const bool existed = fileExists(dicPath);
     if (existed)
-        d.LoadFromFile(dicPath);
+        loadForUpdate(d, dicPath, force);
+    TImportResult result;
+    if (tab) {
+        const TTabImportResult read = importTabText(d, textPath);
+        result.blocks = read.entries;
+        result.added = read.added;
+        if (read.malformed > 0)
+            std::fprintf(stderr, "termovel-dic: строк без табуляции пропущено: %d\n",
+                         read.malformed);
+    } else {
+        result = importText(d, textPath);
+    }
     if (name)
         d.SetName(*name);
     if (author)
@@ -193,33 +272,80 @@ int import(const std::string& dicPath, const std::string& textPath,
         }
         d.SetInfo(crlf);
     }
-    const TImportResult result = importText(d, textPath);
     d.SaveToFile(dicPath);
-    print(std::string(existed ? "Словарь дополнен" : "Словарь создан") + ": блоков прочитано " +
-          std::to_string(result.blocks) + ", терминов добавлено " + std::to_string(result.added) +
-          ", всего " + std::to_string(d.Count()) + "\n");
+    print(std::string(existed ? "Словарь дополнен" : "Словарь создан") +
+          (tab ? ": строк прочитано " : ": блоков прочитано ") + std::to_string(result.blocks) +
+          ", терминов добавлено " + std::to_string(result.added) + ", всего " +
+          std::to_string(d.Count()) + "\n");
     return kExitOk;
 }
 
-int exportText(const std::string& path) {
+// What the import format loses of an entry, for the user.
+std::string lossText(unsigned losses) {
+    static const std::pair<unsigned, const char*> kTexts[] = {
+        {kLossEmptyTerm, "пустой термин"},
+        {kLossEmptyArticle, "пустая статья"},
+        {kLossTermLineBreak, "перевод строки в термине"},
+        {kLossTermTrailing, "пробел или управляющий символ в конце термина"},
+        {kLossLineBlanks, "пробелы в начале или в конце строк статьи"},
+        {kLossCarriageReturn, "переводы строк CR LF станут LF"},
+        {kLossBlockEnd, "строка «~~~» в статье"},
+        {kLossFinalLineBreak, "в конце статьи добавится перевод строки"},
+        {kLossLongLine, "строка длиннее 4094 байт"},
+        {kLossZeroByte, "нулевой байт"},
+    };
+    std::string out;
+    for (const auto& [bit, text] : kTexts) {
+        if (losses & bit)
+            out += (out.empty() ? "" : ", ") + std::string(text);
+    }
+    return out;
+}
+
+int exportText(const std::string& path, bool tab) {
     TDictionary d;
     d.LoadFromFile(path);
-    std::string out;
-    for (int i = 0; i < d.Count(); ++i) {
-        out.push_back('@');
-        out.append(d.Term(i));
-        out.push_back('\n');
-        const std::string_view article = d.Article(i);
-        out.append(article);
-        if (!article.empty() && article.back() != '\n')
-            out.push_back('\n');
-        out.append("~~~\n");
-        if (out.size() > (1 << 16)) {
-            print(out);
-            out.clear();
-        }
+    if (tab) {
+        writeTabText(d, print);
+        return kExitOk;
     }
-    print(out);
+    constexpr int kNamedLosses = 20;
+    std::string warnings;
+    int lossy = 0;
+    emitEntries(d, print, [&](int i, std::string& out) {
+        appendImportBlock(out, d.Term(i), d.Article(i));
+        if (const unsigned losses = importFormatLosses(d.Term(i), d.Article(i))) {
+            if (++lossy <= kNamedLosses)
+                warnings += "  «" + codepage::toUtf8(d.Term(i)) + "»: " + lossText(losses) + "\n";
+        }
+    });
+    if (lossy > 0) {
+        if (lossy > kNamedLosses)
+            warnings += "  … и ещё " + std::to_string(lossy - kNamedLosses) + "\n";
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "termovel-dic: формат импорта не передаст без изменений терминов: %d "
+                     "(точная копия: export --tab)\n%s",
+                     lossy, warnings.c_str());
+    }
+    return kExitOk;
+}
+
+int search(const std::string& path, std::string_view textUtf8) {
+    const std::string text = toCodePage(textUtf8, "Текст");
+    if (text.empty())
+        throw TFailure{"Пустой текст поиска\n" + std::string(kUsage)};
+    TDictionary d;
+    d.LoadFromFile(path);
+    const std::vector<int> found = findInArticles(d, text);
+    std::string out;
+    for (int at : found) {
+        out.append(d.Term(at));
+        out.push_back('\n');
+    }
+    printText(out);
+    if (found.empty())
+        throw TFailure{"Текст не найден ни в одной статье", kExitNotFound};
     return kExitOk;
 }
 
@@ -248,13 +374,28 @@ int run(const std::vector<std::string>& args) {
         return verify(args[1]);
     }
     if (command == "import") {
-        if (args.size() < 3)
+        // The flags --tab and --force may stand anywhere; they go behind the two files.
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        const auto flags = std::stable_partition(
+            rest.begin(), rest.end(), [](const auto& a) { return a != "--tab" && a != "--force"; });
+        if (flags - rest.begin() < 2)
             throw TFailure{kUsage};
-        return import(args[1], args[2], std::vector<std::string>(args.begin() + 3, args.end()));
+        return import(rest[0], rest[1], std::vector<std::string>(rest.begin() + 2, rest.end()));
     }
     if (command == "export") {
-        need(1);
-        return exportText(args[1]);
+        // --tab may stand before or after the file.
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        const auto tab = std::find(rest.begin(), rest.end(), "--tab");
+        const bool isTab = tab != rest.end();
+        if (isTab)
+            rest.erase(tab);
+        if (rest.size() != 1)
+            throw TFailure{kUsage};
+        return exportText(rest[0], isTab);
+    }
+    if (command == "search") {
+        need(2);
+        return search(args[1], args[2]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
         print(std::string(kUsage) + kExitCodes);
@@ -286,7 +427,9 @@ int main(int argc, char** argv) {
         code = kExitBadInput;
         message = e.what();
     }
-    if (std::fflush(stdout) != 0 && message.empty()) {
+    // A write may have failed at an earlier flush too; the stream's error flag remembers it.
+    const bool outputFailed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (outputFailed && message.empty()) {
         code = kExitWriteFailed;
         message = "ошибка записи в стандартный вывод";
     }

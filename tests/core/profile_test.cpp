@@ -24,7 +24,7 @@ struct TReadCase {
 
 }  // namespace
 
-TEST(TProfile, ReadStringFollowsTheProfileRules) {
+TEST(Profile, ReadStringFollowsTheProfileRules) {
     const std::vector<TReadCase> cases = {
         {"plain", "[Main]\nKey=value\n", "Main", "Key", "value"},
         {"section and key ignore case", "[MAIN]\nshowlogo=1\n", "Main", "ShowLogo", "1"},
@@ -55,13 +55,13 @@ TEST(TProfile, ReadStringFollowsTheProfileRules) {
     }
 }
 
-TEST(TProfile, ReadStringCutsLongValues) {
+TEST(Profile, ReadStringCutsLongValues) {
     const std::string longValue(5000, 'x');
     const TProfile p = TProfile::parse("[S]\nK=" + longValue + "\n");
     EXPECT_EQ(p.readString("S", "K"), std::string(profile::kMaxValueLength, 'x'));
 }
 
-TEST(TProfile, NamesComeInFileOrderAsSpelled) {
+TEST(Profile, NamesComeInFileOrderAsSpelled) {
     const TProfile p = TProfile::parse(
         "; settings\n[Zeta]\nb=1\n;c=2\na=3\n\n[alpha]\nx\n[ZETA]\nlate=1\n[Mid]\n");
     EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"Zeta", "alpha", "Mid"}));
@@ -71,13 +71,13 @@ TEST(TProfile, NamesComeInFileOrderAsSpelled) {
     EXPECT_TRUE(p.keyNames("None").empty());
 }
 
-TEST(TProfile, WriteStringReplacesInPlaceKeepingTheKeysSpelling) {
+TEST(Profile, WriteStringReplacesInPlaceKeepingTheKeysSpelling) {
     TProfile p = TProfile::parse("[Main]\nfirst=1\nshowlogo=1\nlast=3\n");
     p.writeString("MAIN", "ShowLogo", "0");
     EXPECT_EQ(p.text(), "[Main]\r\nfirst=1\r\nshowlogo=0\r\nlast=3\r\n");
 }
 
-TEST(TProfile, WriteStringAppendsNewKeysAndSections) {
+TEST(Profile, WriteStringAppendsNewKeysAndSections) {
     TProfile p = TProfile::parse("[A]\nk=1\n\n[B]\nm=2\n");
     p.writeString("a", "New", " v ");
     p.writeString("C", "x", "y");
@@ -85,7 +85,7 @@ TEST(TProfile, WriteStringAppendsNewKeysAndSections) {
     EXPECT_EQ(p.readString("A", "new"), "v");
 }
 
-TEST(TProfile, LineBreaksInAValueCannotAddLines) {
+TEST(Profile, LineBreaksInAValueCannotAddLines) {
     TProfile p = TProfile::parse("[History]\nN1=old\n");
     p.writeString("History", "N1", "a\r\n[Main]\nEditMode=1");
     p.writeString("History", "N2", "b\nc");
@@ -93,7 +93,7 @@ TEST(TProfile, LineBreaksInAValueCannotAddLines) {
     EXPECT_EQ(TProfile::parse(p.text()).sectionNames(), (std::vector<std::string>{"History"}));
 }
 
-TEST(TProfile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
+TEST(Profile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
     TProfile p = TProfile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
     p.eraseSection("A");
     EXPECT_EQ(p.text(), "top=1\r\n[B]\r\n;note\r\nm=2\r\n");
@@ -101,14 +101,14 @@ TEST(TProfile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
     EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"B"}));
 }
 
-TEST(TProfile, LoadOfAMissingFileIsEmpty) {
+TEST(Profile, LoadOfAMissingFileIsEmpty) {
     TTempFolder folder;
     const TProfile p = TProfile::load(folder.file("none.ini"));
     EXPECT_TRUE(p.sectionNames().empty());
     EXPECT_EQ(p.text(), "");
 }
 
-TEST(TProfile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
+TEST(Profile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
     TTempFolder folder;
     const std::string path = folder.file("t.ini");
     writeFile(path, "[Old]\nk=1\n");
@@ -122,7 +122,7 @@ TEST(TProfile, SaveReplacesTheFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(folder.entryCount(), 1);
 }
 
-TEST(TProfile, SaveThroughALinkReplacesTheTarget) {
+TEST(Profile, SaveThroughALinkReplacesTheTarget) {
     TTempFolder folder;
     fs::create_directory(folder.file("real"));
     writeFile(folder.file("real/t.ini"), "[Old]\nk=1\n");
@@ -132,7 +132,7 @@ TEST(TProfile, SaveThroughALinkReplacesTheTarget) {
     EXPECT_EQ(readFile(folder.file("real/t.ini")), "[New]\r\nk=2\r\n");
 }
 
-TEST(TProfile, FailedSaveLeavesNoTemporaryFile) {
+TEST(Profile, FailedSaveLeavesNoTemporaryFile) {
     TTempFolder folder;
     // A folder where the file should be: the rename over it fails even for the superuser.
     const std::string path = folder.file("t.ini");
@@ -143,7 +143,7 @@ TEST(TProfile, FailedSaveLeavesNoTemporaryFile) {
     EXPECT_FALSE(TProfile::parse("[S]\nk=v\n").save(folder.file("no/such/folder.ini")));
 }
 
-TEST(TProfile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
+TEST(Profile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
     TTempFolder folder;
     const std::string path = folder.file("t.ini");
     writeFile(path, "[Old]\nk=1\n");

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "test_support.h"
 
@@ -20,12 +22,12 @@ struct TToolRun {
     std::string out;  // standard output and standard error together
 };
 
-// Runs the tool; out collects what reaches the pipe, by default both of its outputs.
-TToolRun tool(const std::string& arguments, const std::string& redirections = "2>&1") {
+// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
+TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
     TToolRun run;
     // The root order, whatever the machine is set to.
     const std::string command =
-        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirections;
+        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirect;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return run;
@@ -84,26 +86,38 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
 TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
     writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
     writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
-    const std::string text = (folder_ / "in.txt").string();
+    const std::string input = (folder_ / "in.txt").string();
     const std::vector<std::pair<std::string, int>> cases = {
         {"lookup " + dic_ + " absent", 1},
         {"", 2},
         {"frobnicate " + dic_, 2},
         {"info", 2},
         {"info " + dic_ + " extra", 2},
-        {"import " + dic_ + " " + text + " --colour red", 2},
-        {"import " + dic_ + " " + text + " --name", 2},
+        {"import " + dic_ + " " + input + " --colour red", 2},
+        {"import " + dic_ + " " + input + " --name", 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
         {"info " + (folder_ / "missing.dic").string(), 3},
         {"list " + (folder_ / "damaged.dic").string(), 3},
         {"verify " + (folder_ / "damaged.dic").string(), 3},
         {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
-        {"import " + (folder_ / "no/such/folder.dic").string() + " " + text, 4},
+        {"import " + (folder_ / "no/such/folder.dic").string() + " " + input, 4},
         {"export " + dic_ + " >/dev/full", 4},
+        {"export --tab", 2},
+        {"search " + dic_, 2},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
+    // A flag is no value: the option before it has none, and nothing is written.
+    const std::string text = (folder_ / "k.txt").string();
+    const std::string fresh = (folder_ / "fresh.dic").string();
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    for (const char* options : {" --name --force", " --tab --author"}) {
+        const TToolRun run = tool("import " + fresh + " " + text + options);
+        EXPECT_EQ(run.code, 2) << options;
+        EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
+    }
 }
 
 TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
@@ -198,4 +212,132 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
               "");
     fs::permissions(dic_, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readFile(dic_), before);
+}
+
+// export --tab and import --tab give back the very same file, whatever the texts hold.
+TEST_F(TermovelDic, TabExportAndImportGiveBackTheSameFile) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 12; ++round) {
+        TDictionary d;
+        randomDictionary(random, d);
+        const std::string original = (folder_ / ("r" + std::to_string(round) + ".dic")).string();
+        d.SaveToFile(original);
+        ASSERT_EQ(tool("verify " + original).code, 0) << round;
+        const TToolRun exported = tool("export --tab " + original);
+        ASSERT_EQ(exported.code, 0) << exported.out;
+        const std::string text = (folder_ / ("r" + std::to_string(round) + ".tab")).string();
+        writeFile(text, exported.out);
+        const std::string copy = (folder_ / ("c" + std::to_string(round) + ".dic")).string();
+        const TToolRun imported = tool("import " + copy + " " + text + " --tab");
+        ASSERT_EQ(imported.code, 0) << imported.out;
+        EXPECT_EQ(readFile(copy), readFile(original)) << round << exported.out;
+    }
+}
+
+TEST_F(TermovelDic, ExportWarnsNamingTheTermsTheImportFormatWouldChange) {
+    TDictionary d;
+    d.AddTerm("plain", "line\n");
+    d.AddTerm("indented", "  code\n");
+    d.AddTerm("typed", "one\r\ntwo");
+    d.AddTerm("cut", "before\n~~~\nafter\n");
+    d.AddTerm("\xf1\xeb\xee\xe2\xee ", "x\n");  // "слово" and a blank
+    const std::string path = (folder_ / "w.dic").string();
+    d.SaveToFile(path);
+    const TToolRun errors = tool("export " + path, "2>&1 1>/dev/null");
+    EXPECT_EQ(errors.code, 0);
+    for (const char* named : {"«indented»: пробелы", "«typed»: переводы строк CR LF станут LF",
+                              "«cut»: строка «~~~»", "«слово »: пробел"})
+        EXPECT_NE(errors.out.find(named), std::string::npos) << named << "\n" << errors.out;
+    EXPECT_EQ(errors.out.find("plain"), std::string::npos) << errors.out;
+    EXPECT_NE(errors.out.find("терминов: 4"), std::string::npos) << errors.out;
+    // The tab form carries everything, so it warns about nothing.
+    EXPECT_EQ(tool("export --tab " + path, "2>&1 1>/dev/null").out, "");
+}
+
+// Importing the dictionary file into itself, under any name, is refused and changes nothing.
+TEST_F(TermovelDic, ImportRefusesTheDictionaryItself) {
+    namespace fs = std::filesystem;
+    const auto link = folder_ / "link.txt";
+    const auto hard = folder_ / "hard.txt";
+    fs::create_symlink(dic_, link);
+    fs::create_hard_link(dic_, hard);
+    const std::string before = readFile(dic_);
+    for (const std::string& text :
+         {dic_, link.string(), hard.string(), (folder_ / "." / "program.dic").string()}) {
+        for (const char* flags : {"", " --tab", " --force"}) {
+            const TToolRun run = tool("import " + dic_ + " " + text + flags);
+            EXPECT_EQ(run.code, 2) << text << flags;
+            EXPECT_NE(run.out.find("это сам словарь"), std::string::npos) << run.out;
+        }
+    }
+    EXPECT_EQ(readFile(dic_), before);
+}
+
+// A dictionary that would not save back the same is not written unless forced: saving drops
+// what its loader skipped.
+TEST_F(TermovelDic, ImportIntoAnUncleanDictionaryWarnsAndForceWrites) {
+    const std::string header = record("N") + record("") + record("");
+    const std::string a = record("a") + record("1\n");
+    const std::string b = record("b") + record("2\n");
+    const std::vector<std::tuple<std::string, std::string, std::vector<std::string>>> cases = {
+        // plain bytes, the reason named, the terms after a forced import of "kiwi"
+        {header + le32(2) + a + record("A") + record("3\n"),
+         "термин «A» повторяется",
+         {"a", "kiwi"}},
+        {header + le32(2) + b + a, "термин «a» стоит не по порядку", {"a", "b", "kiwi"}},
+        {header + le32(1) + a + b, "лишние байты", {"a", "kiwi"}},
+        {header + le32(3) + a + b, "Stream read error", {"a", "b", "kiwi"}},
+    };
+    const auto text = folder_ / "kiwi.txt";
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    for (const auto& [plain, reason, after] : cases) {
+        std::string scrambled = plain;
+        keystream::scramble(scrambled.data(), scrambled.size());
+        const std::string path = (folder_ / "unclean.dic").string();
+        std::filesystem::remove(path);
+        writeFile(path, scrambled);
+
+        const TToolRun refused = tool("import " + path + " " + text.string());
+        EXPECT_EQ(refused.code, 3) << reason;
+        EXPECT_NE(refused.out.find("загружается не полностью"), std::string::npos) << refused.out;
+        EXPECT_NE(refused.out.find(reason), std::string::npos) << refused.out;
+        EXPECT_NE(refused.out.find("--force"), std::string::npos) << refused.out;
+        EXPECT_EQ(readFile(path), scrambled) << reason;
+
+        const TToolRun forced = tool("import " + path + " " + text.string() + " --force");
+        EXPECT_EQ(forced.code, 0) << forced.out;
+        TDictionary d;
+        d.LoadFromFile(path);
+        EXPECT_EQ(terms(d), after) << reason;
+        EXPECT_EQ(tool("verify " + path).code, 0) << reason;
+    }
+}
+
+TEST_F(TermovelDic, SearchFindsTextInArticlesIgnoringCase) {
+    TDictionary d;
+    d.AddTerm("fir", "\xb8\xeb\xea\xe0 (tree)\n");       // "ёлка"
+    d.AddTerm("\xe5\xeb\xea\xe0", "\xa8\xcb\xca\xc0!");  // "елка": "ЁЛКА!"
+    d.AddTerm("spruce", "\xc5\xcb\xca\xc0");             // "ЕЛКА": Е is not Ё
+    d.AddTerm("bank", "Shore of a river");
+    const std::string path = (folder_ / "s.dic").string();
+    d.SaveToFile(path);
+    struct Case {
+        std::string text;
+        int code;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"ёЛкА", 0, "fir\nелка\n"},
+        {"'SHORE OF'", 0, "bank\n"},
+        {"Tree", 0, "fir\n"},
+        {"елка", 0, "spruce\n"},
+        {"absent", 1, "termovel-dic: Текст не найден ни в одной статье\n"},
+    };
+    for (const Case& c : cases) {
+        const TToolRun run = tool("search " + path + " " + c.text);
+        EXPECT_EQ(run.code, c.code) << c.text;
+        EXPECT_EQ(run.out, c.out) << c.text;
+    }
+    EXPECT_EQ(tool("search " + path + " 名").code, 2);
+    EXPECT_EQ(tool("search " + path + " ''").code, 2);
 }

@@ -172,3 +172,27 @@ inline std::string randomText(std::mt19937& random, const std::vector<std::strin
         t += pieces[random() % pieces.size()];
     return t;
 }
+
+// Pieces of random texts: line breaks of every kind, the import format's marks, escapes,
+// blanks at either end, letters of both cases and single bytes 01–FF.
+inline std::vector<std::string> textPieces() {
+    std::vector<std::string> pieces = {
+        "a",  "Z",   "\xe0", "\xc0", "\xb8", "\xa8", " ",   "  ",  "\t",   "\r\n", "\n",
+        "\r", "~~~", "@",    "@x",   "\\",   "\\n",  "\\t", "\\#", "word", "\x98", "\xff",
+    };
+    for (int b = 1; b < 256; b += 7)
+        pieces.push_back(std::string(1, static_cast<char>(b)));
+    return pieces;
+}
+
+// A random dictionary; every one loads and saves back the same (the generator keeps zero bytes
+// out, and AddTerm keeps the order and refuses equal terms).
+inline void randomDictionary(std::mt19937& random, TDictionary& d) {
+    static const std::vector<std::string> pieces = textPieces();
+    d.SetName(randomText(random, pieces, 4));
+    d.SetAuthor(randomText(random, pieces, 3));
+    d.SetInfo(randomText(random, pieces, 8));
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i)
+        d.AddTerm(randomText(random, pieces, 5), randomText(random, pieces, 10));
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+class TDictionary;
+
+// Positions, in order, of the terms whose article contains text, letter case ignored as the
+// Windows-1251 upper-casing ignores it (Latin and Cyrillic letters, Ё included). Every article
+// contains the empty text.
+std::vector<int> findInArticles(const TDictionary& dictionary, std::string_view text);
