@@ -55,8 +55,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies are read from the binaries themselves (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The help file is a CHM document; a viewer for it is welcome but not needed to run.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xchm)
+# The help file is a CHM document, and the help file and the web links are handed to the
+# desktop's handler (xdg-open): welcome, but not needed to run.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xchm, xdg-utils")
 include(CPack)
 
 # The install rules, the package and a first start of the installed program, checked together.
