@@ -161,7 +161,7 @@ void TTermBatch::add(std::string_view term, std::string_view article) {
     entries_.push_back(entry);
 }
 
-struct TDictionary::Impl {
+struct TDictionary::TImpl {
     std::vector<TTermEntry> entries;
     TTermArena arena;
     bool modified = false;
@@ -291,7 +291,7 @@ struct TDictionary::Impl {
                         file_format::TUnscrambler* ahead = nullptr);
 };
 
-size_t TDictionary::Impl::merge(std::vector<TTermEntry>& pending) {
+size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
     if (pending.empty())
         return 0;
     if (pending.size() == 1) {
@@ -315,7 +315,7 @@ size_t TDictionary::Impl::merge(std::vector<TTermEntry>& pending) {
     return added;
 }
 
-size_t TDictionary::Impl::insertOne(TTermEntry& entry) {
+size_t TDictionary::TImpl::insertOne(TTermEntry& entry) {
     describe(entry);
     bool found = false;
     const size_t at = search(entry.termView(), found);
@@ -325,7 +325,7 @@ size_t TDictionary::Impl::insertOne(TTermEntry& entry) {
     return 1;
 }
 
-TDictionary::TDictionary() : impl_(std::make_unique<Impl>()) {}
+TDictionary::TDictionary() : impl_(std::make_unique<TImpl>()) {}
 
 TDictionary::~TDictionary() = default;
 
@@ -462,8 +462,8 @@ void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
         file_format::writeEntry(stream, entry.termView(), entry.articleView());
 }
 
-size_t TDictionary::Impl::parseEntries(const char* data, size_t size, size_t pos, int32_t count,
-                                       file_format::TUnscrambler* ahead) {
+size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t pos, int32_t count,
+                                        file_format::TUnscrambler* ahead) {
     // A saved file is in order, so each term normally just has to follow the last one; one
     // comparison per term checks that. Terms out of that order (a file saved under another
     // collation, or edited by hand) are gathered and merged in batches.

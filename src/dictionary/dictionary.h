@@ -124,6 +124,6 @@ public:
     void LoadFromFile(const std::string& path);
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
 };

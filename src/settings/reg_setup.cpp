@@ -25,7 +25,7 @@ struct TSection {
 
 }  // namespace
 
-struct TRegSetup::Impl {
+struct TRegSetup::TImpl {
     std::string iniFileName;
     std::vector<TSection> sections;
     std::unordered_map<std::string, size_t> sectionIndex;  // upper-cased name -> section
@@ -40,7 +40,7 @@ struct TRegSetup::Impl {
     }
 };
 
-TRegSetup::TRegSetup(std::string iniFileName) : impl_(std::make_unique<Impl>()) {
+TRegSetup::TRegSetup(std::string iniFileName) : impl_(std::make_unique<TImpl>()) {
     impl_->iniFileName = std::move(iniFileName);
     SetDefaults();
 }

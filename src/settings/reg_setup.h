@@ -42,8 +42,8 @@ public:
     void SaveIni() const;
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
 };
 
 // Strict decimal conversion of a settings value: optional sign and digits only. Raises
