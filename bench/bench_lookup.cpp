@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
-#include <QSignalBlocker>
 #include <QTabBar>
 #include <QTemporaryDir>
 
@@ -29,6 +28,7 @@
 #include "platform/upcase.h"
 #include "settings/reg_setup.h"
 #include "ui/main_form.h"
+#include "ui/main_form_view.h"
 
 namespace {
 
@@ -104,22 +104,17 @@ struct TWindowWithMillion {
         big->addTerms(std::move(batch));
         auto small = std::make_unique<TDictionary>();
         small->AddTerm("one", "");
-        form->DicList.push_back(std::move(big));
-        form->DicList.push_back(std::move(small));
-        {
-            const QSignalBlocker blocker(form->TabSet);
-            form->TabSet->addTab(QStringLiteral("big.dic"));
-            form->TabSet->addTab(QStringLiteral("small.dic"));
-        }
+        form->addDictionary(std::move(big), QStringLiteral("big.dic"));
+        form->addDictionary(std::move(small), QStringLiteral("small.dic"));
         form->show();
         QApplication::processEvents();
     }
     void changeTab(int tab) {
         bool allow = true;
-        form->TabSet->setCurrentIndex(tab);
+        TMainFormView(*form).TabSet()->setCurrentIndex(tab);
         form->TabSetChange(tab, allow);
-        form->ListBox->doItemsLayout();
-        form->ListBox->viewport()->repaint();
+        TMainFormView(*form).ListBox()->doItemsLayout();
+        TMainFormView(*form).ListBox()->viewport()->repaint();
     }
 };
 
@@ -141,7 +136,7 @@ static void BM_TabChange_WordListModel(benchmark::State& state) {
         state.ResumeTiming();
         window.changeTab(0);
     }
-    state.counters["rows"] = window.form->ListBox->model()->rowCount();
+    state.counters["rows"] = TMainFormView(*window.form).ListBox()->model()->rowCount();
 }
 BENCHMARK(BM_TabChange_WordListModel)->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -225,9 +220,9 @@ BENCHMARK(BM_Keystroke_LinearScan)
 static void BM_Keystroke_Window(benchmark::State& state) {
     TWindowWithMillion& window = windowWithMillion();
     window.changeTab(0);
-    const TDictionary& dictionary = *window.form->DicList[0];
+    const TDictionary& dictionary = TMainFormView(*window.form).dic(0);
     const std::vector<std::string> texts = prefixes(dictionary, static_cast<int>(state.range(0)));
-    QLineEdit* edit = window.form->cmbString->lineEdit();
+    QLineEdit* edit = TMainFormView(*window.form).cmbString()->lineEdit();
     edit->setText(QStringLiteral("a"));  // the first keystroke builds the index
     std::vector<double> samples;
     size_t k = 0;

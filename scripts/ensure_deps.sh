@@ -1,9 +1,47 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, only those that are missing.
 set -euo pipefail
-packages=(cmake g++ ninja-build pkg-config qt6-base-dev libicu-dev libgtest-dev libbenchmark-dev
-          xvfb xauth xdotool x11-utils imagemagick fonts-liberation zlib1g-dev clang
-          libclang-rt-dev dpkg-dev file librsvg2-bin desktop-file-utils appstream)
+# One package a line, so that work on different parts adds lines rather than rewriting one.
+# fp-utils compiles the help file, xchm is the desktop's viewer for it (libchm-bin lets the tests
+# take it apart again), and xdg-utils hands files and addresses to the desktop's handlers.
+packages=(
+    cmake
+    g++
+    ninja-build
+    pkg-config
+    qt6-base-dev
+    qt6-svg-dev
+    libicu-dev
+    libgtest-dev
+    libbenchmark-dev
+    xvfb
+    xauth
+    xdotool
+    x11-utils
+    imagemagick
+    fonts-liberation
+    zlib1g-dev
+    clang
+    libclang-rt-dev
+    fp-utils
+    libchm-bin
+    xchm
+    xdg-utils
+    # The dictd databases that bundled dictionaries are converted from.
+    dict-wn
+    mueller7-dict
+    dict-foldoc
+    dict-vera
+    dict-jargon
+    dict-elements
+    # Packaging: the .deb's library dependencies (dpkg-shlibdeps, file), the theme icons
+    # rendered from SVG, and the checks of the desktop entry and the AppStream metadata.
+    dpkg-dev
+    file
+    librsvg2-bin
+    desktop-file-utils
+    appstream
+)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

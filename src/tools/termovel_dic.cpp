@@ -23,18 +23,10 @@
 #include "platform/error.h"
 #include "platform/same_file.h"
 
+#include "convert_commands.h"
+#include "tool_exit.h"
+
 namespace {
-
-// Exit codes. --help shows them (kExitCodes) and the manual page lists them.
-constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;     // lookup: the term is not in the dictionary
-constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
-constexpr int kExitBadInput = 3;     // a file that is missing, unreadable or damaged
-constexpr int kExitWriteFailed = 4;  // a dictionary or standard output that could not be written
-
-constexpr const char* kExitCodes =
-    "Коды завершения: 0 — готово, 1 — термин не найден, 2 — ошибка в командной строке,\n"
-    "  3 — входной файл не читается или повреждён, 4 — ошибка записи.\n";
 
 constexpr const char* kUsage =
     "Использование:\n"
@@ -51,24 +43,9 @@ constexpr const char* kUsage =
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
-    "                                        регистра)\n"
-    "  termovel-dic --help | --version\n";
+    "                                        регистра)\n";
 
-// A failure the user caused (bad argument, damaged file): message already in UTF-8.
-struct TFailure {
-    std::string message;
-    int code = kExitUsage;
-};
-
-// The core's errors tell by their fixed texts whether writing or reading failed.
-int exitCodeOf(const TError& error) {
-    const std::string_view message = error.what();
-    for (std::string_view writing :
-         {error_text::kCannotCreateFile, error_text::kStreamWrite, error_text::kUnableToWrite})
-        if (message.starts_with(writing.substr(0, writing.find('%'))))
-            return kExitWriteFailed;
-    return kExitBadInput;
-}
+constexpr const char* kHelpUsage = "  termovel-dic --help | --version\n";
 
 void print(std::string_view utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -352,6 +329,8 @@ int search(const std::string& path, std::string_view textUtf8) {
 int run(const std::vector<std::string>& args) {
     if (args.empty())
         throw TFailure{kUsage};
+    if (const int code = runConvertCommand(args); code >= 0)
+        return code;
     const std::string& command = args[0];
     auto need = [&](size_t count) {
         if (args.size() != count + 1)
@@ -398,7 +377,9 @@ int run(const std::vector<std::string>& args) {
         return search(args[1], args[2]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        print(std::string(kUsage) + kExitCodes);
+        print(kUsage);
+        print(kConvertUsage);
+        print(std::string(kHelpUsage) + kExitCodesHelp);
         return kExitOk;
     }
     if (command == "--version") {

@@ -1,5 +1,4 @@
-// The main window's construction, its actions and widgets, and the dictionary tabs: which
-// dictionaries open at start-up, how one file becomes a tab, and what a tab change does.
+// The main window's construction: its actions, its widgets and the start-up steps.
 #include "ui/main_form.h"
 #include "ui/text.h"
 
@@ -7,11 +6,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -19,8 +16,6 @@
 #include <exception>
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/program_folder.h"
 #include "settings/reg_setup.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
@@ -66,18 +61,16 @@ TMainForm::~TMainForm() {
         wordListModel_->setDictionary(nullptr);
 }
 
+void TMainForm::reportError(const std::exception& error) {
+    dialogs().error(this, errorText(error));
+}
+
 void TMainForm::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& error) {
-        dialogs().error(this, errorText(error));
+        reportError(error);
     }
-}
-
-TDictionary* TMainForm::currentDictionary() {
-    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()))
-        return nullptr;
-    return DicList[static_cast<size_t>(CurDic)].get();
 }
 
 // --- Construction ---
@@ -238,15 +231,7 @@ void TMainForm::createCentralWidgets() {
     });
 }
 
-void TMainForm::createStatusBar() {
-    // One panel spanning the whole bar: the current hint, shown by the status tips of the
-    // actions and menus.
-    StatusBar = statusBar();
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(true);
-}
-
-// --- Creation and dictionaries ---
+// --- Start-up ---
 
 void TMainForm::FormCreate() {
     setWindowTitle(QString::fromLatin1(ProgramTitle));
@@ -257,138 +242,4 @@ void TMainForm::FormCreate() {
         mnDic->menuAction()->setVisible(editMode);
     if (mnWord)
         mnWord->menuAction()->setVisible(editMode);
-}
-
-void TMainForm::openDicReporting(const std::string& path) {
-    try {
-        OpenDic(path);
-    } catch (const std::exception& error) {
-        // One bad file costs only its own tab: the rest of the start-up goes on.
-        dialogs().error(this, errorText(error));
-    }
-}
-
-void TMainForm::LoadDics() {
-    int count = 0;
-    try {
-        count = StrToInt(regSetup_.ReadValue("List", "Count"));
-    } catch (const std::exception& error) {
-        // A list that cannot be read is no list: every dictionary of the folder opens.
-        dialogs().error(this, errorText(error));
-        count = 0;
-    }
-
-    if (count > 0) {
-        for (int i = 1; i <= count; ++i) {
-            const std::string value = regSetup_.ReadValue("List", "N" + std::to_string(i));
-            // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
-            if (value.empty() || value[0] != '+')
-                continue;
-            const std::string name = value.substr(1);
-            // Start-up opens only files of the program folder: a name that reaches elsewhere
-            // is skipped like a missing file.
-            if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
-                continue;
-            const std::string path = program_folder::file(programFolder_, codepage::toUtf8(name));
-            if (program_folder::fileExists(path))
-                openDicReporting(path);
-        }
-    } else {
-        for (const std::string& name : program_folder::listDictionaries(programFolder_))
-            openDicReporting(program_folder::file(programFolder_, name));
-    }
-
-    if (TabSet->count() > 0)
-        selectTab(0);
-}
-
-void TMainForm::OpenDic(const std::string& fileName) {
-    auto dictionary = std::make_unique<TDictionary>();
-    dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
-
-    const bool hasTerms = dictionary->Count() > 0;
-    DicList.push_back(std::move(dictionary));
-    CurDic = static_cast<int>(DicList.size()) - 1;
-    const size_t slash = fileName.find_last_of('/');
-    const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    appendTab(QString::fromStdString(caption));
-    // The new tab is always a change of dictionary, also when it is the strip's first tab,
-    // which the strip selects by itself on adding.
-    selectTab(CurDic, true);
-    setSearchText(QString());
-    setDictionaryGroupEnabled(true);
-    if (hasTerms)
-        setTermsGroupEnabled(true);
-    applyTitle();
-}
-
-void TMainForm::TabSetChange(int newTab, bool& allowChange) {
-    CurDic = newTab;
-    refillWordList();
-    const TDictionary* dictionary = currentDictionary();
-    setTermsGroupEnabled(dictionary && dictionary->Count() > 0);
-    applyTitle();
-    setSearchText(QString());
-    allowChange = true;
-}
-
-void TMainForm::selectTab(int index, bool force) {
-    const bool changed = force || TabSet->currentIndex() != index;
-    {
-        const QSignalBlocker blocker(TabSet);
-        TabSet->setCurrentIndex(index);
-    }
-    if (changed) {
-        bool allowChange = true;
-        TabSetChange(index, allowChange);
-    }
-}
-
-// The tab strip reads "&" as the mark of a mnemonic letter; a file name such as "R&D.dic" keeps
-// its ampersand in the caption and lends no letter to a key.
-namespace {
-
-QString escapeMnemonic(QString caption) {
-    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-}  // namespace
-
-QString TMainForm::tabCaption(int index) const {
-    return TabSet->tabText(index).replace(QStringLiteral("&&"), QStringLiteral("&"));
-}
-
-void TMainForm::setTabCaption(int index, const QString& caption) {
-    TabSet->setTabText(index, escapeMnemonic(caption));
-}
-
-int TMainForm::appendTab(const QString& caption) {
-    // Adding a tab is no tab change of its own: the callers decide when TabSetChange runs.
-    const QSignalBlocker blocker(TabSet);
-    return TabSet->addTab(escapeMnemonic(caption));
-}
-
-void TMainForm::refillWordList() {
-    wordListModel_->setDictionary(currentDictionary());
-    if (ListBox->model()->rowCount() > 0)
-        ListBox->scrollToTop();
-}
-
-void TMainForm::setTermsGroupEnabled(bool enabled) {
-    for (QAction* action : {actSave, actSub, actEdit, actTranslate})
-        action->setEnabled(enabled);
-}
-
-void TMainForm::setDictionaryGroupEnabled(bool enabled) {
-    for (QAction* action : {actClose, actInfo, actAdd})
-        action->setEnabled(enabled);
-}
-
-void TMainForm::applyTitle() {
-    // The title always names the current dictionary, and only it.
-    const TDictionary* dictionary = currentDictionary();
-    QString title = QString::fromLatin1(ProgramTitle);
-    if (dictionary && !dictionary->Name().empty())
-        title += QStringLiteral(" - ") + fromCp1251(dictionary->Name());
-    setWindowTitle(title);
 }

@@ -25,13 +25,22 @@ class QStatusBar;
 class QSystemTrayIcon;
 class QTabBar;
 class QToolBar;
+class TMainFormView;
 class TRegSetup;
 class TWordForm;
 class TWordListModel;
 
 // The main window: one tab per open dictionary, the search box with its history, the word list
 // and every command of the program. Row i of the word list is always term i of the current
-// dictionary DicList[CurDic].
+// dictionary DicList[CurDic]; the state that keeps this so is private and changes only through
+// the operations of main_form_dictionaries.cpp. Tests and benchmarks read it through
+// TMainFormView.
+//
+// The window's code lies in files by concern: main_form.cpp (construction and actions),
+// main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
+// (search box, word list, translation windows), main_form_edit.cpp (editing commands),
+// main_form_exit.cpp (leaving), main_form_frame.cpp (menus, tool bar, status bar, tray) and
+// main_form_dialogs.cpp (the dialogs the window owns).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -43,7 +52,158 @@ public:
               std::unique_ptr<TDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // --- State (positions of the next translation window, the open dictionaries) ---
+    TDialogs& dialogs() { return *dialogs_; }
+    TRegSetup& regSetup() { return regSetup_; }
+    const std::string& programFolder() const { return programFolder_; }
+    // The current dictionary, or nullptr when none is open. Its terms change only through the
+    // window's commands.
+    const TDictionary* currentDictionary() const;
+    // The selected row of the word list, or -1.
+    int selectedRow() const;
+    // The caption of tab index: the dictionary's file name without its folder, as it is.
+    QString tabCaption(int index) const;
+    // Open viewing translation windows, oldest first.
+    const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
+    // The open viewing window whose term box shows exactly term (bytes, case included), or
+    // nullptr.
+    TWordForm* translationWindowFor(const std::string& term) const;
+
+    // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
+    // never cross the event loop.
+    void guarded(const std::function<void()>& handler);
+
+    // --- Creation and dictionaries ---
+    // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown
+    // in the error box and the later steps still run.
+    void FormCreate();
+    // Opens the dictionaries that List names ("+name", program folder only) or, with a Count
+    // of 0 or less, every *.dic of the folder; selects the first tab. A bad Count is reported
+    // and treated as 0; a file that fails to load is reported and skipped.
+    void LoadDics();
+    // Opens the file into a new current tab (addDictionary). Raises the load's error; no tab
+    // is added then.
+    void OpenDic(const std::string& fileName);
+    // Puts dictionary into a new last tab captioned caption and makes it current as a tab
+    // change does (TabSetChange); the dictionary group goes on. Returns the tab's index.
+    int addDictionary(std::unique_ptr<TDictionary> dictionary, const QString& caption);
+    // Makes dictionary newTab current: word list refilled (one reset, no row selected), terms
+    // group enabled by its count, title, empty search box. Sets allowChange.
+    void TabSetChange(int newTab, bool& allowChange);
+
+    // --- Look-up ---
+    // Selects the first row whose term begins with the search text (case folded); leaves the
+    // selection alone when none does or the text is empty.
+    void cmbStringChange();
+    // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
+    // puts its term into the box all selected, and consumes the key unless Alt is held.
+    // Returns true when the key was consumed.
+    bool cmbStringKeyDown(QKeyEvent* event);
+    // Puts the selected row's term into the search box, all selected; nothing without a row.
+    void ListBoxClick();
+    void ListBoxDblClick();
+    // Enter (13) runs ShowTranslation; other characters are the list's own.
+    void ListBoxKeyPress(QChar key);
+    // With a selected row: history, search text, and a viewing window for the term (an open
+    // one showing exactly that term comes forward instead). Nothing without a row.
+    void ShowTranslation();
+    // Moves a known term (case ignored, stored case kept) or inserts term at the top; an
+    // insertion removes the 11th entry if there is one. The search text stays.
+    void AddHistory(const QString& term);
+    void actTranslateExecute();
+
+    // --- Editing and leaving ---
+    void actNewExecute();
+    void actOpenExecute();
+    void actSaveExecute();
+    void actCloseExecute();
+    void actAddExecute();
+    void actSubExecute();
+    void actEditExecute();
+    void actExitExecute();
+    // The close confirmation; sets canClose.
+    void FormCloseQuery(bool& canClose);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TMainFormView;
+
+    // --- Construction (main_form.cpp) ---
+    // The one place where actions are made: caption, category, hint, shortcut, enabled state
+    // and handler. Menus, tool bar and tray only place them.
+    void createActions();
+    void createCentralWidgets();
+    QAction* newAction(const QString& caption, const QString& category, const QString& hint,
+                       const QKeySequence& shortcut, bool enabled);
+    // Shows the error's message in the error box; the one way a window reports an error.
+    void reportError(const std::exception& error);
+
+    // --- Frame (main_form_frame.cpp) ---
+    void createMenus();
+    void createStatusBar();
+
+    // --- Dialogs (main_form_dialogs.cpp) ---
+    void createDialogs();
+
+    // --- The open dictionaries (main_form_dictionaries.cpp) ---
+    // Every change to DicList, CurDic, the tabs or the current dictionary's terms goes through
+    // these, so that the tabs, the word list with its prefix index, the title and the action
+    // groups always agree.
+    TDictionary* editableDictionary();               // the current dictionary, or nullptr
+    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
+    // Removes the current dictionary and its tab; the neighbour (the next tab, else the
+    // previous one) becomes current as a tab change does. With none left: empty word list,
+    // both groups off, bare title, empty search box.
+    void closeCurrentDictionary();
+    // AddTerm on the current dictionary with its row inserted in place, then termsChanged.
+    // Returns the new row, or -1 (nothing changes) when an equal term is present.
+    int insertTerm(const std::string& term, const std::string& article);
+    // Delete of row on the current dictionary with its row removed, then termsChanged.
+    void removeTerm(int row);
+    // Replaces the term of row by term and article (which may sort elsewhere); the caller has
+    // made sure no other term equals term. Returns the term's new row.
+    int replaceTerm(int row, const std::string& term, const std::string& article);
+    // After a bulk change of the current dictionary's terms (an import): the word list shows
+    // them again in one reset, the prefix index is rebuilt, no row is selected, and the terms
+    // group follows the count. The search text and the title stay.
+    void reloadWordList();
+    // The terms group after the current dictionary's terms changed: all four on while it holds
+    // a term; with none left, Save, Delete and Edit go off and Translate keeps its state (with
+    // no row selected it does nothing).
+    void termsChanged();
+    // Selects a tab with the strip's signal blocked and runs TabSetChange once when the
+    // selection changed (or when force is set). Code that adds or removes tabs blocks the
+    // strip's signals itself (QSignalBlocker): only the user's clicks reach TabSetChange.
+    void selectTab(int index, bool force = false);
+    void refillWordList();  // one model reset over DicList[CurDic]
+    // actSave, actSub, actEdit and, with translateToo, actTranslate.
+    void setTermsGroupEnabled(bool enabled, bool translateToo = true);
+    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
+    void applyTitle();                             // title rule for the current dictionary
+    int appendTab(const QString& caption);         // signals blocked; returns the tab's index
+    void setTabCaption(int index, const QString& caption);
+
+    // --- Look-up (main_form_lookup.cpp) ---
+    void connectLookupSignals();
+    void setSearchText(const QString& text);  // code-set text: runs no user handler
+    void selectRow(int row);                  // code-set selection: runs no ListBoxClick
+    void loadHistory();
+    void showTranslationWindow(const std::string& term, const std::string& article);
+    // Keeps the size of every translation window whose closing is asked for (WordWidth,
+    // WordHeight), so the next viewing window opens at it.
+    void rememberSizeOf(TWordForm& form);
+    void typeToFind(const QString& text);  // the word list's own type-to-find
+
+    // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
+    // Asks about each modified dictionary in tab order; false as soon as one answer is No.
+    bool confirmUnsavedDictionaries();
+    // Shows an adding/editing window until it is cancelled (false) or accepted with a term
+    // and an article that Windows-1251 can hold (true, the texts in term and article).
+    bool runWordForm(TWordForm& form, std::string& term, std::string& article);
+
+    // --- State: positions of the next translation window, the open dictionaries ---
     int WordTop = 0;
     int WordLeft = 0;
     int CurDic = -1;
@@ -83,114 +243,6 @@ public:
     QAction* actToolBar = nullptr;
     QAction* actStatusBar = nullptr;
     QAction* actImport = nullptr;
-
-    TDialogs& dialogs() { return *dialogs_; }
-    TRegSetup& regSetup() { return regSetup_; }
-    const std::string& programFolder() const { return programFolder_; }
-    // The current dictionary, or nullptr when none is open.
-    TDictionary* currentDictionary();
-    // The selected row of the word list, or -1.
-    int selectedRow() const;
-    // The caption of tab index: the dictionary's file name without its folder, as it is.
-    QString tabCaption(int index) const;
-    // Open viewing translation windows, oldest first.
-    const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
-    // The open viewing window whose term box shows exactly term (bytes, case included), or
-    // nullptr.
-    TWordForm* translationWindowFor(const std::string& term) const;
-
-    // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
-    // never cross the event loop.
-    void guarded(const std::function<void()>& handler);
-
-    // --- Creation and dictionaries ---
-    // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown
-    // in the error box and the later steps still run.
-    void FormCreate();
-    // Opens the dictionaries that List names ("+name", program folder only) or, with a Count
-    // of 0 or less, every *.dic of the folder; selects the first tab. A bad Count is reported
-    // and treated as 0; a file that fails to load is reported and skipped.
-    void LoadDics();
-    // Opens the file into a new current tab. Raises the load's error; no tab is added then.
-    void OpenDic(const std::string& fileName);
-    // Makes dictionary newTab current: word list refilled (one reset, no row selected), terms
-    // group enabled by its count, title, empty search box. Sets allowChange.
-    void TabSetChange(int newTab, bool& allowChange);
-
-    // --- Look-up ---
-    // Selects the first row whose term begins with the search text (case folded); leaves the
-    // selection alone when none does or the text is empty.
-    void cmbStringChange();
-    // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
-    // puts its term into the box all selected, and consumes the key unless Alt is held.
-    // Returns true when the key was consumed.
-    bool cmbStringKeyDown(QKeyEvent* event);
-    // Puts the selected row's term into the search box, all selected; nothing without a row.
-    void ListBoxClick();
-    void ListBoxDblClick();
-    // Enter (13) runs ShowTranslation; other characters are the list's own.
-    void ListBoxKeyPress(QChar key);
-    // With a selected row: history, search text, and a viewing window for the term (an open
-    // one showing exactly that term comes forward instead). Nothing without a row.
-    void ShowTranslation();
-    // Moves a known term (case ignored, stored case kept) or inserts term at the top; an
-    // insertion removes the 11th entry if there is one. The search text stays.
-    void AddHistory(const QString& term);
-    void actTranslateExecute();
-
-    // --- Editing and leaving ---
-    void actNewExecute();
-    void actOpenExecute();
-    void actSaveExecute();
-    void actCloseExecute();
-    void actAddExecute();
-    void actSubExecute();
-    void actEditExecute();
-    void actExitExecute();
-    // The close confirmation; sets canClose.
-    void FormCloseQuery(bool& canClose);
-
-    // Called by a viewing translation window when it is destroyed.
-    void forgetTranslationWindow(TWordForm* form);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void createActions();
-    void createMenus();
-    void createStatusBar();
-    void createCentralWidgets();
-    void createDialogs();
-
-    // The editing and leaving part.
-    // Asks about each modified dictionary in tab order; false as soon as one answer is No.
-    bool confirmUnsavedDictionaries();
-    // Shows an adding/editing window until it is cancelled (false) or accepted with a term
-    // and an article that Windows-1251 can hold (true, the texts in term and article).
-    bool runWordForm(TWordForm& form, std::string& term, std::string& article);
-
-    // The look-up part.
-    // Selects a tab with the strip's signal blocked and runs TabSetChange once when the
-    // selection changed (or when force is set). Code that adds or removes tabs blocks the
-    // strip's signals itself (QSignalBlocker): only the user's clicks reach TabSetChange.
-    void selectTab(int index, bool force = false);
-    void refillWordList();                         // one model reset over DicList[CurDic]
-    void setTermsGroupEnabled(bool enabled);       // actSave, actSub, actEdit, actTranslate
-    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
-    void applyTitle();                             // title rule for the current dictionary
-    int appendTab(const QString& caption);         // signals blocked; returns the tab's index
-    void setTabCaption(int index, const QString& caption);
-    void setSearchText(const QString& text);  // code-set text: runs no user handler
-    void selectRow(int row);                  // code-set selection: runs no ListBoxClick
-    void loadHistory();
-    void showTranslationWindow(const std::string& term, const std::string& article);
-    QAction* newAction(const QString& caption, const QString& category, const QString& hint,
-                       const QKeySequence& shortcut, bool enabled);
-    void connectLookupSignals();
-    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
-    void typeToFind(const QString& text);            // the word list's own type-to-find
 
     TRegSetup& regSetup_;
     std::string programFolder_;

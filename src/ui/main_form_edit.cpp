@@ -1,23 +1,16 @@
-// The dictionary editing commands: New, Open, Save, Close, Add term, Delete term, Edit term,
-// and the two file dialogs they share. Each keeps the tabs, the word list, the search box and
-// the actions in step with DicList, so that row i of the word list stays term i of DicList[CurDic].
+// The dictionary editing commands: New, Open, Save, Close, Add term, Delete term, Edit term.
+// They ask the user and check the input; every change they make goes through the operations of
+// main_form_dictionaries.cpp, which keep the tabs, the word list and the actions in step.
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QListView>
-#include <QScopedValueRollback>
-#include <QSignalBlocker>
 #include <QTabBar>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 
-#include "platform/codepage.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
 #include "ui/word_form.h"
-#include "ui/word_list_model.h"
 
 namespace {
 
@@ -50,9 +43,9 @@ QString withDefaultSuffix(const QString& path, bool keepExisting) {
 // The first character of the window's term or article that Windows-1251 cannot hold, if any.
 std::optional<char32_t> firstUnstorable(const TWordForm& form) {
     char32_t bad = 0;
-    if (!codepage::fromUtf8(form.termText().toStdString(), &bad))
+    if (!toCp1251(form.termText(), &bad))
         return bad;
-    if (!codepage::fromUtf8(form.articleText().toStdString(), &bad))
+    if (!toCp1251(form.articleText(), &bad))
         return bad;
     return std::nullopt;
 }
@@ -79,45 +72,11 @@ private:
     TMainForm* mainForm_;
 };
 
-void setUpFileDialog(QFileDialog& dialog) {
-    dialog.setNameFilters({QStringLiteral("*.dic"), QStringLiteral("*.*")});
-    dialog.selectNameFilter(QStringLiteral("*.dic"));
-    dialog.setDefaultSuffix(kDefaultSuffix);
-    dialog.setSizeGripEnabled(true);
-    // Qt's dialogs have no read-only check box, so nothing has to be hidden for it.
-}
-
 }  // namespace
 
-void TMainForm::createDialogs() {
-    // Both dialogs live as long as the window, so each offers the folder and the file chosen
-    // the last time it was used.
-    OpenDialog = new QFileDialog(this);
-    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
-    setUpFileDialog(*OpenDialog);
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    // A name that does not exist is handed on; opening it then reports the missing file.
-    OpenDialog->setFileMode(QFileDialog::AnyFile);
-
-    SaveDialog = new QFileDialog(this);
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-    setUpFileDialog(*SaveDialog);
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setFileMode(QFileDialog::AnyFile);
-    // The dialog asks itself before a file is overwritten.
-    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-}
-
 void TMainForm::actNewExecute() {
-    DicList.push_back(std::make_unique<TDictionary>());
-    CurDic = static_cast<int>(DicList.size()) - 1;
-    appendTab(kNewCaption);
-    // Always a change of dictionary, also for the strip's first tab, which the strip selects
-    // by itself on adding: the word list empties and the terms group goes off.
-    selectTab(CurDic, true);
-    setSearchText(QString());
-    setDictionaryGroupEnabled(true);
-    setTermsGroupEnabled(false);
+    // An empty dictionary: the word list empties and the terms group goes off.
+    addDictionary(std::make_unique<TDictionary>(), kNewCaption);
 }
 
 void TMainForm::actOpenExecute() {
@@ -131,7 +90,7 @@ void TMainForm::actOpenExecute() {
 }
 
 void TMainForm::actSaveExecute() {
-    TDictionary* dictionary = currentDictionary();
+    TDictionary* dictionary = editableDictionary();
     if (!dictionary)
         return;
     SaveDialog->selectFile(tabCaption(CurDic));
@@ -156,37 +115,11 @@ void TMainForm::actCloseExecute() {
             TDialogs::Answer::Yes)
         return;
 
-    const int closed = CurDic;
-    // The word list reads the dictionary directly: let go of it before it is destroyed.
-    CurDic = -1;
-    refillWordList();
-    DicList.erase(DicList.begin() + closed);
-    int next = -1;
-    {
-        // Removing a tab is not a tab change; the state is brought up below in one go.
-        const QSignalBlocker blocker(TabSet);
-        TabSet->removeTab(closed);
-        if (TabSet->count() > 0) {
-            next = std::min(closed, TabSet->count() - 1);
-            TabSet->setCurrentIndex(next);
-        }
-    }
-
-    if (next < 0) {
-        setDictionaryGroupEnabled(false);
-        setTermsGroupEnabled(false);
-        applyTitle();
-        setSearchText(QString());
-        return;
-    }
-    // The neighbour becomes current exactly as if its tab had been selected: word list, the
-    // terms group and the title all follow it.
-    bool allowChange = true;
-    TabSetChange(next, allowChange);
-    setSearchText(QString());
+    closeCurrentDictionary();
 }
 
 bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& article) {
+    rememberSizeOf(form);
     for (;;) {
         if (dialogs().execModal(form) != QDialog::Accepted)
             return false;
@@ -196,14 +129,14 @@ bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& art
             dialogs().information(&form, unstorableCharacterText(*bad));
             continue;
         }
-        term = codepage::fromUtf8(form.termText().toStdString()).value();
-        article = codepage::fromUtf8(form.articleText().toStdString()).value();
+        term = toCp1251(form.termText()).value();
+        article = toCp1251(form.articleText()).value();
         return true;
     }
 }
 
 void TMainForm::actAddExecute() {
-    TDictionary* dictionary = currentDictionary();
+    const TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
     TCheckedWordForm form(this);
@@ -219,40 +152,24 @@ void TMainForm::actAddExecute() {
         dialogs().information(this, alreadyPresentText(dictionary->Term(present)));
         return;
     }
-    {
-        // Rows moving under the selection are no click of the user's.
-        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
-        wordListModel_->insertTerm(term, article);  // the row goes in at its sorted place
-    }
-    if (dictionary->Count() > 0)
-        setTermsGroupEnabled(true);
+    insertTerm(term, article);
 }
 
 void TMainForm::actSubExecute() {
-    TDictionary* dictionary = currentDictionary();
+    const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
     if (!dictionary || row < 0)
         return;
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
         TDialogs::Answer::Yes)
         return;
-    {
-        // The view moves its selection off the removed row; that is no click of the user's.
-        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
-        wordListModel_->removeTerm(row);
-    }
+    removeTerm(row);
     selectRow(-1);
     setSearchText(QString());
-    if (dictionary->Count() == 0) {
-        // Translate keeps its state: with no row selected it does nothing.
-        actSave->setEnabled(false);
-        actSub->setEnabled(false);
-        actEdit->setEnabled(false);
-    }
 }
 
 void TMainForm::actEditExecute() {
-    TDictionary* dictionary = currentDictionary();
+    const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
     if (!dictionary || row < 0)
         return;
@@ -284,10 +201,6 @@ void TMainForm::actEditExecute() {
         dialogs().warning(this, alreadyPresentText(dictionary->Term(present)));
         return;
     }
-    // The search text stays: the view's own moves of the selection while the row is taken out
-    // and put back are no clicks of the user's.
-    const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
-    wordListModel_->removeTerm(row);
-    const int newRow = wordListModel_->changeTerm(newTerm, newArticle);
-    selectRow(newRow);
+    // The search text stays; the edited term is selected at its new place.
+    selectRow(replaceTerm(row, newTerm, newArticle));
 }

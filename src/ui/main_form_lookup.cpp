@@ -221,7 +221,7 @@ void TMainForm::actTranslateExecute() {
 
 void TMainForm::ShowTranslation() {
     const int row = selectedRow();
-    TDictionary* dictionary = currentDictionary();
+    const TDictionary* dictionary = currentDictionary();
     if (row < 0 || !dictionary)
         return;
     std::string term;
@@ -254,6 +254,10 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
     }
 
     auto* form = new TWordForm(this);
+    rememberSizeOf(*form);
+    // The list holds only live windows: each one leaves it as it is destroyed.
+    connect(form, &TWordForm::forgetMe, this,
+            [this](TWordForm* gone) { std::erase(wordForms_, gone); });
     form->move(WordLeft, WordTop);
     if (WordWidth != 0 && WordHeight != 0)
         form->resize(WordWidth, WordHeight);
@@ -267,8 +271,11 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
     form->show();
 }
 
-void TMainForm::forgetTranslationWindow(TWordForm* form) {
-    std::erase(wordForms_, form);
+void TMainForm::rememberSizeOf(TWordForm& form) {
+    connect(&form, &TWordForm::closeAsked, this, [this](QSize size) {
+        WordWidth = size.width();
+        WordHeight = size.height();
+    });
 }
 
 // --- History ---
@@ -309,7 +316,7 @@ void TMainForm::loadHistory() {
     } catch (const std::exception& error) {
         // The history then starts empty; the close confirmation writes back what this run
         // builds.
-        dialogs().error(this, errorText(error));
+        reportError(error);
         count = 0;
     }
     for (int i = 1; i <= count; ++i)

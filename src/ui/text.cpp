@@ -9,8 +9,8 @@ QString fromCp1251(std::string_view text) {
     return QString::fromStdString(codepage::toUtf8(text));
 }
 
-std::optional<std::string> toCp1251(const QString& text) {
-    return codepage::fromUtf8(text.toUtf8().toStdString());
+std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
+    return codepage::fromUtf8(text.toUtf8().toStdString(), firstBad);
 }
 
 QString errorText(const std::exception& error) {

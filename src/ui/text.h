@@ -13,8 +13,9 @@
 // Windows-1251 bytes as a QString. Never fails: every byte has a character.
 QString fromCp1251(std::string_view text);
 
-// A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page.
-std::optional<std::string> toCp1251(const QString& text);
+// A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page;
+// the first such character then goes to *firstBad when firstBad is given.
+std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nullptr);
 
 // The text of an error for the error box. The core's messages are Windows-1251 like all its
 // text, but a file name inside one comes from the disk as UTF-8; a message that is valid UTF-8

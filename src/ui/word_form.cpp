@@ -14,8 +14,6 @@
 
 #include <limits>
 
-#include "ui/main_form.h"
-
 namespace {
 
 constexpr int kDesignedWidth = 224;
@@ -46,7 +44,7 @@ TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize) {
     return next;
 }
 
-TWordForm::TWordForm(TMainForm* mainForm) : QDialog(mainForm, Qt::Window), mainForm_(mainForm) {
+TWordForm::TWordForm(QWidget* owner) : QDialog(owner, Qt::Window) {
     setWindowTitle(QStringLiteral("Перевод"));
     setAttribute(Qt::WA_DeleteOnClose);
     setSizeGripEnabled(false);
@@ -105,8 +103,7 @@ TWordForm::TWordForm(TMainForm* mainForm) : QDialog(mainForm, Qt::Window), mainF
 }
 
 TWordForm::~TWordForm() {
-    if (mainForm_)
-        mainForm_->forgetTranslationWindow(this);
+    emit forgetMe(this);
 }
 
 void TWordForm::setEditable(const QString& caption) {
@@ -173,10 +170,7 @@ bool TWordForm::FormKeyPress(QChar key) {
 
 void TWordForm::FormCloseQuery(bool& canClose) {
     canClose = isViewing() || result() != QDialog::Accepted || !Edit1->text().isEmpty();
-    if (mainForm_) {
-        mainForm_->WordWidth = width();
-        mainForm_->WordHeight = height();
-    }
+    emit closeAsked(size());
 }
 
 void TWordForm::done(int result) {

@@ -9,7 +9,6 @@ class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TMainForm;
 
 // Where viewing translation windows open: the next window goes to (top, left); each opened
 // window moves the point 20 pixels right and down, and each edge wraps to 0 on its own when
@@ -31,9 +30,9 @@ class TWordForm : public QDialog {
     Q_OBJECT
 
 public:
-    // Builds the window in viewing mode, designed size, not shown. mainForm owns the window
-    // and receives its size whenever its closing is asked for.
-    explicit TWordForm(TMainForm* mainForm);
+    // Builds the window in viewing mode, designed size, not shown, owned by owner (the main
+    // window; nullptr for none).
+    explicit TWordForm(QWidget* owner);
     ~TWordForm() override;
 
     // Switch to the adding / editing mode: editable boxes reached by Tab, the "Сохранить" bar
@@ -53,8 +52,8 @@ public:
     // Escape (character 27): result Cancel and close; returns true when the key was used.
     bool FormKeyPress(QChar key);
     // Whether the window may close: refused in adding/editing mode when the result is OK and
-    // the term box is empty. Always stores the current size in the main window's WordWidth and
-    // WordHeight.
+    // the term box is empty. Always reports the current size through closeAsked, a refused
+    // close included.
     void FormCloseQuery(bool& canClose);
 
     // Every way of closing (the button, Enter, Escape, the window's close box) passes here.
@@ -65,6 +64,13 @@ public:
     QFrame* CoolBar2 = nullptr;
     QPushButton* Button1 = nullptr;
 
+signals:
+    // Its closing was asked for while it had this size (the next viewing window opens at it).
+    void closeAsked(QSize size);
+    // Sent from the destructor while the window is still whole: whoever keeps it in a list
+    // lets it go.
+    void forgetMe(TWordForm* form);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -73,7 +79,6 @@ protected:
 private:
     void setEditable(const QString& caption);
 
-    TMainForm* mainForm_;
     bool inDone_ = false;
     bool inCloseEvent_ = false;
 };

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "dictionary/dictionary.h"
-#include "platform/codepage.h"
+#include "ui/text.h"
 
 TWordListModel::TWordListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -104,5 +104,5 @@ QVariant TWordListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role != Qt::DisplayRole)
         return {};
-    return QString::fromStdString(codepage::toUtf8(dictionary_->Term(index.row())));
+    return fromCp1251(dictionary_->Term(index.row()));
 }

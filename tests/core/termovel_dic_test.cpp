@@ -104,6 +104,12 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
         {"export " + dic_ + " >/dev/full", 4},
         {"export --tab", 2},
         {"search " + dic_, 2},
+        {"from-dictd " + input, 2},
+        {"from-stardict x.ifo " + (folder_ / "new.dic").string() + " --colour red", 2},
+        {"from-dictd a.index a.dict.dz " + dic_, 2},  // the output is there: --force needed
+        {"from-dictd " + (folder_ / "missing.index").string() + " " +
+             (folder_ / "missing.dict.dz").string() + " " + (folder_ / "new.dic").string(),
+         3},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;

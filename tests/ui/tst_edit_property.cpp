@@ -76,19 +76,19 @@ public:
 
     // "" when the window agrees with the model, else what differs.
     QString check() const {
-        TMainForm& f = *w_.form;
-        if (static_cast<int>(f.DicList.size()) != static_cast<int>(model_.size()) ||
-            f.TabSet->count() != static_cast<int>(model_.size()))
+        const TMainFormView f(*w_.form);
+        if (f.dicCount() != static_cast<int>(model_.size()) ||
+            f.TabSet()->count() != static_cast<int>(model_.size()))
             return "dictionary or tab count";
-        if (f.CurDic != f.TabSet->currentIndex() || f.CurDic != current_)
+        if (f.CurDic() != f.TabSet()->currentIndex() || f.CurDic() != current_)
             return QString("CurDic %1, tab %2, model %3")
-                .arg(f.CurDic)
-                .arg(f.TabSet->currentIndex())
+                .arg(f.CurDic())
+                .arg(f.TabSet()->currentIndex())
                 .arg(current_);
         const QStringList rows = w_.rows();
         if (current_ < 0)
             return rows.isEmpty() ? QString() : "rows without a dictionary";
-        const TDictionary& dic = *f.DicList[static_cast<size_t>(current_)];
+        const TDictionary& dic = f.dic(current_);
         const ModelDic& expected = model_[static_cast<size_t>(current_)];
         if (rows.size() != dic.Count() || dic.Count() != static_cast<int>(expected.terms.size()))
             return QString("rows %1, terms %2, model %3")
@@ -102,10 +102,12 @@ public:
         if (dic.Modified() != expected.modified)
             return "Modified";
         const bool hasTerms = dic.Count() > 0;
-        if (f.actSave->isEnabled() != hasTerms || f.actSub->isEnabled() != hasTerms ||
-            f.actEdit->isEnabled() != hasTerms || (hasTerms && !f.actTranslate->isEnabled()))
+        if (TMainFormView(f).actSave()->isEnabled() != hasTerms ||
+            TMainFormView(f).actSub()->isEnabled() != hasTerms ||
+            TMainFormView(f).actEdit()->isEnabled() != hasTerms ||
+            (hasTerms && !TMainFormView(f).actTranslate()->isEnabled()))
             return "terms group " + w_.states();
-        if (!f.actClose->isEnabled() || !f.actAdd->isEnabled())
+        if (!TMainFormView(f).actClose()->isEnabled() || !TMainFormView(f).actAdd()->isEnabled())
             return "dictionary group " + w_.states();
         return {};
     }
@@ -131,7 +133,7 @@ private:
     QString add() {
         const QString term = randomTerm();
         w_.typeIntoNextWindow(term, "article of " + term);
-        w_.form->actAdd->trigger();
+        TMainFormView(*w_.form).actAdd()->trigger();
         if (ModelDic* m = currentModel()) {
             const std::string bytes = rig::cp(term);
             if (m->find(bytes) < 0) {
@@ -150,7 +152,7 @@ private:
         const bool yes = pick(4) != 0;
         w_.clickRow(row);
         w_.fake->confirmAnswers.push_back(yes ? Answer::Yes : Answer::No);
-        w_.form->actSub->trigger();
+        TMainFormView(*w_.form).actSub()->trigger();
         if (yes) {
             m->terms.erase(m->terms.begin() + row);
             m->modified = true;
@@ -171,7 +173,7 @@ private:
             w_.cancelNextWindow();
         else
             w_.typeIntoNextWindow(term, "edited");
-        w_.form->actEdit->trigger();
+        TMainFormView(*w_.form).actEdit()->trigger();
         if (!cancel) {
             const std::string bytes = rig::cp(term);
             const int present = m->find(bytes);
@@ -190,7 +192,7 @@ private:
         const bool yes = pick(3) != 0;
         w_.fake->confirmAnswers.push_back(yes ? Answer::Yes : Answer::No);
         const bool asks = model_[size_t(current_)].modified;
-        w_.form->actClose->trigger();
+        TMainFormView(*w_.form).actClose()->trigger();
         if (asks != (w_.fake->texts("confirm").size() == 1))
             return "close asked wrongly";
         if (!asks || yes) {
@@ -204,7 +206,7 @@ private:
     }
 
     QString newDic() {
-        w_.form->actNew->trigger();
+        TMainFormView(*w_.form).actNew()->trigger();
         model_.push_back({});
         current_ = static_cast<int>(model_.size()) - 1;
         return "new";
@@ -214,7 +216,7 @@ private:
         if (model_.empty())
             return "select (nothing)";
         const int tab = pick(static_cast<int>(model_.size()));
-        w_.form->TabSet->setCurrentIndex(tab);  // the user's click
+        TMainFormView(*w_.form).TabSet()->setCurrentIndex(tab);  // the user's click
         current_ = tab;
         return QString("select %1").arg(tab);
     }

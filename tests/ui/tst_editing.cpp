@@ -42,6 +42,13 @@ std::vector<DicFile> fruitDic() {
     return {{"f.dic", "Fruit", {{"apple", "яблоко"}, {"cherry", "вишня"}, {"plum", "слива"}}}};
 }
 
+// Leaves the fruit dictionary modified through the window itself: the first article edited.
+void modifyFirstArticle(Window& w) {
+    w.clickRow(0);
+    w.typeIntoNextWindow("apple", "changed");
+    TMainFormView(*w.form).actEdit()->trigger();
+}
+
 }  // namespace
 
 class TestEditing : public QObject {
@@ -83,15 +90,16 @@ private slots:
     void editMenusFollowEditMode();
     void shortcutsActWithEditMenusHidden();
     void rightClickOnWordListOpensPopupMenu();
+    void editingWindowSizeCarriesToViewingWindow();
 };
 
 void TestEditing::newTwiceGivesTwoEmptyTabs() {
     Window w;
-    w.form->actNew->trigger();
-    w.form->actNew->trigger();
+    TMainFormView(*w.form).actNew()->trigger();
+    TMainFormView(*w.form).actNew()->trigger();
     QCOMPARE(w.tabs(), QStringList({"noname.dic", "noname.dic"}));
-    QCOMPARE(w.form->TabSet->currentIndex(), 1);
-    QCOMPARE(w.form->CurDic, 1);
+    QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 1);
+    QCOMPARE(TMainFormView(*w.form).CurDic(), 1);
     QCOMPARE(w.rows(), QStringList());
     QCOMPARE(w.states(), QString("1110000"));
     QCOMPARE(w.form->windowTitle(), kTitle);
@@ -115,18 +123,18 @@ void TestEditing::closeAsksOnlyAboutModified() {
     QFETCH(int, questions);
     QFETCH(int, tabsLeft);
     Window w;
-    w.form->actNew->trigger();
+    TMainFormView(*w.form).actNew()->trigger();
     if (modify) {
         w.typeIntoNextWindow("term", "article");
-        w.form->actAdd->trigger();
+        TMainFormView(*w.form).actAdd()->trigger();
     }
     w.fake->confirmAnswers.push_back(answer);
-    w.form->actClose->trigger();
+    TMainFormView(*w.form).actClose()->trigger();
     QCOMPARE(w.fake->texts("confirm").size(), questions);
     if (questions > 0)
         QCOMPARE(w.fake->texts("confirm").first(), QString("Словарь не сохранен! Продолжить?"));
-    QCOMPARE(w.form->TabSet->count(), tabsLeft);
-    QCOMPARE(static_cast<int>(w.form->DicList.size()), tabsLeft);
+    QCOMPARE(TMainFormView(*w.form).TabSet()->count(), tabsLeft);
+    QCOMPARE(TMainFormView(*w.form).dicCount(), tabsLeft);
     QCOMPARE(w.rows(), tabsLeft ? QStringList({"term"}) : QStringList());
 }
 
@@ -162,18 +170,18 @@ void TestEditing::closeSelectsNeighbour() {
     std::vector<DicFile> dics = threeDics();
     dics.resize(static_cast<size_t>(files));
     Window w(dics);
-    w.form->TabSet->setCurrentIndex(closeTab);  // the user's click on the tab
+    TMainFormView(*w.form).TabSet()->setCurrentIndex(closeTab);  // the user's click on the tab
     w.clickRow(0);
-    w.form->actClose->trigger();
+    TMainFormView(*w.form).actClose()->trigger();
     QVERIFY(w.fake->shown.empty());
     QCOMPARE(w.tabs(), tabsAfter);
-    QCOMPARE(w.form->TabSet->currentIndex(), currentAfter);
-    QCOMPARE(w.form->CurDic, currentAfter);
+    QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), currentAfter);
+    QCOMPARE(TMainFormView(*w.form).CurDic(), currentAfter);
     QCOMPARE(w.rows(), rowsAfter);
     QCOMPARE(w.form->selectedRow(), -1);
     QCOMPARE(w.states(), statesAfter);
     QCOMPARE(w.form->windowTitle(), titleAfter);
-    QCOMPARE(w.form->cmbString->currentText(), QString());
+    QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(), QString());
 }
 
 void TestEditing::saveOffersCaptionAndRenamesTab_data() {
@@ -191,13 +199,13 @@ void TestEditing::saveOffersCaptionAndRenamesTab() {
     QFETCH(QString, typed);
     QFETCH(QString, savedAs);
     Window w;
-    w.form->actNew->trigger();
+    TMainFormView(*w.form).actNew()->trigger();
     w.typeIntoNextWindow("zebra", "зебра\r\nполосатая");
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     w.typeIntoNextWindow("Ant", "муравей");
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     w.chooseFile(typed);
-    w.form->actSave->trigger();
+    TMainFormView(*w.form).actSave()->trigger();
 
     QCOMPARE(w.offeredFiles, QStringList({"noname.dic"}));
     QVERIFY(w.fake->shown.empty());
@@ -217,15 +225,15 @@ void TestEditing::saveOffersCaptionAndRenamesTab() {
 
     // The next save offers the new caption.
     w.chooseFile(savedAs);
-    w.form->actSave->trigger();
+    TMainFormView(*w.form).actSave()->trigger();
     QCOMPARE(w.offeredFiles.last(), savedAs);
 }
 
 void TestEditing::saveCancelledChangesNothing() {
     Window w(fruitDic());
-    w.form->DicList[0]->SetInfo("changed");
+    modifyFirstArticle(w);
     w.cancelFileDialog();
-    w.form->actSave->trigger();
+    TMainFormView(*w.form).actSave()->trigger();
     QCOMPARE(w.offeredFiles, QStringList({"f.dic"}));
     QCOMPARE(w.tabs(), QStringList({"f.dic"}));
     QVERIFY(w.dic(0).Modified());
@@ -233,10 +241,10 @@ void TestEditing::saveCancelledChangesNothing() {
 
 void TestEditing::failedSaveKeepsCaptionAndModified() {
     Window w(fruitDic());
-    w.form->DicList[0]->SetInfo("changed");
+    modifyFirstArticle(w);
     const QString target = w.path("no such folder/other.dic");
     w.chooseFile(target);
-    w.form->actSave->trigger();
+    TMainFormView(*w.form).actSave()->trigger();
     QCOMPARE(w.fake->texts("error"), QStringList({QString("Cannot create file %1").arg(target)}));
     QCOMPARE(w.tabs(), QStringList({"f.dic"}));
     QVERIFY(w.dic(0).Modified());
@@ -246,11 +254,11 @@ void TestEditing::failedSaveKeepsCaptionAndModified() {
 void TestEditing::openMissingFileAddsNoTab() {
     Window w(fruitDic());
     w.chooseFile("missing.dic");
-    w.form->actOpen->trigger();
+    TMainFormView(*w.form).actOpen()->trigger();
     QCOMPARE(w.fake->texts("error"),
              QStringList({QString("Cannot open file %1").arg(w.path("missing.dic"))}));
     QCOMPARE(w.tabs(), QStringList({"f.dic"}));
-    QCOMPARE(w.form->CurDic, 0);
+    QCOMPARE(TMainFormView(*w.form).CurDic(), 0);
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
     QCOMPARE(w.states(), QString("1111111"));
 }
@@ -260,7 +268,7 @@ void TestEditing::openAddsTabAndTitle() {
     QVERIFY(QDir().mkpath(w.path("other")));
     rig::writeDic(w.path("other/g.dic"), {"g.dic", "Garden", {{"rose", "роза"}}});
     w.chooseFile("other/g");  // typed without extension
-    w.form->actOpen->trigger();
+    TMainFormView(*w.form).actOpen()->trigger();
     QVERIFY(w.fake->shown.empty());
     QCOMPARE(w.tabs(), QStringList({"g.dic"}));
     QCOMPARE(w.rows(), QStringList({"rose"}));
@@ -282,7 +290,7 @@ void TestEditing::addPutsRowAtSortedPlace() {
     QFETCH(int, row);
     Window w(fruitDic());
     w.typeIntoNextWindow(term, "article");
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{1});
     QCOMPARE(w.modalSeen[0], QStringList({"Добавление", "", ""}));
     QStringList expected{"apple", "cherry", "plum"};
@@ -295,13 +303,13 @@ void TestEditing::addPutsRowAtSortedPlace() {
 
 void TestEditing::addOfPresentTermIsReported() {
     Window w(fruitDic());
-    w.form->actNew->trigger();
+    TMainFormView(*w.form).actNew()->trigger();
     w.typeIntoNextWindow("word", "old");
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.states(), QString("1111111"));  // the empty dictionary got its first term
-    w.form->TabSet->setCurrentIndex(0);
+    TMainFormView(*w.form).TabSet()->setCurrentIndex(0);
     w.typeIntoNextWindow("CHERRY", "новая статья");
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.fake->texts("information"), QStringList({"Термин «cherry» уже есть в словаре."}));
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
     QCOMPARE(rig::qs(w.dic(0).Article(1)), QString("вишня"));
@@ -311,7 +319,7 @@ void TestEditing::addOfPresentTermIsReported() {
 void TestEditing::addCancelledChangesNothing() {
     Window w(fruitDic());
     w.cancelNextWindow();
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{1});
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
     QVERIFY(!w.dic(0).Modified());
@@ -357,9 +365,9 @@ void TestEditing::unstorableTextKeepsWindowOpen() {
     });
     if (editing) {
         w.clickRow(0);
-        w.form->actEdit->trigger();
+        TMainFormView(*w.form).actEdit()->trigger();
     } else {
-        w.form->actAdd->trigger();
+        TMainFormView(*w.form).actAdd()->trigger();
     }
     QCOMPARE(resultAfterRefusal, int(QDialog::Rejected));
     QCOMPARE(termAfterRefusal, term);
@@ -378,7 +386,7 @@ void TestEditing::unstorableTextAcceptedAnywayIsShownAgain() {
     Window w(fruitDic());
     w.typeIntoNextWindow("日本", "статья");
     w.cancelNextWindow();
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{2});
     QCOMPARE(w.modalSeen[1], QStringList({"Добавление", "日本", "статья"}));
     QCOMPARE(w.fake->texts("information").size(), 1);
@@ -401,7 +409,7 @@ void TestEditing::unstorableTextKeepsModalLoopRunning() {
         });
         return window.exec();
     });
-    w.form->actAdd->trigger();
+    TMainFormView(*w.form).actAdd()->trigger();
     QVERIFY(visibleAfterRefusal);
     QCOMPARE(w.fake->texts("information").size(), 1);
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "japan", "plum"}));
@@ -421,25 +429,26 @@ void TestEditing::deleteAsksFirst() {
     QFETCH(QStringList, rowsAfter);
     Window w(fruitDic());
     w.clickRow(1);
-    QCOMPARE(w.form->cmbString->currentText(), QString("cherry"));
+    QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(), QString("cherry"));
     w.fake->confirmAnswers.push_back(answer);
-    w.form->actSub->trigger();
+    TMainFormView(*w.form).actSub()->trigger();
     QCOMPARE(w.fake->texts("confirm"), QStringList({"Удалить выделенное слово?"}));
     QCOMPARE(w.rows(), rowsAfter);
     QCOMPARE(rig::termsOf(w.dic(0)), rowsAfter);
     const bool deleted = answer == Answer::Yes;
     QCOMPARE(w.dic(0).Modified(), deleted);
     QCOMPARE(w.form->selectedRow(), deleted ? -1 : 1);
-    QCOMPARE(w.form->cmbString->currentText(), deleted ? QString() : QString("cherry"));
+    QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(),
+             deleted ? QString() : QString("cherry"));
 }
 
 void TestEditing::deleteOfOnlyTermDisablesTermsGroup() {
     Window w({{"one.dic", "", {{"single", "один"}}}});
-    w.form->actSub->trigger();  // no row selected: nothing, no question
+    TMainFormView(*w.form).actSub()->trigger();  // no row selected: nothing, no question
     QVERIFY(w.fake->shown.empty());
     w.clickRow(0);
     w.fake->confirmAnswers.push_back(Answer::Yes);
-    w.form->actSub->trigger();
+    TMainFormView(*w.form).actSub()->trigger();
     QCOMPARE(w.rows(), QStringList());
     QCOMPARE(w.dic(0).Count(), 0);
     QCOMPARE(w.states(), QString("1110001"));  // Translate keeps its state
@@ -457,11 +466,11 @@ void TestEditing::editBlockedByOpenTranslationOfSameTerm() {
     QFETCH(bool, blocked);
     Window w(fruitDic());
     w.clickRow(viewedRow);
-    w.form->actTranslate->trigger();
+    TMainFormView(*w.form).actTranslate()->trigger();
     QCOMPARE(w.form->translationWindows().size(), size_t{1});
     w.clickRow(1);
     w.typeIntoNextWindow("cherry", "черешня");
-    w.form->actEdit->trigger();
+    TMainFormView(*w.form).actEdit()->trigger();
     if (blocked) {
         QCOMPARE(w.fake->texts("information"), QStringList({"Сначала закройте окно перевода!"}));
         QVERIFY(w.modalSeen.empty());
@@ -497,9 +506,9 @@ void TestEditing::editMovesRowAndSelectsIt() {
     Window w(fruitDic());
     const QString statesBefore = w.states();
     w.clickRow(row);
-    const QString searchBefore = w.form->cmbString->currentText();
+    const QString searchBefore = TMainFormView(*w.form).cmbString()->currentText();
     w.typeIntoNextWindow(newTerm, "new article");
-    w.form->actEdit->trigger();
+    TMainFormView(*w.form).actEdit()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{1});
     QCOMPARE(w.modalSeen[0][0], QString("Редактирование"));
     QCOMPARE(w.modalSeen[0][1], fruitDic()[0].terms[static_cast<size_t>(row)].first);
@@ -510,7 +519,7 @@ void TestEditing::editMovesRowAndSelectsIt() {
     QCOMPARE(rig::qs(w.dic(0).Article(selectedAfter)), QString("new article"));
     QVERIFY(w.dic(0).Modified());
     QCOMPARE(w.states(), statesBefore);
-    QCOMPARE(w.form->cmbString->currentText(), searchBefore);
+    QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(), searchBefore);
 }
 
 void TestEditing::editIntoAnotherPresentTermIsRefused_data() {
@@ -528,7 +537,7 @@ void TestEditing::editIntoAnotherPresentTermIsRefused() {
     Window w(fruitDic());
     w.clickRow(0);
     w.typeIntoNextWindow(newTerm, "new article");
-    w.form->actEdit->trigger();
+    TMainFormView(*w.form).actEdit()->trigger();
     QCOMPARE(w.fake->texts("warning"), QStringList({message}));
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
     QCOMPARE(rig::termsOf(w.dic(0)), QStringList({"apple", "cherry", "plum"}));
@@ -547,23 +556,28 @@ void TestEditing::menusPlaceTheActions() {
         return out;
     };
     TMainForm& f = *w.form;
-    QCOMPARE(f.menuBar()->actions(),
-             QList<QAction*>({f.mnFile->menuAction(), f.mnDic->menuAction(), f.mnWord->menuAction(),
-                              f.mnHelp->menuAction()}));
-    QCOMPARE(f.mnFile->title(), QString("Сервис"));
-    QCOMPARE(captions(f.mnFile),
+    QCOMPARE(f.menuBar()->actions(), QList<QAction*>({TMainFormView(f).mnFile()->menuAction(),
+                                                      TMainFormView(f).mnDic()->menuAction(),
+                                                      TMainFormView(f).mnWord()->menuAction(),
+                                                      TMainFormView(f).mnHelp()->menuAction()}));
+    QCOMPARE(TMainFormView(f).mnFile()->title(), QString("Сервис"));
+    QCOMPARE(captions(TMainFormView(f).mnFile()),
              QStringList({"Перевести", "Информация", "-", "&Настройки", "-", "&Выход"}));
-    QCOMPARE(f.mnDic->title(), QString("Словарь"));
-    QCOMPARE(captions(f.mnDic), QStringList({"&Новый", "&Открыть", "Закрыть", "&Сохранить"}));
-    QCOMPARE(f.mnWord->title(), QString("Слова"));
-    QCOMPARE(captions(f.mnWord),
+    QCOMPARE(TMainFormView(f).mnDic()->title(), QString("Словарь"));
+    QCOMPARE(captions(TMainFormView(f).mnDic()),
+             QStringList({"&Новый", "&Открыть", "Закрыть", "&Сохранить"}));
+    QCOMPARE(TMainFormView(f).mnWord()->title(), QString("Слова"));
+    QCOMPARE(captions(TMainFormView(f).mnWord()),
              QStringList({"Добавить термин", "Удалить термин", "Редактировать термин"}));
-    QCOMPARE(f.mnHelp->title(), QString("&Помощь"));
-    QCOMPARE(f.mnHelp->menuAction()->statusTip(), QString("Помощь при работе с программой"));
-    QCOMPARE(captions(f.mnHelp), QStringList({"&Справка", "Web-сайт", "&О программе"}));
-    QCOMPARE(captions(f.PopupMenu), QStringList({"Запустить", "&Выход"}));
+    QCOMPARE(TMainFormView(f).mnHelp()->title(), QString("&Помощь"));
+    QCOMPARE(TMainFormView(f).mnHelp()->menuAction()->statusTip(),
+             QString("Помощь при работе с программой"));
+    QCOMPARE(captions(TMainFormView(f).mnHelp()),
+             QStringList({"&Справка", "Web-сайт", "&О программе"}));
+    QCOMPARE(captions(TMainFormView(f).PopupMenu()), QStringList({"Запустить", "&Выход"}));
     // Shortcuts act with the editing menus hidden: the actions belong to the window too.
-    for (QAction* action : {f.actNew, f.actOpen, f.actClose, f.actSave})
+    for (QAction* action : {TMainFormView(f).actNew(), TMainFormView(f).actOpen(),
+                            TMainFormView(f).actClose(), TMainFormView(f).actSave()})
         QVERIFY(f.actions().contains(action));
 }
 
@@ -580,11 +594,11 @@ void TestEditing::editMenusFollowEditMode() {
     QFETCH(QString, editMode);
     QFETCH(bool, visible);
     Window w({}, {{"Main", "EditMode", editMode.toStdString()}});
-    QVERIFY(w.form->mnDic && w.form->mnWord);
-    QCOMPARE(w.form->mnDic->menuAction()->isVisible(), visible);
-    QCOMPARE(w.form->mnWord->menuAction()->isVisible(), visible);
-    QVERIFY(w.form->mnFile->menuAction()->isVisible());
-    QVERIFY(w.form->mnHelp->menuAction()->isVisible());
+    QVERIFY(TMainFormView(*w.form).mnDic() && TMainFormView(*w.form).mnWord());
+    QCOMPARE(TMainFormView(*w.form).mnDic()->menuAction()->isVisible(), visible);
+    QCOMPARE(TMainFormView(*w.form).mnWord()->menuAction()->isVisible(), visible);
+    QVERIFY(TMainFormView(*w.form).mnFile()->menuAction()->isVisible());
+    QVERIFY(TMainFormView(*w.form).mnHelp()->menuAction()->isVisible());
 }
 
 void TestEditing::shortcutsActWithEditMenusHidden() {
@@ -592,7 +606,7 @@ void TestEditing::shortcutsActWithEditMenusHidden() {
     w.form->show();
     w.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.form));
-    QVERIFY(!w.form->mnDic->menuAction()->isVisible());
+    QVERIFY(!TMainFormView(*w.form).mnDic()->menuAction()->isVisible());
     QTest::keyClick(w.form, Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(w.tabs(), QStringList({"noname.dic"}));
     QTest::keyClick(w.form, Qt::Key_O, Qt::ControlModifier);
@@ -607,13 +621,30 @@ void TestEditing::rightClickOnWordListOpensPopupMenu() {
     Window w(fruitDic());
     w.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.form));
-    QVERIFY(!w.form->PopupMenu->isVisible());
-    QWidget* viewport = w.form->ListBox->viewport();
+    QVERIFY(!TMainFormView(*w.form).PopupMenu()->isVisible());
+    QWidget* viewport = TMainFormView(*w.form).ListBox()->viewport();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             viewport->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(viewport, &event);
-    QVERIFY(w.form->PopupMenu->isVisible());
-    w.form->PopupMenu->hide();
+    QVERIFY(TMainFormView(*w.form).PopupMenu()->isVisible());
+    TMainFormView(*w.form).PopupMenu()->hide();
+}
+
+void TestEditing::editingWindowSizeCarriesToViewingWindow() {
+    Window w(fruitDic());
+    // The adding window is resized and closed with Cancel: its size is the one kept.
+    w.modalAnswers.push_back([](TWordForm& window) {
+        window.resize(321, 432);
+        window.reject();
+        return int(QDialog::Rejected);
+    });
+    TMainFormView(*w.form).actAdd()->trigger();
+    QCOMPARE(TMainFormView(*w.form).WordWidth(), 321);
+    QCOMPARE(TMainFormView(*w.form).WordHeight(), 432);
+    w.clickRow(1);
+    w.form->ShowTranslation();
+    QCOMPARE(w.form->translationWindows().size(), size_t{1});
+    QCOMPARE(w.form->translationWindows().front()->size(), QSize(321, 432));
 }
 
 QTEST_MAIN(TestEditing)

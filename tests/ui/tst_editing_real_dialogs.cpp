@@ -70,14 +70,14 @@ void TestEditingRealDialogs::informationBoxSitsOverOpenAddingWindow() {
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
     });
-    form.actAdd->trigger();
+    TMainFormView(form).actAdd()->trigger();
     driver.stop();
 
     QCOMPARE(stage, 3);
     QVERIFY2(boxText.contains("«日»"), qPrintable(boxText));
     QVERIFY(addingWindowUnderBox);
-    QCOMPARE(rig::termsOf(*form.DicList[0]), QStringList({"apple", "japan"}));
-    QCOMPARE(rig::qs(form.DicList[0]->Article(1)), QString("статья"));
+    QCOMPARE(rig::termsOf(TMainFormView(form).dic(0)), QStringList({"apple", "japan"}));
+    QCOMPARE(rig::qs(TMainFormView(form).dic(0).Article(1)), QString("статья"));
 }
 
 QTEST_MAIN(TestEditingRealDialogs)

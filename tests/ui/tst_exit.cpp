@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QTabBar>
 #include <QTest>
 
 #include "dictionary/dictionary.h"
@@ -24,10 +25,17 @@ std::vector<DicFile> twoDics() {
     return {{"a.dic", "A", {{"apple", "яблоко"}}}, {"b.dic", "B", {{"berry", "ягода"}}}};
 }
 
-// Marks the dictionaries at the given tabs as changed.
+// Changes the dictionaries at the given tabs through the window (a term added to each), then
+// goes back to the tab that was current.
 void modify(Window& w, std::initializer_list<int> tabs) {
-    for (int tab : tabs)
-        w.dic(tab).SetInfo("changed");
+    QTabBar* strip = TMainFormView(*w.form).TabSet();
+    const int current = strip->currentIndex();
+    for (int tab : tabs) {
+        strip->setCurrentIndex(tab);
+        w.typeIntoNextWindow("changed", "article");
+        TMainFormView(*w.form).actAdd()->trigger();
+    }
+    strip->setCurrentIndex(current);
 }
 
 QString unsavedQuestion(const QString& caption) {
@@ -114,7 +122,7 @@ void TestExit::exitAsksAboutUnsavedInTabOrder() {
         modify(w, {tab});
     w.form->show();
     w.fake->confirmAnswers.assign(answers.begin(), answers.end());
-    w.form->actExit->trigger();
+    TMainFormView(*w.form).actExit()->trigger();
     QCOMPARE(w.fake->texts("confirm"), questions);
     QCOMPARE(w.fake->unansweredConfirms, 0);
     QCOMPARE(w.form->isVisible(), !closed);
@@ -158,11 +166,11 @@ void TestExit::everyCloseAsksAboutUnsaved() {
 void TestExit::historyReplacesOlderSection() {
     Window w(twoDics(), olderHistory());
     // The window loaded the five old entries; the run leaves three, newest first.
-    w.form->cmbString->clear();
-    w.form->cmbString->addItems({"third", "второй", "first"});
+    TMainFormView(*w.form).cmbString()->clear();
+    TMainFormView(*w.form).cmbString()->addItems({"third", "второй", "first"});
     w.form->show();
     w.fake->confirmAnswers = {Answer::Yes};
-    w.form->actExit->trigger();
+    TMainFormView(*w.form).actExit()->trigger();
     QVERIFY(!w.form->isVisible());
     QCOMPARE(historyLines(w),
              QStringList({"N1=third",
@@ -187,14 +195,14 @@ void TestExit::declinedExitLeavesHistory() {
     Window w(twoDics(), olderHistory());
     const QStringList before = historyLines(w);
     QCOMPARE(before.size(), 6);
-    w.form->cmbString->clear();
-    w.form->cmbString->addItems({"third", "second", "first"});
+    TMainFormView(*w.form).cmbString()->clear();
+    TMainFormView(*w.form).cmbString()->addItems({"third", "second", "first"});
     w.form->show();
     w.fake->confirmAnswers = {answer};
     if (closeBox)
         w.form->close();
     else
-        w.form->actExit->trigger();
+        TMainFormView(*w.form).actExit()->trigger();
     QCOMPARE(w.fake->texts("confirm"), QStringList({kExitQuestion}));
     QVERIFY(w.form->isVisible());
     QCOMPARE(historyLines(w), before);

@@ -12,6 +12,7 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
+#include "ui/word_form.h"
 
 namespace {
 
@@ -83,9 +84,9 @@ void TestMainForm::startupDictionaries() {
 
     TMainForm& form = folder.open();
     QCOMPARE(rig::tabs(form), expectedTabs);
-    QCOMPARE(static_cast<int>(form.DicList.size()), expectedTabs.size());
+    QCOMPARE(TMainFormView(form).dicCount(), expectedTabs.size());
     QCOMPARE(folder.dialogs().shown.size(), size_t{0});
-    QCOMPARE(form.CurDic, expectedTabs.isEmpty() ? -1 : 0);
+    QCOMPARE(TMainFormView(form).CurDic(), expectedTabs.isEmpty() ? -1 : 0);
 }
 
 void TestMainForm::folderNamedLikeDictionaryIsSkipped() {
@@ -107,10 +108,16 @@ void TestMainForm::ampersandInFileNameIsNoMnemonic() {
     QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "R&D.dic"}));
     // The ampersand is part of the name: it lends the tab no Alt key.
     QTest::keyClick(&form, Qt::Key_D, Qt::AltModifier);
-    QCOMPARE(form.TabSet->currentIndex(), 0);
-    QCOMPARE(form.CurDic, 0);
+    QCOMPARE(TMainFormView(form).TabSet()->currentIndex(), 0);
+    QCOMPARE(TMainFormView(form).CurDic(), 0);
     // The question about unsaved work names the file as it is.
-    form.DicList[1]->AddTerm("epsilon", "");
+    TMainFormView(form).TabSet()->setCurrentIndex(1);
+    folder.dialogs().onModal = [](QDialog& window) {
+        static_cast<TWordForm&>(window).setTexts("epsilon", "");
+        return int(QDialog::Accepted);
+    };
+    form.actAddExecute();
+    QCOMPARE(rig::termsOf(TMainFormView(form).dic(1)), (QStringList{"delta", "epsilon"}));
     folder.dialogs().confirmAnswers = {TDialogs::Answer::No};
     form.actExitExecute();
     QCOMPARE(folder.dialogs().texts("confirm"),
@@ -128,7 +135,7 @@ void TestMainForm::badListCountReportsAndScans() {
              QStringList{QStringLiteral("'two' is not a valid integer value")});
     QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "b.dic"}));
     // The rest of the creation still ran: the history is loaded.
-    QCOMPARE(form.cmbString->count(), 1);
+    QCOMPARE(TMainFormView(form).cmbString()->count(), 1);
 }
 
 void TestMainForm::failedLoadIsReportedAndRestOpen() {
@@ -144,7 +151,7 @@ void TestMainForm::failedLoadIsReportedAndRestOpen() {
     TMainForm& form = folder.open();
     QCOMPARE(folder.dialogs().texts("error"), QStringList{QStringLiteral("Stream read error")});
     QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "c.dic"}));
-    QCOMPARE(form.DicList.size(), size_t{2});
+    QCOMPARE(TMainFormView(form).dicCount(), 2);
 }
 
 void TestMainForm::threeDictionariesSelectFirstTab() {
@@ -153,15 +160,15 @@ void TestMainForm::threeDictionariesSelectFirstTab() {
     folder.writeDic("b.dic", {"three"});
     folder.writeDic("c.dic", {"four"});
     TMainForm& form = folder.open();
-    QCOMPARE(form.TabSet->currentIndex(), 0);
-    QCOMPARE(form.CurDic, 0);
+    QCOMPARE(TMainFormView(form).TabSet()->currentIndex(), 0);
+    QCOMPARE(TMainFormView(form).CurDic(), 0);
     QCOMPARE(rig::rows(form), (QStringList{"one", "two"}));
-    QVERIFY(form.cmbString->currentText().isEmpty());
+    QVERIFY(TMainFormView(form).cmbString()->currentText().isEmpty());
     QCOMPARE(form.selectedRow(), -1);
-    QVERIFY(form.actClose->isEnabled());
-    QVERIFY(form.actInfo->isEnabled());
-    QVERIFY(form.actAdd->isEnabled());
-    QVERIFY(form.actTranslate->isEnabled());
+    QVERIFY(TMainFormView(form).actClose()->isEnabled());
+    QVERIFY(TMainFormView(form).actInfo()->isEnabled());
+    QVERIFY(TMainFormView(form).actAdd()->isEnabled());
+    QVERIFY(TMainFormView(form).actTranslate()->isEnabled());
 }
 
 void TestMainForm::titleNamesCurrentDictionary_data() {
@@ -181,8 +188,8 @@ void TestMainForm::titleNamesCurrentDictionary() {
     folder.writeDic("c.dic", {"three"}, "Third");
     TMainForm& form = folder.open();
     // Go through another tab first, so the title is set by the change to the tab of this row.
-    form.TabSet->setCurrentIndex(tab == 2 ? 0 : 2);
-    form.TabSet->setCurrentIndex(tab);
+    TMainFormView(form).TabSet()->setCurrentIndex(tab == 2 ? 0 : 2);
+    TMainFormView(form).TabSet()->setCurrentIndex(tab);
     QCOMPARE(form.windowTitle(), title);
 }
 
@@ -191,24 +198,28 @@ void TestMainForm::emptyDictionaryDisablesTermActions() {
     folder.writeDic("a.dic", {"one"});
     folder.writeDic("b.dic", {});
     TMainForm& form = folder.open();
-    form.TabSet->setCurrentIndex(1);
-    QCOMPARE(form.CurDic, 1);
-    for (QAction* action : {form.actSave, form.actSub, form.actEdit, form.actTranslate})
+    TMainFormView(form).TabSet()->setCurrentIndex(1);
+    QCOMPARE(TMainFormView(form).CurDic(), 1);
+    for (QAction* action : {TMainFormView(form).actSave(), TMainFormView(form).actSub(),
+                            TMainFormView(form).actEdit(), TMainFormView(form).actTranslate()})
         QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
-    for (QAction* action : {form.actClose, form.actInfo, form.actAdd})
+    for (QAction* action : {TMainFormView(form).actClose(), TMainFormView(form).actInfo(),
+                            TMainFormView(form).actAdd()})
         QVERIFY2(action->isEnabled(), qPrintable(action->text()));
-    form.TabSet->setCurrentIndex(0);
-    QVERIFY(form.actTranslate->isEnabled());
+    TMainFormView(form).TabSet()->setCurrentIndex(0);
+    QVERIFY(TMainFormView(form).actTranslate()->isEnabled());
 }
 
 void TestMainForm::noDictionaryLeavesActionsDisabled() {
     TLookupFolder folder;
     TMainForm& form = folder.open();
-    QCOMPARE(form.TabSet->count(), 0);
-    QCOMPARE(form.CurDic, -1);
+    QCOMPARE(TMainFormView(form).TabSet()->count(), 0);
+    QCOMPARE(TMainFormView(form).CurDic(), -1);
     QCOMPARE(form.windowTitle(), kTitle);
-    for (QAction* action : {form.actClose, form.actInfo, form.actAdd, form.actSave, form.actSub,
-                            form.actEdit, form.actTranslate})
+    for (QAction* action :
+         {TMainFormView(form).actClose(), TMainFormView(form).actInfo(),
+          TMainFormView(form).actAdd(), TMainFormView(form).actSave(), TMainFormView(form).actSub(),
+          TMainFormView(form).actEdit(), TMainFormView(form).actTranslate()})
         QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
 }
 
@@ -218,11 +229,11 @@ void TestMainForm::tabChangeEmptiesSearchAndSelection() {
     folder.writeDic("b.dic", {"banana", "berry"});
     TMainForm& form = folder.open();
     form.show();
-    QTest::keyClicks(form.cmbString, "apr");
+    QTest::keyClicks(TMainFormView(form).cmbString(), "apr");
     QCOMPARE(form.selectedRow(), 1);
-    form.TabSet->setCurrentIndex(1);
-    QCOMPARE(form.CurDic, 1);
-    QVERIFY(form.cmbString->currentText().isEmpty());
+    TMainFormView(form).TabSet()->setCurrentIndex(1);
+    QCOMPARE(TMainFormView(form).CurDic(), 1);
+    QVERIFY(TMainFormView(form).cmbString()->currentText().isEmpty());
     QCOMPARE(form.selectedRow(), -1);
     QCOMPARE(rig::rows(form), (QStringList{"banana", "berry"}));
 }
@@ -233,10 +244,10 @@ void TestMainForm::clickingSelectedTabChangesNothing() {
     folder.writeDic("b.dic", {"banana"});
     TMainForm& form = folder.open();
     form.show();
-    QTest::keyClicks(form.cmbString, "apr");
-    const QRect tab = form.TabSet->tabRect(0);
-    QTest::mouseClick(form.TabSet, Qt::LeftButton, {}, tab.center());
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("apr"));
+    QTest::keyClicks(TMainFormView(form).cmbString(), "apr");
+    const QRect tab = TMainFormView(form).TabSet()->tabRect(0);
+    QTest::mouseClick(TMainFormView(form).TabSet(), Qt::LeftButton, {}, tab.center());
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("apr"));
     QCOMPARE(form.selectedRow(), 1);
 }
 
@@ -291,24 +302,24 @@ void TestMainForm::actionsCarryTheirTable() {
 
     TLookupFolder folder;
     TMainForm& form = folder.open();
-    const QMap<QString, QAction*> actions{{"actTranslate", form.actTranslate},
-                                          {"actInfo", form.actInfo},
-                                          {"actSetup", form.actSetup},
-                                          {"actExit", form.actExit},
-                                          {"actNew", form.actNew},
-                                          {"actOpen", form.actOpen},
-                                          {"actClose", form.actClose},
-                                          {"actSave", form.actSave},
-                                          {"actAdd", form.actAdd},
-                                          {"actSub", form.actSub},
-                                          {"actEdit", form.actEdit},
-                                          {"actSpravka", form.actSpravka},
-                                          {"actWeb", form.actWeb},
-                                          {"actAbout", form.actAbout},
-                                          {"actOpenWin", form.actOpenWin},
-                                          {"actToolBar", form.actToolBar},
-                                          {"actStatusBar", form.actStatusBar},
-                                          {"actImport", form.actImport}};
+    const QMap<QString, QAction*> actions{{"actTranslate", TMainFormView(form).actTranslate()},
+                                          {"actInfo", TMainFormView(form).actInfo()},
+                                          {"actSetup", TMainFormView(form).actSetup()},
+                                          {"actExit", TMainFormView(form).actExit()},
+                                          {"actNew", TMainFormView(form).actNew()},
+                                          {"actOpen", TMainFormView(form).actOpen()},
+                                          {"actClose", TMainFormView(form).actClose()},
+                                          {"actSave", TMainFormView(form).actSave()},
+                                          {"actAdd", TMainFormView(form).actAdd()},
+                                          {"actSub", TMainFormView(form).actSub()},
+                                          {"actEdit", TMainFormView(form).actEdit()},
+                                          {"actSpravka", TMainFormView(form).actSpravka()},
+                                          {"actWeb", TMainFormView(form).actWeb()},
+                                          {"actAbout", TMainFormView(form).actAbout()},
+                                          {"actOpenWin", TMainFormView(form).actOpenWin()},
+                                          {"actToolBar", TMainFormView(form).actToolBar()},
+                                          {"actStatusBar", TMainFormView(form).actStatusBar()},
+                                          {"actImport", TMainFormView(form).actImport()}};
     QAction* action = actions.value(name);
     QVERIFY(action);
     QCOMPARE(action->text(), caption);

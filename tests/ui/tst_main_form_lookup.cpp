@@ -26,13 +26,14 @@ TMainForm& openStandard(TLookupFolder& folder, const QStringList& historyEntries
     form.show();
     // The search box completes from the history while it has the keyboard focus.
     QApplication::setActiveWindow(&form);
-    form.cmbString->setFocus();
+    TMainFormView(form).cmbString()->setFocus();
     return form;
 }
 
 void clickRow(TMainForm& form, int row) {
-    const QRect rect = form.ListBox->visualRect(form.ListBox->model()->index(row, 0));
-    QTest::mouseClick(form.ListBox->viewport(), Qt::LeftButton, {}, rect.center());
+    const QRect rect = TMainFormView(form).ListBox()->visualRect(
+        TMainFormView(form).ListBox()->model()->index(row, 0));
+    QTest::mouseClick(TMainFormView(form).ListBox()->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
 }  // namespace
@@ -99,16 +100,16 @@ void TestMainFormLookup::typingSelectsFirstMatchingRow() {
     QFETCH(QString, text);
     TLookupFolder folder;
     TMainForm& form = openStandard(folder, historyEntries);
-    QTest::keyClicks(form.cmbString, keys);
-    QCOMPARE(form.cmbString->currentText(), text);
+    QTest::keyClicks(TMainFormView(form).cmbString(), keys);
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), text);
     QCOMPARE(form.selectedRow(), row);
     // A selection made by the search is not a click: the text stays as typed.
     QVERIFY(form.translationWindows().empty());
     // Leaving the box changes neither its text (a completion keeps the typed letters' case)
     // nor the row.
-    form.ListBox->setFocus();
-    QVERIFY(!form.cmbString->hasFocus());
-    QCOMPARE(form.cmbString->currentText(), text);
+    TMainFormView(form).ListBox()->setFocus();
+    QVERIFY(!TMainFormView(form).cmbString()->hasFocus());
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), text);
     QCOMPARE(form.selectedRow(), row);
 }
 
@@ -135,7 +136,7 @@ void TestMainFormLookup::historyLoadsAsStored() {
     folder.writeList("History", count.toStdString(), rig::cp(entries));
     TMainForm& form = folder.open();
     QCOMPARE(history(form), loaded);
-    QVERIFY(form.cmbString->currentText().isEmpty());
+    QVERIFY(TMainFormView(form).cmbString()->currentText().isEmpty());
     QVERIFY(folder.dialogs().shown.empty());
 }
 
@@ -148,7 +149,7 @@ void TestMainFormLookup::badHistoryCountReportsAndStartsEmpty() {
              QStringList{QStringLiteral("'1x' is not a valid integer value")});
     QVERIFY(history(form).isEmpty());
     // The creation went on past the history: the dictionary is open and current.
-    QCOMPARE(form.CurDic, 0);
+    QCOMPARE(TMainFormView(form).CurDic(), 0);
 }
 
 void TestMainFormLookup::addHistory_data() {
@@ -179,33 +180,34 @@ void TestMainFormLookup::addHistory() {
     QFETCH(QStringList, after);
     TLookupFolder folder;
     TMainForm& form = openStandard(folder, before);
-    QTest::keyClicks(form.cmbString, "zz");
+    QTest::keyClicks(TMainFormView(form).cmbString(), "zz");
     form.AddHistory(term);
     QCOMPARE(history(form), after);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("zz"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("zz"));
 }
 
 void TestMainFormLookup::historyChangeRunsNoSearch() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder, {"ab", "cat"});
-    QTest::keyClicks(form.cmbString, "ca");  // completes to "cat", selects cat
+    QTest::keyClicks(TMainFormView(form).cmbString(), "ca");  // completes to "cat", selects cat
     QCOMPARE(form.selectedRow(), 3);
-    form.cmbString->lineEdit()->setText(QStringLiteral("ab"));  // as a user's paste would
+    TMainFormView(form).cmbString()->lineEdit()->setText(
+        QStringLiteral("ab"));  // as a user's paste would
     QCOMPARE(form.selectedRow(), 0);
     clickRow(form, 2);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("able"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("able"));
     form.AddHistory(QStringLiteral("able"));
     form.AddHistory(QStringLiteral("cat"));
     QCOMPARE(form.selectedRow(), 2);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("able"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("able"));
 }
 
 void TestMainFormLookup::enterTranslatesSelectedTerm() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder);
-    QTest::keyClicks(form.cmbString, "abx");
-    QTest::keyClick(form.cmbString, Qt::Key_Return);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("Abandon"));
+    QTest::keyClicks(TMainFormView(form).cmbString(), "abx");
+    QTest::keyClick(TMainFormView(form).cmbString(), Qt::Key_Return);
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("Abandon"));
     QCOMPARE(history(form), QStringList{"Abandon"});
     QCOMPARE(form.translationWindows().size(), size_t{1});
     const TWordForm* window = form.translationWindows().front();
@@ -220,8 +222,8 @@ void TestMainFormLookup::enterWithEmptyBoxDoesNothing() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder);
     clickRow(form, 1);
-    form.cmbString->lineEdit()->clear();
-    QTest::keyClick(form.cmbString, Qt::Key_Return);
+    TMainFormView(form).cmbString()->lineEdit()->clear();
+    QTest::keyClick(TMainFormView(form).cmbString(), Qt::Key_Return);
     QVERIFY(form.translationWindows().empty());
     QVERIFY(history(form).isEmpty());
     QCOMPARE(form.selectedRow(), 1);
@@ -230,9 +232,9 @@ void TestMainFormLookup::enterWithEmptyBoxDoesNothing() {
 void TestMainFormLookup::translationNeedsSelectedRow() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder);
-    QTest::keyClicks(form.cmbString, "x");
-    QTest::keyClick(form.cmbString, Qt::Key_Return);
-    form.actTranslate->trigger();
+    QTest::keyClicks(TMainFormView(form).cmbString(), "x");
+    QTest::keyClick(TMainFormView(form).cmbString(), Qt::Key_Return);
+    TMainFormView(form).actTranslate()->trigger();
     QVERIFY(form.translationWindows().empty());
     QVERIFY(history(form).isEmpty());
     QVERIFY(folder.dialogs().shown.empty());
@@ -241,10 +243,12 @@ void TestMainFormLookup::translationNeedsSelectedRow() {
 void TestMainFormLookup::doubleClickTranslates() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder);
-    const QRect rect = form.ListBox->visualRect(form.ListBox->model()->index(2, 0));
+    const QRect rect = TMainFormView(form).ListBox()->visualRect(
+        TMainFormView(form).ListBox()->model()->index(2, 0));
     // A double-click begins with the press of its first click.
-    QTest::mouseClick(form.ListBox->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(form.ListBox->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseClick(TMainFormView(form).ListBox()->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(TMainFormView(form).ListBox()->viewport(), Qt::LeftButton, {},
+                       rect.center());
     QCOMPARE(form.selectedRow(), 2);
     QCOMPARE(form.translationWindows().size(), size_t{1});
     QCOMPARE(form.translationWindows().front()->termText(), QStringLiteral("able"));
@@ -255,7 +259,7 @@ void TestMainFormLookup::enterInWordListTranslates() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder);
     clickRow(form, 3);
-    QTest::keyClick(form.ListBox, Qt::Key_Return);
+    QTest::keyClick(TMainFormView(form).ListBox(), Qt::Key_Return);
     QCOMPARE(form.translationWindows().size(), size_t{1});
     QCOMPARE(form.translationWindows().front()->termText(), QStringLiteral("cat"));
 }
@@ -265,17 +269,17 @@ void TestMainFormLookup::clickCopiesTermWithoutHistory() {
     TMainForm& form = openStandard(folder, {"old"});
     clickRow(form, 1);
     QCOMPARE(form.selectedRow(), 1);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("abbey"));
-    QCOMPARE(form.cmbString->lineEdit()->selectedText(), QStringLiteral("abbey"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("abbey"));
+    QCOMPARE(TMainFormView(form).cmbString()->lineEdit()->selectedText(), QStringLiteral("abbey"));
     QCOMPARE(history(form), QStringList{"old"});
     QVERIFY(form.translationWindows().empty());
     // Moving with the keyboard counts as a click too.
-    QTest::keyClick(form.ListBox, Qt::Key_Down);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("able"));
+    QTest::keyClick(TMainFormView(form).ListBox(), Qt::Key_Down);
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("able"));
     // So does the list's own type-to-find.
-    QTest::keyClick(form.ListBox, Qt::Key_C);
+    QTest::keyClick(TMainFormView(form).ListBox(), Qt::Key_C);
     QCOMPARE(form.selectedRow(), 3);
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("cat"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("cat"));
 }
 
 void TestMainFormLookup::upDownInSearchBox_data() {
@@ -311,24 +315,25 @@ void TestMainFormLookup::upDownInSearchBox() {
     TMainForm& form = openStandard(folder, {"h1", "h2"});
     if (startRow >= 0)
         clickRow(form, startRow);
-    QTest::keyClick(form.cmbString, Qt::Key(key), alt ? Qt::AltModifier : Qt::NoModifier);
+    QTest::keyClick(TMainFormView(form).cmbString(), Qt::Key(key),
+                    alt ? Qt::AltModifier : Qt::NoModifier);
     QCOMPARE(form.selectedRow(), row);
-    QCOMPARE(form.cmbString->currentText(), text);
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), text);
     if (row != startRow)
-        QCOMPARE(form.cmbString->lineEdit()->selectedText(), text);
-    QCOMPARE(form.cmbString->view()->isVisible(), popup);
-    form.cmbString->hidePopup();
+        QCOMPARE(TMainFormView(form).cmbString()->lineEdit()->selectedText(), text);
+    QCOMPARE(TMainFormView(form).cmbString()->view()->isVisible(), popup);
+    TMainFormView(form).cmbString()->hidePopup();
 }
 
 void TestMainFormLookup::entryChosenFromListSearches() {
     TLookupFolder folder;
     TMainForm& form = openStandard(folder, {"cat", "able"});
-    form.cmbString->showPopup();
-    QAbstractItemView* list = form.cmbString->view();
+    TMainFormView(form).cmbString()->showPopup();
+    QAbstractItemView* list = TMainFormView(form).cmbString()->view();
     QVERIFY(list->isVisible());
     const QRect rect = list->visualRect(list->model()->index(1, 0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("able"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("able"));
     QCOMPARE(form.selectedRow(), 2);
     QCOMPARE(history(form), (QStringList{"cat", "able"}));
     QVERIFY(form.translationWindows().empty());
@@ -344,13 +349,13 @@ void TestMainFormLookup::altKeysCloseOpenList() {
     QFETCH(int, key);
     TLookupFolder folder;
     TMainForm& form = openStandard(folder, {"cat", "able"});
-    form.cmbString->showPopup();
-    QAbstractItemView* list = form.cmbString->view();
+    TMainFormView(form).cmbString()->showPopup();
+    QAbstractItemView* list = TMainFormView(form).cmbString()->view();
     QVERIFY(list->isVisible());
     QTest::keyClick(list, Qt::Key(key), Qt::AltModifier);
     QVERIFY(!list->isVisible());
     // Closing the list chose nothing.
-    QCOMPARE(form.cmbString->currentText(), QString());
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QString());
 }
 
 void TestMainFormLookup::oneWindowPerTerm() {
@@ -369,7 +374,7 @@ void TestMainFormLookup::oneWindowPerTerm() {
     // Brought forward, not read again; the history still moves.
     QCOMPARE(first->articleText(), QStringLiteral("seen before"));
     QCOMPARE(history(form), (QStringList{"cat", "Abandon", "x"}));
-    QCOMPARE(form.cmbString->currentText(), QStringLiteral("cat"));
+    QCOMPARE(TMainFormView(form).cmbString()->currentText(), QStringLiteral("cat"));
 }
 
 void TestMainFormLookup::minimisedWindowIsRestored() {
@@ -395,7 +400,7 @@ void TestMainFormLookup::windowsAreFoundByExactTerm() {
     form.show();
     clickRow(form, 0);
     form.ShowTranslation();
-    form.TabSet->setCurrentIndex(1);
+    TMainFormView(form).TabSet()->setCurrentIndex(1);
     clickRow(form, 0);
     form.ShowTranslation();
     // "Cat" differs in letter case: a window of its own.
@@ -427,13 +432,13 @@ void TestMainFormLookup::viewingWindowsCascadeAndRememberSize() {
     QCOMPARE(windows[0]->pos(), QPoint(0, 0));
     QCOMPARE(windows[1]->pos(), QPoint(20, 20));
     QCOMPARE(windows[0]->size(), QSize(224, 298));
-    QCOMPARE(form.WordTop, 40);
-    QCOMPARE(form.WordLeft, 40);
+    QCOMPARE(TMainFormView(form).WordTop(), 40);
+    QCOMPARE(TMainFormView(form).WordLeft(), 40);
 
     windows[1]->resize(400, 500);
     windows[1]->close();
-    QCOMPARE(form.WordWidth, 400);
-    QCOMPARE(form.WordHeight, 500);
+    QCOMPARE(TMainFormView(form).WordWidth(), 400);
+    QCOMPARE(TMainFormView(form).WordHeight(), 500);
     clickRow(form, 2);
     form.ShowTranslation();
     QCOMPARE(form.translationWindows().back()->size(), QSize(400, 500));

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "platform/compare.h"
@@ -109,9 +110,8 @@ void TestWordForm::closeQuery() {
     QFETCH(QString, term);
     QFETCH(int, result);
     QFETCH(bool, canClose);
-    TLookupFolder folder;
-    TMainForm& main = folder.open();
-    TWordForm form(&main);
+    TWordForm form(nullptr);
+    QSignalSpy sizes(&form, &TWordForm::closeAsked);
     if (mode == 1)
         form.SetAdding();
     if (mode == 2)
@@ -122,9 +122,9 @@ void TestWordForm::closeQuery() {
     bool allowed = !canClose;
     form.FormCloseQuery(allowed);
     QCOMPARE(allowed, canClose);
-    // The size is kept whether the close is allowed or not.
-    QCOMPARE(main.WordWidth, 300);
-    QCOMPARE(main.WordHeight, 310);
+    // The size is reported whether the close is allowed or not.
+    QCOMPARE(sizes.size(), 1);
+    QCOMPARE(sizes.first().first().toSize(), QSize(300, 310));
 }
 
 void TestWordForm::saveWithEmptyTermIsRefused() {
@@ -149,9 +149,8 @@ void TestWordForm::enterInTermBoxSaves() {
 }
 
 void TestWordForm::escapeCancelsAndRemembersSize() {
-    TLookupFolder folder;
-    TMainForm& main = folder.open();
-    TWordForm form(&main);
+    TWordForm form(nullptr);
+    QSignalSpy sizes(&form, &TWordForm::closeAsked);
     form.SetAdding();
     form.show();
     form.resize(333, 444);
@@ -159,8 +158,8 @@ void TestWordForm::escapeCancelsAndRemembersSize() {
     QTest::keyClick(form.Memo1, Qt::Key_Escape);
     QVERIFY(!form.isVisible());
     QCOMPARE(form.result(), int(QDialog::Rejected));
-    QCOMPARE(main.WordWidth, 333);
-    QCOMPARE(main.WordHeight, 444);
+    QCOMPARE(sizes.size(), 1);
+    QCOMPARE(sizes.first().first().toSize(), QSize(333, 444));
 }
 
 void TestWordForm::viewingWindowIgnoresEnterAndClosesOnEscape() {

@@ -46,7 +46,7 @@ QStringList termsOf(const TDictionary& dictionary) {
 
 QStringList rows(const TMainForm& form) {
     QStringList out;
-    const QAbstractItemModel* model = form.ListBox->model();
+    const QAbstractItemModel* model = TMainFormView(form).ListBox()->model();
     for (int i = 0; i < model->rowCount(); ++i)
         out << model->data(model->index(i, 0)).toString();
     return out;
@@ -54,22 +54,24 @@ QStringList rows(const TMainForm& form) {
 
 QStringList tabs(const TMainForm& form) {
     QStringList out;
-    for (int i = 0; i < form.TabSet->count(); ++i)
+    for (int i = 0; i < TMainFormView(form).TabSet()->count(); ++i)
         out << form.tabCaption(i);
     return out;
 }
 
 QStringList history(const TMainForm& form) {
     QStringList out;
-    for (int i = 0; i < form.cmbString->count(); ++i)
-        out << form.cmbString->itemText(i);
+    for (int i = 0; i < TMainFormView(form).cmbString()->count(); ++i)
+        out << TMainFormView(form).cmbString()->itemText(i);
     return out;
 }
 
 QString states(const TMainForm& form) {
     QString out;
-    for (const QAction* action : {form.actClose, form.actInfo, form.actAdd, form.actSave,
-                                  form.actSub, form.actEdit, form.actTranslate})
+    for (const QAction* action :
+         {TMainFormView(form).actClose(), TMainFormView(form).actInfo(),
+          TMainFormView(form).actAdd(), TMainFormView(form).actSave(), TMainFormView(form).actSub(),
+          TMainFormView(form).actEdit(), TMainFormView(form).actTranslate()})
         out += action->isEnabled() ? '1' : '0';
     return out;
 }
@@ -139,7 +141,7 @@ void Window::chooseFile(const QString& fileName) {
 }
 
 void Window::clickRow(int row) {
-    QListView* list = form->ListBox;
+    QListView* list = TMainFormView(*form).ListBox();
     list->setCurrentIndex(list->model()->index(row, 0));
 }
 

@@ -19,6 +19,7 @@
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
 #include "ui/main_form.h"
+#include "ui/main_form_view.h"
 
 class QDialog;
 class QFileDialog;
@@ -109,7 +110,7 @@ public:
     QStringList rows() const { return rig::rows(*form); }
     QStringList tabs() const { return rig::tabs(*form); }
     QString states() const { return rig::states(*form); }
-    TDictionary& dic(int index) { return *form->DicList.at(static_cast<size_t>(index)); }
+    const TDictionary& dic(int index) const { return TMainFormView(*form).dic(index); }
 
     // Selects a row as the user's click does.
     void clickRow(int row);

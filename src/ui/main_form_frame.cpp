@@ -1,8 +1,10 @@
-// The main menu and the pop-up menu. Menus only place the actions; every caption, shortcut,
-// hint and enabled state comes from the action itself.
+// The window's frame: main menu, pop-up menu, status bar (and the tool bar and tray icon that
+// join them). They only place the actions; every caption, shortcut, hint and enabled state
+// comes from the action itself.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 
 #include <initializer_list>
 
@@ -57,4 +59,12 @@ void TMainForm::createMenus() {
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu->popup(mapToGlobal(pos)); });
+}
+
+void TMainForm::createStatusBar() {
+    // One panel spanning the whole bar: the current hint, shown by the status tips of the
+    // actions and menus.
+    StatusBar = statusBar();
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(true);
 }

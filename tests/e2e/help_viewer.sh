@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The help file in the desktop's hands under a private Xvfb: termovel.chm from the program
+# folder, handed to xdg-open as the Help command hands it to the desktop, opens in a CHM viewer
+# whose window title carries the help file's Russian title intact.
+#
+# Usage: help_viewer.sh <termovel binary> <termovel-dic binary> <artefact dir>
+set -euo pipefail
+
+termovel=$1
+artefacts=$3/help_viewer
+rm -rf "$artefacts"
+mkdir -p "$artefacts"
+
+source "$(dirname "$0")/lib/harness.sh"
+
+chm=$(dirname "$termovel")/termovel.chm
+[ -f "$chm" ] || fail "no help file beside the program: $chm"
+command -v xdg-open >/dev/null || fail "xdg-open is missing (Debian package xdg-utils)"
+
+# A home of the run's own: the viewer keeps its settings there, and the desktop's choice of
+# handler comes from the system's desktop entries alone.
+export HOME=$work/home
+mkdir -p "$HOME"
+handler=$(xdg-mime query default application/vnd.ms-htmlhelp 2>/dev/null || true)
+[ -n "$handler" ] || fail "no desktop handler for application/vnd.ms-htmlhelp (Debian package xchm)"
+
+# Without a desktop environment xdg-open runs the viewer in the foreground, so both are ended
+# at the end of the run.
+xdg-open "$chm" >"$artefacts/xdg-open.log" 2>&1 &
+pids+=($!)
+viewer=
+for _ in $(seq 150); do
+    viewer=$(xdotool search --onlyvisible --name '^xCHM' 2>/dev/null | head -n1) || true
+    [ -n "$viewer" ] && break
+    sleep 0.1
+done
+[ -n "$viewer" ] || fail "no viewer window appeared ($handler)"
+viewer_pid=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
+[ -n "$viewer_pid" ] && pids+=("$viewer_pid")
+sleep 1
+import -window root "$artefacts/viewer.png" 2>/dev/null || true
+
+title=$(xdotool getwindowname "$viewer")
+case "$title" in
+    *": Termovel — справка") ;;
+    *) fail "the viewer's title is \"$title\", not the help file's title" ;;
+esac
+echo "ok: $handler opened termovel.chm, title \"$title\""
