@@ -12,7 +12,7 @@
 #include "dictionary/stardict_reader.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "tool_exit.h"
+#include "tool_common.h"
 
 const char* const kConvertUsage =
     "  termovel-dic from-dictd INDEX DICT[.dz] [INDEX DICT[.dz] ...] OUT.dic [ЗАГОЛОВОК]\n"
@@ -28,18 +28,6 @@ struct HeaderOptions {
     std::optional<std::string> name, author, info;
     bool force = false;
 };
-
-std::string toCodePage(std::string_view utf8, std::string_view what) {
-    char32_t bad = 0;
-    auto converted = codepage::fromUtf8(utf8, &bad);
-    if (!converted) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw TFailure{std::string(what) + ": символ " + code +
-                       " нельзя записать в кодировке Windows-1251"};
-    }
-    return *converted;
-}
 
 // Splits the arguments after the command into file names and header options.
 std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptions& header) {

@@ -24,7 +24,7 @@
 #include "platform/same_file.h"
 
 #include "convert_commands.h"
-#include "tool_exit.h"
+#include "tool_common.h"
 
 namespace {
 
@@ -53,20 +53,6 @@ void print(std::string_view utf8) {
 
 void printText(std::string_view cp1251) {
     print(codepage::toUtf8(cp1251));
-}
-
-// A command-line text (UTF-8) as Windows-1251, or a failure naming the character that the
-// code page cannot hold.
-std::string toCodePage(std::string_view utf8, std::string_view what) {
-    char32_t bad = 0;
-    auto converted = codepage::fromUtf8(utf8, &bad);
-    if (!converted) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw TFailure{std::string(what) + ": символ " + code +
-                       " нельзя записать в кодировке Windows-1251"};
-    }
-    return *converted;
 }
 
 // Builds the text of every entry of the dictionary with write(position, out) and hands it to

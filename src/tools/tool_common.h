@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "platform/codepage.h"
 #include "platform/error.h"
 
-// How termovel-dic ends: its exit codes, written once. --help shows kExitCodesHelp and the
-// manual page lists the same table.
+// What the commands of termovel-dic share: how the tool ends, and command-line texts.
+
+// The exit codes, written once. --help shows kExitCodesHelp and the manual page lists the same
+// table.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNotFound = 1;     // lookup or search: nothing found
 inline constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
@@ -33,4 +37,18 @@ inline int exitCodeOf(const TError& error) {
         if (message.starts_with(writing.substr(0, writing.find('%'))))
             return kExitWriteFailed;
     return kExitBadInput;
+}
+
+// A command-line text (UTF-8) as Windows-1251. Raises TFailure (a usage error) naming what and
+// the first character that the code page cannot hold.
+inline std::string toCodePage(std::string_view utf8, std::string_view what) {
+    char32_t bad = 0;
+    auto converted = codepage::fromUtf8(utf8, &bad);
+    if (!converted) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
+        throw TFailure{std::string(what) + ": символ " + code +
+                       " нельзя записать в кодировке Windows-1251"};
+    }
+    return *converted;
 }
