@@ -21,9 +21,11 @@ target_compile_definitions(termovel PRIVATE
 
 install(TARGETS termovel termovel-dic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Every dictionary the build made, whichever part of the build made it.
-install(DIRECTORY ${CMAKE_BINARY_DIR}/dics/ DESTINATION ${TERMOVEL_DATA_DESTINATION}
-        FILES_MATCHING PATTERN "*.dic")
+# The dictionaries that data/ builds, by its own list: a file left in build/dics/ by an earlier
+# build is not one of them.
+get_directory_property(TERMOVEL_BUNDLED_DICS DIRECTORY ${CMAKE_SOURCE_DIR}/data
+                       DEFINITION BUNDLED_DICS)
+install(FILES ${TERMOVEL_BUNDLED_DICS} DESTINATION ${TERMOVEL_DATA_DESTINATION})
 # The help file, when this build has one.
 install(FILES ${TERMOVEL_PROGRAM_DIR}/termovel.chm DESTINATION ${TERMOVEL_DATA_DESTINATION}
         OPTIONAL)
@@ -66,5 +68,5 @@ if(NOT BUILD_TESTING)
 endif()
 add_test(NAME install.install_check
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_check.sh ${CMAKE_BINARY_DIR}
-                 ${CMAKE_BINARY_DIR}/e2e-artefacts)
+                 ${CMAKE_BINARY_DIR}/e2e-artefacts ${TERMOVEL_BUNDLED_DICS})
 set_tests_properties(install.install_check PROPERTIES LABELS install TIMEOUT 300 RUN_SERIAL TRUE)
