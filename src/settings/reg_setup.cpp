@@ -97,6 +97,16 @@ std::string TRegSetup::ReadValue(const std::string& section, const std::string& 
     return it == s->keyIndex.end() ? std::string() : s->entries[it->second].second;
 }
 
+std::vector<std::string> TRegSetup::KeyNames(const std::string& section) const {
+    std::vector<std::string> keys;
+    if (const TSection* s = impl_->find(section)) {
+        keys.reserve(s->entries.size());
+        for (const auto& entry : s->entries)
+            keys.push_back(entry.first);
+    }
+    return keys;
+}
+
 void TRegSetup::ClearAll() {
     impl_->sections.clear();
     impl_->sectionIndex.clear();

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The settings store: a complete copy of termovel.ini in memory, read and written by section
 // and key. Sections and keys keep insertion order (the order the file is written in); lookups
@@ -30,6 +31,8 @@ public:
     void WriteValue(const std::string& section, const std::string& key, const std::string& value);
     // The key's value, or "" when the section or the key is missing. Never fails.
     std::string ReadValue(const std::string& section, const std::string& key) const;
+    // The keys of the section in store order, as they are spelled; none when it is missing.
+    std::vector<std::string> KeyNames(const std::string& section) const;
     // Empties the whole store.
     void ClearAll();
 
