@@ -21,9 +21,11 @@ target_compile_definitions(termovel PRIVATE
 
 install(TARGETS termovel termovel-dic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Every dictionary the build made, whichever part of the build made it.
-install(DIRECTORY ${CMAKE_BINARY_DIR}/dics/ DESTINATION ${TERMOVEL_DATA_DESTINATION}
-        FILES_MATCHING PATTERN "*.dic")
+# The dictionaries that data/ builds, by its own list: a file left in build/dics/ by an earlier
+# build is not one of them.
+get_directory_property(TERMOVEL_BUNDLED_DICS DIRECTORY ${CMAKE_SOURCE_DIR}/data
+                       DEFINITION BUNDLED_DICS)
+install(FILES ${TERMOVEL_BUNDLED_DICS} DESTINATION ${TERMOVEL_DATA_DESTINATION})
 # The help file, when this build has one.
 install(FILES ${TERMOVEL_PROGRAM_DIR}/termovel.chm DESTINATION ${TERMOVEL_DATA_DESTINATION}
         OPTIONAL)
@@ -55,12 +57,16 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies are read from the binaries themselves (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The help file is a CHM document; a viewer for it is welcome but not needed to run.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xchm)
+# The help file is a CHM document, and the help file and the web links are handed to the
+# desktop's handler (xdg-open): welcome, but not needed to run.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xchm, xdg-utils")
 include(CPack)
 
 # The install rules, the package and a first start of the installed program, checked together.
+if(NOT BUILD_TESTING)
+    return()
+endif()
 add_test(NAME install.install_check
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_check.sh ${CMAKE_BINARY_DIR}
-                 ${CMAKE_BINARY_DIR}/e2e-artefacts)
+                 ${CMAKE_BINARY_DIR}/e2e-artefacts ${TERMOVEL_BUNDLED_DICS})
 set_tests_properties(install.install_check PROPERTIES LABELS install TIMEOUT 300 RUN_SERIAL TRUE)

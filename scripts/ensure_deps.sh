@@ -37,6 +37,8 @@ packages=(
     dict-vera
     dict-jargon
     dict-elements
+    # Packaging: the .deb's library dependencies (dpkg-shlibdeps, file), the theme icons
+    # rendered from SVG, and the checks of the desktop entry and the AppStream metadata.
     dpkg-dev
     file
     librsvg2-bin

@@ -12,6 +12,7 @@
 #include "dictionary/stardict_reader.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "tool_common.h"
 
 const char* const kConvertUsage =
     "  termovel-dic from-dictd INDEX DICT[.dz] [INDEX DICT[.dz] ...] OUT.dic [ЗАГОЛОВОК]\n"
@@ -28,18 +29,6 @@ struct HeaderOptions {
     bool force = false;
 };
 
-std::string toCodePage(std::string_view utf8, std::string_view what) {
-    char32_t bad = 0;
-    auto converted = codepage::fromUtf8(utf8, &bad);
-    if (!converted) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw TError(std::string(what) + ": символ " + code +
-                     " нельзя записать в кодировке Windows-1251");
-    }
-    return *converted;
-}
-
 // Splits the arguments after the command into file names and header options.
 std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptions& header) {
     std::vector<std::string> files;
@@ -54,7 +43,7 @@ std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptio
             continue;
         }
         if (i + 1 >= args.size())
-            throw TError("Нет значения для " + a);
+            throw TFailure{"Нет значения для " + a};
         const std::string& v = args[++i];
         if (a == "--name") {
             header.name = toCodePage(v, "Название");
@@ -78,7 +67,7 @@ std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptio
             }
             header.info = crlf;
         } else {
-            throw TError("Неизвестный параметр: " + a);
+            throw TFailure{"Неизвестный параметр: " + a};
         }
     }
     return files;
@@ -110,12 +99,12 @@ int runConvertCommand(const std::vector<std::string>& args) {
     const std::vector<std::string> files = parse(args, header);
     const size_t group = dictd ? 2 : 1;
     if (files.size() < group + 1 || (files.size() - 1) % group != 0)
-        throw TError(std::string("Использование:\n") + kConvertUsage);
+        throw TFailure{std::string("Использование:\n") + kConvertUsage};
 
     // A dictionary already at the output may be someone's work: it is replaced only on request.
     std::error_code ec;
     if (!header.force && (std::filesystem::exists(files.back(), ec) || ec))
-        throw TError(files.back() + ": файл уже есть; чтобы заменить его, добавьте --force");
+        throw TFailure{files.back() + ": файл уже есть; чтобы заменить его, добавьте --force"};
 
     TConversion conversion;
     for (size_t i = 0; i + 1 < files.size(); i += group) {

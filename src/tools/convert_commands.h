@@ -17,5 +17,6 @@
 extern const char* const kConvertUsage;
 
 // Runs the command named args[0] when it is one of these and returns the exit code; returns
-// -1 for any other command. Raises TError on failure (the message in UTF-8).
+// -1 for any other command. Raises TFailure for a mistake in the command line or an output
+// that is already there, TError when reading or writing fails (messages in UTF-8).
 int runConvertCommand(const std::vector<std::string>& args);

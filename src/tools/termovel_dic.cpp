@@ -31,19 +31,9 @@
 #include "platform/same_file.h"
 
 #include "convert_commands.h"
+#include "tool_common.h"
 
 namespace {
-
-// Exit codes. --help shows them (kExitCodes) and the manual page lists them.
-constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;     // lookup: the term is not in the dictionary
-constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
-constexpr int kExitBadInput = 3;     // a file that is missing, unreadable or damaged
-constexpr int kExitWriteFailed = 4;  // a dictionary or standard output that could not be written
-
-constexpr const char* kExitCodes =
-    "Коды завершения: 0 — готово, 1 — термин не найден, 2 — ошибка в командной строке,\n"
-    "  3 — входной файл не читается или повреждён, 4 — ошибка записи.\n";
 
 constexpr const char* kUsage =
     "Использование:\n"
@@ -60,28 +50,9 @@ constexpr const char* kUsage =
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
-    "                                        регистра)\n"
-    "  termovel-dic --help | --version\n";
+    "                                        регистра)\n";
 
-// A failure the user caused (bad argument, damaged file): message already in UTF-8.
-struct TFailure {
-    std::string message;
-    int code = kExitUsage;
-};
-
-// Whether a core error's message is the given fixed text (with its "%s" filled in or not).
-bool isError(const TError& error, std::string_view text) {
-    return std::string_view(error.what()).starts_with(text.substr(0, text.find('%')));
-}
-
-// The core's errors tell by their fixed texts whether writing or reading failed.
-int exitCodeOf(const TError& error) {
-    for (std::string_view writing : {error_text::kCannotCreateFile, error_text::kStreamWrite,
-                                     error_text::kUnableToWrite, error_text::kFileBusy})
-        if (isError(error, writing))
-            return kExitWriteFailed;
-    return kExitBadInput;
-}
+constexpr const char* kHelpUsage = "  termovel-dic --help | --version\n";
 
 // Why the system refused a write, for the user; errno as the failed call left it.
 std::string writeProblem(int error) {
@@ -202,20 +173,6 @@ void saveDictionary(TDictionary& d, const std::string& path) {
             writeProblem(cause);
         throw TFailure{"Словарь " + path + " не записан: " + reason, kExitWriteFailed};
     }
-}
-
-// A command-line text (UTF-8) as Windows-1251, or a failure naming the character that the
-// code page cannot hold.
-std::string toCodePage(std::string_view utf8, std::string_view what) {
-    char32_t bad = 0;
-    auto converted = codepage::fromUtf8(utf8, &bad);
-    if (!converted) {
-        char code[16];
-        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad));
-        throw TFailure{std::string(what) + ": символ " + code +
-                       " нельзя записать в кодировке Windows-1251"};
-    }
-    return *converted;
 }
 
 // Builds the text of every entry of the dictionary with write(position, out) and hands it to
@@ -542,7 +499,9 @@ int run(const std::vector<std::string>& args) {
         return search(args[1], args[2]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        print(std::string(kUsage) + kConvertUsage + kExitCodes);
+        print(kUsage);
+        print(kConvertUsage);
+        print(std::string(kHelpUsage) + kExitCodesHelp);
         return kExitOk;
     }
     if (command == "--version") {
@@ -589,8 +548,9 @@ int main(int argc, char** argv) {
         code = kExitBadInput;
         message = e.what();
     }
-    // Output still buffered may fail only now; a failure that is the first one counts.
-    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && message.empty()) {
+    // A write may have failed at an earlier flush too; the stream's error flag remembers it.
+    const bool outputFailed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (outputFailed && message.empty()) {
         code = kExitWriteFailed;
         message = gStdoutClosed ? "ошибка записи в стандартный вывод: вывод закрыт"
                                 : "ошибка записи в стандартный вывод: " + writeProblem(errno);

@@ -90,24 +90,30 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
 TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
     writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
     writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
-    const std::string text = (folder_ / "in.txt").string();
+    const std::string input = (folder_ / "in.txt").string();
     const std::vector<std::pair<std::string, int>> cases = {
         {"lookup " + dic_ + " absent", 1},
         {"", 2},
         {"frobnicate " + dic_, 2},
         {"info", 2},
         {"info " + dic_ + " extra", 2},
-        {"import " + dic_ + " " + text + " --colour red", 2},
-        {"import " + dic_ + " " + text + " --name", 2},
+        {"import " + dic_ + " " + input + " --colour red", 2},
+        {"import " + dic_ + " " + input + " --name", 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
-        {"export --tab", 2},
-        {"search " + dic_, 2},
         {"info " + (folder_ / "missing.dic").string(), 3},
         {"list " + (folder_ / "damaged.dic").string(), 3},
         {"verify " + (folder_ / "damaged.dic").string(), 3},
         {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
-        {"import " + (folder_ / "no/such/folder.dic").string() + " " + text, 4},
+        {"import " + (folder_ / "no/such/folder.dic").string() + " " + input, 4},
         {"export " + dic_ + " >/dev/full", 4},
+        {"export --tab", 2},
+        {"search " + dic_, 2},
+        {"from-dictd " + input, 2},
+        {"from-stardict x.ifo " + (folder_ / "new.dic").string() + " --colour red", 2},
+        {"from-dictd a.index a.dict.dz " + dic_, 2},  // the output is there: --force needed
+        {"from-dictd " + (folder_ / "missing.index").string() + " " +
+             (folder_ / "missing.dict.dz").string() + " " + (folder_ / "new.dic").string(),
+         3},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;

@@ -5,11 +5,13 @@
 # started under Xvfb by an unprivileged user with a fresh home, makes its program folder in
 # ~/.local/share/termovel from the installed dictionaries and writes nothing beside itself.
 #
-# Usage: install_check.sh <build dir> <artefact dir>
+# Usage: install_check.sh <build dir> <artefact dir> <bundled dictionary>...
 set -euo pipefail
 
 build=$(realpath "$1")
 artefacts=$2/install
+shift 2
+built_dics=("$@")
 rm -rf "$artefacts"
 mkdir -p "$artefacts"
 
@@ -23,10 +25,10 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >"$artefacts/install.log" 
 usr=$stage/usr
 
 bundled=()
-for dic in "$build"/dics/*.dic; do
+for dic in "${built_dics[@]}"; do
     bundled+=("$(basename "$dic")")
 done
-[ ${#bundled[@]} -ge 2 ] || fail "the build made fewer than two dictionaries"
+[ ${#bundled[@]} -ge 1 ] || fail "the build names no bundled dictionary"
 
 expected=(bin/termovel bin/termovel-dic
           share/applications/termovel.desktop
@@ -42,8 +44,8 @@ done
 [ -f "$build/termovel/termovel.chm" ] && expected+=(share/termovel/termovel.chm)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$usr" && find . -type f | sed 's|^\./||' | sort) \
     >"$artefacts/tree.diff" || fail "the installed tree differs from the expected one: $(cat "$artefacts/tree.diff")"
-for name in "${bundled[@]}"; do
-    cmp -s "$build/dics/$name" "$usr/share/termovel/$name" || fail "$name was installed changed"
+for dic in "${built_dics[@]}"; do
+    cmp -s "$dic" "$usr/share/termovel/$(basename "$dic")" || fail "$dic was installed changed"
 done
 for size in 16 32 48 128; do
     file "$usr/share/icons/hicolor/${size}x${size}/apps/termovel.png" |
@@ -91,7 +93,7 @@ diff <(printf '%s\n' "${expected[@]}" | sed 's|^|./usr/|' | sort) \
     fail "the package's files differ from the staged tree: $(cat "$artefacts/deb.diff")"
 dpkg-deb -f "$deb" >"$artefacts/deb-control.txt"
 grep -q '^Package: termovel$' "$artefacts/deb-control.txt" || fail "the package is not named termovel"
-grep -q '^Recommends: xchm$' "$artefacts/deb-control.txt" || fail "the package does not recommend xchm"
+grep -q '^Recommends: .*\bxchm\b' "$artefacts/deb-control.txt" || fail "the package does not recommend xchm"
 grep -q '^Description: [a-z]' "$artefacts/deb-control.txt" &&
     ! grep -q '^  ' "$artefacts/deb-control.txt" ||
     fail "the package's description is not laid out as a summary and paragraphs"

@@ -205,6 +205,26 @@ private slots:
         QCOMPARE(QApplication::applicationName(), QString("Termovel v1.00"));
     }
 
+    // An installed program keeps its help file in the shared data folder, not in the user's
+    // program folder; a help file of the program folder's own still comes first.
+    void helpFileIsTakenFromTheDataFolderWhenTheProgramFolderHasNone() {
+        QTemporaryDir dir, data;
+        std::ofstream(data.filePath("termovel.chm").toStdString()) << "help";
+        writeFile(dir.filePath("termovel.ini").toStdString(),
+                  "[Main]\r\nShowLogo=0\r\nShowTip=0\r\n[List]\r\nCount=0\r\n[History]\r\n"
+                  "Count=0\r\n");  // no splash wait, no tip
+        TFakeDialogs dialogs;
+        TStartupEnvironment env = environment(dir, dialogs, [](TMainForm&) { return 0; });
+        env.dataFolder = data.path().toStdString();
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(helpFile(), data.filePath("termovel.chm").toStdString());
+
+        std::ofstream(dir.filePath("termovel.chm").toStdString()) << "own help";
+        env.lockPath += ".again";  // the first run keeps its lock to the end of the process
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(helpFile(), dir.filePath("termovel.chm").toStdString());
+    }
+
     void defaultsShowTheSplashThenTheTipBeforeTheMainWindow() {
         QTemporaryDir dir;
         TFakeDialogs dialogs;
@@ -295,23 +315,6 @@ private slots:
         QCOMPARE(runStartup(environment(dir, dialogs, [](TMainForm&) { return 0; })), 0);
         QCOMPARE(splashSeen, splash);
         QCOMPARE(tips, tip ? 1 : 0);
-    }
-
-    // An installed program keeps its help file in the shared data folder, not in the user's
-    // program folder; a help file of the program folder's own still comes first.
-    void helpFileIsTakenFromTheDataFolderWhenTheProgramFolderHasNone() {
-        QTemporaryDir dir, data;
-        std::ofstream(data.filePath("termovel.chm").toStdString()) << "help";
-        TFakeDialogs dialogs;
-        TStartupEnvironment env = environment(dir, dialogs, [](TMainForm&) { return 0; });
-        env.dataFolder = data.path().toStdString();
-        QCOMPARE(runStartup(env), 0);
-        QCOMPARE(helpFile(), data.filePath("termovel.chm").toStdString());
-
-        std::ofstream(dir.filePath("termovel.chm").toStdString()) << "own help";
-        env.lockPath += ".again";  // the first run keeps its lock to the end of the process
-        QCOMPARE(runStartup(env), 0);
-        QCOMPARE(helpFile(), dir.filePath("termovel.chm").toStdString());
     }
 
     void existingFileIsLoadedAndWrittenBackAfterTheLoop() {
