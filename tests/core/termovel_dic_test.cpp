@@ -121,7 +121,7 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
     // A flag is no value: the option before it has none, and nothing is written.
     const std::string fresh = (folder_ / "fresh.dic").string();
     for (const char* options : {" --name --force", " --tab --author"}) {
-        const TToolRun run = tool("import " + fresh + " " + text + options);
+        const TToolRun run = tool("import " + fresh + " " + input + options);
         EXPECT_EQ(run.code, 2) << options;
         EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
         EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
@@ -364,7 +364,7 @@ TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
         d.addTerms(std::move(batch));
         d.SaveToFile(big);
     }
-    for (const std::string command :
+    for (const std::string& command :
          {"export " + big, "export --tab " + big, "list " + big, "info " + dic_,
           "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help")}) {
         for (const char* redirect : {"2>&1 >/dev/full", "2>&1 >&-"}) {
