@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t marks = 0;
     for (char c : text)
         marks += c == '@';
-    const size_t longest = size + size / (TImportLineReader::kLineBuffer - 1) + 1;
+    const size_t longest = size + size / (kImportLineBuffer - 1) + 1;
     check(result.blocks >= 0 && static_cast<size_t>(result.blocks) <= marks);
     check(result.added == d.Count() && d.Count() <= result.blocks);
     for (int i = 0; i < d.Count(); ++i) {
