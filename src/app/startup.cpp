@@ -86,7 +86,9 @@ int runStartup(const TStartupEnvironment& environment) {
         // The splash window and the tip of the day are not part of this build yet.
 
         // Declared after the store, so the window is gone before the store it reads.
-        auto mainForm = std::make_unique<TMainForm>(regSetup, environment.programFolder);
+        auto mainForm = std::make_unique<TMainForm>(
+            regSetup, environment.programFolder,
+            environment.makeWindowDialogs ? environment.makeWindowDialogs() : nullptr);
         mainForm->show();
         if (environment.runLoop)
             environment.runLoop(*mainForm);

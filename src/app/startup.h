@@ -41,6 +41,9 @@ struct TStartupEnvironment {
     std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
+    // The boxes of the main window itself (errors while it opens dictionaries and reads the
+    // history, its questions); Qt's own when empty.
+    std::function<std::unique_ptr<TDialogs>()> makeWindowDialogs;
     // Runs the message loop over the shown main window; QApplication::exec when empty.
     std::function<int(TMainForm&)> runLoop;
 };

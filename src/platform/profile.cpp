@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/atomic_file.h"
@@ -39,6 +40,17 @@ std::string oneLine(std::string_view value) {
             c = ' ';
     }
     return out;
+}
+
+// What readString hands back for a key line: the value without the blanks around it and
+// without quotes enclosing all of it, cut at kMaxValueLength.
+std::string cleanValue(std::string_view line) {
+    std::string_view value = trim(rawValue(line));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value.substr(0, kMaxValueLength));
 }
 
 }  // namespace
@@ -96,11 +108,9 @@ TProfile::TSection* TProfile::findSection(std::string_view name) {
 
 std::vector<std::string> TProfile::sectionNames() const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     for (const TSection& s : sections_) {
-        const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return upcase::equal(n, s.name);
-        });
-        if (!seen)
+        if (seen.insert(upcase::text(s.name)).second)
             names.push_back(s.name);
     }
     return names;
@@ -123,16 +133,27 @@ std::string TProfile::readString(std::string_view section, std::string_view key)
         return {};
     const std::string_view wanted = trim(key);
     for (const TLine& l : s->lines) {
-        if (!l.isKey || !upcase::equal(l.key, wanted))
-            continue;
-        std::string_view value = trim(rawValue(l.raw));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front()) {
-            value = value.substr(1, value.size() - 2);
-        }
-        return std::string(value.substr(0, kMaxValueLength));
+        if (l.isKey && upcase::equal(l.key, wanted))
+            return cleanValue(l.raw);
     }
     return {};
+}
+
+std::vector<TProfile::TSectionValues> TProfile::values() const {
+    std::vector<TSectionValues> out;
+    std::unordered_set<std::string> sectionsSeen;
+    for (const TSection& s : sections_) {
+        // readString looks only into the first section of a name, and at a key's first line.
+        if (!sectionsSeen.insert(upcase::text(s.name)).second)
+            continue;
+        TSectionValues& section = out.emplace_back(TSectionValues{s.name, {}});
+        std::unordered_set<std::string> keysSeen;
+        for (const TLine& l : s.lines) {
+            if (l.isKey && keysSeen.insert(upcase::text(l.key)).second)
+                section.values.emplace_back(l.key, cleanValue(l.raw));
+        }
+    }
+    return out;
 }
 
 void TProfile::eraseSection(std::string_view section) {
@@ -161,6 +182,25 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
         --at;
     const std::string name(wanted);
     s->lines.insert(at, TLine{name + "=" + oneLine(value), name, true});
+}
+
+void TProfile::replaceSections(const std::vector<TSectionValues>& sections) {
+    std::unordered_set<std::string> replaced;
+    for (const TSectionValues& s : sections)
+        replaced.insert(upcase::text(trim(s.name)));
+    std::erase_if(sections_,
+                  [&](const TSection& s) { return replaced.count(upcase::text(s.name)) > 0; });
+    for (const TSectionValues& s : sections) {
+        if (s.values.empty())
+            continue;
+        const std::string name(trim(s.name));
+        TSection& written = sections_.emplace_back(TSection{name, {}, "[" + name + "]"});
+        written.lines.reserve(s.values.size());
+        for (const auto& [key, value] : s.values) {
+            const std::string k(trim(key));
+            written.lines.push_back(TLine{k + "=" + oneLine(value), k, true});
+        }
+    }
 }
 
 std::string TProfile::text() const {

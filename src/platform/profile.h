@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // One INI (profile) file held in memory and read and changed by the rules of the classic
@@ -20,6 +21,13 @@ inline constexpr size_t kMaxValueLength = 2047;
 
 class TProfile {
 public:
+    // One section's keys and values, as a whole: the section's name and its key = value pairs
+    // in order.
+    struct TSectionValues {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> values;
+    };
+
     TProfile() = default;
 
     // The profile held in text. Accepts CR LF and LF line ends.
@@ -35,12 +43,22 @@ public:
     // kMaxValueLength; "" when the section or the key is missing or the line has no "=".
     std::string readString(std::string_view section, std::string_view key) const;
 
+    // Every section with each of its keys and the value readString gives for it, in file order.
+    // A section or key met a second time is left out, as readString never reaches it. One pass
+    // over the profile, so a file of a hundred thousand keys loads as fast as one of ten.
+    std::vector<TSectionValues> values() const;
+
     // Removes the section, its header and all its lines. Missing: nothing happens.
     void eraseSection(std::string_view section);
     // Replaces the key's value in place (the key keeps its spelling), or appends the key at the
     // end of the section, or appends the section at the end of the profile. Line breaks in
     // the value are written as blanks, so a value never spills into lines of its own.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    // As eraseSection for each of sections, then writeString of each of its values in order,
+    // but in one pass over the profile. The keys of one section must differ (ignoring letter
+    // case). A section without values is only erased.
+    void replaceSections(const std::vector<TSectionValues>& sections);
 
     // The profile as file text, lines ending in CR LF.
     std::string text() const;

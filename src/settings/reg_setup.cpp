@@ -1,5 +1,6 @@
 #include "settings/reg_setup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -97,6 +98,29 @@ std::string TRegSetup::ReadValue(const std::string& section, const std::string& 
     return it == s->keyIndex.end() ? std::string() : s->entries[it->second].second;
 }
 
+std::vector<int> TRegSetup::NumberedKeys(const std::string& section, int count) const {
+    std::vector<int> numbers;
+    const TSection* s = impl_->find(section);
+    if (!s || count < 1)
+        return numbers;
+    for (const auto& [key, value] : s->entries) {
+        // "N" or "n", then up to ten digits of which the first is not 0.
+        if (key.size() < 2 || key.size() > 11 || (key[0] != 'N' && key[0] != 'n') || key[1] == '0')
+            continue;
+        long long number = 0;
+        bool digits = true;
+        for (size_t i = 1; i < key.size() && digits; ++i) {
+            digits = key[i] >= '0' && key[i] <= '9';
+            number = number * 10 + (key[i] - '0');
+        }
+        if (digits && number <= count)
+            numbers.push_back(static_cast<int>(number));
+    }
+    // Keys are unique ignoring case, and "n7" is "N7": each number comes once.
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
 void TRegSetup::ClearAll() {
     impl_->sections.clear();
     impl_->sectionIndex.clear();
@@ -109,9 +133,9 @@ bool TRegSetup::IniFileExists() const {
 void TRegSetup::LoadIni() {
     ClearAll();
     const profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
-    for (const std::string& section : file.sectionNames()) {
-        for (const std::string& key : file.keyNames(section))
-            WriteValue(section, key, file.readString(section, key));
+    for (const profile::TProfile::TSectionValues& section : file.values()) {
+        for (const auto& [key, value] : section.values)
+            WriteValue(section.name, key, value);
     }
 }
 
@@ -120,11 +144,11 @@ void TRegSetup::SaveIni() const {
     // erased and written again, so the file follows the store's order and a section emptied
     // in the store vanishes.
     profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
-    for (const TSection& s : impl_->sections) {
-        file.eraseSection(s.name);
-        for (const auto& [key, value] : s.entries)
-            file.writeString(s.name, key, value);
-    }
+    std::vector<profile::TProfile::TSectionValues> sections;
+    sections.reserve(impl_->sections.size());
+    for (const TSection& s : impl_->sections)
+        sections.push_back({s.name, s.entries});
+    file.replaceSections(sections);
     if (!file.save(impl_->iniFileName))
         throw TError(formatMessage(error_text::kUnableToWrite, impl_->iniFileName));
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // The settings store: a complete copy of termovel.ini in memory, read and written by section
 // and key. Sections and keys keep insertion order (the order the file is written in); lookups
@@ -30,6 +31,12 @@ public:
     void WriteValue(const std::string& section, const std::string& key, const std::string& value);
     // The key's value, or "" when the section or the key is missing. Never fails.
     std::string ReadValue(const std::string& section, const std::string& key) const;
+    // The numbers i, ascending, for which the section holds the numbered key "N" + i (decimal,
+    // no leading zeros) with 1 <= i <= count. Lists are stored as Count plus N1 … NCount, and
+    // their readers take these numbers instead of 1 … Count, so a hand-edited Count of two
+    // thousand million or a gap in the numbering never yields more entries than the file
+    // holds. Costs one pass over the section's keys.
+    std::vector<int> NumberedKeys(const std::string& section, int count) const;
     // Empties the whole store.
     void ClearAll();
 
