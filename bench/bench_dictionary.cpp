@@ -27,6 +27,7 @@
 #include "dictionary/text_import.h"
 #include "dictionary_synthetic.h"
 #include "platform/compare.h"
+#include "reference/reference.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ std::string randomBytes(size_t n) {
 void BM_ScrambleRegisterLoop(benchmark::State& state) {
     std::string bytes = randomBytes(kScrambleBytes);
     for (auto _ : state) {
-        keystream::scrambleByRegister(bytes.data(), bytes.size());
+        reference::scrambleByRegister(bytes.data(), bytes.size());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
@@ -128,7 +129,7 @@ BENCHMARK(BM_Scramble)->Unit(benchmark::kMillisecond);
 void BM_UnscrambleRegisterLoop(benchmark::State& state) {
     std::string bytes = randomBytes(kScrambleBytes);
     for (auto _ : state) {
-        keystream::unscrambleByRegister(bytes.data(), bytes.size());
+        reference::unscrambleByRegister(bytes.data(), bytes.size());
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));

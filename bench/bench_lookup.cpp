@@ -26,6 +26,7 @@
 #include "platform/codepage.h"
 #include "platform/compare.h"
 #include "platform/upcase.h"
+#include "reference/reference.h"
 #include "settings/reg_setup.h"
 #include "ui/main_form.h"
 #include "ui/main_form_view.h"
@@ -202,7 +203,7 @@ static void BM_Keystroke_LinearScan(benchmark::State& state) {
     size_t k = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(linearPrefixSearch(dictionary, texts[k]));
+        benchmark::DoNotOptimize(reference::linearPrefixSearch(dictionary, texts[k]));
         samples.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                 .count());

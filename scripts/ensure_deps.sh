@@ -27,6 +27,13 @@ packages=(
     libchm-bin
     xchm
     xdg-utils
+    # The dictd databases that bundled dictionaries are converted from.
+    dict-wn
+    mueller7-dict
+    dict-foldoc
+    dict-vera
+    dict-jargon
+    dict-elements
 )
 missing=()
 for p in "${packages[@]}"; do

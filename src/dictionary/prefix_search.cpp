@@ -276,14 +276,3 @@ void TPrefixSearch::termRemoved(int position) {
     }
     buildTree();
 }
-
-int linearPrefixSearch(const TDictionary& dictionary, std::string_view prefix) {
-    if (prefix.empty())
-        return -1;
-    const int count = dictionary.Count();
-    for (int i = 0; i < count; ++i) {
-        if (upcase::startsWith(dictionary.Term(i), prefix))
-            return i;
-    }
-    return -1;
-}

@@ -34,9 +34,11 @@ public:
     // Keeps a built index in step after the dictionary removed the term at position.
     void termRemoved(int position);
 
-    // Whether the index is built (for tests and benchmarks).
+    // Whether the index is built. The program has no need to ask; the tests do, because
+    // keeping reset() cheap (the building left to the next find()) shows in nothing else.
     bool built() const { return built_; }
-    // Builds the index now.
+    // Builds the index now, as find() does when it must; a caller that knows a search is coming
+    // can pay for it in advance.
     void build();
 
 private:
@@ -49,7 +51,3 @@ private:
     std::vector<int> order_;  // positions sorted by upper-cased term bytes
     std::vector<int> tree_;   // iterative minimum tree over order_: leaves at [n, 2n)
 };
-
-// The reference: scans from the first position and returns the first term that begins with
-// prefix (case folded), or -1 when none does or prefix is empty.
-int linearPrefixSearch(const TDictionary& dictionary, std::string_view prefix);

@@ -222,20 +222,4 @@ void unscrambleFrom(char* data, size_t size, size_t offset) {
     walk<false>(data, size, offset);
 }
 
-void scrambleByRegister(char* data, size_t size) {
-    TKeyGenerator generator = keyedGenerator();
-    for (size_t i = 0; i < size; ++i) {
-        const uint32_t k = generator.Next() & 0xFF;
-        data[i] = static_cast<char>((static_cast<unsigned char>(data[i]) + k) % 256);
-    }
-}
-
-void unscrambleByRegister(char* data, size_t size) {
-    TKeyGenerator generator = keyedGenerator();
-    for (size_t i = 0; i < size; ++i) {
-        const uint32_t k = generator.Next() & 0xFF;
-        data[i] = static_cast<char>((static_cast<unsigned char>(data[i]) + 256 - k) % 256);
-    }
-}
-
 }  // namespace keystream

@@ -83,9 +83,4 @@ void scrambleFrom(char* data, size_t size, size_t offset);
 // so content can be unscrambled slice by slice in order with the same result.
 void unscrambleFrom(char* data, size_t size, size_t offset);
 
-// The same walks stepping a TKeyGenerator once per byte, exactly as the register is defined;
-// kept as the reference that the fast walks are checked and measured against.
-void scrambleByRegister(char* data, size_t size);
-void unscrambleByRegister(char* data, size_t size);
-
 }  // namespace keystream

@@ -5,7 +5,7 @@
 namespace {
 
 // A line is read whole, its LF included, when it holds at most this many bytes before the LF.
-constexpr size_t kLongestLine = TImportLineReader::kLineBuffer - 2;
+constexpr size_t kLongestLine = kImportLineBuffer - 2;
 
 bool isBlank(char c) {
     return static_cast<unsigned char>(c) <= 0x20;

@@ -16,6 +16,38 @@ constexpr size_t kReadChunk = 1 << 16;
 constexpr std::string_view kBlockEnd = "~~~";
 constexpr char kTermMark = '@';
 
+// Reads an import file line by line the way a C runtime's text mode does: CR LF reads as LF,
+// and a line fills at most kImportLineBuffer - 1 bytes.
+class TImportLineReader {
+public:
+    // Raises TError("Cannot open file %s").
+    explicit TImportLineReader(const std::string& path);
+    ~TImportLineReader();
+    TImportLineReader(const TImportLineReader&) = delete;
+    TImportLineReader& operator=(const TImportLineReader&) = delete;
+
+    // Reads the next line (its LF included when it had one within the limit) into line.
+    // Returns false, with line empty, at the end of the file. Raises TError("Stream read
+    // error") when reading fails.
+    bool readLine(std::string& line);
+
+    uint64_t bytesRead() const { return consumed_; }
+    uint64_t totalBytes() const { return total_; }
+
+private:
+    // The next byte after CR LF → LF, or -1 at the end.
+    int next();
+    bool refill();
+
+    int fd_ = -1;
+    std::string buffer_;
+    size_t at_ = 0;
+    size_t end_ = 0;
+    bool eof_ = false;
+    uint64_t consumed_ = 0;
+    uint64_t total_ = 0;
+};
+
 }  // namespace
 
 TImportLineReader::TImportLineReader(const std::string& path) {
@@ -82,7 +114,7 @@ int TImportLineReader::next() {
 
 bool TImportLineReader::readLine(std::string& line) {
     line.clear();
-    while (line.size() < kLineBuffer - 1) {
+    while (line.size() < kImportLineBuffer - 1) {
         const int c = next();
         if (c < 0)
             break;

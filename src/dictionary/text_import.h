@@ -40,38 +40,10 @@ struct TImportResult {
 TImportResult importText(TDictionary& dictionary, const std::string& path,
                          const TImportProgressCallback& progress = {});
 
-// Reads an import file line by line the way a C runtime's text mode does. Exposed for tests.
-class TImportLineReader {
-public:
-    static constexpr size_t kLineBuffer = 4096;  // one line yields at most kLineBuffer - 1 bytes
-
-    // Raises TError("Cannot open file %s").
-    explicit TImportLineReader(const std::string& path);
-    ~TImportLineReader();
-    TImportLineReader(const TImportLineReader&) = delete;
-    TImportLineReader& operator=(const TImportLineReader&) = delete;
-
-    // Reads the next line (its LF included when it had one within the limit) into line.
-    // Returns false, with line empty, at the end of the file. Raises TError("Stream read
-    // error") when reading fails.
-    bool readLine(std::string& line);
-
-    uint64_t bytesRead() const { return consumed_; }
-    uint64_t totalBytes() const { return total_; }
-
-private:
-    // The next byte after CR LF → LF, or -1 at the end.
-    int next();
-    bool refill();
-
-    int fd_ = -1;
-    std::string buffer_;
-    size_t at_ = 0;
-    size_t end_ = 0;
-    bool eof_ = false;
-    uint64_t consumed_ = 0;
-    uint64_t total_ = 0;
-};
+// The import reads a file as a C runtime's text mode does, into a line buffer of this many
+// bytes: a line yields at most kImportLineBuffer - 1 bytes, its LF included, and a longer line
+// is read as several.
+inline constexpr size_t kImportLineBuffer = 4096;
 
 // The line's text (up to its first zero byte) with bytes 00–20 hex removed from both ends.
 std::string_view trimImportLine(std::string_view line);

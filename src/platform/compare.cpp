@@ -395,10 +395,6 @@ size_t appendSortKey(std::string_view term, std::string& out) {
     }
 }
 
-int fullTerms(std::string_view a, std::string_view b) {
-    return fullCompare(collator(), a, b);
-}
-
 const uint32_t* plainWeights() {
     collator();
     const TState& s = state();
@@ -407,22 +403,6 @@ const uint32_t* plainWeights() {
 
 uint64_t orderGeneration() {
     return state().generation;
-}
-
-int plainByteCount() {
-    collator();
-    const TState& s = state();
-    if (!s.shortcut)
-        return 0;
-    int n = 0;
-    for (uint32_t w : s.weights)
-        n += w != 0 ? 1 : 0;
-    return n;
-}
-
-std::string localeName() {
-    collator();
-    return state().locale.empty() ? "root" : state().locale;
 }
 
 void setLocale(const std::string& locale) {

@@ -21,10 +21,6 @@ int terms(std::string_view a, std::string_view b);
 // than comparing them pairwise. Keys are valid only under the locale they were made with.
 size_t appendSortKey(std::string_view term, std::string& out);
 
-// The collator's own answer, bypassing the shortcut that terms() takes for plain texts; the
-// two always agree. Meant for tests and benchmarks.
-int fullTerms(std::string_view a, std::string_view b);
-
 // The shortcut table of terms() under the current locale, or null when the shortcut is off:
 // for each byte, a non-zero weight when the byte collates as one plain unit, else 0. For two
 // texts made only of plain bytes, terms() is the first differing weight, or the shorter text
@@ -35,15 +31,11 @@ const uint32_t* plainWeights();
 // something derived from plainWeights() can tell it has gone stale.
 uint64_t orderGeneration();
 
-// How many Windows-1251 bytes the fast path of terms() handles under the current locale
-// (0 when it is off). For reports.
-int plainByteCount();
-
-// Name of the collation locale in use ("root" for C/POSIX), for reports.
-std::string localeName();
-
-// Chooses the collation locale explicitly ("" means the root order). Meant for tests and
-// benchmarks that must not depend on the machine's environment; call before any comparison.
+// Chooses the collation locale explicitly ("" means the root order), in place of the user's
+// locale that the first comparison otherwise takes from the environment; every derived order
+// goes stale (orderGeneration changes). The program never calls it: the user's locale is the
+// one it must sort by. Tests, benchmarks and the fuzzer call it, before comparing, so that their
+// order does not depend on the machine's environment.
 void setLocale(const std::string& locale);
 
 }  // namespace compare

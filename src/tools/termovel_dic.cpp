@@ -23,6 +23,8 @@
 #include "platform/error.h"
 #include "platform/same_file.h"
 
+#include "convert_commands.h"
+
 namespace {
 
 constexpr int kExitOk = 0;
@@ -332,6 +334,8 @@ int search(const std::string& path, std::string_view textUtf8) {
 int run(const std::vector<std::string>& args) {
     if (args.empty())
         throw TFailure{kUsage};
+    if (const int code = runConvertCommand(args); code >= 0)
+        return code;
     const std::string& command = args[0];
     auto need = [&](size_t count) {
         if (args.size() != count + 1)
@@ -379,6 +383,7 @@ int run(const std::vector<std::string>& args) {
     }
     if (command == "--help" || command == "-h" || command == "help") {
         print(kUsage);
+        print(kConvertUsage);
         return kExitOk;
     }
     throw TFailure{"Неизвестная команда: " + command + "\n" + kUsage};

@@ -9,6 +9,7 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "reference/reference.h"
 #include "test_support.h"
 
 namespace {
@@ -211,6 +212,7 @@ TEST_F(Dictionary, FindAndLowerBoundAgreeWithLinearScan) {
                                              "\xc0\xc1", "\xb8", "\xe9",     "z",
                                              "-",        " ",    "l\xb7",    "0"};
     auto text = [&] { return randomText(random, pieces, 7); };
+    const reference::TFullCollator full("");
     TDictionary d;
     for (int i = 0; i < 3000; ++i)
         d.AddTerm(text(), "");
@@ -219,7 +221,7 @@ TEST_F(Dictionary, FindAndLowerBoundAgreeWithLinearScan) {
         int expectedFound = -1;
         int expectedBound = d.Count();
         for (int k = 0; k < d.Count(); ++k) {
-            const int c = compare::fullTerms(d.Term(k), probe);
+            const int c = full.terms(d.Term(k), probe);
             if (c >= 0 && expectedBound == d.Count())
                 expectedBound = k;
             if (c == 0)

@@ -6,6 +6,7 @@
 
 #include "dictionary/key_generator.h"
 #include "dictionary/secret_memory_stream.h"
+#include "reference/reference.h"
 
 TEST(KeyGenerator, ConstructionValuesGiveThePeriodSevenSequence) {
     TKeyGenerator g;
@@ -65,10 +66,10 @@ TEST(Keystream, FastWalksMatchTheRegisterByteForByte) {
         for (char& c : plain)
             c = static_cast<char>(random());
         std::string slow = plain, fast = plain;
-        keystream::scrambleByRegister(slow.data(), slow.size());
+        reference::scrambleByRegister(slow.data(), slow.size());
         keystream::scramble(fast.data(), fast.size());
         ASSERT_EQ(fast, slow) << size;
-        keystream::unscrambleByRegister(slow.data(), slow.size());
+        reference::unscrambleByRegister(slow.data(), slow.size());
         keystream::unscramble(fast.data(), fast.size());
         ASSERT_EQ(slow, plain) << size;
         ASSERT_EQ(fast, plain) << size;

@@ -10,6 +10,7 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/prefix_search.h"
 #include "platform/compare.h"
+#include "reference/reference.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST_P(PrefixSearchFixed, ChoosesTheLinearScansRow) {
     TDictionary dictionary;
     fill(dictionary, c.terms);
     TPrefixSearch search(&dictionary);
-    const int expected = linearPrefixSearch(dictionary, c.prefix);
+    const int expected = reference::linearPrefixSearch(dictionary, c.prefix);
     EXPECT_EQ(search.find(c.prefix), expected);
 }
 
@@ -78,7 +79,7 @@ TEST(PrefixSearch, EmptyPrefixMatchesNothing) {
     fill(dictionary, {"a", "b"});
     TPrefixSearch search(&dictionary);
     EXPECT_EQ(search.find(""), -1);
-    EXPECT_EQ(linearPrefixSearch(dictionary, ""), -1);
+    EXPECT_EQ(reference::linearPrefixSearch(dictionary, ""), -1);
 }
 
 TEST(PrefixSearch, ResetDoesNotBuildAndFindDoes) {
@@ -129,7 +130,7 @@ TEST_P(PrefixSearchDifferential, AgreesWithLinearScanOnRandomDictionaries) {
         TPrefixSearch search(&dictionary);
         for (int q = 0; q < 200; ++q) {
             const std::string prefix = randomTerm(rng, 3);
-            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+            ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(dictionary, prefix))
                 << "round " << round << " prefix of " << prefix.size() << " bytes";
         }
     }
@@ -155,7 +156,7 @@ TEST_P(PrefixSearchDifferential, StaysExactThroughInsertsAndRemovals) {
         }
         for (int q = 0; q < 10; ++q) {
             const std::string prefix = randomTerm(rng, 2);
-            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+            ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(dictionary, prefix))
                 << "step " << step;
         }
     }
@@ -192,13 +193,13 @@ TEST_P(PrefixSearchDifferential, AgreesWithLinearScanWhereTermsShareLongBeginnin
             const std::string term(dictionary.Term(position));
             for (size_t length = 1; length <= term.size(); ++length) {
                 const std::string prefix = term.substr(0, length);
-                ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+                ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(dictionary, prefix))
                     << "round " << round << " position " << position << " length " << length;
             }
         }
         for (int q = 0; q < 200; ++q) {
             const std::string prefix = keyEdgeTerm(rng);
-            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+            ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(dictionary, prefix))
                 << "round " << round;
         }
         // An insertion after the build lands among those groups too.
@@ -207,7 +208,7 @@ TEST_P(PrefixSearchDifferential, AgreesWithLinearScanWhereTermsShareLongBeginnin
             search.termInserted(position);
         for (int q = 0; q < 100; ++q) {
             const std::string prefix = keyEdgeTerm(rng);
-            ASSERT_EQ(search.find(prefix), linearPrefixSearch(dictionary, prefix))
+            ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(dictionary, prefix))
                 << "round " << round << " after an insertion";
         }
     }

@@ -289,19 +289,19 @@ TEST_F(TermovelDic, SearchFindsTextInArticlesIgnoringCase) {
     d.AddTerm("bank", "Shore of a river");
     const std::string path = (folder_ / "s.dic").string();
     d.SaveToFile(path);
-    struct Case {
+    struct TCase {
         std::string text;
         int code;
         std::string out;
     };
-    const std::vector<Case> cases = {
+    const std::vector<TCase> cases = {
         {"ёЛкА", 0, "fir\nелка\n"},
         {"'SHORE OF'", 0, "bank\n"},
         {"Tree", 0, "fir\n"},
         {"елка", 0, "spruce\n"},
         {"absent", 1, "termovel-dic: Текст не найден ни в одной статье\n"},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         const TToolRun run = tool("search " + path + " " + c.text);
         EXPECT_EQ(run.code, c.code) << c.text;
         EXPECT_EQ(run.out, c.out) << c.text;

@@ -1,0 +1,26 @@
+# Checks each dictionary of DICS with the tool TOOL: it must exist, pass "verify", and have a
+# name, an author and a description.
+foreach(dic ${DICS})
+    if(NOT EXISTS ${dic})
+        message(FATAL_ERROR "${dic}: нет файла (соберите цель bundled_dics)")
+    endif()
+    execute_process(COMMAND ${TOOL} verify ${dic} RESULT_VARIABLE rc OUTPUT_VARIABLE out
+                    ERROR_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${dic}: verify: ${out}")
+    endif()
+    execute_process(COMMAND ${TOOL} info ${dic} RESULT_VARIABLE rc OUTPUT_VARIABLE out
+                    ERROR_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${dic}: info: ${out}")
+    endif()
+    foreach(field "Название словаря" "Автор-составитель" "Дополнительная информация")
+        if(NOT out MATCHES "${field}: [^\n]")
+            message(FATAL_ERROR "${dic}: пусто поле «${field}»:\n${out}")
+        endif()
+    endforeach()
+    if(NOT out MATCHES "Терминов: [1-9]")
+        message(FATAL_ERROR "${dic}: нет терминов:\n${out}")
+    endif()
+    message(STATUS "${dic}: ${out}")
+endforeach()

@@ -1,0 +1,80 @@
+# Bundled dictionaries converted from the dictd databases of Debian's dictionary packages.
+# Included by data/CMakeLists.txt before its bundled_dics target; appends to BUNDLED_DICS.
+#
+# A dictionary whose databases are not installed is left out with a warning, so the program
+# still builds (scripts/ensure_deps.sh installs the packages).
+
+set(TERMOVEL_DICTD_DIR /usr/share/dictd CACHE PATH "Folder of the installed dictd databases")
+set(DICTD_HEADER_DIR ${CMAKE_SOURCE_DIR}/data/dictd)
+set(DICTD_DICS)
+
+# termovel_dictd_dic(STEM NAME text AUTHOR text DATABASES db [package] ...)
+# Builds dics/STEM.dic from the databases (each db.index and db.dict.dz, joined in order) with
+# the given name and author and the description in data/dictd/STEM.info.
+function(termovel_dictd_dic stem)
+    cmake_parse_arguments(ARG "" "NAME;AUTHOR" "DATABASES" ${ARGN})
+    set(inputs)
+    set(depends)
+    list(LENGTH ARG_DATABASES count)
+    math(EXPR last "${count} - 1")
+    foreach(i RANGE 0 ${last} 2)
+        list(GET ARG_DATABASES ${i} db)
+        math(EXPR p "${i} + 1")
+        list(GET ARG_DATABASES ${p} package)
+        set(index ${TERMOVEL_DICTD_DIR}/${db}.index)
+        set(data ${TERMOVEL_DICTD_DIR}/${db}.dict.dz)
+        if(NOT EXISTS ${index} OR NOT EXISTS ${data})
+            message(WARNING "Словарь ${stem}.dic не будет собран: нет базы dictd ${db} "
+                            "(${index}); установите пакет Debian ${package}")
+            return()
+        endif()
+        list(APPEND inputs ${index} ${data})
+        list(APPEND depends ${index} ${data})
+    endforeach()
+    set(out ${CMAKE_BINARY_DIR}/dics/${stem}.dic)
+    set(info ${DICTD_HEADER_DIR}/${stem}.info)
+    add_custom_command(OUTPUT ${out}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/dics
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${out}
+        # Terms are saved in the root order whatever the build machine's locale, so the files
+        # are the same on every build; the program orders them by its user's locale on loading.
+        COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
+                $<TARGET_FILE:termovel-dic> from-dictd ${inputs} ${out}
+                --name ${ARG_NAME} --author ${ARG_AUTHOR} --info-file ${info}
+        DEPENDS ${depends} ${info} termovel-dic
+        COMMENT "Converting ${stem}.dic from dictd"
+        VERBATIM)
+    set(BUNDLED_DICS ${BUNDLED_DICS} ${out} PARENT_SCOPE)
+    set(DICTD_DICS ${DICTD_DICS} ${out} PARENT_SCOPE)
+endfunction()
+
+termovel_dictd_dic(en_ru_mueller
+    NAME "Англо-русский словарь Мюллера"
+    AUTHOR "В. К. Мюллер, электронная версия: С. Старостин и Е. С. Цымбалюк"
+    DATABASES mueller7 mueller7-dict)
+termovel_dictd_dic(en_wordnet
+    NAME "WordNet: толковый словарь английского языка"
+    AUTHOR "Princeton University (Принстонский университет)"
+    DATABASES wn dict-wn)
+termovel_dictd_dic(en_computing
+    NAME "Компьютерный словарь FOLDOC и сокращения V.E.R.A."
+    AUTHOR "Denis Howe (FOLDOC), Oliver Heidelbach (V.E.R.A.)"
+    DATABASES foldoc dict-foldoc vera dict-vera)
+termovel_dictd_dic(en_jargon
+    NAME "Хакерский жаргон (Jargon File)"
+    AUTHOR "Eric S. Raymond и соавторы"
+    DATABASES jargon dict-jargon)
+termovel_dictd_dic(en_elements
+    NAME "Химические элементы"
+    AUTHOR "Jay F. Kominek"
+    DATABASES elements dict-elements)
+
+# Each converted dictionary loads and saves back unchanged (in the order it was saved in) and
+# has its name, author and description.
+if(DICTD_DICS)
+    add_test(NAME data.dictd_dics
+             COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
+                     ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:termovel-dic> "-DDICS=${DICTD_DICS}"
+                     -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
+    set_tests_properties(data.dictd_dics PROPERTIES LABELS "core;data" TIMEOUT 120)
+endif()

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TConversion;
+
+// Reads a dictd database into the conversion, entries in the order of its index.
+//
+// The index is text, one entry a line: headword TAB offset TAB length [TAB original headword],
+// the numbers in dictd's base 64 (digits A–Z a–z 0–9 + /, most significant first, no padding)
+// counting bytes of the data file's uncompressed content (plain or dictzip, see TDictData).
+// Each article there starts with its headword's line, in the database's own letter case; the
+// index may hold it lowered and stripped of punctuation, so that line gives the term when it
+// is the same word. Entries named 00-database-… (00database… in a stripped index) are not
+// terms: -short, -info and -url give the dictionary's name, description and author line.
+//
+// Raises TError("Cannot open file %s"), or a TError naming the file for a malformed index line
+// or number, an article beyond the data, or damaged compressed data.
+void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion);
+
+// Reads a number in dictd's base 64 into value; false when digits is empty, longer than 10
+// digits (no sane offset needs more) or holds a character that is no digit.
+bool decodeDictdNumber(std::string_view digits, uint64_t& value);

@@ -1,0 +1,533 @@
+// Conversion of dictd and StarDict databases: text folding to Windows-1251, the data file
+// reader (plain, gzip, dictzip), markup reduced to text, and whole databases written here
+// byte by byte, damaged ones included.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "dictionary/conversion.h"
+#include "dictionary/dict_data.h"
+#include "dictionary/dictd_reader.h"
+#include "dictionary/dictionary.h"
+#include "dictionary/fold_1251.h"
+#include "dictionary/markup_text.h"
+#include "dictionary/stardict_reader.h"
+#include "platform/codepage.h"
+#include "platform/compare.h"
+#include "platform/error.h"
+#include "test_support.h"
+
+namespace {
+
+std::string cp1251(std::string_view utf8) {
+    return codepage::fromUtf8(utf8).value();
+}
+
+void writeBytes(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string gzipWhole(std::string_view data) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// The message of the TError that body raises, or "" when it raises none.
+template <typename Body>
+std::string errorOf(Body body) {
+    try {
+        body();
+    } catch (const TError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+// ---------------------------------------------------------------------------------------
+// Folding
+
+struct FoldCase {
+    std::string_view utf8;
+    bool transcription;
+    const char* expected;  // UTF-8 of the Windows-1251 result
+    uint64_t folded;
+    uint64_t replaced;
+};
+
+TEST(CodePageFolder, FoldsWhatTheCodePageCannotHold) {
+    const FoldCase cases[] = {
+        {"привет, world", false, "привет, world", 0, 0},
+        {"café Straße", false, "cafe Strasse", 2, 0},
+        {"e\xCC\x81t\xC3\xA9", false, "ete", 2, 0},  // combining accent, then precomposed
+        {"[ˈæpl] æsir", false, "[\"{pl] aesir", 3, 0},
+        {"[ɜ↗sɪdjʊlɜs]", false, "[3\"sIdjUl3s]", 5, 0},
+        {"ʃ and ŋ", false, "S and n", 2, 0},  // IPA-only symbol anywhere; ŋ as a letter
+        {"[θ] θ", false, "[T] ?", 1, 1},
+        {"[a] ð\n[ð", false, "[a] d\n[D", 2, 0},
+        {"θɪŋ", true, "TIN", 3, 0},
+        {"ʤʧ ɹ ɡ", false, "dZtS r\\ g", 4, 0},
+        {"a\r\nb\rc", false, "a\nb\nc", 0, 0},
+        {std::string_view("a\0b", 3), false, "a?b", 0, 1},
+        {"R\xF6ntgen", false, "Rontgen", 1, 0},  // a Latin-1 byte amid UTF-8
+        {"─│┼ → ×", false, "-|+ -> *", 5, 0},
+        {"中", false, "?", 0, 1},
+    };
+    for (const FoldCase& c : cases) {
+        TCodePageFolder folder;
+        std::string out = "<";
+        const TFoldCounts counts = folder.append(c.utf8, out, c.transcription);
+        EXPECT_EQ(out, "<" + cp1251(c.expected)) << c.utf8;
+        EXPECT_EQ(counts.folded, c.folded) << c.utf8;
+        EXPECT_EQ(counts.replaced, c.replaced) << c.utf8;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Data files
+
+TEST(DictData, ReadsRangesOfPlainGzipAndDictzipAlike) {
+    TTempFolder folder;
+    std::string data;
+    for (int i = 0; i < 500; ++i)
+        data += "line " + std::to_string(i * 7919 % 1000) + "\n";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"plain", data}, {"gzip", gzipWhole(data)}, {"dictzip", makeDictzip(data, 97)}};
+    for (const auto& [name, bytes] : files) {
+        const std::string path = folder.file(name);
+        writeBytes(path, bytes);
+        TDictData file(path);
+        ASSERT_EQ(file.size(), data.size()) << name;
+        // Ranges inside one chunk, across several, at both ends, and empty.
+        for (auto [offset, length] : std::vector<std::pair<size_t, size_t>>{
+                 {0, 10}, {90, 20}, {95, 300}, {data.size() - 5, 5}, {0, data.size()}, {7, 0}}) {
+            EXPECT_EQ(file.read(offset, length), data.substr(offset, length))
+                << name << " " << offset << "+" << length;
+        }
+        const std::string error = errorOf([&] { file.read(data.size() - 1, 2); });
+        EXPECT_NE(error.find(path), std::string::npos) << name << ": " << error;
+    }
+}
+
+TEST(DictData, DamagedCompressedDataIsAnErrorNamingTheFile) {
+    TTempFolder folder;
+    std::string data;
+    for (int i = 0; i < 300; ++i)
+        data += "entry " + std::to_string(i) + "\n";
+    const std::string dz = makeDictzip(data, 200);
+    const std::string gz = gzipWhole(data);
+    const std::string path = folder.file("damaged.dz");
+
+    // Cut anywhere: the chunk table no longer fits, the whole stream is read and ends early.
+    for (size_t cut : {size_t{3}, size_t{12}, dz.size() / 2, dz.size() - 9}) {
+        writeBytes(path, dz.substr(0, cut));
+        const std::string error = errorOf([&] { TDictData file(path); });
+        EXPECT_NE(error.find(path), std::string::npos) << cut << ": " << error;
+    }
+    writeBytes(path, gz.substr(0, gz.size() / 2));
+    EXPECT_NE(errorOf([&] { TDictData file(path); }).find(path), std::string::npos);
+
+    // A chunk's bytes garbled: found when that chunk is read.
+    std::string garbled = dz;
+    for (size_t i = garbled.size() / 2; i < garbled.size() / 2 + 40; ++i)
+        garbled[i] = static_cast<char>(0xFF);
+    writeBytes(path, garbled);
+    const std::string error = errorOf([&] {
+        TDictData file(path);
+        file.all();
+    });
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+
+    // A chunk table promising far more than its chunks can inflate to is not believed: the
+    // stream is read instead and its own size check fails.
+    std::string promising = makeDictzip("abc", 16);
+    promising[18] = static_cast<char>(0xFF);  // CHLEN 65535
+    promising[19] = static_cast<char>(0xFF);
+    for (size_t k = promising.size() - 4; k < promising.size() - 2; ++k)
+        promising[k] = static_cast<char>(0xFF);  // ISIZE 65535
+    writeBytes(path, promising);
+    EXPECT_NE(errorOf([&] { TDictData file(path); }).find(path), std::string::npos);
+
+    // A chunk table that disagrees with the data (a size changed) falls back to the stream.
+    std::string wrongTable = dz;
+    wrongTable[24] = static_cast<char>(wrongTable[24] + 1);
+    writeBytes(path, wrongTable);
+    TDictData fallback(path);
+    EXPECT_EQ(fallback.all(), data);
+}
+
+TEST(DictData, EveryTruncationIsReadOrRefusedByName) {
+    TTempFolder folder;
+    const std::string data = "alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu";
+    const std::string dz = makeDictzip(data, 16);
+    const std::string path = folder.file("cut.dz");
+    // From two bytes on, the file is gzip by its magic number.
+    for (size_t cut = 2; cut < dz.size(); ++cut) {
+        writeBytes(path, dz.substr(0, cut));
+        std::string read;
+        const std::string error = errorOf([&] {
+            TDictData file(path);
+            read = file.all();
+        });
+        if (error.empty())
+            EXPECT_EQ(read, data.substr(0, read.size())) << cut;  // a clean cut of the stream
+        else
+            EXPECT_NE(error.find(path), std::string::npos) << cut << ": " << error;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Markup
+
+TEST(MarkupText, ReducesTagsAndEntitiesToText) {
+    struct Case {
+        const char* markup;
+        TMarkup kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"<b>bold</b> &amp; <i>it</i>", TMarkup::Html, "bold & it"},
+        {"one<br>two<br/>three", TMarkup::Html, "one\ntwo\nthree"},
+        {"<p>a</p><p>b</p>", TMarkup::Html, "a\nb\n"},
+        {"&lt;tag&gt; &#1076;&#x430; &nosuch; a < b", TMarkup::Html, "<tag> да &nosuch; a < b"},
+        {"x<!-- note -->y<script>var a='</p>';</script>z", TMarkup::Html, "xyz"},
+        {"<a href=\"x>y\">link</a>", TMarkup::Html, "link"},
+        {"<![CDATA[<raw>]]>", TMarkup::Html, "<raw>"},
+        {"<k>cat</k>\n<tr>kæt</tr> кот", TMarkup::Xdxf, "cat\n[kæt] кот"},
+        {"<tr><td>1</td></tr><tr><td>2</td></tr>", TMarkup::Html, "1\n2\n"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        appendMarkupText(c.markup, c.kind, out);
+        EXPECT_EQ(out, c.text) << c.markup;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// dictd
+
+// A number in dictd's base 64.
+std::string dictdNumber(uint64_t value) {
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[value % 64]);
+        value /= 64;
+    } while (value > 0);
+    return out;
+}
+
+// A dictd database written entry by entry, index in the order given.
+struct DictdWriter {
+    std::string index;
+    std::string data;
+
+    void add(const std::string& word, const std::string& article) {
+        index += word + "\t" + dictdNumber(data.size()) + "\t" + dictdNumber(article.size()) + "\n";
+        data += article;
+    }
+};
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override { compare::setLocale(""); }
+    TTempFolder folder;
+};
+
+DictdWriter sampleDictd() {
+    DictdWriter w;
+    w.add("00-database-short", "00-database-short\n     Test dictionary\n");
+    w.add("00-database-info", "00-database-info\nFirst line.\n  Second line.\n\n");
+    w.add("00-database-url", "http://example.org/db\n");
+    w.add("apple", "Apple\n  [ˈæpl] n. яблоко\r\n");
+    w.add("banana", "banana\n\tindented\n");
+    w.add("apple", "apple\n  2) the tree\n");
+    w.add("café", "café\n  coffee house\n");
+    w.add("cafe", "cafe\n  the same\n");
+    w.add("中文", "中文\n  Chinese\n");
+    w.add("empty", "");
+    return w;
+}
+
+TEST_F(Conversion, DictdDatabaseBecomesOneDictionary) {
+    const DictdWriter w = sampleDictd();
+    for (bool compressed : {false, true}) {
+        const std::string indexPath = folder.file("test.index");
+        const std::string dataPath = folder.file(compressed ? "test.dict.dz" : "test.dict");
+        writeBytes(indexPath, w.index);
+        writeBytes(dataPath, compressed ? makeDictzip(w.data, 16) : w.data);
+
+        TConversion conversion;
+        readDictd(indexPath, dataPath, conversion);
+        TDictionary d;
+        const TConversionReport r = conversion.finish(d);
+
+        EXPECT_EQ(d.Name(), "Test dictionary");
+        EXPECT_EQ(d.Author(), "http://example.org/db");
+        EXPECT_EQ(d.Info(), "First line.\r\n  Second line.");
+        ASSERT_EQ(d.Count(), 3);
+        EXPECT_EQ(d.Term(0), "Apple");  // the article's spelling, not the index's
+        EXPECT_EQ(d.Article(0), cp1251("Apple\n  [\"{pl] n. яблоко\n\napple\n  2) the tree\n"));
+        EXPECT_EQ(d.Term(1), "banana");
+        EXPECT_EQ(d.Article(1), "banana\n\tindented\n");
+        EXPECT_EQ(d.Term(2), "cafe");
+        EXPECT_EQ(d.Article(2), "cafe\n  coffee house\n\ncafe\n  the same\n");
+
+        EXPECT_EQ(r.entries, 7);
+        EXPECT_EQ(r.terms, 3);
+        EXPECT_EQ(r.joined, 2);
+        EXPECT_EQ(r.leftOut, 1);
+        EXPECT_EQ(r.emptyArticles, 1);
+        EXPECT_EQ(r.characters.folded, 4u);  // ˈ æ, and é twice
+        EXPECT_EQ(r.characters.replaced, 0u);
+    }
+}
+
+// An index built without punctuation names its header entries 00database…, and an index that
+// keeps the original headword in a fourth column gives the term when the article does not
+// start with it.
+TEST_F(Conversion, DictdIndexVariants) {
+    DictdWriter w;
+    w.add("00databaseshort", "00-database-short\n   Stripped index\n");
+    w.add("applepie", "  a dessert\n");
+    w.index.insert(w.index.size() - 1, "\tApple-Pie");
+    w.add("ace", "ACE\n   Access Control Entry\n");
+    w.add("ace", "ACE\n   Adobe Color Engine\n");
+    writeBytes(folder.file("v.index"), w.index);
+    writeBytes(folder.file("v.dict"), w.data);
+    TConversion conversion;
+    readDictd(folder.file("v.index"), folder.file("v.dict"), conversion);
+    TDictionary d;
+    conversion.finish(d);
+    EXPECT_EQ(d.Name(), "Stripped index");
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.Term(0), "ACE");
+    EXPECT_EQ(d.Article(0), "ACE\n   Access Control Entry\n\nACE\n   Adobe Color Engine\n");
+    EXPECT_EQ(d.Term(1), "Apple-Pie");
+    EXPECT_EQ(d.Article(1), "  a dessert\n");
+}
+
+TEST_F(Conversion, DamagedDictdIsAnErrorNamingTheFile) {
+    const DictdWriter w = sampleDictd();
+    const std::string indexPath = folder.file("bad.index");
+    const std::string dataPath = folder.file("bad.dict");
+    writeBytes(dataPath, w.data);
+    struct Case {
+        std::string index;
+        std::string data;
+        const std::string& named;
+    };
+    const Case cases[] = {
+        {w.index + "beyond\t" + dictdNumber(w.data.size() - 2) + "\tD\n", w.data, dataPath},
+        {w.index + "huge\tA\t//////////\n", w.data, dataPath},
+        {w.index + "bad digit\tA*\tB\n", w.data, indexPath},
+        {w.index + "no length\tA\n", w.data, indexPath},
+        {w.index, w.data.substr(0, w.data.size() / 2), dataPath},
+    };
+    for (const Case& c : cases) {
+        writeBytes(indexPath, c.index);
+        writeBytes(dataPath, c.data);
+        TConversion conversion;
+        const std::string error = errorOf([&] { readDictd(indexPath, dataPath, conversion); });
+        EXPECT_NE(error.find(c.named), std::string::npos) << error;
+    }
+    EXPECT_EQ(errorOf([&] {
+                  TConversion conversion;
+                  readDictd(folder.file("none.index"), dataPath, conversion);
+              }),
+              "Cannot open file " + folder.file("none.index"));
+}
+
+// ---------------------------------------------------------------------------------------
+// StarDict
+
+std::string bigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
+struct StarDictWriter {
+    std::string idx;
+    std::string dict;
+    std::string syn;
+    int count = 0;
+    int offsetBits = 32;
+
+    void add(const std::string& word, const std::string& article) {
+        idx += word + '\0' + bigEndian(dict.size(), offsetBits / 8) + bigEndian(article.size(), 4);
+        dict += article;
+        ++count;
+    }
+    void synonym(const std::string& word, int entry) { syn += word + '\0' + bigEndian(entry, 4); }
+
+    std::string ifo(const std::string& extra) const {
+        return "StarDict's dict ifo file\nversion=3.0.0\nbookname=Словарь\nwordcount=" +
+               std::to_string(count) + "\nidxfilesize=" + std::to_string(idx.size()) +
+               "\nidxoffsetbits=" + std::to_string(offsetBits) +
+               "\nauthor=Автор\nwebsite=http://example.org\n"
+               "description=Первая строка<br>вторая &amp; последняя\n" +
+               extra;
+    }
+};
+
+TEST_F(Conversion, StarDictWithTypedFieldsAndSynonyms) {
+    // sametypesequence "tm": a transcription ending in a zero byte, then the meaning.
+    for (int bits : {32, 64}) {
+        StarDictWriter v;
+        v.offsetBits = bits;
+        v.add("apple", std::string("ˈæpl") + '\0' + "яблоко");
+        v.add("Apple", std::string("ˈæpl") + '\0' + "компания");
+        v.add("pear", std::string("peə") + '\0' + "груша");
+        v.synonym("pome", 0);
+        v.synonym("APPLE", 0);  // the headword itself in other letters: no entry
+        v.synonym("中", 2);
+        const std::string base = folder.file("sd" + std::to_string(bits));
+        writeBytes(base + ".ifo", v.ifo("sametypesequence=tm\n"));
+        writeBytes(base + ".idx.gz", gzipWhole(v.idx));
+        writeBytes(base + ".dict.dz", makeDictzip(v.dict, 10));
+        writeBytes(base + ".syn", v.syn);
+
+        TConversion conversion;
+        readStarDict(base + ".ifo", conversion);
+        TDictionary d;
+        const TConversionReport r = conversion.finish(d);
+        EXPECT_EQ(d.Name(), cp1251("Словарь"));
+        EXPECT_EQ(d.Author(), cp1251("Автор, http://example.org"));
+        EXPECT_EQ(d.Info(), cp1251("Первая строка\r\nвторая & последняя"));
+        ASSERT_EQ(d.Count(), 3) << bits;
+        EXPECT_EQ(d.Term(0), "apple");
+        EXPECT_EQ(d.Article(0), cp1251("[\"{pl]\nяблоко\n\n[\"{pl]\nкомпания"));
+        EXPECT_EQ(d.Term(1), "pear");
+        EXPECT_EQ(d.Article(1), cp1251("[pe@]\nгруша"));
+        EXPECT_EQ(d.Term(2), "pome");
+        EXPECT_EQ(d.Article(2), cp1251("см. apple\n"));
+        EXPECT_EQ(r.entries, 5);
+        EXPECT_EQ(r.joined, 1);
+        EXPECT_EQ(r.leftOut, 1);
+        EXPECT_EQ(r.characters.folded, 5u);
+    }
+}
+
+TEST_F(Conversion, StarDictFieldsWithTheirOwnTypes) {
+    // No sametypesequence: each field starts with its type; binary fields carry a size.
+    StarDictWriter w;
+    w.add("one", std::string("m") + "plain" + '\0' + "h" + "a<br>b &lt; c" + '\0' + "W" +
+                     bigEndian(3, 4) + "wav" + "x" + "<k>one</k> <tr>wʌn</tr>" + '\0');
+    w.add("picture only", std::string("P") + bigEndian(2, 4) + "ok");
+    w.add("overrun", std::string("W") + bigEndian(100, 4) + "short");
+    const std::string base = folder.file("typed");
+    writeBytes(base + ".ifo", w.ifo(""));
+    writeBytes(base + ".idx", w.idx);
+    writeBytes(base + ".dict", w.dict);
+    TConversion conversion;
+    const std::string error = errorOf([&] { readStarDict(base + ".ifo", conversion); });
+    EXPECT_NE(error.find(base + ".dict"), std::string::npos) << error;
+    EXPECT_NE(error.find("overrun"), std::string::npos) << error;
+
+    StarDictWriter good;
+    good.add("one", std::string("m") + "plain" + '\0' + "h" + "a<br>b &lt; c" + '\0' + "W" +
+                        bigEndian(3, 4) + "wav" + "x" + "<k>one</k> <tr>wʌn</tr>" + '\0');
+    good.add("picture only", std::string("P") + bigEndian(2, 4) + "ok");
+    writeBytes(base + ".ifo", good.ifo(""));
+    writeBytes(base + ".idx", good.idx);
+    writeBytes(base + ".dict", good.dict);
+    TConversion again;
+    readStarDict(base + ".ifo", again);
+    TDictionary d;
+    const TConversionReport r = again.finish(d);
+    ASSERT_EQ(d.Count(), 1);
+    EXPECT_EQ(d.Article(0), "plain\na\nb < c\none [wVn]");
+    EXPECT_EQ(r.emptyArticles, 1);
+}
+
+TEST_F(Conversion, DamagedStarDictIsAnErrorNamingTheFile) {
+    StarDictWriter w;
+    w.add("alpha", "first");
+    w.add("beta", "second");
+    const std::string base = folder.file("bad");
+    struct Case {
+        std::string ifo, idx, dict, syn;
+        std::string named;
+    };
+    const std::string ifo = w.ifo("");
+    std::string wrongCount = ifo;
+    wrongCount.replace(wrongCount.find("wordcount=2"), 11, "wordcount=9");
+    const Case cases[] = {
+        {"not an ifo\n", w.idx, w.dict, "", ".ifo"},
+        {ifo, w.idx.substr(0, w.idx.size() - 3), w.dict, "", ".idx"},
+        {wrongCount, w.idx, w.dict, "", ".idx"},
+        {ifo, w.idx, w.dict.substr(0, 7), "", ".dict"},
+        {ifo, w.idx, w.dict, std::string("gamma") + '\0' + bigEndian(2, 4), ".syn"},
+        {ifo, w.idx, w.dict, std::string("gamma") + '\0' + std::string(2, '\0'), ".syn"},
+    };
+    for (const Case& c : cases) {
+        writeBytes(base + ".ifo", c.ifo);
+        writeBytes(base + ".idx", c.idx);
+        writeBytes(base + ".dict", c.dict);
+        std::remove((base + ".syn").c_str());
+        if (!c.syn.empty())
+            writeBytes(base + ".syn", c.syn);
+        TConversion conversion;
+        const std::string error = errorOf([&] { readStarDict(base + ".ifo", conversion); });
+        EXPECT_NE(error.find(base + c.named), std::string::npos) << c.named << ": " << error;
+    }
+}
+
+// The command reports its counts and writes a dictionary that verifies.
+TEST_F(Conversion, FromDictdCommandPrintsTheCounts) {
+    const DictdWriter w = sampleDictd();
+    writeBytes(folder.file("t.index"), w.index);
+    writeBytes(folder.file("t.dict.dz"), makeDictzip(w.data));
+    const std::string out = folder.file("t.dic");
+    const std::string command = "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " from-dictd " +
+                                folder.file("t.index") + " " + folder.file("t.dict.dz") + " " +
+                                out + " --name Имя 2>&1";
+    std::string printed;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        printed.append(buffer, n);
+    ASSERT_EQ(::pclose(pipe), 0) << printed;
+    for (const char* line :
+         {"Статей прочитано: 7\n", "Терминов: 3 (", "того же термина: 2)", "пустой заголовок): 1\n",
+          "без текста пропущено: 1\n", "заменено близкими: 4\n", "на \"?\": 0\n"}) {
+        EXPECT_NE(printed.find(line), std::string::npos) << line << "\n" << printed;
+    }
+    TDictionary d;
+    d.LoadFromFile(out);
+    EXPECT_EQ(d.Name(), cp1251("Имя"));
+
+    // Once more over the file just written: refused, the file kept; with --force, replaced.
+    std::FILE* again = ::popen(command.c_str(), "r");
+    ASSERT_NE(again, nullptr);
+    printed.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, again)) > 0)
+        printed.append(buffer, n);
+    EXPECT_NE(::pclose(again), 0);
+    EXPECT_NE(printed.find("--force"), std::string::npos) << printed;
+    const std::string forced = command.substr(0, command.size() - 5) + " --force >/dev/null 2>&1";
+    EXPECT_EQ(std::system(forced.c_str()), 0);
+    EXPECT_EQ(d.Author(), "http://example.org/db");
+    EXPECT_EQ(d.Count(), 3);
+}
+
+}  // namespace
