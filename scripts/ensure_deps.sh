@@ -4,6 +4,7 @@ set -euo pipefail
 # One package a line, so that work on different parts adds lines rather than rewriting one.
 # fp-utils compiles the help file, xchm is the desktop's viewer for it (libchm-bin lets the tests
 # take it apart again), and xdg-utils hands files and addresses to the desktop's handlers.
+# openbox and trayer give the end-to-end runs a window manager and a notification area.
 packages=(
     cmake
     g++
@@ -27,6 +28,8 @@ packages=(
     libchm-bin
     xchm
     xdg-utils
+    openbox
+    trayer
     # The dictd databases that bundled dictionaries are converted from.
     dict-wn
     mueller7-dict

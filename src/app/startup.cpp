@@ -5,6 +5,7 @@
 
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
+#include "settings/help_file.h"
 #include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
@@ -14,11 +15,6 @@
 namespace {
 
 constexpr const char* kAlreadyRunning = "Приложение уже запущено!";
-
-std::string& helpFileStore() {
-    static std::string path;
-    return path;
-}
 
 }  // namespace
 
@@ -52,10 +48,6 @@ void showError(TDialogs& dialogs, const std::exception& error) {
     dialogs.error(QApplication::activeWindow(), errorText(error));
 }
 
-const std::string& helpFile() {
-    return helpFileStore();
-}
-
 bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs) {
     if (instance_lock::acquire(lockPath))
         return true;
@@ -73,7 +65,7 @@ int runStartup(const TStartupEnvironment& environment) {
         // The application title. The display name is left unset on purpose: Qt would append
         // it to every window caption, and the message boxes' captions must stay exact.
         QApplication::setApplicationName(QString::fromUtf8(ProgramTitle));
-        helpFileStore() = program_folder::file(environment.programFolder, kHelpFileName);
+        setHelpFile(program_folder::file(environment.programFolder, kHelpFileName));
 
         TRegSetup regSetup(program_folder::file(environment.programFolder, kIniFileName));
         // The file's presence alone decides the first run: a file is loaded as it is (an

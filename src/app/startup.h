@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "settings/help_file.h"
+
 class TDialogs;
 class TMainForm;
 
@@ -32,9 +34,8 @@ private:
 // Shows an error in the error box: captioned with the application title, the message as text.
 void showError(TDialogs& dialogs, const std::exception& error);
 
-// The help file's path, recorded by start-up (program folder + "/termovel.chm"); empty
-// before start-up has run. The Help command hands it to the shell.
-const std::string& helpFile();
+// Start-up records the help file's path (program folder + "/termovel.chm") with setHelpFile;
+// helpFile() reads it back.
 
 // What start-up runs on; main() gives the real things, tests their own.
 struct TStartupEnvironment {

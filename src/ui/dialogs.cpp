@@ -1,6 +1,8 @@
 #include "ui/dialogs.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -74,7 +76,14 @@ void TQtDialogs::error(QWidget* parent, const QString& text) {
 }
 
 bool TQtDialogs::execFileDialog(QFileDialog& dialog) {
-    return dialog.exec() == QDialog::Accepted;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // Enter pressed in the file name's completion list accepts the dialog but leaves the list
+    // on screen, where it would cover the main window and take its next click.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        if (completer->popup())
+            completer->popup()->hide();
+    }
+    return accepted;
 }
 
 int TQtDialogs::execModal(QDialog& dialog) {

@@ -5,18 +5,21 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QListView>
 #include <QMenu>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "settings/reg_setup.h"
+#include "ui/hints.h"
+#include "ui/image_icon.h"
+#include "ui/outer_size.h"
+#include "ui/shortcut_guard.h"
 #include "ui/word_form.h"
 #include "ui/word_list_model.h"
 #include "ui/word_list_view.h"
@@ -25,7 +28,8 @@ namespace {
 
 constexpr int kDesignedWidth = 273;
 constexpr int kDesignedHeight = 396;
-constexpr int kListFontPointSize = 9;
+constexpr int kFixedFontPixels = 12;  // Courier New 9 point
+constexpr int kCoolBarHeight = 27;
 constexpr int kListRowHeight = 15;
 constexpr int kHistoryVisibleRows = 12;
 const char* const kFixedFont = "Courier New";
@@ -39,14 +43,19 @@ TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
       programFolder_(std::move(programFolder)),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
     setObjectName(QStringLiteral("MainForm"));
-    resize(kDesignedWidth, kDesignedHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(kDesignedWidth / 2, kDesignedHeight / 2));
+    setWindowIcon(programIcon());
+    new TOuterSize(*this, QSize(kDesignedWidth, kDesignedHeight));
     createActions();
     createCentralWidgets();
-    createStatusBar();
     createMenus();
+    createToolBar();
+    createStatusBar();
+    createViewMenu();
+    createTrayIcon();
     createDialogs();
+    applyFonts();
+    // Keys that name a disabled command reach no control.
+    new TShortcutGuard(*this);
     FormCreate();
 }
 
@@ -79,12 +88,7 @@ QAction* TMainForm::newAction(const QString& caption, const QString& category, c
                               const QKeySequence& shortcut, bool enabled) {
     auto* action = new QAction(caption, this);
     action->setProperty("category", category);
-    if (!hint.isEmpty()) {
-        // A hint is kept as its text twice around "|"; tooltips and the status bar show one half.
-        action->setProperty("hint", hint + QLatin1Char('|') + hint);
-        action->setStatusTip(hint);
-        action->setToolTip(hint);
-    }
+    setHint(*action, hint);
     if (!shortcut.isEmpty()) {
         action->setShortcut(shortcut);
         // The shortcut also acts while a translation window has the focus; a modal window
@@ -142,27 +146,80 @@ void TMainForm::createActions() {
     connect(actEdit, &QAction::triggered, this, run(&TMainForm::actEditExecute));
     actSpravka = newAction(QStringLiteral("&Справка"), QStringLiteral("Помощь"),
                            QStringLiteral("Справка"), QKeySequence(Qt::Key_F1), true);
+    connect(actSpravka, &QAction::triggered, this, run(&TMainForm::actSpravkaExecute));
     actWeb = newAction(QStringLiteral("Web-сайт"), QStringLiteral("Помощь"),
                        QStringLiteral("Web-сайт программы"), noKey, true);
+    connect(actWeb, &QAction::triggered, this, run(&TMainForm::actWebExecute));
     actAbout = newAction(QStringLiteral("&О программе"), QStringLiteral("Помощь"),
                          QStringLiteral("О программе"), noKey, true);
     actOpenWin = newAction(QStringLiteral("Запустить"), none, none, noKey, true);
+    connect(actOpenWin, &QAction::triggered, this, run(&TMainForm::actOpenWinExecute));
     actToolBar =
         newAction(QStringLiteral("&Панель инструментов"), QStringLiteral("Вид"), none, noKey, true);
     actToolBar->setCheckable(true);
     actToolBar->setChecked(true);
+    connect(actToolBar, &QAction::triggered, this, run(&TMainForm::actToolBarExecute));
     actStatusBar =
         newAction(QStringLiteral("&Строка состояния"), QStringLiteral("Вид"), none, noKey, true);
     actStatusBar->setCheckable(true);
     actStatusBar->setChecked(true);
-    connect(actStatusBar, &QAction::triggered, this, [this] {
-        guarded([this] {
-            StatusBar->setVisible(!StatusBar->isVisible());
-            actStatusBar->setChecked(StatusBar->isVisible());
-        });
-    });
+    connect(actStatusBar, &QAction::triggered, this, run(&TMainForm::actStatusBarExecute));
+    // Off until the import is built; it will need a current dictionary.
     actImport =
-        newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, true);
+        newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, false);
+    setActionImages();
+    createUnusedActions();
+}
+
+void TMainForm::setActionImages() {
+    // Each command's picture by its number in the window's image list; menus, tool bar and the
+    // tray take it from the action.
+    const std::pair<QAction*, TImage> images[] = {
+        {actNew, TImage::New},     {actOpen, TImage::Open},
+        {actClose, TImage::Close}, {actSave, TImage::Save},
+        {actExit, TImage::Exit},   {actSpravka, TImage::Help},
+        {actAbout, TImage::About}, {actWeb, TImage::Web},
+        {actInfo, TImage::Info},   {actTranslate, TImage::Translate},
+        {actSetup, TImage::Setup}, {actOpenWin, TImage::OpenWin},
+        {actAdd, TImage::Add},     {actSub, TImage::Sub},
+        {actEdit, TImage::Edit},
+    };
+    for (const auto& [action, image] : images) {
+        action->setIcon(imageIcon(image));
+        action->setProperty("imageIndex", static_cast<int>(image));
+    }
+}
+
+void TMainForm::createUnusedActions() {
+    // Commands the action list holds without a handler: placed nowhere and without a key, they
+    // do nothing. They are kept so that every command the window knows is in one list.
+    const std::pair<const char*, const char*> unused[] = {
+        {"actFile", "&Файл"},
+        {"actHelp", "&Помощь"},
+        {"actPrint", "&Печать"},
+        {"actPreview", "&Просмотр"},
+        {"actEditMenu", "&Редактирование"},
+        {"actCut", "&Вырезать"},
+        {"actCopy", "&Копировать"},
+        {"actPaste", "&Вставить"},
+        {"actRun", "&Выполнить"},
+        {"actStop", "&Остановить"},
+        {"actDel", "&Удалить"},
+        {"actUndo", "&Отменить"},
+        {"actRedo", "&Повторить"},
+        {"actFind", "&Найти"},
+        {"actReplace", "&Заменить"},
+        {"actClear", "&Очистить"},
+        {"actOptions", "&Опции"},
+        {"actView", "&Вид"},
+        {"actDic", "Словарь"},
+        {"actService", "Сервис"},
+        {"actWord", "Слова"},
+    };
+    for (const auto& [name, caption] : unused) {
+        auto* action = new QAction(QString::fromUtf8(caption), this);
+        action->setObjectName(QString::fromLatin1(name));
+    }
 }
 
 void TMainForm::createCentralWidgets() {
@@ -171,15 +228,17 @@ void TMainForm::createCentralWidgets() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    const QFont fixedFont(kFixedFont, kListFontPointSize);
+    QFont fixedFont(QString::fromLatin1(kFixedFont));
+    fixedFont.setPixelSize(kFixedFontPixels);
 
     // CoolBar1: the band that holds the search box.
     auto* coolBar = new QFrame(central);
     coolBar->setObjectName(QStringLiteral("CoolBar1"));
     coolBar->setFrameStyle(QFrame::Box | QFrame::Plain);
+    coolBar->setFixedHeight(kCoolBarHeight);
     auto* coolLayout = new QVBoxLayout(coolBar);
     coolLayout->setContentsMargins(1, 1, 1, 1);
-    cmbString = new QComboBox(coolBar);
+    cmbString = new TSearchBox(coolBar);
     cmbString->setObjectName(QStringLiteral("cmbString"));
     cmbString->setEditable(true);
     // The history is kept by AddHistory alone, most recent first; Enter never adds to it.

@@ -13,6 +13,7 @@
 #include "dictionary/dictionary.h"
 #include "settings/program_identity.h"
 #include "ui/dialogs.h"
+#include "ui/search_box.h"
 
 class QAction;
 class QComboBox;
@@ -27,6 +28,7 @@ class QTabBar;
 class QToolBar;
 class TMainFormView;
 class TRegSetup;
+class TTrayIcon;
 class TWordForm;
 class TWordListModel;
 
@@ -123,6 +125,19 @@ public:
     // The close confirmation; sets canClose.
     void FormCloseQuery(bool& canClose);
 
+    // --- Frame ---
+    // F1: hands the help file to the desktop's viewer; a missing file is not reported.
+    void actSpravkaExecute();
+    // Hands the program's web address to the desktop's browser.
+    void actWebExecute();
+    // "Запустить": brings the program back from the notification area and to the front.
+    void actOpenWinExecute();
+    // Each shows or hides its bar and ticks itself while the bar shows.
+    void actToolBarExecute();
+    void actStatusBarExecute();
+    // The application's current hint (already cut to its shown half) into the status bar.
+    void ApplicationEvents1Hint(const QString& hint);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -137,12 +152,18 @@ private:
     void createCentralWidgets();
     QAction* newAction(const QString& caption, const QString& category, const QString& hint,
                        const QKeySequence& shortcut, bool enabled);
+    void setActionImages();      // each action's picture by its image number
+    void createUnusedActions();  // the handler-less actions, placed nowhere
     // Shows the error's message in the error box; the one way a window reports an error.
     void reportError(const std::exception& error);
 
     // --- Frame (main_form_frame.cpp) ---
     void createMenus();
-    void createStatusBar();
+    void createToolBar();
+    void createStatusBar();  // with the hint shown in it
+    void createViewMenu();   // the two view toggles, on the bars' context menus
+    void createTrayIcon();
+    void applyFonts();
 
     // --- Dialogs (main_form_dialogs.cpp) ---
     void createDialogs();
@@ -212,7 +233,7 @@ private:
     int WordHeight = 0;
 
     // --- Controls and actions (owned by Qt parenthood) ---
-    QComboBox* cmbString = nullptr;
+    TSearchBox* cmbString = nullptr;
     QListView* ListBox = nullptr;
     QTabBar* TabSet = nullptr;
     QStatusBar* StatusBar = nullptr;
@@ -222,6 +243,7 @@ private:
     QMenu* mnWord = nullptr;
     QMenu* mnHelp = nullptr;
     QMenu* PopupMenu = nullptr;
+    TTrayIcon* TrayIcon1 = nullptr;
     QFileDialog* OpenDialog = nullptr;
     QFileDialog* SaveDialog = nullptr;
 
@@ -253,5 +275,7 @@ private:
     bool settingSelection_ = false;  // the code is selecting a row of the word list
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
-    bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
+    bool closeConfirmed_ = false;
+    QMenu* viewMenu_ = nullptr;  // the two view toggles, on the bars' context menus  // the exit
+                                 // command has already asked about unsaved work
 };

@@ -2,6 +2,7 @@
 // window passes (Exit, the close box, Alt+F4, the tray's Exit).
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QTabBar>
 
 #include <string>
@@ -67,8 +68,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
             return;
         FormCloseQuery(canClose);
     });
-    if (canClose)
+    if (canClose) {
         event->accept();
-    else
+        // Closed from the notification area's menu, the window is hidden already, and Qt sees
+        // no last window go: the program ends here.
+        if (isHidden())
+            QCoreApplication::exit(0);
+    } else
         event->ignore();
 }

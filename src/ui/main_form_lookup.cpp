@@ -45,7 +45,13 @@ void TMainForm::connectLookupSignals() {
     // Every change of the search box's text that the code did not make is the user's: typing,
     // deleting, pasting, the inline completion from the history, an entry taken from the list
     // or stepped to with Up/Down. textChanged reports each of them with the text as it stands.
+    // A key may change the text twice (the typed letters, then their completion from the
+    // history); the search runs once, after the key, on the whole text it left.
     connect(cmbString->lineEdit(), &QLineEdit::textChanged, this, [this] {
+        if (!settingText_ && !cmbString->isTyping())
+            guarded([this] { cmbStringChange(); });
+    });
+    connect(cmbString, &TSearchBox::textTyped, this, [this] {
         if (!settingText_)
             guarded([this] { cmbStringChange(); });
     });

@@ -33,6 +33,7 @@ public:
     QMenu* mnWord() const { return form_.mnWord; }
     QMenu* mnHelp() const { return form_.mnHelp; }
     QMenu* PopupMenu() const { return form_.PopupMenu; }
+    TTrayIcon* TrayIcon1() const { return form_.TrayIcon1; }
     QFileDialog* OpenDialog() const { return form_.OpenDialog; }
     QFileDialog* SaveDialog() const { return form_.SaveDialog; }
 

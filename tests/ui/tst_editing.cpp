@@ -565,7 +565,7 @@ void TestEditing::menusPlaceTheActions() {
              QStringList({"Перевести", "Информация", "-", "&Настройки", "-", "&Выход"}));
     QCOMPARE(TMainFormView(f).mnDic()->title(), QString("Словарь"));
     QCOMPARE(captions(TMainFormView(f).mnDic()),
-             QStringList({"&Новый", "&Открыть", "Закрыть", "&Сохранить"}));
+             QStringList({"&Новый", "&Открыть", "Закрыть", "&Сохранить", "-", "Импортировать"}));
     QCOMPARE(TMainFormView(f).mnWord()->title(), QString("Слова"));
     QCOMPARE(captions(TMainFormView(f).mnWord()),
              QStringList({"Добавить термин", "Удалить термин", "Редактировать термин"}));

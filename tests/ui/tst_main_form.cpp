@@ -288,7 +288,8 @@ void TestMainForm::actionsCarryTheirTable_data() {
     row("actOpenWin", "Запустить", "", "", {}, true);
     row("actToolBar", "&Панель инструментов", "Вид", "", {}, true, true);
     row("actStatusBar", "&Строка состояния", "Вид", "", {}, true, true);
-    row("actImport", "Импортировать", "Словарь", "", {}, true);
+    // Off until the import command is built.
+    row("actImport", "Импортировать", "Словарь", "", {}, false);
 }
 
 void TestMainForm::actionsCarryTheirTable() {

@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# The main window's frame in the real program under a private Xvfb with a window manager
+# (openbox) and a notification area (trayer): the icon sits in the area, minimising takes the
+# window off the task bar, a double click on the icon brings it back, the icon's right button
+# opens "Запустить" / "Выход". Without an area the program starts all the same and minimises
+# as usual; an area that appears later gets the icon. Screenshots of the window (edit mode
+# off and on, a menu open) and of the icon's menu are kept as artefacts.
+#
+# Usage: frame_tray.sh <termovel binary> <termovel-dic binary> <artefact dir>
+set -euo pipefail
+
+termovel=$1
+termovel_dic=$2
+artefacts=$3/frame_tray
+rm -rf "$artefacts"
+mkdir -p "$artefacts"
+data=$(cd "$(dirname "$0")/../../data" && pwd)
+
+source "$(dirname "$0")/lib/harness.sh"
+
+command -v openbox >/dev/null || fail "openbox is missing (Debian package openbox)"
+command -v trayer >/dev/null || fail "trayer is missing (Debian package trayer)"
+
+export HOME=$work/home
+mkdir -p "$HOME"
+openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
+
+trayer_pid=
+startTrayer() {
+    trayer --edge top --align right --widthtype pixel --width 96 --height 24 --expand false \
+        --SetDockType true --transparent false --tint 0xd4d0c8 >"$artefacts/trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=("$trayer_pid")
+}
+
+# The program's icon inside trayer's panel: prints "x y" of its centre, or fails.
+iconCentre() {
+    local panel line
+    panel=$(xdotool search --class trayer 2>/dev/null | while read -r id; do
+        xwininfo -id "$id" | grep -q 'IsViewable' && echo "$id"
+    done | head -n1)
+    [ -n "$panel" ] || return 1
+    line=$(xwininfo -tree -id "$panel" | grep '("termovel"' | head -n1)
+    [ -n "$line" ] || return 1
+    # "0x60000d "Termovel v1.00": ("termovel" "termovel")  22x22+0+0  +1001+1"
+    echo "$line" | awk '{ split($(NF-1), s, /[x+]/); split($NF, p, "+");
+        print p[2] + int(s[1] / 2), p[3] + int(s[2] / 2) }'
+}
+
+waitIcon() {
+    local centre=
+    for _ in $(seq $(($1 * 10))); do
+        centre=$(iconCentre) && break
+        sleep 0.1
+    done
+    [ -n "$centre" ] || return 1
+    echo "$centre"
+}
+
+# Whether window $1 is on the window manager's client list, which is what task bars show.
+onTaskBar() {
+    xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$1")"
+}
+
+wmState() {
+    xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'
+}
+
+shot() {
+    sleep 0.6
+    import -window root "$artefacts/$1-screen.png"
+    if [ $# -ge 2 ]; then
+        convert "$artefacts/$1-screen.png" -crop "$2" +repage "$artefacts/$1.png"
+        rm "$artefacts/$1-screen.png"
+    else
+        mv "$artefacts/$1-screen.png" "$artefacts/$1.png"
+    fi
+}
+
+# The window's client area: sets X Y W H (xdotool's own geometry is off by the frame).
+clientBox() {
+    eval "$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print "X=" $NF}
+        /Absolute upper-left Y/ {print "Y=" $NF} /Width:/ {print "W=" $NF} /Height:/ {print "H=" $NF}')"
+}
+
+# The window with the frame the window manager draws around it, as a crop "WxH+X+Y".
+frameBox() {
+    local l r t b
+    clientBox "$1"
+    read -r l r t b <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    echo "$((W + l + r))x$((H + t + b))+$((X - l))+$((Y - t))"
+}
+
+mapState() {
+    xwininfo -id "$1" | sed -n 's/.*Map State: //p'
+}
+
+# --- The program folder: the binary, two bundled dictionaries, quiet settings ---------------
+app=$work/app
+mkdir -p "$app"
+cp "$termovel" "$app/termovel"
+bundle() {
+    local stem=$1
+    local name
+    name=$(head -n1 "$data/$stem.name")
+    "$termovel_dic" import "$app/$stem.dic" "$data/$stem.txt" --name "$name" >/dev/null ||
+        fail "termovel-dic could not write $stem.dic"
+}
+# Two of the bundled dictionaries' sources (import text beside its name file), whichever they are.
+bundled=0
+for source in "$data"/*.txt; do
+    stem=$(basename "$source" .txt)
+    [ -f "$data/$stem.name" ] || continue
+    bundle "$stem"
+    bundled=$((bundled + 1))
+    [ "$bundled" = 2 ] && break
+done
+[ "$bundled" -gt 0 ] || fail "no bundled dictionary source in $data"
+settings() {
+    printf '%s\r\n' "[Main]" "Program=Termovel v1.00" "EditMode=$1" "ShowLogo=0" "ShowTip=0" \
+        "[List]" "Count=0" "[History]" "Count=0" >"$app/termovel.ini"
+}
+
+program=
+startProgram() {
+    "$app/termovel" >>"$artefacts/termovel.log" 2>&1 &
+    program=$!
+    pids+=("$program")
+    main=$(waitWindow "Termovel v1\.00.*" 20 "$program") || fail "the main window did not appear"
+}
+stopProgram() {
+    kill -9 "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+}
+
+# --- 1. With a notification area: icon, screenshots, minimise and restore ---------------------
+startTrayer
+settings 0
+startProgram
+centre=$(waitIcon 10) || fail "the program's icon did not appear in the notification area"
+read -r icon_x icon_y <<<"$centre"
+echo "ok: the icon sits in the notification area at $icon_x,$icon_y"
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool mousemove 0 700
+box=$(frameBox "$main")
+shot main-window "$box"
+[ "${box%%+*}" = "273x396" ] || fail "the framed window is ${box%%+*}, not 273x396"
+echo "ok: main window at start, 273x396 with its frame ($box)"
+
+# A menu open: "Сервис", the first title of the menu bar.
+clientBox "$main"
+xdotool mousemove $((X + 25)) $((Y + 10)) click 1
+sleep 0.5
+shot menu-open "$((W + 40))x$((H + 40))+$((X - 10))+$((Y - 30))"
+xdotool key Escape
+sleep 0.3
+xdotool key Escape
+
+onTaskBar "$main" || fail "the shown window is not on the task bar"
+xdotool windowminimize --sync "$main" 2>/dev/null || xdotool windowminimize "$main"
+for _ in $(seq 50); do
+    onTaskBar "$main" || break
+    sleep 0.1
+done
+onTaskBar "$main" && fail "the minimised window is still on the task bar"
+[ "$(mapState "$main")" = "IsUnMapped" ] || fail "the minimised window is still on screen"
+echo "ok: minimising took the window off the task bar; the icon stays"
+iconCentre >/dev/null || fail "the icon left the notification area with the window"
+
+# The icon's menu at the pointer.
+xdotool mousemove "$icon_x" "$icon_y" click 3
+sleep 0.6
+shot tray-menu "260x120+$((icon_x - 200))+0"
+xdotool key Escape
+sleep 0.3
+
+# A single left click does nothing.
+xdotool mousemove "$icon_x" "$icon_y" click 1
+sleep 1
+onTaskBar "$main" && fail "a single click on the icon brought the window back"
+
+xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 100 1
+for _ in $(seq 50); do
+    [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main" && break
+    sleep 0.1
+done
+[ "$(mapState "$main")" = "IsViewable" ] || fail "a double click on the icon did not bring the window back"
+onTaskBar "$main" || fail "the window came back without its task-bar entry"
+[ "$(wmState "$main")" = "Normal" ] || fail "the window came back as $(wmState "$main")"
+echo "ok: a double click on the icon brought the window back onto the task bar"
+
+# "Выход" from the icon's menu while minimised: the exit command with its question.
+xdotool windowminimize "$main"
+for _ in $(seq 50); do
+    [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && break
+    sleep 0.1
+done
+xdotool mousemove "$icon_x" "$icon_y" click 3
+sleep 0.6
+xdotool key Down Down Return
+question=$(waitWindow "Confirm" 10 "$program") || fail "\"Выход\" from the icon's menu asked nothing"
+xdotool windowactivate --sync "$question" 2>/dev/null || true
+sleep 0.3
+xdotool key Return
+for _ in $(seq 50); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$program" 2>/dev/null && fail "the program did not end after \"Выход\" and Yes"
+wait "$program" 2>/dev/null || true
+echo "ok: \"Выход\" from the icon's menu ended the minimised program after its question"
+
+# --- 2. Edit mode: the editing menus, one of them open -------------------------------------
+settings 1
+startProgram
+waitIcon 10 >/dev/null || fail "the icon did not appear on the second start"
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+xdotool mousemove 0 700
+shot main-window-edit "$(frameBox "$main")"
+clientBox "$main"
+# "Словарь" is the second title of the menu bar.
+xdotool mousemove $((X + 80)) $((Y + 10)) click 1
+sleep 0.5
+shot menu-open-edit "$((W + 40))x$((H + 40))+$((X - 10))+$((Y - 30))"
+xdotool key Escape
+sleep 0.3
+stopProgram
+echo "ok: edit mode screenshots taken"
+
+# --- 3. No notification area: start as usual, minimise keeps the task-bar entry ------------
+kill -9 "$trayer_pid" 2>/dev/null || true
+wait "$trayer_pid" 2>/dev/null || true
+sleep 0.5
+settings 0
+startProgram
+xdotool windowminimize "$main"
+for _ in $(seq 30); do
+    [ "$(wmState "$main")" = "Iconic" ] && break
+    sleep 0.1
+done
+[ "$(wmState "$main")" = "Iconic" ] || fail "without an area the window was not minimised as usual"
+onTaskBar "$main" || fail "without an area the minimised window left the task bar"
+echo "ok: without a notification area the window minimises onto the task bar"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main"
+
+# --- 4. An area that appears later gets the icon --------------------------------------------
+startTrayer
+waitIcon 15 >/dev/null || fail "the icon was not added when a notification area appeared"
+echo "ok: the icon came when a notification area appeared"
+stopProgram
