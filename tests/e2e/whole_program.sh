@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The whole program as a user meets it, under a private Xvfb, with the bundled dictionaries:
+# The whole program as a user meets it, under a private Xvfb with a window manager, with the bundled dictionaries:
 # twenty look-ups across the tabs with their translation windows, a new dictionary made in edit
 # mode (terms added, edited and deleted) and saved through the save dialog, the exit with its
 # questions answered, and a second start after which the saved dictionary and the search
@@ -17,6 +17,17 @@ mkdir -p "$artefacts"
 source "$(dirname "$0")/lib/harness.sh"
 export LC_ALL=C.UTF-8
 started=$SECONDS
+
+# A window manager, as on a desktop: it focuses, frames and places the windows.
+command -v openbox >/dev/null || fail "openbox is missing (Debian package openbox)"
+export HOME=$work/home
+mkdir -p "$HOME"
+openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
 
 shot() {
     import -window root "$artefacts/$1.png" 2>/dev/null || true
