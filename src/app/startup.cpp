@@ -9,8 +9,10 @@
 #include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
+#include "ui/logo_form.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
+#include "ui/tip_form.h"
 
 namespace {
 
@@ -75,12 +77,30 @@ int runStartup(const TStartupEnvironment& environment) {
         else
             regSetup.SaveIni();
 
-        // The splash window and the tip of the day are not part of this build yet.
+        // The splash stays up for its timer's 2000 ms and then for as long as the main window
+        // takes to build. Its wait handles input itself (the link works), and it blocks until
+        // an event comes, the timer's included, so it costs no processor time.
+        std::unique_ptr<TLogoForm> logo;
+        if (regSetup.ReadValue("Main", "ShowLogo") == "1") {
+            logo = std::make_unique<TLogoForm>(environment.openLink);
+            logo->show();
+            logo->repaint();
+            while (logo->timerEnabled())
+                QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
 
         // Declared after the store, so the window is gone before the store it reads.
         auto mainForm = std::make_unique<TMainForm>(
             regSetup, environment.programFolder,
             environment.makeWindowDialogs ? environment.makeWindowDialogs() : nullptr);
+        logo.reset();
+
+        // The tip of the day comes before the main window is shown.
+        if (regSetup.ReadValue("Main", "ShowTip") == "1") {
+            TTipForm tip;
+            dialogs.execModal(tip);
+        }
+
         mainForm->show();
         if (environment.runLoop)
             environment.runLoop(*mainForm);

@@ -47,6 +47,8 @@ struct TStartupEnvironment {
     std::function<std::unique_ptr<TDialogs>()> makeWindowDialogs;
     // Runs the message loop over the shown main window; QApplication::exec when empty.
     std::function<int(TMainForm&)> runLoop;
+    // Hands the splash's link to the desktop; the desktop's handler (shellOpen) when empty.
+    std::function<bool(const QString&)> openLink;
 };
 
 // True when no other copy of the program runs; the lock is then kept until the process ends.
@@ -54,7 +56,9 @@ struct TStartupEnvironment {
 bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs);
 
 // The start-up sequence: single-instance check, application title, help file, settings
-// (loaded, or created with the defaults on the first run), the main window, the message loop,
-// the settings saved. Any error on the way is shown in the error box and ends the sequence;
-// the steps after it are not run. Requires a TApplication. Returns 0 on every path.
+// (loaded, or created with the defaults on the first run), the splash while the main window is
+// built (ShowLogo "1"), the tip of the day through dialogs before the main window is shown
+// (ShowTip "1"), the message loop, the settings saved. Any error on the way is shown in the error
+// box and ends the sequence; the steps after it are not run. Requires a TApplication. Returns 0 on
+// every path.
 int runStartup(const TStartupEnvironment& environment);

@@ -10,6 +10,15 @@ inline constexpr const char* ProgramTitle = "Termovel v1.00";
 // The program's web site, opened by the Web command and shown in the about window.
 inline constexpr const char* ProgramSite = "https://termovel.example.org";
 
+// The web site of the program's makers, shown as a link on the splash and in the about
+// window, and the address that takes wishes and error reports.
+inline constexpr const char* kMakerSite = "https://example.org";
+inline constexpr const char* kProgramEmail = "termovel@example.org";
+
+// The short copyright notice of the splash and the about window (UTF-8: it goes only into
+// windows); it shares its line with the makers' link, so it stays short.
+inline constexpr const char* kCopyrightNotice = "© 2026";
+
 // The defaults of the Version and Copyright settings.
 inline constexpr const char* kProgramVersion = "1.0";
 inline constexpr const char* kProgramCopyright = "Copyright (c) 2026 Termovel developers";

@@ -98,6 +98,16 @@ std::string TRegSetup::ReadValue(const std::string& section, const std::string& 
     return it == s->keyIndex.end() ? std::string() : s->entries[it->second].second;
 }
 
+std::vector<std::string> TRegSetup::KeyNames(const std::string& section) const {
+    std::vector<std::string> keys;
+    if (const TSection* s = impl_->find(section)) {
+        keys.reserve(s->entries.size());
+        for (const auto& entry : s->entries)
+            keys.push_back(entry.first);
+    }
+    return keys;
+}
+
 std::vector<int> TRegSetup::NumberedKeys(const std::string& section, int count) const {
     std::vector<int> numbers;
     const TSection* s = impl_->find(section);

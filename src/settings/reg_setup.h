@@ -31,6 +31,8 @@ public:
     void WriteValue(const std::string& section, const std::string& key, const std::string& value);
     // The key's value, or "" when the section or the key is missing. Never fails.
     std::string ReadValue(const std::string& section, const std::string& key) const;
+    // The keys of the section in store order, as they are spelled; none when it is missing.
+    std::vector<std::string> KeyNames(const std::string& section) const;
     // The numbers i, ascending, for which the section holds the numbered key "N" + i (decimal,
     // no leading zeros) with 1 <= i <= count. Lists are stored as Count plus N1 … NCount, and
     // their readers take these numbers instead of 1 … Count, so a hand-edited Count of two

@@ -113,8 +113,10 @@ void TMainForm::createActions() {
     connect(actTranslate, &QAction::triggered, this, run(&TMainForm::actTranslateExecute));
     actInfo = newAction(QStringLiteral("Информация"), QStringLiteral("Словарь"),
                         QStringLiteral("Информация о словаре"), noKey, false);
+    connect(actInfo, &QAction::triggered, this, run(&TMainForm::actInfoExecute));
     actSetup = newAction(QStringLiteral("&Настройки"), QStringLiteral("Опции"),
                          QStringLiteral("Опции программы"), QKeySequence(Qt::Key_F8), true);
+    connect(actSetup, &QAction::triggered, this, run(&TMainForm::actSetupExecute));
     actExit =
         newAction(QStringLiteral("&Выход"), QStringLiteral("Файл"),
                   QStringLiteral("Выход из программы"), QKeySequence(Qt::CTRL | Qt::Key_Q), true);
@@ -152,6 +154,7 @@ void TMainForm::createActions() {
     connect(actWeb, &QAction::triggered, this, run(&TMainForm::actWebExecute));
     actAbout = newAction(QStringLiteral("&О программе"), QStringLiteral("Помощь"),
                          QStringLiteral("О программе"), noKey, true);
+    connect(actAbout, &QAction::triggered, this, run(&TMainForm::actAboutExecute));
     actOpenWin = newAction(QStringLiteral("Запустить"), none, none, noKey, true);
     connect(actOpenWin, &QAction::triggered, this, run(&TMainForm::actOpenWinExecute));
     actToolBar =
@@ -296,9 +299,5 @@ void TMainForm::FormCreate() {
     setWindowTitle(QString::fromLatin1(ProgramTitle));
     LoadDics();
     loadHistory();
-    const bool editMode = regSetup_.ReadValue("Main", "EditMode") == "1";
-    if (mnDic)
-        mnDic->menuAction()->setVisible(editMode);
-    if (mnWord)
-        mnWord->menuAction()->setVisible(editMode);
+    applyEditMode();
 }

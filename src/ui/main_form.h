@@ -138,6 +138,16 @@ public:
     // The application's current hint (already cut to its shown half) into the status bar.
     void ApplicationEvents1Hint(const QString& hint);
 
+    // --- Settings, information and about (main_form_dialogs.cpp) ---
+    // The settings dialog (F8); after OK the editing menus follow the stored EditMode at once.
+    void actSetupExecute();
+    // The current dictionary's header in the information dialog, editable when EditMode is
+    // "1"; OK writes the three texts back and marks the dictionary modified, even unchanged.
+    // Nothing without a dictionary.
+    void actInfoExecute();
+    // The about window, modal, owned by the application.
+    void actAboutExecute();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -167,6 +177,8 @@ private:
 
     // --- Dialogs (main_form_dialogs.cpp) ---
     void createDialogs();
+    // The "Словарь" and "Слова" menus shown exactly when EditMode is "1".
+    void applyEditMode();
 
     // --- The open dictionaries (main_form_dictionaries.cpp) ---
     // Every change to DicList, CurDic, the tabs or the current dictionary's terms goes through
@@ -178,6 +190,10 @@ private:
     // previous one) becomes current as a tab change does. With none left: empty word list,
     // both groups off, bare title, empty search box.
     void closeCurrentDictionary();
+    // Stores the current dictionary's Name, Author and Info (Windows-1251), each setter marking
+    // it modified; the title is left as it is until the tab is selected again.
+    void setCurrentHeader(const std::string& name, const std::string& author,
+                          const std::string& info);
     // AddTerm on the current dictionary with its row inserted in place, then termsChanged.
     // Returns the new row, or -1 (nothing changes) when an equal term is present.
     int insertTerm(const std::string& term, const std::string& article);

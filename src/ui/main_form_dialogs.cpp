@@ -1,9 +1,16 @@
-// The dialogs the main window owns and keeps between uses: the file dialogs of Open and Save
-// (and the settings, information and about dialogs as they join).
+// The dialogs of the main window: the file dialogs of Open and Save, which it keeps between
+// uses, and the settings, information and about windows, made for one showing each.
 #include <QFileDialog>
+#include <QMenu>
 #include <QString>
 
+#include <optional>
+
+#include "settings/reg_setup.h"
+#include "ui/about_form.h"
+#include "ui/info_form.h"
 #include "ui/main_form.h"
+#include "ui/options_form.h"
 
 namespace {
 
@@ -34,4 +41,41 @@ void TMainForm::createDialogs() {
     SaveDialog->setFileMode(QFileDialog::AnyFile);
     // The dialog asks itself before a file is overwritten.
     SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+}
+
+void TMainForm::applyEditMode() {
+    const bool editMode = regSetup_.ReadValue("Main", "EditMode") == "1";
+    if (mnDic)
+        mnDic->menuAction()->setVisible(editMode);
+    if (mnWord)
+        mnWord->menuAction()->setVisible(editMode);
+}
+
+void TMainForm::actSetupExecute() {
+    TOptionsForm form(regSetup_, programFolder_, dialogs(), this);
+    // The dictionary list and the start-up switches take effect at the next start; only the
+    // editing menus change now.
+    if (dialogs().execModal(form) == QDialog::Accepted)
+        applyEditMode();
+}
+
+void TMainForm::actInfoExecute() {
+    const TDictionary* dictionary = currentDictionary();
+    if (!dictionary)
+        return;
+    TInfoForm form(dialogs(), this);
+    // Edit mode is read afresh each time, so a change in the settings counts at once.
+    if (regSetup_.ReadValue("Main", "EditMode") == "1")
+        form.MakeEditable();
+    form.fill(*dictionary);
+    if (dialogs().execModal(form) != QDialog::Accepted)
+        return;
+    // The dialog lets "Ok!" through only with texts the code page holds.
+    if (const std::optional<TInfoTexts> texts = form.texts())
+        setCurrentHeader(texts->name, texts->author, texts->info);
+}
+
+void TMainForm::actAboutExecute() {
+    TAboutForm form;
+    dialogs().execModal(form);
 }

@@ -31,6 +31,18 @@ TDictionary* TMainForm::editableDictionary() {
     return const_cast<TDictionary*>(std::as_const(*this).currentDictionary());
 }
 
+// --- The header texts ---
+
+void TMainForm::setCurrentHeader(const std::string& name, const std::string& author,
+                                 const std::string& info) {
+    TDictionary* dictionary = editableDictionary();
+    if (!dictionary)
+        return;
+    dictionary->SetName(name);
+    dictionary->SetAuthor(author);
+    dictionary->SetInfo(info);
+}
+
 // --- Opening and closing ---
 
 void TMainForm::openDicReporting(const std::string& path) {

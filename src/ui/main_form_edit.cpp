@@ -23,14 +23,6 @@ QString alreadyPresentText(std::string_view storedTerm) {
            QStringLiteral("» уже есть в словаре.");
 }
 
-QString unstorableCharacterText(char32_t character) {
-    const QString shown = QString::fromUcs4(&character, 1);
-    const QString code =
-        QStringLiteral("U+%1").arg(static_cast<uint>(character), 4, 16, QLatin1Char('0')).toUpper();
-    return QStringLiteral("Знак «") + shown + QStringLiteral("» (") + code +
-           QStringLiteral(") нельзя сохранить в словаре: его нет в кодировке Windows-1251.");
-}
-
 // A file name typed without an extension gets the default one, as a native file dialog does;
 // a name with any extension (or an existing file of that exact name) is taken as it is.
 QString withDefaultSuffix(const QString& path, bool keepExisting) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include "platform/codepage.h"
 
@@ -11,6 +12,28 @@ QString fromCp1251(std::string_view text) {
 
 std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
     return codepage::fromUtf8(text.toUtf8().toStdString(), firstBad);
+}
+
+QString toBoxLines(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QString fromBoxLines(const QTextDocument& document) {
+    QString text = document.toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+QString unstorableCharacterText(char32_t character) {
+    const QString shown = QString::fromUcs4(&character, 1);
+    const QString code =
+        QStringLiteral("U+%1").arg(static_cast<uint>(character), 4, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("Знак «") + shown + QStringLiteral("» (") + code +
+           QStringLiteral(") нельзя сохранить в словаре: его нет в кодировке Windows-1251.");
 }
 
 QString errorText(const std::exception& error) {

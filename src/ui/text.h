@@ -17,6 +17,20 @@ QString fromCp1251(std::string_view text);
 // the first such character then goes to *firstBad when firstBad is given.
 std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nullptr);
 
+class QTextDocument;
+
+// A stored text with CR LF, bare LF or bare CR line breaks as the lines of a text box (LF).
+QString toBoxLines(QString text);
+
+// The whole text of a text box's document with its lines joined by CR LF, no break after the
+// last one. The raw text is taken, so no-break spaces stay as they are; paragraphs and line
+// separators (Enter, Shift+Enter) both count as line breaks.
+QString fromBoxLines(const QTextDocument& document);
+
+// The information box's text for a typed character that Windows-1251 cannot hold: names the
+// character and its code, so the user sees exactly what to change.
+QString unstorableCharacterText(char32_t character);
+
 // The text of an error for the error box. The core's messages are Windows-1251 like all its
 // text, but a file name inside one comes from the disk as UTF-8; a message that is valid UTF-8
 // is taken as such.

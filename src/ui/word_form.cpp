@@ -14,6 +14,8 @@
 
 #include <limits>
 
+#include "ui/text.h"
+
 namespace {
 
 constexpr int kDesignedWidth = 224;
@@ -140,10 +142,7 @@ bool TWordForm::isViewing() const {
 void TWordForm::setTexts(const QString& term, const QString& article) {
     Edit1->setText(term);
     Edit1->setCursorPosition(0);
-    QString text = article;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Memo1->setPlainText(text);
+    Memo1->setPlainText(toBoxLines(article));
 }
 
 QString TWordForm::termText() const {
@@ -152,13 +151,8 @@ QString TWordForm::termText() const {
 
 QString TWordForm::articleText() const {
     // The raw text, because the plain text turns no-break spaces into spaces and an edit would
-    // change every one of them in the article. Paragraphs (Enter) and line separators
-    // (Shift+Enter) are both line breaks of the article.
-    QString text = Memo1->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return text;
+    // change every one of them in the article.
+    return fromBoxLines(*Memo1->document());
 }
 
 bool TWordForm::FormKeyPress(QChar key) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "settings/reg_setup.h"
@@ -69,6 +70,18 @@ TEST(RegSetup, WriteValueReplacesInPlaceAndAppendsNewKeys) {
               "Copyright=Copyright (c) 2026 Termovel developers\r\nEditMode=1\r\nShowLogo=1\r\n"
               "ShowTip=1\r\nExtra=x\r\n[List]\r\nCount=0\r\n[History]\r\nCount=0\r\n"
               "[New]\r\nK=v\r\n");
+}
+
+TEST(RegSetup, KeyNamesFollowTheStoreOrderAndSpelling) {
+    TTempFolder folder;
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.WriteValue("list", "n2", "+b.dic");
+    reg.WriteValue("List", "N1", "+a.dic");
+    reg.WriteValue("LIST", "COUNT", "2");  // replaces Count in place, keeps its spelling
+    EXPECT_EQ(reg.KeyNames("List"), (std::vector<std::string>{"Count", "n2", "N1"}));
+    reg.ClearSection("List");
+    EXPECT_TRUE(reg.KeyNames("List").empty());
+    EXPECT_TRUE(reg.KeyNames("Missing").empty());
 }
 
 TEST(RegSetup, LoadKeepsTheFilesSpellingAndDropsTheDefaults) {

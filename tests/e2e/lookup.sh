@@ -14,16 +14,6 @@ mkdir -p "$artefacts"
 
 source "$(dirname "$0")/lib/harness.sh"
 
-
-# Focuses a window (there is no window manager to do it) and presses keys in it.
-keys() {
-    local window=$1
-    shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
-    sleep 0.2
-    xdotool key --clearmodifiers --delay 60 "$@"
-}
-
 # --- The program folder: the binary, two dictionaries made by the core, quiet settings -------
 app=$work/app
 mkdir -p "$app"

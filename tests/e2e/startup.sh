@@ -68,6 +68,12 @@ app=$(newFolder app)
 "$app/termovel" >"$artefacts/first.log" 2>&1 &
 first=$!
 pids+=("$first")
+# The defaults show the splash and then the tip of the day, which is closed to go on.
+waitSplash 20 "$first" >/dev/null || fail "the first start showed no splash"
+[ "$(cat "$app/termovel.ini")" = "$expected_ini" ] ||
+    fail "termovel.ini did not hold the defaults before the first window"
+tip=$(waitWindow "Совет" 20 "$first") || fail "the first start showed no tip"
+pressReturn "$tip"
 main=$(waitWindow "Termovel v1\.00" 20 "$first") || fail "the main window did not appear"
 case "$(windowType "$main")" in *DIALOG*) fail "the first window is a dialog, not the main window" ;; esac
 [ -f "$app/termovel.ini" ] || fail "termovel.ini was not created before the window"
@@ -98,6 +104,8 @@ echo "ok: a second copy warned, ended with 0 and left termovel.ini alone"
 "$app/termovel" >"$artefacts/third.log" 2>&1 &
 third=$!
 pids+=("$third")
+tip=$(waitWindow "Совет" 20 "$third") || fail "no tip after the killed copy (lock not released?)"
+pressReturn "$tip"
 waitWindow "Termovel v1\.00" 20 "$third" >/dev/null ||
     fail "no main window after the killed copy (lock not released?)"
 if xdotool search --all --onlyvisible --pid "$third" --name "^Warning\$" >/dev/null 2>&1; then

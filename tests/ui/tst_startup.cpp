@@ -1,6 +1,7 @@
 // Start-up: the single-instance check, the first-run rule, the error guard, the error box of
 // the message loop and the exact message boxes of TQtDialogs.
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -17,10 +18,13 @@
 #include "app/startup.h"
 #include "platform/error.h"
 #include "platform/instance_lock.h"
+#include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
+#include "ui/logo_form.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
+#include "ui/tip_form.h"
 
 namespace {
 
@@ -198,6 +202,98 @@ private slots:
         QVERIFY(dialogs.shown.empty());
         QCOMPARE(helpFile(), dir.filePath("termovel.chm").toStdString());
         QCOMPARE(QApplication::applicationName(), QString("Termovel v1.00"));
+    }
+
+    void defaultsShowTheSplashThenTheTipBeforeTheMainWindow() {
+        QTemporaryDir dir;
+        TFakeDialogs dialogs;
+        QElapsedTimer clock;
+        QStringList events;
+        QStringList opened;
+        // While the splash waits, input is handled: this timer fires inside the wait, and a
+        // click on the splash's link reaches it.
+        QTimer::singleShot(300, [&] {
+            TLogoForm* splash = nullptr;
+            bool main = false;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* logo = qobject_cast<TLogoForm*>(w); logo && logo->isVisible())
+                    splash = logo;
+                main = main || qobject_cast<TMainForm*>(w);
+            }
+            events << QString("during the wait: splash %1, main window %2")
+                          .arg(splash != nullptr)
+                          .arg(main);
+            if (splash)
+                QTest::mouseClick(splash->lbURL, Qt::LeftButton);
+        });
+        dialogs.onModal = [&](QDialog& dialog) {
+            bool splash = false;
+            bool mainShown = false;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                splash = splash || qobject_cast<TLogoForm*>(w);
+                if (auto* form = qobject_cast<TMainForm*>(w))
+                    mainShown = form->isVisible();
+            }
+            events << QString("tip %1 after %2 ms: splash %3, main window shown %4")
+                          .arg(qobject_cast<TTipForm*>(&dialog) != nullptr)
+                          .arg(clock.elapsed() >= 2000 ? ">= 2000" : "< 2000")
+                          .arg(splash)
+                          .arg(mainShown);
+            return int(QDialog::Accepted);
+        };
+        TStartupEnvironment env = environment(dir, dialogs, [&](TMainForm& form) {
+            events << QString("loop: main window shown %1").arg(form.isVisible());
+            return 0;
+        });
+        env.openLink = [&](const QString& address) {
+            opened << address;
+            return true;
+        };
+        clock.start();
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(opened, QStringList{QString::fromUtf8(kMakerSite)});
+        QCOMPARE(events, QStringList({"during the wait: splash 1, main window 0",
+                                      "tip 1 after >= 2000 ms: splash 0, main window shown 0",
+                                      "loop: main window shown 1"}));
+    }
+
+    // Only exactly "1" switches the splash or the tip on.
+    void splashAndTipFollowTheirSettingsExactly_data() {
+        QTest::addColumn<QString>("main");  // the Main section's lines
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("both 1") << "ShowLogo=1\nShowTip=1" << true << true;
+        QTest::newRow("both 0") << "ShowLogo=0\nShowTip=0" << false << false;
+        QTest::newRow("splash only") << "ShowLogo=1\nShowTip=0" << true << false;
+        QTest::newRow("tip only") << "ShowLogo=0\nShowTip=1" << false << true;
+        QTest::newRow("empty values") << "ShowLogo=\nShowTip=" << false << false;
+        QTest::newRow("other texts") << "ShowLogo=yes\nShowTip=11" << false << false;
+        QTest::newRow("keys missing") << "EditMode=0" << false << false;
+        QTest::newRow("letter case of names ignored") << "showlogo=1\nSHOWTIP=1" << true << true;
+    }
+    void splashAndTipFollowTheirSettingsExactly() {
+        QFETCH(QString, main);
+        QFETCH(bool, splash);
+        QFETCH(bool, tip);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("termovel.ini").toStdString(),
+                  "[MAIN]\n" + main.toStdString() + "\n[List]\nCount=0\n[History]\nCount=0\n");
+        TFakeDialogs dialogs;
+        bool splashSeen = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                splashSeen = splashSeen || (qobject_cast<TLogoForm*>(w) && w->isVisible());
+        });
+        poll.start(50);
+        int tips = 0;
+        dialogs.onModal = [&](QDialog& dialog) {
+            tips += qobject_cast<TTipForm*>(&dialog) != nullptr;
+            return int(QDialog::Rejected);
+        };
+        QCOMPARE(runStartup(environment(dir, dialogs, [](TMainForm&) { return 0; })), 0);
+        QCOMPARE(splashSeen, splash);
+        QCOMPARE(tips, tip ? 1 : 0);
     }
 
     void existingFileIsLoadedAndWrittenBackAfterTheLoop() {

@@ -45,10 +45,46 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
+# With 0 seconds it only looks once. The splash carries the application's title as well but
+# is never the window waited for, so splash windows are passed over.
 waitWindow() {
     local id
-    id=$(timeout "$2" xdotool search --all --sync --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null |
-        head -n1) || true
-    [ -n "$id" ] || return 1
-    echo "$id"
+    for _ in $(seq $(($2 * 10 > 0 ? $2 * 10 : 1))); do
+        for id in $(xdotool search --all --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null); do
+            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
+            *_SPLASH*) continue ;;
+            esac
+            echo "$id"
+            return 0
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $1 seconds for a visible splash window of process $2 (0: looks once); prints its
+# id.
+waitSplash() {
+    local id
+    for _ in $(seq $(($1 * 10 > 0 ? $1 * 10 : 1))); do
+        for id in $(xdotool search --all --onlyvisible --pid "$2" 2>/dev/null); do
+            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
+            *_SPLASH*)
+                echo "$id"
+                return 0
+                ;;
+            esac
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Focuses window $1 (there is no window manager to do it) and presses the keys that follow.
+keys() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep 0.2
+    xdotool key --clearmodifiers --delay 60 "$@"
 }

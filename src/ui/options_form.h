@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QCheckBox;
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class TDialogs;
+class TRegSetup;
+
+// The settings dialog: which dictionaries start-up opens (the List section), edit mode, the
+// splash and the tip of the day. It works straight on the settings store: the scan writes the
+// list at once, everything else is written when the dialog closes with OK.
+class TOptionsForm : public QDialog {
+    Q_OBJECT
+
+public:
+    // Builds the dialog (client 213 × 337, "Настройки", centred) and fills it from regSetup.
+    // A List Count that is not an integer is shown in an error box through dialogs and gives
+    // an empty list; a missing or empty entry gives an empty unchecked item; entries are listed
+    // up to the last one present, never beyond Count. programFolder is where the scan looks.
+    TOptionsForm(TRegSetup& regSetup, std::string programFolder, TDialogs& dialogs,
+                 QWidget* parent = nullptr);
+    ~TOptionsForm() override;
+
+    // The "Найти все словари" button: ScanDictionaries.
+    void btnScanClick();
+    // Lists every *.dic of the program folder in name order, all checked, and rewrites the List
+    // section at once ("+" + name for N1…, then Count). A file name that Windows-1251 cannot
+    // hold is left out, and the names left out are shown in one information box afterwards.
+    void ScanDictionaries();
+    // Runs as the dialog closes: with the result OK, writes each item as List "N"+number
+    // ("+" checked, "-" not, then the name) and EditMode, ShowLogo, ShowTip ("1"/"0"); with any
+    // other result writes nothing. The close is always allowed.
+    void FormCloseQuery(bool& canClose);
+
+    // Every way of closing (the buttons, Enter, Escape, the close box) passes here.
+    void done(int result) override;
+
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* btnScan = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QListWidget* CheckListBox = nullptr;
+    QCheckBox* chkEditMode = nullptr;
+    QCheckBox* chkLogo = nullptr;
+    QCheckBox* chkTip = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+
+private:
+    void createControls();
+    void fillFromSettings();
+    // Appends an item showing name (Windows-1251 bytes, kept exactly for writing back).
+    void appendItem(const std::string& name, bool checked);
+
+    TRegSetup& regSetup_;
+    std::string programFolder_;
+    TDialogs& dialogs_;
+};

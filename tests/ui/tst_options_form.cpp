@@ -1,0 +1,298 @@
+// The settings dialog on its own: filling from the store (damaged lists included), the scan,
+// and what OK and Cancel leave in the store.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+#include "settings/reg_setup.h"
+#include "support/fake_dialogs.h"
+#include "ui/main_form.h"
+#include "ui/options_form.h"
+#include "ui/text.h"
+
+namespace {
+
+// Items as the user sees them: "+name" when checked, "-name" when not.
+QStringList items(const TOptionsForm& form) {
+    QStringList out;
+    for (int i = 0; i < form.CheckListBox->count(); ++i) {
+        const QListWidgetItem* item = form.CheckListBox->item(i);
+        out << (item->checkState() == Qt::Checked ? "+" : "-") + item->text();
+    }
+    return out;
+}
+
+// The List section read back as the entries N1..NCount, then "Count=" + Count.
+QStringList storedList(const TRegSetup& setup) {
+    QStringList out;
+    const std::string count = setup.ReadValue("List", "Count");
+    for (int i = 1; i <= StrToInt(count); ++i)
+        out << fromCp1251(setup.ReadValue("List", "N" + std::to_string(i)));
+    out << "Count=" + QString::fromStdString(count);
+    return out;
+}
+
+void touch(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+}  // namespace
+
+class TestOptionsForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TRegSetup> setup_;
+    TFakeDialogs dialogs_;
+
+    std::string folder() const { return dir_->path().toStdString(); }
+
+    // A dialog over the store, built as the settings command builds it.
+    std::unique_ptr<TOptionsForm> open() {
+        return std::make_unique<TOptionsForm>(*setup_, folder(), dialogs_);
+    }
+
+    void layFiles(const QStringList& names) {
+        for (const QString& name : names) {
+            if (name.endsWith('/'))
+                QVERIFY(QDir(dir_->path()).mkdir(name.chopped(1)));
+            else
+                touch(dir_->filePath(name));
+        }
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        setup_ = std::make_unique<TRegSetup>(dir_->filePath("termovel.ini").toStdString());
+        dialogs_.clear();
+    }
+
+    void firstUseShowsAnEmptyListAndTheStoredSwitches() {
+        auto form = open();
+        QCOMPARE(items(*form), QStringList());
+        QVERIFY(!form->chkEditMode->isChecked());
+        QVERIFY(form->chkLogo->isChecked());
+        QVERIFY(form->chkTip->isChecked());
+        QVERIFY(dialogs_.shown.empty());
+    }
+
+    // What the dialog shows for a List section as the file may hold it.
+    void fillsFromTheListSection_data() {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QStringList>("entries");  // key=value
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("errors");
+        QTest::newRow("two entries") << "2" << QStringList{"N1=+a.dic", "N2=-b.dic"}
+                                     << QStringList{"+a.dic", "-b.dic"} << QStringList{};
+        QTest::newRow("plus alone is an empty checked item")
+            << "1" << QStringList{"N1=+"} << QStringList{"+"} << QStringList{};
+        QTest::newRow("another first character is unchecked")
+            << "1" << QStringList{"N1=*a.dic"} << QStringList{"-a.dic"} << QStringList{};
+        QTest::newRow("Cyrillic name") << "1" << QStringList{"N1=+словарь.dic"}
+                                       << QStringList{"+словарь.dic"} << QStringList{};
+        QTest::newRow("missing entry gives no item")
+            << "3" << QStringList{"N1=+a.dic", "N3=+c.dic"} << QStringList{"+a.dic", "+c.dic"}
+            << QStringList{};
+        QTest::newRow("a gap of two thousand million gives no items")
+            << "2000000000" << QStringList{"N1=+a.dic", "N1999999999=-z.dic"}
+            << QStringList{"+a.dic", "-z.dic"} << QStringList{};
+        QTest::newRow("empty entry is an empty unchecked item")
+            << "2" << QStringList{"N1=", "N2=+b.dic"} << QStringList{"-", "+b.dic"}
+            << QStringList{};
+        QTest::newRow("Count beyond the entries lists up to the last present")
+            << "1000000" << QStringList{"N1=+a.dic", "N2=-b.dic"} << QStringList{"+a.dic", "-b.dic"}
+            << QStringList{};
+        QTest::newRow("entries beyond Count are not read")
+            << "1" << QStringList{"N1=+a.dic", "N2=+b.dic"} << QStringList{"+a.dic"}
+            << QStringList{};
+        QTest::newRow("key letter case is ignored")
+            << "1" << QStringList{"n1=+a.dic"} << QStringList{"+a.dic"} << QStringList{};
+        QTest::newRow("key with a leading zero is not an entry")
+            << "2" << QStringList{"N1=+a.dic", "N02=+b.dic"} << QStringList{"+a.dic"}
+            << QStringList{};
+        QTest::newRow("negative Count")
+            << "-3" << QStringList{"N1=+a.dic"} << QStringList{} << QStringList{};
+        QTest::newRow("Count not an integer") << "2x" << QStringList{"N1=+a.dic"} << QStringList{}
+                                              << QStringList{"'2x' is not a valid integer value"};
+        QTest::newRow("Count empty") << "" << QStringList{"N1=+a.dic"} << QStringList{}
+                                     << QStringList{"'' is not a valid integer value"};
+    }
+    void fillsFromTheListSection() {
+        QFETCH(QString, count);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, errors);
+        setup_->ClearSection("List");
+        setup_->WriteValue("List", "Count", count.toStdString());
+        for (const QString& entry : entries) {
+            const std::string value = *toCp1251(entry.section('=', 1));
+            setup_->WriteValue("List", entry.section('=', 0, 0).toStdString(), value);
+        }
+        auto form = open();
+        QCOMPARE(items(*form), shown);
+        QCOMPARE(dialogs_.texts("error"), errors);
+    }
+
+    void scanListsTheFolderInNameOrderAndWritesAtOnce() {
+        layFiles({"gamma.dic", "Beta.DIC", "alpha.dic", "folder.dic/", "notes.txt", ".hidden.dic",
+                  "словарь.dic"});
+        setup_->WriteValue("List", "Count", "2");
+        setup_->WriteValue("List", "N1", "-old.dic");
+        setup_->WriteValue("List", "N2", "+older.dic");
+        auto form = open();
+        QTest::mouseClick(form->btnScan, Qt::LeftButton);
+        const QStringList expected{"+.hidden.dic", "+alpha.dic", "+Beta.DIC", "+gamma.dic",
+                                   "+словарь.dic"};
+        QCOMPARE(items(*form), expected);
+        QCOMPARE(storedList(*setup_), expected + QStringList{"Count=5"});
+        QCOMPARE(setup_->KeyNames("List").size(), size_t(6));  // N1..N5 and Count
+        QVERIFY(dialogs_.shown.empty());
+    }
+
+    void scanOfAFolderWithoutDictionariesGivesCountZero() {
+        layFiles({"notes.txt"});
+        setup_->WriteValue("List", "Count", "1");
+        setup_->WriteValue("List", "N1", "+gone.dic");
+        auto form = open();
+        form->ScanDictionaries();
+        QCOMPARE(items(*form), QStringList());
+        QCOMPARE(storedList(*setup_), QStringList{"Count=0"});
+        QCOMPARE(setup_->KeyNames("List"), std::vector<std::string>{"Count"});
+    }
+
+    void scanLeavesOutNamesWindows1251CannotHoldAndNamesThem() {
+        layFiles({"a.dic", "日本語.dic", "b.dic", "ελληνικά.dic"});
+        auto form = open();
+        form->ScanDictionaries();
+        QCOMPARE(items(*form), QStringList({"+a.dic", "+b.dic"}));
+        QCOMPARE(storedList(*setup_), QStringList({"+a.dic", "+b.dic", "Count=2"}));
+        const QStringList infos = dialogs_.texts("information");
+        QCOMPARE(infos.size(), 1);
+        QVERIFY(infos[0].contains("Windows-1251"));
+        QVERIFY(infos[0].endsWith("\nελληνικά.dic\n日本語.dic"));
+    }
+
+    void scanThenOkStoresTheChecks() {
+        layFiles({"a.dic", "b.dic", "c.dic", "d.dic"});
+        auto form = open();
+        form->ScanDictionaries();
+        form->CheckListBox->item(1)->setCheckState(Qt::Unchecked);
+        form->CheckListBox->item(3)->setCheckState(Qt::Unchecked);
+        form->show();
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QCOMPARE(form->result(), int(QDialog::Accepted));
+        QCOMPARE(storedList(*setup_),
+                 QStringList({"+a.dic", "-b.dic", "+c.dic", "-d.dic", "Count=4"}));
+    }
+
+    void scanThenCancelKeepsTheScanButNotTheSwitches_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Отмена") << "button";
+        QTest::newRow("Esc") << "escape";
+        QTest::newRow("close box") << "close";
+    }
+    void scanThenCancelKeepsTheScanButNotTheSwitches() {
+        QFETCH(QString, how);
+        layFiles({"a.dic", "b.dic"});
+        auto form = open();
+        form->show();
+        form->ScanDictionaries();
+        form->CheckListBox->item(0)->setCheckState(Qt::Unchecked);
+        form->chkEditMode->setChecked(true);
+        form->chkLogo->setChecked(false);
+        if (how == "button")
+            QTest::mouseClick(form->Button2, Qt::LeftButton);
+        else if (how == "escape")
+            QTest::keyClick(form.get(), Qt::Key_Escape);
+        else
+            form->close();
+        QCOMPARE(form->result(), int(QDialog::Rejected));
+        QCOMPARE(storedList(*setup_), QStringList({"+a.dic", "+b.dic", "Count=2"}));
+        QCOMPARE(setup_->ReadValue("Main", "EditMode"), std::string("0"));
+        QCOMPARE(setup_->ReadValue("Main", "ShowLogo"), std::string("1"));
+    }
+
+    void okStoresTheSwitches_data() {
+        QTest::addColumn<bool>("editMode");
+        QTest::addColumn<bool>("logo");
+        QTest::addColumn<bool>("tip");
+        QTest::newRow("all on") << true << true << true;
+        QTest::newRow("all off") << false << false << false;
+        QTest::newRow("edit mode only") << true << false << false;
+        QTest::newRow("tip only") << false << false << true;
+    }
+    void okStoresTheSwitches() {
+        QFETCH(bool, editMode);
+        QFETCH(bool, logo);
+        QFETCH(bool, tip);
+        setup_->WriteValue("Main", "ShowTip", "yes");  // not "1": the box starts unchecked
+        auto form = open();
+        QVERIFY(!form->chkTip->isChecked());
+        form->chkEditMode->setChecked(editMode);
+        form->chkLogo->setChecked(logo);
+        form->chkTip->setChecked(tip);
+        form->show();
+        QTest::keyClick(form.get(), Qt::Key_Return);  // Ok is the default button
+        QCOMPARE(form->result(), int(QDialog::Accepted));
+        QCOMPARE(setup_->ReadValue("Main", "EditMode"), std::string(editMode ? "1" : "0"));
+        QCOMPARE(setup_->ReadValue("Main", "ShowLogo"), std::string(logo ? "1" : "0"));
+        QCOMPARE(setup_->ReadValue("Main", "ShowTip"), std::string(tip ? "1" : "0"));
+    }
+
+    void okWithoutChangesKeepsTheEntriesByteForByte() {
+        setup_->WriteValue("List", "Count", "2");
+        setup_->WriteValue("List", "N1", "+\x98odd.dic");  // the one unassigned byte
+        setup_->WriteValue("List", "N2", "-\xF1\xEB\xEE\xE2\xE0\xF0\xFC.dic");
+        auto form = open();
+        form->accept();
+        QCOMPARE(setup_->ReadValue("List", "N1"), std::string("+\x98odd.dic"));
+        QCOMPARE(setup_->ReadValue("List", "N2"), std::string("-\xF1\xEB\xEE\xE2\xE0\xF0\xFC.dic"));
+        QCOMPARE(setup_->ReadValue("List", "Count"), std::string("2"));
+    }
+
+    void okAfterADamagedCountStoresTheListShown_data() {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("not an integer") << "many"
+                                        << "Count=0";
+        QTest::newRow("beyond the entries") << "40"
+                                            << "+a.dic,+b.dic,Count=2";
+    }
+    void okAfterADamagedCountStoresTheListShown() {
+        QFETCH(QString, count);
+        QFETCH(QString, stored);
+        setup_->WriteValue("List", "Count", count.toStdString());
+        setup_->WriteValue("List", "N1", "+a.dic");
+        setup_->WriteValue("List", "N2", "+b.dic");
+        auto form = open();
+        form->accept();
+        QCOMPARE(storedList(*setup_), stored.split(','));
+    }
+
+    void everyItemUncheckedOpensNoDictionaryAtTheNextStart() {
+        layFiles({"a.dic", "b.dic"});
+        auto form = open();
+        form->ScanDictionaries();
+        for (int i = 0; i < form->CheckListBox->count(); ++i)
+            form->CheckListBox->item(i)->setCheckState(Qt::Unchecked);
+        form->accept();
+        QCOMPARE(storedList(*setup_), QStringList({"-a.dic", "-b.dic", "Count=2"}));
+        // The files are not even dictionaries: a start that tried to open them would report it.
+        TMainForm next(*setup_, folder(), std::make_unique<TFakeDialogs>());
+        QVERIFY(!next.currentDictionary());
+        QCOMPARE(static_cast<TFakeDialogs&>(next.dialogs()).texts("error"), QStringList());
+    }
+};
+
+QTEST_MAIN(TestOptionsForm)
+#include "tst_options_form.moc"
