@@ -37,14 +37,15 @@ shot() {
 keys() {
     local window=$1
     shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" ||
+        true
     sleep 0.15
     xdotool key --clearmodifiers --delay 40 "$@"
 }
 
 # Focuses a window and types text into it.
 typeText() {
-    xdotool windowfocus --sync "$1" 2>/dev/null || true
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" || true
     sleep 0.1
     xdotool type --clearmodifiers --delay 30 "$2"
 }
@@ -89,7 +90,7 @@ quitAnsweringYes() {
     keys "$main" ctrl+q
     for _ in $(seq $(($1 * 2))); do
         kill -0 "$program" 2>/dev/null || break
-        if box=$(waitWindow "Confirm" 0.5 "$program"); then
+        if box=$(waitWindow "Confirm" 1 "$program"); then
             keys "$box" Return
             waitGone "$box" 5 || true
         fi
@@ -105,23 +106,27 @@ quitAnsweringYes() {
 # the arrows move to the wanted one, so no title's position is assumed; the item is clicked in
 # the open menu's own window, whose height the items share.
 menuItem() {
-    local popup="" id geometry
-    xdotool windowfocus --sync "$main" 2>/dev/null || true
+    local before popup="" geometry WIDTH HEIGHT
+    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
+    sleep 0.2
+    before=$(programWindows)
     xdotool mousemove --window "$main" 12 10 click 1
     sleep 0.3
-    for _ in $(seq "$1"); do xdotool key --clearmodifiers Right; sleep 0.1; done
-    for _ in $(seq 20); do
-        for id in $(xdotool search --onlyvisible --pid "$program" --name '^Termovel v1\.00$' 2>/dev/null); do
-            [ "$id" != "$main" ] && popup=$id
-        done
+    for _ in $(seq "$1"); do xdotool key --clearmodifiers Right; sleep 0.15; done
+    # The open menu is the one window of the program that came up since the click.
+    for _ in $(seq 30); do
+        popup=$(comm -13 <(echo "$before") <(programWindows) | sed '/^$/d' | tail -n1)
         [ -n "$popup" ] && break
         sleep 0.1
     done
     [ -n "$popup" ] || fail "the menu $1 did not open"
     geometry=$(xdotool getwindowgeometry --shell "$popup")
-    local WIDTH HEIGHT
     eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
     xdotool mousemove --window "$popup" $((WIDTH / 2)) $((HEIGHT * (2 * $2 - 1) / (2 * $3))) click 1
+}
+
+programWindows() {
+    { xdotool search --all --onlyvisible --pid "$program" '' 2>/dev/null || true; } | sort
 }
 
 # The expected history after translating $1: moved to the top when present (ignoring case),
