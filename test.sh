@@ -8,26 +8,44 @@ scripts/ensure_deps.sh
 scripts/build.sh
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
 
-# A short fuzzing run of the dictionary loader, seeded with the bundled dictionaries: a smoke
-# test that the fuzz target builds and that loading arbitrary bytes stays safe. Longer runs are
-# made by hand with the same build.
+# Short fuzzing runs, 20 s each: the dictionary loader (seeded with the bundled dictionaries),
+# the settings file read into the settings store and saved back (seeded with sample files),
+# and the text-import parser (seeded with the bundled dictionaries' sources). First each target
+# replays the inputs that once broke it (fuzz/regressions/<target>/). A smoke test that the
+# targets build and that arbitrary input stays safe; longer runs are made by hand with the
+# same build (see CONTRIBUTING.md).
 if command -v clang++ >/dev/null 2>&1; then
     if [ ! -f build/fuzz/build.ninja ]; then
         CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
             -DTERMOVEL_GUI=OFF -DTERMOVEL_BENCH=OFF -DBUILD_TESTING=OFF -DTERMOVEL_FUZZ=ON
     fi
-    cmake --build build/fuzz -j "$(nproc)" --target load_dic_fuzz
-    corpus=build/fuzz/corpus
-    mkdir -p "$corpus"
-    # Only the small ones: the dictionaries converted from dictd run to tens of megabytes,
-    # which would leave the short run no time for mutations.
-    find build/dics -name '*.dic' -size -256k -exec cp -n {} "$corpus"/ \; 2>/dev/null || true
-    if ! build/fuzz/fuzz/load_dic_fuzz -max_total_time=30 "$corpus" >build/fuzz/fuzz.log 2>&1; then
-        tail -n 60 build/fuzz/fuzz.log
-        echo "The dictionary loader failed under fuzzing; the input is saved as crash-* here." >&2
-        exit 1
-    fi
-    tail -n 1 build/fuzz/fuzz.log
+    cmake --build build/fuzz -j "$(nproc)" --target load_dic_fuzz ini_fuzz import_fuzz
+    mkdir -p build/fuzz/corpus build/fuzz/corpus-ini build/fuzz/corpus-import
+    # Only the small dictionaries: the ones converted from dictd run to tens of megabytes,
+    # which would leave a short run no time for mutations.
+    find build/dics -name '*.dic' -size -256k -exec cp -n {} build/fuzz/corpus/ \; 2>/dev/null || true
+    cp -n fuzz/seeds/*.ini build/fuzz/corpus-ini/ 2>/dev/null || true
+    cp -n data/*.txt build/fuzz/corpus-import/ 2>/dev/null || true
+    for target in load_dic_fuzz:corpus ini_fuzz:corpus-ini import_fuzz:corpus-import; do
+        name=${target%%:*}
+        corpus=build/fuzz/${target##*:}
+        log=build/fuzz/$name.log
+        regressions=(fuzz/regressions/$name/*)
+        if [ -e "${regressions[0]}" ] &&
+            ! build/fuzz/fuzz/$name "${regressions[@]}" >"$log" 2>&1; then
+            tail -n 60 "$log"
+            echo "$name fails again on an input kept in fuzz/regressions/$name." >&2
+            exit 1
+        fi
+        if ! build/fuzz/fuzz/$name -max_total_time=20 -timeout=10 -malloc_limit_mb=256 \
+            -artifact_prefix=build/fuzz/ "$corpus" >"$log" 2>&1; then
+            tail -n 60 "$log"
+            echo "$name failed under fuzzing; the input is saved as build/fuzz/crash-* (or" \
+                 "leak-, timeout-, oom-)." >&2
+            exit 1
+        fi
+        echo "$name: $(tail -n 1 "$log")"
+    done
 fi
 
 # The core and the window tests again with AddressSanitizer, UndefinedBehaviorSanitizer and

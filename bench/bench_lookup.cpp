@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_app.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/prefix_search.h"
 #include "dictionary_synthetic.h"
@@ -36,14 +37,7 @@ namespace {
 constexpr int kMillion = 1'000'000;
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "termovel_bench";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    return benchApplication();
 }
 
 // One dictionary of at least n synthetic terms (the generator repeats a few) per size, built

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
 #include <utility>
@@ -60,6 +61,15 @@ inline std::vector<std::pair<std::string, std::string>> entries(size_t n) {
         out.emplace_back(std::move(t), article(random));
     }
     return out;
+}
+
+// Writes entries as an import text file: per entry a line "@term", the article's lines and a
+// line "~~~", each ended by LF.
+inline void writeImportText(const std::string& path,
+                            const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::ofstream out(path, std::ios::binary);
+    for (const auto& [t, a] : entries)
+        out << "@" << t << "\n" << a << "\n~~~\n";
 }
 
 }  // namespace dictionary_synthetic

@@ -37,6 +37,11 @@ packages=(
     dict-vera
     dict-jargon
     dict-elements
+    dpkg-dev
+    file
+    librsvg2-bin
+    desktop-file-utils
+    appstream
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,7 +10,14 @@
 #include "app/startup.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
+#include "settings/program_identity.h"
 #include "ui/main_form.h"
+
+// Where the install rules lay the shared data (bundled dictionaries, help), relative to the
+// folder of the binary; set by the build.
+#ifndef TERMOVEL_DATA_FROM_BINARY
+#error "TERMOVEL_DATA_FROM_BINARY must name the installed data folder relative to the binary"
+#endif
 
 namespace {
 
@@ -59,7 +66,10 @@ int main(int argc, char** argv) {
     }
     TApplication app(argc, argv);
     TStartupEnvironment environment;
-    environment.programFolder = program_folder::path();
+    const program_folder::TProgramPlaces places =
+        program_folder::runningPlaces(TERMOVEL_DATA_FROM_BINARY);
+    environment.programFolder = program_folder::choose(places, kIniFileName);
+    environment.dataFolder = places.dataFolder;
     environment.lockPath = instance_lock::defaultPath();
     environment.dialogs = &app.dialogs();
     TExitAfterFirstPaint exitAfterShow;

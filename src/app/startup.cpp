@@ -67,7 +67,8 @@ int runStartup(const TStartupEnvironment& environment) {
         // The application title. The display name is left unset on purpose: Qt would append
         // it to every window caption, and the message boxes' captions must stay exact.
         QApplication::setApplicationName(QString::fromUtf8(ProgramTitle));
-        setHelpFile(program_folder::file(environment.programFolder, kHelpFileName));
+        setHelpFile(program_folder::locate(environment.programFolder, environment.dataFolder,
+                                           kHelpFileName));
 
         TRegSetup regSetup(program_folder::file(environment.programFolder, kIniFileName));
         // The file's presence alone decides the first run: a file is loaded as it is (an

@@ -34,12 +34,13 @@ private:
 // Shows an error in the error box: captioned with the application title, the message as text.
 void showError(TDialogs& dialogs, const std::exception& error);
 
-// Start-up records the help file's path (program folder + "/termovel.chm") with setHelpFile;
-// helpFile() reads it back.
+// Start-up records the help file's path with setHelpFile (program folder + "/termovel.chm", or
+// the installed data folder's when only that one has it); helpFile() reads it back.
 
 // What start-up runs on; main() gives the real things, tests their own.
 struct TStartupEnvironment {
     std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie
+    std::string dataFolder;       // the installed data, where the help file is when not above
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
     // The boxes of the main window itself (errors while it opens dictionaries and reads the

@@ -476,6 +476,7 @@ size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t po
     // at kReservedEntryBytes each, so index room set aside stays within half the data's size;
     // a file of smaller entries lets the index grow as they actually arrive.
     entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kReservedEntryBytes));
+    adviseHugePages(entries.data(), entries.capacity() * sizeof(TTermEntry));
     file_format::TRecordReader reader(data, size, pos, ahead);
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {

@@ -9,6 +9,7 @@
 
 #include "dictionary/dictionary.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -51,9 +52,10 @@ private:
 }  // namespace
 
 TImportLineReader::TImportLineReader(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: a device or FIFO would be read without end or block.
+    fd_ = regular_file::openForReading(path);
     struct stat info {};
-    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode))) {
+    if (fd_ >= 0 && ::fstat(fd_, &info) != 0) {
         ::close(fd_);
         fd_ = -1;
     }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 // Replacing a file without ever leaving it half-written, shared by everything that saves a
@@ -18,18 +22,67 @@ std::string replacementTarget(const std::string& path);
 // when a write fails or writes nothing.
 bool writeAll(int fd, const char* data, size_t size);
 
+// Removes the temporary files that saves left in folder ("." name ".tmp" pid "-" number) when
+// the process that made them no longer runs (killed in the middle of a save) and they belong
+// to the current user. Temporary files of running processes stay.
+void removeStaleTemporaries(const std::string& folder);
+
+// The temporary files being written by this process, removed on SIGTERM and SIGINT before the
+// signal ends the process as it would have. At most a few at a time are tracked. Exposed for
+// tests; TAtomicFileWriter uses them.
+void trackTemporary(const std::string& path);
+void untrackTemporary(const std::string& path);
+
 }  // namespace atomic_file
+
+// An advisory lock (flock) held by one writer of a file for its whole read-modify-write, so two
+// writers (the tool's import, the program's Save) never interleave and lose each other's work.
+//
+// The lock lies on the file itself. A save replaces the file's inode by renaming a new file
+// over it, so a writer that waited on the old inode would hold a lock nobody else takes any
+// more: after locking, the writer checks that the path still names the locked inode and
+// otherwise locks again. A file that does not exist yet is locked through its folder, and the
+// check then is that it still does not exist. Neither leaves any file of its own behind, and
+// both work in a folder the user may not write to (where the file is written in place).
+//
+// Re-entrant within a process: a lock on a file the process already holds is a no-op, so a
+// save inside a held read-modify-write does not wait on itself.
+class TSaveLock {
+public:
+    static constexpr std::chrono::milliseconds kWait{2000};
+
+    // Locks the file a save to path replaces (see atomic_file::replacementTarget), waiting up
+    // to wait for another writer to finish. Raises TError("Файл %s сейчас сохраняет другая
+    // программа") with path when the wait runs out. A file and folder that cannot be opened at
+    // all are not locked: the save then fails by itself.
+    explicit TSaveLock(const std::string& path, std::chrono::milliseconds wait = kWait);
+    ~TSaveLock();
+    TSaveLock(const TSaveLock&) = delete;
+    TSaveLock& operator=(const TSaveLock&) = delete;
+
+private:
+    int fd_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
 
 // Bytes go to a temporary file in the same folder as the file being replaced, which commit()
 // flushes to disk and renames over it. Until commit() succeeds, destroying the writer removes
 // the temporary file and the old file stays intact. When path is a symbolic link, the file it
 // leads to is replaced (see atomic_file::replacementTarget). A file that the user may not write
 // to is not replaced. A replaced file keeps its permission bits; a new one gets those of a
-// plainly created file.
+// plainly created file. The writer holds a TSaveLock on the file while it lives, and removes
+// stale temporary files of dead processes from the folder.
+//
+// When no temporary file may be made in the folder (the user may not write to the folder) but
+// the file itself exists and may be written, the bytes are written into the file in place
+// (commit cuts it to length and flushes it): the save succeeds where writing the file directly
+// would, though a failure part-way then leaves the file part-written.
 class TAtomicFileWriter {
 public:
     // Creates the temporary file. Raises TError("Cannot create file %s") with path, also when
-    // the file at path exists and may not be written to.
+    // the file at path exists and may not be written to, and TSaveLock's error when another
+    // process is saving the file.
     explicit TAtomicFileWriter(const std::string& path);
     ~TAtomicFileWriter();
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
@@ -41,13 +94,19 @@ public:
     // TError("Cannot create file %s") with path.
     void commit();
 
+    // Whether the file is being written in place (see above).
+    bool inPlace() const { return inPlace_; }
+
 private:
     void discard();
+    bool openTemporary(const std::string& base, bool inFolder);
 
-    std::string path_;    // as given: the name errors report
-    std::string target_;  // the file actually replaced
-    std::string folder_;  // target_'s folder, where the temporary file lies
+    std::unique_ptr<TSaveLock> lock_;  // first: released after the temporary file is gone
+    std::string path_;                 // as given: the name errors report
+    std::string target_;               // the file actually replaced
+    std::string folder_;               // target_'s folder, where the temporary file lies
     std::string tempPath_;
     int fd_ = -1;
     size_t written_ = 0;
+    bool inPlace_ = false;
 };

@@ -108,4 +108,29 @@ std::optional<std::string> fromUtf8(std::string_view utf8, char32_t* firstBad) {
     return out;
 }
 
+std::string escapeControls(std::string_view text, bool utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned code) {
+        out += "\\x";
+        out.push_back(kHex[code >> 4]);
+        out.push_back(kHex[code & 15]);
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool crlf = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        if ((c < 0x20 && c != '\n' && c != '\t' && !crlf) || c == 0x7F) {
+            escape(c);
+        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            escape(static_cast<unsigned char>(text[++i]));
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 }  // namespace codepage

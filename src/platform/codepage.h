@@ -22,4 +22,10 @@ std::string toUtf8(std::string_view cp1251);
 // U+FFFD, which the code page cannot hold.
 std::optional<std::string> fromUtf8(std::string_view utf8, char32_t* firstBad = nullptr);
 
+// Text made harmless for a terminal: control characters (C0 but LF and TAB, and DEL), which
+// could move the cursor, retitle or clear the terminal, are written as "\xHH" (the character's
+// code); a CR stays only before an LF. In UTF-8 text (utf8) the C1 range U+0080–U+009F is
+// escaped too; Windows-1251 bytes 80–9F are letters and stay. The rest is kept.
+std::string escapeControls(std::string_view text, bool utf8 = true);
+
 }  // namespace codepage

@@ -24,6 +24,7 @@ inline constexpr const char* kOutOfMemory = "Out of memory while expanding memor
 inline constexpr const char* kCannotOpenFile = "Cannot open file %s";
 inline constexpr const char* kCannotCreateFile = "Cannot create file %s";
 inline constexpr const char* kUnableToWrite = "Unable to write to %s";
+inline constexpr const char* kFileBusy = "Файл %s сейчас сохраняет другая программа";
 inline constexpr const char* kNotAnInteger = "'%s' is not a valid integer value";
 inline constexpr const char* kNoCollator = "Cannot open the collator";
 inline constexpr const char* kNoCollationKey = "Cannot make a collation key";

@@ -1,6 +1,9 @@
 #include "platform/profile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <unordered_set>
@@ -8,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 #include "platform/upcase.h"
 
 namespace profile {
@@ -32,25 +36,27 @@ std::string_view rawValue(std::string_view line) {
 }
 
 // An entry is one line: a line break inside a value would end it early and turn the rest into
-// lines of their own, even into sections and keys, so breaks are written as blanks.
+// lines of their own, even into sections and keys, so LF and CR LF are written as blanks. A lone
+// CR ends no line when the file is read, so it stays: a value read with one in it is written
+// back the same.
 std::string oneLine(std::string_view value) {
     std::string out(value);
-    for (char& c : out) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\n' || (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n'))
+            out[i] = ' ';
     }
     return out;
 }
 
-// What readString hands back for a key line: the value without the blanks around it and
-// without quotes enclosing all of it, cut at kMaxValueLength.
-std::string cleanValue(std::string_view line) {
-    std::string_view value = trim(rawValue(line));
+// A value as reading gives it back from the text after "=": the blanks around it and quotes
+// enclosing all of it removed.
+std::string_view readBack(std::string_view raw) {
+    std::string_view value = trim(raw);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
-    return std::string(value.substr(0, kMaxValueLength));
+    return value;
 }
 
 }  // namespace
@@ -86,10 +92,22 @@ TProfile TProfile::parse(std::string_view text) {
 }
 
 TProfile TProfile::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Only a regular file: a settings path that names a device or FIFO reads as empty rather
+    // than without end or never.
+    const int fd = regular_file::openForReading(path);
+    if (fd < 0)
         return {};
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
     return parse(text);
 }
 
@@ -133,13 +151,22 @@ std::string TProfile::readString(std::string_view section, std::string_view key)
         return {};
     const std::string_view wanted = trim(key);
     for (const TLine& l : s->lines) {
-        if (l.isKey && upcase::equal(l.key, wanted))
-            return cleanValue(l.raw);
+        if (!l.isKey || !upcase::equal(l.key, wanted))
+            continue;
+        return std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength));
     }
     return {};
 }
 
 std::vector<TProfile::TSectionValues> TProfile::values() const {
+    return entries(false);
+}
+
+std::vector<TProfile::TSectionValues> TProfile::rawValues() const {
+    return entries(true);
+}
+
+std::vector<TProfile::TSectionValues> TProfile::entries(bool raw) const {
     std::vector<TSectionValues> out;
     std::unordered_set<std::string> sectionsSeen;
     for (const TSection& s : sections_) {
@@ -149,8 +176,13 @@ std::vector<TProfile::TSectionValues> TProfile::values() const {
         TSectionValues& section = out.emplace_back(TSectionValues{s.name, {}});
         std::unordered_set<std::string> keysSeen;
         for (const TLine& l : s.lines) {
-            if (l.isKey && keysSeen.insert(upcase::text(l.key)).second)
-                section.values.emplace_back(l.key, cleanValue(l.raw));
+            if (!l.isKey || !keysSeen.insert(upcase::text(l.key)).second)
+                continue;
+            if (!raw)
+                section.values.emplace_back(
+                    l.key, std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength)));
+            else if (l.raw.find('=') != std::string::npos)
+                section.values.emplace_back(l.key, std::string(rawValue(l.raw)));
         }
     }
     return out;
@@ -161,7 +193,32 @@ void TProfile::eraseSection(std::string_view section) {
     std::erase_if(sections_, [&](const TSection& s) { return upcase::equal(s.name, wanted); });
 }
 
+std::optional<std::string> TProfile::rawString(std::string_view section,
+                                               std::string_view key) const {
+    const TSection* s = findSection(section);
+    if (!s)
+        return std::nullopt;
+    const std::string_view wanted = trim(key);
+    for (const TLine& l : s->lines) {
+        if (l.isKey && upcase::equal(l.key, wanted)) {
+            if (l.raw.find('=') == std::string::npos)
+                return std::nullopt;
+            return std::string(rawValue(l.raw));
+        }
+    }
+    return std::nullopt;
+}
+
 void TProfile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    writeLine(section, key, oneLine(value));
+}
+
+void TProfile::writeRawString(std::string_view section, std::string_view key,
+                              std::string_view raw) {
+    writeLine(section, key, oneLine(raw));
+}
+
+void TProfile::writeLine(std::string_view section, std::string_view key, const std::string& value) {
     TSection* s = findSection(section);
     if (!s) {
         const std::string name(trim(section));
@@ -171,7 +228,7 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
     const std::string_view wanted = trim(key);
     for (TLine& l : s->lines) {
         if (l.isKey && upcase::equal(l.key, wanted)) {
-            l.raw = l.key + "=" + oneLine(value);
+            l.raw = l.key + "=" + value;
             return;
         }
     }
@@ -181,7 +238,7 @@ void TProfile::writeString(std::string_view section, std::string_view key, std::
     while (at != s->lines.begin() && trim(std::prev(at)->raw).empty())
         --at;
     const std::string name(wanted);
-    s->lines.insert(at, TLine{name + "=" + oneLine(value), name, true});
+    s->lines.insert(at, TLine{name + "=" + value, name, true});
 }
 
 void TProfile::replaceSections(const std::vector<TSectionValues>& sections) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,11 +43,17 @@ public:
     // The key's value with the blanks around it and enclosing quotes removed, cut at
     // kMaxValueLength; "" when the section or the key is missing or the line has no "=".
     std::string readString(std::string_view section, std::string_view key) const;
+    // The key's text after "=" exactly as the line holds it (blanks and quotes kept, not cut);
+    // none when the section or the key is missing or the line has no "=".
+    std::optional<std::string> rawString(std::string_view section, std::string_view key) const;
 
     // Every section with each of its keys and the value readString gives for it, in file order.
     // A section or key met a second time is left out, as readString never reaches it. One pass
     // over the profile, so a file of a hundred thousand keys loads as fast as one of ten.
     std::vector<TSectionValues> values() const;
+    // As values(), but each value is the text after "=" as rawString gives it; a key line
+    // without "=" is left out.
+    std::vector<TSectionValues> rawValues() const;
 
     // Removes the section, its header and all its lines. Missing: nothing happens.
     void eraseSection(std::string_view section);
@@ -54,8 +61,12 @@ public:
     // end of the section, or appends the section at the end of the profile. Line breaks in
     // the value are written as blanks, so a value never spills into lines of its own.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+    // As writeString, but raw is the text after "=" as it stands (from rawString): what reading
+    // removes (blanks, enclosing quotes) stays, so the value reads back as before.
+    void writeRawString(std::string_view section, std::string_view key, std::string_view raw);
 
-    // As eraseSection for each of sections, then writeString of each of its values in order,
+    // As eraseSection for each of sections, then writeString (or writeRawString: both write
+    // the text as it is, line breaks as blanks) of each of its values in order,
     // but in one pass over the profile. The keys of one section must differ (ignoring letter
     // case). A section without values is only erased.
     void replaceSections(const std::vector<TSectionValues>& sections);
@@ -81,6 +92,8 @@ private:
         std::string header;        // the header line as read
     };
 
+    void writeLine(std::string_view section, std::string_view key, const std::string& value);
+    std::vector<TSectionValues> entries(bool raw) const;
     const TSection* findSection(std::string_view name) const;
     TSection* findSection(std::string_view name);
 

@@ -1,12 +1,19 @@
 #include "platform/program_folder.h"
 
+#include <pwd.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
+
+#include "platform/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -34,6 +41,33 @@ std::u32string upperName(const std::string& name) {
     return out;
 }
 
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// Copies source to target through a temporary file, so a copy cut short never leaves a damaged
+// dictionary behind that would then keep the good one out. Failures are left unreported.
+void copyWhole(const std::string& source, const std::string& target) {
+    std::ifstream in(source, std::ios::binary);
+    if (!in)
+        return;
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return;
+    try {
+        TAtomicFileWriter writer(target);
+        writer.write(bytes.data(), bytes.size());
+        writer.commit();
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace
 
 std::string path() {
@@ -42,6 +76,54 @@ std::string path() {
     if (ec)
         return fs::current_path().string();
     return exe.parent_path().string();
+}
+
+bool isWritable(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string userDataHome(const char* xdgDataHome, const char* home) {
+    if (xdgDataHome && xdgDataHome[0] == '/')
+        return xdgDataHome;
+    return std::string(home ? home : "") + "/.local/share";
+}
+
+TProgramPlaces runningPlaces(const std::string& dataFromBinary) {
+    TProgramPlaces places;
+    places.binaryFolder = path();
+    places.dataFolder =
+        fs::path(file(places.binaryFolder, dataFromBinary)).lexically_normal().string();
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    places.userFolder = file(userDataHome(std::getenv("XDG_DATA_HOME"), home), "termovel");
+    return places;
+}
+
+std::string choose(const TProgramPlaces& places, const std::string& settingsName,
+                   const std::function<bool(const std::string&)>& writable) {
+    if (writable(places.binaryFolder) && !isFolder(places.dataFolder))
+        return places.binaryFolder;
+    const std::string& folder = places.userFolder;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!exists(file(folder, settingsName))) {
+        for (const std::string& name : listDictionaries(places.dataFolder)) {
+            if (!exists(file(folder, name)))
+                copyWhole(file(places.dataFolder, name), file(folder, name));
+        }
+    }
+    return folder;
+}
+
+std::string locate(const std::string& folder, const std::string& fallbackFolder,
+                   const std::string& name) {
+    const std::string own = file(folder, name);
+    if (exists(own) || fallbackFolder.empty() || !exists(file(fallbackFolder, name)))
+        return own;
+    return file(fallbackFolder, name);
 }
 
 std::string file(const std::string& folder, const std::string& name) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -153,11 +154,37 @@ void TRegSetup::SaveIni() const {
     // Sections the store does not know stay in the file as they were; each known section is
     // erased and written again, so the file follows the store's order and a section emptied
     // in the store vanishes.
+    // A value the file already holds is written back as its line spells it: reading removed
+    // blanks and quotes around it, which writing the bare value would lose.
     profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
+    // One pass over the old file for all keys: looking each key up in it would cost a walk
+    // through the file per key.
+    std::unordered_map<std::string, std::string> oldRaw;
+    std::unordered_map<std::string, std::string> oldValue;
+    const auto place = [](const std::string& section, const std::string& key) {
+        return upcase::text(section) + '\n' + upcase::text(key);
+    };
+    for (const auto& section : file.rawValues())
+        for (const auto& [key, raw] : section.values)
+            oldRaw.emplace(place(section.name, key), raw);
+    for (const auto& section : file.values())
+        for (const auto& [key, value] : section.values)
+            oldValue.emplace(place(section.name, key), value);
     std::vector<profile::TProfile::TSectionValues> sections;
     sections.reserve(impl_->sections.size());
-    for (const TSection& s : impl_->sections)
-        sections.push_back({s.name, s.entries});
+    for (const TSection& s : impl_->sections) {
+        profile::TProfile::TSectionValues& out = sections.emplace_back();
+        out.name = s.name;
+        out.values.reserve(s.entries.size());
+        for (const auto& [key, value] : s.entries) {
+            const std::string at = place(s.name, key);
+            const auto raw = oldRaw.find(at);
+            const auto old = oldValue.find(at);
+            const bool unchanged =
+                raw != oldRaw.end() && old != oldValue.end() && old->second == value;
+            out.values.emplace_back(key, unchanged ? raw->second : value);
+        }
+    }
     file.replaceSections(sections);
     if (!file.save(impl_->iniFileName))
         throw TError(formatMessage(error_text::kUnableToWrite, impl_->iniFileName));

@@ -3,10 +3,15 @@
 //
 // Terminal texts are UTF-8; dictionary and import files are Windows-1251.
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,17 +24,26 @@
 #include "dictionary/tab_text.h"
 #include "dictionary/text_export.h"
 #include "dictionary/text_import.h"
+#include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 #include "platform/same_file.h"
 
 #include "convert_commands.h"
 
 namespace {
 
+// Exit codes. --help shows them (kExitCodes) and the manual page lists them.
 constexpr int kExitOk = 0;
-constexpr int kExitNotFound = 1;
-constexpr int kExitFailure = 2;
+constexpr int kExitNotFound = 1;     // lookup: the term is not in the dictionary
+constexpr int kExitUsage = 2;        // unknown command or option, wrong arguments
+constexpr int kExitBadInput = 3;     // a file that is missing, unreadable or damaged
+constexpr int kExitWriteFailed = 4;  // a dictionary or standard output that could not be written
+
+constexpr const char* kExitCodes =
+    "Коды завершения: 0 — готово, 1 — термин не найден, 2 — ошибка в командной строке,\n"
+    "  3 — входной файл не читается или повреждён, 4 — ошибка записи.\n";
 
 constexpr const char* kUsage =
     "Использование:\n"
@@ -46,20 +60,148 @@ constexpr const char* kUsage =
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
-    "                                        регистра)\n";
+    "                                        регистра)\n"
+    "  termovel-dic --help | --version\n";
 
 // A failure the user caused (bad argument, damaged file): message already in UTF-8.
 struct TFailure {
     std::string message;
-    int code = kExitFailure;
+    int code = kExitUsage;
 };
 
+// Whether a core error's message is the given fixed text (with its "%s" filled in or not).
+bool isError(const TError& error, std::string_view text) {
+    return std::string_view(error.what()).starts_with(text.substr(0, text.find('%')));
+}
+
+// The core's errors tell by their fixed texts whether writing or reading failed.
+int exitCodeOf(const TError& error) {
+    for (std::string_view writing : {error_text::kCannotCreateFile, error_text::kStreamWrite,
+                                     error_text::kUnableToWrite, error_text::kFileBusy})
+        if (isError(error, writing))
+            return kExitWriteFailed;
+    return kExitBadInput;
+}
+
+// Why the system refused a write, for the user; errno as the failed call left it.
+std::string writeProblem(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return "на диске нет места";
+        case EFBIG:
+            return "файл больше, чем разрешено";
+        case EROFS:
+            return "файловая система только для чтения";
+        case EACCES:
+        case EPERM:
+            return "нет прав на запись";
+        case EIO:
+            return "ошибка ввода-вывода";
+        case ENOENT:
+        case ENOTDIR:
+            return "нет такой папки";
+        case EBADF:
+            return "вывод закрыт";
+        case EPIPE:
+            return "получатель вывода закрыт";
+        default:
+            return "ошибка записи";
+    }
+}
+
+// Standard output that was closed when the tool started: fd 1 then holds /dev/null, so that
+// no file the tool opens can become fd 1 and receive the output.
+bool gStdoutClosed = false;
+// Control characters are escaped only for a person at a terminal; a pipe or file gets the
+// text as it is.
+bool gEscapeControls = false;
+
 void print(std::string_view utf8) {
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    if (gStdoutClosed)
+        throw TFailure{"ошибка записи в стандартный вывод: вывод закрыт", kExitWriteFailed};
+    if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::ferror(stdout))
+        throw TFailure{"ошибка записи в стандартный вывод: " + writeProblem(errno),
+                       kExitWriteFailed};
 }
 
 void printText(std::string_view cp1251) {
-    print(codepage::toUtf8(cp1251));
+    const std::string utf8 = codepage::toUtf8(cp1251);
+    print(gEscapeControls ? codepage::escapeControls(utf8) : utf8);
+}
+
+// Windows-1251 text that goes out as it is (export), control characters escaped on a terminal.
+void printData(std::string_view cp1251) {
+    print(gEscapeControls ? codepage::escapeControls(cp1251, false) : std::string(cp1251));
+}
+
+// What keeps a file from being read, for the user, or "" when it is a readable regular file.
+std::string readProblem(const std::string& path) {
+    switch (regular_file::kindOf(path)) {
+        case regular_file::TKind::Regular:
+            return {};
+        case regular_file::TKind::Missing:
+            return "нет такого файла";
+        case regular_file::TKind::Directory:
+            return "это папка, а не файл";
+        case regular_file::TKind::Special:
+            return "это не обычный файл (устройство, канал или сокет)";
+        case regular_file::TKind::Unreadable:
+            break;
+    }
+    return "нет прав на чтение";
+}
+
+// A failure to read the file at path (what says which file: "Словарь", "Файл импорта"), in
+// the tool's language, for a core error or for what readProblem finds.
+TFailure readFailure(const std::string& what, const std::string& path, const TError* error) {
+    std::string reason = readProblem(path);
+    if (reason.empty() && error) {
+        if (isError(*error, error_text::kOutOfMemory))
+            reason = "не хватает памяти, чтобы прочитать его";
+        else if (isError(*error, error_text::kStreamRead))
+            reason = what == "Словарь" ? "файл повреждён: данные обрываются или длина записи "
+                                         "неверна (подробности: termovel-dic verify " +
+                                             path + ")"
+                                       : "ошибка чтения";
+        else
+            reason = error->what();
+    }
+    if (reason.empty())
+        reason = "не читается";
+    return TFailure{what + " " + path + ": " + reason, kExitBadInput};
+}
+
+// Refuses a path that is no readable regular file before anything reads it.
+void requireReadable(const std::string& what, const std::string& path) {
+    if (!readProblem(path).empty())
+        throw readFailure(what, path, nullptr);
+}
+
+void loadDictionary(TDictionary& d, const std::string& path) {
+    requireReadable("Словарь", path);
+    try {
+        d.LoadFromFile(path);
+    } catch (const TError& e) {
+        throw readFailure("Словарь", path, &e);
+    }
+}
+
+// Saves the dictionary; a failure names the file and what went wrong.
+void saveDictionary(TDictionary& d, const std::string& path) {
+    try {
+        d.SaveToFile(path);
+    } catch (const TError& e) {
+        const int cause = errno;
+        if (isError(e, error_text::kFileBusy))
+            throw TFailure{std::string(e.what()) + "; словарь не изменён, повторите позже",
+                           kExitWriteFailed};
+        const std::string reason =
+            (isError(e, error_text::kCannotCreateFile) ? "файл нельзя создать или заменить: "
+                                                       : "") +
+            writeProblem(cause);
+        throw TFailure{"Словарь " + path + " не записан: " + reason, kExitWriteFailed};
+    }
 }
 
 // A command-line text (UTF-8) as Windows-1251, or a failure naming the character that the
@@ -102,7 +244,7 @@ bool fileExists(const std::string& path) {
 
 int info(const std::string& path) {
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     print("Название словаря: ");
     printText(d.Name());
     print("\nАвтор-составитель: ");
@@ -120,7 +262,7 @@ int info(const std::string& path) {
 
 int list(const std::string& path) {
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     emitEntries(d, printText, [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
@@ -131,7 +273,7 @@ int list(const std::string& path) {
 int lookup(const std::string& path, std::string_view termUtf8) {
     const std::string term = toCodePage(termUtf8, "Термин");
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     const int at = d.Find(term);
     if (at < 0)
         throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
@@ -170,11 +312,12 @@ std::string flawText(const TDicCheck& check) {
 }
 
 int verify(const std::string& path) {
+    requireReadable("Словарь", path);
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean())
-        throw TFailure{"Файл словаря повреждён: " + flawText(check)};
+        throw TFailure{"Файл словаря повреждён: " + flawText(check), kExitBadInput};
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
     return kExitOk;
 }
@@ -182,17 +325,20 @@ int verify(const std::string& path) {
 // Loads the dictionary that an import is about to save over. A file that would not save back
 // the same is refused unless forced: the save would drop what the loader skipped.
 void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
+    requireReadable("Словарь", path);
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean() && !force) {
-        throw TFailure{"Словарь " + path + " загружается не полностью: " + flawText(check) +
-                       ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
-                       "Записать всё равно: --force"};
+        throw TFailure{
+            "Словарь " + path + " загружается не полностью: " + flawText(check) +
+                ".\nСохранение потеряло бы то, что пропустил загрузчик; словарь не изменён. "
+                "Записать всё равно: --force",
+            kExitBadInput};
     }
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
         if (!force)
-            throw;
+            throw readFailure("Словарь", path, &e);
         // Forced: what was read before the damage is kept and saved.
         std::fprintf(stderr, "termovel-dic: %s; сохранено то, что удалось прочитать\n", e.what());
     }
@@ -225,20 +371,34 @@ int import(const std::string& dicPath, const std::string& textPath,
     // Importing a dictionary into itself would read scrambled bytes as text and save over it.
     if (sameFile(dicPath, textPath))
         throw TFailure{"Файл импорта " + textPath + " — это сам словарь; импорт отменён"};
+    requireReadable("Файл импорта", textPath);
+    // The whole read-modify-write holds the dictionary's lock: a second writer waits, then
+    // fails, instead of one of the two losing the other's terms.
+    std::unique_ptr<TSaveLock> lock;
+    try {
+        lock = std::make_unique<TSaveLock>(dicPath);
+    } catch (const TError& e) {
+        throw TFailure{std::string(e.what()) + "; словарь не изменён, повторите позже",
+                       kExitWriteFailed};
+    }
     TDictionary d;
     const bool existed = fileExists(dicPath);
     if (existed)
         loadForUpdate(d, dicPath, force);
     TImportResult result;
-    if (tab) {
-        const TTabImportResult read = importTabText(d, textPath);
-        result.blocks = read.entries;
-        result.added = read.added;
-        if (read.malformed > 0)
-            std::fprintf(stderr, "termovel-dic: строк без табуляции пропущено: %d\n",
-                         read.malformed);
-    } else {
-        result = importText(d, textPath);
+    try {
+        if (tab) {
+            const TTabImportResult read = importTabText(d, textPath);
+            result.blocks = read.entries;
+            result.added = read.added;
+            if (read.malformed > 0)
+                std::fprintf(stderr, "termovel-dic: строк без табуляции пропущено: %d\n",
+                             read.malformed);
+        } else {
+            result = importText(d, textPath);
+        }
+    } catch (const TError& e) {
+        throw readFailure("Файл импорта", textPath, &e);
     }
     if (name)
         d.SetName(*name);
@@ -254,7 +414,7 @@ int import(const std::string& dicPath, const std::string& textPath,
         }
         d.SetInfo(crlf);
     }
-    d.SaveToFile(dicPath);
+    saveDictionary(d, dicPath);
     print(std::string(existed ? "Словарь дополнен" : "Словарь создан") +
           (tab ? ": строк прочитано " : ": блоков прочитано ") + std::to_string(result.blocks) +
           ", терминов добавлено " + std::to_string(result.added) + ", всего " +
@@ -286,15 +446,15 @@ std::string lossText(unsigned losses) {
 
 int exportText(const std::string& path, bool tab) {
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     if (tab) {
-        writeTabText(d, print);
+        writeTabText(d, printData);
         return kExitOk;
     }
     constexpr int kNamedLosses = 20;
     std::string warnings;
     int lossy = 0;
-    emitEntries(d, print, [&](int i, std::string& out) {
+    emitEntries(d, printData, [&](int i, std::string& out) {
         appendImportBlock(out, d.Term(i), d.Article(i));
         if (const unsigned losses = importFormatLosses(d.Term(i), d.Article(i))) {
             if (++lossy <= kNamedLosses)
@@ -318,7 +478,7 @@ int search(const std::string& path, std::string_view textUtf8) {
     if (text.empty())
         throw TFailure{"Пустой текст поиска\n" + std::string(kUsage)};
     TDictionary d;
-    d.LoadFromFile(path);
+    loadDictionary(d, path);
     const std::vector<int> found = findInArticles(d, text);
     std::string out;
     for (int at : found) {
@@ -382,34 +542,60 @@ int run(const std::vector<std::string>& args) {
         return search(args[1], args[2]);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        print(kUsage);
-        print(kConvertUsage);
+        print(std::string(kUsage) + kConvertUsage + kExitCodes);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        print("termovel-dic " TERMOVEL_VERSION "\n");
         return kExitOk;
     }
     throw TFailure{"Неизвестная команда: " + command + "\n" + kUsage};
 }
 
+// Standard streams that were closed get /dev/null, so that a file the tool opens never takes
+// their place; output meant for a closed standard output is then reported as failed.
+void guardStandardStreams() {
+    for (int fd : {0, 1, 2}) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+        if (fd == 1)
+            gStdoutClosed = true;
+    }
+    gEscapeControls = ::isatty(1) == 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    guardStandardStreams();
     std::vector<std::string> args(argv + 1, argv + argc);
+    int code = kExitOk;
+    std::string message;
     try {
-        const int code = run(args);
-        if (std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "termovel-dic: ошибка записи в стандартный вывод\n");
-            return kExitFailure;
-        }
-        return code;
+        code = run(args);
     } catch (const TFailure& f) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", f.message.c_str());
-        return f.code;
+        code = f.code;
+        message = f.message;
     } catch (const TError& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        code = exitCodeOf(e);
+        message = e.what();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "termovel-dic: %s\n", e.what());
-        return kExitFailure;
+        // Memory running out while a file is read is the usual way to get here.
+        code = kExitBadInput;
+        message = e.what();
     }
+    // Output still buffered may fail only now; a failure that is the first one counts.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && message.empty()) {
+        code = kExitWriteFailed;
+        message = gStdoutClosed ? "ошибка записи в стандартный вывод: вывод закрыт"
+                                : "ошибка записи в стандартный вывод: " + writeProblem(errno);
+    }
+    if (!message.empty())
+        std::fprintf(stderr, "termovel-dic: %s\n", message.c_str());
+    return code;
 }

@@ -89,3 +89,8 @@ bool TQtDialogs::execFileDialog(QFileDialog& dialog) {
 int TQtDialogs::execModal(QDialog& dialog) {
     return dialog.exec();
 }
+
+void TDialogs::showProgress(QDialog& dialog) {
+    dialog.show();
+    dialog.activateWindow();
+}

@@ -11,6 +11,10 @@ class TDialogs {
 public:
     enum class Answer { Yes, No, Closed };
 
+    // Milliseconds between two updates of a progress window: often enough to look alive, rarely
+    // enough that drawing costs little beside the work.
+    static constexpr int kProgressInterval = 80;
+
     virtual ~TDialogs() = default;
 
     // A confirmation: caption "Confirm", question icon, "&Yes" (default) and "&No" (Esc).
@@ -25,6 +29,12 @@ public:
     virtual bool execFileDialog(QFileDialog& dialog) = 0;
     // Shows a modal window and returns its result (QDialog::Accepted or Rejected).
     virtual int execModal(QDialog& dialog) = 0;
+    // Puts up the progress window of a task that runs on the GUI thread and returns at once:
+    // the task updates the window and processes pending events itself, and takes it down.
+    virtual void showProgress(QDialog& dialog);
+    // How often such a task updates its window, in milliseconds; its first update puts the
+    // window up, so a task shorter than this shows none.
+    virtual int progressInterval() const { return kProgressInterval; }
 };
 
 // The real thing: Qt's message boxes with the program's own captions and button texts.

@@ -167,9 +167,10 @@ void TMainForm::createActions() {
     actStatusBar->setCheckable(true);
     actStatusBar->setChecked(true);
     connect(actStatusBar, &QAction::triggered, this, run(&TMainForm::actStatusBarExecute));
-    // Off until the import is built; it will need a current dictionary.
+    // The import needs a current dictionary, so it follows the dictionary group.
     actImport =
         newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, false);
+    connect(actImport, &QAction::triggered, this, run(&TMainForm::actImportExecute));
     setActionImages();
     createUnusedActions();
 }

@@ -41,8 +41,8 @@ class TWordListModel;
 // The window's code lies in files by concern: main_form.cpp (construction and actions),
 // main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
 // (search box, word list, translation windows), main_form_edit.cpp (editing commands),
-// main_form_exit.cpp (leaving), main_form_frame.cpp (menus, tool bar, status bar, tray) and
-// main_form_dialogs.cpp (the dialogs the window owns).
+// main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
+// (menus, tool bar, status bar, tray) and main_form_dialogs.cpp (the dialogs the window owns).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -122,6 +122,15 @@ public:
     void actSubExecute();
     void actEditExecute();
     void actExitExecute();
+    // Asks for a text file with OpenDialog and imports it (ImportText); nothing without a
+    // current dictionary or while an import runs.
+    void actImportExecute();
+    // Imports the text file at path into the current dictionary under a progress window that
+    // keeps the rest of the program out of reach until it ends, showing each term in the status
+    // bar; then the word list is shown afresh (once, also after Cancel or an error) and the terms
+    // group follows the count. Raises "Cannot open file %s" or "Stream read error", the
+    // dictionary then unchanged. Nothing without a current dictionary or while an import runs.
+    void ImportText(const std::string& path);
     // The close confirmation; sets canClose.
     void FormCloseQuery(bool& canClose);
 
@@ -217,7 +226,7 @@ private:
     void refillWordList();  // one model reset over DicList[CurDic]
     // actSave, actSub, actEdit and, with translateToo, actTranslate.
     void setTermsGroupEnabled(bool enabled, bool translateToo = true);
-    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd
+    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd, actImport
     void applyTitle();                             // title rule for the current dictionary
     int appendTab(const QString& caption);         // signals blocked; returns the tab's index
     void setTabCaption(int index, const QString& caption);
@@ -234,6 +243,9 @@ private:
     void typeToFind(const QString& text);  // the word list's own type-to-find
 
     // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
+    // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
+    // either); the chosen path with the default extension added to a bare name, or empty.
+    QString chooseFileToOpen();
     // Asks about each modified dictionary in tab order; false as soon as one answer is No.
     bool confirmUnsavedDictionaries();
     // Shows an adding/editing window until it is cancelled (false) or accepted with a term
@@ -291,7 +303,7 @@ private:
     bool settingSelection_ = false;  // the code is selecting a row of the word list
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
-    bool closeConfirmed_ = false;
-    QMenu* viewMenu_ = nullptr;  // the two view toggles, on the bars' context menus  // the exit
-                                 // command has already asked about unsaved work
+    bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
+    QMenu* viewMenu_ = nullptr;    // the two view toggles, on the bars' context menus
+    bool importRunning_ = false;   // an import holds the current dictionary
 };

@@ -255,7 +255,8 @@ void TMainForm::setTermsGroupEnabled(bool enabled, bool translateToo) {
 }
 
 void TMainForm::setDictionaryGroupEnabled(bool enabled) {
-    for (QAction* action : {actClose, actInfo, actAdd})
+    // The import needs a current dictionary, so it goes with the group.
+    for (QAction* action : {actClose, actInfo, actAdd, actImport})
         action->setEnabled(enabled);
 }
 

@@ -71,14 +71,19 @@ void TMainForm::actNewExecute() {
     addDictionary(std::make_unique<TDictionary>(), kNewCaption);
 }
 
-void TMainForm::actOpenExecute() {
+QString TMainForm::chooseFileToOpen() {
     if (!dialogs().execFileDialog(*OpenDialog))
-        return;
+        return QString();
     const QString chosen = OpenDialog->selectedFiles().value(0);
+    return chosen.isEmpty() ? chosen : withDefaultSuffix(chosen, true);
+}
+
+void TMainForm::actOpenExecute() {
+    const QString chosen = chooseFileToOpen();
     if (chosen.isEmpty())
         return;
     // File names on disk are UTF-8; OpenDic raises the load's error and then adds no tab.
-    OpenDic(withDefaultSuffix(chosen, true).toStdString());
+    OpenDic(chosen.toStdString());
 }
 
 void TMainForm::actSaveExecute() {

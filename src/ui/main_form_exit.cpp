@@ -32,6 +32,9 @@ bool TMainForm::confirmUnsavedDictionaries() {
 }
 
 void TMainForm::actExitExecute() {
+    // The tray's menu is outside the import's progress window; leaving waits for the import.
+    if (importRunning_)
+        return;
     if (!confirmUnsavedDictionaries())
         return;
     // The close that follows must not ask about the dictionaries a second time.
@@ -63,6 +66,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // Every way of closing the window protects unsaved work the same way as the exit command;
     // when the exit command has just asked, the answers stand.
     bool canClose = false;
+    if (importRunning_) {
+        event->ignore();
+        return;
+    }
     guarded([&] {
         if (!closeConfirmed_ && !confirmUnsavedDictionaries())
             return;

@@ -95,6 +95,17 @@ TEST(Profile, LineBreaksInAValueCannotAddLines) {
     EXPECT_EQ(TProfile::parse(p.text()).sectionNames(), (std::vector<std::string>{"History"}));
 }
 
+TEST(Profile, AValueReadWithALoneCrIsWrittenBackTheSame) {
+    const TProfile read = TProfile::parse("[Main]\r\nShowTip=1\r=cat\r\nN3=x\rJ\ry\r\n");
+    TProfile written;
+    for (const char* key : {"ShowTip", "N3"})
+        written.writeString("Main", key, read.readString("Main", key));
+    const TProfile again = TProfile::parse(written.text());
+    EXPECT_EQ(again.readString("Main", "ShowTip"), "1\r=cat");
+    EXPECT_EQ(again.readString("Main", "N3"), "x\rJ\ry");
+    EXPECT_EQ(again.keyNames("Main"), (std::vector<std::string>{"ShowTip", "N3"}));
+}
+
 TEST(Profile, EraseSectionRemovesEveryCopyAndKeepsTheRest) {
     TProfile p = TProfile::parse("top=1\n[A]\nk=1\n[B]\n;note\nm=2\n[a]\nj=2\n");
     p.eraseSection("A");
@@ -188,6 +199,10 @@ TEST(Profile, OnePassReadAndWriteAgreeWithKeyByKey) {
                     s.values.emplace_back(key, p.readString(section, key));
             }
             keyByKey.push_back(s);
+        }
+        for (const TProfile::TSectionValues& s : p.rawValues()) {
+            for (const auto& [key, raw] : s.values)
+                EXPECT_EQ(p.rawString(s.name, key), raw) << text;
         }
         const std::vector<TProfile::TSectionValues> onePass = p.values();
         ASSERT_EQ(onePass.size(), keyByKey.size()) << text;

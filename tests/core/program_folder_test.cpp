@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,4 +55,172 @@ TEST(ProgramFolder, FileExistsOnlyForFiles) {
     EXPECT_FALSE(program_folder::fileExists(folder.file("d")));
     EXPECT_FALSE(program_folder::fileExists(folder.file("dangling")));
     EXPECT_FALSE(program_folder::fileExists(folder.file("missing")));
+}
+
+namespace {
+
+// A binary folder, an installed data folder holding two dictionaries and the help file, and
+// a user folder two levels below a home that exists, as on a first start.
+struct Installation {
+    TTempFolder root;
+    program_folder::TProgramPlaces places{root.file("bin"), root.file("share/termovel"),
+                                          root.file("home/.local/share/termovel")};
+    Installation() {
+        fs::create_directories(places.binaryFolder);
+        fs::create_directories(places.dataFolder);
+        fs::create_directories(root.file("home"));
+        writeFile(program_folder::file(places.dataFolder, "general.dic"), "general");
+        writeFile(program_folder::file(places.dataFolder, "Computing.DIC"), "computing");
+        writeFile(program_folder::file(places.dataFolder, "termovel.chm"), "help");
+    }
+    std::string user(const std::string& name) const {
+        return program_folder::file(places.userFolder, name);
+    }
+    std::string choose(bool writable) const {
+        return program_folder::choose(places, "termovel.ini",
+                                      [=](const std::string&) { return writable; });
+    }
+};
+
+}  // namespace
+
+TEST(ProgramFolder, AWritablePortableCopyKeepsItsFilesBesideTheBinary) {
+    Installation setup;
+    fs::remove_all(setup.places.dataFolder);
+    EXPECT_EQ(setup.choose(true), setup.places.binaryFolder);
+    EXPECT_FALSE(fs::exists(setup.places.userFolder));
+}
+
+TEST(ProgramFolder, AnInstalledCopyUsesTheUserFolderSeededWithTheBundledDictionaries) {
+    // Read-only (an unprivileged user under /usr) or writable (the superuser): either way an
+    // installed binary's folder never receives settings or dictionaries.
+    for (bool writable : {false, true}) {
+        Installation setup;
+        EXPECT_EQ(setup.choose(writable), setup.places.userFolder) << writable;
+        EXPECT_EQ(entryNames(setup.places.userFolder),
+                  (std::vector<std::string>{"Computing.DIC", "general.dic"}))
+            << writable;
+        EXPECT_EQ(readFile(setup.user("general.dic")), "general");
+        EXPECT_EQ(readFile(setup.user("Computing.DIC")), "computing");
+    }
+}
+
+TEST(ProgramFolder, AReadOnlyFolderWithoutInstalledDataStillMovesToTheUserFolder) {
+    Installation setup;
+    fs::remove_all(setup.places.dataFolder);
+    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
+    EXPECT_TRUE(fs::is_directory(setup.places.userFolder));
+    EXPECT_TRUE(entryNames(setup.places.userFolder).empty());
+}
+
+TEST(ProgramFolder, AUsersOwnCopyIsNeverOverwritten) {
+    Installation setup;
+    fs::create_directories(setup.places.userFolder);
+    writeFile(setup.user("general.dic"), "mine");
+    setup.choose(false);
+    EXPECT_EQ(readFile(setup.user("general.dic")), "mine");
+    EXPECT_EQ(readFile(setup.user("Computing.DIC")), "computing");
+}
+
+TEST(ProgramFolder, SeedingHappensOnlyUntilTheSettingsFileExists) {
+    Installation setup;
+    setup.choose(false);
+    writeFile(setup.user("termovel.ini"), "[Main]\r\n");
+    writeFile(setup.user("general.dic"), "edited");
+    fs::remove(setup.user("Computing.DIC"));
+    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
+    EXPECT_EQ(entryNames(setup.places.userFolder),
+              (std::vector<std::string>{"general.dic", "termovel.ini"}));
+    EXPECT_EQ(readFile(setup.user("general.dic")), "edited");
+}
+
+TEST(ProgramFolder, AUserFolderThatCannotBeCreatedIsStillTheAnswer) {
+    Installation setup;
+    writeFile(setup.root.file("home/.local"), "a file where a folder belongs");
+    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
+    EXPECT_FALSE(fs::exists(setup.places.userFolder));
+}
+
+TEST(ProgramFolder, WritabilityIsTheRunningUsers) {
+    TTempFolder writable, readOnly;
+    fs::permissions(writable.path(), fs::perms::all);
+    makeReadOnly(readOnly.path());
+    EXPECT_EQ(asUnprivileged([&]() -> std::string {
+                  if (!program_folder::isWritable(writable.path()))
+                      return "an open folder counts as read-only";
+                  if (program_folder::isWritable(readOnly.path()))
+                      return "a read-only folder counts as writable";
+                  if (program_folder::isWritable(readOnly.file("missing")))
+                      return "a missing folder counts as writable";
+                  return "";
+              }),
+              "");
+}
+
+TEST(ProgramFolder, UserDataHomeFollowsTheBaseDirectoryRules) {
+    struct Case {
+        const char* xdg;
+        const char* home;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"/data/u", "/home/u", "/data/u"},
+        {nullptr, "/home/u", "/home/u/.local/share"},
+        {"", "/home/u", "/home/u/.local/share"},
+        {"relative/data", "/home/u", "/home/u/.local/share"},
+        {nullptr, nullptr, "/.local/share"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(program_folder::userDataHome(c.xdg, c.home), c.expected)
+            << (c.xdg ? c.xdg : "(unset)");
+}
+
+namespace {
+
+// Sets an environment variable, or unsets it for a null value, until the end of the scope.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        if (old)
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~TScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+std::string userFolderWith(const char* xdgDataHome, const char* home) {
+    TScopedEnv xdg("XDG_DATA_HOME", xdgDataHome), homeVariable("HOME", home);
+    return program_folder::runningPlaces("../share/t").userFolder;
+}
+
+}  // namespace
+
+TEST(ProgramFolder, RunningPlacesComeFromTheBinaryAndTheEnvironment) {
+    const program_folder::TProgramPlaces places = program_folder::runningPlaces("../share/t");
+    EXPECT_EQ(places.binaryFolder, program_folder::path());
+    EXPECT_EQ(places.dataFolder, fs::path(program_folder::path()).parent_path() / "share/t");
+
+    EXPECT_EQ(userFolderWith("/srv/data", "/home/u"), "/srv/data/termovel");
+    EXPECT_EQ(userFolderWith(nullptr, "/home/u"), "/home/u/.local/share/termovel");
+    // Without HOME the user database names the home folder.
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(userFolderWith(nullptr, nullptr),
+              std::string(user->pw_dir) + "/.local/share/termovel");
+}
+
+TEST(ProgramFolder, LocatePrefersTheProgramFolderThenTheDataFolder) {
+    Installation setup;
+    const std::string own = setup.places.binaryFolder, data = setup.places.dataFolder;
+    EXPECT_EQ(program_folder::locate(own, data, "termovel.chm"), data + "/termovel.chm");
+    writeFile(own + "/termovel.chm", "own help");
+    EXPECT_EQ(program_folder::locate(own, data, "termovel.chm"), own + "/termovel.chm");
+    EXPECT_EQ(program_folder::locate(own, data, "absent.chm"), own + "/absent.chm");
 }

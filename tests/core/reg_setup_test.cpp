@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/error.h"
@@ -118,6 +119,25 @@ TEST(RegSetup, ValuesSurviveARoundTripAsTheProfileRulesSay) {
         TRegSetup reader(folder.file("termovel.ini"));
         reader.LoadIni();
         EXPECT_EQ(reader.ReadValue("History", "N1"), c.readBack) << c.what;
+    }
+}
+
+// What reading the file gave comes back from the next reading after a save, also where the
+// file's quotes protected blanks or quotes around a value.
+TEST(RegSetup, ValuesReadFromTheFileSurviveASave) {
+    TTempFolder folder;
+    const std::string path = folder.file("termovel.ini");
+    writeFile(path, "[History]\nN1 = \"dog \"\nN2='\"cat\"'\nN3=  plain  \n[Main]\nX=\" \"\n");
+    TRegSetup first(path);
+    first.LoadIni();
+    first.SaveIni();
+    TRegSetup again(path);
+    again.LoadIni();
+    for (const auto& [section, key, value] :
+         {std::tuple{"History", "N1", "dog "}, std::tuple{"History", "N2", "\"cat\""},
+          std::tuple{"History", "N3", "plain"}, std::tuple{"Main", "X", " "}}) {
+        EXPECT_EQ(first.ReadValue(section, key), value) << key;
+        EXPECT_EQ(again.ReadValue(section, key), value) << key;
     }
 }
 

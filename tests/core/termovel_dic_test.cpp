@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <csignal>
+#include <cstdlib>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -82,28 +87,57 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
     }
 }
 
-TEST_F(TermovelDic, FailuresExitNonZero) {
+TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
+    writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
+    writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
+    const std::string text = (folder_ / "in.txt").string();
     const std::vector<std::pair<std::string, int>> cases = {
         {"lookup " + dic_ + " absent", 1},
-        {"info " + (folder_ / "missing.dic").string(), 2},
         {"", 2},
         {"frobnicate " + dic_, 2},
+        {"info", 2},
+        {"info " + dic_ + " extra", 2},
+        {"import " + dic_ + " " + text + " --colour red", 2},
+        {"import " + dic_ + " " + text + " --name", 2},
         {"import " + dic_ + " " + dic_ + " --name 名", 2},
         {"export --tab", 2},
         {"search " + dic_, 2},
+        {"info " + (folder_ / "missing.dic").string(), 3},
+        {"list " + (folder_ / "damaged.dic").string(), 3},
+        {"verify " + (folder_ / "damaged.dic").string(), 3},
+        {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
+        {"import " + (folder_ / "no/such/folder.dic").string() + " " + text, 4},
+        {"export " + dic_ + " >/dev/full", 4},
     };
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
     // A flag is no value: the option before it has none, and nothing is written.
-    const std::string text = (folder_ / "k.txt").string();
     const std::string fresh = (folder_ / "fresh.dic").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
     for (const char* options : {" --name --force", " --tab --author"}) {
         const TToolRun run = tool("import " + fresh + " " + text + options);
         EXPECT_EQ(run.code, 2) << options;
         EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
         EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
+    }
+}
+
+TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
+    const TToolRun help = tool("--help", "2>/dev/null");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("termovel-dic lookup FILE.dic TERM"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("4 — ошибка записи"), std::string::npos) << help.out;
+    const TToolRun version = tool("--version", "2>/dev/null");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(version.out.starts_with("termovel-dic 1.")) << version.out;
+    EXPECT_EQ(std::count(version.out.begin(), version.out.end(), '\n'), 1) << version.out;
+
+    for (const std::string arguments : {"", "frobnicate", "info"}) {
+        const TToolRun onOut = tool(arguments, "2>/dev/null");
+        EXPECT_EQ(onOut.code, 2) << arguments;
+        EXPECT_EQ(onOut.out, "") << arguments;
+        const TToolRun onErr = tool(arguments, "2>&1 >/dev/null");
+        EXPECT_NE(onErr.out.find("termovel-dic info FILE.dic"), std::string::npos) << arguments;
     }
 }
 
@@ -118,7 +152,7 @@ TEST_F(TermovelDic, VerifyRejectsAFlippedLengthByte) {
         const auto path = folder_ / "bad.dic";
         std::ofstream(path, std::ios::binary) << bad;
         const TToolRun run = tool("verify " + path.string());
-        EXPECT_NE(run.code, 0) << offset;
+        EXPECT_EQ(run.code, 3) << offset;
         EXPECT_NE(run.out.find("повреждён"), std::string::npos) << offset << run.out;
     }
 }
@@ -172,10 +206,12 @@ TEST_F(TermovelDic, ImportIntoAnUnreadableDictionaryFailsAndKeepsIt) {
     fs::permissions(dic_, fs::perms::owner_write);
     EXPECT_EQ(asUnprivileged([&]() -> std::string {
                   const TToolRun run = tool("import " + dic_ + " " + text.string());
-                  if (run.code != 2)
+                  if (run.code != 3)
                       return "exit code " + std::to_string(run.code) + ": " + run.out;
-                  return run.out.find("Cannot open file " + dic_) == std::string::npos ? run.out
-                                                                                       : "";
+                  return run.out.find("Словарь " + dic_ + ": нет прав на чтение") ==
+                                 std::string::npos
+                             ? run.out
+                             : "";
               }),
               "");
     fs::permissions(dic_, fs::perms::owner_read | fs::perms::owner_write);
@@ -266,7 +302,7 @@ TEST_F(TermovelDic, ImportIntoAnUncleanDictionaryWarnsAndForceWrites) {
         writeFile(path, scrambled);
 
         const TToolRun refused = tool("import " + path + " " + text.string());
-        EXPECT_EQ(refused.code, 2) << reason;
+        EXPECT_EQ(refused.code, 3) << reason;
         EXPECT_NE(refused.out.find("загружается не полностью"), std::string::npos) << refused.out;
         EXPECT_NE(refused.out.find(reason), std::string::npos) << refused.out;
         EXPECT_NE(refused.out.find("--force"), std::string::npos) << refused.out;
@@ -308,4 +344,189 @@ TEST_F(TermovelDic, SearchFindsTextInArticlesIgnoringCase) {
     }
     EXPECT_EQ(tool("search " + path + " 名").code, 2);
     EXPECT_EQ(tool("search " + path + " ''").code, 2);
+}
+
+TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
+    // A dictionary whose listing is far larger than any output buffer, so the failure comes in
+    // the middle of the output and not only when it is flushed at the end.
+    const std::string big = (folder_ / "big.dic").string();
+    {
+        TDictionary d;
+        TTermBatch batch;
+        for (int i = 0; i < 30000; ++i)
+            batch.add("term" + std::to_string(i), std::string(40, 'a') + "\n");
+        d.addTerms(std::move(batch));
+        d.SaveToFile(big);
+    }
+    for (const std::string command :
+         {"export " + big, "export --tab " + big, "list " + big, "info " + dic_,
+          "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help")}) {
+        for (const char* redirect : {"2>&1 >/dev/full", "2>&1 >&-"}) {
+            const TToolRun run = tool(command, redirect);
+            EXPECT_EQ(run.code, 4) << command << " " << redirect;
+            EXPECT_NE(run.out.find("ошибка записи в стандартный вывод"), std::string::npos)
+                << command << " " << redirect << ": " << run.out;
+        }
+    }
+}
+
+TEST_F(TermovelDic, TwoImportsAtOnceKeepBothOrTheSecondFailsCleanly) {
+    // Imports large enough that their read-modify-writes overlap.
+    std::string a, b;
+    for (int i = 0; i < 60000; ++i) {
+        a += "@alpha" + std::to_string(i) + "\nfirst\n~~~\n";
+        b += "@beta" + std::to_string(i) + "\nsecond\n~~~\n";
+    }
+    writeFile((folder_ / "a.txt").string(), a);
+    writeFile((folder_ / "b.txt").string(), b);
+    for (int round = 0; round < 3; ++round) {
+        const std::string shared = (folder_ / ("shared" + std::to_string(round) + ".dic")).string();
+        std::filesystem::copy_file(dic_, shared);
+        const std::string exe = std::string("LC_ALL=C ") + TERMOVEL_TOOL_PATH + " import " + shared;
+        const std::string codes = (folder_ / "codes").string();
+        const std::string script = "(" + exe + " " + (folder_ / "a.txt").string() +
+                                   " >/dev/null 2>&1; echo a$? >>" + codes + ") & (" + exe + " " +
+                                   (folder_ / "b.txt").string() + " >/dev/null 2>&1; echo b$? >>" +
+                                   codes + ") & wait";
+        std::filesystem::remove(codes);
+        ASSERT_EQ(std::system(("bash -c '" + script + "'").c_str()), 0);
+        const std::string results = readFile(codes);
+        const bool aDone = results.find("a0") != std::string::npos;
+        const bool bDone = results.find("b0") != std::string::npos;
+        // A failure is the clean one: the lock's, with code 4.
+        EXPECT_TRUE(aDone || results.find("a4") != std::string::npos) << results;
+        EXPECT_TRUE(bDone || results.find("b4") != std::string::npos) << results;
+        EXPECT_TRUE(aDone || bDone) << results;
+        TDictionary d;
+        d.LoadFromFile(shared);
+        EXPECT_EQ(d.Find("alpha59999") >= 0, aDone) << round << results;
+        EXPECT_EQ(d.Find("beta59999") >= 0, bDone) << round << results;
+        EXPECT_EQ(d.Count(), 3 + (aDone ? 60000 : 0) + (bDone ? 60000 : 0)) << round;
+    }
+}
+
+TEST_F(TermovelDic, DevicesFifosAndFoldersAreRefusedByName) {
+    const std::string fifo = (folder_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = folder_.string();
+    const std::string text = (folder_ / "in.txt").string();
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    struct TCase {
+        std::string arguments;
+        std::string named;  // the file the message must name
+        std::string reason;
+    };
+    const std::string special = "это не обычный файл";
+    const std::vector<TCase> cases = {
+        {"info /dev/zero", "/dev/zero", special},
+        {"list /dev/urandom", "/dev/urandom", special},
+        {"verify /dev/zero", "/dev/zero", special},
+        {"lookup " + fifo + " x", fifo, special},
+        {"import " + dic_ + " /dev/zero", "/dev/zero", special},
+        {"import " + dic_ + " /dev/urandom", "/dev/urandom", special},
+        {"import " + dic_ + " " + fifo, fifo, special},
+        {"import " + fifo + " " + text, fifo, special},
+        {"export " + folder, folder, "это папка"},
+        {"info " + folder + "/missing.dic", folder + "/missing.dic", "нет такого файла"},
+    };
+    const std::string before = readFile(dic_);
+    for (const TCase& c : cases) {
+        // timeout: a tool that blocks on the FIFO fails the case instead of the whole run.
+        const TToolRun refused = [&] {
+            TToolRun r;
+            const std::string command = "LC_ALL=C timeout 20 " + std::string(TERMOVEL_TOOL_PATH) +
+                                        " " + c.arguments + " 2>&1";
+            std::FILE* pipe = ::popen(command.c_str(), "r");
+            char buffer[4096];
+            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+                r.out.append(buffer, n);
+            const int status = ::pclose(pipe);
+            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return r;
+        }();
+        EXPECT_EQ(refused.code, 3) << c.arguments << ": " << refused.out;
+        EXPECT_NE(refused.out.find(c.named + ": " + c.reason), std::string::npos)
+            << c.arguments << ": " << refused.out;
+    }
+    EXPECT_EQ(readFile(dic_), before);
+}
+
+TEST_F(TermovelDic, ControlBytesAreEscapedOnATerminalOnly) {
+    const std::string hostile = (folder_ / "hostile.dic").string();
+    {
+        TDictionary d;
+        d.SetName("title\x1b]0;owned\x07");
+        d.AddTerm("clear\x1b[2J", "bell\x07 and \x1b[31mred\n");
+        d.SaveToFile(hostile);
+    }
+    for (const std::string command : {"info " + hostile, "list " + hostile,
+                                      "lookup " + hostile + " " + "$(printf 'clear\\033[2J')",
+                                      "export " + hostile, "search " + hostile + " bell"}) {
+        // script gives the tool a terminal as its standard output.
+        const std::string onTerminal =
+            "-qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + command + "\" /dev/null";
+        TToolRun tty;
+        std::FILE* pipe = ::popen(("script " + onTerminal + " </dev/null 2>&1").c_str(), "r");
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            tty.out.append(buffer, n);
+        const int status = ::pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command << tty.out;
+        EXPECT_EQ(tty.out.find('\x1b'), std::string::npos) << command << ": " << tty.out;
+        EXPECT_EQ(tty.out.find('\x07'), std::string::npos) << command << ": " << tty.out;
+        EXPECT_NE(tty.out.find("\\x1b"), std::string::npos) << command << ": " << tty.out;
+        // Into a pipe the bytes stay as they are: the output is data then.
+        EXPECT_NE(tool(command, "2>/dev/null").out.find('\x1b'), std::string::npos) << command;
+    }
+}
+
+TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
+    std::string text;
+    for (int i = 0; i < 150000; ++i)
+        text += "@word" + std::to_string(i) + "\nsome article text\n~~~\n";
+    const std::string textPath = (folder_ / "many.txt").string();
+    writeFile(textPath, text);
+    const std::string oldBytes = readFile(dic_);
+    std::string newBytes;
+    {
+        const std::string copy = (folder_ / "copy.dic").string();
+        std::filesystem::copy_file(dic_, copy);
+        ASSERT_EQ(tool("import " + copy + " " + textPath).code, 0);
+        newBytes = readFile(copy);
+        std::filesystem::remove(copy);
+    }
+    auto temporaries = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(folder_))
+            n += e.path().filename().string().find(".tmp") != std::string::npos;
+        return n;
+    };
+    for (int round = 0; round < 12; ++round) {
+        const int signal = round % 2 == 0 ? SIGTERM : SIGKILL;
+        if (signal == SIGTERM) {
+            // What SIGKILL rounds left is for the last check; this round must leave nothing.
+            for (const auto& e : std::filesystem::directory_iterator(folder_))
+                if (e.path().filename().string().find(".tmp") != std::string::npos)
+                    std::filesystem::remove(e.path());
+        }
+        const std::string delayUs = std::to_string(50000 + round * 40000);
+        const std::string script = "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " import " +
+                                   dic_ + " " + textPath + " >/dev/null 2>&1 & sleep 0." +
+                                   std::string(6 - delayUs.size(), '0') + delayUs + "; kill -" +
+                                   std::to_string(signal) + " $!; wait";
+        std::system(("bash -c '" + script + "'").c_str());
+        const std::string now = readFile(dic_);
+        ASSERT_TRUE(now == oldBytes || now == newBytes) << "round " << round;
+        if (signal == SIGTERM) {
+            EXPECT_EQ(temporaries(), 0) << "round " << round;
+        }
+        if (now == newBytes) {
+            std::filesystem::remove(dic_);
+            writeFile(dic_, oldBytes);
+        }
+    }
+    // A temporary file a SIGKILL left behind goes with the next save in the folder.
+    writeFile((folder_ / "one.txt").string(), "@one\nx\n~~~\n");
+    ASSERT_EQ(tool("import " + dic_ + " " + (folder_ / "one.txt").string()).code, 0);
+    EXPECT_EQ(temporaries(), 0);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up of the real program under a private Xvfb: the first run creates termovel.ini with
 # the defaults before any window, a second copy only warns and leaves, a killed copy does not
-# block the next start, and a read-only program folder gives the error box and no window.
+# block the next start, and a read-only program folder, with no data folder of the user's to
+# fall back on, gives the error box and no window.
 #
 # Usage: startup.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
@@ -133,8 +134,12 @@ waitExit "$normal" 10 || fail "the program did not end after the exit was confir
 echo "ok: a normal end wrote the settings back in the file's own letter case"
 
 # --- 5. Read-only program folder on the first start ----------------------------------------
+# The folder beside a binary that cannot be written gives way to the user's data folder; when
+# that cannot be written either, the settings file cannot be made anywhere.
 ro=$(newFolder readonly)
 chmod 555 "$ro"
+export XDG_DATA_HOME=$work/readonly-data
+mkdir -m 555 "$XDG_DATA_HOME"
 run=()
 if [ "$(id -u)" = 0 ]; then
     # The superuser writes anywhere; an unprivileged user meets the read-only folder.
@@ -156,4 +161,5 @@ pressReturn "$box"
 waitExit "$fourth" 10 || fail "the program did not end after the error box"
 [ "$status" = 0 ] || fail "the program ended with $status after the error box"
 [ ! -e "$ro/termovel.ini" ] || fail "termovel.ini appeared in the read-only folder"
-echo "ok: a read-only program folder gave the error box, no window and exit code 0"
+[ -z "$(ls -A "$XDG_DATA_HOME")" ] || fail "something appeared in the read-only data folder"
+echo "ok: a read-only program and data folder gave the error box, no window and exit code 0"

@@ -18,6 +18,7 @@
 #include "app/startup.h"
 #include "platform/error.h"
 #include "platform/instance_lock.h"
+#include "settings/help_file.h"
 #include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
@@ -294,6 +295,23 @@ private slots:
         QCOMPARE(runStartup(environment(dir, dialogs, [](TMainForm&) { return 0; })), 0);
         QCOMPARE(splashSeen, splash);
         QCOMPARE(tips, tip ? 1 : 0);
+    }
+
+    // An installed program keeps its help file in the shared data folder, not in the user's
+    // program folder; a help file of the program folder's own still comes first.
+    void helpFileIsTakenFromTheDataFolderWhenTheProgramFolderHasNone() {
+        QTemporaryDir dir, data;
+        std::ofstream(data.filePath("termovel.chm").toStdString()) << "help";
+        TFakeDialogs dialogs;
+        TStartupEnvironment env = environment(dir, dialogs, [](TMainForm&) { return 0; });
+        env.dataFolder = data.path().toStdString();
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(helpFile(), data.filePath("termovel.chm").toStdString());
+
+        std::ofstream(dir.filePath("termovel.chm").toStdString()) << "own help";
+        env.lockPath += ".again";  // the first run keeps its lock to the end of the process
+        QCOMPARE(runStartup(env), 0);
+        QCOMPARE(helpFile(), dir.filePath("termovel.chm").toStdString());
     }
 
     void existingFileIsLoadedAndWrittenBackAfterTheLoop() {

@@ -35,6 +35,13 @@ int TFakeDialogs::execModal(QDialog& dialog) {
     return onModal ? onModal(dialog) : QDialog::Rejected;
 }
 
+void TFakeDialogs::showProgress(QDialog& dialog) {
+    ++progressShown;
+    TDialogs::showProgress(dialog);
+    if (onProgress)
+        onProgress(dialog);
+}
+
 QStringList TFakeDialogs::texts(const QString& kind) const {
     QStringList out;
     for (const Shown& s : shown) {

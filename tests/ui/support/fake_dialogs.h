@@ -27,6 +27,11 @@ public:
     std::function<bool(QFileDialog&)> onFileDialog;
     // Decides a modal window (fill it in and return QDialog::Accepted); default rejects.
     std::function<int(QDialog&)> onModal;
+    // Progress windows put up, and what to do when one comes up (it is shown first).
+    int progressShown = 0;
+    std::function<void(QDialog&)> onProgress;
+    // A task updates its progress window at every step unless a test asks for another pace.
+    int progressIntervalMs = 0;
 
     Answer confirm(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
@@ -34,6 +39,8 @@ public:
     void error(QWidget* parent, const QString& text) override;
     bool execFileDialog(QFileDialog& dialog) override;
     int execModal(QDialog& dialog) override;
+    void showProgress(QDialog& dialog) override;
+    int progressInterval() const override { return progressIntervalMs; }
 
     // Texts shown of one kind, in order.
     QStringList texts(const QString& kind) const;
