@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The whole program as a user meets it, under a private Xvfb with a window manager, with the bundled dictionaries:
-# twenty look-ups across the tabs with their translation windows, a new dictionary made in edit
-# mode (terms added, edited and deleted) and saved through the save dialog, the exit with its
-# questions answered, and a second start after which the saved dictionary and the search
-# history are exactly what the first run left.
+# The whole program as a user meets it, under a private Xvfb with a window manager, with the
+# bundled dictionaries: twenty look-ups across the tabs with their translation windows, a new
+# dictionary made in edit mode (terms added, edited and deleted, a text file imported) and saved
+# through the save dialog, the exit with its questions answered, and a second start after which
+# the saved dictionary and the search history are exactly what the first run left.
 #
 # Usage: whole_program.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
@@ -101,7 +101,7 @@ quitAnsweringYes() {
     [ "$status" = 0 ] || fail "the program ended with $status"
 }
 
-# Runs item $2 of the $3 items of the menu that is $1 places right of the first one on the
+# Runs item $2 of the $3 items ($3 "last": the last item) of the menu that is $1 places right of the first one on the
 # menu bar. The first menu is opened with a click on its title at the left edge of the bar and
 # the arrows move to the wanted one, so no title's position is assumed; the item is clicked in
 # the open menu's own window, whose height the items share.
@@ -122,7 +122,10 @@ menuItem() {
     [ -n "$popup" ] || fail "the menu $1 did not open"
     geometry=$(xdotool getwindowgeometry --shell "$popup")
     eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
-    xdotool mousemove --window "$popup" $((WIDTH / 2)) $((HEIGHT * (2 * $2 - 1) / (2 * $3))) click 1
+    local y
+    # The last item of a menu with separators: half an item above the menu's bottom edge.
+    if [ "$3" = last ]; then y=$((HEIGHT - 14)); else y=$((HEIGHT * (2 * $2 - 1) / (2 * $3))); fi
+    xdotool mousemove --window "$popup" $((WIDTH / 2)) "$y" click 1
 }
 
 programWindows() {
@@ -300,18 +303,34 @@ waitGone "$box" 5 || fail "the deletion question did not close"
 shot 05-edited
 echo "ok: e2egamma deleted after the question"
 
+# --- A text file imported through Импорт (the last item of Словарь) and its open dialog ---------
+printf '%s\n' "@e2eimport1" "imported one" "~~~" "@e2eimport2" "imported two" "second line" \
+    "~~~" >"$work/import.txt"
+menuItem 1 1 last
+box=$(waitWindow "Open" 10 "$program") || fail "Импорт opened no file dialog"
+keys "$box" ctrl+a
+typeText "$box" "$work/import.txt"
+keys "$box" Return
+waitGone "$box" 10 || fail "the open dialog did not close"
+sleep 1
+if progress=$(waitWindow "Импорт" 0 "$program"); then
+    waitGone "$progress" 20 || fail "the import's progress window stayed"
+fi
+shot 06-imported
+echo "ok: two terms imported from a text file"
+
 # --- Saved through the save dialog -------------------------------------------------------------
 keys "$main" ctrl+s
 box=$(waitWindow "Save As" 10 "$program") || fail "Ctrl+S opened no save dialog"
 sleep 0.5
-shot 06-save-dialog
+shot 07-save-dialog
 keys "$box" ctrl+a
 typeText "$box" "$app/e2e.dic"
 keys "$box" Return
 waitGone "$box" 10 || fail "the save dialog did not close"
 for _ in $(seq 50); do [ -s "$app/e2e.dic" ] && break; sleep 0.1; done
 [ -s "$app/e2e.dic" ] || fail "Save wrote no e2e.dic"
-printf 'e2ealpha\ne2ebravo\n' >"$work/expected.terms"
+printf 'e2ealpha\ne2ebravo\ne2eimport1\ne2eimport2\n' >"$work/expected.terms"
 "$termovel_dic" list "$app/e2e.dic" >"$artefacts/e2e.terms" || fail "the saved file does not load"
 cmp -s "$work/expected.terms" "$artefacts/e2e.terms" ||
     fail "the saved dictionary holds $(tr '\n' ' ' <"$artefacts/e2e.terms")"
@@ -319,7 +338,9 @@ cmp -s "$work/expected.terms" "$artefacts/e2e.terms" ||
     fail "the edited article was not saved"
 [ "$("$termovel_dic" lookup "$app/e2e.dic" e2ealpha)" = "first article" ] ||
     fail "the first article was not saved"
-echo "ok: Ctrl+S saved e2e.dic through the dialog with exactly the edited terms"
+[ "$("$termovel_dic" lookup "$app/e2e.dic" e2eimport1)" = "imported one" ] ||
+    fail "the imported article was not saved"
+echo "ok: Ctrl+S saved e2e.dic through the dialog with exactly the edited and imported terms"
 
 # --- Ctrl+Q with its questions, then the settings on disk --------------------------------------
 quitAnsweringYes 20
@@ -340,13 +361,13 @@ program=$!
 pids+=("$program")
 main=$(waitWindow "Termovel v1\.00.*" 20 "$program") || fail "the second start showed no window"
 sleep 0.5
-shot 07-restarted
+shot 08-restarted
 # The history is back in the search box: its first letters complete the top entry.
 top=${history[0]}
 keys "$main" ctrl+a
 typeText "$main" "${top:0:3}"
 sleep 0.3
-shot 08-completed-from-history
+shot 09-completed-from-history
 quitAnsweringYes 20
 historySection >"$artefacts/history.second"
 cmp -s "$work/history.expected" "$artefacts/history.second" ||
