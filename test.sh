@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: core (GoogleTest), windows (Qt Test, offscreen),
-# the real program under Xvfb, a short fuzzing run of the dictionary loader, then the core
-# tests once more under the sanitizers.
+# the real program under Xvfb, a short fuzzing run of the dictionary loader, then the core and
+# window tests once more under the sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure_deps.sh
@@ -48,11 +48,20 @@ if command -v clang++ >/dev/null 2>&1; then
     done
 fi
 
-# The core again with AddressSanitizer and UndefinedBehaviorSanitizer: damaged files must
-# never read out of bounds or reserve absurd amounts of memory.
-if [ ! -f build/asan/build.ninja ]; then
-    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTERMOVEL_GUI=OFF \
+# The core and the window tests again with AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer: damaged files must never read out of bounds or reserve absurd amounts of
+# memory, and no window may leak or touch freed memory. Only what those tests need is built.
+# The leak suppressions name libraries outside the project (Qt's platform plugins, fontconfig)
+# and nothing of its own.
+if [ ! -f build/asan/build.ninja ] || grep -q '^TERMOVEL_GUI:BOOL=OFF' build/asan/CMakeCache.txt; then
+    cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTERMOVEL_GUI=ON \
           -DTERMOVEL_BENCH=OFF -DTERMOVEL_SANITIZE=ON
 fi
-cmake --build build/asan -j "$(nproc)" --target core_tests
-(cd build/asan && ASAN_OPTIONS=allocator_may_return_null=1 ctest --output-on-failure -j "$(nproc)" -L core)
+mapfile -t ui_tests < <(cd tests/ui && ls tst_*.cpp | sed 's/\.cpp$//')
+cmake --build build/asan -j "$(nproc)" --target core_tests "${ui_tests[@]}"
+suppressions=$PWD/tests/sanitizer/lsan.supp
+(cd build/asan &&
+    ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
+    LSAN_OPTIONS=suppressions=$suppressions:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j "$(nproc)" -L 'core|ui')

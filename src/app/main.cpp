@@ -1,3 +1,8 @@
+#include <QApplication>
+#include <QEvent>
+#include <QObject>
+#include <QTimer>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -6,6 +11,7 @@
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "settings/program_identity.h"
+#include "ui/main_form.h"
 
 // Where the install rules lay the shared data (bundled dictionaries, help), relative to the
 // folder of the binary; set by the build.
@@ -26,6 +32,27 @@ bool hasDisplay() {
     return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
 }
 
+// For the start-up benchmark only (bench/figures.sh): with TERMOVEL_EXIT_AFTER_SHOW set, the
+// process ends at once, with code 0 and nothing saved, when the main window has painted
+// itself for the first time, so the time from exec to exit is the time to a shown window.
+class TExitAfterFirstPaint : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && qobject_cast<TMainForm*>(watched) && !armed_) {
+            armed_ = true;
+            // After this paint is done: the next turn of the loop.
+            QTimer::singleShot(0, [] {
+                std::fflush(nullptr);
+                std::_Exit(0);
+            });
+        }
+        return false;
+    }
+
+private:
+    bool armed_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,5 +72,8 @@ int main(int argc, char** argv) {
     environment.dataFolder = places.dataFolder;
     environment.lockPath = instance_lock::defaultPath();
     environment.dialogs = &app.dialogs();
+    TExitAfterFirstPaint exitAfterShow;
+    if (isSet("TERMOVEL_EXIT_AFTER_SHOW"))
+        app.installEventFilter(&exitAfterShow);
     return runStartup(environment);
 }

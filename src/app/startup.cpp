@@ -91,7 +91,9 @@ int runStartup(const TStartupEnvironment& environment) {
         }
 
         // Declared after the store, so the window is gone before the store it reads.
-        auto mainForm = std::make_unique<TMainForm>(regSetup, environment.programFolder);
+        auto mainForm = std::make_unique<TMainForm>(
+            regSetup, environment.programFolder,
+            environment.makeWindowDialogs ? environment.makeWindowDialogs() : nullptr);
         logo.reset();
 
         // The tip of the day comes before the main window is shown.

@@ -43,6 +43,9 @@ struct TStartupEnvironment {
     std::string dataFolder;       // the installed data, where the help file is when not above
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
+    // The boxes of the main window itself (errors while it opens dictionaries and reads the
+    // history, its questions); Qt's own when empty.
+    std::function<std::unique_ptr<TDialogs>()> makeWindowDialogs;
     // Runs the message loop over the shown main window; QApplication::exec when empty.
     std::function<int(TMainForm&)> runLoop;
     // Hands the splash's link to the desktop; the desktop's handler (shellOpen) when empty.

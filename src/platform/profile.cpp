@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/atomic_file.h"
@@ -123,11 +126,9 @@ TProfile::TSection* TProfile::findSection(std::string_view name) {
 
 std::vector<std::string> TProfile::sectionNames() const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     for (const TSection& s : sections_) {
-        const bool seen = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return upcase::equal(n, s.name);
-        });
-        if (!seen)
+        if (seen.insert(upcase::text(s.name)).second)
             names.push_back(s.name);
     }
     return names;
@@ -155,6 +156,36 @@ std::string TProfile::readString(std::string_view section, std::string_view key)
         return std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength));
     }
     return {};
+}
+
+std::vector<TProfile::TSectionValues> TProfile::values() const {
+    return entries(false);
+}
+
+std::vector<TProfile::TSectionValues> TProfile::rawValues() const {
+    return entries(true);
+}
+
+std::vector<TProfile::TSectionValues> TProfile::entries(bool raw) const {
+    std::vector<TSectionValues> out;
+    std::unordered_set<std::string> sectionsSeen;
+    for (const TSection& s : sections_) {
+        // readString looks only into the first section of a name, and at a key's first line.
+        if (!sectionsSeen.insert(upcase::text(s.name)).second)
+            continue;
+        TSectionValues& section = out.emplace_back(TSectionValues{s.name, {}});
+        std::unordered_set<std::string> keysSeen;
+        for (const TLine& l : s.lines) {
+            if (!l.isKey || !keysSeen.insert(upcase::text(l.key)).second)
+                continue;
+            if (!raw)
+                section.values.emplace_back(
+                    l.key, std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength)));
+            else if (l.raw.find('=') != std::string::npos)
+                section.values.emplace_back(l.key, std::string(rawValue(l.raw)));
+        }
+    }
+    return out;
 }
 
 void TProfile::eraseSection(std::string_view section) {
@@ -212,6 +243,25 @@ void TProfile::writeLine(std::string_view section, std::string_view key, const s
         --at;
     const std::string name(wanted);
     s->lines.insert(at, TLine{name + "=" + value, name, true});
+}
+
+void TProfile::replaceSections(const std::vector<TSectionValues>& sections) {
+    std::unordered_set<std::string> replaced;
+    for (const TSectionValues& s : sections)
+        replaced.insert(upcase::text(trim(s.name)));
+    std::erase_if(sections_,
+                  [&](const TSection& s) { return replaced.count(upcase::text(s.name)) > 0; });
+    for (const TSectionValues& s : sections) {
+        if (s.values.empty())
+            continue;
+        const std::string name(trim(s.name));
+        TSection& written = sections_.emplace_back(TSection{name, {}, "[" + name + "]"});
+        written.lines.reserve(s.values.size());
+        for (const auto& [key, value] : s.values) {
+            const std::string k(trim(key));
+            written.lines.push_back(TLine{k + "=" + oneLine(value), k, true});
+        }
+    }
 }
 
 std::string TProfile::text() const {

@@ -1,5 +1,6 @@
 #include "settings/reg_setup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -108,6 +109,29 @@ std::vector<std::string> TRegSetup::KeyNames(const std::string& section) const {
     return keys;
 }
 
+std::vector<int> TRegSetup::NumberedKeys(const std::string& section, int count) const {
+    std::vector<int> numbers;
+    const TSection* s = impl_->find(section);
+    if (!s || count < 1)
+        return numbers;
+    for (const auto& [key, value] : s->entries) {
+        // "N" or "n", then up to ten digits of which the first is not 0.
+        if (key.size() < 2 || key.size() > 11 || (key[0] != 'N' && key[0] != 'n') || key[1] == '0')
+            continue;
+        long long number = 0;
+        bool digits = true;
+        for (size_t i = 1; i < key.size() && digits; ++i) {
+            digits = key[i] >= '0' && key[i] <= '9';
+            number = number * 10 + (key[i] - '0');
+        }
+        if (digits && number <= count)
+            numbers.push_back(static_cast<int>(number));
+    }
+    // Keys are unique ignoring case, and "n7" is "N7": each number comes once.
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
 void TRegSetup::ClearAll() {
     impl_->sections.clear();
     impl_->sectionIndex.clear();
@@ -120,9 +144,9 @@ bool TRegSetup::IniFileExists() const {
 void TRegSetup::LoadIni() {
     ClearAll();
     const profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
-    for (const std::string& section : file.sectionNames()) {
-        for (const std::string& key : file.keyNames(section))
-            WriteValue(section, key, file.readString(section, key));
+    for (const profile::TProfile::TSectionValues& section : file.values()) {
+        for (const auto& [key, value] : section.values)
+            WriteValue(section.name, key, value);
     }
 }
 
@@ -134,18 +158,36 @@ void TRegSetup::SaveIni() const {
     // quotes around it) is written back as the file's line spells it, where the file holds it
     // unchanged; every other value is written bare, key=value.
     profile::TProfile file = profile::TProfile::load(impl_->iniFileName);
-    const profile::TProfile old = file;
+    // One pass over the old file for all keys: looking each key up in it would cost a walk
+    // through the file per key.
+    std::unordered_map<std::string, std::string> oldRaw;
+    std::unordered_map<std::string, std::string> oldValue;
+    const auto place = [](const std::string& section, const std::string& key) {
+        return upcase::text(section) + '\n' + upcase::text(key);
+    };
+    for (const auto& section : file.rawValues())
+        for (const auto& [key, raw] : section.values)
+            oldRaw.emplace(place(section.name, key), raw);
+    for (const auto& section : file.values())
+        for (const auto& [key, value] : section.values)
+            oldValue.emplace(place(section.name, key), value);
+    std::vector<profile::TProfile::TSectionValues> sections;
+    sections.reserve(impl_->sections.size());
     for (const TSection& s : impl_->sections) {
-        file.eraseSection(s.name);
+        profile::TProfile::TSectionValues& out = sections.emplace_back();
+        out.name = s.name;
+        out.values.reserve(s.entries.size());
         for (const auto& [key, value] : s.entries) {
-            const std::optional<std::string> raw = old.rawString(s.name, key);
-            if (raw && !profile::TProfile::readsBackBare(value) &&
-                old.readString(s.name, key) == value)
-                file.writeRawString(s.name, key, *raw);
-            else
-                file.writeString(s.name, key, value);
+            const std::string at = place(s.name, key);
+            const auto raw = oldRaw.find(at);
+            const auto old = oldValue.find(at);
+            const bool unchanged = !profile::TProfile::readsBackBare(value) &&
+                                   raw != oldRaw.end() && old != oldValue.end() &&
+                                   old->second == value;
+            out.values.emplace_back(key, unchanged ? raw->second : value);
         }
     }
+    file.replaceSections(sections);
     if (!file.save(impl_->iniFileName))
         throw TError(formatMessage(error_text::kUnableToWrite, impl_->iniFileName));
 }

@@ -33,6 +33,12 @@ public:
     std::string ReadValue(const std::string& section, const std::string& key) const;
     // The keys of the section in store order, as they are spelled; none when it is missing.
     std::vector<std::string> KeyNames(const std::string& section) const;
+    // The numbers i, ascending, for which the section holds the numbered key "N" + i (decimal,
+    // no leading zeros) with 1 <= i <= count. Lists are stored as Count plus N1 … NCount, and
+    // their readers take these numbers instead of 1 … Count, so a hand-edited Count of two
+    // thousand million or a gap in the numbering never yields more entries than the file
+    // holds. Costs one pass over the section's keys.
+    std::vector<int> NumberedKeys(const std::string& section, int count) const;
     // Empties the whole store.
     void ClearAll();
 

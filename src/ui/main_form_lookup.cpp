@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QStringList>
 #include <QTimer>
 
 #include <optional>
@@ -325,9 +326,12 @@ void TMainForm::loadHistory() {
         reportError(error);
         count = 0;
     }
-    for (int i = 1; i <= count; ++i)
-        cmbString->addItem(
-            fromCp1251(regSetup_.ReadValue(kHistorySection, "N" + std::to_string(i))));
+    // Only the entries the file holds: a Count beyond them, or a gap in their numbering, adds
+    // no empty ones. One batch, so a long history costs one insertion into the box.
+    QStringList entries;
+    for (const int i : regSetup_.NumberedKeys(kHistorySection, count))
+        entries << fromCp1251(regSetup_.ReadValue(kHistorySection, "N" + std::to_string(i)));
+    cmbString->addItems(entries);
     cmbString->setCurrentIndex(-1);
     cmbString->setEditText(QString());
 }

@@ -37,31 +37,6 @@ std::string entryKey(int number) {
     return "N" + std::to_string(number);
 }
 
-// The number of a List entry key ("N" and a decimal without leading zeros, as the entries are
-// written), or nullopt for any other key.
-std::optional<long long> entryNumber(std::string_view key) {
-    if (key.size() < 2 || key.size() > 11 || (key[0] != 'N' && key[0] != 'n') || key[1] == '0')
-        return std::nullopt;
-    long long number = 0;
-    for (const char c : key.substr(1)) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
-// How many items the list shows for a Count: up to the last entry present, never beyond Count,
-// so a damaged Count cannot fill the dialog with empty items.
-int listedEntries(const TRegSetup& regSetup, int count) {
-    long long last = 0;
-    for (const std::string& key : regSetup.KeyNames(kList)) {
-        if (const std::optional<long long> number = entryNumber(key); number && *number <= count)
-            last = std::max(last, *number);
-    }
-    return static_cast<int>(last);
-}
-
 QString leftOutText(const QStringList& names) {
     return QStringLiteral(
                "Эти файлы не внесены в список: в их именах есть знаки, которых нет в "
@@ -141,8 +116,8 @@ void TOptionsForm::fillFromSettings() {
         dialogs_.error(parentWidget(), errorText(error));
         count = 0;
     }
-    const int listed = listedEntries(regSetup_, count);
-    for (int i = 1; i <= listed; ++i) {
+    // Only the entries the file holds, however large the Count: a missing number gives no item.
+    for (const int i : regSetup_.NumberedKeys(kList, count)) {
         const std::string value = regSetup_.ReadValue(kList, entryKey(i));
         if (value.empty())
             appendItem(std::string(), false);

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/profile.h"
+#include "platform/upcase.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -166,4 +168,57 @@ TEST(Profile, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
               }),
               "");
     EXPECT_EQ(folder.entryCount(), 1);
+}
+
+// values() and replaceSections() are the one-pass forms of reading every key with readString
+// and of erasing and rewriting sections with writeString: on awkward files they must agree.
+TEST(Profile, OnePassReadAndWriteAgreeWithKeyByKey) {
+    const std::vector<std::string> files = {
+        "",
+        "pre=amble\r\n[A]\r\nx=1\r\n",
+        "[A]\nx=1\nX=2\n[b]\ny= \" q \" \n[a]\nz=3\n\n; note\n[B]\ny=4\n",
+        "[ Main ]\n k = v \nnoequals\n=empty key\n[Main\nk=2\n",
+        "[Ёж]\nключ=1\n[ЁЖ]\nКЛЮЧ=2\n[S]\nk=" + std::string(3000, 'v') + "\n",
+    };
+    const std::vector<TProfile::TSectionValues> writes = {
+        {"a", {{"New", "n"}, {"x", "9"}}},
+        {"Fresh", {{"k", "line\r\nbreak"}}},
+        {"B", {}},
+        {" main ", {{"k", "  spaced  "}}},
+    };
+    for (const std::string& text : files) {
+        const TProfile p = TProfile::parse(text);
+        std::vector<TProfile::TSectionValues> keyByKey;
+        for (const std::string& section : p.sectionNames()) {
+            TProfile::TSectionValues s{section, {}};
+            for (const std::string& key : p.keyNames(section)) {
+                const bool seen = std::any_of(s.values.begin(), s.values.end(), [&](auto& kv) {
+                    return upcase::equal(kv.first, key);
+                });
+                if (!seen)
+                    s.values.emplace_back(key, p.readString(section, key));
+            }
+            keyByKey.push_back(s);
+        }
+        for (const TProfile::TSectionValues& s : p.rawValues()) {
+            for (const auto& [key, raw] : s.values)
+                EXPECT_EQ(p.rawString(s.name, key), raw) << text;
+        }
+        const std::vector<TProfile::TSectionValues> onePass = p.values();
+        ASSERT_EQ(onePass.size(), keyByKey.size()) << text;
+        for (size_t i = 0; i < onePass.size(); ++i) {
+            EXPECT_EQ(onePass[i].name, keyByKey[i].name) << text;
+            EXPECT_EQ(onePass[i].values, keyByKey[i].values) << text;
+        }
+
+        TProfile slow = p;
+        for (const TProfile::TSectionValues& s : writes) {
+            slow.eraseSection(s.name);
+            for (const auto& [key, value] : s.values)
+                slow.writeString(s.name, key, value);
+        }
+        TProfile fast = p;
+        fast.replaceSections(writes);
+        EXPECT_EQ(fast.text(), slow.text()) << text;
+    }
 }

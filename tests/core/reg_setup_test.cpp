@@ -226,3 +226,54 @@ TEST(RegSetup, FailedSaveRaisesUnableToWriteAndKeepsTheOldFile) {
               }),
               "");
 }
+
+TEST(RegSetup, NumberedKeysAreThoseOfTheSectionUpToCount) {
+    struct TCase {
+        const char* what;
+        std::vector<std::string> keys;  // written into section L in this order
+        int count;
+        std::vector<int> expected;
+    };
+    const std::vector<TCase> cases = {
+        {"all present", {"N1", "N2", "N3"}, 3, {1, 2, 3}},
+        {"Count beyond the keys", {"N1", "N2"}, 2000000000, {1, 2}},
+        {"Count below the keys", {"N1", "N2", "N3"}, 2, {1, 2}},
+        {"gaps, in file order or not", {"N9", "N2", "N4"}, 9, {2, 4, 9}},
+        {"zero and negative Counts", {"N1"}, 0, {}},
+        {"negative Count", {"N1"}, -5, {}},
+        {"largest number", {"N2147483647", "N1"}, 2147483647, {1, 2147483647}},
+        {"beyond any Count", {"N2147483648", "N99999999999", "N1"}, 2147483647, {1}},
+        {"lower-case n", {"n2", "N1"}, 5, {1, 2}},
+        {"not numbered keys",
+         {"N0", "N01", "N", "N-1", "N+1", "N1x", "M1", "Count", "N 2", "NN3"},
+         2000000000,
+         {}},
+    };
+    for (const TCase& c : cases) {
+        TRegSetup reg("unused.ini");
+        for (const std::string& key : c.keys)
+            reg.WriteValue("L", key, "v");
+        EXPECT_EQ(reg.NumberedKeys("l", c.count), c.expected) << c.what;
+    }
+    TRegSetup reg("unused.ini");
+    EXPECT_TRUE(reg.NumberedKeys("Missing", 10).empty());
+}
+
+TEST(RegSetup, LargeFilesLoadAndSaveBackUnchanged) {
+    // A hundred thousand keys in one section and as many sections: a store that looked each
+    // key up by a walk through the file would take hours here.
+    std::string text = "[History]\r\nCount=100000\r\n";
+    for (int i = 1; i <= 100000; ++i)
+        text += "N" + std::to_string(i) + "=w" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "[s" + std::to_string(i) + "]\r\nk=v\r\n";
+    TTempFolder folder;
+    writeFile(folder.file("termovel.ini"), text);
+    TRegSetup reg(folder.file("termovel.ini"));
+    reg.LoadIni();
+    EXPECT_EQ(reg.NumberedKeys("History", 2000000000).size(), 100000u);
+    EXPECT_EQ(reg.ReadValue("History", "N100000"), "w100000");
+    EXPECT_EQ(reg.ReadValue("s99999", "k"), "v");
+    reg.SaveIni();
+    EXPECT_EQ(readFile(folder.file("termovel.ini")), text);
+}

@@ -100,9 +100,12 @@ private slots:
             << "1" << QStringList{"N1=*a.dic"} << QStringList{"-a.dic"} << QStringList{};
         QTest::newRow("Cyrillic name") << "1" << QStringList{"N1=+словарь.dic"}
                                        << QStringList{"+словарь.dic"} << QStringList{};
-        QTest::newRow("missing entry is an empty unchecked item")
-            << "3" << QStringList{"N1=+a.dic", "N3=+c.dic"} << QStringList{"+a.dic", "-", "+c.dic"}
+        QTest::newRow("missing entry gives no item")
+            << "3" << QStringList{"N1=+a.dic", "N3=+c.dic"} << QStringList{"+a.dic", "+c.dic"}
             << QStringList{};
+        QTest::newRow("a gap of two thousand million gives no items")
+            << "2000000000" << QStringList{"N1=+a.dic", "N1999999999=-z.dic"}
+            << QStringList{"+a.dic", "-z.dic"} << QStringList{};
         QTest::newRow("empty entry is an empty unchecked item")
             << "2" << QStringList{"N1=", "N2=+b.dic"} << QStringList{"-", "+b.dic"}
             << QStringList{};

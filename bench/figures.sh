@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Prints the program's headline figures as one Markdown table, with the date and the machine:
+#  - start-up to the main window shown (no splash, no tip) with the bundled dictionaries, and
+#    with a 1 M-term dictionary added, and the peak resident memory of both;
+#  - keystroke to selected row in the real window on WordNet (the largest bundled dictionary
+#    when WordNet is not built), median and p99;
+#  - load and save of the 1 M-term file, and its import by termovel-dic.
+# Start-up is timed from outside: the program runs with TERMOVEL_EXIT_AFTER_SHOW set, which
+# ends it right after the main window's first paint, under a private Xvfb.
+#
+# Usage: bench/figures.sh [build folder]   (default: build; needs the RelWithDebInfo build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${FIGURES_RUNS:-7}
+cmake --build "$build" --target termovel termovel-dic termovel_figures >/dev/null
+
+program_dir=$build/termovel
+tool=$build/src/termovel-dic
+figures=$build/bench/termovel_figures
+scratch=$(mktemp -d)
+xvfb=""
+cleanup() {
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$scratch/display")"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+export XDG_RUNTIME_DIR=$scratch/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# A program folder: the binary, the bundled dictionaries, quiet settings, plus extra files.
+folder() {
+    local dir=$scratch/$1
+    shift
+    mkdir -p "$dir"
+    cp "$program_dir/termovel" "$program_dir"/*.dic "$@" "$dir/"
+    printf '%s\r\n' "[Main]" "EditMode=0" "ShowLogo=0" "ShowTip=0" "[List]" "Count=0" \
+        "[History]" "Count=0" >"$dir/termovel.ini"
+    echo "$dir"
+}
+
+# Median start-up in ms and median peak resident memory in MB over $runs runs (one warm-up).
+startup() {
+    local dir=$1 times=() rss=() start end
+    TERMOVEL_EXIT_AFTER_SHOW=1 "$dir/termovel" >/dev/null 2>&1
+    for _ in $(seq "$runs"); do
+        start=$(date +%s%N)
+        TERMOVEL_EXIT_AFTER_SHOW=1 /usr/bin/time -f %M -o "$scratch/rss" "$dir/termovel" \
+            >/dev/null 2>&1
+        end=$(date +%s%N)
+        times+=($(((end - start) / 1000000)))
+        rss+=($(($(tail -n1 "$scratch/rss") / 1024)))
+    done
+    echo "$(printf '%s\n' "${times[@]}" | median) $(printf '%s\n' "${rss[@]}" | median)"
+}
+
+# --- The 1 M-term file: made as import text, imported by the tool, loaded and saved ---------
+# A few generated terms repeat; 2 % more make at least a million distinct ones.
+"$figures" text 1020000 "$scratch/million.txt"
+/usr/bin/time -f "%e" -o "$scratch/import.time" "$tool" import "$scratch/million.dic" \
+    "$scratch/million.txt" --name Million >/dev/null
+import_s=$(tail -n1 "$scratch/import.time")
+million_terms=$("$tool" info "$scratch/million.dic" | tail -n1 | grep -o '[0-9]*$')
+eval "$("$figures" loadsave "$scratch/million.dic" | sed 's/ /=/')"
+
+# --- Start-up and memory ----------------------------------------------------------------------
+bundled=$(folder bundled)
+read -r start_bundled rss_bundled < <(startup "$bundled")
+with_million=$(folder million "$scratch/million.dic")
+read -r start_million rss_million < <(startup "$with_million")
+bundled_count=$(ls "$bundled"/*.dic | wc -l)
+
+# --- Keystrokes in the real window ------------------------------------------------------------
+typing_dic=$program_dir/wn.dic
+[ -f "$typing_dic" ] || typing_dic=$(ls -S "$program_dir"/*.dic | head -n1)
+eval "$("$figures" keystrokes "$typing_dic" | sed 's/ /=/')"
+
+status() { awk -v v="$1" -v t="$2" 'BEGIN { print (v < t) ? "met" : "missed" }'; }
+
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
+echo "Figures of $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of $cpu, $(($(sed -n 's/^MemTotal: *\([0-9]*\).*/\1/p' /proc/meminfo) / 1024 / 1024)) GB;"
+echo "load average at the end $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs."
+echo
+echo "| Figure | Value | Target |"
+echo "|---|---|---|"
+echo "| Start-up to the main window shown, $bundled_count bundled dictionaries | ${start_bundled} ms | < 150 ms ($(status "$start_bundled" 150)) |"
+echo "| Start-up with a ${million_terms}-term dictionary added | ${start_million} ms | < 1000 ms ($(status "$start_million" 1000)) |"
+echo "| Peak resident memory, bundled dictionaries | ${rss_bundled} MB | < 100 MB ($(status "$rss_bundled" 100)) |"
+echo "| Peak resident memory, 1 M-term dictionary added | ${rss_million} MB | |"
+echo "| Keystroke to selection, $(basename "$typing_dic") ($terms terms, $keystrokes keys), median | ${key_median_ms} ms | |"
+echo "| Keystroke to selection, p99 | ${key_p99_ms} ms | < 2 ms ($(status "$key_p99_ms" 2)) |"
+echo "| LoadFromFile, 1 M terms | ${load_ms} ms | |"
+echo "| SaveToFile, 1 M terms | ${save_ms} ms | |"
+echo "| termovel-dic import of 1 M terms (text to new .dic) | ${import_s} s | |"
