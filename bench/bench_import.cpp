@@ -44,7 +44,7 @@ const std::string& importTextOf(size_t n) {
 // Real message boxes would wait for a user: every question about unsaved work is answered Yes.
 class TDiscardingDialogs : public TQtDialogs {
 public:
-    Answer confirm(QWidget*, const QString&) override { return Answer::Yes; }
+    TAnswer confirm(QWidget*, const QString&) override { return TAnswer::Yes; }
 };
 
 double secondsSince(std::chrono::steady_clock::time_point start) {

@@ -73,7 +73,7 @@ int loadSave(const std::string& path) {
 // Every box answered No at once: nothing of the window may wait for a user here.
 class TSilentDialogs : public TDialogs {
 public:
-    Answer confirm(QWidget*, const QString&) override { return Answer::No; }
+    TAnswer confirm(QWidget*, const QString&) override { return TAnswer::No; }
     void information(QWidget*, const QString&) override {}
     void warning(QWidget*, const QString&) override {}
     void error(QWidget*, const QString& text) override {

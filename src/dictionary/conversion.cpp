@@ -51,7 +51,7 @@ void TConversion::add(std::string_view headword, std::string_view article) {
         ++report_.leftOut;
         return;
     }
-    Entry entry{};
+    TEntry entry{};
     entry.term = pool_.size();
     entry.termLength = static_cast<uint32_t>(headword_.size());
     pool_.append(headword_);
@@ -108,7 +108,7 @@ TConversionReport TConversion::finish(TDictionary& dictionary) {
     // the dictionary's own comparison gave each headword, and the dictionary built again
     // with the joined articles.
     TTermBatch batch;
-    for (const Entry& e : entries_)
+    for (const TEntry& e : entries_)
         batch.add(term(e), article(e));
     const size_t count = entries_.size();
     const size_t added = static_cast<size_t>(dictionary.addTerms(std::move(batch)));

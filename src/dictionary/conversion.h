@@ -53,22 +53,22 @@ public:
     TConversionReport finish(TDictionary& dictionary);
 
 private:
-    struct Entry {
+    struct TEntry {
         uint64_t term;  // offset in pool_
         uint32_t termLength;
         uint64_t article;
         uint64_t articleLength;
     };
 
-    std::string_view term(const Entry& e) const { return {pool_.data() + e.term, e.termLength}; }
-    std::string_view article(const Entry& e) const {
+    std::string_view term(const TEntry& e) const { return {pool_.data() + e.term, e.termLength}; }
+    std::string_view article(const TEntry& e) const {
         return {pool_.data() + e.article, e.articleLength};
     }
 
     TCodePageFolder folder_;
     TConversionReport report_;
     std::string pool_;
-    std::vector<Entry> entries_;
+    std::vector<TEntry> entries_;
     std::string headword_;
     std::string name_, author_, info_;
     bool hasName_ = false, hasAuthor_ = false, hasInfo_ = false;

@@ -180,9 +180,9 @@ void TDictData::inflateWhole() {
     z_stream z{};
     if (inflateInit2(&z, MAX_WBITS + 16) != Z_OK)
         fail("не удалось начать распаковку");
-    struct Ender {
+    struct TEnder {
         z_stream* z;
-        ~Ender() { inflateEnd(z); }
+        ~TEnder() { inflateEnd(z); }
     } ender{&z};
     z.next_in = const_cast<Bytef*>(bytes);
     z.avail_in = static_cast<uInt>(std::min<size_t>(fileSize, UINT32_MAX));

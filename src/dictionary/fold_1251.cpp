@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kReplacement = '?';
 
-struct PhoneticSymbol {
+struct TPhoneticSymbol {
     char32_t ch;
     const char* xsampa;
 };
@@ -23,7 +23,7 @@ struct PhoneticSymbol {
 // (U+0250–U+02FF) are phonetic wherever they stand; the others are letters or signs of
 // ordinary text too and are read this way only inside a transcription. The arrows are the
 // stress marks that some transcriptions put before the stressed syllable.
-constexpr PhoneticSymbol kPhonetic[] = {
+constexpr TPhoneticSymbol kPhonetic[] = {
     {0x0250, "6"},
     {0x0251, "A"},
     {0x0252, "Q"},
@@ -133,7 +133,7 @@ bool phoneticEverywhere(char32_t ch) {
 }
 
 const char* xsampa(char32_t ch) {
-    for (const PhoneticSymbol& symbol : kPhonetic) {
+    for (const TPhoneticSymbol& symbol : kPhonetic) {
         if (symbol.ch == ch)
             return symbol.xsampa;
     }
@@ -227,13 +227,13 @@ std::optional<std::string> toCodePage(const icu::UnicodeString& text) {
 
 }  // namespace
 
-struct TCodePageFolder::Impl {
-    struct Outcome {
+struct TCodePageFolder::TImpl {
+    struct TOutcome {
         std::string text;
         bool replaced = false;
     };
 
-    std::unordered_map<uint64_t, Outcome> cache;
+    std::unordered_map<uint64_t, TOutcome> cache;
     std::unique_ptr<icu::Transliterator> latinAscii;
     bool latinAsciiTried = false;
 
@@ -258,7 +258,7 @@ struct TCodePageFolder::Impl {
         return inBrackets;
     }
 
-    const Outcome& outcome(char32_t ch, bool transcription) {
+    const TOutcome& outcome(char32_t ch, bool transcription) {
         const uint64_t key = (static_cast<uint64_t>(ch) << 1) | (transcription ? 1 : 0);
         auto found = cache.find(key);
         if (found != cache.end())
@@ -266,7 +266,7 @@ struct TCodePageFolder::Impl {
         return cache.emplace(key, work(ch, transcription)).first->second;
     }
 
-    Outcome work(char32_t ch, bool transcription) {
+    TOutcome work(char32_t ch, bool transcription) {
         if (transcription || phoneticEverywhere(ch)) {
             if (const char* x = xsampa(ch))
                 return {x, false};
@@ -313,7 +313,7 @@ struct TCodePageFolder::Impl {
     }
 };
 
-TCodePageFolder::TCodePageFolder() : impl_(std::make_unique<Impl>()) {}
+TCodePageFolder::TCodePageFolder() : impl_(std::make_unique<TImpl>()) {}
 
 TCodePageFolder::~TCodePageFolder() = default;
 
@@ -355,7 +355,7 @@ TFoldCounts TCodePageFolder::append(std::string_view utf8, std::string& out, boo
             continue;
         }
         const bool phonetic = transcription || impl_->insideBrackets(utf8, at);
-        const Impl::Outcome& result = impl_->outcome(ch, phonetic);
+        const TImpl::TOutcome& result = impl_->outcome(ch, phonetic);
         out.append(result.text);
         if (result.replaced)
             ++counts.replaced;

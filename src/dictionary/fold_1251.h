@@ -44,6 +44,6 @@ public:
     TFoldCounts append(std::string_view utf8, std::string& out, bool transcription = false);
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
 };

@@ -6,12 +6,12 @@
 
 namespace {
 
-struct NamedEntity {
+struct TNamedEntity {
     std::string_view name;
     char32_t ch;
 };
 
-constexpr NamedEntity kEntities[] = {
+constexpr TNamedEntity kEntities[] = {
     {"amp", '&'},       {"lt", '<'},        {"gt", '>'},        {"quot", '"'},
     {"apos", '\''},     {"nbsp", 0x00A0},   {"shy", 0x00AD},    {"copy", 0x00A9},
     {"reg", 0x00AE},    {"trade", 0x2122},  {"deg", 0x00B0},    {"plusmn", 0x00B1},
@@ -73,7 +73,7 @@ size_t decodeEntity(std::string_view text, size_t i, std::string& out) {
         appendUtf8(out, value);
         return semicolon - i + 1;
     }
-    for (const NamedEntity& entity : kEntities) {
+    for (const TNamedEntity& entity : kEntities) {
         if (entity.name == name) {
             appendUtf8(out, entity.ch);
             return semicolon - i + 1;

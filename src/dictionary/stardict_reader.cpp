@@ -77,7 +77,7 @@ bool isNumber(const std::string& text, uint64_t& value) {
     return true;
 }
 
-struct IdxEntry {
+struct TIdxEntry {
     std::string_view word;
     uint64_t offset;
     uint64_t size;
@@ -89,9 +89,9 @@ bool isText(char type) {
 
 // Builds an entry's article from its fields. Returns a view of the data itself when the
 // article is one plain text field, else of text.
-class ArticleBuilder {
+class TArticleBuilder {
 public:
-    ArticleBuilder(const std::string& dataPath, std::string_view sequence)
+    TArticleBuilder(const std::string& dataPath, std::string_view sequence)
         : dataPath_(dataPath), sequence_(sequence) {}
 
     std::string_view build(std::string_view word, std::string_view data) {
@@ -202,14 +202,14 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
     }
     const size_t offsetBytes = value("idxoffsetbits") == "64" ? 8 : 4;
     const std::string_view idx = idxFile.all();
-    std::vector<IdxEntry> entries;
+    std::vector<TIdxEntry> entries;
     for (size_t pos = 0; pos < idx.size();) {
         const size_t zero = idx.find('\0', pos);
         if (zero == std::string_view::npos || idx.size() - zero - 1 < offsetBytes + 4) {
             throw TError(idxPath + ": запись " + std::to_string(entries.size() + 1) +
                          " обрывается (файл обрезан)");
         }
-        IdxEntry entry;
+        TIdxEntry entry;
         entry.word = idx.substr(pos, zero - pos);
         entry.offset = readBe(idx.data() + zero + 1, offsetBytes);
         entry.size = readBe(idx.data() + zero + 1 + offsetBytes, 4);
@@ -239,8 +239,8 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
 
     TDictData data(dataPath);
     conversion.reserve(data.size() + idx.size());
-    ArticleBuilder builder(dataPath, value("sametypesequence"));
-    for (const IdxEntry& entry : entries)
+    TArticleBuilder builder(dataPath, value("sametypesequence"));
+    for (const TIdxEntry& entry : entries)
         conversion.add(entry.word, builder.build(entry.word, data.read(entry.offset, entry.size)));
 
     const std::string synPath = existing({base + ".syn", base + ".syn.dz"});

@@ -24,13 +24,13 @@ const char* const kConvertUsage =
 
 namespace {
 
-struct HeaderOptions {
+struct THeaderOptions {
     std::optional<std::string> name, author, info;
     bool force = false;
 };
 
 // Splits the arguments after the command into file names and header options.
-std::vector<std::string> parse(const std::vector<std::string>& args, HeaderOptions& header) {
+std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOptions& header) {
     std::vector<std::string> files;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -95,7 +95,7 @@ int runConvertCommand(const std::vector<std::string>& args) {
     const bool dictd = args[0] == "from-dictd";
     if (!dictd && args[0] != "from-stardict")
         return -1;
-    HeaderOptions header;
+    THeaderOptions header;
     const std::vector<std::string> files = parse(args, header);
     const size_t group = dictd ? 2 : 1;
     if (files.size() < group + 1 || (files.size() - 1) % group != 0)

@@ -46,7 +46,7 @@ void showWithOk(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
 
 }  // namespace
 
-TDialogs::Answer TQtDialogs::confirm(QWidget* parent, const QString& text) {
+TDialogs::TAnswer TQtDialogs::confirm(QWidget* parent, const QString& text) {
     TMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
                     parent);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
@@ -55,12 +55,12 @@ TDialogs::Answer TQtDialogs::confirm(QWidget* parent, const QString& text) {
     box.setEscapeButton(no);
     box.exec();
     if (box.closedByFrame())
-        return Answer::Closed;
+        return TAnswer::Closed;
     if (box.clickedButton() == yes)
-        return Answer::Yes;
+        return TAnswer::Yes;
     if (box.clickedButton() == no)
-        return Answer::No;
-    return Answer::Closed;
+        return TAnswer::No;
+    return TAnswer::Closed;
 }
 
 void TQtDialogs::information(QWidget* parent, const QString& text) {

@@ -9,7 +9,7 @@ class QWidget;
 // windows it opens. The program uses TQtDialogs; the window tests put in their own answerer.
 class TDialogs {
 public:
-    enum class Answer { Yes, No, Closed };
+    enum class TAnswer { Yes, No, Closed };
 
     // Milliseconds between two updates of a progress window: often enough to look alive, rarely
     // enough that drawing costs little beside the work.
@@ -18,7 +18,7 @@ public:
     virtual ~TDialogs() = default;
 
     // A confirmation: caption "Confirm", question icon, "&Yes" (default) and "&No" (Esc).
-    virtual Answer confirm(QWidget* parent, const QString& text) = 0;
+    virtual TAnswer confirm(QWidget* parent, const QString& text) = 0;
     // An information message: caption "Information", information icon, "OK".
     virtual void information(QWidget* parent, const QString& text) = 0;
     // A warning: caption "Warning", one "OK".
@@ -40,7 +40,7 @@ public:
 // The real thing: Qt's message boxes with the program's own captions and button texts.
 class TQtDialogs : public TDialogs {
 public:
-    Answer confirm(QWidget* parent, const QString& text) override;
+    TAnswer confirm(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
     void warning(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;

@@ -111,9 +111,9 @@ TImportResult TImportRunner::run(TDictionary& dictionary, const std::string& pat
     nextUpdate_ = interval_;
     clock_.start();
     // The window goes down with this frame, also when the import raises.
-    struct Release {
+    struct TRelease {
         TImportRunner& runner;
-        ~Release() { runner.form_ = nullptr; }
+        ~TRelease() { runner.form_ = nullptr; }
     } release{*this};
     return importText(dictionary, path,
                       [this](const TImportProgress& progress) { return step(progress); });

@@ -109,7 +109,7 @@ void TMainForm::actCloseExecute() {
     // keeps the dictionary, since nothing else stands between it and the loss.
     if (currentDictionary()->Modified() &&
         dialogs().confirm(this, QStringLiteral("Словарь не сохранен! Продолжить?")) !=
-            TDialogs::Answer::Yes)
+            TDialogs::TAnswer::Yes)
         return;
 
     closeCurrentDictionary();
@@ -158,7 +158,7 @@ void TMainForm::actSubExecute() {
     if (!dictionary || row < 0)
         return;
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
-        TDialogs::Answer::Yes)
+        TDialogs::TAnswer::Yes)
         return;
     removeTerm(row);
     selectRow(-1);

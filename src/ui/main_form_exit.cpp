@@ -25,7 +25,7 @@ bool TMainForm::confirmUnsavedDictionaries() {
             continue;
         const QString text = QStringLiteral("Словарь ") + tabCaption(i) +
                              QStringLiteral(" не сохранен! Продолжить?");
-        if (dialogs().confirm(this, text) == TDialogs::Answer::No)
+        if (dialogs().confirm(this, text) == TDialogs::TAnswer::No)
             return false;
     }
     return true;
@@ -44,7 +44,7 @@ void TMainForm::actExitExecute() {
 }
 
 void TMainForm::FormCloseQuery(bool& canClose) {
-    if (dialogs().confirm(this, QStringLiteral("Выйти из программы?")) != TDialogs::Answer::Yes) {
+    if (dialogs().confirm(this, QStringLiteral("Выйти из программы?")) != TDialogs::TAnswer::Yes) {
         canClose = false;
         return;
     }

@@ -61,7 +61,7 @@ std::string errorOf(Body body) {
 // ---------------------------------------------------------------------------------------
 // Folding
 
-struct FoldCase {
+struct TFoldCase {
     std::string_view utf8;
     bool transcription;
     const char* expected;  // UTF-8 of the Windows-1251 result
@@ -70,7 +70,7 @@ struct FoldCase {
 };
 
 TEST(CodePageFolder, FoldsWhatTheCodePageCannotHold) {
-    const FoldCase cases[] = {
+    const TFoldCase cases[] = {
         {"привет, world", false, "привет, world", 0, 0},
         {"café Straße", false, "cafe Strasse", 2, 0},
         {"e\xCC\x81t\xC3\xA9", false, "ete", 2, 0},  // combining accent, then precomposed
@@ -87,7 +87,7 @@ TEST(CodePageFolder, FoldsWhatTheCodePageCannotHold) {
         {"─│┼ → ×", false, "-|+ -> *", 5, 0},
         {"中", false, "?", 0, 1},
     };
-    for (const FoldCase& c : cases) {
+    for (const TFoldCase& c : cases) {
         TCodePageFolder folder;
         std::string out = "<";
         const TFoldCounts counts = folder.append(c.utf8, out, c.transcription);
@@ -194,12 +194,12 @@ TEST(DictData, EveryTruncationIsReadOrRefusedByName) {
 // Markup
 
 TEST(MarkupText, ReducesTagsAndEntitiesToText) {
-    struct Case {
+    struct TCase {
         const char* markup;
         TMarkup kind;
         const char* text;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {"<b>bold</b> &amp; <i>it</i>", TMarkup::Html, "bold & it"},
         {"one<br>two<br/>three", TMarkup::Html, "one\ntwo\nthree"},
         {"<p>a</p><p>b</p>", TMarkup::Html, "a\nb\n"},
@@ -210,7 +210,7 @@ TEST(MarkupText, ReducesTagsAndEntitiesToText) {
         {"<k>cat</k>\n<tr>kæt</tr> кот", TMarkup::Xdxf, "cat\n[kæt] кот"},
         {"<tr><td>1</td></tr><tr><td>2</td></tr>", TMarkup::Html, "1\n2\n"},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         std::string out;
         appendMarkupText(c.markup, c.kind, out);
         EXPECT_EQ(out, c.text) << c.markup;
@@ -233,7 +233,7 @@ std::string dictdNumber(uint64_t value) {
 }
 
 // A dictd database written entry by entry, index in the order given.
-struct DictdWriter {
+struct TDictdWriter {
     std::string index;
     std::string data;
 
@@ -249,8 +249,8 @@ protected:
     TTempFolder folder;
 };
 
-DictdWriter sampleDictd() {
-    DictdWriter w;
+TDictdWriter sampleDictd() {
+    TDictdWriter w;
     w.add("00-database-short", "00-database-short\n     Test dictionary\n");
     w.add("00-database-info", "00-database-info\nFirst line.\n  Second line.\n\n");
     w.add("00-database-url", "http://example.org/db\n");
@@ -265,7 +265,7 @@ DictdWriter sampleDictd() {
 }
 
 TEST_F(Conversion, DictdDatabaseBecomesOneDictionary) {
-    const DictdWriter w = sampleDictd();
+    const TDictdWriter w = sampleDictd();
     for (bool compressed : {false, true}) {
         const std::string indexPath = folder.file("test.index");
         const std::string dataPath = folder.file(compressed ? "test.dict.dz" : "test.dict");
@@ -302,7 +302,7 @@ TEST_F(Conversion, DictdDatabaseBecomesOneDictionary) {
 // keeps the original headword in a fourth column gives the term when the article does not
 // start with it.
 TEST_F(Conversion, DictdIndexVariants) {
-    DictdWriter w;
+    TDictdWriter w;
     w.add("00databaseshort", "00-database-short\n   Stripped index\n");
     w.add("applepie", "  a dessert\n");
     w.index.insert(w.index.size() - 1, "\tApple-Pie");
@@ -323,23 +323,23 @@ TEST_F(Conversion, DictdIndexVariants) {
 }
 
 TEST_F(Conversion, DamagedDictdIsAnErrorNamingTheFile) {
-    const DictdWriter w = sampleDictd();
+    const TDictdWriter w = sampleDictd();
     const std::string indexPath = folder.file("bad.index");
     const std::string dataPath = folder.file("bad.dict");
     writeBytes(dataPath, w.data);
-    struct Case {
+    struct TCase {
         std::string index;
         std::string data;
         const std::string& named;
     };
-    const Case cases[] = {
+    const TCase cases[] = {
         {w.index + "beyond\t" + dictdNumber(w.data.size() - 2) + "\tD\n", w.data, dataPath},
         {w.index + "huge\tA\t//////////\n", w.data, dataPath},
         {w.index + "bad digit\tA*\tB\n", w.data, indexPath},
         {w.index + "no length\tA\n", w.data, indexPath},
         {w.index, w.data.substr(0, w.data.size() / 2), dataPath},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         writeBytes(indexPath, c.index);
         writeBytes(dataPath, c.data);
         TConversion conversion;
@@ -363,7 +363,7 @@ std::string bigEndian(uint64_t value, int bytes) {
     return out;
 }
 
-struct StarDictWriter {
+struct TStarDictWriter {
     std::string idx;
     std::string dict;
     std::string syn;
@@ -390,7 +390,7 @@ struct StarDictWriter {
 TEST_F(Conversion, StarDictWithTypedFieldsAndSynonyms) {
     // sametypesequence "tm": a transcription ending in a zero byte, then the meaning.
     for (int bits : {32, 64}) {
-        StarDictWriter v;
+        TStarDictWriter v;
         v.offsetBits = bits;
         v.add("apple", std::string("ˈæpl") + '\0' + "яблоко");
         v.add("Apple", std::string("ˈæpl") + '\0' + "компания");
@@ -427,7 +427,7 @@ TEST_F(Conversion, StarDictWithTypedFieldsAndSynonyms) {
 
 TEST_F(Conversion, StarDictFieldsWithTheirOwnTypes) {
     // No sametypesequence: each field starts with its type; binary fields carry a size.
-    StarDictWriter w;
+    TStarDictWriter w;
     w.add("one", std::string("m") + "plain" + '\0' + "h" + "a<br>b &lt; c" + '\0' + "W" +
                      bigEndian(3, 4) + "wav" + "x" + "<k>one</k> <tr>wʌn</tr>" + '\0');
     w.add("picture only", std::string("P") + bigEndian(2, 4) + "ok");
@@ -441,7 +441,7 @@ TEST_F(Conversion, StarDictFieldsWithTheirOwnTypes) {
     EXPECT_NE(error.find(base + ".dict"), std::string::npos) << error;
     EXPECT_NE(error.find("overrun"), std::string::npos) << error;
 
-    StarDictWriter good;
+    TStarDictWriter good;
     good.add("one", std::string("m") + "plain" + '\0' + "h" + "a<br>b &lt; c" + '\0' + "W" +
                         bigEndian(3, 4) + "wav" + "x" + "<k>one</k> <tr>wʌn</tr>" + '\0');
     good.add("picture only", std::string("P") + bigEndian(2, 4) + "ok");
@@ -458,18 +458,18 @@ TEST_F(Conversion, StarDictFieldsWithTheirOwnTypes) {
 }
 
 TEST_F(Conversion, DamagedStarDictIsAnErrorNamingTheFile) {
-    StarDictWriter w;
+    TStarDictWriter w;
     w.add("alpha", "first");
     w.add("beta", "second");
     const std::string base = folder.file("bad");
-    struct Case {
+    struct TCase {
         std::string ifo, idx, dict, syn;
         std::string named;
     };
     const std::string ifo = w.ifo("");
     std::string wrongCount = ifo;
     wrongCount.replace(wrongCount.find("wordcount=2"), 11, "wordcount=9");
-    const Case cases[] = {
+    const TCase cases[] = {
         {"not an ifo\n", w.idx, w.dict, "", ".ifo"},
         {ifo, w.idx.substr(0, w.idx.size() - 3), w.dict, "", ".idx"},
         {wrongCount, w.idx, w.dict, "", ".idx"},
@@ -477,7 +477,7 @@ TEST_F(Conversion, DamagedStarDictIsAnErrorNamingTheFile) {
         {ifo, w.idx, w.dict, std::string("gamma") + '\0' + bigEndian(2, 4), ".syn"},
         {ifo, w.idx, w.dict, std::string("gamma") + '\0' + std::string(2, '\0'), ".syn"},
     };
-    for (const Case& c : cases) {
+    for (const TCase& c : cases) {
         writeBytes(base + ".ifo", c.ifo);
         writeBytes(base + ".idx", c.idx);
         writeBytes(base + ".dict", c.dict);
@@ -492,7 +492,7 @@ TEST_F(Conversion, DamagedStarDictIsAnErrorNamingTheFile) {
 
 // The command reports its counts and writes a dictionary that verifies.
 TEST_F(Conversion, FromDictdCommandPrintsTheCounts) {
-    const DictdWriter w = sampleDictd();
+    const TDictdWriter w = sampleDictd();
     writeBytes(folder.file("t.index"), w.index);
     writeBytes(folder.file("t.dict.dz"), makeDictzip(w.data));
     const std::string out = folder.file("t.dic");

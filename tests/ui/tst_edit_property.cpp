@@ -12,8 +12,8 @@
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
 
-using rig::Window;
-using Answer = TDialogs::Answer;
+using rig::TWindow;
+using TAnswer = TDialogs::TAnswer;
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr unsigned kSeed = 20261207;
 constexpr int kSteps = 3000;
 
 // What one dictionary should hold: its terms in order (Windows-1251) and whether it changed.
-struct ModelDic {
+struct TModelDic {
     std::vector<std::string> terms;
     bool modified = false;
 
@@ -47,9 +47,9 @@ const QStringList kWords = {
     "mango", "melon",   "olive",  "peach", "pear",   "plum", "quince", "zebra",  "арбуз", "берёза",
     "вишня", "груша",   "дыня",   "ёж",    "жёлудь", "изюм", "лимон",  "малина", "слива", "яблоко"};
 
-class Stepper {
+class TStepper {
 public:
-    explicit Stepper(Window& w) : w_(w), random_(kSeed) {
+    explicit TStepper(TWindow& w) : w_(w), random_(kSeed) {
         model_.push_back({});
         model_[0].terms = {"cherry", "plum"};
         current_ = 0;
@@ -89,7 +89,7 @@ public:
         if (current_ < 0)
             return rows.isEmpty() ? QString() : "rows without a dictionary";
         const TDictionary& dic = f.dic(current_);
-        const ModelDic& expected = model_[static_cast<size_t>(current_)];
+        const TModelDic& expected = model_[static_cast<size_t>(current_)];
         if (rows.size() != dic.Count() || dic.Count() != static_cast<int>(expected.terms.size()))
             return QString("rows %1, terms %2, model %3")
                 .arg(rows.size())
@@ -128,13 +128,13 @@ private:
         }
     }
 
-    ModelDic* currentModel() { return current_ < 0 ? nullptr : &model_[size_t(current_)]; }
+    TModelDic* currentModel() { return current_ < 0 ? nullptr : &model_[size_t(current_)]; }
 
     QString add() {
         const QString term = randomTerm();
         w_.typeIntoNextWindow(term, "article of " + term);
         TMainFormView(*w_.form).actAdd()->trigger();
-        if (ModelDic* m = currentModel()) {
+        if (TModelDic* m = currentModel()) {
             const std::string bytes = rig::cp(term);
             if (m->find(bytes) < 0) {
                 m->terms.insert(m->terms.begin() + m->lowerBound(bytes), bytes);
@@ -145,13 +145,13 @@ private:
     }
 
     QString remove() {
-        ModelDic* m = currentModel();
+        TModelDic* m = currentModel();
         if (!m || m->terms.empty())
             return "remove (nothing)";
         const int row = pick(static_cast<int>(m->terms.size()));
         const bool yes = pick(4) != 0;
         w_.clickRow(row);
-        w_.fake->confirmAnswers.push_back(yes ? Answer::Yes : Answer::No);
+        w_.fake->confirmAnswers.push_back(yes ? TAnswer::Yes : TAnswer::No);
         TMainFormView(*w_.form).actSub()->trigger();
         if (yes) {
             m->terms.erase(m->terms.begin() + row);
@@ -161,7 +161,7 @@ private:
     }
 
     QString edit() {
-        ModelDic* m = currentModel();
+        TModelDic* m = currentModel();
         if (!m || m->terms.empty())
             return "edit (nothing)";
         const int row = pick(static_cast<int>(m->terms.size()));
@@ -190,7 +190,7 @@ private:
         if (current_ < 0)
             return "close (nothing)";
         const bool yes = pick(3) != 0;
-        w_.fake->confirmAnswers.push_back(yes ? Answer::Yes : Answer::No);
+        w_.fake->confirmAnswers.push_back(yes ? TAnswer::Yes : TAnswer::No);
         const bool asks = model_[size_t(current_)].modified;
         TMainFormView(*w_.form).actClose()->trigger();
         if (asks != (w_.fake->texts("confirm").size() == 1))
@@ -221,9 +221,9 @@ private:
         return QString("select %1").arg(tab);
     }
 
-    Window& w_;
+    TWindow& w_;
     std::mt19937 random_;
-    std::vector<ModelDic> model_;
+    std::vector<TModelDic> model_;
     int current_ = -1;
 };
 
@@ -238,8 +238,8 @@ private slots:
 };
 
 void TestEditProperty::randomStepsKeepRowsAndTabsInStep() {
-    Window w({{"start.dic", "Start", {{"cherry", "вишня"}, {"plum", "слива"}}}});
-    Stepper stepper(w);
+    TWindow w({{"start.dic", "Start", {{"cherry", "вишня"}, {"plum", "слива"}}}});
+    TStepper stepper(w);
     QVERIFY2(stepper.check().isEmpty(), qPrintable(stepper.check()));
     int errors = 0;
     for (int i = 0; i < kSteps; ++i) {

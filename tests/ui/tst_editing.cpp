@@ -21,29 +21,29 @@
 #include "support/main_form_rig.h"
 #include "ui/word_form.h"
 
-using rig::DicFile;
-using rig::Window;
-using Answer = TDialogs::Answer;
+using rig::TDicFile;
+using rig::TWindow;
+using TAnswer = TDialogs::TAnswer;
 
-Q_DECLARE_METATYPE(TDialogs::Answer)
+Q_DECLARE_METATYPE(TDialogs::TAnswer)
 
 namespace {
 
 const QString kTitle = QString::fromLatin1(ProgramTitle);
 
 // a.dic "Alpha" with two terms, b.dic "Beta" with none, c.dic without a name with one term.
-std::vector<DicFile> threeDics() {
+std::vector<TDicFile> threeDics() {
     return {{"a.dic", "Alpha", {{"apple", "яблоко"}, {"apricot", "абрикос"}}},
             {"b.dic", "Beta", {}},
             {"c.dic", "", {{"cherry", "вишня"}}}};
 }
 
-std::vector<DicFile> fruitDic() {
+std::vector<TDicFile> fruitDic() {
     return {{"f.dic", "Fruit", {{"apple", "яблоко"}, {"cherry", "вишня"}, {"plum", "слива"}}}};
 }
 
 // Leaves the fruit dictionary modified through the window itself: the first article edited.
-void modifyFirstArticle(Window& w) {
+void modifyFirstArticle(TWindow& w) {
     w.clickRow(0);
     w.typeIntoNextWindow("apple", "changed");
     TMainFormView(*w.form).actEdit()->trigger();
@@ -94,7 +94,7 @@ private slots:
 };
 
 void TestEditing::newTwiceGivesTwoEmptyTabs() {
-    Window w;
+    TWindow w;
     TMainFormView(*w.form).actNew()->trigger();
     TMainFormView(*w.form).actNew()->trigger();
     QCOMPARE(w.tabs(), QStringList({"noname.dic", "noname.dic"}));
@@ -108,21 +108,21 @@ void TestEditing::newTwiceGivesTwoEmptyTabs() {
 
 void TestEditing::closeAsksOnlyAboutModified_data() {
     QTest::addColumn<bool>("modify");
-    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<TAnswer>("answer");
     QTest::addColumn<int>("questions");
     QTest::addColumn<int>("tabsLeft");
-    QTest::newRow("unchanged new dictionary") << false << Answer::No << 0 << 0;
-    QTest::newRow("modified, No keeps it") << true << Answer::No << 1 << 1;
-    QTest::newRow("modified, Yes drops it") << true << Answer::Yes << 1 << 0;
-    QTest::newRow("modified, box closed keeps it") << true << Answer::Closed << 1 << 1;
+    QTest::newRow("unchanged new dictionary") << false << TAnswer::No << 0 << 0;
+    QTest::newRow("modified, No keeps it") << true << TAnswer::No << 1 << 1;
+    QTest::newRow("modified, Yes drops it") << true << TAnswer::Yes << 1 << 0;
+    QTest::newRow("modified, box closed keeps it") << true << TAnswer::Closed << 1 << 1;
 }
 
 void TestEditing::closeAsksOnlyAboutModified() {
     QFETCH(bool, modify);
-    QFETCH(Answer, answer);
+    QFETCH(TAnswer, answer);
     QFETCH(int, questions);
     QFETCH(int, tabsLeft);
-    Window w;
+    TWindow w;
     TMainFormView(*w.form).actNew()->trigger();
     if (modify) {
         w.typeIntoNextWindow("term", "article");
@@ -167,9 +167,9 @@ void TestEditing::closeSelectsNeighbour() {
     QFETCH(QStringList, rowsAfter);
     QFETCH(QString, statesAfter);
     QFETCH(QString, titleAfter);
-    std::vector<DicFile> dics = threeDics();
+    std::vector<TDicFile> dics = threeDics();
     dics.resize(static_cast<size_t>(files));
-    Window w(dics);
+    TWindow w(dics);
     TMainFormView(*w.form).TabSet()->setCurrentIndex(closeTab);  // the user's click on the tab
     w.clickRow(0);
     TMainFormView(*w.form).actClose()->trigger();
@@ -198,7 +198,7 @@ void TestEditing::saveOffersCaptionAndRenamesTab_data() {
 void TestEditing::saveOffersCaptionAndRenamesTab() {
     QFETCH(QString, typed);
     QFETCH(QString, savedAs);
-    Window w;
+    TWindow w;
     TMainFormView(*w.form).actNew()->trigger();
     w.typeIntoNextWindow("zebra", "зебра\r\nполосатая");
     TMainFormView(*w.form).actAdd()->trigger();
@@ -230,7 +230,7 @@ void TestEditing::saveOffersCaptionAndRenamesTab() {
 }
 
 void TestEditing::saveCancelledChangesNothing() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     modifyFirstArticle(w);
     w.cancelFileDialog();
     TMainFormView(*w.form).actSave()->trigger();
@@ -240,7 +240,7 @@ void TestEditing::saveCancelledChangesNothing() {
 }
 
 void TestEditing::failedSaveKeepsCaptionAndModified() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     modifyFirstArticle(w);
     const QString target = w.path("no such folder/other.dic");
     w.chooseFile(target);
@@ -252,7 +252,7 @@ void TestEditing::failedSaveKeepsCaptionAndModified() {
 }
 
 void TestEditing::openMissingFileAddsNoTab() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.chooseFile("missing.dic");
     TMainFormView(*w.form).actOpen()->trigger();
     QCOMPARE(w.fake->texts("error"),
@@ -264,7 +264,7 @@ void TestEditing::openMissingFileAddsNoTab() {
 }
 
 void TestEditing::openAddsTabAndTitle() {
-    Window w;
+    TWindow w;
     QVERIFY(QDir().mkpath(w.path("other")));
     rig::writeDic(w.path("other/g.dic"), {"g.dic", "Garden", {{"rose", "роза"}}});
     w.chooseFile("other/g");  // typed without extension
@@ -288,7 +288,7 @@ void TestEditing::addPutsRowAtSortedPlace_data() {
 void TestEditing::addPutsRowAtSortedPlace() {
     QFETCH(QString, term);
     QFETCH(int, row);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.typeIntoNextWindow(term, "article");
     TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{1});
@@ -302,7 +302,7 @@ void TestEditing::addPutsRowAtSortedPlace() {
 }
 
 void TestEditing::addOfPresentTermIsReported() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     TMainFormView(*w.form).actNew()->trigger();
     w.typeIntoNextWindow("word", "old");
     TMainFormView(*w.form).actAdd()->trigger();
@@ -317,7 +317,7 @@ void TestEditing::addOfPresentTermIsReported() {
 }
 
 void TestEditing::addCancelledChangesNothing() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.cancelNextWindow();
     TMainFormView(*w.form).actAdd()->trigger();
     QCOMPARE(w.modalSeen.size(), size_t{1});
@@ -349,7 +349,7 @@ void TestEditing::unstorableTextKeepsWindowOpen() {
     QFETCH(QString, term);
     QFETCH(QString, article);
     QFETCH(QString, named);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     QString termAfterRefusal;
     QString articleAfterRefusal;
     int resultAfterRefusal = -1;
@@ -383,7 +383,7 @@ void TestEditing::unstorableTextKeepsWindowOpen() {
 }
 
 void TestEditing::unstorableTextAcceptedAnywayIsShownAgain() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.typeIntoNextWindow("日本", "статья");
     w.cancelNextWindow();
     TMainFormView(*w.form).actAdd()->trigger();
@@ -397,7 +397,7 @@ void TestEditing::unstorableTextAcceptedAnywayIsShownAgain() {
 // The real modal loop: pressing "Сохранить" with an unstorable character leaves the window up
 // and running; the mended text is then accepted by the same showing.
 void TestEditing::unstorableTextKeepsModalLoopRunning() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     bool visibleAfterRefusal = false;
     w.modalAnswers.push_back([&](TWordForm& window) {
         QTimer::singleShot(0, &window, [&] {
@@ -417,17 +417,17 @@ void TestEditing::unstorableTextKeepsModalLoopRunning() {
 }
 
 void TestEditing::deleteAsksFirst_data() {
-    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<TAnswer>("answer");
     QTest::addColumn<QStringList>("rowsAfter");
-    QTest::newRow("No") << Answer::No << QStringList({"apple", "cherry", "plum"});
-    QTest::newRow("box closed") << Answer::Closed << QStringList({"apple", "cherry", "plum"});
-    QTest::newRow("Yes") << Answer::Yes << QStringList({"apple", "plum"});
+    QTest::newRow("No") << TAnswer::No << QStringList({"apple", "cherry", "plum"});
+    QTest::newRow("box closed") << TAnswer::Closed << QStringList({"apple", "cherry", "plum"});
+    QTest::newRow("Yes") << TAnswer::Yes << QStringList({"apple", "plum"});
 }
 
 void TestEditing::deleteAsksFirst() {
-    QFETCH(Answer, answer);
+    QFETCH(TAnswer, answer);
     QFETCH(QStringList, rowsAfter);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.clickRow(1);
     QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(), QString("cherry"));
     w.fake->confirmAnswers.push_back(answer);
@@ -435,7 +435,7 @@ void TestEditing::deleteAsksFirst() {
     QCOMPARE(w.fake->texts("confirm"), QStringList({"Удалить выделенное слово?"}));
     QCOMPARE(w.rows(), rowsAfter);
     QCOMPARE(rig::termsOf(w.dic(0)), rowsAfter);
-    const bool deleted = answer == Answer::Yes;
+    const bool deleted = answer == TAnswer::Yes;
     QCOMPARE(w.dic(0).Modified(), deleted);
     QCOMPARE(w.form->selectedRow(), deleted ? -1 : 1);
     QCOMPARE(TMainFormView(*w.form).cmbString()->currentText(),
@@ -443,11 +443,11 @@ void TestEditing::deleteAsksFirst() {
 }
 
 void TestEditing::deleteOfOnlyTermDisablesTermsGroup() {
-    Window w({{"one.dic", "", {{"single", "один"}}}});
+    TWindow w({{"one.dic", "", {{"single", "один"}}}});
     TMainFormView(*w.form).actSub()->trigger();  // no row selected: nothing, no question
     QVERIFY(w.fake->shown.empty());
     w.clickRow(0);
-    w.fake->confirmAnswers.push_back(Answer::Yes);
+    w.fake->confirmAnswers.push_back(TAnswer::Yes);
     TMainFormView(*w.form).actSub()->trigger();
     QCOMPARE(w.rows(), QStringList());
     QCOMPARE(w.dic(0).Count(), 0);
@@ -464,7 +464,7 @@ void TestEditing::editBlockedByOpenTranslationOfSameTerm_data() {
 void TestEditing::editBlockedByOpenTranslationOfSameTerm() {
     QFETCH(int, viewedRow);
     QFETCH(bool, blocked);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.clickRow(viewedRow);
     TMainFormView(*w.form).actTranslate()->trigger();
     QCOMPARE(w.form->translationWindows().size(), size_t{1});
@@ -503,7 +503,7 @@ void TestEditing::editMovesRowAndSelectsIt() {
     QFETCH(QString, newTerm);
     QFETCH(QStringList, rowsAfter);
     QFETCH(int, selectedAfter);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     const QString statesBefore = w.states();
     w.clickRow(row);
     const QString searchBefore = TMainFormView(*w.form).cmbString()->currentText();
@@ -534,7 +534,7 @@ void TestEditing::editIntoAnotherPresentTermIsRefused_data() {
 void TestEditing::editIntoAnotherPresentTermIsRefused() {
     QFETCH(QString, newTerm);
     QFETCH(QString, message);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.clickRow(0);
     w.typeIntoNextWindow(newTerm, "new article");
     TMainFormView(*w.form).actEdit()->trigger();
@@ -548,7 +548,7 @@ void TestEditing::editIntoAnotherPresentTermIsRefused() {
 }
 
 void TestEditing::menusPlaceTheActions() {
-    Window w;
+    TWindow w;
     auto captions = [](QMenu* menu) {
         QStringList out;
         for (QAction* action : menu->actions())
@@ -593,7 +593,7 @@ void TestEditing::editMenusFollowEditMode_data() {
 void TestEditing::editMenusFollowEditMode() {
     QFETCH(QString, editMode);
     QFETCH(bool, visible);
-    Window w({}, {{"Main", "EditMode", editMode.toStdString()}});
+    TWindow w({}, {{"Main", "EditMode", editMode.toStdString()}});
     QVERIFY(TMainFormView(*w.form).mnDic() && TMainFormView(*w.form).mnWord());
     QCOMPARE(TMainFormView(*w.form).mnDic()->menuAction()->isVisible(), visible);
     QCOMPARE(TMainFormView(*w.form).mnWord()->menuAction()->isVisible(), visible);
@@ -602,7 +602,7 @@ void TestEditing::editMenusFollowEditMode() {
 }
 
 void TestEditing::shortcutsActWithEditMenusHidden() {
-    Window w({}, {{"Main", "EditMode", "0"}});
+    TWindow w({}, {{"Main", "EditMode", "0"}});
     w.form->show();
     w.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.form));
@@ -618,7 +618,7 @@ void TestEditing::shortcutsActWithEditMenusHidden() {
 }
 
 void TestEditing::rightClickOnWordListOpensPopupMenu() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     w.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.form));
     QVERIFY(!TMainFormView(*w.form).PopupMenu()->isVisible());
@@ -631,7 +631,7 @@ void TestEditing::rightClickOnWordListOpensPopupMenu() {
 }
 
 void TestEditing::editingWindowSizeCarriesToViewingWindow() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     // The adding window is resized and closed with Cancel: its size is the one kept.
     w.modalAnswers.push_back([](TWordForm& window) {
         window.resize(321, 432);

@@ -10,24 +10,24 @@
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
 
-using rig::DicFile;
-using rig::Window;
-using Answer = TDialogs::Answer;
-using Answers = QList<TDialogs::Answer>;
+using rig::TDicFile;
+using rig::TWindow;
+using TAnswer = TDialogs::TAnswer;
+using TAnswers = QList<TDialogs::TAnswer>;
 
-Q_DECLARE_METATYPE(TDialogs::Answer)
+Q_DECLARE_METATYPE(TDialogs::TAnswer)
 
 namespace {
 
 const QString kExitQuestion = QStringLiteral("Выйти из программы?");
 
-std::vector<DicFile> twoDics() {
+std::vector<TDicFile> twoDics() {
     return {{"a.dic", "A", {{"apple", "яблоко"}}}, {"b.dic", "B", {{"berry", "ягода"}}}};
 }
 
 // Changes the dictionaries at the given tabs through the window (a term added to each), then
 // goes back to the tab that was current.
-void modify(Window& w, std::initializer_list<int> tabs) {
+void modify(TWindow& w, std::initializer_list<int> tabs) {
     QTabBar* strip = TMainFormView(*w.form).TabSet();
     const int current = strip->currentIndex();
     for (int tab : tabs) {
@@ -43,7 +43,7 @@ QString unsavedQuestion(const QString& caption) {
 }
 
 // The [History] section of the settings file as its lines, in file order.
-QStringList historyLines(Window& w) {
+QStringList historyLines(TWindow& w) {
     w.setup->SaveIni();
     QFile file(QString::fromStdString(w.setup->IniFileName()));
     if (!file.open(QIODevice::ReadOnly))
@@ -87,37 +87,37 @@ private slots:
 
 void TestExit::exitAsksAboutUnsavedInTabOrder_data() {
     QTest::addColumn<QList<int>>("modified");
-    QTest::addColumn<Answers>("answers");
+    QTest::addColumn<TAnswers>("answers");
     QTest::addColumn<QStringList>("questions");
     QTest::addColumn<bool>("closed");
     const QString a = unsavedQuestion("a.dic");
     const QString b = unsavedQuestion("b.dic");
     QTest::newRow("No on the first asks nothing more")
-        << QList<int>{0, 1} << Answers{Answer::No} << QStringList{a} << false;
+        << QList<int>{0, 1} << TAnswers{TAnswer::No} << QStringList{a} << false;
     QTest::newRow("Yes, then No on the second")
-        << QList<int>{0, 1} << Answers{Answer::Yes, Answer::No} << QStringList{a, b} << false;
+        << QList<int>{0, 1} << TAnswers{TAnswer::Yes, TAnswer::No} << QStringList{a, b} << false;
     QTest::newRow("Yes to both reaches the exit question, declined")
-        << QList<int>{0, 1} << Answers{Answer::Yes, Answer::Yes, Answer::No}
+        << QList<int>{0, 1} << TAnswers{TAnswer::Yes, TAnswer::Yes, TAnswer::No}
         << QStringList{a, b, kExitQuestion} << false;
     QTest::newRow("Yes to all closes")
-        << QList<int>{0, 1} << Answers{Answer::Yes, Answer::Yes, Answer::Yes}
+        << QList<int>{0, 1} << TAnswers{TAnswer::Yes, TAnswer::Yes, TAnswer::Yes}
         << QStringList{a, b, kExitQuestion} << true;
     QTest::newRow("box closed goes on; exit question closed stays")
-        << QList<int>{0, 1} << Answers{Answer::Closed, Answer::Yes, Answer::Closed}
+        << QList<int>{0, 1} << TAnswers{TAnswer::Closed, TAnswer::Yes, TAnswer::Closed}
         << QStringList{a, b, kExitQuestion} << false;
     QTest::newRow("only the modified one is asked about")
-        << QList<int>{1} << Answers{Answer::Yes, Answer::Yes} << QStringList{b, kExitQuestion}
+        << QList<int>{1} << TAnswers{TAnswer::Yes, TAnswer::Yes} << QStringList{b, kExitQuestion}
         << true;
     QTest::newRow("nothing modified: only the exit question")
-        << QList<int>{} << Answers{Answer::Yes} << QStringList{kExitQuestion} << true;
+        << QList<int>{} << TAnswers{TAnswer::Yes} << QStringList{kExitQuestion} << true;
 }
 
 void TestExit::exitAsksAboutUnsavedInTabOrder() {
     QFETCH(QList<int>, modified);
-    QFETCH(Answers, answers);
+    QFETCH(TAnswers, answers);
     QFETCH(QStringList, questions);
     QFETCH(bool, closed);
-    Window w(twoDics());
+    TWindow w(twoDics());
     for (int tab : modified)
         modify(w, {tab});
     w.form->show();
@@ -134,26 +134,26 @@ void TestExit::exitAsksAboutUnsavedInTabOrder() {
 
 void TestExit::everyCloseAsksAboutUnsaved_data() {
     QTest::addColumn<bool>("modified");
-    QTest::addColumn<Answers>("answers");
+    QTest::addColumn<TAnswers>("answers");
     QTest::addColumn<QStringList>("questions");
     QTest::addColumn<bool>("closed");
     const QString a = unsavedQuestion("a.dic");
-    QTest::newRow("modified, No") << true << Answers{Answer::No} << QStringList{a} << false;
+    QTest::newRow("modified, No") << true << TAnswers{TAnswer::No} << QStringList{a} << false;
     QTest::newRow("modified, Yes, Yes")
-        << true << Answers{Answer::Yes, Answer::Yes} << QStringList{a, kExitQuestion} << true;
+        << true << TAnswers{TAnswer::Yes, TAnswer::Yes} << QStringList{a, kExitQuestion} << true;
     QTest::newRow("unchanged, exit question only")
-        << false << Answers{Answer::Yes} << QStringList{kExitQuestion} << true;
+        << false << TAnswers{TAnswer::Yes} << QStringList{kExitQuestion} << true;
     QTest::newRow("unchanged, exit declined")
-        << false << Answers{Answer::No} << QStringList{kExitQuestion} << false;
+        << false << TAnswers{TAnswer::No} << QStringList{kExitQuestion} << false;
 }
 
 // The close box, Alt+F4 and the system menu all arrive as a close of the window.
 void TestExit::everyCloseAsksAboutUnsaved() {
     QFETCH(bool, modified);
-    QFETCH(Answers, answers);
+    QFETCH(TAnswers, answers);
     QFETCH(QStringList, questions);
     QFETCH(bool, closed);
-    Window w(twoDics());
+    TWindow w(twoDics());
     if (modified)
         modify(w, {0});
     w.form->show();
@@ -164,12 +164,12 @@ void TestExit::everyCloseAsksAboutUnsaved() {
 }
 
 void TestExit::historyReplacesOlderSection() {
-    Window w(twoDics(), olderHistory());
+    TWindow w(twoDics(), olderHistory());
     // The window loaded the five old entries; the run leaves three, newest first.
     TMainFormView(*w.form).cmbString()->clear();
     TMainFormView(*w.form).cmbString()->addItems({"third", "второй", "first"});
     w.form->show();
-    w.fake->confirmAnswers = {Answer::Yes};
+    w.fake->confirmAnswers = {TAnswer::Yes};
     TMainFormView(*w.form).actExit()->trigger();
     QVERIFY(!w.form->isVisible());
     QCOMPARE(historyLines(w),
@@ -183,16 +183,16 @@ void TestExit::historyReplacesOlderSection() {
 
 void TestExit::declinedExitLeavesHistory_data() {
     QTest::addColumn<bool>("closeBox");
-    QTest::addColumn<Answer>("answer");
-    QTest::newRow("exit command, No") << false << Answer::No;
-    QTest::newRow("exit command, box closed") << false << Answer::Closed;
-    QTest::newRow("close box, No") << true << Answer::No;
+    QTest::addColumn<TAnswer>("answer");
+    QTest::newRow("exit command, No") << false << TAnswer::No;
+    QTest::newRow("exit command, box closed") << false << TAnswer::Closed;
+    QTest::newRow("close box, No") << true << TAnswer::No;
 }
 
 void TestExit::declinedExitLeavesHistory() {
     QFETCH(bool, closeBox);
-    QFETCH(Answer, answer);
-    Window w(twoDics(), olderHistory());
+    QFETCH(TAnswer, answer);
+    TWindow w(twoDics(), olderHistory());
     const QStringList before = historyLines(w);
     QCOMPARE(before.size(), 6);
     TMainFormView(*w.form).cmbString()->clear();

@@ -25,8 +25,8 @@
 #include "ui/import_progress.h"
 #include "ui/main_form_view.h"
 
-using rig::DicFile;
-using rig::Window;
+using rig::TDicFile;
+using rig::TWindow;
 
 namespace {
 
@@ -54,7 +54,7 @@ QStringList numberedRows(int from, int to) {
     return out;
 }
 
-std::vector<DicFile> fruitDic() {
+std::vector<TDicFile> fruitDic() {
     return {{"f.dic",
              "Fruit",
              {{"apple", "яблоко"}, {"Second Term", "старая статья"}, {"zebra", "зебра"}}}};
@@ -103,10 +103,10 @@ private slots:
     void importNeedsAnOpenDictionary();
 
 private:
-    QString writeText(Window& w, const QString& name, const QByteArray& bytes);
+    QString writeText(TWindow& w, const QString& name, const QByteArray& bytes);
 };
 
-QString TestImport::writeText(Window& w, const QString& name, const QByteArray& bytes) {
+QString TestImport::writeText(TWindow& w, const QString& name, const QByteArray& bytes) {
     QFile file(w.path(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write the import file");
@@ -127,7 +127,7 @@ void TestImport::importJoinsTermsInSortedOrder() {
     QFETCH(bool, startEmpty);
     QFETCH(QStringList, rowsAfter);
     QFETCH(QString, statesBefore);
-    Window w(startEmpty ? std::vector<DicFile>{} : fruitDic());
+    TWindow w(startEmpty ? std::vector<TDicFile>{} : fruitDic());
     TMainFormView view(*w.form);
     if (startEmpty)
         view.actNew()->trigger();
@@ -166,7 +166,7 @@ void TestImport::emptyFileStillRebuildsList_data() {
 void TestImport::emptyFileStillRebuildsList() {
     QFETCH(bool, startEmpty);
     QFETCH(QString, states);
-    Window w(startEmpty ? std::vector<DicFile>{} : fruitDic());
+    TWindow w(startEmpty ? std::vector<TDicFile>{} : fruitDic());
     TMainFormView view(*w.form);
     if (startEmpty)
         view.actNew()->trigger();
@@ -187,7 +187,7 @@ void TestImport::emptyFileStillRebuildsList() {
 }
 
 void TestImport::cancelKeepsWhatWasAdded() {
-    Window w;
+    TWindow w;
     TMainFormView view(*w.form);
     view.actNew()->trigger();
     w.chooseFile(writeText(w, "numbered.txt", numberedTerms(50)));
@@ -217,8 +217,8 @@ void TestImport::windowCannotBeDisturbedWhileImporting_data() {
 
 void TestImport::windowCannotBeDisturbedWhileImporting() {
     QFETCH(QString, attempt);
-    Window w(std::vector<DicFile>{{"a.dic", "", {{"apple", "яблоко"}}},
-                                  {"b.dic", "", {{"berry", "ягода"}}}});
+    TWindow w(std::vector<TDicFile>{{"a.dic", "", {{"apple", "яблоко"}}},
+                                    {"b.dic", "", {{"berry", "ягода"}}}});
     TMainFormView view(*w.form);
     w.form->show();
     w.form->activateWindow();
@@ -276,7 +276,7 @@ void TestImport::unopenableFileIsReported_data() {
 void TestImport::unopenableFileIsReported() {
     QFETCH(QString, name);
     QFETCH(bool, folder);
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     TMainFormView view(*w.form);
     const QString path = w.path(name);
     if (folder)
@@ -293,7 +293,7 @@ void TestImport::unopenableFileIsReported() {
 }
 
 void TestImport::readErrorPartWayKeepsDictionaryAndList() {
-    Window w(fruitDic());
+    TWindow w(fruitDic());
     TMainFormView view(*w.form);
     const QStringList before = w.rows();
     const QString path = writeText(w, "numbered.txt", numberedTerms(9999));
@@ -313,7 +313,7 @@ void TestImport::readErrorPartWayKeepsDictionaryAndList() {
 }
 
 void TestImport::importNeedsAnOpenDictionary() {
-    Window w;
+    TWindow w;
     TMainFormView view(*w.form);
     QVERIFY(!view.actImport()->isEnabled());
     view.actImport()->trigger();  // even when reached, it does nothing

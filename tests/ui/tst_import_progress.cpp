@@ -25,7 +25,7 @@ const QByteArray kThreeBlocks =
     "@third\nlast!\n~~~\n";
 
 // What the progress window showed at one update.
-struct Seen {
+struct TSeen {
     QString term;
     QString bytes;
     int permille = 0;
@@ -77,7 +77,7 @@ std::string TestImportProgress::write(const QString& name, const QByteArray& byt
 
 void TestImportProgress::windowShowsBytesOfSizeAndTerm() {
     const std::string path = write("three.txt", kThreeBlocks);
-    std::vector<Seen> seen;
+    std::vector<TSeen> seen;
     fake_->onProgress = [&seen](QDialog& dialog) {
         auto* form = qobject_cast<TImportProgressForm*>(&dialog);
         QVERIFY(form);

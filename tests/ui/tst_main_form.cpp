@@ -118,7 +118,7 @@ void TestMainForm::ampersandInFileNameIsNoMnemonic() {
     };
     form.actAddExecute();
     QCOMPARE(rig::termsOf(TMainFormView(form).dic(1)), (QStringList{"delta", "epsilon"}));
-    folder.dialogs().confirmAnswers = {TDialogs::Answer::No};
+    folder.dialogs().confirmAnswers = {TDialogs::TAnswer::No};
     form.actExitExecute();
     QCOMPARE(folder.dialogs().texts("confirm"),
              QStringList{QStringLiteral("Словарь R&D.dic не сохранен! Продолжить?")});

@@ -225,7 +225,7 @@ private slots:
             return dialog.result();
         });
         form.actInfoExecute();
-        folder.dialogs().confirmAnswers = {TDialogs::Answer::No};
+        folder.dialogs().confirmAnswers = {TDialogs::TAnswer::No};
         form.actExitExecute();
         QCOMPARE(folder.dialogs().texts("confirm"),
                  QStringList{"Словарь en.dic не сохранен! Продолжить?"});

@@ -480,7 +480,7 @@ void TestMainFormFrame::trayExitItemRunsExit() {
     TLookupFolder folder;
     TMainForm& form = openActive(folder);
     const TMainFormView view(form);
-    folder.dialogs().confirmAnswers = {TDialogs::Answer::No, TDialogs::Answer::Yes};
+    folder.dialogs().confirmAnswers = {TDialogs::TAnswer::No, TDialogs::TAnswer::Yes};
     QAction* exit = view.PopupMenu()->actions().value(1);
     exit->trigger();
     QCOMPARE(folder.dialogs().texts("confirm"), QStringList({"Выйти из программы?"}));

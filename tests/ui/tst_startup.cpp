@@ -107,11 +107,11 @@ private slots:
     void confirmHasExactCaptionAndButtons_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("expected");
-        QTest::newRow("Return answers Yes") << "return" << int(TDialogs::Answer::Yes);
-        QTest::newRow("Escape answers No") << "escape" << int(TDialogs::Answer::No);
-        QTest::newRow("click on Yes") << "yes" << int(TDialogs::Answer::Yes);
-        QTest::newRow("click on No") << "no" << int(TDialogs::Answer::No);
-        QTest::newRow("close box gives neither") << "close" << int(TDialogs::Answer::Closed);
+        QTest::newRow("Return answers Yes") << "return" << int(TDialogs::TAnswer::Yes);
+        QTest::newRow("Escape answers No") << "escape" << int(TDialogs::TAnswer::No);
+        QTest::newRow("click on Yes") << "yes" << int(TDialogs::TAnswer::Yes);
+        QTest::newRow("click on No") << "no" << int(TDialogs::TAnswer::No);
+        QTest::newRow("close box gives neither") << "close" << int(TDialogs::TAnswer::Closed);
     }
     void confirmHasExactCaptionAndButtons() {
         QFETCH(QString, action);

@@ -13,8 +13,8 @@
 namespace {
 
 // A shown main window owning one shown translation-like window, and the icon over both.
-struct TrayRig {
-    explicit TrayRig(bool& area) {
+struct TTrayRig {
+    explicit TTrayRig(bool& area) {
         window.show();
         owned = new QWidget(&window, Qt::Window);
         owned->show();
@@ -40,7 +40,7 @@ class TestTrayIcon : public QObject {
 private slots:
     void iconCarriesTooltipPictureAndMenu() {
         bool area = true;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         QVERIFY(rig.tray->isShown());
         QCOMPARE(rig.tray->icon()->toolTip(), QStringLiteral("Termovel v1.00"));
         QCOMPARE(rig.tray->icon()->contextMenu(), &rig.menu);
@@ -49,7 +49,7 @@ private slots:
 
     void minimisingHidesProgramAndDoubleClickBringsItBack() {
         bool area = true;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         rig.minimise();
         QVERIFY(rig.tray->isHiddenInTray());
         QVERIFY(!rig.window.isVisible());
@@ -71,7 +71,7 @@ private slots:
     void clicksOtherThanDoubleClickLeaveProgramHidden() {
         QFETCH(int, reason);
         bool area = true;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         rig.minimise();
         emit rig.tray->icon()->activated(QSystemTrayIcon::ActivationReason(reason));
         QVERIFY(rig.tray->isHiddenInTray());
@@ -80,7 +80,7 @@ private slots:
 
     void restoreOfShownWindowKeepsItShown() {
         bool area = true;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         rig.tray->restore();
         QVERIFY(rig.window.isVisible());
         QVERIFY(!rig.window.isMinimized());
@@ -89,7 +89,7 @@ private slots:
 
     void withoutNotificationAreaMinimisingKeepsTaskBarEntry() {
         bool area = false;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         QVERIFY(!rig.tray->isShown());
         QVERIFY(!rig.tray->icon()->isVisible());
         rig.minimise();
@@ -102,7 +102,7 @@ private slots:
 
     void notificationAreaThatAppearsLaterGetsTheIcon() {
         bool area = false;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         QVERIFY(!rig.tray->icon()->isVisible());
         area = true;
         // Looked for again by itself every few seconds.
@@ -113,7 +113,7 @@ private slots:
 
     void notificationAreaGoneAtMinimisingKeepsWindowReachable() {
         bool area = true;
-        TrayRig rig(area);
+        TTrayRig rig(area);
         area = false;  // the panel that held the area was closed
         rig.minimise();
         QVERIFY(rig.window.isVisible());

@@ -4,13 +4,13 @@
 #include <QFileDialog>
 #include <QStringList>
 
-TDialogs::Answer TFakeDialogs::confirm(QWidget*, const QString& text) {
+TDialogs::TAnswer TFakeDialogs::confirm(QWidget*, const QString& text) {
     shown.push_back({"confirm", text});
     if (confirmAnswers.empty()) {
         ++unansweredConfirms;
-        return Answer::No;
+        return TAnswer::No;
     }
-    const Answer answer = confirmAnswers.front();
+    const TAnswer answer = confirmAnswers.front();
     confirmAnswers.pop_front();
     return answer;
 }
@@ -44,7 +44,7 @@ void TFakeDialogs::showProgress(QDialog& dialog) {
 
 QStringList TFakeDialogs::texts(const QString& kind) const {
     QStringList out;
-    for (const Shown& s : shown) {
+    for (const TShown& s : shown) {
         if (s.kind == kind)
             out << s.text;
     }

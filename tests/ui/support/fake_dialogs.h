@@ -12,16 +12,16 @@
 // test can both drive a command and check every message it produced.
 class TFakeDialogs : public TDialogs {
 public:
-    struct Shown {
+    struct TShown {
         QString kind;  // "confirm", "information", "warning" or "error"
         QString text;
     };
 
     // What was shown, in order.
-    std::vector<Shown> shown;
+    std::vector<TShown> shown;
     // Answers for the coming confirmations, in order; when it runs dry the answer is No and
     // unansweredConfirms counts the surprise.
-    std::deque<Answer> confirmAnswers;
+    std::deque<TAnswer> confirmAnswers;
     int unansweredConfirms = 0;
     // Decides a file dialog (set the selected file and return true to accept); default cancels.
     std::function<bool(QFileDialog&)> onFileDialog;
@@ -33,7 +33,7 @@ public:
     // A task updates its progress window at every step unless a test asks for another pace.
     int progressIntervalMs = 0;
 
-    Answer confirm(QWidget* parent, const QString& text) override;
+    TAnswer confirm(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
     void warning(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;

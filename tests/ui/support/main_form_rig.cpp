@@ -29,7 +29,7 @@ QString qs(std::string_view cp1251) {
     return QString::fromStdString(codepage::toUtf8(cp1251));
 }
 
-void writeDic(const QString& path, const DicFile& file) {
+void writeDic(const QString& path, const TDicFile& file) {
     TDictionary dictionary;
     dictionary.SetName(cp(file.name));
     for (const auto& [term, article] : file.terms)
@@ -108,9 +108,9 @@ TMainForm& TLookupFolder::open() {
 
 namespace rig {
 
-Window::Window(const std::vector<DicFile>& files,
-               const std::vector<std::array<std::string, 3>>& settings) {
-    for (const DicFile& file : files)
+TWindow::TWindow(const std::vector<TDicFile>& files,
+                 const std::vector<std::array<std::string, 3>>& settings) {
+    for (const TDicFile& file : files)
         writeDic(path(file.fileName), file);
     setup = &folder_.setup();
     for (const auto& [section, key, value] : settings)
@@ -121,31 +121,31 @@ Window::Window(const std::vector<DicFile>& files,
     fake->onFileDialog = [this](QFileDialog& dialog) { return answerFile(dialog); };
 }
 
-QString Window::path(const QString& fileName) const {
+QString TWindow::path(const QString& fileName) const {
     return QString::fromStdString(folder_.path()) + "/" + fileName;
 }
 
-void Window::typeIntoNextWindow(const QString& term, const QString& article) {
+void TWindow::typeIntoNextWindow(const QString& term, const QString& article) {
     modalAnswers.push_back([term, article](TWordForm& window) {
         window.setTexts(term, article);
         return int(QDialog::Accepted);
     });
 }
 
-void Window::cancelNextWindow() {
+void TWindow::cancelNextWindow() {
     modalAnswers.push_back([](TWordForm&) { return int(QDialog::Rejected); });
 }
 
-void Window::chooseFile(const QString& fileName) {
+void TWindow::chooseFile(const QString& fileName) {
     fileAnswers.push_back(fileName.startsWith('/') ? fileName : path(fileName));
 }
 
-void Window::clickRow(int row) {
+void TWindow::clickRow(int row) {
     QListView* list = TMainFormView(*form).ListBox();
     list->setCurrentIndex(list->model()->index(row, 0));
 }
 
-int Window::answerModal(QDialog& dialog) {
+int TWindow::answerModal(QDialog& dialog) {
     auto* window = dynamic_cast<TWordForm*>(&dialog);
     if (!window)
         return QDialog::Rejected;
@@ -157,7 +157,7 @@ int Window::answerModal(QDialog& dialog) {
     return answer(*window);
 }
 
-bool Window::answerFile(QFileDialog& dialog) {
+bool TWindow::answerFile(QFileDialog& dialog) {
     offeredFiles << dialog.selectedFiles().value(0).section('/', -1);
     if (fileAnswers.empty())
         return false;

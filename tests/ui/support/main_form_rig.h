@@ -34,14 +34,14 @@ std::vector<std::string> cp(const QStringList& texts);
 QString qs(std::string_view cp1251);
 
 // One dictionary file to lay into the program folder before the window starts.
-struct DicFile {
+struct TDicFile {
     QString fileName;
     QString name;                                    // the dictionary's Name
     std::vector<std::pair<QString, QString>> terms;  // term, article
 };
 
 // Writes the dictionary through the core's own save.
-void writeDic(const QString& path, const DicFile& file);
+void writeDic(const QString& path, const TDicFile& file);
 
 QStringList termsOf(const TDictionary& dictionary);
 
@@ -89,12 +89,12 @@ namespace rig {
 
 // A main window over a program folder built from file descriptions and settings at once, with
 // scripted answers for the adding/editing window and the file dialogs.
-class Window {
+class TWindow {
 public:
     // Lays the files into a fresh program folder (opened in name order at start) and builds
     // the window with the settings given as (section, key, value).
-    explicit Window(const std::vector<DicFile>& files = {},
-                    const std::vector<std::array<std::string, 3>>& settings = {});
+    explicit TWindow(const std::vector<TDicFile>& files = {},
+                     const std::vector<std::array<std::string, 3>>& settings = {});
 
     QString path(const QString& fileName) const;
 
