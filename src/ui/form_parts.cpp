@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QPushButton>
+#include <QRect>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QWidget>
@@ -70,4 +72,16 @@ void TClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QLabel::mouseReleaseEvent(event);
+}
+
+QPushButton* placeButton(QWidget* parent, const char* objectName, const QString& caption,
+                         const QRect& geometry, bool isDefault) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setGeometry(geometry);
+    if (isDefault)
+        button->setDefault(true);
+    else
+        button->setAutoDefault(false);
+    return button;
 }

@@ -7,6 +7,8 @@
 class QDialog;
 class QFont;
 class QPixmap;
+class QPushButton;
+class QRect;
 class QSize;
 class QString;
 class QWidget;
@@ -32,6 +34,12 @@ QPixmap pictureAt(const char* path, QSize size, qreal pixelRatio);
 // A fixed-size dialog with caption, the dialogs' font, a client area of clientSize and no
 // context-help button.
 void setUpFixedDialog(QDialog& dialog, const QString& caption, QSize clientSize);
+
+// A push button named objectName at geometry in parent. The default button of a dialog is the
+// one Enter presses; every other button is kept from becoming default when it has the focus,
+// so that Enter never presses a button the user did not mean.
+QPushButton* placeButton(QWidget* parent, const char* objectName, const QString& caption,
+                         const QRect& geometry, bool isDefault);
 
 // Centres window on the primary screen (no screen: leaves it where it is).
 void centreOnScreen(QWidget& window);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
 
 #include <limits>
 
@@ -78,14 +79,9 @@ void TInfoForm::createControls() {
     lbTotal->setFont(bold);
     lbTotal->resize(60, kLabelHeight + 2);
 
-    Button1 = new QPushButton(QStringLiteral("Ok!"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(50, 250, 75, 25);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(135, 250, 75, 25);
-    Button2->setAutoDefault(false);
+    Button1 = placeButton(this, "Button1", QStringLiteral("Ok!"), QRect(50, 250, 75, 25), true);
+    Button2 =
+        placeButton(this, "Button2", QStringLiteral("Отмена"), QRect(135, 250, 75, 25), false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRect>
 #include <QStringList>
 #include <QToolBar>
 #include <QToolButton>
@@ -95,14 +96,9 @@ void TOptionsForm::createControls() {
     chkLogo = checkBox("chkLogo", QStringLiteral("Показывать заставку при запуске"), 225);
     chkTip = checkBox("chkTip", QStringLiteral("Показывать советы при запуске"), 246);
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), GroupBox1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(24, 273, 75, 25);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), GroupBox1);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(114, 273, 75, 25);
-    Button2->setAutoDefault(false);
+    Button1 = placeButton(GroupBox1, "Button1", QStringLiteral("Ok"), QRect(24, 273, 75, 25), true);
+    Button2 =
+        placeButton(GroupBox1, "Button2", QStringLiteral("Отмена"), QRect(114, 273, 75, 25), false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
 #include <QShowEvent>
 #include <QUrl>
 
@@ -75,14 +76,10 @@ TTipForm::TTipForm(QWidget* parent, TRandom random)
     Memo1->viewport()->setAutoFillBackground(false);
     Memo1->document()->setDocumentMargin(0);
 
-    Button2 = new QPushButton(QStringLiteral("Следующий"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(136, 160, 83, 25);
-    Button2->setAutoDefault(false);
-    Button1 = new QPushButton(QStringLiteral("&Закрыть"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(224, 160, 83, 25);
-    Button1->setDefault(true);
+    Button2 =
+        placeButton(this, "Button2", QStringLiteral("Следующий"), QRect(136, 160, 83, 25), false);
+    Button1 =
+        placeButton(this, "Button1", QStringLiteral("&Закрыть"), QRect(224, 160, 83, 25), true);
     connect(Button2, &QPushButton::clicked, this, &TTipForm::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
