@@ -50,7 +50,10 @@ echo "ok: the splash came first, with no other window"
 # --- Then the tip, with the splash gone and the main window not yet shown -----------------
 tip=$(waitWindow "Совет" 20 "$program") || fail "no tip appeared after the splash"
 shown=$(($(millis) - seen))
-[ "$shown" -ge 2000 ] || fail "the splash stayed only ${shown} ms"
+# Each sighting lags its event by up to one poll of the window list (about 100 ms, xdotool's
+# own time included), so seen from outside the 2000 ms may look a little shorter; the start-up
+# test measures the wait exactly from inside.
+[ "$shown" -ge 1850 ] || fail "the splash stayed only ${shown} ms"
 waitSplash 0 "$program" >/dev/null && fail "the splash is still up with the tip"
 mainShown "$program" && fail "the main window showed before the tip was closed"
 sleep 0.3
