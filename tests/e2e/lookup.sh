@@ -58,17 +58,7 @@ import -window root "$artefacts/lookup.png" 2>/dev/null || fail "no screenshot"
 echo "ok: typing and Enter opened the translation window"
 
 # --- The translated term tops the history written back at the end -----------------------
-keys "$main" ctrl+q
-confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
-keys "$confirm" Return
-for _ in $(seq 100); do
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$program" 2>/dev/null && fail "the program did not end"
-status=0
-wait "$program" || status=$?
-[ "$status" = 0 ] || fail "the program ended with $status"
+quitConfirmed "$main" "$program"
 cp "$app/termovel.ini" "$artefacts/termovel.ini"
 tr -d '\r' <"$app/termovel.ini" | grep -qx "N1=abbey" ||
     fail "abbey is not the first history entry (the typed text selected another term)"

@@ -68,15 +68,5 @@ sleep 0.5
 import -window root "$artefacts/main.png" 2>/dev/null || fail "no screenshot of the main window"
 echo "ok: closing the tip showed the main window"
 
-keys "$main" ctrl+q
-confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
-keys "$confirm" Return
-for _ in $(seq 100); do
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$program" 2>/dev/null && fail "the program did not end"
-status=0
-wait "$program" || status=$?
-[ "$status" = 0 ] || fail "the program ended with $status"
+quitConfirmed "$main" "$program"
 echo "ok: the program ended normally"

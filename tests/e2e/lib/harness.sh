@@ -88,3 +88,19 @@ keys() {
     sleep 0.2
     xdotool key --clearmodifiers --delay 60 "$@"
 }
+
+# Quits the program through Ctrl+Q in its main window, answers "Выйти из программы?" with Yes,
+# and fails unless the program then ends by itself with status 0 within 10 s.
+quitConfirmed() {
+    local main=$1 program=$2 confirm status=0
+    keys "$main" ctrl+q
+    confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
+    keys "$confirm" Return
+    for _ in $(seq 100); do
+        kill -0 "$program" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$program" 2>/dev/null && fail "the program did not end"
+    wait "$program" || status=$?
+    [ "$status" = 0 ] || fail "the program ended with $status"
+}
