@@ -288,7 +288,7 @@ struct TDictionary::TImpl {
     // Returns the position after the last entry; raises "Stream read error" on short or bad
     // data after keeping every entry read before the damage.
     size_t parseEntries(const char* data, size_t size, size_t pos, int32_t count,
-                        file_format::TUnscrambler* ahead = nullptr);
+                        TUnscrambledFile* file = nullptr);
 };
 
 size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
@@ -463,7 +463,7 @@ void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
 }
 
 size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t pos, int32_t count,
-                                        file_format::TUnscrambler* ahead) {
+                                        TUnscrambledFile* file) {
     // A saved file is in order, so each term normally just has to follow the last one; one
     // comparison per term checks that. Terms out of that order (a file saved under another
     // collation, or edited by hand) are gathered and merged in batches.
@@ -477,7 +477,7 @@ size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t po
     // a file of smaller entries lets the index grow as they actually arrive.
     entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kReservedEntryBytes));
     adviseHugePages(entries.data(), entries.capacity() * sizeof(TTermEntry));
-    file_format::TRecordReader reader(data, size, pos, ahead);
+    file_format::TRecordReader reader(data, size, pos, file);
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {
         std::string_view term;
@@ -568,20 +568,15 @@ void TDictionary::SaveToFile(const std::string& path) {
 
 void TDictionary::LoadFromFile(const std::string& path) {
     Clear();
-    TSecretMemoryStream stream;
-    stream.LoadFromFile(path);
-    // The stream's content is unscrambled and parsed in place in the file's own buffer, which
-    // the dictionary takes over: no second copy of the data is made. Unscrambling runs just
-    // ahead of the parser (see TUnscrambler); the result is that of unscrambling first.
-    Clear();
-    const size_t size = stream.size();
-    TMallocBuffer buffer = stream.release();
-    char* data = buffer.get();
-    impl_->arena.adopt(std::move(buffer), size);
-    file_format::TUnscrambler ahead(data, size);
-    file_format::TRecordReader header(data, size, 0, &ahead);
+    // The file is read as the parser reaches it, and the entries are parsed in place in the
+    // file's own buffer, which the dictionary then takes over: no second copy is made.
+    TUnscrambledFile file(path);
+    const char* data = file.data();
+    const size_t size = file.size();
+    impl_->arena.adopt(file.takeBuffer(), size);
+    file_format::TRecordReader header(data, size, 0, &file);
     const int32_t count = file_format::readHeader(header, impl_->name, impl_->author, impl_->info);
     if (count > 0)
-        impl_->parseEntries(data, size, header.position(), count, &ahead);
+        impl_->parseEntries(data, size, header.position(), count, &file);
     impl_->modified = false;
 }

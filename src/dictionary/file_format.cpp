@@ -1,38 +1,110 @@
 #include "dictionary/file_format.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 #include "dictionary/secret_memory_stream.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 namespace file_format {
 
 namespace {
 
-// How far unscrambling runs ahead of the reader at a time: large enough to keep the keystream
-// walk fast, small enough to stay in the processor's cache until the reader gets there.
-constexpr size_t kUnscrambleSlice = size_t{64} << 10;
+// The window of a TRecordStream: large enough that reading it costs few system calls, small
+// enough to stay in the processor's cache. A record longer than this widens it.
+constexpr size_t kWindow = size_t{128} << 10;
 
 }  // namespace
 
-void TUnscrambler::advance(size_t end) {
-    const size_t target = std::min(size_, std::max(end, done_ + kUnscrambleSlice));
-    keystream::unscrambleFrom(data_ + done_, target - done_, done_);
-    done_ = target;
+void throwShortData() {
+    throw TError(error_text::kStreamRead);
 }
 
-int32_t readHeader(TRecordReader& reader, std::string& name, std::string& author,
-                   std::string& info) {
-    for (std::string* field : {&name, &author, &info}) {
-        std::string_view value;
-        if (!reader.readValue(value))
-            throw TError(error_text::kStreamRead);
-        field->assign(value);
+TRecordStream::TRecordStream(const std::string& path) {
+    fd_ = regular_file::openForReading(path);
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
     }
-    int32_t count = 0;
-    if (!reader.readInt32(count))
-        throw TError(error_text::kStreamRead);
-    return count;
+    fileSize_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    window_.resize(std::min(fileSize_, kWindow));
+}
+
+TRecordStream::~TRecordStream() {
+    ::close(fd_);
+}
+
+bool TRecordStream::ensure(size_t n) {
+    if (n <= windowEnd_ - position_)
+        return true;
+    // No length is believed beyond what the file holds, so a damaged one cannot make the
+    // window grow past the file's size.
+    if (n > fileSize_ - std::min(fileSize_, fileOffset()))
+        return false;
+    // The unread rest moves to the front and the window fills up behind it.
+    std::memmove(window_.data(), window_.data() + position_, windowEnd_ - position_);
+    windowOffset_ += position_;
+    windowEnd_ -= position_;
+    position_ = 0;
+    if (window_.size() < n)
+        window_.resize(n);
+    while (windowEnd_ < n) {
+        const ssize_t got = ::read(fd_, window_.data() + windowEnd_, window_.size() - windowEnd_);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        windowEnd_ += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool TRecordStream::readInt32(int32_t& value) {
+    if (!ensure(kIntSize))
+        return false;
+    char* bytes = window_.data() + position_;
+    keystream::unscrambleShort(bytes, kIntSize, fileOffset());
+    value = decodeInt32(bytes);
+    position_ += kIntSize;
+    return true;
+}
+
+bool TRecordStream::readValue(std::string_view& value) {
+    int32_t length = 0;
+    if (!readInt32(length) || length < 0 || !ensure(static_cast<size_t>(length)))
+        return false;
+    char* bytes = window_.data() + position_;
+    keystream::unscrambleShort(bytes, static_cast<size_t>(length), fileOffset());
+    value = recordValue(bytes, static_cast<size_t>(length));
+    position_ += static_cast<size_t>(length);
+    return true;
+}
+
+bool TRecordStream::skipRecord() {
+    int32_t length = 0;
+    if (!readInt32(length) || length < 0)
+        return false;
+    const auto bytes = static_cast<size_t>(length);
+    if (bytes <= windowEnd_ - position_) {
+        position_ += bytes;
+        return true;
+    }
+    // Past the window: the rest of the record is not read at all.
+    const size_t target = fileOffset() + bytes;
+    if (target > fileSize_)
+        return false;
+    const size_t readTo = windowOffset_ + windowEnd_;
+    if (::lseek(fd_, static_cast<off_t>(target - readTo), SEEK_CUR) < 0)
+        return false;
+    windowOffset_ = target;
+    windowEnd_ = position_ = 0;
+    return true;
 }
 
 void writeInt32(TSecretMemoryStream& stream, int32_t value) {

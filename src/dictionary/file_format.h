@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-class TSecretMemoryStream;
+#include "dictionary/secret_memory_stream.h"
 
 // The byte layout of a dictionary file before scrambling; every integer is 32-bit signed
 // little-endian:
@@ -69,34 +69,14 @@ inline std::string_view recordValue(const char* bytes, size_t length) {
     return {bytes, zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : length};
 }
 
-// Unscrambles a file's content just ahead of the reader, a slice at a time, so that every slice
-// is parsed while it is still in the processor's cache. The bytes come out exactly as
-// unscrambling the whole content first would leave them.
-class TUnscrambler {
-public:
-    TUnscrambler(char* data, size_t size) : data_(data), size_(size) {}
-
-    // Makes sure bytes [0, end) are unscrambled.
-    void ensure(size_t end) {
-        if (end > done_)
-            advance(end);
-    }
-
-private:
-    void advance(size_t end);
-
-    char* data_;
-    size_t size_;
-    size_t done_ = 0;
-};
-
 // Reads the layout in place from bytes [position, size) of a buffer. Each read returns false on
 // short or bad data; the position has then passed the length of a record whose length was
-// readable, and nothing else. With an unscrambler, bytes are unscrambled as they are reached.
+// readable, and nothing else. Reading from a TUnscrambledFile, bytes are read from the file as
+// they are reached; a file that cannot give them is short data.
 class TRecordReader {
 public:
-    TRecordReader(const char* data, size_t size, size_t position, TUnscrambler* ahead = nullptr)
-        : data_(data), size_(size), position_(position), ahead_(ahead) {}
+    TRecordReader(const char* data, size_t size, size_t position, TUnscrambledFile* file = nullptr)
+        : data_(data), size_(size), position_(position), file_(file) {}
 
     size_t position() const { return position_; }
 
@@ -104,8 +84,8 @@ public:
     bool readInt32(int32_t& value) {
         if (size_ - position_ < kIntSize)
             return false;
-        if (ahead_)
-            ahead_->ensure(position_ + kIntSize);
+        if (file_ && !file_->ensure(position_ + kIntSize))
+            return false;
         value = decodeInt32(data_ + position_);
         position_ += kIntSize;
         return true;
@@ -118,8 +98,8 @@ public:
             return false;
         if (length < 0 || static_cast<size_t>(length) > size_ - position_)
             return false;
-        if (ahead_)
-            ahead_->ensure(position_ + static_cast<size_t>(length));
+        if (file_ && !file_->ensure(position_ + static_cast<size_t>(length)))
+            return false;
         bytes = {length == 0 ? nullptr : data_ + position_, static_cast<size_t>(length)};
         position_ += static_cast<size_t>(length);
         return true;
@@ -140,13 +120,58 @@ private:
     const char* data_;
     size_t size_;
     size_t position_;
-    TUnscrambler* ahead_;
+    TUnscrambledFile* file_;
+};
+
+// Raises TError("Stream read error").
+[[noreturn]] void throwShortData();
+
+// Reads the layout straight from a dictionary file, front to back, through a small window that
+// is reused. Only the bytes it interprets are unscrambled (the lengths and the values asked
+// for); a record that is skipped is not unscrambled, and where it is long not even read. Each
+// read returns false on short or bad data, as TRecordReader's do.
+class TRecordStream {
+public:
+    // Opens the file (a regular file only). Raises TError("Cannot open file %s").
+    explicit TRecordStream(const std::string& path);
+    ~TRecordStream();
+    TRecordStream(const TRecordStream&) = delete;
+    TRecordStream& operator=(const TRecordStream&) = delete;
+
+    bool readInt32(int32_t& value);
+    // One record's value; the view holds until the next read.
+    bool readValue(std::string_view& value);
+    // Passes over one record.
+    bool skipRecord();
+
+private:
+    // Makes the n bytes at the position present in the window.
+    bool ensure(size_t n);
+    size_t fileOffset() const { return windowOffset_ + position_; }
+
+    int fd_ = -1;
+    size_t fileSize_ = 0;
+    std::string window_;
+    size_t windowOffset_ = 0;  // the file offset of window_[0]
+    size_t windowEnd_ = 0;     // bytes of the window read from the file
+    size_t position_ = 0;      // within the window
 };
 
 // Reads the three header texts and the count, storing each text as soon as it is read, and
 // returns the count. Raises TError("Stream read error") on short or bad data.
-int32_t readHeader(TRecordReader& reader, std::string& name, std::string& author,
-                   std::string& info);
+template <typename TReader>
+int32_t readHeader(TReader& reader, std::string& name, std::string& author, std::string& info) {
+    for (std::string* field : {&name, &author, &info}) {
+        std::string_view value;
+        if (!reader.readValue(value))
+            throwShortData();
+        field->assign(value);
+    }
+    int32_t count = 0;
+    if (!reader.readInt32(count))
+        throwShortData();
+    return count;
+}
 
 // Writes an int32, a record, the header or one entry at the stream's position. Raise
 // TError("Out of memory while expanding memory stream") when the stream cannot grow.

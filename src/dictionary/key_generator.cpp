@@ -1,5 +1,7 @@
 #include "dictionary/key_generator.h"
 
+#include <bit>
+
 void TKeyGenerator::SetWidth(uint32_t n) {
     Mask = 1;
     Width = n;
@@ -9,13 +11,9 @@ void TKeyGenerator::SetWidth(uint32_t n) {
 
 uint32_t TKeyGenerator::Next() {
     // Parity of the tapped bits among the Width bits that take part. A shift by 32 or more is
-    // undefined in C++, so the loop stops at bit 31 even when Width says more.
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < Width && i < 32; ++i) {
-        const uint32_t bit = 1u << i;
-        if ((State & bit & Taps) != 0)
-            ++count;
-    }
-    State = ((State << 1) | (count % 2)) & Mask;
+    // undefined in C++, so only bits below 32 count even when Width says more.
+    const uint32_t taking = Width >= 32 ? ~0u : (1u << Width) - 1;
+    const uint32_t parity = static_cast<uint32_t>(std::popcount(State & Taps & taking)) & 1u;
+    State = ((State << 1) | parity) & Mask;
     return State;
 }

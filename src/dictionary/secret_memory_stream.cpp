@@ -25,9 +25,11 @@ TKeyGenerator keyedGenerator() {
     return generator;
 }
 
-// One whole period of the keystream. The register's next state depends only on its state, and
-// with bit 15 among the taps every state has exactly one predecessor, so the walk returns to
-// its initial state and the key bytes repeat from there on with no lead-in.
+// One whole period of the keystream, followed by its first kKeyRun bytes again, so that a run
+// of up to kKeyRun key bytes can be read from any offset in the period without wrapping. The
+// register's next state depends only on its state, and with bit 15 among the taps every state
+// has exactly one predecessor, so the walk returns to its initial state and the key bytes
+// repeat from there on with no lead-in.
 struct TKeyPeriod {
     std::vector<unsigned char> bytes;
 
@@ -38,6 +40,11 @@ struct TKeyPeriod {
         do {
             bytes.push_back(static_cast<unsigned char>(generator.Next() & 0xFF));
         } while (generator.State != kKeyState);
+        // Offsets are reduced by the constant, which costs a multiplication where a period
+        // only known at run time would cost a division per record.
+        if (bytes.size() != keystream::kKeyPeriod)
+            std::abort();
+        bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + keystream::kKeyRun);
     }
 };
 
@@ -46,19 +53,37 @@ const TKeyPeriod& keyPeriod() {
     return period;
 }
 
-// Adds (or subtracts) the periodic key to the bytes; the inner loop is a plain byte-wise add
-// over two arrays, which the compiler turns into vector instructions.
+// Sixteen bytes at a time; the compiler's vector extension gives plain byte-wise adds on any
+// processor (one instruction where it has vector registers), without relying on the optimiser
+// to see that the loop could be vectorised.
+using TBytes16 = unsigned char __attribute__((vector_size(16)));
+constexpr size_t kVector = sizeof(TBytes16);
+
+// Adds (or subtracts) the periodic key to the bytes, a whole vector at a time and byte by
+// byte only at the end of a period and of the range.
 template <bool kAdd>
 void walk(char* data, size_t size, size_t offset) {
     const auto& key = keyPeriod().bytes;
-    const size_t period = key.size();
+    const size_t period = keystream::kKeyPeriod;
     auto* bytes = reinterpret_cast<unsigned char*>(data);
     size_t at = offset % period;
     for (size_t done = 0; done < size;) {
         const size_t n = std::min(period - at, size - done);
-        unsigned char* __restrict out = bytes + done;
-        const unsigned char* __restrict k = key.data() + at;
-        for (size_t i = 0; i < n; ++i) {
+        unsigned char* out = bytes + done;
+        const unsigned char* k = key.data() + at;
+        size_t i = 0;
+        for (; i + kVector <= n; i += kVector) {
+            TBytes16 v;
+            TBytes16 w;
+            std::memcpy(&v, out + i, kVector);
+            std::memcpy(&w, k + i, kVector);
+            if constexpr (kAdd)
+                v += w;
+            else
+                v -= w;
+            std::memcpy(out + i, &v, kVector);
+        }
+        for (; i < n; ++i) {
             if constexpr (kAdd)
                 out[i] = static_cast<unsigned char>(out[i] + k[i]);
             else
@@ -79,23 +104,26 @@ void resizeBuffer(TMallocBuffer& buffer, size_t wanted) {
     buffer.reset(grown);
 }
 
+// How much a TUnscrambledFile reads at a time: well within the processor's second-level cache,
+// and large enough that the system calls do not count.
+constexpr size_t kReadPiece = size_t{256} << 10;
+
 // Spare room at the end of a loaded file's buffer that is worth returning.
 constexpr size_t kGiveBackFrom = size_t{64} << 10;
 
-// A buffer for a file of size bytes about to be read whole. A large one is laid on huge pages
-// (2 MiB) where the system offers them: filling a fresh buffer page by page costs a page fault
-// per 4 KiB, which for a large dictionary took longer than copying its bytes. The buffer is
-// still malloc's own (aligned_alloc), freed with free like every other.
+// A buffer for a file of size bytes about to be read whole. A large one starts on a huge-page
+// boundary (2 MiB) and is laid on huge pages where the system offers them: filling a fresh
+// buffer page by page costs a page fault per 4 KiB, which for a large dictionary took longer
+// than copying its bytes. Only its last, partial huge page is left to small pages, so it holds
+// no room beyond the file. The buffer is still malloc's own, freed with free like every other.
 TMallocBuffer readBuffer(size_t size, size_t& capacity) {
     constexpr size_t kHugePage = size_t{2} << 20;
     constexpr size_t kHugeFrom = size_t{4} << 20;
-    if (size >= kHugeFrom && size <= SIZE_MAX - kHugePage) {
-        const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-        if (void* p = std::aligned_alloc(kHugePage, rounded)) {
-            adviseHugePages(p, rounded);
-            capacity = rounded;
-            return TMallocBuffer(static_cast<char*>(p));
-        }
+    void* p = nullptr;
+    if (size >= kHugeFrom && ::posix_memalign(&p, kHugePage, size) == 0) {
+        adviseHugePages(p, size);
+        capacity = size;
+        return TMallocBuffer(static_cast<char*>(p));
     }
     TMallocBuffer buffer;
     resizeBuffer(buffer, size);
@@ -202,7 +230,7 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
             break;
         size += static_cast<size_t>(n);
     }
-    // The room a huge-page buffer had beyond the file goes back (shrinking a block in place).
+    // Room doubled for a file that grew while it was read goes back (shrinking a block in place).
     if (capacity - size >= kGiveBackFrom && size > 0) {
         resizeBuffer(buffer, size);
         capacity = size;
@@ -211,6 +239,53 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     size_ = size;
     capacity_ = capacity;
     position_ = 0;
+}
+
+TUnscrambledFile::TUnscrambledFile(const std::string& path) {
+    fd_ = regular_file::openForReading(path);
+    if (fd_ < 0)
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        ::close(fd_);
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    }
+    size_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    if (size_ == 0)
+        return;
+    size_t capacity = 0;
+    try {
+        buffer_ = readBuffer(size_, capacity);
+        data_ = buffer_.get();
+    } catch (...) {
+        ::close(fd_);
+        throw;
+    }
+}
+
+TUnscrambledFile::~TUnscrambledFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool TUnscrambledFile::fill(size_t end) {
+    if (end > size_ || fd_ < 0)
+        return false;
+    const size_t target = std::min(size_, std::max(end, done_ + kReadPiece));
+    while (done_ < target) {
+        const ssize_t n = ::read(fd_, data_ + done_, target - done_);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // Shrunk or unreadable: nothing more will come from this file.
+            ::close(fd_);
+            fd_ = -1;
+            return false;
+        }
+        walk<false>(data_ + done_, static_cast<size_t>(n), done_);
+        done_ += static_cast<size_t>(n);
+    }
+    return done_ >= end;
 }
 
 void TSecretMemoryStream::SaveToFile(const std::string& path) const {
@@ -252,6 +327,11 @@ void scrambleFrom(char* data, size_t size, size_t offset) {
 
 void unscrambleFrom(char* data, size_t size, size_t offset) {
     walk<false>(data, size, offset);
+}
+
+const unsigned char* keyAt(size_t offset) {
+    static const unsigned char* const key = keyPeriod().bytes.data();
+    return key + offset % kKeyPeriod;
 }
 
 }  // namespace keystream

@@ -70,6 +70,41 @@ private:
     size_t position_ = 0;
 };
 
+// A dictionary file read into one buffer of the file's size a piece at a time, as its reader
+// asks for bytes. Each piece is unscrambled as it arrives, so it is read, unscrambled and
+// parsed while it is still in the processor's cache, where reading the whole file first and
+// then walking it twice would pass over the data in memory three times.
+class TUnscrambledFile {
+public:
+    // Opens the file (a regular file only) and makes room for its size as it is now. Raises
+    // TError("Cannot open file %s") or the out-of-memory error.
+    explicit TUnscrambledFile(const std::string& path);
+    ~TUnscrambledFile();
+    TUnscrambledFile(const TUnscrambledFile&) = delete;
+    TUnscrambledFile& operator=(const TUnscrambledFile&) = delete;
+
+    // The file's size when it was opened, which is the buffer's size.
+    size_t size() const { return size_; }
+    const char* data() const { return data_; }
+
+    // Makes bytes [0, end) present and unscrambled. Returns false when they cannot be: end lies
+    // beyond size(), the file has shrunk since it was measured, or reading it failed.
+    bool ensure(size_t end) { return end <= done_ || fill(end); }
+
+    // Hands the buffer (size() bytes) over to the caller, who keeps it for as long as this file
+    // is read: the bytes go on arriving in it. Bytes beyond the last one ensured stay unread.
+    TMallocBuffer takeBuffer() { return std::move(buffer_); }
+
+private:
+    bool fill(size_t end);
+
+    int fd_ = -1;
+    TMallocBuffer buffer_;
+    char* data_ = nullptr;
+    size_t size_ = 0;
+    size_t done_ = 0;
+};
+
 namespace keystream {
 
 // The keystream walks over a plain byte range, with the built-in key. Both are fast
@@ -82,5 +117,25 @@ void scrambleFrom(char* data, size_t size, size_t offset);
 // Unscrambles size bytes that lie at offset within the whole content (data points at them),
 // so content can be unscrambled slice by slice in order with the same result.
 void unscrambleFrom(char* data, size_t size, size_t offset);
+
+// The keystream's period: the register passes through every non-zero 16-bit state.
+inline constexpr size_t kKeyPeriod = 65535;
+// The longest run keyAt gives.
+inline constexpr size_t kKeyRun = 64;
+
+// The key bytes for content offsets [offset, offset + n), n <= kKeyRun, for callers that
+// unscramble many short runs (a byte is unscrambled by subtracting its key byte).
+const unsigned char* keyAt(size_t offset);
+
+// Subtracts the keystream from a short run of content bytes at offset.
+inline void unscrambleShort(char* data, size_t size, size_t offset) {
+    if (size > kKeyRun) {
+        unscrambleFrom(data, size, offset);
+        return;
+    }
+    const unsigned char* key = keyAt(offset);
+    for (size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>(static_cast<unsigned char>(data[i]) - key[i]);
+}
 
 }  // namespace keystream

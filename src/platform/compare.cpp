@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/code_page_sequences.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "root_sequences.inc"
 
 namespace compare {
 namespace {
@@ -47,6 +49,7 @@ std::string environmentLocale() {
 // nearly all real terms (Latin and Cyrillic letters, digits, blanks) and costs a table lookup
 // per byte instead of a full collation.
 using TWeights = std::array<uint32_t, 256>;
+using TInvolved = std::array<bool, 256>;
 
 struct TState {
     std::string locale = environmentLocale();
@@ -200,49 +203,73 @@ TWeights perByte(WeightOf weightOf) {
 
 // A contraction or context sequence collates differently from its characters one by one.
 // Such a sequence always contains its last character, so taking that character out of the
-// table sends every text holding the sequence to the full comparison. Sequences with a
-// character outside the code page can never occur in our texts. Marks every byte that takes
-// part in a sequence as involved; returns false when the sequences cannot be listed.
-bool dropContractions(UCollator* c, TWeights& weights, std::array<bool, 256>& involved) {
+// table sends every text holding the sequence to the full comparison; every byte of it is
+// marked as involved. Sequences come as Windows-1251 bytes: one with a character outside the
+// code page can never occur in our texts.
+void dropSequence(std::string_view bytes, TWeights& weights, TInvolved& involved) {
+    if (bytes.empty())
+        return;
+    weights[static_cast<unsigned char>(bytes.back())] = 0;
+    for (char b : bytes)
+        involved[static_cast<unsigned char>(b)] = true;
+}
+
+// Drops every sequence of a set of contractions that can occur in our texts. Returns false
+// when the set cannot be read.
+bool dropSequences(const USet* sequences, TWeights& weights, TInvolved& involved) {
+    return forEachCodePageSequence(
+        sequences, [&](const std::string& bytes) { dropSequence(bytes, weights, involved); });
+}
+
+// Drops the contractions and contexts of the collator, all of them listed by the collator
+// itself. Listing them takes ICU some milliseconds, most of a program start's collation cost.
+bool dropAllContractions(UCollator* c, TWeights& weights, TInvolved& involved) {
     USet* contractions = uset_openEmpty();
     UErrorCode status = U_ZERO_ERROR;
     ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &status);
-    if (U_FAILURE(status)) {
-        uset_close(contractions);
-        return false;
-    }
-    const int32_t items = uset_getItemCount(contractions);
-    for (int32_t i = 0; i < items; ++i) {
-        UChar32 start = 0, end = 0;
-        UChar text[64];
-        status = U_ZERO_ERROR;
-        const int32_t length = uset_getItem(contractions, i, &start, &end, text, 64, &status);
-        if (U_FAILURE(status) || length > 64) {
-            uset_close(contractions);
-            return false;
-        }
-        if (length == 0) {
-            // A range of single characters: keep none of them.
-            for (UChar32 ch = start; ch <= end; ++ch) {
-                const int b = codepage::fromUnicode(static_cast<char32_t>(ch));
-                if (b >= 0) {
-                    weights[b] = 0;
-                    involved[b] = true;
-                }
-            }
-            continue;
-        }
-        bool inCodePage = true;
-        for (int32_t k = 0; k < length; ++k)
-            inCodePage = inCodePage && codepage::fromUnicode(text[k]) >= 0;
-        if (inCodePage) {
-            weights[codepage::fromUnicode(text[length - 1])] = 0;
-            for (int32_t k = 0; k < length; ++k)
-                involved[codepage::fromUnicode(text[k])] = true;
-        }
-    }
+    const bool listed = U_SUCCESS(status) && dropSequences(contractions, weights, involved);
     uset_close(contractions);
+    return listed;
+}
+
+// The same result for a collator whose root order is the one the program was built with: the
+// root's sequences come from the list made at build time, and the locale's own from its
+// tailoring, which ICU lists at once. Every sequence of the locale is one of the two (a
+// tailoring that overrides a root sequence leaves only a byte dropped for nothing). Returns
+// false, with nothing dropped, when the root order differs from the build's.
+bool dropContractionsFromBuildList(UCollator* c, TWeights& weights, TInvolved& involved) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UCollator, TCollatorCloser> root(ucol_open("", &status));
+    if (U_FAILURE(status))
+        return false;
+    UVersionInfo version;
+    ucol_getVersion(root.get(), version);
+    if (!std::equal(version, version + U_MAX_VERSION_LENGTH, root_sequences::kVersion))
+        return false;
+    USet* tailored = ucol_getTailoredSet(c, &status);
+    if (U_FAILURE(status))
+        return false;
+    TWeights w = weights;
+    TInvolved inv = involved;
+    for (std::string_view sequence : root_sequences::kSequences)
+        dropSequence(sequence, w, inv);
+    // The tailored set also holds the single characters the locale orders anew (Ukrainian
+    // Ґ, Ї); only its strings are sequences.
+    const bool listed = forEachCodePageSequence(tailored, [&](const std::string& bytes) {
+        if (bytes.size() > 1)
+            dropSequence(bytes, w, inv);
+    });
+    uset_close(tailored);
+    if (!listed)
+        return false;
+    weights = w;
+    involved = inv;
     return true;
+}
+
+bool dropContractions(UCollator* c, TWeights& weights, TInvolved& involved, bool listAll) {
+    return (!listAll && dropContractionsFromBuildList(c, weights, involved)) ||
+           dropAllContractions(c, weights, involved);
 }
 
 // Replaces the weights of the plain bytes by their characters' ranks in the collator's own
@@ -276,7 +303,7 @@ std::vector<int> rankPlainCharacters(UCollator* c, TWeights& weights) {
 
 // Builds the shortcut table for the collator and checks it against the collator itself on
 // every pair of plain characters; returns false when the shortcut must not be used.
-bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
+bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks, bool listAll = false) {
     weights.fill(0);
     primaryRanks.fill(0);
     if (!primariesDecide(c))
@@ -288,8 +315,8 @@ bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
     weights = perByte([&](UChar ch) { return plainPrimary(c, ch, *commonSecondary); });
     const TWeights rawPlain = weights;
     const TWeights rawSingle = perByte([&](UChar ch) { return singlePrimary(c, ch); });
-    std::array<bool, 256> involved{};
-    if (!dropContractions(c, weights, involved))
+    TInvolved involved{};
+    if (!dropContractions(c, weights, involved, listAll))
         return false;
     const std::vector<int> plain = rankPlainCharacters(c, weights);
     if (plain.empty())
@@ -309,21 +336,26 @@ bool buildShortcut(UCollator* c, TWeights& weights, TWeights& primaryRanks) {
     return true;
 }
 
+// The collator of a locale ("" for the root order), at the strength terms() compares at.
+std::unique_ptr<UCollator, TCollatorCloser> openCollator(const std::string& locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = ucol_open(locale.empty() ? "" : locale.c_str(), &status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        c = ucol_open("", &status);
+    }
+    if (U_FAILURE(status))
+        throw TError(error_text::kNoCollator);
+    // Secondary strength: base letters and accents count, letter case does not.
+    ucol_setStrength(c, UCOL_SECONDARY);
+    return std::unique_ptr<UCollator, TCollatorCloser>(c);
+}
+
 UCollator* collator() {
     TState& s = state();
     if (!s.collator) {
-        UErrorCode status = U_ZERO_ERROR;
-        UCollator* c = ucol_open(s.locale.empty() ? "" : s.locale.c_str(), &status);
-        if (U_FAILURE(status)) {
-            status = U_ZERO_ERROR;
-            c = ucol_open("", &status);
-        }
-        if (U_FAILURE(status))
-            throw TError(error_text::kNoCollator);
-        // Secondary strength: base letters and accents count, letter case does not.
-        ucol_setStrength(c, UCOL_SECONDARY);
-        s.collator.reset(c);
-        s.shortcut = buildShortcut(c, s.weights, s.primaryRanks);
+        s.collator = openCollator(s.locale);
+        s.shortcut = buildShortcut(s.collator.get(), s.weights, s.primaryRanks);
     }
     return s.collator.get();
 }
@@ -399,6 +431,15 @@ const uint32_t* plainWeights() {
     collator();
     const TState& s = state();
     return s.shortcut ? s.weights.data() : nullptr;
+}
+
+std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale) {
+    const auto c = openCollator(locale);
+    TWeights weights{};
+    TWeights primaryRanks{};
+    if (!buildShortcut(c.get(), weights, primaryRanks, true))
+        weights.fill(0);
+    return weights;
 }
 
 uint64_t orderGeneration() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,12 @@ size_t appendSortKey(std::string_view term, std::string& out);
 // texts made only of plain bytes, terms() is the first differing weight, or the shorter text
 // first when one begins with the other. Valid until the locale changes (see orderGeneration).
 const uint32_t* plainWeights();
+
+// The table plainWeights() gives under locale, worked out the long way: every contraction the
+// collator has is listed by the collator, where plainWeights() takes the root order's from a
+// list made when the program was built and lists only the locale's own. All zero when the
+// shortcut is off. For tests, which check that both ways agree.
+std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale);
 
 // A number that changes whenever the collation locale changes, so callers that cached
 // something derived from plainWeights() can tell it has gone stale.

@@ -20,6 +20,7 @@
 #include "dictionary/article_search.h"
 #include "dictionary/dic_check.h"
 #include "dictionary/dictionary.h"
+#include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
 #include "dictionary/tab_text.h"
 #include "dictionary/text_export.h"
@@ -229,14 +230,17 @@ int list(const std::string& path) {
 
 int lookup(const std::string& path, std::string_view termUtf8) {
     const std::string term = toCodePage(termUtf8, "Термин");
-    TDictionary d;
-    loadDictionary(d, path);
-    const int at = d.Find(term);
-    if (at < 0)
+    requireReadable("Словарь", path);
+    std::optional<std::string> article;
+    try {
+        article = lookUpInFile(path, term);
+    } catch (const TError& e) {
+        throw readFailure("Словарь", path, &e);
+    }
+    if (!article)
         throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
-    std::string article(d.Article(at));
-    printText(article);
-    if (article.empty() || article.back() != '\n')
+    printText(*article);
+    if (article->empty() || article->back() != '\n')
         print("\n");
     return kExitOk;
 }

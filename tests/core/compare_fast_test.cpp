@@ -38,7 +38,8 @@ TEST(CompareShortcut, AgreesWithTheCollator) {
         "'",    "1",    "0",    "\x01", "\x98", "\xad", "\xa0", "\xe6", "\xf9"};
     std::mt19937 random(17);
     auto text = [&] { return randomText(random, pieces, 6); };
-    for (const char* locale : {"", "ru", "uk", "cs", "sv", "lt", "da", "de"}) {
+    for (const char* locale :
+         {"", "ru", "uk", "cs", "sv", "lt", "da", "de", "hu", "sk", "es@collation=traditional"}) {
         compare::setLocale(locale);
         const reference::TFullCollator full(locale);
         EXPECT_GT(plainByteCount(), 150) << locale << ": the shortcut should be on";
@@ -71,4 +72,20 @@ TEST(CompareShortcut, CaseIgnoredAccentsKept) {
     };
     for (const TCase& c : cases)
         EXPECT_EQ(sign(compare::terms(c.a, c.b)), c.expected) << c.a << " / " << c.b;
+}
+
+// The shortcut takes the root order's contractions from the list made at build time and the
+// locale's own from its tailoring; listing every contraction the collator has must give the
+// same table, for locales with contractions of their own and without.
+TEST(CompareShortcut, BuildTimeListGivesWhatListingEverythingGives) {
+    for (const char* locale : {"", "ru", "cs", "sk", "hu", "da", "es@collation=traditional", "lt",
+                               "sv", "uk", "de@collation=phonebook"}) {
+        compare::setLocale(locale);
+        const uint32_t* weights = compare::plainWeights();
+        ASSERT_NE(weights, nullptr) << locale;
+        const auto listed = compare::plainWeightsListingAll(locale);
+        for (int b = 0; b < 256; ++b)
+            EXPECT_EQ(weights[b], listed[b]) << locale << ", byte " << b;
+    }
+    compare::setLocale("");
 }

@@ -465,9 +465,9 @@ TEST_F(TermovelDic, ControlBytesAreEscapedOnATerminalOnly) {
         d.AddTerm("clear\x1b[2J", "bell\x07 and \x1b[31mred\n");
         d.SaveToFile(hostile);
     }
-    for (const std::string command : {"info " + hostile, "list " + hostile,
-                                      "lookup " + hostile + " " + "$(printf 'clear\\033[2J')",
-                                      "export " + hostile, "search " + hostile + " bell"}) {
+    for (const std::string& command : {"info " + hostile, "list " + hostile,
+                                       "lookup " + hostile + " " + "$(printf 'clear\\033[2J')",
+                                       "export " + hostile, "search " + hostile + " bell"}) {
         // script gives the tool a terminal as its standard output.
         const std::string onTerminal =
             "-qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + command + "\" /dev/null";
