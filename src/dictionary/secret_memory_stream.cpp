@@ -150,7 +150,7 @@ TMallocBuffer TSecretMemoryStream::release() {
     return out;
 }
 
-void TSecretMemoryStream::LoadFromFile(const std::string& path) {
+void TSecretMemoryStream::LoadFromFile(const std::string& path, TFileStamp* stamp) {
     // Only a regular file: a device or FIFO would be read without end or block.
     const int fd = regular_file::openForReading(path);
     if (fd < 0)
@@ -162,6 +162,9 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    // Taken before reading: a writer that changes the file while it is read then leaves a
+    // stamp that no longer matches, never a matching stamp over mixed content.
+    const TFileStamp before = file_stamp::fromStat(info);
 
     // The file's own size is the only size trusted here; a file that grows while it is read is
     // taken up to its end.
@@ -211,6 +214,8 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     size_ = size;
     capacity_ = capacity;
     position_ = 0;
+    if (stamp)
+        *stamp = before;
 }
 
 void TSecretMemoryStream::SaveToFile(const std::string& path) const {

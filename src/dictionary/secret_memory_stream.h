@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dictionary/malloc_buffer.h"
+#include "platform/file_stamp.h"
 
 // The built-in scrambling key of dictionary files: the register's initial state and its taps.
 // Taps with bit 15 set make the step invertible, and these give the longest period, 65535
@@ -31,10 +32,11 @@ public:
     // than n remain; then nothing is read and the position stays.
     void ReadBuffer(void* destination, size_t n);
 
-    // Makes the content exactly the file's bytes, position 0. Raises
-    // TError("Cannot open file %s") when the file cannot be opened, TError("Stream read error")
-    // when reading it fails, and the out-of-memory error when it does not fit.
-    void LoadFromFile(const std::string& path);
+    // Makes the content exactly the file's bytes, position 0, and puts the file's stamp as it
+    // was before reading into *stamp when given. Raises TError("Cannot open file %s") when the
+    // file cannot be opened, TError("Stream read error") when reading it fails, and the
+    // out-of-memory error when it does not fit; *stamp is then unchanged.
+    void LoadFromFile(const std::string& path, TFileStamp* stamp = nullptr);
     // Creates or empties the file and writes the whole content to it. Raises
     // TError("Cannot create file %s") or TError("Stream write error").
     void SaveToFile(const std::string& path) const;
