@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-enum class TMeddle { None, Grow, Touch, ReplaceByRename, Delete };
+enum class TMeddle { None, Grow, Touch, ReplaceByRename, Delete, ToolImport };
 
 // What another program does to the file between the dictionary's load and its save.
 void meddle(TMeddle how, const std::string& path) {
@@ -45,6 +46,15 @@ void meddle(TMeddle how, const std::string& path) {
         case TMeddle::Delete:
             ::unlink(path.c_str());
             return;
+        case TMeddle::ToolImport: {  // the command-line tool adds a term, as a user would
+            const std::string text = path + ".txt";
+            writeFile(text, "@pear\npear article\n~~~\n");
+            const std::string command = std::string(TERMOVEL_TOOL_PATH) + " import '" + path +
+                                        "' '" + text + "' >/dev/null";
+            EXPECT_EQ(std::system(command.c_str()), 0);
+            ::unlink(text.c_str());
+            return;
+        }
     }
 }
 
@@ -111,6 +121,7 @@ TEST(ChangedFile, ASaveIfUnchangedReplacesOnlyTheFileAsItWasLastSeen) {
         {"grown in place", TMeddle::Grow, "words.dic", true, false},
         {"same size, later time", TMeddle::Touch, "words.dic", true, false},
         {"replaced by rename", TMeddle::ReplaceByRename, "words.dic", true, false},
+        {"the tool's import", TMeddle::ToolImport, "words.dic", true, false},
         {"deleted", TMeddle::Delete, "words.dic", false, false},
         {"another file", TMeddle::Grow, "other.dic", false, false},
         {"through a link, replaced", TMeddle::ReplaceByRename, "link.dic", true, false},
