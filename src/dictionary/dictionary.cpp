@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <numeric>
+#include <optional>
 
 #include "dictionary/file_format.h"
 #include "dictionary/secret_memory_stream.h"
 #include "platform/atomic_file.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "platform/file_stamp.h"
 
 namespace {
 
@@ -24,6 +27,17 @@ constexpr size_t kSavePiece = size_t{1} << 20;
 // A batch of out-of-order entries met while loading is merged in once it is this large or as
 // large as the dictionary, whichever is more, so a file in a foreign order costs n log n.
 constexpr size_t kLoadMergeBatch = 65536;
+
+// The file a save to path replaces, spelled one way whatever the path's spelling: absolute,
+// with the links along it followed as the save follows them. Empty when the links never end.
+std::string replacedFileKey(const std::string& path) {
+    const std::string target = atomic_file::replacementTarget(path);
+    if (target.empty())
+        return {};
+    std::error_code ec;
+    const std::filesystem::path key = std::filesystem::weakly_canonical(target, ec);
+    return ec ? std::filesystem::path(target).lexically_normal().string() : key.string();
+}
 
 // Binary search over entries [low, high), where order(entry) tells how the entry stands to the
 // term sought (negative: before it). Returns the position of the equal entry with found = true,
@@ -165,6 +179,10 @@ struct TDictionary::TImpl {
     std::vector<TTermEntry> entries;
     TTermArena arena;
     bool modified = false;
+    // The file last loaded from or saved to (as replacedFileKey spells it) and its stamp as it
+    // was then; no stamp when the dictionary has no file.
+    std::string file;
+    std::optional<TFileStamp> fileStamp;
     std::string name;
     std::string author;
     std::string info;
@@ -289,6 +307,10 @@ struct TDictionary::TImpl {
     // data after keeping every entry read before the damage.
     size_t parseEntries(const char* data, size_t size, size_t pos, int32_t count,
                         TUnscrambledFile* file = nullptr);
+
+    // The stamp a save to path (whose replacedFileKey is key) must find on disk: the one of
+    // the dictionary's own file when path leads there, else none.
+    std::optional<TFileStamp> expectedStamp(const std::string& path, const std::string& key) const;
 };
 
 size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
@@ -541,11 +563,29 @@ void TDictionary::LoadFromStream(TSecretMemoryStream& stream) {
     stream.setPosition(start + end);
 }
 
-void TDictionary::SaveToFile(const std::string& path) {
+std::optional<TFileStamp> TDictionary::TImpl::expectedStamp(const std::string& path,
+                                                            const std::string& key) const {
+    if (!fileStamp)
+        return std::nullopt;
+    // The same file by its name, or by its identity when reached through another name (a hard
+    // link, another mount of the folder).
+    if (!key.empty() && key == file)
+        return fileStamp;
+    const std::optional<TFileStamp> now = file_stamp::ofPath(path);
+    if (now && now->sameFile(*fileStamp))
+        return fileStamp;
+    return std::nullopt;
+}
+
+void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
+    const std::string key = replacedFileKey(path);
+    std::optional<TFileStamp> expected;
+    if (overwrite == TOverwrite::IfUnchanged)
+        expected = impl_->expectedStamp(path, key);
     // The layout is built, scrambled and written a piece at a time: the very bytes of building
     // the whole content in one stream and scrambling it, but without a second copy of the
     // whole file in memory, and with the disk at work while later pieces are built.
-    TAtomicFileWriter out(path);
+    TAtomicFileWriter out(path, expected);
     TSecretMemoryStream piece;
     piece.reserve(kSavePiece + kSavePiece / 4);
     size_t offset = 0;
@@ -564,10 +604,14 @@ void TDictionary::SaveToFile(const std::string& path) {
     flush();
     out.commit();
     impl_->modified = false;
+    impl_->file = key;
+    impl_->fileStamp = out.stamp();
 }
 
 void TDictionary::LoadFromFile(const std::string& path) {
     Clear();
+    impl_->file.clear();
+    impl_->fileStamp.reset();
     // The file is read as the parser reaches it, and the entries are parsed in place in the
     // file's own buffer, which the dictionary then takes over: no second copy is made.
     TUnscrambledFile file(path);
@@ -579,4 +623,6 @@ void TDictionary::LoadFromFile(const std::string& path) {
     if (count > 0)
         impl_->parseEntries(data, size, header.position(), count, &file);
     impl_->modified = false;
+    impl_->file = replacedFileKey(path);
+    impl_->fileStamp = file.stamp();
 }

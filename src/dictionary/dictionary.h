@@ -41,6 +41,13 @@ public:
     std::string Text;
 };
 
+// Whether a save may replace a file that another program changed since the dictionary last
+// read or wrote it.
+enum class TOverwrite {
+    Always,       // whatever the file holds now
+    IfUnchanged,  // the dictionary's own file only as it was when last loaded or saved
+};
+
 // One open dictionary: the header texts Name, Author and Info, the Modified flag, and its terms
 // in ascending order of the term comparison (letter case ignored, no two terms equal), each
 // with one article. All texts are Windows-1251 bytes.
@@ -114,13 +121,17 @@ public:
     void LoadFromStream(TSecretMemoryStream& stream);
 
     // Saves the scrambled file atomically (temporary file in the same folder, flushed, renamed
-    // over path) and clears Modified. Raises TError("Cannot create file %s") or
-    // TError("Stream write error"); then the old file, the dictionary and Modified are as they
-    // were and no temporary file is left.
-    void SaveToFile(const std::string& path);
-    // Replaces the contents with the file's and clears Modified. Raises
-    // TError("Cannot open file %s") or TError("Stream read error"); then Modified is true and
-    // what was read so far stays.
+    // over path), clears Modified, and from then on takes that file as its own. Raises
+    // TError("Cannot create file %s") or TError("Stream write error"); then the old file, the
+    // dictionary and Modified are as they were and no temporary file is left.
+    // With TOverwrite::IfUnchanged, when path leads to the dictionary's own file (the one it
+    // was last loaded from or saved to) and another program has written or replaced that file
+    // since, raises TFileChanged("Файл %s изменён другой программой") with path, leaving all
+    // as it was. A file that is gone, or another file, is written as usual.
+    void SaveToFile(const std::string& path, TOverwrite overwrite = TOverwrite::Always);
+    // Replaces the contents with the file's, clears Modified, and takes the file as its own as
+    // it was before reading. Raises TError("Cannot open file %s") or TError("Stream read
+    // error"); then Modified is true, what was read so far stays and the dictionary has no file.
     void LoadFromFile(const std::string& path);
 
 private:

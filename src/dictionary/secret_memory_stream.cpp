@@ -250,6 +250,7 @@ TUnscrambledFile::TUnscrambledFile(const std::string& path) {
         ::close(fd_);
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
     }
+    stamp_ = file_stamp::fromStat(info);
     size_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     if (size_ == 0)
         return;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dictionary/malloc_buffer.h"
+#include "platform/file_stamp.h"
 
 // The built-in scrambling key of dictionary files: the register's initial state and its taps.
 // Taps with bit 15 set make the step invertible, and these give the longest period, 65535
@@ -85,6 +86,10 @@ public:
 
     // The file's size when it was opened, which is the buffer's size.
     size_t size() const { return size_; }
+    // The file's stamp when it was opened, before anything was read: a writer that changes the
+    // file while it is read leaves a stamp that no longer matches, never a matching stamp over
+    // mixed content.
+    const TFileStamp& stamp() const { return stamp_; }
     const char* data() const { return data_; }
 
     // Makes bytes [0, end) present and unscrambled. Returns false when they cannot be: end lies
@@ -99,6 +104,7 @@ private:
     bool fill(size_t end);
 
     int fd_ = -1;
+    TFileStamp stamp_;
     TMallocBuffer buffer_;
     char* data_ = nullptr;
     size_t size_ = 0;

@@ -260,11 +260,12 @@ TSaveLock::~TSaveLock() {
     ::close(fd_);
 }
 
-TAtomicFileWriter::TAtomicFileWriter(const std::string& path)
-    : path_(path), target_(atomic_file::replacementTarget(path)) {
+TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFileStamp> expected)
+    : path_(path), target_(atomic_file::replacementTarget(path)), expected_(expected) {
     if (target_.empty())
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     lock_ = std::make_unique<TSaveLock>(path);
+    requireUnchanged();
     installHandlers();
     // Renaming over a file needs only the folder's permission, but a file the user may not
     // write to must stay as it is, just as writing into it directly would fail.
@@ -343,20 +344,37 @@ void TAtomicFileWriter::write(const char* data, size_t size) {
     }
 }
 
+void TAtomicFileWriter::requireUnchanged() const {
+    if (!expected_)
+        return;
+    // A file that is gone holds no one's work to lose.
+    const std::optional<TFileStamp> now = file_stamp::ofPath(target_);
+    if (now && *now != *expected_)
+        throw TFileChanged(formatMessage(error_text::kFileChanged, path_));
+}
+
 void TAtomicFileWriter::commit() {
     // In place, the old file may have been longer: it is cut to what was written.
     if (inPlace_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
         throw TError(error_text::kStreamWrite);
     if (::fsync(fd_) != 0)
         throw TError(error_text::kStreamWrite);
+    // Taken from the written file itself: the rename moves it without touching its time.
+    const std::optional<TFileStamp> written = file_stamp::ofDescriptor(fd_);
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
         throw TError(error_text::kStreamWrite);
-    if (inPlace_)
+    if (inPlace_) {
+        stamp_ = written;
         return;
+    }
+    // Looked at once more: a program that writes without taking the lock may have written
+    // while the new file was being made.
+    requireUnchanged();
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0)
         throw TError(formatMessage(error_text::kCannotCreateFile, path_));
+    stamp_ = written;
     atomic_file::untrackTemporary(tempPath_);
     tempPath_.clear();
 

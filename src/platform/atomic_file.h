@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/file_stamp.h"
 
 // Replacing a file without ever leaving it half-written, shared by everything that saves a
 // whole file (dictionaries, the settings file).
@@ -78,12 +81,19 @@ private:
 // the file itself exists and may be written, the bytes are written into the file in place
 // (commit cuts it to length and flushes it): the save succeeds where writing the file directly
 // would, though a failure part-way then leaves the file part-written.
+//
+// A writer given the stamp of the file as its caller last saw it replaces that file only while
+// it is still exactly that version: checked under the lock, before anything is written and
+// again just before the rename, so another writer that holds the lock cannot slip in between.
 class TAtomicFileWriter {
 public:
     // Creates the temporary file. Raises TError("Cannot create file %s") with path, also when
     // the file at path exists and may not be written to, and TSaveLock's error when another
-    // process is saving the file.
-    explicit TAtomicFileWriter(const std::string& path);
+    // process is saving the file. With expected, raises TFileChanged("Файл %s изменён другой
+    // программой") with path when the file a save replaces exists and its stamp differs; a
+    // file that is gone is written.
+    explicit TAtomicFileWriter(const std::string& path,
+                               std::optional<TFileStamp> expected = std::nullopt);
     ~TAtomicFileWriter();
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
     TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
@@ -91,15 +101,20 @@ public:
     // Appends bytes. Raises TError("Stream write error").
     void write(const char* data, size_t size);
     // Flushes and renames over the target. Raises TError("Stream write error") or
-    // TError("Cannot create file %s") with path.
+    // TError("Cannot create file %s") with path, and TFileChanged as the constructor does;
+    // the old file then stays.
     void commit();
 
     // Whether the file is being written in place (see above).
     bool inPlace() const { return inPlace_; }
+    // The stamp of the file as written, once commit() has succeeded (nullopt before, or when
+    // the file could not be examined).
+    const std::optional<TFileStamp>& stamp() const { return stamp_; }
 
 private:
     void discard();
     bool openTemporary(const std::string& base, bool inFolder);
+    void requireUnchanged() const;
 
     std::unique_ptr<TSaveLock> lock_;  // first: released after the temporary file is gone
     std::string path_;                 // as given: the name errors report
@@ -109,4 +124,6 @@ private:
     int fd_ = -1;
     size_t written_ = 0;
     bool inPlace_ = false;
+    std::optional<TFileStamp> expected_;
+    std::optional<TFileStamp> stamp_;
 };

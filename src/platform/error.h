@@ -12,6 +12,14 @@ public:
     explicit TError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// Raised by a save that was asked to replace a file only as it was last seen, when another
+// program has written or replaced that file since. Nothing was written; the caller may ask the
+// user and save again without the condition.
+class TFileChanged : public TError {
+public:
+    using TError::TError;
+};
+
 // The texts of the core's errors, each written once. The English ones are the toolkit's own
 // texts that the user has always seen for these failures; "%s" and "%d" stand for the file
 // name, the text or the number that formatMessage puts in.
@@ -24,6 +32,7 @@ inline constexpr const char* kOutOfMemory = "Out of memory while expanding memor
 inline constexpr const char* kCannotOpenFile = "Cannot open file %s";
 inline constexpr const char* kCannotCreateFile = "Cannot create file %s";
 inline constexpr const char* kUnableToWrite = "Unable to write to %s";
+inline constexpr const char* kFileChanged = "Файл %s изменён другой программой";
 inline constexpr const char* kFileBusy = "Файл %s сейчас сохраняет другая программа";
 inline constexpr const char* kNotAnInteger = "'%s' is not a valid integer value";
 inline constexpr const char* kNoCollator = "Cannot open the collator";

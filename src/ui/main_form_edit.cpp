@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/error.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
 #include "ui/word_form.h"
@@ -21,6 +22,16 @@ const QString kDefaultSuffix = QStringLiteral("dic");
 QString alreadyPresentText(std::string_view storedTerm) {
     return QStringLiteral("Термин «") + fromCp1251(storedTerm) +
            QStringLiteral("» уже есть в словаре.");
+}
+
+// The question before a save replaces a file that another program wrote since this window
+// last read or wrote it: saving over it loses that program's work.
+QString changedOnDiskText(const QString& path) {
+    return QStringLiteral(
+               "Файл %1 изменён другой программой после того, как был открыт или "
+               "сохранён здесь. Записать поверх? Изменения той программы будут "
+               "потеряны.")
+        .arg(path);
 }
 
 // A file name typed without an extension gets the default one, as a native file dialog does;
@@ -97,8 +108,18 @@ void TMainForm::actSaveExecute() {
     if (chosen.isEmpty())
         return;
     const QString path = withDefaultSuffix(chosen, false);
-    // The save is atomic: when it raises, the old file, the caption and Modified stay.
-    dictionary->SaveToFile(path.toStdString());
+    // The save is atomic: when it raises, the old file, the caption and Modified stay. Another
+    // file chosen here was already confirmed by the file dialog; the dictionary's own file,
+    // changed by another program (the command-line import, a second window) since it was
+    // read, is replaced only when the user says so.
+    const std::string file = path.toStdString();
+    try {
+        dictionary->SaveToFile(file, TOverwrite::IfUnchanged);
+    } catch (const TFileChanged&) {
+        if (dialogs().confirm(this, changedOnDiskText(path)) != TDialogs::TAnswer::Yes)
+            return;
+        dictionary->SaveToFile(file);
+    }
     setTabCaption(CurDic, QFileInfo(path).fileName());
 }
 

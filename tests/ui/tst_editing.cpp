@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
@@ -42,6 +43,11 @@ std::vector<TDicFile> fruitDic() {
     return {{"f.dic", "Fruit", {{"apple", "яблоко"}, {"cherry", "вишня"}, {"plum", "слива"}}}};
 }
 
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Leaves the fruit dictionary modified through the window itself: the first article edited.
 void modifyFirstArticle(TWindow& w) {
     w.clickRow(0);
@@ -66,6 +72,8 @@ private slots:
     void saveOffersCaptionAndRenamesTab();
     void saveCancelledChangesNothing();
     void failedSaveKeepsCaptionAndModified();
+    void saveOverFileChangedElsewhereAsks_data();
+    void saveOverFileChangedElsewhereAsks();
     void openMissingFileAddsNoTab();
     void openAddsTabAndTitle();
     void addPutsRowAtSortedPlace_data();
@@ -249,6 +257,49 @@ void TestEditing::failedSaveKeepsCaptionAndModified() {
     QCOMPARE(w.tabs(), QStringList({"f.dic"}));
     QVERIFY(w.dic(0).Modified());
     QCOMPARE(w.rows(), QStringList({"apple", "cherry", "plum"}));
+}
+
+void TestEditing::saveOverFileChangedElsewhereAsks_data() {
+    QTest::addColumn<TAnswer>("answer");
+    QTest::newRow("No keeps the other program's file") << TAnswer::No;
+    QTest::newRow("box closed keeps it too") << TAnswer::Closed;
+    QTest::newRow("Yes writes over it") << TAnswer::Yes;
+}
+
+void TestEditing::saveOverFileChangedElsewhereAsks() {
+    QFETCH(TAnswer, answer);
+    TWindow w(fruitDic());
+    modifyFirstArticle(w);
+    // Meanwhile another program adds a term to the same file, as the command-line import does.
+    const QString file = w.path("f.dic");
+    {
+        TDictionary other;
+        other.LoadFromFile(file.toStdString());
+        other.AddTerm("pear", rig::cp("груша"));
+        other.SaveToFile(file.toStdString());
+    }
+    const QByteArray theirs = fileBytes(file);
+
+    w.fake->confirmAnswers.push_back(answer);
+    w.chooseFile("f.dic");
+    TMainFormView(*w.form).actSave()->trigger();
+    QCOMPARE(w.fake->texts("confirm"),
+             QStringList({QString("Файл %1 изменён другой программой после того, как был открыт "
+                                  "или сохранён здесь. Записать поверх? Изменения той программы "
+                                  "будут потеряны.")
+                              .arg(file)}));
+    QVERIFY(w.fake->texts("error").isEmpty());
+    QCOMPARE(w.tabs(), QStringList({"f.dic"}));
+    TDictionary onDisk;
+    onDisk.LoadFromFile(file.toStdString());
+    if (answer != TAnswer::Yes) {
+        QVERIFY(fileBytes(file) == theirs);
+        QVERIFY(w.dic(0).Modified());
+        return;
+    }
+    QVERIFY(!w.dic(0).Modified());
+    QCOMPARE(rig::termsOf(onDisk), QStringList({"apple", "cherry", "plum"}));
+    QCOMPARE(rig::qs(onDisk.Article(0)), QString("changed"));
 }
 
 void TestEditing::openMissingFileAddsNoTab() {
