@@ -67,21 +67,23 @@ int compareEntries(const TTermEntry& a, const TTermEntry& b) {
 
 constexpr size_t kHeadBytes = sizeof(uint64_t);
 
-// The first 8 bytes of a term, byte i in bits 8i..8i+7, zero-padded.
-uint64_t termHead(std::string_view term) {
-    uint64_t head = 0;
-    const size_t n = std::min(term.size(), kHeadBytes);
-    for (size_t i = 0; i < n; ++i)
-        head |= static_cast<uint64_t>(static_cast<unsigned char>(term[i])) << (8 * i);
-    return head;
-}
-
-bool isPlain(std::string_view term, const uint32_t* weights) {
+// Whether every byte of the term is plain for the comparison shortcut, and if so its head: the
+// weights of its first 8 bytes packed first byte highest, 0 past its end. The weights are ranks
+// below 256, so two heads compare as integers exactly as their terms' first 8 bytes collate,
+// a term that ends first coming first.
+bool plainHead(const char* term, size_t length, const uint32_t* weights, uint64_t& head) {
+    head = 0;
     if (!weights)
         return false;
-    for (char c : term) {
-        if (weights[static_cast<unsigned char>(c)] == 0)
+    const auto* bytes = reinterpret_cast<const unsigned char*>(term);
+    for (size_t i = 0; i < length; ++i) {
+        const uint32_t weight = weights[bytes[i]];
+        if (weight == 0) {
+            head = 0;
             return false;
+        }
+        if (i < kHeadBytes)
+            head |= static_cast<uint64_t>(weight) << (8 * (kHeadBytes - 1 - i));
     }
     return true;
 }
@@ -200,58 +202,39 @@ struct TDictionary::TImpl {
     }
     // The same with the weights already fetched, for loops over many entries.
     static void describe(TTermEntry& entry, const uint32_t* weights) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(entry.term);
-        const size_t length = entry.termLength;
         uint64_t head = 0;
-        bool plain = weights != nullptr;
-        for (size_t i = 0; i < length; ++i) {
-            if (i < kHeadBytes)
-                head |= static_cast<uint64_t>(bytes[i]) << (8 * i);
-            if (plain && weights[bytes[i]] == 0)
-                plain = false;
-        }
+        entry.plain = plainHead(entry.term, entry.termLength, weights, head) ? 1 : 0;
         entry.head = head;
-        entry.plain = plain ? 1 : 0;
     }
 
     // The term comparison of two described entries, from their heads where that decides.
-    static int compareDescribed(const TTermEntry& a, const TTermEntry& b, const uint32_t* weights) {
-        if (a.plain && b.plain && weights)
-            return compareHead(a, b.termView(), b.head, weights);
+    static int compareDescribed(const TTermEntry& a, const TTermEntry& b) {
+        if (a.plain && b.plain)
+            return compareHead(a, b.termView(), b.head);
         return compareEntries(a, b);
     }
 
-    // The term comparison of an entry against a probe, deciding from the entry's head alone
-    // where both texts are plain and differ (or one ends) within the first 8 bytes.
-    static int compareHead(const TTermEntry& entry, std::string_view term, uint64_t head,
-                           const uint32_t* weights) {
-        if (entry.plain) {
-            const size_t n = std::min({kHeadBytes, size_t{entry.termLength}, term.size()});
-            for (size_t i = 0; i < n; ++i) {
-                const uint32_t a = weights[(entry.head >> (8 * i)) & 0xFF];
-                const uint32_t b = weights[(head >> (8 * i)) & 0xFF];
-                if (a != b)
-                    return a < b ? -1 : 1;
-            }
-            if (n < kHeadBytes) {
-                return entry.termLength < term.size() ? -1 : entry.termLength > term.size() ? 1 : 0;
-            }
-        }
+    // The term comparison of a plain entry against a plain probe with the given head, decided
+    // by the heads alone where they differ or both terms are no longer than a head.
+    static int compareHead(const TTermEntry& entry, std::string_view term, uint64_t head) {
+        if (entry.head != head)
+            return entry.head < head ? -1 : 1;
+        if (entry.termLength <= kHeadBytes && term.size() <= kHeadBytes)
+            return 0;
         return compare::terms(entry.termView(), term);
     }
 
     // Binary search: the position of the equal term with found = true, or the insertion
     // position with found = false.
     size_t search(std::string_view term, bool& found) const {
-        const uint32_t* weights = compare::plainWeights();
-        const bool shortcut =
-            headsValid && compare::orderGeneration() == generation && isPlain(term, weights);
-        const uint64_t head = termHead(term);
+        uint64_t head = 0;
+        const bool shortcut = headsValid && compare::orderGeneration() == generation &&
+                              plainHead(term.data(), term.size(), compare::plainWeights(), head);
         return binarySearch(
             entries, 0, entries.size(),
             [&](const TTermEntry& entry) {
-                return shortcut ? compareHead(entry, term, head, weights)
-                                : compare::terms(entry.termView(), term);
+                return shortcut && entry.plain ? compareHead(entry, term, head)
+                                               : compare::terms(entry.termView(), term);
             },
             found);
     }
@@ -513,8 +496,7 @@ size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t po
         entry.setArticle(article.data(), article.size());
         entry.articleRaw = 1;
         describe(entry, weights);
-        if (pending.empty() &&
-            (entries.empty() || compareDescribed(entries.back(), entry, weights) < 0)) {
+        if (pending.empty() && (entries.empty() || compareDescribed(entries.back(), entry) < 0)) {
             entries.push_back(entry);
         } else {
             pending.push_back(entry);

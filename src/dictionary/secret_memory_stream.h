@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "dictionary/malloc_buffer.h"
 #include "platform/file_stamp.h"
@@ -71,15 +73,17 @@ private:
     size_t position_ = 0;
 };
 
-// A dictionary file read into one buffer of the file's size a piece at a time, as its reader
-// asks for bytes. Each piece is unscrambled as it arrives, so it is read, unscrambled and
-// parsed while it is still in the processor's cache, where reading the whole file first and
-// then walking it twice would pass over the data in memory three times.
+// A dictionary file read into one buffer of the file's size a piece at a time, each piece
+// unscrambled as it arrives, while its reader parses what has arrived: the reader asks for
+// bytes and waits only when it has caught up. A large file is read by a thread of its own, a
+// small one by the reader itself as it asks. Either way, one pass over the data in memory
+// instead of three (reading, unscrambling, parsing one after another).
 class TUnscrambledFile {
 public:
-    // Opens the file (a regular file only) and makes room for its size as it is now. Raises
-    // TError("Cannot open file %s") or the out-of-memory error.
+    // Opens the file (a regular file only), makes room for its size as it is now and starts
+    // reading. Raises TError("Cannot open file %s") or the out-of-memory error.
     explicit TUnscrambledFile(const std::string& path);
+    // Stops reading (after the piece under way) and closes the file.
     ~TUnscrambledFile();
     TUnscrambledFile(const TUnscrambledFile&) = delete;
     TUnscrambledFile& operator=(const TUnscrambledFile&) = delete;
@@ -94,7 +98,7 @@ public:
 
     // Makes bytes [0, end) present and unscrambled. Returns false when they cannot be: end lies
     // beyond size(), the file has shrunk since it was measured, or reading it failed.
-    bool ensure(size_t end) { return end <= done_ || fill(end); }
+    bool ensure(size_t end) { return end <= ready_ || fill(end); }
 
     // Hands the buffer (size() bytes) over to the caller, who keeps it for as long as this file
     // is read: the bytes go on arriving in it. Bytes beyond the last one ensured stay unread.
@@ -102,13 +106,21 @@ public:
 
 private:
     bool fill(size_t end);
+    // Reads and unscrambles bytes [done, target); returns how far it got.
+    size_t readPiece(size_t done, size_t target);
+    void readAhead();
 
     int fd_ = -1;
     TFileStamp stamp_;
     TMallocBuffer buffer_;
     char* data_ = nullptr;
     size_t size_ = 0;
-    size_t done_ = 0;
+    // Bytes the reader has seen to be ready.
+    size_t ready_ = 0;
+    // Bytes ready, with the top bit set once no more will come; written by whoever reads.
+    std::atomic<uint64_t> progress_{0};
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
 };
 
 namespace keystream {

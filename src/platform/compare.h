@@ -25,7 +25,9 @@ size_t appendSortKey(std::string_view term, std::string& out);
 // The shortcut table of terms() under the current locale, or null when the shortcut is off:
 // for each byte, a non-zero weight when the byte collates as one plain unit, else 0. For two
 // texts made only of plain bytes, terms() is the first differing weight, or the shorter text
-// first when one begins with the other. Valid until the locale changes (see orderGeneration).
+// first when one begins with the other. The weights are ranks from 1 to at most 255 (one per
+// plain byte at most), so eight of them pack into 64 bits. Valid until the locale changes (see
+// orderGeneration).
 const uint32_t* plainWeights();
 
 // The table plainWeights() gives under locale, worked out the long way: every contraction the

@@ -367,35 +367,38 @@ TEST_F(FileFormat, ParaItemRecord) {
     EXPECT_EQ(errorOf([&] { back.LoadFromStream(bad); }), "Stream read error");
 }
 
-// A file of several hundred kilobytes, with texts that straddle the points where loading
-// unscrambles the next slice, loads exactly as its unscrambled content does through a stream,
-// cut anywhere or whole.
-TEST_F(FileFormat, LargeFileLoadsLikeItsPlainContentAtEveryCut) {
-    TDictionary d;
-    d.SetInfo(std::string(70000, 'i'));
-    for (int i = 0; i < 3000; ++i)
-        d.AddTerm("term " + std::to_string(i), std::string(static_cast<size_t>(i % 300), 'a'));
-    const std::string plain = plainBytes(d);
-    ASSERT_GT(plain.size(), 400000u);
-    std::vector<size_t> cuts = {0, 3, 4, 11, 70011, 70012, 70013, 70020, plain.size()};
-    for (size_t cut = 65530; cut < plain.size(); cut += 65536 - 7)
-        for (size_t delta = 0; delta < 12; ++delta)
-            cuts.push_back(std::min(plain.size(), cut + delta));
-    for (size_t cut = 100; cut < plain.size(); cut += 9973)
-        cuts.push_back(cut);
-    for (size_t cut : cuts) {
-        TDictionary viaStream;
-        const std::string streamError = loadPlain(viaStream, plain.substr(0, cut));
-        TDictionary viaFile;
-        const std::string file = scrambledFile("cut.dic", plain.substr(0, cut));
-        EXPECT_EQ(errorOf([&] { viaFile.LoadFromFile(file); }),
-                  streamError.empty() ? "(no error)" : streamError)
-            << cut;
-        ASSERT_EQ(viaFile.Count(), viaStream.Count()) << cut;
-        EXPECT_EQ(viaFile.Info(), viaStream.Info()) << cut;
-        for (int i = 0; i < viaFile.Count(); ++i) {
-            ASSERT_EQ(viaFile.Term(i), viaStream.Term(i)) << cut;
-            ASSERT_EQ(viaFile.Article(i), viaStream.Article(i)) << cut;
+// A file, small (read by the loader as it asks) or of several megabytes (read ahead by a thread
+// of its own), with texts that straddle the pieces it is read in, loads exactly as its
+// unscrambled content does through a stream, cut anywhere or whole.
+TEST_F(FileFormat, FileLoadsLikeItsPlainContentAtEveryCut) {
+    constexpr size_t kPiece = size_t{256} << 10;
+    for (const int terms : {3000, 12000}) {
+        TDictionary d;
+        d.SetInfo(std::string(70000, 'i'));
+        for (int i = 0; i < terms; ++i)
+            d.AddTerm("term " + std::to_string(i), std::string(static_cast<size_t>(i % 600), 'a'));
+        const std::string plain = plainBytes(d);
+        ASSERT_GT(plain.size(), terms > 3000 ? size_t{3} << 20 : 400000u);
+        std::vector<size_t> cuts = {0, 3, 4, 11, 70011, 70012, 70013, 70020, plain.size()};
+        for (size_t cut = kPiece - 6; cut < plain.size(); cut += kPiece)
+            for (size_t delta = 0; delta < 12; ++delta)
+                cuts.push_back(std::min(plain.size(), cut + delta));
+        for (size_t cut = 100; cut < plain.size(); cut += plain.size() / 40)
+            cuts.push_back(cut);
+        for (size_t cut : cuts) {
+            TDictionary viaStream;
+            const std::string streamError = loadPlain(viaStream, plain.substr(0, cut));
+            TDictionary viaFile;
+            const std::string file = scrambledFile("cut.dic", plain.substr(0, cut));
+            EXPECT_EQ(errorOf([&] { viaFile.LoadFromFile(file); }),
+                      streamError.empty() ? "(no error)" : streamError)
+                << terms << " terms, cut at " << cut;
+            ASSERT_EQ(viaFile.Count(), viaStream.Count()) << cut;
+            EXPECT_EQ(viaFile.Info(), viaStream.Info()) << cut;
+            for (int i = 0; i < viaFile.Count(); ++i) {
+                ASSERT_EQ(viaFile.Term(i), viaStream.Term(i)) << cut;
+                ASSERT_EQ(viaFile.Article(i), viaStream.Article(i)) << cut;
+            }
         }
     }
 }
