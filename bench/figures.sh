@@ -4,7 +4,10 @@
 #    with a 1 M-term dictionary added, and the peak resident memory of both;
 #  - keystroke to selected row in the real window on WordNet (the largest bundled dictionary
 #    when WordNet is not built), median and p99;
-#  - load and save of the 1 M-term file, and its import by termovel-dic.
+#  - load and save of the 1 M-term file, the load against reading and unscrambling the file,
+#    and the file's import by termovel-dic;
+#  - one look-up by termovel-dic in the largest bundled dictionary against cat of the file, in
+#    CPU time (bench/lookup_vs_cat.sh, which needs perf: Debian's linux-perf).
 # Start-up is timed from outside: the program runs with TERMOVEL_EXIT_AFTER_SHOW set, which
 # ends it right after the main window's first paint, under a private Xvfb.
 #
@@ -71,6 +74,12 @@ import_s=$(tail -n1 "$scratch/import.time")
 million_terms=$("$tool" info "$scratch/million.dic" | tail -n1 | grep -o '[0-9]*$')
 eval "$("$figures" loadsave "$scratch/million.dic" | sed 's/ /=/')"
 
+# --- One look-up with the tool in the largest bundled dictionary against cat of the file ------
+largest_dic=$(ls -S "$program_dir"/*.dic | head -n1)
+lookup_line=$(bench/lookup_vs_cat.sh "$tool" "$largest_dic" "$runs" | sed -n 1p)
+lookup_cpu=$(sed -n 's/.*lookup: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
+cat_cpu=$(sed -n 's/.*cat: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
+
 # --- Start-up and memory ----------------------------------------------------------------------
 bundled=$(folder bundled)
 read -r start_bundled rss_bundled < <(startup "$bundled")
@@ -83,6 +92,7 @@ typing_dic=$program_dir/wn.dic
 [ -f "$typing_dic" ] || typing_dic=$(ls -S "$program_dir"/*.dic | head -n1)
 eval "$("$figures" keystrokes "$typing_dic" | sed 's/ /=/')"
 
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / (b > 0 ? b : 0.1) }'; }
 status() { awk -v v="$1" -v t="$2" 'BEGIN { print (v < t) ? "met" : "missed" }'; }
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
@@ -98,5 +108,7 @@ echo "| Peak resident memory, 1 M-term dictionary added | ${rss_million} MB | |"
 echo "| Keystroke to selection, $(basename "$typing_dic") ($terms terms, $keystrokes keys), median | ${key_median_ms} ms | |"
 echo "| Keystroke to selection, p99 | ${key_p99_ms} ms | < 2 ms ($(status "$key_p99_ms" 2)) |"
 echo "| LoadFromFile, 1 M terms | ${load_ms} ms | |"
+echo "| LoadFromFile against reading and unscrambling the file (${read_ms} ms) | $(ratio "$load_ms" "$read_ms") × | < 1.5 × ($(status "$(ratio "$load_ms" "$read_ms")" 1.5)) |"
+echo "| termovel-dic lookup in $(basename "$largest_dic") against cat of it, CPU (${lookup_cpu} / ${cat_cpu} ms) | $(ratio "$lookup_cpu" "$cat_cpu") × | < 3 × ($(status "$(ratio "$lookup_cpu" "$cat_cpu")" 3)) |"
 echo "| SaveToFile, 1 M terms | ${save_ms} ms | |"
 echo "| termovel-dic import of 1 M terms (text to new .dic) | ${import_s} s | |"
