@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "platform/error.h"
@@ -53,7 +56,8 @@ void loadAndCheck(const uint8_t* data, size_t size) {
 }  // namespace
 
 // The same bytes as a file on disk must load as they do through a stream once unscrambled:
-// the file path parses in place and unscrambles slice by slice, so it is checked apart.
+// the file path parses in place as the file is read piece by piece, so it is checked apart,
+// and so is the look-up that reads the file once without loading it.
 void fileAgreesWithStream(const uint8_t* data, size_t size) {
     static const std::string path = "/tmp/termovel-fuzz-" + std::to_string(::getpid()) + ".dic";
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
@@ -87,6 +91,27 @@ void fileAgreesWithStream(const uint8_t* data, size_t size) {
     for (int i = 0; i < fromFile.Count(); ++i) {
         check(fromFile.Term(i) == fromStream.Term(i) &&
               fromFile.Article(i) == fromStream.Article(i));
+    }
+    // The tool's one-pass look-up answers as the loaded dictionary does, damage included.
+    std::vector<std::string> terms = {"a", ""};
+    if (fromFile.Count() > 0) {
+        terms.emplace_back(fromFile.Term(0));
+        terms.emplace_back(fromFile.Term(fromFile.Count() - 1));
+    }
+    for (const std::string& term : terms) {
+        std::string lookupError;
+        std::optional<std::string> article;
+        try {
+            article = lookUpInFile(path, term);
+        } catch (const TError& e) {
+            lookupError = e.what();
+        }
+        check(lookupError == fileError);
+        if (fileError.empty()) {
+            const int at = fromFile.Find(term);
+            check(article.has_value() == (at >= 0));
+            check(!article || *article == fromFile.Article(at));
+        }
     }
     std::remove(path.c_str());
 }

@@ -25,13 +25,10 @@ void throwShortData() {
 }
 
 TRecordStream::TRecordStream(const std::string& path) {
-    fd_ = regular_file::openForReading(path);
     struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) {
-        if (fd_ >= 0)
-            ::close(fd_);
+    fd_ = regular_file::openForReading(path, info);
+    if (fd_ < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
-    }
     fileSize_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     window_.resize(std::min(fileSize_, kWindow));
 }

@@ -186,16 +186,14 @@ TMallocBuffer TSecretMemoryStream::release() {
 
 void TSecretMemoryStream::LoadFromFile(const std::string& path) {
     // Only a regular file: a device or FIFO would be read without end or block.
-    const int fd = regular_file::openForReading(path);
+    struct stat info {};
+    const int fd = regular_file::openForReading(path, info);
     if (fd < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
     struct TCloser {
         int fd;
         ~TCloser() { ::close(fd); }
     } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        throw TError(formatMessage(error_text::kCannotOpenFile, path));
 
     // The file's own size is the only size trusted here; a file that grows while it is read is
     // taken up to its end.
@@ -248,14 +246,10 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
 }
 
 TUnscrambledFile::TUnscrambledFile(const std::string& path) {
-    fd_ = regular_file::openForReading(path);
+    struct stat info {};
+    fd_ = regular_file::openForReading(path, info);
     if (fd_ < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        ::close(fd_);
-        throw TError(formatMessage(error_text::kCannotOpenFile, path));
-    }
     stamp_ = file_stamp::fromStat(info);
     size_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     if (size_ == 0)

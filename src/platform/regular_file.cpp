@@ -24,11 +24,16 @@ TKind kindOfErrno(int error) {
 }  // namespace
 
 int openForReading(const std::string& path, TKind* kind) {
+    struct stat info {};
+    return openForReading(path, info, kind);
+}
+
+int openForReading(const std::string& path, struct stat& info, TKind* kind) {
     TKind found = TKind::Regular;
     // O_NONBLOCK: opening a FIFO with no writer returns at once instead of waiting; O_NOCTTY:
     // a terminal device is never made the controlling one.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    struct stat info {};
+    info = {};
     if (fd < 0) {
         found = kindOfErrno(errno);
         // A FIFO or device that cannot be opened is still reported for what it is.

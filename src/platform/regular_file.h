@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 // Reading only what is a plain file. A device (/dev/zero, /dev/urandom) never ends, a FIFO
@@ -20,6 +22,8 @@ enum class TKind {
 // close-on-exec. Never blocks on a FIFO: the file is opened without waiting and examined
 // before anything is read. Returns -1 otherwise, with kind (when given) saying why.
 int openForReading(const std::string& path, TKind* kind = nullptr);
+// The same, also giving the opened file's status (its size and identity as the reading starts).
+int openForReading(const std::string& path, struct stat& info, TKind* kind = nullptr);
 
 // What is at path, without opening it (a folder that cannot be searched gives Unreadable).
 TKind kindOf(const std::string& path);
