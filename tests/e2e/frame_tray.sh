@@ -89,10 +89,18 @@ clientBox() {
 }
 
 # The window with the frame the window manager draws around it, as a crop "WxH+X+Y".
+# The window manager sets the frame's extents a moment after it maps the window, so they are
+# waited for.
 frameBox() {
-    local l r t b
+    local l r t b extents=
+    for _ in $(seq 50); do
+        extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
+        [ -n "$extents" ] && break
+        sleep 0.1
+    done
+    [ -n "$extents" ] || fail "the window manager gave window $1 no frame extents"
     clientBox "$1"
-    read -r l r t b <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    read -r l r t b <<<"$extents"
     echo "$((W + l + r))x$((H + t + b))+$((X - l))+$((Y - t))"
 }
 
