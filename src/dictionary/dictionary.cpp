@@ -294,6 +294,8 @@ struct TDictionary::TImpl {
     // The stamp a save to path (whose replacedFileKey is key) must find on disk: the one of
     // the dictionary's own file when path leads there, else none.
     std::optional<TFileStamp> expectedStamp(const std::string& path, const std::string& key) const;
+    // Whether path (whose replacedFileKey is key) leads to the dictionary's own file.
+    bool isOwnFile(const std::string& path, const std::string& key) const;
 };
 
 size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
@@ -545,18 +547,24 @@ void TDictionary::LoadFromStream(TSecretMemoryStream& stream) {
     stream.setPosition(start + end);
 }
 
-std::optional<TFileStamp> TDictionary::TImpl::expectedStamp(const std::string& path,
-                                                            const std::string& key) const {
+bool TDictionary::TImpl::isOwnFile(const std::string& path, const std::string& key) const {
     if (!fileStamp)
-        return std::nullopt;
+        return false;
     // The same file by its name, or by its identity when reached through another name (a hard
     // link, another mount of the folder).
     if (!key.empty() && key == file)
-        return fileStamp;
+        return true;
     const std::optional<TFileStamp> now = file_stamp::ofPath(path);
-    if (now && now->sameFile(*fileStamp))
-        return fileStamp;
-    return std::nullopt;
+    return now && now->sameFile(*fileStamp);
+}
+
+std::optional<TFileStamp> TDictionary::TImpl::expectedStamp(const std::string& path,
+                                                            const std::string& key) const {
+    return isOwnFile(path, key) ? fileStamp : std::nullopt;
+}
+
+bool TDictionary::IsOwnFile(const std::string& path) const {
+    return impl_->isOwnFile(path, replacedFileKey(path));
 }
 
 void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {

@@ -133,6 +133,9 @@ public:
     // it was before reading. Raises TError("Cannot open file %s") or TError("Stream read
     // error"); then Modified is true, what was read so far stays and the dictionary has no file.
     void LoadFromFile(const std::string& path);
+    // Whether path leads to the file the dictionary was last loaded from or saved to, by its
+    // name or, reached through another name, by its identity; false while it has no file.
+    bool IsOwnFile(const std::string& path) const;
 
 private:
     struct TImpl;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error.h"
 #include "ui/import_progress.h"
 #include "ui/main_form.h"
 #include "ui/text.h"
@@ -28,6 +29,10 @@ void TMainForm::ImportText(const std::string& path) {
     // window keeps the user away from the tabs and the commands while it runs.
     if (!dictionary || importRunning_)
         return;
+    // The dictionary's own file would be read as text: its scrambled bytes would come in as
+    // terms of noise.
+    if (dictionary->IsOwnFile(path))
+        throw TError(formatMessage("Файл импорта %s — это сам словарь; импорт отменён", path));
     const QScopedValueRollback<bool> running(importRunning_, true);
     TImportRunner runner(this, dialogs());
     runner.setOnUpdate([this](std::string_view term) { StatusBar->showMessage(fromCp1251(term)); });

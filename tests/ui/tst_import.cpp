@@ -97,8 +97,8 @@ private slots:
     void cancelKeepsWhatWasAdded();
     void windowCannotBeDisturbedWhileImporting_data();
     void windowCannotBeDisturbedWhileImporting();
-    void unopenableFileIsReported_data();
-    void unopenableFileIsReported();
+    void fileThatCannotBeImportedIsReported_data();
+    void fileThatCannotBeImportedIsReported();
     void readErrorPartWayKeepsDictionaryAndList();
     void importNeedsAnOpenDictionary();
 
@@ -266,16 +266,20 @@ void TestImport::windowCannotBeDisturbedWhileImporting() {
     QVERIFY(tookEffect());
 }
 
-void TestImport::unopenableFileIsReported_data() {
+void TestImport::fileThatCannotBeImportedIsReported_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("folder");
-    QTest::newRow("missing file") << "missing.txt" << false;
-    QTest::newRow("a folder") << "folder.txt" << true;
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing file") << "missing.txt" << false << "Cannot open file %1";
+    QTest::newRow("a folder") << "folder.txt" << true << "Cannot open file %1";
+    QTest::newRow("the dictionary's own file")
+        << "f.dic" << false << "Файл импорта %1 — это сам словарь; импорт отменён";
 }
 
-void TestImport::unopenableFileIsReported() {
+void TestImport::fileThatCannotBeImportedIsReported() {
     QFETCH(QString, name);
     QFETCH(bool, folder);
+    QFETCH(QString, error);
     TWindow w(fruitDic());
     TMainFormView view(*w.form);
     const QString path = w.path(name);
@@ -286,7 +290,7 @@ void TestImport::unopenableFileIsReported() {
 
     view.actImport()->trigger();
 
-    QCOMPARE(w.fake->texts("error"), QStringList{"Cannot open file " + path});
+    QCOMPARE(w.fake->texts("error"), QStringList{error.arg(path)});
     QCOMPARE(w.fake->progressShown, 0);
     QCOMPARE(w.rows(), before);
     QVERIFY(!w.dic(0).Modified());
