@@ -18,17 +18,9 @@ data=$(cd "$(dirname "$0")/../../data" && pwd)
 
 source "$(dirname "$0")/lib/harness.sh"
 
-command -v openbox >/dev/null || fail "openbox is missing (Debian package openbox)"
 command -v trayer >/dev/null || fail "trayer is missing (Debian package trayer)"
 
-export HOME=$work/home
-mkdir -p "$HOME"
-openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+startWindowManager
 
 trayer_pid=
 startTrayer() {

@@ -14,14 +14,27 @@ mkdir -p "$artefacts"
 
 source "$(dirname "$0")/lib/harness.sh"
 
+# Waits up to 15 s for a CHM viewer's window and sets viewer and viewer_pid to it; the viewer
+# is ended at the end of the run. Fails with $1 when none appears.
+waitViewer() {
+    viewer=
+    for _ in $(seq 150); do
+        viewer=$(xdotool search --onlyvisible --name '^xCHM' 2>/dev/null | head -n1) || true
+        [ -n "$viewer" ] && break
+        sleep 0.1
+    done
+    [ -n "$viewer" ] || fail "$1"
+    viewer_pid=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
+    if [ -n "$viewer_pid" ]; then pids+=("$viewer_pid"); fi
+}
+
 chm=$(dirname "$termovel")/termovel.chm
 [ -f "$chm" ] || fail "no help file beside the program: $chm"
 command -v xdg-open >/dev/null || fail "xdg-open is missing (Debian package xdg-utils)"
 
 # A home of the run's own: the viewer keeps its settings there, and the desktop's choice of
 # handler comes from the system's desktop entries alone.
-export HOME=$work/home
-mkdir -p "$HOME"
+ownHome
 handler=$(xdg-mime query default application/vnd.ms-htmlhelp 2>/dev/null || true)
 [ -n "$handler" ] || fail "no desktop handler for application/vnd.ms-htmlhelp (Debian package xchm)"
 
@@ -29,15 +42,7 @@ handler=$(xdg-mime query default application/vnd.ms-htmlhelp 2>/dev/null || true
 # at the end of the run.
 xdg-open "$chm" >"$artefacts/xdg-open.log" 2>&1 &
 pids+=($!)
-viewer=
-for _ in $(seq 150); do
-    viewer=$(xdotool search --onlyvisible --name '^xCHM' 2>/dev/null | head -n1) || true
-    [ -n "$viewer" ] && break
-    sleep 0.1
-done
-[ -n "$viewer" ] || fail "no viewer window appeared ($handler)"
-viewer_pid=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
-[ -n "$viewer_pid" ] && pids+=("$viewer_pid")
+waitViewer "no viewer window appeared ($handler)"
 sleep 1
 import -window root "$artefacts/viewer.png" 2>/dev/null || true
 
@@ -68,15 +73,7 @@ main=$(waitWindow "Termovel v1\.00" 20 "$program") || fail "the main window did 
 xdotool windowfocus --sync "$main" 2>/dev/null || true
 sleep 0.3
 xdotool key --clearmodifiers F1
-viewer=
-for _ in $(seq 150); do
-    viewer=$(xdotool search --onlyvisible --name '^xCHM' 2>/dev/null | head -n1) || true
-    [ -n "$viewer" ] && break
-    sleep 0.1
-done
-[ -n "$viewer" ] || fail "F1 in the program opened no viewer"
-viewer_pid=$(xdotool getwindowpid "$viewer" 2>/dev/null || true)
-[ -n "$viewer_pid" ] && pids+=("$viewer_pid")
+waitViewer "F1 in the program opened no viewer"
 # The viewer names the file in its title once it has loaded it.
 for _ in $(seq 50); do
     title=$(xdotool getwindowname "$viewer")

@@ -19,15 +19,7 @@ export LC_ALL=C.UTF-8
 started=$SECONDS
 
 # A window manager, as on a desktop: it focuses, frames and places the windows.
-command -v openbox >/dev/null || fail "openbox is missing (Debian package openbox)"
-export HOME=$work/home
-mkdir -p "$HOME"
-openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+startWindowManager
 
 shot() {
     import -window root "$artefacts/$1.png" 2>/dev/null || true

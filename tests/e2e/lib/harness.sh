@@ -44,6 +44,26 @@ done
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
+# A home of the run's own, so that nothing of the machine's user is read or written.
+ownHome() {
+    export HOME=$work/home
+    mkdir -p "$HOME"
+}
+
+# A window manager, as on a desktop: it focuses, frames and places the windows. Returns once it
+# has taken over the screen.
+startWindowManager() {
+    command -v openbox >/dev/null || fail "openbox is missing (Debian package openbox)"
+    ownHome
+    openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    fail "openbox did not take over the screen"
+}
+
 # Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
 # With 0 seconds it only looks once. The splash carries the application's title as well but
 # is never the window waited for, so splash windows are passed over.
