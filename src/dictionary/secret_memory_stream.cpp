@@ -122,18 +122,16 @@ constexpr size_t kGiveBackFrom = size_t{64} << 10;
 // buffer page by page costs a page fault per 4 KiB, which for a large dictionary took longer
 // than copying its bytes. Only its last, partial huge page is left to small pages, so it holds
 // no room beyond the file. The buffer is still malloc's own, freed with free like every other.
-TMallocBuffer readBuffer(size_t size, size_t& capacity) {
+TMallocBuffer readBuffer(size_t size) {
     constexpr size_t kHugePage = size_t{2} << 20;
     constexpr size_t kHugeFrom = size_t{4} << 20;
     void* p = nullptr;
     if (size >= kHugeFrom && ::posix_memalign(&p, kHugePage, size) == 0) {
         adviseHugePages(p, size);
-        capacity = size;
         return TMallocBuffer(static_cast<char*>(p));
     }
     TMallocBuffer buffer;
     resizeBuffer(buffer, size);
-    capacity = size;
     return buffer;
 }
 
@@ -205,8 +203,10 @@ void TSecretMemoryStream::LoadFromFile(const std::string& path) {
         resizeBuffer(buffer, wanted);
         capacity = wanted;
     };
-    if (expected > 0)
-        buffer = readBuffer(expected, capacity);
+    if (expected > 0) {
+        buffer = readBuffer(expected);
+        capacity = expected;
+    }
     for (;;) {
         if (size == capacity && size > 0) {
             // The file may have grown since it was measured: look for more before making room,
@@ -254,9 +254,8 @@ TUnscrambledFile::TUnscrambledFile(const std::string& path) {
     size_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     if (size_ == 0)
         return;
-    size_t capacity = 0;
     try {
-        buffer_ = readBuffer(size_, capacity);
+        buffer_ = readBuffer(size_);
         data_ = buffer_.get();
     } catch (...) {
         ::close(fd_);

@@ -12,9 +12,10 @@
 // One entry of a dictionary's index: where its term and article bytes lie in an arena.
 // Lengths fit 32 bits because the file format stores them as 32-bit signed integers.
 //
-// head holds the term's first 8 bytes (zero-padded) and plain says whether every byte of the
-// term is plain for the comparison shortcut, so a binary search can often decide from the
-// index alone without touching the term's bytes elsewhere in memory.
+// plain says whether every byte of the term is plain for the comparison shortcut, and then head
+// holds the shortcut's weights of its first 8 bytes, packed first byte highest, so a binary
+// search can often decide from the index alone with one integer comparison, without touching
+// the term's bytes elsewhere in memory.
 struct TTermEntry {
     const char* term = nullptr;
     const char* article = nullptr;
