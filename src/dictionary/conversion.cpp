@@ -4,12 +4,16 @@
 
 #include "dictionary/dictionary.h"
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
-        text.remove_suffix(1);
-    return text;
+std::string withCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (char c : text) {
+        if (c == '\n')
+            out.push_back('\r');
+        if (c != '\r')
+            out.push_back(c);
+    }
+    return out;
 }
 
 namespace {
@@ -88,11 +92,7 @@ void TConversion::setInfo(std::string_view text) {
     hasInfo_ = true;
     std::string plain;
     folder_.append(text, plain);
-    for (char c : plain) {
-        if (c == '\n')
-            info_.push_back('\r');
-        info_.push_back(c);
-    }
+    info_ += withCrLf(plain);
 }
 
 TConversionReport TConversion::finish(TDictionary& dictionary) {

@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "dictionary/fold_1251.h"
+#include "dictionary/text_import.h"
 
 class TDictionary;
 
-// The text without the bytes 00–20 hex (blanks, tabs, line breaks, control bytes) at its ends.
-std::string_view trimBlanks(std::string_view text);
+// The text with its line breaks as CR LF, as the program's own dialog writes a description:
+// each LF preceded by CR, every other CR left out.
+std::string withCrLf(std::string_view text);
 
 // What a conversion from another dictionary format did, for the report at its end.
 struct TConversionReport {

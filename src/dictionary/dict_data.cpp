@@ -94,7 +94,8 @@ bool TDictData::readChunkTable() {
     if (fileSize < kFixedHeaderSize + kTrailerSize || bytes[2] != kDeflate)
         return false;
     const unsigned char flags = bytes[3];
-    if (!(flags & kFlagExtra) || fileSize < kFixedHeaderSize + 2)
+    // The extra field's two length bytes lie within the trailer's room checked above.
+    if (!(flags & kFlagExtra))
         return false;
     size_t pos = kFixedHeaderSize;
     const size_t extraLength = readLe16(bytes + pos);

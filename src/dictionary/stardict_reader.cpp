@@ -11,6 +11,7 @@
 #include "dictionary/markup_text.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "platform/program_folder.h"
 
 namespace {
 
@@ -58,8 +59,7 @@ std::map<std::string, std::string> readIfo(const std::string& path) {
 // the usual message).
 std::string existing(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(name, ec))
+        if (program_folder::fileExists(name))
             return name;
     }
     return names.front();

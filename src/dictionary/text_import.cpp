@@ -53,12 +53,8 @@ private:
 
 TImportLineReader::TImportLineReader(const std::string& path) {
     // Only a regular file: a device or FIFO would be read without end or block.
-    fd_ = regular_file::openForReading(path);
     struct stat info {};
-    if (fd_ >= 0 && ::fstat(fd_, &info) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_ = regular_file::openForReading(path, info);
     if (fd_ < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
     total_ = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
@@ -127,17 +123,18 @@ bool TImportLineReader::readLine(std::string& line) {
     return !line.empty();
 }
 
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20)
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20)
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string_view trimImportLine(std::string_view line) {
     // A line is text up to its first zero byte, as a C string holds it; what follows the zero
     // byte would be cut off anyway when the dictionary is saved and loaded again.
-    line = line.substr(0, line.find('\0'));
-    size_t begin = 0;
-    size_t end = line.size();
-    while (begin < end && static_cast<unsigned char>(line[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 0x20)
-        --end;
-    return line.substr(begin, end - begin);
+    return trimBlanks(line.substr(0, line.find('\0')));
 }
 
 TImportResult importText(TDictionary& dictionary, const std::string& path,

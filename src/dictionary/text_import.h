@@ -45,5 +45,8 @@ TImportResult importText(TDictionary& dictionary, const std::string& path,
 // is read as several.
 inline constexpr size_t kImportLineBuffer = 4096;
 
+// The text without the bytes 00–20 hex (blanks, tabs, line breaks, control bytes) at its ends.
+std::string_view trimBlanks(std::string_view text);
+
 // The line's text (up to its first zero byte) with bytes 00–20 hex removed from both ends.
 std::string_view trimImportLine(std::string_view line);

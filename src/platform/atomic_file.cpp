@@ -269,15 +269,13 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
     installHandlers();
     // Renaming over a file needs only the folder's permission, but a file the user may not
     // write to must stay as it is, just as writing into it directly would fail.
-    const bool exists = ::faccessat(AT_FDCWD, target_.c_str(), F_OK, AT_EACCESS) == 0;
-    if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+    struct stat old {};
+    const bool haveOld = ::stat(target_.c_str(), &old) == 0;
+    if (haveOld && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     const size_t slash = target_.find_last_of('/');
     folder_ = folderOf(target_);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-
-    struct stat old {};
-    const bool haveOld = ::stat(target_.c_str(), &old) == 0;
     if (haveOld && S_ISDIR(old.st_mode))
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     atomic_file::removeStaleTemporaries(folder_);

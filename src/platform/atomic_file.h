@@ -105,8 +105,6 @@ public:
     // the old file then stays.
     void commit();
 
-    // Whether the file is being written in place (see above).
-    bool inPlace() const { return inPlace_; }
     // The stamp of the file as written, once commit() has succeeded (nullopt before, or when
     // the file could not be examined).
     const std::optional<TFileStamp>& stamp() const { return stamp_; }

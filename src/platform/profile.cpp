@@ -153,7 +153,7 @@ std::string TProfile::readString(std::string_view section, std::string_view key)
     for (const TLine& l : s->lines) {
         if (!l.isKey || !upcase::equal(l.key, wanted))
             continue;
-        return std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength));
+        return valueOf(rawValue(l.raw));
     }
     return {};
 }
@@ -179,8 +179,7 @@ std::vector<TProfile::TSectionValues> TProfile::entries(bool raw) const {
             if (!l.isKey || !keysSeen.insert(upcase::text(l.key)).second)
                 continue;
             if (!raw)
-                section.values.emplace_back(
-                    l.key, std::string(readBack(rawValue(l.raw)).substr(0, kMaxValueLength)));
+                section.values.emplace_back(l.key, valueOf(rawValue(l.raw)));
             else if (l.raw.find('=') != std::string::npos)
                 section.values.emplace_back(l.key, std::string(rawValue(l.raw)));
         }
@@ -217,9 +216,8 @@ bool TProfile::readsBackBare(std::string_view value) {
     return readBack(value) == value;
 }
 
-void TProfile::writeRawString(std::string_view section, std::string_view key,
-                              std::string_view raw) {
-    writeLine(section, key, oneLine(raw));
+std::string TProfile::valueOf(std::string_view raw) {
+    return std::string(readBack(raw).substr(0, kMaxValueLength));
 }
 
 void TProfile::writeLine(std::string_view section, std::string_view key, const std::string& value) {

@@ -61,16 +61,14 @@ public:
     // end of the section, or appends the section at the end of the profile. Line breaks in
     // the value are written as blanks, so a value never spills into lines of its own.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
-    // As writeString, but raw is the text after "=" as it stands (from rawString): what reading
-    // removes (blanks, enclosing quotes) stays, so the value reads back as before.
-    void writeRawString(std::string_view section, std::string_view key, std::string_view raw);
-
     // Whether value, written bare after "=", reads back as itself: false when it has blanks
     // at either end or is enclosed in quotes, which reading would remove.
     static bool readsBackBare(std::string_view value);
+    // The value readString gives for a key line whose text after "=" is raw.
+    static std::string valueOf(std::string_view raw);
 
-    // As eraseSection for each of sections, then writeString (or writeRawString: both write
-    // the text as it is, line breaks as blanks) of each of its values in order,
+    // As eraseSection for each of sections, then writeString (the text as it is, line breaks as
+    // blanks; a raw text from rawString thus stays as the line spelled it) of each value in order,
     // but in one pass over the profile. The keys of one section must differ (ignoring letter
     // case). A section without values is only erased.
     void replaceSections(const std::vector<TSectionValues>& sections);

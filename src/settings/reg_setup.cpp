@@ -161,16 +161,12 @@ void TRegSetup::SaveIni() const {
     // One pass over the old file for all keys: looking each key up in it would cost a walk
     // through the file per key.
     std::unordered_map<std::string, std::string> oldRaw;
-    std::unordered_map<std::string, std::string> oldValue;
     const auto place = [](const std::string& section, const std::string& key) {
         return upcase::text(section) + '\n' + upcase::text(key);
     };
     for (const auto& section : file.rawValues())
         for (const auto& [key, raw] : section.values)
             oldRaw.emplace(place(section.name, key), raw);
-    for (const auto& section : file.values())
-        for (const auto& [key, value] : section.values)
-            oldValue.emplace(place(section.name, key), value);
     std::vector<profile::TProfile::TSectionValues> sections;
     sections.reserve(impl_->sections.size());
     for (const TSection& s : impl_->sections) {
@@ -178,13 +174,13 @@ void TRegSetup::SaveIni() const {
         out.name = s.name;
         out.values.reserve(s.entries.size());
         for (const auto& [key, value] : s.entries) {
-            const std::string at = place(s.name, key);
-            const auto raw = oldRaw.find(at);
-            const auto old = oldValue.find(at);
-            const bool unchanged = !profile::TProfile::readsBackBare(value) &&
-                                   raw != oldRaw.end() && old != oldValue.end() &&
-                                   old->second == value;
-            out.values.emplace_back(key, unchanged ? raw->second : value);
+            const std::string* spelled = nullptr;
+            if (!profile::TProfile::readsBackBare(value)) {
+                const auto raw = oldRaw.find(place(s.name, key));
+                if (raw != oldRaw.end() && profile::TProfile::valueOf(raw->second) == value)
+                    spelled = &raw->second;
+            }
+            out.values.emplace_back(key, spelled ? *spelled : value);
         }
     }
     file.replaceSections(sections);

@@ -1,7 +1,6 @@
 #include "convert_commands.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -57,15 +56,7 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
                 while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
                     text.pop_back();
             }
-            // The description keeps CR LF line breaks, as the program's own dialog writes them.
-            std::string crlf;
-            for (char c : toCodePage(text, "Описание")) {
-                if (c == '\n')
-                    crlf.push_back('\r');
-                if (c != '\r')
-                    crlf.push_back(c);
-            }
-            header.info = crlf;
+            header.info = withCrLf(toCodePage(text, "Описание"));
         } else {
             throw TFailure{"Неизвестный параметр: " + a};
         }
@@ -102,8 +93,7 @@ int runConvertCommand(const std::vector<std::string>& args) {
         throw TFailure{std::string("Использование:\n") + kConvertUsage};
 
     // A dictionary already at the output may be someone's work: it is replaced only on request.
-    std::error_code ec;
-    if (!header.force && (std::filesystem::exists(files.back(), ec) || ec))
+    if (!header.force && fileExists(files.back()))
         throw TFailure{files.back() + ": файл уже есть; чтобы заменить его, добавьте --force"};
 
     TConversion conversion;

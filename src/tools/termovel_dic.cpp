@@ -151,7 +151,6 @@ void requireReadable(const std::string& what, const std::string& path) {
 }
 
 void loadDictionary(TDictionary& d, const std::string& path) {
-    requireReadable("Словарь", path);
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
@@ -192,14 +191,6 @@ void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write wri
     emit(out);
 }
 
-// Whether something is at path. A file that is there but cannot be read counts too: loading
-// it then fails with its own error, instead of a new dictionary being saved over it.
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(path, ec);
-    return exists || ec;
-}
-
 int info(const std::string& path) {
     TDictionary d;
     loadDictionary(d, path);
@@ -230,7 +221,6 @@ int list(const std::string& path) {
 
 int lookup(const std::string& path, std::string_view termUtf8) {
     const std::string term = toCodePage(termUtf8, "Термин");
-    requireReadable("Словарь", path);
     std::optional<std::string> article;
     try {
         article = lookUpInFile(path, term);

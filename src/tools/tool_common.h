@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -55,4 +56,12 @@ inline std::string toCodePage(std::string_view utf8, std::string_view what) {
                        " нельзя записать в кодировке Windows-1251"};
     }
     return *converted;
+}
+
+// Whether something is at path. A file that is there but cannot be read counts too: loading
+// it then fails with its own error, instead of a new dictionary being saved over it.
+inline bool fileExists(const std::string& path) {
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(path, ec);
+    return exists || ec;
 }
