@@ -9,6 +9,7 @@
 #include "dictionary/conversion.h"
 #include "dictionary/dict_data.h"
 #include "dictionary/secret_memory_stream.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace {
@@ -77,10 +78,7 @@ std::string looseKey(std::string_view text) {
         if (!u_isalnum(c))
             continue;
         c = u_tolower(c);
-        char bytes[U8_MAX_LENGTH];
-        int32_t length = 0;
-        U8_APPEND_UNSAFE(bytes, length, c);
-        key.append(bytes, static_cast<size_t>(length));
+        codepage::appendUtf8(key, static_cast<char32_t>(c));
     }
     return key;
 }

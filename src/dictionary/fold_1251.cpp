@@ -188,27 +188,9 @@ const char* plainSign(char32_t ch) {
 // Decodes one UTF-8 character at text[i], advancing i. A byte that does not start a
 // well-formed sequence is taken as a Latin-1 character on its own.
 char32_t decodeLenient(std::string_view text, size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-    if (extra > 0 && lead <= 0xF4 && i + static_cast<size_t>(extra) < text.size()) {
-        char32_t ch = lead & (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            ch = (ch << 6) | (next & 0x3F);
-        }
-        constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-        if (ok && ch >= kSmallest[extra] && ch <= 0x10FFFF && (ch < 0xD800 || ch > 0xDFFF)) {
-            i += static_cast<size_t>(extra) + 1;
-            return ch;
-        }
-    }
-    ++i;
-    return lead;
+    if (const std::optional<char32_t> ch = codepage::decodeUtf8(text, i))
+        return *ch;
+    return static_cast<unsigned char>(text[i++]);
 }
 
 // The Windows-1251 bytes of a Unicode text, or nothing when a character has none.

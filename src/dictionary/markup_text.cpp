@@ -1,8 +1,8 @@
 #include "dictionary/markup_text.h"
 
-#include <unicode/utf8.h>
-
 #include <cctype>
+
+#include "platform/codepage.h"
 
 namespace {
 
@@ -29,13 +29,6 @@ constexpr TNamedEntity kEntities[] = {
 // Tags whose end (and whose start, for a list item) begins a new line.
 constexpr std::string_view kBlockTags[] = {"p",  "div", "li", "h1", "h2", "h3",
                                            "h4", "h5",  "h6", "dd", "dt", "blockquote"};
-
-void appendUtf8(std::string& out, char32_t ch) {
-    char bytes[U8_MAX_LENGTH];
-    int32_t length = 0;
-    U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(ch));
-    out.append(bytes, static_cast<size_t>(length));
-}
 
 void newLine(std::string& out, size_t start) {
     if (out.size() > start && out.back() != '\n')
@@ -70,12 +63,12 @@ size_t decodeEntity(std::string_view text, size_t i, std::string& out) {
         }
         if (value == 0 || (value >= 0xD800 && value <= 0xDFFF))
             return 0;
-        appendUtf8(out, value);
+        codepage::appendUtf8(out, value);
         return semicolon - i + 1;
     }
     for (const TNamedEntity& entity : kEntities) {
         if (entity.name == name) {
-            appendUtf8(out, entity.ch);
+            codepage::appendUtf8(out, entity.ch);
             return semicolon - i + 1;
         }
     }

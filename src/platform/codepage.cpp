@@ -17,6 +17,8 @@ constexpr std::array<char16_t, 64> kHighHalf = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t ch) {
     if (ch < 0x80) {
         out += static_cast<char>(ch);
@@ -35,33 +37,34 @@ void appendUtf8(std::string& out, char32_t ch) {
     }
 }
 
-// Decodes one UTF-8 character at text[i], advancing i; malformed input gives U+FFFD.
-char32_t decodeUtf8(std::string_view text, size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80)
+std::optional<char32_t> decodeUtf8(std::string_view text, size_t& i) {
+    size_t at = i;
+    const auto lead = static_cast<unsigned char>(text[at++]);
+    if (lead < 0x80) {
+        i = at;
         return lead;
-    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    }
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
     if (extra < 0 || lead > 0xF4)
-        return 0xFFFD;
+        return std::nullopt;
     char32_t ch = lead & (0x3F >> extra);
     for (int k = 0; k < extra; ++k) {
-        if (i >= text.size())
-            return 0xFFFD;
-        const auto next = static_cast<unsigned char>(text[i]);
+        if (at >= text.size())
+            return std::nullopt;
+        const auto next = static_cast<unsigned char>(text[at]);
         if ((next & 0xC0) != 0x80)
-            return 0xFFFD;
+            return std::nullopt;
         ch = (ch << 6) | (next & 0x3F);
-        ++i;
+        ++at;
     }
     // An over-long form would let a byte slip past any check made on the decoded text; such
     // forms, surrogates and values beyond Unicode are malformed.
     constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
     if (ch < kSmallest[extra] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
-        return 0xFFFD;
+        return std::nullopt;
+    i = at;
     return ch;
 }
-
-}  // namespace
 
 char32_t toUnicode(unsigned char byte) {
     if (byte < 0x80)
@@ -96,7 +99,8 @@ std::optional<std::string> fromUtf8(std::string_view utf8, char32_t* firstBad) {
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
-        const char32_t ch = decodeUtf8(utf8, i);
+        // Malformed UTF-8 counts as U+FFFD, which the code page cannot hold.
+        const char32_t ch = decodeUtf8(utf8, i).value_or(0xFFFD);
         const int byte = fromUnicode(ch);
         if (byte < 0) {
             if (firstBad)

@@ -22,6 +22,14 @@ std::string toUtf8(std::string_view cp1251);
 // U+FFFD, which the code page cannot hold.
 std::optional<std::string> fromUtf8(std::string_view utf8, char32_t* firstBad = nullptr);
 
+// One well-formed UTF-8 character at text[i], i then past it; nothing, i unchanged, when the
+// bytes there are not one (a stray or over-long form, a surrogate, a value beyond Unicode, a
+// sequence cut short). Requires i < text.size().
+std::optional<char32_t> decodeUtf8(std::string_view text, size_t& i);
+
+// Appends the UTF-8 bytes of a character (at most U+10FFFF) to out.
+void appendUtf8(std::string& out, char32_t ch);
+
 // Text made harmless for a terminal: control characters (C0 but LF and TAB, and DEL), which
 // could move the cursor, retitle or clear the terminal, are written as "\xHH" (the character's
 // code); a CR stays only before an LF. In UTF-8 text (utf8) the C1 range U+0080–U+009F is
