@@ -1,11 +1,9 @@
 #include "platform/same_file.h"
 
-#include <sys/stat.h>
+#include "platform/file_stamp.h"
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {};
-    struct stat second {};
-    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0)
-        return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    const std::optional<TFileStamp> first = file_stamp::ofPath(a);
+    const std::optional<TFileStamp> second = file_stamp::ofPath(b);
+    return first && second && first->sameFile(*second);
 }

@@ -295,16 +295,11 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
     }
 }
 
+// options are the valued ones (--name, --author, --info), each followed by its value.
 int import(const std::string& dicPath, const std::string& textPath,
-           const std::vector<std::string>& options) {
+           const std::vector<std::string>& options, bool tab, bool force) {
     std::optional<std::string> name, author, description;
-    // The flags stand behind the valued options (see run).
-    const auto flags = std::find_if(options.begin(), options.end(), [](const std::string& o) {
-        return o == "--tab" || o == "--force";
-    });
-    const bool tab = std::find(flags, options.end(), "--tab") != options.end();
-    const bool force = std::find(flags, options.end(), "--force") != options.end();
-    const size_t valued = static_cast<size_t>(flags - options.begin());
+    const size_t valued = options.size();
     for (size_t i = 0; i < valued; i += 2) {
         if (i + 1 >= valued)
             throw TFailure{"Нет значения для " + options[i]};
@@ -475,7 +470,10 @@ int run(const std::vector<std::string>& args) {
             rest.begin(), rest.end(), [](const auto& a) { return a != "--tab" && a != "--force"; });
         if (flags - rest.begin() < 2)
             throw TFailure{kUsage};
-        return import(rest[0], rest[1], std::vector<std::string>(rest.begin() + 2, rest.end()));
+        const bool tab = std::find(flags, rest.end(), "--tab") != rest.end();
+        const bool force = std::find(flags, rest.end(), "--force") != rest.end();
+        return import(rest[0], rest[1], std::vector<std::string>(rest.begin() + 2, flags), tab,
+                      force);
     }
     if (command == "export") {
         // --tab may stand before or after the file.
