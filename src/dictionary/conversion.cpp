@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dictionary/dictionary.h"
+#include "platform/compare.h"
 
 std::string withCrLf(std::string_view text) {
     std::string out;
@@ -70,6 +71,14 @@ void TConversion::add(std::string_view headword, std::string_view article) {
     report_.characters += headwordCounts;
     report_.characters += articleCounts;
     entries_.push_back(entry);
+}
+
+bool TConversion::sameTerm(std::string_view a, std::string_view b) {
+    foldedA_.clear();
+    foldedB_.clear();
+    folder_.append(a, foldedA_);
+    folder_.append(b, foldedB_);
+    return compare::terms(trimBlanks(foldedA_), trimBlanks(foldedB_)) == 0;
 }
 
 void TConversion::setName(std::string_view text) {

@@ -39,6 +39,10 @@ public:
     // characters inside it become blanks.
     void add(std::string_view headword, std::string_view article);
 
+    // Whether two headwords (UTF-8) come out as equal terms once folded as add folds them:
+    // the dictionary's comparison, letter case ignored, blanks at the ends left out.
+    bool sameTerm(std::string_view a, std::string_view b);
+
     // Sets room aside for about this many bytes of texts: a hint, taken up to 256 MiB, so
     // that a size read from a damaged file cannot make a huge allocation.
     void reserve(uint64_t bytes);
@@ -68,6 +72,7 @@ private:
     }
 
     TCodePageFolder folder_;
+    std::string foldedA_, foldedB_;  // sameTerm's room, kept between calls
     TConversionReport report_;
     std::string pool_;
     std::vector<TEntry> entries_;

@@ -7,9 +7,7 @@
 
 #include "dictionary/conversion.h"
 #include "dictionary/dict_data.h"
-#include "dictionary/fold_1251.h"
 #include "dictionary/markup_text.h"
-#include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/program_folder.h"
 
@@ -249,8 +247,6 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
         return;
     TDictData synFile(synPath);
     const std::string_view syn = synFile.all();
-    TCodePageFolder folder;
-    std::string synonym1251, main1251;
     std::string article;
     for (size_t pos = 0, number = 1; pos < syn.size(); ++number) {
         const size_t zero = syn.find('\0', pos);
@@ -267,11 +263,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
         }
         const std::string_view main = entries[target].word;
         // A synonym that differs from its headword only in letter case would refer to itself.
-        synonym1251.clear();
-        main1251.clear();
-        folder.append(synonym, synonym1251);
-        folder.append(main, main1251);
-        if (compare::terms(trimBlanks(synonym1251), trimBlanks(main1251)) == 0)
+        if (conversion.sameTerm(synonym, main))
             continue;
         article.assign(kSeeAlso);
         article.append(main);
