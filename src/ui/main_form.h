@@ -56,7 +56,6 @@ public:
 
     TDialogs& dialogs() { return *dialogs_; }
     TRegSetup& regSetup() { return regSetup_; }
-    const std::string& programFolder() const { return programFolder_; }
     // The current dictionary, or nullptr when none is open. Its terms change only through the
     // window's commands.
     const TDictionary* currentDictionary() const;
@@ -304,6 +303,5 @@ private:
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
     bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
-    QMenu* viewMenu_ = nullptr;    // the two view toggles, on the bars' context menus
     bool importRunning_ = false;   // an import holds the current dictionary
 };

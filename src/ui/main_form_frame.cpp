@@ -116,15 +116,15 @@ void TMainForm::createStatusBar() {
 void TMainForm::createViewMenu() {
     // The bars can be hidden; their context menus (and the menu bar's, which never hides) offer
     // both toggles, so a hidden bar can always be brought back.
-    viewMenu_ = new QMenu(this);
-    viewMenu_->setObjectName(QStringLiteral("ViewMenu"));
-    viewMenu_->addAction(actToolBar);
-    viewMenu_->addAction(actStatusBar);
+    auto* viewMenu = new QMenu(this);
+    viewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    viewMenu->addAction(actToolBar);
+    viewMenu->addAction(actStatusBar);
     for (QWidget* bar : {static_cast<QWidget*>(ToolBar), static_cast<QWidget*>(StatusBar),
                          static_cast<QWidget*>(menuBar())}) {
         bar->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(bar, &QWidget::customContextMenuRequested, this,
-                [this, bar](const QPoint& pos) { viewMenu_->popup(bar->mapToGlobal(pos)); });
+                [viewMenu, bar](const QPoint& pos) { viewMenu->popup(bar->mapToGlobal(pos)); });
     }
 }
 
