@@ -3,7 +3,6 @@
 // restoring the window, showing and hiding the bars). Menus and tool bar only place the
 // actions; every caption, shortcut, hint, picture and enabled state comes from the action.
 #include <QAction>
-#include <QFileInfo>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +12,7 @@
 
 #include <initializer_list>
 
+#include "platform/program_folder.h"
 #include "settings/help_file.h"
 #include "settings/program_identity.h"
 #include "ui/hints.h"
@@ -151,10 +151,9 @@ void TMainForm::applyFonts() {
 
 void TMainForm::actSpravkaExecute() {
     // Nothing is said when there is no help file: the command then simply opens nothing.
-    const QString path = QString::fromStdString(helpFile());
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (!program_folder::fileExists(helpFile()))
         return;
-    shellOpen(path);
+    shellOpen(QString::fromStdString(helpFile()));
 }
 
 void TMainForm::actWebExecute() {
