@@ -163,6 +163,10 @@ protected:
 private:
     friend class TMainFormView;
 
+    // The settings section of the search box's history: Count plus the numbered entries, the
+    // last used first.
+    static constexpr const char* kHistorySection = "History";
+
     // --- Construction (main_form.cpp) ---
     // The one place where actions are made: caption, category, hint, shortcut, enabled state
     // and handler. Menus, tool bar and tray only place them.
