@@ -78,9 +78,10 @@ int runStartup(const TStartupEnvironment& environment) {
         else
             regSetup.SaveIni();
 
-        // The splash stays up for its timer's 2000 ms and then for as long as the main window
-        // takes to build. Its wait handles input itself (the link works), and it blocks until
-        // an event comes, the timer's included, so it costs no processor time.
+        // The splash waits out its timer's 2000 ms before the main window is built. The wait
+        // handles input itself (the link works), and it blocks until an event comes, the
+        // timer's included, so it costs no processor time. After the wait the splash stays on
+        // the screen, no longer answering input, until the main window has been built.
         std::unique_ptr<TLogoForm> logo;
         if (regSetup.ReadValue("Main", "ShowLogo") == "1") {
             logo = std::make_unique<TLogoForm>(environment.openLink);

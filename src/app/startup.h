@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/help_file.h"
+#include "ui/form_parts.h"
 
 class TDialogs;
 class TMainForm;
@@ -49,7 +50,7 @@ struct TStartupEnvironment {
     // Runs the message loop over the shown main window; QApplication::exec when empty.
     std::function<int(TMainForm&)> runLoop;
     // Hands the splash's link to the desktop; the desktop's handler (shellOpen) when empty.
-    std::function<bool(const QString&)> openLink;
+    TLinkOpener openLink;
 };
 
 // True when no other copy of the program runs; the lock is then kept until the process ends.

@@ -132,6 +132,10 @@ std::vector<int> TRegSetup::NumberedKeys(const std::string& section, int count) 
     return numbers;
 }
 
+std::string numberedKey(int number) {
+    return "N" + std::to_string(number);
+}
+
 void TRegSetup::ClearAll() {
     impl_->sections.clear();
     impl_->sectionIndex.clear();

@@ -55,6 +55,10 @@ private:
     std::unique_ptr<TImpl> impl_;
 };
 
+// The numbered key of a list's entry number: "N" + number in decimal, as NumberedKeys reads
+// them back.
+std::string numberedKey(int number);
+
 // Strict decimal conversion of a settings value: optional sign and digits only. Raises
 // TError("'%s' is not a valid integer value") with the text otherwise (also for "").
 int StrToInt(const std::string& text);

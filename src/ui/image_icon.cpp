@@ -3,13 +3,10 @@
 #include <QPixmap>
 #include <QString>
 
-QIcon imageIcon(int index) {
-    const char* path = imagePath(index);
-    return path ? QIcon(QString::fromLatin1(path)) : QIcon();
-}
-
 QIcon imageIcon(TImage image) {
-    return imageIcon(static_cast<int>(image));
+    // By number, which is checked against the list, so a value outside it gives no picture.
+    const char* path = imagePath(static_cast<int>(image));
+    return path ? QIcon(QString::fromLatin1(path)) : QIcon();
 }
 
 QIcon programIcon() {

@@ -7,9 +7,7 @@
 // The main window's image list as Qt icons. Each number is drawn from its SVG on demand, so
 // menus, tool bar buttons and the tray icon stay crisp at any scale.
 
-// The picture of image number index as an icon; an empty icon when the list holds no such
-// number (a negative number means "no picture").
-QIcon imageIcon(int index);
+// The picture of image as an icon; an empty icon when the list holds no such number.
 QIcon imageIcon(TImage image);
 
 // The program's own icon for the window and the tray: the 16-pixel drawing of the red book at

@@ -121,13 +121,10 @@ std::optional<TInfoTexts> TInfoForm::texts() const {
 
 void TInfoForm::done(int result) {
     if (result == QDialog::Accepted) {
-        for (const QString& text :
-             {edName->text(), edAuthor->text(), fromBoxLines(*edInfo->document())}) {
-            char32_t bad = 0;
-            if (!toCp1251(text, &bad)) {
-                dialogs_.information(this, unstorableCharacterText(bad));
-                return;
-            }
+        if (const std::optional<char32_t> bad = firstUnstorable(
+                {edName->text(), edAuthor->text(), fromBoxLines(*edInfo->document())})) {
+            dialogs_.information(this, unstorableCharacterText(*bad));
+            return;
         }
     }
     QDialog::done(result);

@@ -188,10 +188,8 @@ void TMainForm::setActionImages() {
         {actAdd, TImage::Add},     {actSub, TImage::Sub},
         {actEdit, TImage::Edit},
     };
-    for (const auto& [action, image] : images) {
+    for (const auto& [action, image] : images)
         action->setIcon(imageIcon(image));
-        action->setProperty("imageIndex", static_cast<int>(image));
-    }
 }
 
 void TMainForm::createUnusedActions() {

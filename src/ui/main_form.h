@@ -56,7 +56,6 @@ public:
 
     TDialogs& dialogs() { return *dialogs_; }
     TRegSetup& regSetup() { return regSetup_; }
-    const std::string& programFolder() const { return programFolder_; }
     // The current dictionary, or nullptr when none is open. Its terms change only through the
     // window's commands.
     const TDictionary* currentDictionary() const;
@@ -163,6 +162,10 @@ protected:
 
 private:
     friend class TMainFormView;
+
+    // The settings section of the search box's history: Count plus the numbered entries, the
+    // last used first.
+    static constexpr const char* kHistorySection = "History";
 
     // --- Construction (main_form.cpp) ---
     // The one place where actions are made: caption, category, hint, shortcut, enabled state
@@ -304,6 +307,5 @@ private:
     QString typedBeginning_;
     QElapsedTimer typeToFindTimer_;
     bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
-    QMenu* viewMenu_ = nullptr;    // the two view toggles, on the bars' context menus
     bool importRunning_ = false;   // an import holds the current dictionary
 };

@@ -67,7 +67,7 @@ void TMainForm::LoadDics() {
     if (count > 0) {
         // Only the entries the file holds, however large the Count.
         for (const int i : regSetup_.NumberedKeys("List", count)) {
-            const std::string value = regSetup_.ReadValue("List", "N" + std::to_string(i));
+            const std::string value = regSetup_.ReadValue("List", numberedKey(i));
             // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
             if (value.empty() || value[0] != '+')
                 continue;

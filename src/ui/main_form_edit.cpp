@@ -43,16 +43,6 @@ QString withDefaultSuffix(const QString& path, bool keepExisting) {
     return path + QLatin1Char('.') + kDefaultSuffix;
 }
 
-// The first character of the window's term or article that Windows-1251 cannot hold, if any.
-std::optional<char32_t> firstUnstorable(const TWordForm& form) {
-    char32_t bad = 0;
-    if (!toCp1251(form.termText(), &bad))
-        return bad;
-    if (!toCp1251(form.articleText(), &bad))
-        return bad;
-    return std::nullopt;
-}
-
 // An adding or editing window that refuses "Сохранить" while its texts hold a character the
 // dictionary cannot store: an information box names the character and the modal display goes
 // on with everything typed, so nothing is ever stored with a stand-in.
@@ -63,7 +53,7 @@ public:
     void done(int result) override {
         // An empty term is left to the window's own silent refusal.
         if (result == QDialog::Accepted && !termText().isEmpty()) {
-            if (const std::optional<char32_t> bad = firstUnstorable(*this)) {
+            if (const std::optional<char32_t> bad = firstUnstorable({termText(), articleText()})) {
                 mainForm_->dialogs().information(this, unstorableCharacterText(*bad));
                 return;
             }
@@ -143,7 +133,8 @@ bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& art
             return false;
         // The window checks its texts before it closes; a window accepted some other way is
         // checked here and shown again with its contents.
-        if (const std::optional<char32_t> bad = firstUnstorable(form)) {
+        if (const std::optional<char32_t> bad =
+                firstUnstorable({form.termText(), form.articleText()})) {
             dialogs().information(&form, unstorableCharacterText(*bad));
             continue;
         }

@@ -11,12 +11,6 @@
 #include "ui/main_form.h"
 #include "ui/text.h"
 
-namespace {
-
-const char* const kHistorySection = "History";
-
-}  // namespace
-
 // Asks about every modified dictionary in tab order. Returns false as soon as one answer is No;
 // Yes, or a box closed without an answer, leaves that dictionary unsaved and goes on.
 bool TMainForm::confirmUnsavedDictionaries() {
@@ -57,7 +51,7 @@ void TMainForm::FormCloseQuery(bool& canClose) {
     for (int i = 0; i < count; ++i)
         // History entries are terms taken from dictionaries, so they always fit the code
         // page; one that somehow does not is written as nothing rather than as a false "?".
-        setup.WriteValue(kHistorySection, "N" + std::to_string(i + 1),
+        setup.WriteValue(kHistorySection, numberedKey(i + 1),
                          toCp1251(cmbString->itemText(i)).value_or(std::string()));
     setup.WriteValue(kHistorySection, "Count", std::to_string(count));
 }

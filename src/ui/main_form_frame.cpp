@@ -3,7 +3,6 @@
 // restoring the window, showing and hiding the bars). Menus and tool bar only place the
 // actions; every caption, shortcut, hint, picture and enabled state comes from the action.
 #include <QAction>
-#include <QFileInfo>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +12,7 @@
 
 #include <initializer_list>
 
+#include "platform/program_folder.h"
 #include "settings/help_file.h"
 #include "settings/program_identity.h"
 #include "ui/hints.h"
@@ -116,15 +116,15 @@ void TMainForm::createStatusBar() {
 void TMainForm::createViewMenu() {
     // The bars can be hidden; their context menus (and the menu bar's, which never hides) offer
     // both toggles, so a hidden bar can always be brought back.
-    viewMenu_ = new QMenu(this);
-    viewMenu_->setObjectName(QStringLiteral("ViewMenu"));
-    viewMenu_->addAction(actToolBar);
-    viewMenu_->addAction(actStatusBar);
+    auto* viewMenu = new QMenu(this);
+    viewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    viewMenu->addAction(actToolBar);
+    viewMenu->addAction(actStatusBar);
     for (QWidget* bar : {static_cast<QWidget*>(ToolBar), static_cast<QWidget*>(StatusBar),
                          static_cast<QWidget*>(menuBar())}) {
         bar->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(bar, &QWidget::customContextMenuRequested, this,
-                [this, bar](const QPoint& pos) { viewMenu_->popup(bar->mapToGlobal(pos)); });
+                [viewMenu, bar](const QPoint& pos) { viewMenu->popup(bar->mapToGlobal(pos)); });
     }
 }
 
@@ -151,10 +151,9 @@ void TMainForm::applyFonts() {
 
 void TMainForm::actSpravkaExecute() {
     // Nothing is said when there is no help file: the command then simply opens nothing.
-    const QString path = QString::fromStdString(helpFile());
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (!program_folder::fileExists(helpFile()))
         return;
-    shellOpen(path);
+    shellOpen(QString::fromStdString(helpFile()));
 }
 
 void TMainForm::actWebExecute() {

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int kHistoryLimit = 10;
-const char* const kHistorySection = "History";
 
 // Whole texts equal ignoring case, by the same Windows-1251 rules as the incremental search;
 // a text the code page cannot hold falls back to Unicode's case folding.
@@ -330,7 +329,7 @@ void TMainForm::loadHistory() {
     // no empty ones. One batch, so a long history costs one insertion into the box.
     QStringList entries;
     for (const int i : regSetup_.NumberedKeys(kHistorySection, count))
-        entries << fromCp1251(regSetup_.ReadValue(kHistorySection, "N" + std::to_string(i)));
+        entries << fromCp1251(regSetup_.ReadValue(kHistorySection, numberedKey(i)));
     cmbString->addItems(entries);
     cmbString->setCurrentIndex(-1);
     cmbString->setEditText(QString());

@@ -34,10 +34,6 @@ constexpr int kNameRole = Qt::UserRole;  // the item's name as Windows-1251 byte
 const char* const kList = "List";
 const char* const kMain = "Main";
 
-std::string entryKey(int number) {
-    return "N" + std::to_string(number);
-}
-
 QString leftOutText(const QStringList& names) {
     return QStringLiteral(
                "Эти файлы не внесены в список: в их именах есть знаки, которых нет в "
@@ -114,7 +110,7 @@ void TOptionsForm::fillFromSettings() {
     }
     // Only the entries the file holds, however large the Count: a missing number gives no item.
     for (const int i : regSetup_.NumberedKeys(kList, count)) {
-        const std::string value = regSetup_.ReadValue(kList, entryKey(i));
+        const std::string value = regSetup_.ReadValue(kList, numberedKey(i));
         if (value.empty())
             appendItem(std::string(), false);
         else
@@ -151,7 +147,7 @@ void TOptionsForm::ScanDictionaries() {
         }
         appendItem(*name, true);
         ++counter;
-        regSetup_.WriteValue(kList, entryKey(counter), "+" + *name);
+        regSetup_.WriteValue(kList, numberedKey(counter), "+" + *name);
     }
     regSetup_.WriteValue(kList, "Count", std::to_string(counter));
     if (!leftOut.isEmpty())
@@ -166,7 +162,7 @@ void TOptionsForm::FormCloseQuery(bool& canClose) {
     for (int i = 0; i < items; ++i) {
         const QListWidgetItem* item = CheckListBox->item(i);
         const std::string flag = item->checkState() == Qt::Checked ? "+" : "-";
-        regSetup_.WriteValue(kList, entryKey(i + 1),
+        regSetup_.WriteValue(kList, numberedKey(i + 1),
                              flag + item->data(kNameRole).toByteArray().toStdString());
     }
     // Count names exactly the entries shown; a Count that was damaged, or larger than the

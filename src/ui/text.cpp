@@ -14,6 +14,15 @@ std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
     return codepage::fromUtf8(text.toUtf8().toStdString(), firstBad);
 }
 
+std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts) {
+    for (const QString& text : texts) {
+        char32_t bad = 0;
+        if (!toCp1251(text, &bad))
+            return bad;
+    }
+    return std::nullopt;
+}
+
 QString toBoxLines(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));

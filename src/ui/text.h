@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ QString fromCp1251(std::string_view text);
 // A QString as Windows-1251 bytes, or nullopt when some character has no byte in the code page;
 // the first such character then goes to *firstBad when firstBad is given.
 std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nullptr);
+
+// The first character, taking the texts in order, that Windows-1251 cannot hold; nullopt when
+// every text can be stored.
+std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts);
 
 class QTextDocument;
 

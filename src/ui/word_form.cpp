@@ -2,18 +2,17 @@
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <limits>
 
+#include "ui/form_parts.h"
 #include "ui/text.h"
 
 namespace {
@@ -120,10 +119,7 @@ void TWordForm::setEditable(const QString& caption) {
     CoolBar2->show();
     setTabOrder(Edit1, Memo1);
     setTabOrder(Memo1, Button1);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen(*this);
     Edit1->setFocus();
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -257,6 +258,19 @@ TEST(RegSetup, NumberedKeysAreThoseOfTheSectionUpToCount) {
     }
     TRegSetup reg("unused.ini");
     EXPECT_TRUE(reg.NumberedKeys("Missing", 10).empty());
+}
+
+TEST(RegSetup, NumberedKeyIsWhatNumberedKeysReadsBack) {
+    const std::vector<std::pair<int, std::string>> cases = {
+        {1, "N1"}, {10, "N10"}, {2147483647, "N2147483647"}};
+    TRegSetup reg("unused.ini");
+    std::vector<int> written;
+    for (const auto& [number, key] : cases) {
+        EXPECT_EQ(numberedKey(number), key);
+        reg.WriteValue("L", numberedKey(number), "v");
+        written.push_back(number);
+    }
+    EXPECT_EQ(reg.NumberedKeys("L", 2147483647), written);
 }
 
 TEST(RegSetup, LargeFilesLoadAndSaveBackUnchanged) {
