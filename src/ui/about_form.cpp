@@ -5,7 +5,6 @@
 
 #include "settings/program_identity.h"
 #include "ui/image_list.h"
-#include "ui/shell_open.h"
 
 namespace {
 
@@ -18,7 +17,7 @@ constexpr int kColumnWidth = kWidth - kColumnLeft - 10;
 
 TAboutForm::TAboutForm(QWidget* parent, TLinkOpener openLink)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
-      openLink_(openLink ? std::move(openLink) : TLinkOpener(shellOpen)) {
+      openLink_(orShellOpen(std::move(openLink))) {
     setWindowTitle(QStringLiteral("О программе"));
     setFont(dialogFont());
     setFixedSize(kWidth, kHeight);
@@ -29,12 +28,8 @@ TAboutForm::TAboutForm(QWidget* parent, TLinkOpener openLink)
     Image1->setPixmap(pictureAt(kAboutPicturePath, QSize(kWidth, kHeight), devicePixelRatio()));
     connect(Image1, &TClickableLabel::clicked, this, &TAboutForm::Image1Click);
 
-    const auto label = [this](QLabel* l, const char* name, int left, int top) {
-        l->setParent(this);
-        l->setObjectName(QString::fromLatin1(name));
-        l->move(left, top);
-        l->adjustSize();
-        return l;
+    const auto label = [this](auto* l, const char* name, int left, int top) {
+        return placeLabel(this, l, name, left, top);
     };
     const auto wrapped = [&](const QString& text, const char* name, int top) {
         auto* l = label(new QLabel(text), name, kColumnLeft, top);

@@ -13,6 +13,8 @@
 #include <QSvgRenderer>
 #include <QWidget>
 
+#include "ui/shell_open.h"
+
 QFont dialogFont() {
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
@@ -52,6 +54,10 @@ QPixmap pictureAt(const char* path, QSize size, qreal pixelRatio) {
 }
 
 TClickableLabel::TClickableLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+TLinkOpener orShellOpen(TLinkOpener openLink) {
+    return openLink ? std::move(openLink) : TLinkOpener(shellOpen);
+}
 
 void makeLink(TClickableLabel& label, bool coloured) {
     label.setCursor(Qt::PointingHandCursor);

@@ -20,6 +20,9 @@ class QWidget;
 // answer. The program's opener is shellOpen; tests put in their own to see what was opened.
 using TLinkOpener = std::function<bool(const QString&)>;
 
+// openLink, or the desktop's own opener (shellOpen) when none is given.
+TLinkOpener orShellOpen(TLinkOpener openLink);
+
 // The dialogs' font: a sans-serif face of Arial's metrics, 11 pixels high, so the fixed
 // layouts of the small windows fit their texts.
 QFont dialogFont();
@@ -40,6 +43,16 @@ void setUpFixedDialog(QDialog& dialog, const QString& caption, QSize clientSize)
 // so that Enter never presses a button the user did not mean.
 QPushButton* placeButton(QWidget* parent, const char* objectName, const QString& caption,
                          const QRect& geometry, bool isDefault);
+
+// Puts label on parent at (left, top), named objectName, sized to its text; returns it.
+template <typename TLabel>
+TLabel* placeLabel(QWidget* parent, TLabel* label, const char* objectName, int left, int top) {
+    label->setParent(parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
 
 // Centres window on the primary screen (no screen: leaves it where it is).
 void centreOnScreen(QWidget& window);

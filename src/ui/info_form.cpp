@@ -43,10 +43,7 @@ void TInfoForm::createControls() {
     bevel->setGeometry(0, 0, kClientWidth, kClientHeight);
 
     const auto label = [this](const QString& text, int left, int top) {
-        auto* l = new QLabel(text, this);
-        l->move(left, top);
-        l->adjustSize();
-        return l;
+        return placeLabel(this, new QLabel(text), "", left, top);
     };
     const auto lineBox = [&](const char* name, const QString& caption, int top) {
         label(caption, 10, top - kLabelGap - kLabelHeight);

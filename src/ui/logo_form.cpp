@@ -5,7 +5,6 @@
 
 #include "settings/program_identity.h"
 #include "ui/image_list.h"
-#include "ui/shell_open.h"
 
 namespace {
 
@@ -17,7 +16,7 @@ constexpr int kShowMs = 2000;
 
 TLogoForm::TLogoForm(TLinkOpener openLink, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      openLink_(openLink ? std::move(openLink) : TLinkOpener(shellOpen)) {
+      openLink_(orShellOpen(std::move(openLink))) {
     setFont(dialogFont());
     setFixedSize(kWidth, kHeight);
 
@@ -32,15 +31,8 @@ TLogoForm::TLogoForm(TLinkOpener openLink, QWidget* parent)
     lbTitle->setAlignment(Qt::AlignCenter);
     lbTitle->setFont(titleFont());
 
-    Label2 = new QLabel(QString::fromUtf8(kCopyrightNotice), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->move(115, 205);
-    Label2->adjustSize();
-
-    lbURL = new TClickableLabel(QString::fromUtf8(kMakerSite), this);
-    lbURL->setObjectName(QStringLiteral("lbURL"));
-    lbURL->move(185, 205);
-    lbURL->adjustSize();
+    Label2 = placeLabel(this, new QLabel(QString::fromUtf8(kCopyrightNotice)), "Label2", 115, 205);
+    lbURL = placeLabel(this, new TClickableLabel(QString::fromUtf8(kMakerSite)), "lbURL", 185, 205);
     makeLink(*lbURL, false);
     connect(lbURL, &TClickableLabel::clicked, this, &TLogoForm::lbURLClick);
 
