@@ -83,7 +83,7 @@ int runStartup(const TStartupEnvironment& environment) {
         // timer's included, so it costs no processor time. After the wait the splash stays on
         // the screen, no longer answering input, until the main window has been built.
         std::unique_ptr<TLogoForm> logo;
-        if (regSetup.ReadValue("Main", "ShowLogo") == "1") {
+        if (regSetup.IsOn("ShowLogo")) {
             logo = std::make_unique<TLogoForm>(environment.openLink);
             logo->show();
             logo->repaint();
@@ -98,7 +98,7 @@ int runStartup(const TStartupEnvironment& environment) {
         logo.reset();
 
         // The tip of the day comes before the main window is shown.
-        if (regSetup.ReadValue("Main", "ShowTip") == "1") {
+        if (regSetup.IsOn("ShowTip")) {
             TTipForm tip;
             dialogs.execModal(tip);
         }

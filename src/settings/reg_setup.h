@@ -31,6 +31,8 @@ public:
     void WriteValue(const std::string& section, const std::string& key, const std::string& value);
     // The key's value, or "" when the section or the key is missing. Never fails.
     std::string ReadValue(const std::string& section, const std::string& key) const;
+    // Whether the switch key of [Main] (EditMode, ShowLogo, ShowTip) is on: its value is "1".
+    bool IsOn(const std::string& key) const { return ReadValue("Main", key) == "1"; }
     // The keys of the section in store order, as they are spelled; none when it is missing.
     std::vector<std::string> KeyNames(const std::string& section) const;
     // The numbers i, ascending, for which the section holds the numbered key "N" + i (decimal,

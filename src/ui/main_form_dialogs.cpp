@@ -44,7 +44,7 @@ void TMainForm::createDialogs() {
 }
 
 void TMainForm::applyEditMode() {
-    const bool editMode = regSetup_.ReadValue("Main", "EditMode") == "1";
+    const bool editMode = regSetup_.IsOn("EditMode");
     if (mnDic)
         mnDic->menuAction()->setVisible(editMode);
     if (mnWord)
@@ -65,7 +65,7 @@ void TMainForm::actInfoExecute() {
         return;
     TInfoForm form(dialogs(), this);
     // Edit mode is read afresh each time, so a change in the settings counts at once.
-    if (regSetup_.ReadValue("Main", "EditMode") == "1")
+    if (regSetup_.IsOn("EditMode"))
         form.MakeEditable();
     form.fill(*dictionary);
     if (dialogs().execModal(form) != QDialog::Accepted)

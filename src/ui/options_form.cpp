@@ -116,9 +116,9 @@ void TOptionsForm::fillFromSettings() {
         else
             appendItem(value.substr(1), value[0] == '+');
     }
-    chkEditMode->setChecked(regSetup_.ReadValue(kMain, "EditMode") == "1");
-    chkLogo->setChecked(regSetup_.ReadValue(kMain, "ShowLogo") == "1");
-    chkTip->setChecked(regSetup_.ReadValue(kMain, "ShowTip") == "1");
+    chkEditMode->setChecked(regSetup_.IsOn("EditMode"));
+    chkLogo->setChecked(regSetup_.IsOn("ShowLogo"));
+    chkTip->setChecked(regSetup_.IsOn("ShowTip"));
 }
 
 void TOptionsForm::appendItem(const std::string& name, bool checked) {
