@@ -132,6 +132,13 @@ std::vector<int> TRegSetup::NumberedKeys(const std::string& section, int count) 
     return numbers;
 }
 
+std::vector<std::string> TRegSetup::NumberedValues(const std::string& section, int count) const {
+    std::vector<std::string> values;
+    for (const int i : NumberedKeys(section, count))
+        values.push_back(ReadValue(section, numberedKey(i)));
+    return values;
+}
+
 std::string numberedKey(int number) {
     return "N" + std::to_string(number);
 }

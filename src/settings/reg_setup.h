@@ -41,6 +41,8 @@ public:
     // thousand million or a gap in the numbering never yields more entries than the file
     // holds. Costs one pass over the section's keys.
     std::vector<int> NumberedKeys(const std::string& section, int count) const;
+    // The values of those keys, in the order of their numbers.
+    std::vector<std::string> NumberedValues(const std::string& section, int count) const;
     // Empties the whole store.
     void ClearAll();
 

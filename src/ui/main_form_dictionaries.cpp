@@ -66,8 +66,7 @@ void TMainForm::LoadDics() {
 
     if (count > 0) {
         // Only the entries the file holds, however large the Count.
-        for (const int i : regSetup_.NumberedKeys("List", count)) {
-            const std::string value = regSetup_.ReadValue("List", numberedKey(i));
+        for (const std::string& value : regSetup_.NumberedValues("List", count)) {
             // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
             if (value.empty() || value[0] != '+')
                 continue;

@@ -328,8 +328,8 @@ void TMainForm::loadHistory() {
     // Only the entries the file holds: a Count beyond them, or a gap in their numbering, adds
     // no empty ones. One batch, so a long history costs one insertion into the box.
     QStringList entries;
-    for (const int i : regSetup_.NumberedKeys(kHistorySection, count))
-        entries << fromCp1251(regSetup_.ReadValue(kHistorySection, numberedKey(i)));
+    for (const std::string& value : regSetup_.NumberedValues(kHistorySection, count))
+        entries << fromCp1251(value);
     cmbString->addItems(entries);
     cmbString->setCurrentIndex(-1);
     cmbString->setEditText(QString());

@@ -109,8 +109,7 @@ void TOptionsForm::fillFromSettings() {
         count = 0;
     }
     // Only the entries the file holds, however large the Count: a missing number gives no item.
-    for (const int i : regSetup_.NumberedKeys(kList, count)) {
-        const std::string value = regSetup_.ReadValue(kList, numberedKey(i));
+    for (const std::string& value : regSetup_.NumberedValues(kList, count)) {
         if (value.empty())
             appendItem(std::string(), false);
         else
