@@ -18,12 +18,12 @@
 #include <fstream>
 #include <string>
 
-#include "dictionary/conversion.h"
-#include "dictionary/dict_data.h"
-#include "dictionary/dictd_reader.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
-#include "dictionary/stardict_reader.h"
+#include "interchange/conversion.h"
+#include "interchange/dict_data.h"
+#include "interchange/dictd_reader.h"
+#include "interchange/stardict_reader.h"
 #include "platform/compare.h"
 
 namespace {

@@ -24,8 +24,8 @@
 
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
-#include "dictionary/text_import.h"
 #include "dictionary_synthetic.h"
+#include "interchange/text_import.h"
 #include "platform/compare.h"
 #include "reference/reference.h"
 

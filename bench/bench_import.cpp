@@ -19,13 +19,13 @@
 
 #include "bench_app.h"
 #include "dictionary/dictionary.h"
-#include "dictionary/text_import.h"
 #include "dictionary_synthetic.h"
+#include "interchange/text_import.h"
 #include "platform/compare.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
-#include "ui/main_form.h"
-#include "ui/main_form_view.h"
+#include "ui/main_form/main_form.h"
+#include "ui/main_form/main_form_view.h"
 
 namespace {
 

@@ -29,8 +29,8 @@
 #include "platform/upcase.h"
 #include "reference/reference.h"
 #include "settings/reg_setup.h"
-#include "ui/main_form.h"
-#include "ui/main_form_view.h"
+#include "ui/main_form/main_form.h"
+#include "ui/main_form/main_form_view.h"
 
 namespace {
 

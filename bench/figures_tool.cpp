@@ -30,8 +30,8 @@
 #include "dictionary_synthetic.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
-#include "ui/main_form.h"
-#include "ui/main_form_view.h"
+#include "ui/main_form/main_form.h"
+#include "ui/main_form/main_form_view.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "dictionary/dictionary.h"
-#include "dictionary/text_import.h"
+#include "interchange/text_import.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 

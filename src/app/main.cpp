@@ -11,7 +11,7 @@
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "settings/program_identity.h"
-#include "ui/main_form.h"
+#include "ui/main_form/main_form.h"
 
 // Where the install rules lay the shared data (bundled dictionaries, help), relative to the
 // folder of the binary; set by the build.

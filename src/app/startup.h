@@ -9,7 +9,7 @@
 #include <string>
 
 #include "settings/help_file.h"
-#include "ui/form_parts.h"
+#include "ui/dialogs/form_parts.h"
 
 class TDialogs;
 class TMainForm;

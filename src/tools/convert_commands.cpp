@@ -1,17 +1,17 @@
-#include "convert_commands.h"
+#include "tools/convert_commands.h"
 
 #include <cstdio>
 #include <optional>
 #include <string_view>
 
-#include "dictionary/conversion.h"
-#include "dictionary/dict_data.h"
-#include "dictionary/dictd_reader.h"
 #include "dictionary/dictionary.h"
-#include "dictionary/stardict_reader.h"
+#include "interchange/conversion.h"
+#include "interchange/dict_data.h"
+#include "interchange/dictd_reader.h"
+#include "interchange/stardict_reader.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
-#include "tool_common.h"
+#include "tools/tool_common.h"
 
 const char* const kConvertUsage =
     "  termovel-dic from-dictd INDEX DICT[.dz] [INDEX DICT[.dz] ...] OUT.dic [ЗАГОЛОВОК]\n"

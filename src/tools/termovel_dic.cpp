@@ -22,17 +22,17 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
-#include "dictionary/tab_text.h"
-#include "dictionary/text_export.h"
-#include "dictionary/text_import.h"
+#include "interchange/tab_text.h"
+#include "interchange/text_export.h"
+#include "interchange/text_import.h"
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/regular_file.h"
 #include "platform/same_file.h"
 
-#include "convert_commands.h"
-#include "tool_common.h"
+#include "tools/convert_commands.h"
+#include "tools/tool_common.h"
 
 namespace {
 

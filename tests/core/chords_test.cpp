@@ -1,4 +1,4 @@
-#include "tools/chords.h"
+#include "generators/chords.h"
 
 #include <gtest/gtest.h>
 

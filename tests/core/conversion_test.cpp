@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "dictionary/conversion.h"
-#include "dictionary/dict_data.h"
-#include "dictionary/dictd_reader.h"
 #include "dictionary/dictionary.h"
-#include "dictionary/fold_1251.h"
-#include "dictionary/markup_text.h"
-#include "dictionary/stardict_reader.h"
+#include "interchange/conversion.h"
+#include "interchange/dict_data.h"
+#include "interchange/dictd_reader.h"
+#include "interchange/fold_1251.h"
+#include "interchange/markup_text.h"
+#include "interchange/stardict_reader.h"
 #include "platform/codepage.h"
 #include "platform/compare.h"
 #include "platform/error.h"

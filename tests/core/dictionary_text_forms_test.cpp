@@ -9,9 +9,9 @@
 #include "dictionary/dic_check.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
-#include "dictionary/tab_text.h"
-#include "dictionary/text_export.h"
-#include "dictionary/text_import.h"
+#include "interchange/tab_text.h"
+#include "interchange/text_export.h"
+#include "interchange/text_import.h"
 #include "platform/compare.h"
 #include "test_support.h"
 

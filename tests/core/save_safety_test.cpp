@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
-#include "dictionary/text_import.h"
+#include "interchange/text_import.h"
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/compare.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
-#include "dictionary/text_import.h"
+#include "interchange/text_import.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "test_support.h"

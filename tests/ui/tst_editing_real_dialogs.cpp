@@ -13,7 +13,7 @@
 #include "platform/compare.h"
 #include "settings/reg_setup.h"
 #include "support/main_form_rig.h"
-#include "ui/word_form.h"
+#include "ui/dialogs/word_form.h"
 
 class TestEditingRealDialogs : public QObject {
     Q_OBJECT

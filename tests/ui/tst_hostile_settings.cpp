@@ -13,7 +13,7 @@
 #include "app/startup.h"
 #include "support/fake_dialogs.h"
 #include "support/main_form_rig.h"
-#include "ui/main_form.h"
+#include "ui/main_form/main_form.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <QImage>
 #include <QtTest>
 
-#include "ui/image_list.h"
+#include "ui/widgets/image_list.h"
 
 namespace {
 

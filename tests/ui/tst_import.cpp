@@ -22,8 +22,8 @@
 #include "platform/compare.h"
 #include "support/failing_reads.h"
 #include "support/main_form_rig.h"
-#include "ui/import_progress.h"
-#include "ui/main_form_view.h"
+#include "ui/dialogs/import_progress.h"
+#include "ui/main_form/main_form_view.h"
 
 using rig::TDicFile;
 using rig::TWindow;

@@ -14,7 +14,7 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "support/fake_dialogs.h"
-#include "ui/import_progress.h"
+#include "ui/dialogs/import_progress.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "dictionary/dictionary.h"
 #include "support/fake_dialogs.h"
-#include "ui/info_form.h"
+#include "ui/dialogs/info_form.h"
 #include "ui/text.h"
 
 namespace {

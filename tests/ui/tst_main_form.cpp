@@ -12,7 +12,7 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
-#include "ui/word_form.h"
+#include "ui/dialogs/word_form.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "dictionary/dictionary.h"
 #include "support/main_form_rig.h"
-#include "ui/about_form.h"
-#include "ui/info_form.h"
-#include "ui/options_form.h"
+#include "ui/dialogs/about_form.h"
+#include "ui/dialogs/info_form.h"
+#include "ui/dialogs/options_form.h"
 #include "ui/text.h"
 
 namespace {

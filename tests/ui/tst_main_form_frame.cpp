@@ -22,10 +22,10 @@
 #include "platform/compare.h"
 #include "settings/help_file.h"
 #include "support/main_form_rig.h"
-#include "ui/image_icon.h"
-#include "ui/main_form_view.h"
-#include "ui/tray_icon.h"
-#include "ui/word_form.h"
+#include "ui/dialogs/word_form.h"
+#include "ui/main_form/main_form_view.h"
+#include "ui/widgets/image_icon.h"
+#include "ui/widgets/tray_icon.h"
 
 namespace {
 

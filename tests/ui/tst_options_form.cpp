@@ -14,8 +14,8 @@
 
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
-#include "ui/main_form.h"
-#include "ui/options_form.h"
+#include "ui/dialogs/options_form.h"
+#include "ui/main_form/main_form.h"
 #include "ui/text.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-#include "ui/search_box.h"
+#include "ui/widgets/search_box.h"
 
 class TestSearchBox : public QObject {
     Q_OBJECT

@@ -11,9 +11,9 @@
 #include <set>
 
 #include "settings/program_identity.h"
-#include "ui/about_form.h"
-#include "ui/logo_form.h"
-#include "ui/tip_form.h"
+#include "ui/dialogs/about_form.h"
+#include "ui/dialogs/logo_form.h"
+#include "ui/dialogs/tip_form.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
-#include "ui/logo_form.h"
-#include "ui/main_form.h"
+#include "ui/dialogs/logo_form.h"
+#include "ui/dialogs/tip_form.h"
+#include "ui/main_form/main_form.h"
 #include "ui/text.h"
-#include "ui/tip_form.h"
 
 namespace {
 

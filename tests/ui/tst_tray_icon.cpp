@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "ui/image_icon.h"
-#include "ui/tray_icon.h"
+#include "ui/widgets/image_icon.h"
+#include "ui/widgets/tray_icon.h"
 
 namespace {
 

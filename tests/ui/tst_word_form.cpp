@@ -8,7 +8,7 @@
 
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
-#include "ui/word_form.h"
+#include "ui/dialogs/word_form.h"
 
 class TestWordForm : public QObject {
     Q_OBJECT

@@ -7,8 +7,8 @@
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
 #include "platform/error.h"
-#include "ui/word_list_model.h"
-#include "ui/word_list_view.h"
+#include "ui/widgets/word_list_model.h"
+#include "ui/widgets/word_list_view.h"
 
 namespace {
 

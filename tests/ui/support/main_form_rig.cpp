@@ -10,7 +10,7 @@
 
 #include "dictionary/dictionary.h"
 #include "platform/codepage.h"
-#include "ui/word_form.h"
+#include "ui/dialogs/word_form.h"
 
 namespace rig {
 

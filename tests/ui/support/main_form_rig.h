@@ -18,8 +18,8 @@
 
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
-#include "ui/main_form.h"
-#include "ui/main_form_view.h"
+#include "ui/main_form/main_form.h"
+#include "ui/main_form/main_form_view.h"
 
 class QDialog;
 class QFileDialog;

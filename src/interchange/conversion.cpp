@@ -1,0 +1,160 @@
+#include "interchange/conversion.h"
+
+#include <algorithm>
+
+#include "dictionary/dictionary.h"
+#include "platform/compare.h"
+
+std::string withCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (char c : text) {
+        if (c == '\n')
+            out.push_back('\r');
+        if (c != '\r')
+            out.push_back(c);
+    }
+    return out;
+}
+
+namespace {
+
+// The headword without blanks and control characters at its ends, and with those inside it
+// made blanks: a term is one line.
+void tidyHeadword(std::string& headword) {
+    headword = std::string(trimBlanks(headword));
+    for (char& c : headword) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    }
+}
+
+// Articles of one headword follow each other with an empty line between them.
+void appendJoined(std::string& joined, std::string_view article) {
+    if (!joined.empty()) {
+        if (joined.back() != '\n')
+            joined.push_back('\n');
+        if (joined.size() < 2 || joined[joined.size() - 2] != '\n')
+            joined.push_back('\n');
+    }
+    joined.append(article);
+}
+
+}  // namespace
+
+void TConversion::reserve(uint64_t bytes) {
+    constexpr uint64_t kMaxHint = uint64_t{256} << 20;
+    pool_.reserve(static_cast<size_t>(std::min(bytes, kMaxHint)));
+}
+
+void TConversion::add(std::string_view headword, std::string_view article) {
+    ++report_.entries;
+    headword_.clear();
+    const TFoldCounts headwordCounts = folder_.append(headword, headword_);
+    tidyHeadword(headword_);
+    if (headwordCounts.replaced > 0 || headword_.empty()) {
+        ++report_.leftOut;
+        return;
+    }
+    TEntry entry{};
+    entry.term = pool_.size();
+    entry.termLength = static_cast<uint32_t>(headword_.size());
+    pool_.append(headword_);
+    entry.article = pool_.size();
+    const TFoldCounts articleCounts = folder_.append(article, pool_);
+    entry.articleLength = pool_.size() - entry.article;
+    if (entry.articleLength == 0) {
+        ++report_.emptyArticles;
+        pool_.resize(entry.term);
+        return;
+    }
+    report_.characters += headwordCounts;
+    report_.characters += articleCounts;
+    entries_.push_back(entry);
+}
+
+bool TConversion::sameTerm(std::string_view a, std::string_view b) {
+    foldedA_.clear();
+    foldedB_.clear();
+    folder_.append(a, foldedA_);
+    folder_.append(b, foldedB_);
+    return compare::terms(trimBlanks(foldedA_), trimBlanks(foldedB_)) == 0;
+}
+
+void TConversion::setName(std::string_view text) {
+    if (hasName_)
+        return;
+    hasName_ = true;
+    folder_.append(text, name_);
+}
+
+void TConversion::setAuthor(std::string_view text) {
+    if (hasAuthor_)
+        return;
+    hasAuthor_ = true;
+    folder_.append(text, author_);
+}
+
+void TConversion::setInfo(std::string_view text) {
+    if (hasInfo_)
+        return;
+    hasInfo_ = true;
+    std::string plain;
+    folder_.append(text, plain);
+    info_ += withCrLf(plain);
+}
+
+TConversionReport TConversion::finish(TDictionary& dictionary) {
+    if (hasName_)
+        dictionary.SetName(name_);
+    if (hasAuthor_)
+        dictionary.SetAuthor(author_);
+    if (hasInfo_)
+        dictionary.SetInfo(info_);
+
+    // Most databases name each headword once: then one batch builds the dictionary. Only
+    // when the batch drops equal terms are the groups worked out, from the positions that
+    // the dictionary's own comparison gave each headword, and the dictionary built again
+    // with the joined articles.
+    TTermBatch batch;
+    for (const TEntry& e : entries_)
+        batch.add(term(e), article(e));
+    const size_t count = entries_.size();
+    const size_t added = static_cast<size_t>(dictionary.addTerms(std::move(batch)));
+    if (added != count) {
+        std::vector<int> firstAt(static_cast<size_t>(dictionary.Count()), -1);
+        std::vector<int> lastAt(firstAt.size(), -1);
+        std::vector<int> next(count, -1);
+        std::vector<int> position(count);
+        for (size_t i = 0; i < count; ++i) {
+            const int at = dictionary.Find(term(entries_[i]));
+            position[i] = at;
+            const auto slot = static_cast<size_t>(at);
+            if (firstAt[slot] < 0) {
+                firstAt[slot] = static_cast<int>(i);
+            } else {
+                next[static_cast<size_t>(lastAt[slot])] = static_cast<int>(i);
+                ++report_.joined;
+            }
+            lastAt[slot] = static_cast<int>(i);
+        }
+        TTermBatch again;
+        std::string joined;
+        for (size_t i = 0; i < count; ++i) {
+            if (firstAt[static_cast<size_t>(position[i])] != static_cast<int>(i))
+                continue;
+            if (next[i] < 0) {
+                again.add(term(entries_[i]), article(entries_[i]));
+                continue;
+            }
+            joined.clear();
+            for (int k = static_cast<int>(i); k >= 0; k = next[static_cast<size_t>(k)])
+                appendJoined(joined, article(entries_[static_cast<size_t>(k)]));
+            again.add(term(entries_[i]), joined);
+        }
+        dictionary.Clear();
+        dictionary.addTerms(std::move(again));
+    }
+    report_.terms = dictionary.Count();
+    return report_;
+}

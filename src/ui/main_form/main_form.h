@@ -1,0 +1,311 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "settings/program_identity.h"
+#include "ui/dialogs.h"
+#include "ui/widgets/search_box.h"
+
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QKeyEvent;
+class QKeySequence;
+class QListView;
+class QMenu;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabBar;
+class QToolBar;
+class TMainFormView;
+class TRegSetup;
+class TTrayIcon;
+class TWordForm;
+class TWordListModel;
+
+// The main window: one tab per open dictionary, the search box with its history, the word list
+// and every command of the program. Row i of the word list is always term i of the current
+// dictionary DicList[CurDic]; the state that keeps this so is private and changes only through
+// the operations of main_form_dictionaries.cpp. Tests and benchmarks read it through
+// TMainFormView.
+//
+// The window's code lies in files by concern: main_form.cpp (construction and actions),
+// main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
+// (search box, word list, translation windows), main_form_edit.cpp (editing commands),
+// main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
+// (menus, tool bar, status bar, tray) and main_form_dialogs.cpp (the dialogs the window owns).
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window over the settings store and the program folder (where the start-up
+    // dictionaries are looked for) and runs FormCreate. dialogs answers every modal question;
+    // nullptr means Qt's own boxes.
+    TMainForm(TRegSetup& regSetup, std::string programFolder,
+              std::unique_ptr<TDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    TDialogs& dialogs() { return *dialogs_; }
+    TRegSetup& regSetup() { return regSetup_; }
+    // The current dictionary, or nullptr when none is open. Its terms change only through the
+    // window's commands.
+    const TDictionary* currentDictionary() const;
+    // The selected row of the word list, or -1.
+    int selectedRow() const;
+    // The caption of tab index: the dictionary's file name without its folder, as it is.
+    QString tabCaption(int index) const;
+    // Open viewing translation windows, oldest first.
+    const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
+    // The open viewing window whose term box shows exactly term (bytes, case included), or
+    // nullptr.
+    TWordForm* translationWindowFor(const std::string& term) const;
+
+    // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
+    // never cross the event loop.
+    void guarded(const std::function<void()>& handler);
+
+    // --- Creation and dictionaries ---
+    // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown
+    // in the error box and the later steps still run.
+    void FormCreate();
+    // Opens the dictionaries that List names ("+name", program folder only) or, with a Count
+    // of 0 or less, every *.dic of the folder; selects the first tab. A bad Count is reported
+    // and treated as 0; a file that fails to load is reported and skipped.
+    void LoadDics();
+    // Opens the file into a new current tab (addDictionary). Raises the load's error; no tab
+    // is added then.
+    void OpenDic(const std::string& fileName);
+    // Puts dictionary into a new last tab captioned caption and makes it current as a tab
+    // change does (TabSetChange); the dictionary group goes on. Returns the tab's index.
+    int addDictionary(std::unique_ptr<TDictionary> dictionary, const QString& caption);
+    // Makes dictionary newTab current: word list refilled (one reset, no row selected), terms
+    // group enabled by its count, title, empty search box. Sets allowChange.
+    void TabSetChange(int newTab, bool& allowChange);
+
+    // --- Look-up ---
+    // Selects the first row whose term begins with the search text (case folded); leaves the
+    // selection alone when none does or the text is empty.
+    void cmbStringChange();
+    // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
+    // puts its term into the box all selected, and consumes the key unless Alt is held.
+    // Returns true when the key was consumed.
+    bool cmbStringKeyDown(QKeyEvent* event);
+    // Puts the selected row's term into the search box, all selected; nothing without a row.
+    void ListBoxClick();
+    void ListBoxDblClick();
+    // Enter (13) runs ShowTranslation; other characters are the list's own.
+    void ListBoxKeyPress(QChar key);
+    // With a selected row: history, search text, and a viewing window for the term (an open
+    // one showing exactly that term comes forward instead). Nothing without a row.
+    void ShowTranslation();
+    // Moves a known term (case ignored, stored case kept) or inserts term at the top; an
+    // insertion removes the 11th entry if there is one. The search text stays.
+    void AddHistory(const QString& term);
+    void actTranslateExecute();
+
+    // --- Editing and leaving ---
+    void actNewExecute();
+    void actOpenExecute();
+    void actSaveExecute();
+    void actCloseExecute();
+    void actAddExecute();
+    void actSubExecute();
+    void actEditExecute();
+    void actExitExecute();
+    // Asks for a text file with OpenDialog and imports it (ImportText); nothing without a
+    // current dictionary or while an import runs.
+    void actImportExecute();
+    // Imports the text file at path into the current dictionary under a progress window that
+    // keeps the rest of the program out of reach until it ends, showing each term in the status
+    // bar; then the word list is shown afresh (once, also after Cancel or an error) and the terms
+    // group follows the count. Raises "Cannot open file %s" or "Stream read error", the
+    // dictionary then unchanged. Nothing without a current dictionary or while an import runs.
+    void ImportText(const std::string& path);
+    // The close confirmation; sets canClose.
+    void FormCloseQuery(bool& canClose);
+
+    // --- Frame ---
+    // F1: hands the help file to the desktop's viewer; a missing file is not reported.
+    void actSpravkaExecute();
+    // Hands the program's web address to the desktop's browser.
+    void actWebExecute();
+    // "Запустить": brings the program back from the notification area and to the front.
+    void actOpenWinExecute();
+    // Each shows or hides its bar and ticks itself while the bar shows.
+    void actToolBarExecute();
+    void actStatusBarExecute();
+    // The application's current hint (already cut to its shown half) into the status bar.
+    void ApplicationEvents1Hint(const QString& hint);
+
+    // --- Settings, information and about (main_form_dialogs.cpp) ---
+    // The settings dialog (F8); after OK the editing menus follow the stored EditMode at once.
+    void actSetupExecute();
+    // The current dictionary's header in the information dialog, editable when EditMode is
+    // "1"; OK writes the three texts back and marks the dictionary modified, even unchanged.
+    // Nothing without a dictionary.
+    void actInfoExecute();
+    // The about window, modal, owned by the application.
+    void actAboutExecute();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TMainFormView;
+
+    // The settings section of the search box's history: Count plus the numbered entries, the
+    // last used first.
+    static constexpr const char* kHistorySection = "History";
+
+    // --- Construction (main_form.cpp) ---
+    // The one place where actions are made: caption, category, hint, shortcut, enabled state
+    // and handler. Menus, tool bar and tray only place them.
+    void createActions();
+    void createCentralWidgets();
+    QAction* newAction(const QString& caption, const QString& category, const QString& hint,
+                       const QKeySequence& shortcut, bool enabled);
+    void setActionImages();      // each action's picture by its image number
+    void createUnusedActions();  // the handler-less actions, placed nowhere
+    // Shows the error's message in the error box; the one way a window reports an error.
+    void reportError(const std::exception& error);
+
+    // --- Frame (main_form_frame.cpp) ---
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();  // with the hint shown in it
+    void createViewMenu();   // the two view toggles, on the bars' context menus
+    void createTrayIcon();
+    void applyFonts();
+
+    // --- Dialogs (main_form_dialogs.cpp) ---
+    void createDialogs();
+    // The "Словарь" and "Слова" menus shown exactly when EditMode is "1".
+    void applyEditMode();
+
+    // --- The open dictionaries (main_form_dictionaries.cpp) ---
+    // Every change to DicList, CurDic, the tabs or the current dictionary's terms goes through
+    // these, so that the tabs, the word list with its prefix index, the title and the action
+    // groups always agree.
+    TDictionary* editableDictionary();               // the current dictionary, or nullptr
+    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
+    // Removes the current dictionary and its tab; the neighbour (the next tab, else the
+    // previous one) becomes current as a tab change does. With none left: empty word list,
+    // both groups off, bare title, empty search box.
+    void closeCurrentDictionary();
+    // Stores the current dictionary's Name, Author and Info (Windows-1251), each setter marking
+    // it modified; the title is left as it is until the tab is selected again.
+    void setCurrentHeader(const std::string& name, const std::string& author,
+                          const std::string& info);
+    // AddTerm on the current dictionary with its row inserted in place, then termsChanged.
+    // Returns the new row, or -1 (nothing changes) when an equal term is present.
+    int insertTerm(const std::string& term, const std::string& article);
+    // Delete of row on the current dictionary with its row removed, then termsChanged.
+    void removeTerm(int row);
+    // Replaces the term of row by term and article (which may sort elsewhere); the caller has
+    // made sure no other term equals term. Returns the term's new row.
+    int replaceTerm(int row, const std::string& term, const std::string& article);
+    // After a bulk change of the current dictionary's terms (an import): the word list shows
+    // them again in one reset, the prefix index is rebuilt, no row is selected, and the terms
+    // group follows the count. The search text and the title stay.
+    void reloadWordList();
+    // The terms group after the current dictionary's terms changed: all four on while it holds
+    // a term; with none left, Save, Delete and Edit go off and Translate keeps its state (with
+    // no row selected it does nothing).
+    void termsChanged();
+    // Selects a tab with the strip's signal blocked and runs TabSetChange once when the
+    // selection changed (or when force is set). Code that adds or removes tabs blocks the
+    // strip's signals itself (QSignalBlocker): only the user's clicks reach TabSetChange.
+    void selectTab(int index, bool force = false);
+    void refillWordList();  // one model reset over DicList[CurDic]
+    // actSave, actSub, actEdit and, with translateToo, actTranslate.
+    void setTermsGroupEnabled(bool enabled, bool translateToo = true);
+    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd, actImport
+    void applyTitle();                             // title rule for the current dictionary
+    int appendTab(const QString& caption);         // signals blocked; returns the tab's index
+    void setTabCaption(int index, const QString& caption);
+
+    // --- Look-up (main_form_lookup.cpp) ---
+    void connectLookupSignals();
+    void setSearchText(const QString& text);  // code-set text: runs no user handler
+    void selectRow(int row);                  // code-set selection: runs no ListBoxClick
+    void loadHistory();
+    void showTranslationWindow(const std::string& term, const std::string& article);
+    // Keeps the size of every translation window whose closing is asked for (WordWidth,
+    // WordHeight), so the next viewing window opens at it.
+    void rememberSizeOf(TWordForm& form);
+    void typeToFind(const QString& text);  // the word list's own type-to-find
+
+    // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
+    // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
+    // either); the chosen path with the default extension added to a bare name, or empty.
+    QString chooseFileToOpen();
+    // Asks about each modified dictionary in tab order; false as soon as one answer is No.
+    bool confirmUnsavedDictionaries();
+    // Shows an adding/editing window until it is cancelled (false) or accepted with a term
+    // and an article that Windows-1251 can hold (true, the texts in term and article).
+    bool runWordForm(TWordForm& form, std::string& term, std::string& article);
+
+    // --- State: positions of the next translation window, the open dictionaries ---
+    int WordTop = 0;
+    int WordLeft = 0;
+    int CurDic = -1;
+    std::vector<std::unique_ptr<TDictionary>> DicList;
+    int WordWidth = 0;
+    int WordHeight = 0;
+
+    // --- Controls and actions (owned by Qt parenthood) ---
+    TSearchBox* cmbString = nullptr;
+    QListView* ListBox = nullptr;
+    QTabBar* TabSet = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QToolBar* ToolBar = nullptr;
+    QMenu* mnFile = nullptr;
+    QMenu* mnDic = nullptr;
+    QMenu* mnWord = nullptr;
+    QMenu* mnHelp = nullptr;
+    QMenu* PopupMenu = nullptr;
+    TTrayIcon* TrayIcon1 = nullptr;
+    QFileDialog* OpenDialog = nullptr;
+    QFileDialog* SaveDialog = nullptr;
+
+    QAction* actTranslate = nullptr;
+    QAction* actInfo = nullptr;
+    QAction* actSetup = nullptr;
+    QAction* actExit = nullptr;
+    QAction* actNew = nullptr;
+    QAction* actOpen = nullptr;
+    QAction* actClose = nullptr;
+    QAction* actSave = nullptr;
+    QAction* actAdd = nullptr;
+    QAction* actSub = nullptr;
+    QAction* actEdit = nullptr;
+    QAction* actSpravka = nullptr;
+    QAction* actWeb = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actOpenWin = nullptr;
+    QAction* actToolBar = nullptr;
+    QAction* actStatusBar = nullptr;
+    QAction* actImport = nullptr;
+
+    TRegSetup& regSetup_;
+    std::string programFolder_;
+    std::unique_ptr<TDialogs> dialogs_;
+    TWordListModel* wordListModel_ = nullptr;
+    std::vector<TWordForm*> wordForms_;
+    bool settingText_ = false;       // the code is writing the search box
+    bool settingSelection_ = false;  // the code is selecting a row of the word list
+    QString typedBeginning_;
+    QElapsedTimer typeToFindTimer_;
+    bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
+    bool importRunning_ = false;   // an import holds the current dictionary
+};

@@ -1,0 +1,269 @@
+// The open dictionaries and their tabs: which dictionaries open at start-up, how one becomes a
+// tab, what a tab change does, and the one path for every change to DicList, CurDic and the
+// current dictionary's terms that keeps the tabs, the word list with its prefix index, the
+// title and the action groups in step.
+#include <QAction>
+#include <QListView>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+#include <QTabBar>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/codepage.h"
+#include "platform/program_folder.h"
+#include "settings/reg_setup.h"
+#include "ui/main_form/main_form.h"
+#include "ui/text.h"
+#include "ui/widgets/word_list_model.h"
+
+const TDictionary* TMainForm::currentDictionary() const {
+    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()))
+        return nullptr;
+    return DicList[static_cast<size_t>(CurDic)].get();
+}
+
+TDictionary* TMainForm::editableDictionary() {
+    return const_cast<TDictionary*>(std::as_const(*this).currentDictionary());
+}
+
+// --- The header texts ---
+
+void TMainForm::setCurrentHeader(const std::string& name, const std::string& author,
+                                 const std::string& info) {
+    TDictionary* dictionary = editableDictionary();
+    if (!dictionary)
+        return;
+    dictionary->SetName(name);
+    dictionary->SetAuthor(author);
+    dictionary->SetInfo(info);
+}
+
+// --- Opening and closing ---
+
+void TMainForm::openDicReporting(const std::string& path) {
+    try {
+        OpenDic(path);
+    } catch (const std::exception& error) {
+        // One bad file costs only its own tab: the rest of the start-up goes on.
+        reportError(error);
+    }
+}
+
+void TMainForm::LoadDics() {
+    int count = 0;
+    try {
+        count = StrToInt(regSetup_.ReadValue("List", "Count"));
+    } catch (const std::exception& error) {
+        // A list that cannot be read is no list: every dictionary of the folder opens.
+        reportError(error);
+        count = 0;
+    }
+
+    if (count > 0) {
+        // Only the entries the file holds, however large the Count.
+        for (const std::string& value : regSetup_.NumberedValues("List", count)) {
+            // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
+            if (value.empty() || value[0] != '+')
+                continue;
+            const std::string name = value.substr(1);
+            // Start-up opens only files of the program folder: a name that reaches elsewhere
+            // is skipped like a missing file.
+            if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
+                continue;
+            const std::string path = program_folder::file(programFolder_, codepage::toUtf8(name));
+            if (program_folder::fileExists(path))
+                openDicReporting(path);
+        }
+    } else {
+        for (const std::string& name : program_folder::listDictionaries(programFolder_))
+            openDicReporting(program_folder::file(programFolder_, name));
+    }
+
+    if (TabSet->count() > 0)
+        selectTab(0);
+}
+
+void TMainForm::OpenDic(const std::string& fileName) {
+    auto dictionary = std::make_unique<TDictionary>();
+    dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
+    const size_t slash = fileName.find_last_of('/');
+    const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    addDictionary(std::move(dictionary), QString::fromStdString(caption));
+}
+
+int TMainForm::addDictionary(std::unique_ptr<TDictionary> dictionary, const QString& caption) {
+    DicList.push_back(std::move(dictionary));
+    const int index = appendTab(caption);
+    // The new tab is always a change of dictionary, also when it is the strip's first tab,
+    // which the strip selects by itself on adding.
+    selectTab(index, true);
+    setDictionaryGroupEnabled(true);
+    return index;
+}
+
+void TMainForm::closeCurrentDictionary() {
+    const int closed = CurDic;
+    if (closed < 0 || closed >= static_cast<int>(DicList.size()))
+        return;
+    // The word list reads the dictionary directly: let go of it before it is destroyed.
+    CurDic = -1;
+    refillWordList();
+    DicList.erase(DicList.begin() + closed);
+    int next = -1;
+    {
+        // Removing a tab is not a tab change; the state is brought up below in one go.
+        const QSignalBlocker blocker(TabSet);
+        TabSet->removeTab(closed);
+        if (TabSet->count() > 0) {
+            next = std::min(closed, TabSet->count() - 1);
+            TabSet->setCurrentIndex(next);
+        }
+    }
+
+    if (next < 0) {
+        setDictionaryGroupEnabled(false);
+        setTermsGroupEnabled(false);
+        applyTitle();
+        setSearchText(QString());
+        return;
+    }
+    // The neighbour becomes current exactly as if its tab had been selected: word list, the
+    // terms group and the title all follow it.
+    bool allowChange = true;
+    TabSetChange(next, allowChange);
+}
+
+// --- Terms of the current dictionary ---
+
+int TMainForm::insertTerm(const std::string& term, const std::string& article) {
+    int row = -1;
+    {
+        // Rows moving under the selection are no click of the user's.
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
+        row = wordListModel_->insertTerm(term, article);  // the row goes in at its sorted place
+    }
+    termsChanged();
+    return row;
+}
+
+void TMainForm::removeTerm(int row) {
+    {
+        // The view moves its selection off the removed row; that is no click of the user's.
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
+        wordListModel_->removeTerm(row);
+    }
+    termsChanged();
+}
+
+int TMainForm::replaceTerm(int row, const std::string& term, const std::string& article) {
+    int newRow = -1;
+    {
+        // The view's own moves of the selection while the row is taken out and put back are no
+        // clicks of the user's.
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
+        wordListModel_->removeTerm(row);
+        newRow = wordListModel_->changeTerm(term, article);
+    }
+    termsChanged();
+    return newRow;
+}
+
+void TMainForm::reloadWordList() {
+    {
+        const QScopedValueRollback<bool> codeSelects(settingSelection_, true);
+        wordListModel_->refresh();
+    }
+    selectRow(-1);
+    termsChanged();
+}
+
+void TMainForm::termsChanged() {
+    const TDictionary* dictionary = currentDictionary();
+    if (!dictionary)
+        return;
+    if (dictionary->Count() > 0)
+        setTermsGroupEnabled(true);
+    else
+        setTermsGroupEnabled(false, false);
+}
+
+// --- Tabs ---
+
+void TMainForm::TabSetChange(int newTab, bool& allowChange) {
+    CurDic = newTab;
+    refillWordList();
+    const TDictionary* dictionary = currentDictionary();
+    setTermsGroupEnabled(dictionary && dictionary->Count() > 0);
+    applyTitle();
+    setSearchText(QString());
+    allowChange = true;
+}
+
+void TMainForm::selectTab(int index, bool force) {
+    const bool changed = force || TabSet->currentIndex() != index;
+    {
+        const QSignalBlocker blocker(TabSet);
+        TabSet->setCurrentIndex(index);
+    }
+    if (changed) {
+        bool allowChange = true;
+        TabSetChange(index, allowChange);
+    }
+}
+
+// The tab strip reads "&" as the mark of a mnemonic letter; a file name such as "R&D.dic" keeps
+// its ampersand in the caption and lends no letter to a key.
+namespace {
+
+QString escapeMnemonic(QString caption) {
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
+QString TMainForm::tabCaption(int index) const {
+    return TabSet->tabText(index).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+void TMainForm::setTabCaption(int index, const QString& caption) {
+    TabSet->setTabText(index, escapeMnemonic(caption));
+}
+
+int TMainForm::appendTab(const QString& caption) {
+    // Adding a tab is no tab change of its own: the callers decide when TabSetChange runs.
+    const QSignalBlocker blocker(TabSet);
+    return TabSet->addTab(escapeMnemonic(caption));
+}
+
+void TMainForm::refillWordList() {
+    wordListModel_->setDictionary(editableDictionary());
+    if (ListBox->model()->rowCount() > 0)
+        ListBox->scrollToTop();
+}
+
+void TMainForm::setTermsGroupEnabled(bool enabled, bool translateToo) {
+    for (QAction* action : {actSave, actSub, actEdit})
+        action->setEnabled(enabled);
+    if (translateToo)
+        actTranslate->setEnabled(enabled);
+}
+
+void TMainForm::setDictionaryGroupEnabled(bool enabled) {
+    // The import needs a current dictionary, so it goes with the group.
+    for (QAction* action : {actClose, actInfo, actAdd, actImport})
+        action->setEnabled(enabled);
+}
+
+void TMainForm::applyTitle() {
+    // The title always names the current dictionary, and only it.
+    const TDictionary* dictionary = currentDictionary();
+    QString title = QString::fromLatin1(ProgramTitle);
+    if (dictionary && !dictionary->Name().empty())
+        title += QStringLiteral(" - ") + fromCp1251(dictionary->Name());
+    setWindowTitle(title);
+}

@@ -1,0 +1,215 @@
+// The dictionary editing commands: New, Open, Save, Close, Add term, Delete term, Edit term.
+// They ask the user and check the input; every change they make goes through the operations of
+// main_form_dictionaries.cpp, which keep the tabs, the word list and the actions in step.
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTabBar>
+
+#include <optional>
+#include <string>
+
+#include "platform/error.h"
+#include "ui/dialogs/word_form.h"
+#include "ui/main_form/main_form.h"
+#include "ui/text.h"
+
+namespace {
+
+const QString kNewCaption = QStringLiteral("noname.dic");
+const QString kDefaultSuffix = QStringLiteral("dic");
+
+// "Термин «term» уже есть в словаре." — the dictionary's own spelling of the term it holds.
+QString alreadyPresentText(std::string_view storedTerm) {
+    return QStringLiteral("Термин «") + fromCp1251(storedTerm) +
+           QStringLiteral("» уже есть в словаре.");
+}
+
+// The question before a save replaces a file that another program wrote since this window
+// last read or wrote it: saving over it loses that program's work.
+QString changedOnDiskText(const QString& path) {
+    return QStringLiteral(
+               "Файл %1 изменён другой программой после того, как был открыт или "
+               "сохранён здесь. Записать поверх? Изменения той программы будут "
+               "потеряны.")
+        .arg(path);
+}
+
+// A file name typed without an extension gets the default one, as a native file dialog does;
+// a name with any extension (or an existing file of that exact name) is taken as it is.
+QString withDefaultSuffix(const QString& path, bool keepExisting) {
+    const QFileInfo info(path);
+    if (info.fileName().contains(QLatin1Char('.')) || (keepExisting && info.exists()))
+        return path;
+    return path + QLatin1Char('.') + kDefaultSuffix;
+}
+
+// An adding or editing window that refuses "Сохранить" while its texts hold a character the
+// dictionary cannot store: an information box names the character and the modal display goes
+// on with everything typed, so nothing is ever stored with a stand-in.
+class TCheckedWordForm : public TWordForm {
+public:
+    explicit TCheckedWordForm(TMainForm* mainForm) : TWordForm(mainForm), mainForm_(mainForm) {}
+
+    void done(int result) override {
+        // An empty term is left to the window's own silent refusal.
+        if (result == QDialog::Accepted && !termText().isEmpty()) {
+            if (const std::optional<char32_t> bad = firstUnstorable({termText(), articleText()})) {
+                mainForm_->dialogs().information(this, unstorableCharacterText(*bad));
+                return;
+            }
+        }
+        TWordForm::done(result);
+    }
+
+private:
+    TMainForm* mainForm_;
+};
+
+}  // namespace
+
+void TMainForm::actNewExecute() {
+    // An empty dictionary: the word list empties and the terms group goes off.
+    addDictionary(std::make_unique<TDictionary>(), kNewCaption);
+}
+
+QString TMainForm::chooseFileToOpen() {
+    if (!dialogs().execFileDialog(*OpenDialog))
+        return QString();
+    const QString chosen = OpenDialog->selectedFiles().value(0);
+    return chosen.isEmpty() ? chosen : withDefaultSuffix(chosen, true);
+}
+
+void TMainForm::actOpenExecute() {
+    const QString chosen = chooseFileToOpen();
+    if (chosen.isEmpty())
+        return;
+    // File names on disk are UTF-8; OpenDic raises the load's error and then adds no tab.
+    OpenDic(chosen.toStdString());
+}
+
+void TMainForm::actSaveExecute() {
+    TDictionary* dictionary = editableDictionary();
+    if (!dictionary)
+        return;
+    SaveDialog->selectFile(tabCaption(CurDic));
+    if (!dialogs().execFileDialog(*SaveDialog))
+        return;
+    const QString chosen = SaveDialog->selectedFiles().value(0);
+    if (chosen.isEmpty())
+        return;
+    const QString path = withDefaultSuffix(chosen, false);
+    // The save is atomic: when it raises, the old file, the caption and Modified stay. Another
+    // file chosen here was already confirmed by the file dialog; the dictionary's own file,
+    // changed by another program (the command-line import, a second window) since it was
+    // read, is replaced only when the user says so.
+    const std::string file = path.toStdString();
+    try {
+        dictionary->SaveToFile(file, TOverwrite::IfUnchanged);
+    } catch (const TFileChanged&) {
+        if (dialogs().confirm(this, changedOnDiskText(path)) != TDialogs::TAnswer::Yes)
+            return;
+        dictionary->SaveToFile(file);
+    }
+    setTabCaption(CurDic, QFileInfo(path).fileName());
+}
+
+void TMainForm::actCloseExecute() {
+    if (TabSet->count() == 0 || !currentDictionary())
+        return;
+    // Only an explicit Yes discards unsaved changes: a question box closed without an answer
+    // keeps the dictionary, since nothing else stands between it and the loss.
+    if (currentDictionary()->Modified() &&
+        dialogs().confirm(this, QStringLiteral("Словарь не сохранен! Продолжить?")) !=
+            TDialogs::TAnswer::Yes)
+        return;
+
+    closeCurrentDictionary();
+}
+
+bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& article) {
+    rememberSizeOf(form);
+    for (;;) {
+        if (dialogs().execModal(form) != QDialog::Accepted)
+            return false;
+        // The window checks its texts before it closes; a window accepted some other way is
+        // checked here and shown again with its contents.
+        if (const std::optional<char32_t> bad =
+                firstUnstorable({form.termText(), form.articleText()})) {
+            dialogs().information(&form, unstorableCharacterText(*bad));
+            continue;
+        }
+        term = toCp1251(form.termText()).value();
+        article = toCp1251(form.articleText()).value();
+        return true;
+    }
+}
+
+void TMainForm::actAddExecute() {
+    const TDictionary* dictionary = currentDictionary();
+    if (!dictionary)
+        return;
+    TCheckedWordForm form(this);
+    form.SetAdding();
+    std::string term;
+    std::string article;
+    if (!runWordForm(form, term, article))
+        return;
+
+    const int present = dictionary->Find(term);
+    if (present >= 0) {
+        // The typed article is not dropped without a word: the user learns why nothing changed.
+        dialogs().information(this, alreadyPresentText(dictionary->Term(present)));
+        return;
+    }
+    insertTerm(term, article);
+}
+
+void TMainForm::actSubExecute() {
+    const TDictionary* dictionary = currentDictionary();
+    const int row = selectedRow();
+    if (!dictionary || row < 0)
+        return;
+    if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
+        TDialogs::TAnswer::Yes)
+        return;
+    removeTerm(row);
+    selectRow(-1);
+    setSearchText(QString());
+}
+
+void TMainForm::actEditExecute() {
+    const TDictionary* dictionary = currentDictionary();
+    const int row = selectedRow();
+    if (!dictionary || row < 0)
+        return;
+    std::string term;
+    std::string article;
+    if (!dictionary->GetTerm(row, term, article))
+        return;
+
+    // A viewing window shows its term as it was; editing under it would leave it stale.
+    if (translationWindowFor(term)) {
+        dialogs().information(this, QStringLiteral("Сначала закройте окно перевода!"));
+        return;
+    }
+    const QString shownTerm = fromCp1251(term);
+
+    TCheckedWordForm form(this);
+    form.SetEditing();
+    form.setTexts(shownTerm, fromCp1251(article));
+    std::string newTerm;
+    std::string newArticle;
+    if (!runWordForm(form, newTerm, newArticle))
+        return;
+
+    // Another term equal to the new text is looked up before anything is deleted, so a refused
+    // edit leaves the dictionary, the word list and the selection exactly as they were. The
+    // edited term itself may change its letter case.
+    const int present = dictionary->Find(newTerm);
+    if (present >= 0 && present != row) {
+        dialogs().warning(this, alreadyPresentText(dictionary->Term(present)));
+        return;
+    }
+    // The search text stays; the edited term is selected at its new place.
+    selectRow(replaceTerm(row, newTerm, newArticle));
+}

@@ -1,0 +1,80 @@
+// Leaving the program: the exit command and the close confirmation that every close of the main
+// window passes (Exit, the close box, Alt+F4, the tray's Exit).
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QTabBar>
+
+#include <string>
+
+#include "settings/reg_setup.h"
+#include "ui/main_form/main_form.h"
+#include "ui/text.h"
+
+// Asks about every modified dictionary in tab order. Returns false as soon as one answer is No;
+// Yes, or a box closed without an answer, leaves that dictionary unsaved and goes on.
+bool TMainForm::confirmUnsavedDictionaries() {
+    for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
+        if (!DicList[i]->Modified())
+            continue;
+        const QString text = QStringLiteral("Словарь ") + tabCaption(i) +
+                             QStringLiteral(" не сохранен! Продолжить?");
+        if (dialogs().confirm(this, text) == TDialogs::TAnswer::No)
+            return false;
+    }
+    return true;
+}
+
+void TMainForm::actExitExecute() {
+    // The tray's menu is outside the import's progress window; leaving waits for the import.
+    if (importRunning_)
+        return;
+    if (!confirmUnsavedDictionaries())
+        return;
+    // The close that follows must not ask about the dictionaries a second time.
+    closeConfirmed_ = true;
+    close();
+    closeConfirmed_ = false;
+}
+
+void TMainForm::FormCloseQuery(bool& canClose) {
+    if (dialogs().confirm(this, QStringLiteral("Выйти из программы?")) != TDialogs::TAnswer::Yes) {
+        canClose = false;
+        return;
+    }
+    canClose = true;
+    // The history goes back to the settings from the top down, Count last, so the next run
+    // starts with the same list; start-up writes the file once the loop has ended.
+    TRegSetup& setup = regSetup();
+    setup.ClearSection(kHistorySection);
+    const int count = cmbString->count();
+    for (int i = 0; i < count; ++i)
+        // History entries are terms taken from dictionaries, so they always fit the code
+        // page; one that somehow does not is written as nothing rather than as a false "?".
+        setup.WriteValue(kHistorySection, numberedKey(i + 1),
+                         toCp1251(cmbString->itemText(i)).value_or(std::string()));
+    setup.WriteValue(kHistorySection, "Count", std::to_string(count));
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    // Every way of closing the window protects unsaved work the same way as the exit command;
+    // when the exit command has just asked, the answers stand.
+    bool canClose = false;
+    if (importRunning_) {
+        event->ignore();
+        return;
+    }
+    guarded([&] {
+        if (!closeConfirmed_ && !confirmUnsavedDictionaries())
+            return;
+        FormCloseQuery(canClose);
+    });
+    if (canClose) {
+        event->accept();
+        // Closed from the notification area's menu, the window is hidden already, and Qt sees
+        // no last window go: the program ends here.
+        if (isHidden())
+            QCoreApplication::exit(0);
+    } else
+        event->ignore();
+}

@@ -1,0 +1,51 @@
+// The import of a text file into the current dictionary: the command that asks for the file,
+// and the import itself under its progress window. The terms come in as one bulk change of the
+// dictionary, so the word list is shown afresh once at the end (reloadWordList), however the
+// import ends.
+#include <QScopedValueRollback>
+#include <QStatusBar>
+
+#include <string>
+#include <string_view>
+
+#include "platform/error.h"
+#include "ui/dialogs/import_progress.h"
+#include "ui/main_form/main_form.h"
+#include "ui/text.h"
+
+void TMainForm::actImportExecute() {
+    if (!currentDictionary() || importRunning_)
+        return;
+    const QString chosen = chooseFileToOpen();
+    if (chosen.isEmpty())
+        return;
+    // File names on disk are UTF-8.
+    ImportText(chosen.toStdString());
+}
+
+void TMainForm::ImportText(const std::string& path) {
+    TDictionary* dictionary = editableDictionary();
+    // One import at a time, into the dictionary that was current when it began: the progress
+    // window keeps the user away from the tabs and the commands while it runs.
+    if (!dictionary || importRunning_)
+        return;
+    // The dictionary's own file would be read as text: its scrambled bytes would come in as
+    // terms of noise.
+    if (dictionary->IsOwnFile(path))
+        throw TError(formatMessage("Файл импорта %s — это сам словарь; импорт отменён", path));
+    const QScopedValueRollback<bool> running(importRunning_, true);
+    TImportRunner runner(this, dialogs());
+    runner.setOnUpdate([this](std::string_view term) { StatusBar->showMessage(fromCp1251(term)); });
+    try {
+        runner.run(*dictionary, path);
+    } catch (...) {
+        // A failed import leaves the dictionary as it was; the list is shown afresh all the same,
+        // so that what the user sees is what the dictionary holds.
+        reloadWordList();
+        throw;
+    }
+    // The panel keeps the last term read until something else is shown there.
+    if (!runner.lastTerm().empty())
+        StatusBar->showMessage(fromCp1251(runner.lastTerm()));
+    reloadWordList();
+}
