@@ -97,6 +97,8 @@ private slots:
     void cancelKeepsWhatWasAdded();
     void windowCannotBeDisturbedWhileImporting_data();
     void windowCannotBeDisturbedWhileImporting();
+    void closeDuringImportAsksOnceItEnds_data();
+    void closeDuringImportAsksOnceItEnds();
     void fileThatCannotBeImportedIsReported_data();
     void fileThatCannotBeImportedIsReported();
     void readErrorPartWayKeepsDictionaryAndList();
@@ -264,6 +266,42 @@ void TestImport::windowCannotBeDisturbedWhileImporting() {
     QVERIFY(QTest::qWaitForWindowActive(w.form));
     tryIt();
     QVERIFY(tookEffect());
+}
+
+void TestImport::closeDuringImportAsksOnceItEnds_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<bool>("byExitCommand");
+    QTest::newRow("close box, import runs to its end") << false << false;
+    QTest::newRow("close box, import cancelled") << true << false;
+    QTest::newRow("tray's Exit, import runs to its end") << false << true;
+}
+
+void TestImport::closeDuringImportAsksOnceItEnds() {
+    QFETCH(bool, cancel);
+    QFETCH(bool, byExitCommand);
+    TWindow w;
+    TMainFormView view(*w.form);
+    view.actNew()->trigger();
+    w.chooseFile(writeText(w, "numbered.txt", numberedTerms(20)));
+    bool askedDuringImport = true;
+    atUpdate(*w.fake, 5, [&](TImportProgressForm& form) {
+        if (byExitCommand)
+            view.actExit()->trigger();
+        else
+            w.form->close();
+        if (cancel)
+            QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
+        askedDuringImport = !w.fake->texts("confirm").isEmpty();
+    });
+
+    view.actImport()->trigger();
+
+    QVERIFY(!askedDuringImport);
+    // The new dictionary is unsaved, so both questions come, in the usual order; the first No
+    // keeps the program open.
+    QTRY_COMPARE(w.fake->texts("confirm").size(), 1);
+    QVERIFY(w.fake->texts("confirm").front().contains(QStringLiteral("не сохранен")));
+    QCOMPARE(rig::termsOf(w.dic(0)).size(), cancel ? 4 : 20);
 }
 
 void TestImport::fileThatCannotBeImportedIsReported_data() {

@@ -161,6 +161,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs the exit command from the event loop as soon as no modal window is open.
+    void leaveWhenNothingIsModal();
     friend class TMainFormView;
 
     // The settings section of the search box's history: Count plus the numbered entries, the
@@ -308,4 +310,7 @@ private:
     QElapsedTimer typeToFindTimer_;
     bool closeConfirmed_ = false;  // the exit command has already asked about unsaved work
     bool importRunning_ = false;   // an import holds the current dictionary
+    // A close or exit asked for while an import ran; it is carried out once the import has ended.
+    bool leaveAfterImport_ = false;
+    static constexpr int kLeaveRetryMs = 50;
 };

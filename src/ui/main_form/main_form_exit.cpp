@@ -27,8 +27,10 @@ bool TMainForm::confirmUnsavedDictionaries() {
 
 void TMainForm::actExitExecute() {
     // The tray's menu is outside the import's progress window; leaving waits for the import.
-    if (importRunning_)
+    if (importRunning_) {
+        leaveAfterImport_ = true;
         return;
+    }
     if (!confirmUnsavedDictionaries())
         return;
     // The close that follows must not ask about the dictionaries a second time.
@@ -60,7 +62,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // Every way of closing the window protects unsaved work the same way as the exit command;
     // when the exit command has just asked, the answers stand.
     bool canClose = false;
+    // The import runs its own event loop under its progress window; the close is kept for when
+    // it has ended, so that the user's request is answered rather than lost.
     if (importRunning_) {
+        leaveAfterImport_ = true;
         event->ignore();
         return;
     }

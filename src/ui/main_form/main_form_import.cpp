@@ -2,11 +2,14 @@
 // and the import itself under its progress window. The terms come in as one bulk change of the
 // dictionary, so the word list is shown afresh once at the end (reloadWordList), however the
 // import ends.
+#include <QApplication>
 #include <QScopedValueRollback>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/error.h"
 #include "ui/dialogs/import_progress.h"
@@ -34,6 +37,14 @@ void TMainForm::ImportText(const std::string& path) {
     if (dictionary->IsOwnFile(path))
         throw TError(formatMessage("Файл импорта %s — это сам словарь; импорт отменён", path));
     const QScopedValueRollback<bool> running(importRunning_, true);
+    // A close asked for during the import follows it, however it ends.
+    struct TLeaveAfterwards {
+        TMainForm& form;
+        ~TLeaveAfterwards() {
+            if (std::exchange(form.leaveAfterImport_, false))
+                form.leaveWhenNothingIsModal();
+        }
+    } leaveAfterwards{*this};
     TImportRunner runner(this, dialogs());
     runner.setOnUpdate([this](std::string_view term) { StatusBar->showMessage(fromCp1251(term)); });
     try {
@@ -48,4 +59,15 @@ void TMainForm::ImportText(const std::string& path) {
     if (!runner.lastTerm().empty())
         StatusBar->showMessage(fromCp1251(runner.lastTerm()));
     reloadWordList();
+}
+
+void TMainForm::leaveWhenNothingIsModal() {
+    // The import's own messages (an error box, say) come first: the exit question waits until
+    // no modal window is open, then asks as the exit command always does.
+    QTimer::singleShot(kLeaveRetryMs, this, [this] {
+        if (QApplication::activeModalWidget())
+            leaveWhenNothingIsModal();
+        else
+            guarded([this] { actExitExecute(); });
+    });
 }
