@@ -3,7 +3,8 @@
 # (openbox) and a notification area (trayer): the icon sits in the area, minimising takes the
 # window off the task bar, a double click on the icon brings it back, the icon's right button
 # opens "Запустить" / "Выход". Without an area the program starts all the same and minimises
-# as usual; an area that appears later gets the icon. Screenshots of the window (edit mode
+# as usual; an area that appears later gets the icon. Translation windows cascade without
+# leaving the screen, frame included. Screenshots of the window (edit mode
 # off and on, a menu open) and of the icon's menu are kept as artefacts.
 #
 # Usage: frame_tray.sh <termovel binary> <termovel-dic binary> <artefact dir>
@@ -252,4 +253,36 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main"
 startTrayer
 waitIcon 15 >/dev/null || fail "the icon was not added when a notification area appeared"
 echo "ok: the icon came when a notification area appeared"
+stopProgram
+
+# --- 5. Translation windows cascade within the screen, frame included -----------------------
+# A 400 x 500 window on the 1024 x 768 screen: by its client height alone the cascade would let
+# its frame's bottom run past the screen's edge before wrapping.
+settings 0
+startProgram
+keys "$main" a Return
+first=$(waitWindow "Перевод" 10 "$program") || fail "Enter in the search box opened no window"
+xdotool windowsize --sync "$first" 400 500 2>/dev/null || xdotool windowsize "$first" 400 500
+sleep 0.3
+keys "$first" Escape
+for n in $(seq 16); do
+    keys "$main" Down Return
+    for _ in $(seq 50); do
+        [ "$(xdotool search --onlyvisible --name '^Перевод$' 2>/dev/null | wc -l)" -ge "$n" ] &&
+            break
+        sleep 0.1
+    done
+done
+opened=0
+for window in $(xdotool search --onlyvisible --name '^Перевод$'); do
+    box=$(frameBox "$window")
+    size=${box%%+*}
+    height=${size#*x}
+    top=${box#*+*+}
+    [ $((top + height)) -le 768 ] ||
+        fail "a translation window's frame runs to $((top + height)) px on a 768 px screen ($box)"
+    opened=$((opened + 1))
+done
+[ "$opened" -ge 14 ] || fail "only $opened translation windows opened"
+echo "ok: $opened cascaded translation windows stay on the screen, frame included"
 stopProgram

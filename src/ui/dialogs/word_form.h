@@ -18,8 +18,9 @@ struct TCascade {
     int left = 0;
 };
 
-// The cascade point after a window of windowSize was placed at current, on a screen of
-// screenSize (the primary screen).
+// The cascade point after a window was placed at current, on a screen of screenSize (the
+// primary screen). windowSize is the window's outer size, frame and title bar included: the
+// window is placed by its frame's corner, so the frame counts towards whether it fits.
 TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize);
 
 // The translation window: one term and its article. In viewing mode (as built) both boxes are

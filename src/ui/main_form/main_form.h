@@ -163,6 +163,9 @@ protected:
 private:
     // Runs the exit command from the event loop as soon as no modal window is open.
     void leaveWhenNothingIsModal();
+    // How much the window manager's frame adds to a window shown on this desktop: the largest
+    // frame round the main window or an open translation window; nothing before any is framed.
+    QSize decorationSize() const;
     friend class TMainFormView;
 
     // The settings section of the search box's history: Count plus the numbered entries, the

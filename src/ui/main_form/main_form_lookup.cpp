@@ -269,12 +269,27 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
         form->resize(WordWidth, WordHeight);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize();
-    const TCascade next = nextCascade({WordTop, WordLeft}, form->size(), screenSize);
+    // The new window has no frame until it is shown; the frame the window manager put round a
+    // window already shown (this one, or another translation window) stands for it.
+    const TCascade next =
+        nextCascade({WordTop, WordLeft}, form->size() + decorationSize(), screenSize);
     WordTop = next.top;
     WordLeft = next.left;
     form->setTexts(fromCp1251(term), fromCp1251(article));
     wordForms_.push_back(form);
     form->show();
+}
+
+QSize TMainForm::decorationSize() const {
+    QSize largest(0, 0);
+    const auto take = [&](const QWidget& window) {
+        if (window.isVisible())
+            largest = largest.expandedTo(window.frameGeometry().size() - window.size());
+    };
+    take(*this);
+    for (const TWordForm* open : wordForms_)
+        take(*open);
+    return largest;
 }
 
 void TMainForm::rememberSizeOf(TWordForm& form) {
