@@ -3,8 +3,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -75,6 +77,32 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         setup_ = std::make_unique<TRegSetup>(dir_->filePath("termovel.ini").toStdString());
         dialogs_.clear();
+    }
+
+    // The group's caption keeps clear of the dialog's edges and of the scan button's frame, and
+    // every control of the group lies inside it.
+    void captionAndControlsKeepClearOfEdges() {
+        auto form = open();
+        form->show();
+        auto* group = form->findChild<QGroupBox*>(QStringLiteral("GroupBox1"));
+        QVERIFY(group);
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect caption =
+            group->style()
+                ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group)
+                .translated(group->pos());
+        const QRect button = form->btnScan->geometry().translated(
+            form->btnScan->parentWidget()->mapTo(form.get(), QPoint()));
+        QVERIFY2(caption.left() > 0, "the caption touches the dialog's left edge");
+        QVERIFY2(caption.top() > button.bottom() + 1, "the caption touches the scan button");
+        QVERIFY(form->rect().contains(group->geometry()));
+        for (const QWidget* control : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(group->rect().contains(control->geometry()),
+                     qPrintable(control->objectName()));
     }
 
     void firstUseShowsAnEmptyListAndTheStoredSwitches() {

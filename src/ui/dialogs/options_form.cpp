@@ -28,6 +28,10 @@ namespace {
 constexpr int kClientWidth = 213;
 constexpr int kClientHeight = 337;
 constexpr int kToolBarHeight = 31;
+// Room between the group and the dialog's edges and tool bar, so that the group's caption
+// touches neither the edge nor the frame the scan button shows under the mouse.
+constexpr int kGroupMargin = 6;
+constexpr int kGroupWidth = kClientWidth - 2 * kGroupMargin;
 constexpr int kListHeight = 181;
 constexpr int kNameRole = Qt::UserRole;  // the item's name as Windows-1251 bytes
 
@@ -76,16 +80,17 @@ void TOptionsForm::createControls() {
 
     GroupBox1 = new QGroupBox(QStringLiteral("При запуске загружать словари:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(0, kToolBarHeight, kClientWidth, kClientHeight - kToolBarHeight);
+    GroupBox1->setGeometry(kGroupMargin, kToolBarHeight + kGroupMargin, kGroupWidth,
+                           kClientHeight - kToolBarHeight - kGroupMargin);
 
     CheckListBox = new QListWidget(GroupBox1);
     CheckListBox->setObjectName(QStringLiteral("CheckListBox"));
-    CheckListBox->setGeometry(6, 18, kClientWidth - 12, kListHeight);
+    CheckListBox->setGeometry(6, 18, kGroupWidth - 12, kListHeight);
 
     const auto checkBox = [this](const char* name, const QString& caption, int top) {
         auto* box = new QCheckBox(caption, GroupBox1);
         box->setObjectName(QString::fromLatin1(name));
-        box->setGeometry(8, top, kClientWidth - 16, 19);
+        box->setGeometry(8, top, kGroupWidth - 16, 19);
         return box;
     };
     chkEditMode = checkBox("chkEditMode", QStringLiteral("Разрешить режим редактирования"), 204);
