@@ -94,6 +94,24 @@ int bits(int set) {
     return n;
 }
 
+// Whether the fingering sounds the chord: every note it must keep, nothing outside the chord,
+// the chord's bass on the lowest sounding string when rootInBass, and at least three strings.
+bool soundsChord(const TChord& chord, const TFingering& f, bool rootInBass) {
+    const TPitchSets sets = pitchSets(chord);
+    const int sounded = soundedSet(f);
+    if ((sounded & ~sets.allowed) || (sets.required & ~sounded))
+        return false;
+    int sounding = 0, bass = -1;
+    for (int s = 0; s < kStrings; ++s) {
+        if (f.frets[s] == kMuted)
+            continue;
+        if (bass < 0)
+            bass = f.pitchAt(s);
+        ++sounding;
+    }
+    return sounding >= 3 && (!rootInBass || bass == chord.bassPitch());
+}
+
 // Fingertips that share a fret other than the barre's stand one behind another in it: at most
 // three, and open strings may ring in one gap between neighbouring ones, not in two.
 bool tipsFit(const TFingering& f, int barreFret) {
@@ -532,22 +550,6 @@ std::optional<std::string> hName(const TChord& chord) {
     if (chord.bass)
         out += "/" + (bassB ? std::string("H") : chord.bass->symbol());
     return out;
-}
-
-bool soundsChord(const TChord& chord, const TFingering& f, bool rootInBass) {
-    const TPitchSets sets = pitchSets(chord);
-    const int sounded = soundedSet(f);
-    if ((sounded & ~sets.allowed) || (sets.required & ~sounded))
-        return false;
-    int sounding = 0, bass = -1;
-    for (int s = 0; s < kStrings; ++s) {
-        if (f.frets[s] == kMuted)
-            continue;
-        if (bass < 0)
-            bass = f.pitchAt(s);
-        ++sounding;
-    }
-    return sounding >= 3 && (!rootInBass || bass == chord.bassPitch());
 }
 
 int fingersNeeded(const TFingering& f) {

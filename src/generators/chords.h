@@ -100,11 +100,6 @@ std::optional<TNoteName> enharmonic(TNoteName root);
 // "H7" for B7, "G/H" for G/B; none when no B is named.
 std::optional<std::string> hName(const TChord& chord);
 
-// Whether the fingering sounds the chord: every note it must keep (all but the type's
-// omittable intervals), nothing outside the chord, the bass on the lowest sounding string
-// when rootInBass, and at least three strings.
-bool soundsChord(const TChord& chord, const TFingering& fingering, bool rootInBass);
-
 // Fingers the fretting hand needs to hold the fingering, 99 when the hand cannot hold it. The
 // hand has four fingers placed in fret order: the index finger may lie as a barre across the
 // lowest fret from the first string it presses to the highest sounding string (every string
@@ -113,11 +108,12 @@ bool soundsChord(const TChord& chord, const TFingering& fingering, bool rootInBa
 // most three, with open strings ringing in one gap between them at most.
 int fingersNeeded(const TFingering& fingering);
 
-// The most comfortable fingering that sounds the chord (see soundsChord), holds its fretted
-// notes within kSpanFrets frets and needs at most four fingers. None when no fingering meets
-// the rules. Comfort favours low positions, open strings, all six strings sounding (a power
-// chord's two or three aside), every note of the chord, few fingers, no barre and fingers that
-// do not zig-zag across the strings.
+// The most comfortable fingering that sounds the chord (every note but those the type lets go,
+// nothing outside it, with rootInBass its bass on the lowest sounding string, at least three
+// strings), holds its fretted notes within kSpanFrets frets and needs at most four fingers. None
+// when no fingering meets the rules. Comfort favours low positions, open strings, all six strings
+// sounding (a power chord's two or three aside), every note of the chord, few fingers, no barre and
+// fingers that do not zig-zag across the strings.
 std::optional<TFingering> findFingering(const TChord& chord, bool rootInBass);
 
 // Where a shape sits on the neck.
