@@ -30,13 +30,54 @@ const TInterval kSixth{"6", 9, 6, "большая секста"};
 const TInterval kDiminishedSeventh{"bb7", 9, 7, "уменьшённая септима"};
 const TInterval kMinorSeventh{"b7", 10, 7, "малая септима"};
 const TInterval kMajorSeventh{"7", 11, 7, "большая септима"};
+const TInterval kMinorNinth{"b9", 13, 9, "малая нона"};
 const TInterval kNinth{"9", 14, 9, "большая нона"};
+const TInterval kAugmentedNinth{"#9", 15, 9, "увеличенная нона"};
+const TInterval kEleventh{"11", 17, 11, "чистая ундецима"};
+const TInterval kThirteenth{"13", 21, 13, "большая терцдецима"};
 
 int mod12(int v) {
     return ((v % 12) + 12) % 12;
 }
 
-// Pitch classes that the strings sound, as a bit set; -1 when nothing sounds.
+bool isNaturalB(const TNoteName& n) {
+    return n.letter == 6 && n.accidental == 0;
+}
+
+// Whether the interval's symbol is among the type's omittable ones.
+bool omittable(const TChordType& type, std::string_view symbol) {
+    std::string_view list = type.omittable;
+    while (!list.empty()) {
+        const size_t space = list.find(' ');
+        if (list.substr(0, space) == symbol)
+            return true;
+        list = space == std::string_view::npos ? "" : list.substr(space + 1);
+    }
+    return false;
+}
+
+// The pitch classes a fingering of the chord may sound and those it must sound, as bit sets.
+struct TPitchSets {
+    int allowed = 0;
+    int required = 0;
+};
+
+TPitchSets pitchSets(const TChord& chord) {
+    TPitchSets sets;
+    const int root = chord.root.pitchClass();
+    for (const TInterval& i : chord.type->intervals) {
+        const int bit = 1 << mod12(root + i.semitones);
+        sets.allowed |= bit;
+        if (!omittable(*chord.type, i.symbol))
+            sets.required |= bit;
+    }
+    const int bass = 1 << chord.bassPitch();
+    sets.allowed |= bass;
+    sets.required |= bass;
+    return sets;
+}
+
+// Pitch classes that the strings sound, as a bit set.
 int soundedSet(const TFingering& f) {
     int set = 0;
     for (int s = 0; s < kStrings; ++s) {
@@ -46,10 +87,102 @@ int soundedSet(const TFingering& f) {
     return set;
 }
 
+int bits(int set) {
+    int n = 0;
+    for (; set; set &= set - 1)
+        ++n;
+    return n;
+}
+
+// Whether the fingering sounds the chord: every note it must keep, nothing outside the chord,
+// the chord's bass on the lowest sounding string when rootInBass, and at least three strings.
+bool soundsChord(const TChord& chord, const TFingering& f, bool rootInBass) {
+    const TPitchSets sets = pitchSets(chord);
+    const int sounded = soundedSet(f);
+    if ((sounded & ~sets.allowed) || (sets.required & ~sounded))
+        return false;
+    int sounding = 0, bass = -1;
+    for (int s = 0; s < kStrings; ++s) {
+        if (f.frets[s] == kMuted)
+            continue;
+        if (bass < 0)
+            bass = f.pitchAt(s);
+        ++sounding;
+    }
+    return sounding >= 3 && (!rootInBass || bass == chord.bassPitch());
+}
+
+// Fingertips that share a fret other than the barre's stand one behind another in it: at most
+// three, and open strings may ring in one gap between neighbouring ones, not in two.
+bool tipsFit(const TFingering& f, int barreFret) {
+    for (int fret = 1; fret <= kTopFret; ++fret) {
+        if (fret == barreFret)
+            continue;
+        int tips = 0, previous = -1, openGaps = 0;
+        for (int s = 0; s < kStrings; ++s) {
+            if (f.frets[s] != fret)
+                continue;
+            ++tips;
+            if (previous >= 0 &&
+                std::count(f.frets.begin() + previous + 1, f.frets.begin() + s, 0) > 0)
+                ++openGaps;
+            previous = s;
+        }
+        if (tips > 3 || openGaps > 1)
+            return false;
+    }
+    return true;
+}
+
+// How often the fingertips, taken finger by finger in fret order (in one fret from the bass
+// string), turn back across the strings; notes under the barre are the barre's.
+int turns(const TFingering& f, int barreFret) {
+    std::vector<int> strings;
+    for (int fret = 1; fret <= kTopFret; ++fret) {
+        if (fret == barreFret)
+            continue;
+        for (int s = 0; s < kStrings; ++s) {
+            if (f.frets[s] == fret)
+                strings.push_back(s);
+        }
+    }
+    int count = 0, direction = 0;
+    for (size_t i = 1; i < strings.size(); ++i) {
+        const int step = strings[i] > strings[i - 1] ? 1 : -1;
+        if (direction != 0 && step != direction)
+            ++count;
+        direction = step;
+    }
+    return count;
+}
+
+// How many pairs of neighbouring fingertips in one fret (the barre's aside) lie more than two
+// strings apart with a note fretted higher between them: the hand spreads two fingers wide along a
+// fret while the others reach past them up the neck.
+int spreads(const TFingering& f, int barreFret) {
+    int count = 0;
+    for (int fret = 1; fret <= kTopFret; ++fret) {
+        if (fret == barreFret)
+            continue;
+        int previous = -1;
+        for (int s = 0; s < kStrings; ++s) {
+            if (f.frets[s] != fret)
+                continue;
+            if (previous >= 0 && s - previous > 2 &&
+                std::any_of(f.frets.begin() + previous + 1, f.frets.begin() + s,
+                            [fret](int other) { return other > fret; }))
+                ++count;
+            previous = s;
+        }
+    }
+    return count;
+}
+
 // Lower is more comfortable. Weights: a muted string and a wide stretch cost more than a
 // finger or a step up the neck; a string muted between sounding ones or on the treble side is hard
-// to damp and costs most.
-int discomfort(const TFingering& f) {
+// to damp and costs most. A note of the chord left out costs a little: the full chord is
+// preferred where the hand takes it as easily.
+int discomfort(const TFingering& f, int missingNotes, bool powerChord) {
     int first = kStrings, last = -1, muted = 0, lowest = kTopFret + 1, highest = 0, open = 0;
     for (int s = 0; s < kStrings; ++s) {
         const int fret = f.frets[s];
@@ -75,8 +208,14 @@ int discomfort(const TFingering& f) {
     const bool barre = fingers < fretted;
     // A stretch over the full four frets is much harder than over three.
     constexpr std::array<int, kSpanFrets> kStretch = {0, 1, 3, 10};
-    int score = position + 3 * muted + 6 * interiorMuted + 4 * trebleMuted + kStretch[span] +
-                fingers + (barre ? 2 : 0);
+    // A power chord is played on two or three strings, the rest damped by the palm.
+    const int mutedCost = powerChord ? 0 : 3 * muted + 4 * trebleMuted;
+    // Fingers zig-zagging across the strings twice or more twist the hand; so do two fingers
+    // spread wide in one fret around a higher one.
+    const int barreFret = barre ? lowest : 0;
+    const int twist = std::max(0, turns(f, barreFret) - 1) + spreads(f, barreFret);
+    int score = position + mutedCost + 6 * interiorMuted + kStretch[span] + fingers +
+                (barre ? 2 : 0) + 2 * missingNotes + 8 * twist;
     // Open strings ringing against notes high up the neck sound thin and are rarely played;
     // one between fretted strings there needs the hand arched over it as well.
     if (open > 0 && position >= 4)
@@ -92,6 +231,89 @@ int discomfort(const TFingering& f) {
         }
     }
     return score;
+}
+
+// A fingering with its discomfort.
+struct TScored {
+    int score;
+    TFingering fingering;
+};
+
+// Every fingering that sounds the chord and that the hand holds, the most comfortable first.
+std::vector<TScored> playable(const TChord& chord, bool rootInBass) {
+    const TPitchSets sets = pitchSets(chord);
+    const bool powerChord = chord.type->intervals.size() == 2;
+    std::vector<std::tuple<int, std::array<int, kStrings>>> found;
+    // The fretted notes of a fingering lie in some window of kSpanFrets frets; each string
+    // offers muting, its open note and the window's frets that give a chord tone.
+    for (int window = 1; window + kSpanFrets - 1 <= kTopFret; ++window) {
+        std::array<std::vector<int>, kStrings> choices;
+        for (int s = 0; s < kStrings; ++s) {
+            choices[s].push_back(kMuted);
+            if (sets.allowed & (1 << kOpenPitch[s]))
+                choices[s].push_back(0);
+            for (int fret = window; fret < window + kSpanFrets; ++fret) {
+                if (sets.allowed & (1 << mod12(kOpenPitch[s] + fret)))
+                    choices[s].push_back(fret);
+            }
+        }
+        std::array<size_t, kStrings> pick{};
+        for (;;) {
+            TFingering f;
+            bool inWindow = false;
+            for (int s = 0; s < kStrings; ++s) {
+                f.frets[s] = choices[s][pick[s]];
+                inWindow = inWindow || f.frets[s] == window;
+            }
+            // A fingering is taken in the window of its lowest fretted fret (or the first
+            // window when nothing is fretted), so that it is found once.
+            const bool ownWindow = inWindow || (window == 1 && f.position() == 0);
+            if (ownWindow && soundsChord(chord, f, rootInBass) && fingersNeeded(f) <= 4)
+                found.emplace_back(discomfort(f, bits(sets.allowed & ~soundedSet(f)), powerChord),
+                                   f.frets);
+            int s = kStrings - 1;
+            while (s >= 0 && ++pick[s] == choices[s].size()) {
+                pick[s] = 0;
+                --s;
+            }
+            if (s < 0)
+                break;
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<TScored> out;
+    for (const auto& [score, frets] : found)
+        out.push_back({score, TFingering{frets}});
+    return out;
+}
+
+// The shape's kind by where it sits; none when it is of no listed kind.
+std::optional<TShapeKind> kindOf(const TFingering& f, bool powerChord) {
+    const bool anyOpen = std::count(f.frets.begin(), f.frets.end(), 0) > 0;
+    if (anyOpen) {
+        // Sounding strings side by side up to the 1st string (a power chord's stop short),
+        // fretted notes in the first three frets.
+        int first = -1, last = -1;
+        for (int s = 0; s < kStrings; ++s) {
+            if (f.frets[s] != kMuted) {
+                if (first < 0)
+                    first = s;
+                last = s;
+            }
+        }
+        const bool gap = std::count(f.frets.begin() + first, f.frets.begin() + last + 1, kMuted);
+        const int highest = *std::max_element(f.frets.begin(), f.frets.end());
+        if (!gap && highest <= 3 && (powerChord || last == kStrings - 1))
+            return TShapeKind::Open;
+        return std::nullopt;
+    }
+    // Barre shapes start on the 6th or 5th string below the 12th fret, where the open shape
+    // itself would stand.
+    if (f.frets[0] > 0 && f.frets[0] < 12)
+        return TShapeKind::SixthString;
+    if (f.frets[0] == kMuted && f.frets[1] > 0 && f.frets[1] < 12)
+        return TShapeKind::FifthString;
+    return std::nullopt;
 }
 
 void appendAll(std::string& out, std::initializer_list<std::string_view> parts) {
@@ -147,7 +369,10 @@ std::string TFingering::code() const {
 }
 
 std::string TChord::name() const {
-    return root.symbol() + std::string(type->suffix);
+    std::string out = root.symbol() + std::string(type->suffix);
+    if (bass)
+        out += "/" + bass->symbol();
+    return out;
 }
 
 std::vector<TNoteName> TChord::notes() const {
@@ -173,44 +398,86 @@ std::vector<int> TChord::pitchClasses() const {
     return out;
 }
 
+int TChord::bassPitch() const {
+    return bass ? bass->pitchClass() : root.pitchClass();
+}
+
 const std::vector<TChordType>& chordTypes() {
     static const std::vector<TChordType> types = {
-        {"", "мажорное трезвучие", {kRoot, kMajorThird, kFifth}, "maj"},
+        {"", "мажорное трезвучие", {kRoot, kMajorThird, kFifth}, ""},
         {"m", "минорное трезвучие", {kRoot, kMinorThird, kFifth}, "min, -"},
-        {"5", "квинтаккорд (пауэр-аккорд): основной тон и квинта без терции", {kRoot, kFifth}, ""},
+        {"5", "пауэр-аккорд: основной тон и квинта без терции", {kRoot, kFifth}, ""},
         {"7",
          "доминантсептаккорд (малый мажорный септаккорд)",
          {kRoot, kMajorThird, kFifth, kMinorSeventh},
-         "dom7"},
+         "dom7",
+         "5"},
         {"maj7",
          "большой мажорный септаккорд",
          {kRoot, kMajorThird, kFifth, kMajorSeventh},
-         "M7, ma7"},
+         "M7, ma7",
+         "5"},
         {"m7",
          "малый минорный септаккорд",
          {kRoot, kMinorThird, kFifth, kMinorSeventh},
-         "min7, -7"},
+         "min7, -7",
+         "5"},
+        {"m(maj7)",
+         "большой минорный септаккорд (минорное трезвучие с большой септимой)",
+         {kRoot, kMinorThird, kFifth, kMajorSeventh},
+         "mM7, mmaj7, m(M7)",
+         "5"},
         {"6", "мажорное трезвучие с большой секстой", {kRoot, kMajorThird, kFifth, kSixth}, "add6"},
         {"m6",
          "минорное трезвучие с большой секстой",
          {kRoot, kMinorThird, kFifth, kSixth},
          "min6"},
+        {"6/9",
+         "мажорное трезвучие с большой секстой и большой ноной (без септимы)",
+         {kRoot, kMajorThird, kFifth, kSixth, kNinth},
+         "69, 6add9",
+         "5"},
         {"9",
          "доминантнонаккорд (доминантсептаккорд с большой ноной)",
          {kRoot, kMajorThird, kFifth, kMinorSeventh, kNinth},
-         "dom9"},
+         "dom9",
+         "1 5"},
+        {"7b9",
+         "доминантсептаккорд с малой ноной",
+         {kRoot, kMajorThird, kFifth, kMinorSeventh, kMinorNinth},
+         "7(b9), 7-9",
+         "1 5"},
+        {"7#9",
+         "доминантсептаккорд с увеличенной ноной (мажорная терция и минорная вместе)",
+         {kRoot, kMajorThird, kFifth, kMinorSeventh, kAugmentedNinth},
+         "7(#9), 7+9",
+         "1 5"},
         {"m9",
          "минорный нонаккорд (малый минорный септаккорд с большой ноной)",
          {kRoot, kMinorThird, kFifth, kMinorSeventh, kNinth},
-         "min9, -9"},
+         "min9, -9",
+         "1 5"},
         {"maj9",
          "большой мажорный нонаккорд",
          {kRoot, kMajorThird, kFifth, kMajorSeventh, kNinth},
-         "M9, ma9"},
+         "M9, ma9",
+         "1 5"},
         {"add9",
          "мажорное трезвучие с добавленной ноной (без септимы)",
          {kRoot, kMajorThird, kFifth, kNinth},
          "add2"},
+        {"11",
+         "ундецимаккорд: доминантсептаккорд с ноной и ундецимой; терцию, которая спорит с "
+         "ундецимой, на гитаре обычно не берут",
+         {kRoot, kMajorThird, kFifth, kMinorSeventh, kNinth, kEleventh},
+         "",
+         "3 5"},
+        {"13",
+         "терцдецимаккорд: доминантсептаккорд с большой терцдецимой (ундециму в нём не берут, "
+         "нону и квинту часто опускают)",
+         {kRoot, kMajorThird, kFifth, kMinorSeventh, kNinth, kThirteenth},
+         "",
+         "5 9"},
         {"sus2",
          "аккорд с задержанием: большая секунда вместо терции",
          {kRoot, kMajorSecond, kFifth},
@@ -222,15 +489,16 @@ const std::vector<TChordType>& chordTypes() {
         {"7sus4",
          "доминантсептаккорд с квартой вместо терции",
          {kRoot, kFourth, kFifth, kMinorSeventh},
-         "7sus"},
+         "7sus",
+         "5"},
         {"dim", "уменьшённое трезвучие", {kRoot, kMinorThird, kDiminishedFifth}, "°, mb5"},
         {"dim7",
          "уменьшённый септаккорд",
          {kRoot, kMinorThird, kDiminishedFifth, kDiminishedSeventh},
          "°7"},
-        {"aug", "увеличенное трезвучие", {kRoot, kMajorThird, kAugmentedFifth}, "+, #5"},
+        {"aug", "увеличенное трезвучие", {kRoot, kMajorThird, kAugmentedFifth}, "+, (#5)"},
         {"m7b5",
-         "полуменьшённый (малый вводный) септаккорд",
+         "полууменьшённый (малый вводный) септаккорд",
          {kRoot, kMinorThird, kDiminishedFifth, kMinorSeventh},
          "m7(b5), m7-5"},
     };
@@ -245,6 +513,23 @@ const std::vector<TNoteName>& rootSpellings() {
     return roots;
 }
 
+const std::vector<TChord>& slashChords() {
+    static const std::vector<TChord> slash = [] {
+        const auto& types = chordTypes();
+        const TChordType* major = &types[0];
+        const TChordType* minor = &types[1];
+        constexpr int C = 0, D = 1, E = 2, F = 3, G = 4, A = 5, B = 6;
+        return std::vector<TChord>{
+            {{C, 0}, major, TNoteName{G, 0}}, {{C, 0}, major, TNoteName{E, 0}},
+            {{D, 0}, major, TNoteName{F, 1}}, {{G, 0}, major, TNoteName{B, 0}},
+            {{A, 0}, minor, TNoteName{G, 0}}, {{A, 0}, minor, TNoteName{E, 0}},
+            {{D, 0}, major, TNoteName{A, 0}}, {{F, 0}, major, TNoteName{C, 0}},
+            {{G, 0}, major, TNoteName{D, 0}}, {{E, 0}, minor, TNoteName{D, 0}},
+        };
+    }();
+    return slash;
+}
+
 std::optional<TNoteName> enharmonic(TNoteName root) {
     if (root.accidental == 0)
         return std::nullopt;
@@ -256,6 +541,17 @@ std::optional<TNoteName> enharmonic(TNoteName root) {
     return std::nullopt;
 }
 
+std::optional<std::string> hName(const TChord& chord) {
+    const bool rootB = isNaturalB(chord.root);
+    const bool bassB = chord.bass && isNaturalB(*chord.bass);
+    if (!rootB && !bassB)
+        return std::nullopt;
+    std::string out = (rootB ? "H" : chord.root.symbol()) + std::string(chord.type->suffix);
+    if (chord.bass)
+        out += "/" + (bassB ? std::string("H") : chord.bass->symbol());
+    return out;
+}
+
 int fingersNeeded(const TFingering& f) {
     int fretted = 0;
     int lowest = kTopFret + 1;
@@ -265,17 +561,13 @@ int fingersNeeded(const TFingering& f) {
             lowest = std::min(lowest, fret);
         }
     }
-    // Four fingertips do not fit side by side into one fret.
-    std::array<int, kTopFret + 1> perFret{};
-    for (int fret : f.frets) {
-        if (fret > 0)
-            ++perFret[fret];
-    }
-    if (fretted <= 4 && *std::max_element(perFret.begin(), perFret.end()) <= 3)
+    if (fretted <= 4 && tipsFit(f, 0))
         return fretted;
     // Otherwise the index finger lies across the lowest fret, from the first string that has
     // it up to the highest sounding string, as in the usual barre shapes; every string under
-    // it must be fretted there or higher, and no string outside it fretted.
+    // it must be fretted there or higher. Other fingers press strings under the barre, or
+    // reach round its start to lower strings (the small F, xx3211) when the barre holds its
+    // strings alone.
     int first = -1, last = -1;
     for (int s = 0; s < kStrings; ++s) {
         if (f.frets[s] == lowest && first < 0)
@@ -284,128 +576,85 @@ int fingersNeeded(const TFingering& f) {
             last = s;
     }
     int fingers = 1;
+    bool underBarre = false, belowBarre = false;
     for (int s = 0; s < kStrings; ++s) {
         const int fret = f.frets[s];
-        // The other fingers press strings under the barre; none reaches round to a lower
-        // string below its start.
-        if (s >= first && s <= last ? fret <= 0 : fret > 0)
+        if (s >= first && s <= last && fret <= 0)
             return kImpossible;
-        if (fret > lowest)
+        if (fret > lowest) {
             ++fingers;
+            (s < first ? belowBarre : underBarre) = true;
+        }
     }
-    return fingers;
+    if (belowBarre && underBarre)
+        return kImpossible;
+    return tipsFit(f, lowest) ? fingers : kImpossible;
 }
 
 std::optional<TFingering> findFingering(const TChord& chord, bool rootInBass) {
-    int wanted = 0;
-    for (int pc : chord.pitchClasses())
-        wanted |= 1 << pc;
-    const int root = chord.root.pitchClass();
+    const std::vector<TScored> all = playable(chord, rootInBass);
+    if (all.empty())
+        return std::nullopt;
+    return all.front().fingering;
+}
 
-    std::optional<TFingering> best;
-    std::tuple<int, std::array<int, kStrings>> bestKey;
-    // The fretted notes of a fingering lie in some window of kSpanFrets frets; each string
-    // offers muting, its open note and the window's frets that give a chord tone.
-    for (int window = 1; window <= kTopFret; ++window) {
-        std::array<std::vector<int>, kStrings> choices;
-        for (int s = 0; s < kStrings; ++s) {
-            choices[s].push_back(kMuted);
-            if (wanted & (1 << kOpenPitch[s]))
-                choices[s].push_back(0);
-            for (int fret = window; fret < window + kSpanFrets && fret <= kTopFret; ++fret) {
-                if (wanted & (1 << mod12(kOpenPitch[s] + fret)))
-                    choices[s].push_back(fret);
-            }
-        }
-        std::array<size_t, kStrings> pick{};
-        for (;;) {
-            TFingering f;
-            int sounding = 0;
-            for (int s = 0; s < kStrings; ++s) {
-                f.frets[s] = choices[s][pick[s]];
-                sounding += f.frets[s] != kMuted;
-            }
-            const int bass = [&] {
-                for (int s = 0; s < kStrings; ++s) {
-                    if (f.frets[s] != kMuted)
-                        return f.pitchAt(s);
-                }
-                return -1;
-            }();
-            if (sounding >= 3 && soundedSet(f) == wanted && (!rootInBass || bass == root) &&
-                fingersNeeded(f) <= 4) {
-                const auto key = std::make_tuple(discomfort(f), f.frets);
-                if (!best || key < bestKey) {
-                    best = f;
-                    bestKey = key;
-                }
-            }
-            int s = kStrings - 1;
-            while (s >= 0 && ++pick[s] == choices[s].size()) {
-                pick[s] = 0;
-                --s;
-            }
-            if (s < 0)
-                break;
-        }
+std::vector<TShape> commonShapes(const TChord& chord) {
+    const std::vector<TScored> all = playable(chord, true);
+    std::optional<TScored> open, sixth, fifth;
+    for (const TScored& scored : all) {
+        const std::optional<TShapeKind> kind =
+            kindOf(scored.fingering, chord.type->intervals.size() == 2);
+        if (!kind)
+            continue;
+        std::optional<TScored>& slot = *kind == TShapeKind::Open          ? open
+                                       : *kind == TShapeKind::SixthString ? sixth
+                                                                          : fifth;
+        if (!slot)
+            slot = scored;
     }
-    return best;
+    // The open shape counts only while it is about as easy as the easier barre: where the
+    // barre is clearly easier (Bb x13331 against x10331), guitarists play the barre.
+    constexpr int kOpenMargin = 3;
+    int barreScore = kImpossible * 10;
+    for (const auto& barre : {sixth, fifth}) {
+        if (barre)
+            barreScore = std::min(barreScore, barre->score);
+    }
+    if (open && open->score > barreScore + kOpenMargin)
+        open.reset();
+    std::vector<TShape> out;
+    if (open)
+        out.push_back({open->fingering, TShapeKind::Open});
+    std::vector<TShape> barres;
+    if (sixth)
+        barres.push_back({sixth->fingering, TShapeKind::SixthString});
+    if (fifth)
+        barres.push_back({fifth->fingering, TShapeKind::FifthString});
+    // The barre lower on the neck first (Bm takes x24432 before 799777).
+    std::stable_sort(barres.begin(), barres.end(), [](const TShape& a, const TShape& b) {
+        return a.fingering.position() < b.fingering.position();
+    });
+    out.insert(out.end(), barres.begin(), barres.end());
+    if (out.empty() && !all.empty())
+        out.push_back(TShape{all.front().fingering, TShapeKind::Other});
+    if (out.empty()) {
+        // With no fingering holding the bass, the chord is taken in an inversion.
+        if (auto f = findFingering(chord, false))
+            out.push_back(TShape{*f, TShapeKind::Inversion});
+    }
+    if (out.empty())
+        throw TError("No fingering for the chord " + chord.name());
+    return out;
 }
 
 TFingering chooseFingering(const TChord& chord) {
-    if (auto f = findFingering(chord, true))
-        return *f;
-    if (auto f = findFingering(chord, false))
-        return *f;
-    throw TError("No fingering for the chord " + chord.name());
+    return commonShapes(chord).front().fingering;
 }
 
-std::string article(const TChord& chord, const TFingering& fingering) {
-    const std::string name = chord.name();
-    const std::string rootName = chord.root.symbol();
-    std::string out;
-    appendAll(out, {name, " — ", chord.type->russian, "\nОсновной тон: ", chord.root.russian(),
-                    " (", rootName, ")\n"});
-    if (auto other = enharmonic(chord.root))
-        appendAll(out,
-                  {"Тот же аккорд: ", other->symbol() + std::string(chord.type->suffix), "\n"});
-    if (!chord.type->aliases.empty()) {
-        out += "Другие обозначения: ";
-        std::string_view aliases = chord.type->aliases;
-        for (bool first = true; !aliases.empty(); first = false) {
-            const size_t comma = aliases.find(", ");
-            if (!first)
-                out += ", ";
-            appendAll(out, {rootName, aliases.substr(0, comma)});
-            aliases = comma == std::string_view::npos ? "" : aliases.substr(comma + 2);
-        }
-        out += "\n";
-    }
+namespace {
 
-    const std::vector<TNoteName> notes = chord.notes();
-    out += "\nНоты:";
-    for (const TNoteName& n : notes)
-        appendAll(out, {" ", n.symbol()});
-    out += " (";
-    for (size_t i = 0; i < notes.size(); ++i)
-        appendAll(out, {i ? ", " : "", notes[i].russian()});
-    out += ")\nИнтервалы от основного тона:\n";
-    for (size_t i = 0; i < notes.size(); ++i) {
-        const TInterval& interval = chord.type->intervals[i];
-        appendAll(out,
-                  {"  ", interval.symbol, " — ", interval.russian, ": ", notes[i].symbol(), "\n"});
-    }
-
-    // The sounding strings name the note they play, spelled as in the chord.
-    auto spelled = [&](int pc) {
-        for (const TNoteName& n : notes) {
-            if (n.pitchClass() == pc)
-                return n.symbol();
-        }
-        return std::string("?");
-    };
-    appendAll(out, {"\nАппликатура (стандартный строй EADGBE, от 6-й струны к 1-й): ",
-                    fingering.code(), "\n"});
+// The diagram of one fingering: string names, open and muted strings, then four frets.
+void appendDiagram(std::string& out, const TFingering& fingering) {
     const int position = fingering.position();
     const int highest = *std::max_element(fingering.frets.begin(), fingering.frets.end());
     const int top = highest <= kSpanFrets ? 1 : position;
@@ -429,23 +678,125 @@ std::string article(const TChord& chord, const TFingering& fingering) {
         line.pop_back();
         out += line + "\n";
     }
-    out += "(x — струна не звучит, o — открытая струна, * — прижать; слева номера ладов)\n";
+}
 
-    out += "Звучат: ";
-    int bassPc = -1;
-    for (int s = 0; s < kStrings; ++s) {
-        const int pc = fingering.pitchAt(s);
-        if (pc >= 0 && bassPc < 0)
-            bassPc = pc;
-        appendAll(out, {s ? " " : "", pc < 0 ? "x" : spelled(pc)});
+// "открытая", "бас на 6-й струне, баррэ на 3-м ладу", "бас на 5-й струне, с 2-го лада".
+std::string caption(const TShape& shape) {
+    const TFingering& f = shape.fingering;
+    switch (shape.kind) {
+        case TShapeKind::Open:
+            return "открытая";
+        case TShapeKind::Inversion:
+            return "обращение: в басу не основной тон";
+        case TShapeKind::Other:
+            return "с " + std::to_string(f.position()) + "-го лада";
+        case TShapeKind::SixthString:
+        case TShapeKind::FifthString:
+            break;
     }
-    out += "\n";
-    if (bassPc == chord.root.pitchClass())
-        out += "В басу основной тон.\n";
-    else
-        appendAll(out, {"В басу ", spelled(bassPc),
-                        ": обращение (с основным тоном в басу все ноты аккорда в четыре лада "
-                        "не взять).\n"});
+    int fretted = 0;
+    for (int fret : f.frets)
+        fretted += fret > 0;
+    const bool barre = fingersNeeded(f) < fretted;
+    return std::string(shape.kind == TShapeKind::SixthString ? "бас на 6-й струне"
+                                                             : "бас на 5-й струне") +
+           (barre ? ", баррэ на " + std::to_string(f.position()) + "-м ладу"
+                  : ", с " + std::to_string(f.position()) + "-го лада");
+}
+
+// The line on the letters B and H for chords on B and on B flat; empty for others.
+std::string songbookLine(const TChord& chord) {
+    if (auto h = hName(chord))
+        return "В русских и немецких песенниках этот аккорд пишут " + *h +
+               ": си там обозначают буквой H, а буквой B — си-бемоль (B7 такого песенника — "
+               "это Bb7).\n";
+    if (chord.root.letter == 6 && chord.root.accidental == -1 && !chord.bass)
+        return "В русских и немецких песенниках этот аккорд пишут B" +
+               std::string(chord.type->suffix) +
+               ": буквой B там обозначают си-бемоль, а си — буквой H.\n";
+    return "";
+}
+
+}  // namespace
+
+std::string article(const TChord& chord, const std::vector<TShape>& shapes) {
+    const std::string name = chord.name();
+    const std::string rootName = chord.root.symbol();
+    std::string out;
+    appendAll(out, {name, " — ", chord.type->russian});
+    if (chord.bass)
+        appendAll(out, {", в басу ", chord.bass->russian(),
+                        " (нота после косой черты звучит ниже всех)"});
+    appendAll(out, {"\nОсновной тон: ", chord.root.russian(), " (", rootName, ")\n"});
+    if (chord.bass)
+        appendAll(out, {"Бас: ", chord.bass->russian(), " (", chord.bass->symbol(), ")\n"});
+    if (auto other = enharmonic(chord.root); other && !chord.bass)
+        appendAll(out,
+                  {"Тот же аккорд: ", other->symbol() + std::string(chord.type->suffix), "\n"});
+    if (!chord.type->aliases.empty() && !chord.bass) {
+        out += "Другие обозначения: ";
+        std::string_view aliases = chord.type->aliases;
+        for (bool first = true; !aliases.empty(); first = false) {
+            const size_t comma = aliases.find(", ");
+            if (!first)
+                out += ", ";
+            appendAll(out, {rootName, aliases.substr(0, comma)});
+            aliases = comma == std::string_view::npos ? "" : aliases.substr(comma + 2);
+        }
+        out += "\n";
+    }
+    out += songbookLine(chord);
+
+    const std::vector<TNoteName> notes = chord.notes();
+    out += "\nНоты:";
+    for (const TNoteName& n : notes)
+        appendAll(out, {" ", n.symbol()});
+    out += " (";
+    for (size_t i = 0; i < notes.size(); ++i)
+        appendAll(out, {i ? ", " : "", notes[i].russian()});
+    out += ")\nИнтервалы от основного тона:\n";
+    for (size_t i = 0; i < notes.size(); ++i) {
+        const TInterval& interval = chord.type->intervals[i];
+        appendAll(out,
+                  {"  ", interval.symbol, " — ", interval.russian, ": ", notes[i].symbol(), "\n"});
+    }
+
+    // The sounding strings name the note they play, spelled as in the chord.
+    auto spelled = [&](int pc) {
+        if (chord.bass && chord.bass->pitchClass() == pc)
+            return chord.bass->symbol();
+        for (const TNoteName& n : notes) {
+            if (n.pitchClass() == pc)
+                return n.symbol();
+        }
+        return std::string("?");
+    };
+    out += shapes.size() == 1 ? "\nАппликатура (стандартный строй EADGBE, от 6-й струны к 1-й):\n"
+                              : "\nАппликатуры (стандартный строй EADGBE, от 6-й струны к 1-й):\n";
+    for (size_t k = 0; k < shapes.size(); ++k) {
+        const TFingering& fingering = shapes[k].fingering;
+        appendAll(out, {"\n", std::to_string(k + 1), ") ", fingering.code(), " — ",
+                        caption(shapes[k]), "\n"});
+        appendDiagram(out, fingering);
+        out += "Звучат: ";
+        int sounded = 0;
+        for (int s = 0; s < kStrings; ++s) {
+            const int pc = fingering.pitchAt(s);
+            if (pc >= 0)
+                sounded |= 1 << pc;
+            appendAll(out, {s ? " " : "", pc < 0 ? "x" : spelled(pc)});
+        }
+        // The notes guitarists leave out, named by their interval.
+        std::string left;
+        for (size_t i = 0; i < notes.size(); ++i) {
+            if (!(sounded & (1 << notes[i].pitchClass())))
+                appendAll(left, {left.empty() ? "" : ", ", chord.type->intervals[i].russian});
+        }
+        if (!left.empty())
+            appendAll(out, {" (не берётся: ", left, ")"});
+        out += "\n";
+    }
+    out += "\n(x — струна не звучит, o — открытая струна, * — прижать; слева номера ладов)\n";
     return out;
 }
 
@@ -460,19 +811,31 @@ int buildChordDictionary(TDictionary& dictionary) {
     dictionary.SetAuthor(cp1251("Termovel"));
     dictionary.SetInfo(cp1251(
         "Аккорды шестиструнной гитары в стандартном строе (EADGBE) для всех двенадцати тонов, "
-        "с диезами и бемолями: ноты, интервалы и одна аппликатура с диаграммой.\r\n"
+        "с диезами и бемолями, и употребительные слэш-аккорды (C/G, D/F#, Am/G …): ноты, "
+        "интервалы и до трёх аппликатур строкой табулатуры (x32010) с диаграммой — открытая, "
+        "где она есть, и баррэ с басом на 6-й и на 5-й струне.\r\n"
+        "Аккорды на си есть и под русскими и немецкими названиями H, Hm, H7 …: в песенниках на "
+        "этих языках си пишут буквой H, а буквой B — си-бемоль.\r\n"
         "Составлен программой Termovel: ноты выведены по правилам гармонии, аппликатуры найдены "
-        "перебором грифа (не шире четырёх ладов, основной тон в басу, где это возможно).\r\n"
-        "Лицензия: CC0 1.0 — общественное достояние, можно использовать без ограничений."));
+        "перебором грифа по модели руки (четыре пальца по порядку ладов, одно баррэ "
+        "указательным, не шире четырёх ладов, основной тон в басу). Квинту септ- и нонаккордов "
+        "аппликатуры иногда не берут, как и гитаристы.\r\n"
+        "Лицензия: CC0 1.0 — общественное достояние, можно использовать без ограничений; "
+        "составители, команда Termovel, отказались от авторских прав."));
     int added = 0;
+    auto add = [&](const TChord& chord) {
+        const std::string text = cp1251(article(chord, commonShapes(chord)));
+        if (dictionary.AddTerm(cp1251(chord.name()), text) >= 0)
+            ++added;
+        if (auto h = hName(chord); h && dictionary.AddTerm(cp1251(*h), text) >= 0)
+            ++added;
+    };
     for (const TNoteName& root : rootSpellings()) {
-        for (const TChordType& type : chordTypes()) {
-            const TChord chord{root, &type};
-            if (dictionary.AddTerm(cp1251(chord.name()),
-                                   cp1251(article(chord, chooseFingering(chord)))) >= 0)
-                ++added;
-        }
+        for (const TChordType& type : chordTypes())
+            add(TChord{root, &type});
     }
+    for (const TChord& chord : slashChords())
+        add(chord);
     return added;
 }
 
