@@ -64,10 +64,6 @@ termovel_dictd_dic(en_jargon
     NAME "Хакерский жаргон (Jargon File)"
     AUTHOR "Eric S. Raymond и соавторы"
     DATABASES jargon dict-jargon)
-termovel_dictd_dic(en_elements
-    NAME "Химические элементы"
-    AUTHOR "Jay F. Kominek"
-    DATABASES elements dict-elements)
 
 # Each converted dictionary loads and saves back unchanged (in the order it was saved in) and
 # has its name, author and description.
