@@ -72,5 +72,5 @@ if(DICTD_DICS)
              COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
                      ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:termovel-dic> "-DDICS=${DICTD_DICS}"
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
-    set_tests_properties(data.dictd_dics PROPERTIES LABELS "core;data" TIMEOUT 120)
+    set_tests_properties(data.dictd_dics PROPERTIES LABELS data TIMEOUT 120)
 endif()
