@@ -43,6 +43,7 @@ info=$("$tool" info "$dic")
 for caption in "Название словаря" "Автор-составитель" "Дополнительная информация"; do
     grep -q "^$caption: ." <<<"$info" || fail "\"$caption\" is empty"
 done
+grep -q "^Дополнительная информация: .*Лицензия: ." <<<"$info" || fail "the description names no licence"
 
 # The first line of each term's article, by term.
 declare -A heading=()
