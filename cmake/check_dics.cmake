@@ -1,5 +1,5 @@
 # Checks each dictionary of DICS with the tool TOOL: it must exist, pass "verify", and have a
-# name, an author and a description.
+# name, an author and a description that names its licence.
 foreach(dic ${DICS})
     if(NOT EXISTS ${dic})
         message(FATAL_ERROR "${dic}: нет файла (соберите цель bundled_dics)")
@@ -19,6 +19,10 @@ foreach(dic ${DICS})
             message(FATAL_ERROR "${dic}: пусто поле «${field}»:\n${out}")
         endif()
     endforeach()
+    # The description names the licence the dictionary is shipped under.
+    if(NOT out MATCHES "Лицензия: [^\n]")
+        message(FATAL_ERROR "${dic}: описание не называет лицензию:\n${out}")
+    endif()
     if(NOT out MATCHES "Терминов: [1-9]")
         message(FATAL_ERROR "${dic}: нет терминов:\n${out}")
     endif()

@@ -36,7 +36,6 @@ packages=(
     dict-foldoc
     dict-vera
     dict-jargon
-    dict-elements
     # Packaging: the .deb's library dependencies (dpkg-shlibdeps, file), the theme icons
     # rendered from SVG, and the checks of the desktop entry and the AppStream metadata.
     dpkg-dev

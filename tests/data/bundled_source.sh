@@ -2,8 +2,9 @@
 # Checks one bundled dictionary against its text source: the source is Windows-1251 (an editor
 # that saved it as UTF-8 would ship mojibake), every "@" block became a term (a block left
 # without its "~~~" swallows the blocks after it, a repeated term is dropped), the built file
-# passes verify, its header is filled in when the source has a .name file, and every term that
-# an article points to with "См. также:" or "Синонимы:" exists.
+# passes verify, its header is filled in when the source has a .name file (the description
+# naming the licence), and every term that an article points to with "См. также:" or
+# "Синонимы:" exists.
 # Usage: bundled_source.sh <termovel-dic binary> <source.txt> <built.dic>
 set -euo pipefail
 tool=$1
@@ -35,6 +36,7 @@ if [ -f "$name_file" ]; then
     for caption in "Название словаря" "Автор-составитель" "Дополнительная информация"; do
         grep -q "^$caption: ." <<<"$info" || fail "\"$caption\" is empty although $name_file exists"
     done
+    grep -q "^Дополнительная информация: .*Лицензия: ." <<<"$info" || fail "the description names no licence"
 fi
 
 # Terms are compared ignoring letter case, as the dictionary compares them.
