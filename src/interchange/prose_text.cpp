@@ -1,0 +1,145 @@
+#include "interchange/prose_text.h"
+
+#include <vector>
+
+namespace {
+
+// The width that every source wraps its prose within or beyond.
+constexpr size_t kWrapWidth = 60;
+constexpr size_t kNone = std::string_view::npos;
+
+// Columns of UTF-8 text: its characters, each byte but the continuation bytes.
+size_t columns(std::string_view text) {
+    size_t n = 0;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    }
+    return n;
+}
+
+size_t indentOf(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
+    return i;
+}
+
+std::string_view trimEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+bool tableLike(std::string_view line) {
+    return line.find('\t') != kNone || line.find("   ", indentOf(line)) != kNone;
+}
+
+// The column where the text of a list item starts after its marker, or kNone when the line
+// opens no list item.
+size_t itemTextColumn(std::string_view line) {
+    const size_t indent = indentOf(line);
+    const std::string_view rest = line.substr(indent);
+    size_t marker = 0;
+    for (std::string_view part : {"n ", "v ", "adj ", "adv "}) {
+        if (rest.starts_with(part))
+            marker = part.size();
+    }
+    size_t digits = marker;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+        ++digits;
+    if (digits > marker && digits < rest.size() &&
+        (rest[digits] == '.' || rest[digits] == ')' || rest[digits] == ':')) {
+        marker = digits + 1;
+    } else if (marker > 0) {
+        return kNone;
+    } else if (rest.size() >= 2 && rest[0] >= 'a' && rest[0] <= 'z' && rest[1] == ')') {
+        marker = 2;
+    } else if (rest.starts_with("- ") || rest.starts_with("* ") || rest.starts_with("+ ")) {
+        marker = 1;
+    } else if (rest.starts_with("\u2022")) {
+        marker = std::string_view("\u2022").size();
+    } else {
+        return kNone;
+    }
+    if (marker < rest.size() && rest[marker] != ' ')
+        return kNone;
+    size_t text = marker;
+    while (text < rest.size() && rest[text] == ' ')
+        ++text;
+    return indent + columns(rest.substr(0, text));
+}
+
+std::string_view firstWord(std::string_view text) {
+    const size_t end = text.find(' ');
+    return end == kNone ? text : text.substr(0, end);
+}
+
+// Whether the joined text takes no blank between line and next: after a word broken at its
+// hyphen or an opening quote or parenthesis, and before a closing punctuation mark.
+bool joinsTight(std::string_view line, std::string_view next) {
+    if (next.find_first_of(".,;:!?)") == 0)
+        return true;
+    if (line.ends_with("(") || line.ends_with("{") || line.ends_with("[") ||
+        line.ends_with("\u201C") || line.ends_with("\u2018"))
+        return true;
+    if (line.size() < 2 || line.back() != '-')
+        return false;
+    const auto before = static_cast<unsigned char>(line[line.size() - 2]);
+    return (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z') || before >= 0x80;
+}
+
+}  // namespace
+
+std::string proseArticle(std::string_view article) {
+    std::vector<std::string> lines;
+    bool open = false;  // the last line kept can take continuation lines
+    size_t firstIndent = 0;
+    size_t hangColumn = kNone;
+    size_t previousColumns = 0;
+    bool dashItem = false;  // the last line kept opens an item of a dashed list
+    for (;;) {
+        const size_t end = article.find('\n');
+        const std::string_view raw = article.substr(0, end);
+        const std::string_view line = trimEnd(raw);
+        const size_t indent = indentOf(line);
+        if (line.size() == indent) {
+            lines.emplace_back(raw);
+            open = false;
+        } else {
+            const std::string_view text = line.substr(indent);
+            size_t item = itemTextColumn(line);
+            const bool table = tableLike(line);
+            const bool wrapped = previousColumns + 1 + columns(firstWord(text)) > kWrapWidth;
+            // A dash after a wrapped line of prose is a dash of that prose, not a list item
+            // (unless the prose is an item of a dashed list itself).
+            if (item != kNone && text.starts_with("- ") && open && wrapped && !dashItem)
+                item = kNone;
+            const bool continues = open && item == kNone && !table &&
+                                   (indent == firstIndent || indent == hangColumn) && wrapped;
+            if (continues) {
+                std::string& joined = lines.back();
+                if (!joinsTight(joined, text))
+                    joined.push_back(' ');
+                joined.append(text);
+            } else {
+                lines.emplace_back(line);
+                open = indent > 0 && !table;
+                firstIndent = indent;
+                hangColumn = item;
+                dashItem = item != kNone && text.starts_with("- ");
+            }
+            previousColumns = columns(line);
+        }
+        if (end == kNone)
+            break;
+        article.remove_prefix(end + 1);
+    }
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            out.push_back('\n');
+        out.append(lines[i]);
+    }
+    return out;
+}
