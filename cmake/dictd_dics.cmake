@@ -62,14 +62,17 @@ termovel_dictd_dic(ru_en_mueller
 termovel_dictd_dic(en_wordnet
     NAME "WordNet: толковый словарь английского языка"
     AUTHOR "Princeton University (Принстонский университет)"
+    OPTIONS --form prose
     DATABASES wn dict-wn)
 termovel_dictd_dic(en_computing
     NAME "Компьютерный словарь FOLDOC и сокращения V.E.R.A."
     AUTHOR "Denis Howe (FOLDOC), Oliver Heidelbach (V.E.R.A.)"
+    OPTIONS --form prose
     DATABASES foldoc dict-foldoc vera dict-vera)
 termovel_dictd_dic(en_jargon
     NAME "Хакерский жаргон (Jargon File)"
     AUTHOR "Eric S. Raymond и соавторы"
+    OPTIONS --form prose
     DATABASES jargon dict-jargon)
 termovel_dictd_dic(en_elements
     NAME "Химические элементы"
