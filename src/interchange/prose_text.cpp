@@ -6,6 +6,9 @@ namespace {
 
 // The width that every source wraps its prose within or beyond.
 constexpr size_t kWrapWidth = 60;
+// A line of the body text that ends inside a sentence was wrapped if it is at least this wide:
+// some sources wrapped before their links were shortened, so their lines are narrower.
+constexpr size_t kShortWrap = 40;
 constexpr size_t kNone = std::string_view::npos;
 
 // Columns of UTF-8 text: its characters, each byte but the continuation bytes.
@@ -31,8 +34,12 @@ std::string_view trimEnd(std::string_view line) {
     return line;
 }
 
+// Whether a line is part of a table or of code: columns aligned by tabs or runs of blanks, or
+// a brace alone on its line.
 bool tableLike(std::string_view line) {
-    return line.find('\t') != kNone || line.find("   ", indentOf(line)) != kNone;
+    const std::string_view text = line.substr(indentOf(line));
+    return line.find('\t') != kNone || text.find("   ") != kNone || text == "{" || text == "}" ||
+           text == "};";
 }
 
 // The column where the text of a list item starts after its marker, or kNone when the line
@@ -48,8 +55,12 @@ size_t itemTextColumn(std::string_view line) {
     size_t digits = marker;
     while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
         ++digits;
-    if (digits > marker && digits < rest.size() &&
-        (rest[digits] == '.' || rest[digits] == ')' || rest[digits] == ':')) {
+    // A list counts to 99 (WordNet's senses to 999); a longer number opening a line is a year
+    // or an amount that the wrapping brought there.
+    const size_t count = digits - marker;
+    if (count > 0 && digits < rest.size() &&
+        (rest[digits] == ':' ? count <= 3
+                             : count <= 2 && (rest[digits] == '.' || rest[digits] == ')'))) {
         marker = digits + 1;
     } else if (marker > 0) {
         return kNone;
@@ -68,6 +79,16 @@ size_t itemTextColumn(std::string_view line) {
     while (text < rest.size() && rest[text] == ' ')
         ++text;
     return indent + columns(rest.substr(0, text));
+}
+
+// Whether a line break falls inside a sentence: the line before ends in no closing mark and
+// the next goes on with a small letter, a link or a parenthesis.
+bool midSentence(std::string_view line, std::string_view next) {
+    const char last = line.back();
+    if (last == '.' || last == '!' || last == '?' || last == ':' || last == ';')
+        return false;
+    const char c = next.front();
+    return (c >= 'a' && c <= 'z') || c == '{' || c == '(';
 }
 
 std::string_view firstWord(std::string_view text) {
@@ -89,9 +110,33 @@ bool joinsTight(std::string_view line, std::string_view next) {
     return (before >= 'a' && before <= 'z') || (before >= 'A' && before <= 'Z') || before >= 0x80;
 }
 
+// The indentation of most of the article's lines, its body text (0 when every line is at
+// the margin).
+size_t bodyIndent(std::string_view article) {
+    std::vector<size_t> count;
+    while (!article.empty()) {
+        const size_t end = article.find('\n');
+        const std::string_view line = trimEnd(article.substr(0, end));
+        const size_t indent = indentOf(line);
+        if (indent > 0 && indent < line.size()) {
+            if (count.size() <= indent)
+                count.resize(indent + 1);
+            ++count[indent];
+        }
+        article = end == kNone ? std::string_view() : article.substr(end + 1);
+    }
+    size_t body = 0;
+    for (size_t i = 1; i < count.size(); ++i) {
+        if (count[i] > count[body])
+            body = i;
+    }
+    return body;
+}
+
 }  // namespace
 
 std::string proseArticle(std::string_view article) {
+    const size_t body = bodyIndent(article);
     std::vector<std::string> lines;
     bool open = false;  // the last line kept can take continuation lines
     size_t firstIndent = 0;
@@ -110,7 +155,10 @@ std::string proseArticle(std::string_view article) {
             const std::string_view text = line.substr(indent);
             size_t item = itemTextColumn(line);
             const bool table = tableLike(line);
-            const bool wrapped = previousColumns + 1 + columns(firstWord(text)) > kWrapWidth;
+            const bool wrapped =
+                open && (previousColumns + 1 + columns(firstWord(text)) > kWrapWidth ||
+                         (firstIndent == body && previousColumns >= kShortWrap &&
+                          midSentence(lines.back(), text)));
             // A dash after a wrapped line of prose is a dash of that prose, not a list item
             // (unless the prose is an item of a dashed list itself).
             if (item != kNone && text.starts_with("- ") && open && wrapped && !dashItem)

@@ -38,6 +38,11 @@ const TProseCase kProse[] = {
     {"dash that is prose",
      "   The characteristic of a cache is its {hit rate} and so on\n   - the fraction.",
      "   The characteristic of a cache is its {hit rate} and so on - the fraction."},
+    {"body text wrapped early inside a sentence, and a year that wrapping brought first",
+     "   <web> A misspelling of \"referrer\" which somehow\n"
+     "   made it into the {HTTP} standard; it was coined in the year\n   1913) at last.",
+     "   <web> A misspelling of \"referrer\" which somehow made it into the {HTTP} standard; it "
+     "was coined in the year 1913) at last."},
     {"blank line between paragraphs",
      "   A small fast memory holding recently accessed data, designed\n\n   to speed up access.",
      nullptr},
@@ -48,6 +53,12 @@ const TProseCase kProse[] = {
      nullptr},
     {"short lines: a list without markers or code",
      "   Commercial versions:\n   APL SV\n   VS APL\n\n       int main() {\n       }", nullptr},
+    {"code deeper than the body text",
+     "   The body text of the article.\n   More of it.\n   The end of it.\n"
+     "      \"Your IP address is: \", remote_host(),\n      end_html;",
+     nullptr},
+    {"a brace alone",
+     "   int F=00,OO=00; main(){F_OO();printf(\"%1.3f\", 4.*-F/OO/OO);}F_OO()\n   {", nullptr},
     {"table", "   A small fast memory holding recently accessed data, designed\n   Name      Value",
      nullptr},
     {"deeper indent: a quotation",
