@@ -64,7 +64,8 @@ std::string withoutMarks(std::string_view text) {
                 continue;
             }
         }
-        const char c = text[i++] == '\t' ? ' ' : text[i - 1];
+        const char c = text[i] == '\t' ? ' ' : text[i];
+        ++i;
         if (c == ' ' && (out.empty() || out.back() == ' '))
             continue;
         out.push_back(c);
@@ -153,21 +154,15 @@ std::string termOf(std::string_view item) {
         out.empty() ? std::nullopt : codepage::decodeUtf8(out, first);
     if (!opening || !isCyrillic(*opening))
         return {};
-    bool cyrillic = false;
-    size_t words = out.empty() ? 0 : 1;
+    size_t words = 1;
     for (size_t i = 0; i < out.size();) {
         if (out[i] == ' ')
             ++words;
         const std::optional<char32_t> c = codepage::decodeUtf8(out, i);
-        if (!c)
+        if (!c || isLatin(*c))
             return {};
-        if (isLatin(*c))
-            return {};
-        cyrillic = cyrillic || isCyrillic(*c);
     }
-    if (!cyrillic || words > kMaxWords)
-        return {};
-    return out;
+    return words > kMaxWords ? std::string() : out;
 }
 
 std::string lowered(std::string_view text) {
