@@ -232,7 +232,8 @@ TMarker takeMarker(std::string_view& text, int& number) {
 // Whether the last clause of a sense's text is English: a phrase whose translations follow as
 // shades.
 bool endsWithPhrase(std::string_view text) {
-    const std::vector<std::string_view> clauses = splitOutside(withoutMarks(text), ';');
+    const std::string plain = withoutMarks(text);
+    const std::vector<std::string_view> clauses = splitOutside(plain, ';');
     for (auto it = clauses.rbegin(); it != clauses.rend(); ++it) {
         if (!trimBlanks(*it).empty())
             return opensLatin(*it);
