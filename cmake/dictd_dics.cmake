@@ -8,11 +8,12 @@ set(TERMOVEL_DICTD_DIR /usr/share/dictd CACHE PATH "Folder of the installed dict
 set(DICTD_HEADER_DIR ${CMAKE_SOURCE_DIR}/data/dictd)
 set(DICTD_DICS)
 
-# termovel_dictd_dic(STEM NAME text AUTHOR text DATABASES db [package] ...)
+# termovel_dictd_dic(STEM NAME text AUTHOR text [OPTIONS option ...] DATABASES db [package] ...)
 # Builds dics/STEM.dic from the databases (each db.index and db.dict.dz, joined in order) with
-# the given name and author and the description in data/dictd/STEM.info.
+# the given name and author, the description in data/dictd/STEM.info and the converter's
+# OPTIONS (how the articles are written: --form, --reverse).
 function(termovel_dictd_dic stem)
-    cmake_parse_arguments(ARG "" "NAME;AUTHOR" "DATABASES" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME;AUTHOR" "OPTIONS;DATABASES" ${ARGN})
     set(inputs)
     set(depends)
     list(LENGTH ARG_DATABASES count)
@@ -40,7 +41,7 @@ function(termovel_dictd_dic stem)
         # are the same on every build; the program orders them by its user's locale on loading.
         COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C
                 $<TARGET_FILE:termovel-dic> from-dictd ${inputs} ${out}
-                --name ${ARG_NAME} --author ${ARG_AUTHOR} --info-file ${info}
+                --name ${ARG_NAME} --author ${ARG_AUTHOR} --info-file ${info} ${ARG_OPTIONS}
         DEPENDS ${depends} ${info} termovel-dic
         COMMENT "Converting ${stem}.dic from dictd"
         VERBATIM)
@@ -51,18 +52,27 @@ endfunction()
 termovel_dictd_dic(en_ru_mueller
     NAME "Англо-русский словарь Мюллера"
     AUTHOR "В. К. Мюллер, электронная версия: С. Старостин и Е. С. Цымбалюк"
+    OPTIONS --form mueller
+    DATABASES mueller7 mueller7-dict)
+termovel_dictd_dic(ru_en_mueller
+    NAME "Русско-английский указатель к словарю Мюллера"
+    AUTHOR "Построен из словаря В. К. Мюллера (электронная версия: С. Старостин и Е. С. Цымбалюк)"
+    OPTIONS --form mueller --reverse
     DATABASES mueller7 mueller7-dict)
 termovel_dictd_dic(en_wordnet
     NAME "WordNet: толковый словарь английского языка"
     AUTHOR "Princeton University (Принстонский университет)"
+    OPTIONS --form prose
     DATABASES wn dict-wn)
 termovel_dictd_dic(en_computing
     NAME "Компьютерный словарь FOLDOC и сокращения V.E.R.A."
     AUTHOR "Denis Howe (FOLDOC), Oliver Heidelbach (V.E.R.A.)"
+    OPTIONS --form prose
     DATABASES foldoc dict-foldoc vera dict-vera)
 termovel_dictd_dic(en_jargon
     NAME "Хакерский жаргон (Jargon File)"
     AUTHOR "Eric S. Raymond и соавторы"
+    OPTIONS --form prose
     DATABASES jargon dict-jargon)
 
 # Each converted dictionary loads and saves back unchanged (in the order it was saved in) and
@@ -73,4 +83,13 @@ if(DICTD_DICS)
                      ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:termovel-dic> "-DDICS=${DICTD_DICS}"
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
     set_tests_properties(data.dictd_dics PROPERTIES LABELS data TIMEOUT 120)
+endif()
+# Mueller's transcriptions read by meaning; the Russian–English index's size and first lines.
+if("${DICTD_DICS}" MATCHES "ru_en_mueller\\.dic")
+    add_test(NAME data.mueller_dics
+             COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${CMAKE_COMMAND}
+                     -DTOOL=$<TARGET_FILE:termovel-dic> -DFORWARD=${CMAKE_BINARY_DIR}/dics/en_ru_mueller.dic
+                     -DREVERSE=${CMAKE_BINARY_DIR}/dics/ru_en_mueller.dic
+                     -P ${CMAKE_SOURCE_DIR}/cmake/check_mueller_dics.cmake)
+    set_tests_properties(data.mueller_dics PROPERTIES LABELS "core;data" TIMEOUT 120)
 endif()

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "dictionary/dictionary.h"
+#include "interchange/mueller_reverse.h"
+#include "interchange/mueller_text.h"
+#include "interchange/prose_text.h"
 #include "platform/compare.h"
 
 std::string withCrLf(std::string_view text) {
@@ -47,8 +50,31 @@ void TConversion::reserve(uint64_t bytes) {
     pool_.reserve(static_cast<size_t>(std::min(bytes, kMaxHint)));
 }
 
+TConversion::TConversion() = default;
+
+TConversion::~TConversion() = default;
+
+void TConversion::setMuellerReverse() {
+    reverse_ = std::make_unique<TMuellerReverse>();
+}
+
 void TConversion::add(std::string_view headword, std::string_view article) {
     ++report_.entries;
+    if (reverse_) {
+        reverse_->add(headword, article);
+        return;
+    }
+    if (form_ == TArticleForm::mueller) {
+        shaped_ = muellerArticle(headword, article);
+        article = shaped_;
+    } else if (form_ == TArticleForm::prose) {
+        shaped_ = proseArticle(article);
+        article = shaped_;
+    }
+    addFolded(headword, article);
+}
+
+void TConversion::addFolded(std::string_view headword, std::string_view article) {
     headword_.clear();
     const TFoldCounts headwordCounts = folder_.append(headword, headword_);
     tidyHeadword(headword_);
@@ -105,6 +131,12 @@ void TConversion::setInfo(std::string_view text) {
 }
 
 TConversionReport TConversion::finish(TDictionary& dictionary) {
+    // The reverse index's terms are built from all the entries read, so they come only now.
+    if (reverse_) {
+        const std::unique_ptr<TMuellerReverse> reverse = std::move(reverse_);
+        reverse->forEach(
+            [this](std::string_view term, std::string_view article) { addFolded(term, article); });
+    }
     if (hasName_)
         dictionary.SetName(name_);
     if (hasAuthor_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,14 @@
 #include "interchange/text_import.h"
 
 class TDictionary;
+class TMuellerReverse;
+
+// How the articles of a source are written, and so how they are brought into the dictionary.
+enum class TArticleForm {
+    asIs,     // kept line for line
+    prose,    // each prose paragraph made one line (see proseArticle)
+    mueller,  // Mueller's conventions read as text (see muellerArticle)
+};
 
 // The text with its line breaks as CR LF, as the program's own dialog writes a description:
 // each LF preceded by CR, every other CR left out.
@@ -35,6 +44,18 @@ struct TConversionReport {
 //   - the header (name, author, description) is converted the same way.
 class TConversion {
 public:
+    TConversion();
+    ~TConversion();
+    TConversion(const TConversion&) = delete;
+    TConversion& operator=(const TConversion&) = delete;
+
+    // How the articles added from now on are written (asIs unless set).
+    void setForm(TArticleForm form) { form_ = form; }
+
+    // Makes the dictionary the reverse of the Mueller entries added from now on: their Russian
+    // translations become the terms (see TMuellerReverse) and finish builds from those.
+    void setMuellerReverse();
+
     // Adds one entry. Blanks and line breaks around the headword are dropped; control
     // characters inside it become blanks.
     void add(std::string_view headword, std::string_view article);
@@ -71,6 +92,11 @@ private:
         return {pool_.data() + e.article, e.articleLength};
     }
 
+    void addFolded(std::string_view headword, std::string_view article);
+
+    TArticleForm form_ = TArticleForm::asIs;
+    std::unique_ptr<TMuellerReverse> reverse_;
+    std::string shaped_;  // the article of the entry being added, in its form
     TCodePageFolder folder_;
     std::string foldedA_, foldedB_;  // sameTerm's room, kept between calls
     TConversionReport report_;

@@ -19,13 +19,19 @@ const char* const kConvertUsage =
     "  termovel-dic from-stardict FILE.ifo [FILE.ifo ...] OUT.dic [ЗАГОЛОВОК]\n"
     "                                        словарь из словарей StarDict\n"
     "      ЗАГОЛОВОК: --name TEXT --author TEXT --info TEXT --info-file FILE\n"
-    "      --force: заменить уже существующий OUT.dic\n";
+    "      --force: заменить уже существующий OUT.dic\n"
+    "      --form prose: строки каждого абзаца статьи соединить в одну\n"
+    "      --form mueller: статьи записаны по правилам словаря Мюллера (транскрипции\n"
+    "                      знаками-заменителями, пометы с \"_\")\n"
+    "      --reverse: с --form mueller — обратный, русско-английский словарь\n";
 
 namespace {
 
 struct THeaderOptions {
     std::optional<std::string> name, author, info;
     bool force = false;
+    TArticleForm form = TArticleForm::asIs;
+    bool reverse = false;
 };
 
 // Splits the arguments after the command into file names and header options.
@@ -41,10 +47,21 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
             header.force = true;
             continue;
         }
+        if (a == "--reverse") {
+            header.reverse = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             throw TFailure{"Нет значения для " + a};
         const std::string& v = args[++i];
-        if (a == "--name") {
+        if (a == "--form") {
+            if (v == "mueller")
+                header.form = TArticleForm::mueller;
+            else if (v == "prose")
+                header.form = TArticleForm::prose;
+            else if (v != "as-is")
+                throw TFailure{"Неизвестная форма статей: " + v + " (есть as-is, prose, mueller)"};
+        } else if (a == "--name") {
             header.name = toCodePage(v, "Название");
         } else if (a == "--author") {
             header.author = toCodePage(v, "Автор");
@@ -96,7 +113,14 @@ int runConvertCommand(const std::vector<std::string>& args) {
     if (!header.force && fileExists(files.back()))
         throw TFailure{files.back() + ": файл уже есть; чтобы заменить его, добавьте --force"};
 
+    if (header.reverse && header.form != TArticleForm::mueller)
+        throw TFailure{
+            "--reverse строит обратный словарь только из словаря Мюллера (--form mueller)"};
+
     TConversion conversion;
+    conversion.setForm(header.form);
+    if (header.reverse)
+        conversion.setMuellerReverse();
     for (size_t i = 0; i + 1 < files.size(); i += group) {
         if (dictd)
             readDictd(files[i], files[i + 1], conversion);

@@ -10,8 +10,10 @@
 //
 // Several databases make one dictionary, equal headwords joined across them. The header
 // options --name, --author, --info TEXT and --info-file FILE (UTF-8 text) set the header in
-// place of the one the databases give. An existing OUT.dic is replaced only with --force. Each
-// prints what the conversion did.
+// place of the one the databases give. --form prose or mueller says how the articles are
+// written (TArticleForm); --reverse, with --form mueller, builds the Russian–English index of
+// Mueller's dictionary instead. An existing OUT.dic is replaced only with --force. Each prints
+// what the conversion did.
 
 // Usage lines for the tool's help (UTF-8).
 extern const char* const kConvertUsage;

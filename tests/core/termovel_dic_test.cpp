@@ -118,6 +118,15 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
     for (const auto& [arguments, code] : cases)
         EXPECT_EQ(tool(arguments).code, code) << arguments;
     EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
+    // The form of the articles is one the converter knows, and only Mueller's has a reverse.
+    const std::string convert = "from-dictd a.index a.dict.dz " + (folder_ / "new.dic").string();
+    for (const auto& [options, says] :
+         {std::pair{" --form verse", "Неизвестная форма статей: verse"},
+          std::pair{" --reverse", "(--form mueller)"}}) {
+        const TToolRun run = tool(convert + options);
+        EXPECT_EQ(run.code, 2) << options;
+        EXPECT_NE(run.out.find(says), std::string::npos) << run.out;
+    }
     // A flag is no value: the option before it has none, and nothing is written.
     const std::string fresh = (folder_ / "fresh.dic").string();
     for (const char* options : {" --name --force", " --tab --author"}) {

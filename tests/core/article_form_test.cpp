@@ -1,0 +1,139 @@
+// How converted articles are brought into a dictionary: prose paragraphs made one line, and
+// Mueller's dictionary read by its own conventions, forward and as a Russian–English index.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "dictionary/dictionary.h"
+#include "interchange/conversion.h"
+#include "interchange/mueller_reverse.h"
+#include "interchange/mueller_text.h"
+#include "interchange/prose_text.h"
+#include "platform/codepage.h"
+
+namespace {
+
+struct TProseCase {
+    const char* what;
+    const char* source;
+    const char* joined;
+};
+
+const std::string kWrapped = "   A small fast memory holding recently accessed data, designed";
+
+// Each shape that must stay, beside the two that are joined.
+const TProseCase kProse[] = {
+    {"paragraph",
+     "   A small fast memory holding recently accessed data, designed\n   to speed up access.",
+     "   A small fast memory holding recently accessed data, designed to speed up access."},
+    {"hanging indent",
+     "    adj 1: used of physical heat; having a high or higher than\n"
+     "           desirable temperature\n    2: violent",
+     "    adj 1: used of physical heat; having a high or higher than desirable temperature\n"
+     "    2: violent"},
+    {"item whose lines share its indent",
+     "    4. vt. To work on something (typically a program). In an\n    immediate sense.",
+     "    4. vt. To work on something (typically a program). In an immediate sense."},
+    {"dash that is prose",
+     "   The characteristic of a cache is its {hit rate} and so on\n   - the fraction.",
+     "   The characteristic of a cache is its {hit rate} and so on - the fraction."},
+    {"body text wrapped early inside a sentence, and a year that wrapping brought first",
+     "   <web> A misspelling of \"referrer\" which somehow\n"
+     "   made it into the {HTTP} standard; it was coined in the year\n   1913) at last.",
+     "   <web> A misspelling of \"referrer\" which somehow made it into the {HTTP} standard; it "
+     "was coined in the year 1913) at last."},
+    {"blank line between paragraphs",
+     "   A small fast memory holding recently accessed data, designed\n\n   to speed up access.",
+     nullptr},
+    {"headword and header lines", "cache\ncache memory\ncaching", nullptr},
+    {"list items",
+     "   The list holds the following items in this very order:\n   1. one\n   2) two\n"
+     "   - three\n   * four\n   a) five",
+     nullptr},
+    {"short lines: a list without markers or code",
+     "   Commercial versions:\n   APL SV\n   VS APL\n\n       int main() {\n       }", nullptr},
+    {"code deeper than the body text",
+     "   The body text of the article.\n   More of it.\n   The end of it.\n"
+     "      \"Your IP address is: \", remote_host(),\n      end_html;",
+     nullptr},
+    {"a brace alone",
+     "   int F=00,OO=00; main(){F_OO();printf(\"%1.3f\", 4.*-F/OO/OO);}F_OO()\n   {", nullptr},
+    {"table", "   A small fast memory holding recently accessed data, designed\n   Name      Value",
+     nullptr},
+    {"deeper indent: a quotation",
+     "   A small fast memory holding recently accessed data, designed\n       FOO: the syllable",
+     nullptr},
+    {"pronunciation line", "foo\n /foo/\n\n    1. interj. Term of disgust.", nullptr},
+};
+
+}  // namespace
+
+TEST(ProseArticle, JoinsWrappedProseAndKeepsEveryOtherShape) {
+    for (const TProseCase& c : kProse) {
+        EXPECT_EQ(proseArticle(c.source), c.joined ? c.joined : c.source) << c.what;
+        EXPECT_EQ(proseArticle(std::string(c.source) + "\n"),
+                  std::string(c.joined ? c.joined : c.source) + "\n")
+            << c.what << " (with the final line break)";
+    }
+}
+
+TEST(MuellerText, TranscriptionsReadByMeaningAndMarksAsText) {
+    const std::map<std::string, std::string> transcriptions = {
+        {"ɜ↗baʊt", "@\"baUt"}, {"hɘt", "hOt"},     {"heɜ", "hE@"},   {"bɜ:d", "b3:d"},
+        {"sɘ:", "sO:"},        {"bɛd", "bed"},     {"θɪŋk", "TINk"}, {"ðæt", "D{t"},
+        {"kʌt", "kVt"},        {"↘ʃɑ:ʒ", "%SA:Z"},
+    };
+    for (const auto& [standIns, xsampa] : transcriptions)
+        EXPECT_EQ(muellerTranscription(standIns), xsampa) << standIns;
+
+    const std::string article =
+        "hot\n   _I  [hɘt]\n      1. _a.\n         1) горячий; boiling hot\n         кипящий\n"
+        "         2)_attr. hot line _разг. горячая линия\n   _III[hɘt] _v. греть";
+    EXPECT_EQ(muellerArticle("hot", article),
+              "   I  [hOt]\n      1. a.\n         1) горячий; boiling hot кипящий\n"
+              "         2) attr. hot line разг. горячая линия\n   III [hOt] v. греть");
+}
+
+TEST(MuellerReverse, ListsTheMostDirectTranslationFirstAndSkipsWhatIsNoTerm) {
+    TMuellerReverse reverse;
+    reverse.add("tabby", "tabby\n   [↗tæbɪ] _n.\n   1) полосатая кошка\n   2) сплетница, кошка");
+    reverse.add("cat",
+                "cat\n   _I  [kæt]\n      1. _n.\n         1) кот; кошка; tom cat кот, котяра\n"
+                "         2) _разг. кошка (плеть)");
+    reverse.add("grimalkin", "grimalkin\n   [grɪ↗mælkɪn] _n.\n   1) старая кошка\n   2) кошка");
+    reverse.add("hair",
+                "hair\n   [heɜ] _n.\n   1) волосы; to let one's hair down\n"
+                "      а) распустить волосы;\n      б) вести себя очень свободно и легко\n"
+                "   2) (очень) длинный ворс животного, {см. тж.}; = fur");
+    std::map<std::string, std::string> articles;
+    reverse.forEach([&](std::string_view term, std::string_view article) {
+        articles[std::string(term)] = std::string(article);
+    });
+
+    // "кошка" first in a sense of cat's (the second) before the second sense of grimalkin's,
+    // then where it is not the first translation: the shorter headword first.
+    EXPECT_EQ(articles["кошка"],
+              "cat (n.): разг. кошка (плеть)\ngrimalkin (n.): кошка\n"
+              "tabby (n.): сплетница, кошка");
+    EXPECT_EQ(articles["кот"], "cat (n.): кот; кошка");
+    EXPECT_EQ(articles["длинный ворс животного"],
+              "hair (n.): (очень) длинный ворс животного, {см. тж.}");
+    EXPECT_EQ(articles.count("котяра"), 0u) << "a translation of an English example";
+    EXPECT_EQ(articles.count("распустить волосы"), 0u) << "a translation of a phrase";
+    EXPECT_EQ(articles.count("вести себя очень свободно и легко"), 0u) << "more than four words";
+    EXPECT_EQ(articles.size(), 7u);  // and полосатая кошка, сплетница, старая кошка, волосы
+}
+
+TEST(MuellerReverse, TheConversionBuildsTheReverseDictionaryInWindows1251) {
+    TConversion conversion;
+    conversion.setForm(TArticleForm::mueller);
+    conversion.setMuellerReverse();
+    conversion.add("cat", "cat\n   [kæt] _n. кошка");
+    conversion.add("dog", "dog\n   [dɘg] _n. собака");
+    TDictionary dictionary;
+    EXPECT_EQ(conversion.finish(dictionary).terms, 2);
+    const int at = dictionary.Find(codepage::fromUtf8("кошка").value());
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(dictionary.Article(at), codepage::fromUtf8("cat (n.): кошка").value());
+}
