@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the three Debian packages for release in build/package/: a build of its own with the
+# distribution's hardened flags (TERMOVEL_PACKAGE_FLAGS), CPack's packages in
+# build/package/debs/, and lintian's verdict on them in build/package/lintian.txt. Fails when
+# a bundled dictionary cannot be built or lintian reports an error or a warning.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+out=build/package
+if [ ! -f "$out/build.ninja" ]; then
+    cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERMOVEL_PACKAGE_FLAGS=ON \
+        -DBUILD_TESTING=OFF -DTERMOVEL_BENCH=OFF "${launcher[@]}"
+fi
+cmake --build "$out" -j "$(nproc)"
+rm -rf "$out/debs"
+(cd "$out" && cpack -G DEB -B "$PWD/debs")
+debs=("$out"/debs/*.deb)
+# Informational tags are shown too, so the file says what is left and the reader can judge it.
+lintian --info --display-info --fail-on error,warning "${debs[@]}" 2>&1 | tee "$out/lintian.txt"
+echo "Packages: ${debs[*]}"
