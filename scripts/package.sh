@@ -2,7 +2,8 @@
 # Builds the three Debian packages for release in build/package/: a build of its own with the
 # distribution's hardened flags (TERMOVEL_PACKAGE_FLAGS), CPack's packages in
 # build/package/debs/, and lintian's verdict on them in build/package/lintian.txt. Fails when
-# a bundled dictionary cannot be built or lintian reports an error or a warning.
+# a bundled dictionary cannot be built, lintian reports an error or a warning, or a binary lacks
+# a hardening feature.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 launcher=()
@@ -25,6 +26,11 @@ lintian --info --display-info --pedantic --show-overrides --fail-on none "${debs
     tee "$out/lintian.txt"
 if grep -qE '^[EW]: ' "$out/lintian.txt"; then
     echo "lintian reports errors or warnings (see $out/lintian.txt)" >&2
+    exit 1
+fi
+# lintian names a missing hardening feature only as information; for these packages it is a fault.
+if grep -qE '^I: .*hardening-no-' "$out/lintian.txt"; then
+    echo "the binaries lack a hardening feature (see $out/lintian.txt)" >&2
     exit 1
 fi
 echo "Packages: ${debs[*]}"
