@@ -2,7 +2,8 @@
 # Included by data/CMakeLists.txt before its bundled_dics target; appends to BUNDLED_DICS.
 #
 # A dictionary whose databases are not installed is left out with a warning, so the program
-# still builds (scripts/ensure_deps.sh installs the packages).
+# still builds (scripts/ensure_deps.sh installs the packages); installing and packaging such a
+# build fail (cmake/install.cmake), since a package must not silently lack a dictionary.
 
 set(TERMOVEL_DICTD_DIR /usr/share/dictd CACHE PATH "Folder of the installed dictd databases")
 set(DICTD_HEADER_DIR ${CMAKE_SOURCE_DIR}/data/dictd)
@@ -27,6 +28,7 @@ function(termovel_dictd_dic stem)
         if(NOT EXISTS ${index} OR NOT EXISTS ${data})
             message(WARNING "Словарь ${stem}.dic не будет собран: нет базы dictd ${db} "
                             "(${index}); установите пакет Debian ${package}")
+            set_property(GLOBAL APPEND PROPERTY TERMOVEL_MISSING_DICS "${stem}.dic (${package})")
             return()
         endif()
         list(APPEND inputs ${index} ${data})

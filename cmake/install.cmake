@@ -1,7 +1,11 @@
 # Installing Termovel the way a Linux desktop expects (GNUInstallDirs): the program and its
 # command-line companion in bin/, the bundled dictionaries and the help file in
-# share/termovel/, a desktop entry, icons in the hicolor theme, AppStream metadata and manual
-# pages; and a Debian package of all that, made by CPack (cpack -G DEB in the build folder).
+# share/termovel/, a desktop entry, icons in the hicolor theme, AppStream metadata, manual
+# pages and the copyright file; and three Debian packages of all that, made by CPack from its
+# components (cpack -G DEB in the build folder; scripts/package.sh builds them for release):
+#   termovel-data  (component data, Architecture all): the dictionaries and the help file;
+#   termovel       (component program): the windowed program, depending on termovel-data;
+#   termovel-dic   (component tool): the command-line tool, which needs no Qt.
 # An installed program keeps its settings and dictionaries in $XDG_DATA_HOME/termovel, seeded
 # from share/termovel/ on its first start.
 if(NOT TERMOVEL_GUI)
@@ -9,6 +13,10 @@ if(NOT TERMOVEL_GUI)
 endif()
 
 include(GNUInstallDirs)
+
+# The packages' version: the project version and the Debian release of it (1.0-1).
+set(TERMOVEL_DEB_RELEASE 1)
+set(TERMOVEL_DEB_VERSION ${PROJECT_VERSION}-${TERMOVEL_DEB_RELEASE})
 
 set(TERMOVEL_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/termovel)
 
@@ -19,37 +27,52 @@ file(RELATIVE_PATH TERMOVEL_DATA_FROM_BINARY ${CMAKE_INSTALL_FULL_BINDIR}
 target_compile_definitions(termovel PRIVATE
     TERMOVEL_DATA_FROM_BINARY="${TERMOVEL_DATA_FROM_BINARY}")
 
-install(TARGETS termovel termovel-dic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS termovel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(TARGETS termovel-dic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+# A stripped install (the packages) also drops the compiler's .comment and .note sections,
+# which only say how the binaries were made.
+foreach(binary_component termovel:program termovel-dic:tool)
+    string(REPLACE ":" ";" binary_component ${binary_component})
+    list(GET binary_component 0 binary)
+    list(GET binary_component 1 component)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND ${CMAKE_STRIP} --remove-section=.comment --remove-section=.note
+            \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${binary}
+            COMMAND_ERROR_IS_FATAL ANY)
+    endif()" COMPONENT ${component})
+endforeach()
 
 # The dictionaries that data/ builds, by its own list: a file left in build/dics/ by an earlier
-# build is not one of them.
+# build is not one of them. A dictionary the build had to leave out stops the install.
 get_directory_property(TERMOVEL_BUNDLED_DICS DIRECTORY ${CMAKE_SOURCE_DIR}/data
                        DEFINITION BUNDLED_DICS)
-install(FILES ${TERMOVEL_BUNDLED_DICS} DESTINATION ${TERMOVEL_DATA_DESTINATION})
+get_property(missing_dics GLOBAL PROPERTY TERMOVEL_MISSING_DICS)
+if(missing_dics)
+    list(JOIN missing_dics ", " missing_dics)
+    set(missing_message "Не собраны словари: ${missing_dics}; установите эти пакеты Debian")
+    if(TERMOVEL_PACKAGE_FLAGS)
+        message(FATAL_ERROR "${missing_message}")
+    endif()
+    install(CODE "message(FATAL_ERROR \"${missing_message}\")" COMPONENT data)
+endif()
+install(FILES ${TERMOVEL_BUNDLED_DICS} DESTINATION ${TERMOVEL_DATA_DESTINATION} COMPONENT data)
 # The help file, when this build has one.
 install(FILES ${TERMOVEL_PROGRAM_DIR}/termovel.chm DESTINATION ${TERMOVEL_DATA_DESTINATION}
-        OPTIONAL)
+        OPTIONAL COMPONENT data)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/packaging ${CMAKE_BINARY_DIR}/packaging)
 
-# The Debian package.
+# The Debian packages, one per component.
 set(CPACK_PACKAGE_NAME termovel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TERMOVEL_DEB_RELEASE})
 set(CPACK_PACKAGE_VENDOR "Termovel developers")
-set(CPACK_PACKAGE_CONTACT "Termovel developers <maintainers@termovel.invalid>"
-    CACHE STRING "Maintainer of the Debian package: name <address>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop dictionary with a Russian interface")
-# The long description; CPack puts the summary above it and indents it as Debian wants.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Termovel keeps several dictionaries open at once, one per tab. Typing the
-first letters of a term finds it in the word list, and Enter opens its
-article in a translation window; several windows may stay open side by
-side. In edit mode the same program creates and edits dictionaries.
-
-The package comes with bundled dictionaries and with termovel-dic, a
-command-line tool that lists, looks up, checks, imports and exports the
-same dictionary files.")
+set(CPACK_PACKAGE_CONTACT "Termovel developers <termovel@example.org>"
+    CACHE STRING "Maintainer of the Debian packages: name <address>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://termovel.example.org")
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING IGNORE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -57,9 +80,41 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies are read from the binaries themselves (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack puts each summary (the first line) above its long description, indented as Debian wants.
+set(about_termovel "Termovel is a desktop dictionary with a Russian interface. It keeps several
+dictionaries open at once, one per tab. Typing the first letters of a term
+finds it in the word list, and Enter opens its article in a translation
+window; in edit mode the same program creates and edits dictionaries.")
+
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME termovel)
+set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "desktop dictionary with a Russian interface
+${about_termovel}
+
+This package holds the windowed program; termovel-data holds the bundled
+dictionaries and termovel-dic the command-line tool.")
+# The bundled dictionaries and help, this very version of them, and Qt's own Russian texts for
+# the standard dialogs.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
+    "termovel-data (= ${TERMOVEL_DEB_VERSION}), qt6-translations-l10n")
 # The help file is a CHM document, and the help file and the web links are handed to the
 # desktop's handler (xdg-open): welcome, but not needed to run.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xchm, xdg-utils")
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "xchm, xdg-utils, termovel-dic")
+
+set(CPACK_DEBIAN_DATA_PACKAGE_NAME termovel-data)
+set(CPACK_DEBIAN_DATA_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_DATA_DESCRIPTION "dictionaries and help for the Termovel dictionary
+${about_termovel}
+
+This package holds the bundled dictionaries (English-Russian, WordNet,
+computing terms, the Jargon File, chemical elements, guitar chords and
+others) and the Russian help file.")
+
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME termovel-dic)
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "command-line tool for Termovel dictionary files
+termovel-dic lists, looks up, checks, imports and exports the dictionary
+files of Termovel, a desktop dictionary with a Russian interface, and
+converts dictd and StarDict dictionaries into them. It needs no window
+system.")
 include(CPack)
 
 # The install rules, the package and a first start of the installed program, checked together.

@@ -43,6 +43,8 @@ packages=(
     librsvg2-bin
     desktop-file-utils
     appstream
+    # The Debian packages' own check.
+    lintian
 )
 missing=()
 for p in "${packages[@]}"; do

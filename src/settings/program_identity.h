@@ -4,8 +4,9 @@
 // settings store, the windows and start-up all take them from here, so each is written once.
 
 // The application title: application and main-window caption, error-box caption, tray hint,
-// title label of the splash and about windows, and the default of the Program setting.
-inline constexpr const char* ProgramTitle = "Termovel v1.00";
+// title label of the splash and about windows, and the default of the Program setting: "Termovel
+// v" and the build's version with two decimals ("Termovel v1.00" for version 1.0).
+extern const char* const ProgramTitle;
 
 // The program's web site, opened by the Web command and shown in the about window.
 inline constexpr const char* ProgramSite = "https://termovel.example.org";
@@ -19,8 +20,9 @@ inline constexpr const char* kProgramEmail = "termovel@example.org";
 // windows); it shares its line with the makers' link, so it stays short.
 inline constexpr const char* kCopyrightNotice = "© 2026";
 
-// The defaults of the Version and Copyright settings.
-inline constexpr const char* kProgramVersion = "1.0";
+// The defaults of the Version and Copyright settings; the version is the build's project version
+// ("1.0"), the one the packages carry.
+extern const char* const kProgramVersion;
 inline constexpr const char* kProgramCopyright = "Copyright (c) 2026 Termovel developers";
 
 // The settings file and the help file, both in the program folder.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The installed program: `cmake --install` into a staging folder gives the expected tree, the
 # desktop entry and the AppStream metadata validate, the manual page covers every command of
-# termovel-dic, CPack builds a Debian package holding the same tree, and the staged binary,
+# termovel-dic, CPack builds the three Debian packages (termovel, termovel-data, termovel-dic)
+# that hold the same tree between them, lintian finds no error or warning in them (its output
+# is kept in lintian.txt), and the staged binary,
 # started under Xvfb by an unprivileged user with a fresh home, makes its program folder in
 # ~/.local/share/termovel from the installed dictionaries and writes nothing beside itself.
 #
@@ -31,7 +33,7 @@ done
 [ ${#bundled[@]} -ge 1 ] || fail "the build names no bundled dictionary"
 
 expected=(bin/termovel bin/termovel-dic
-          share/applications/termovel.desktop
+          share/applications/org.termovel.Termovel.desktop
           share/metainfo/org.termovel.Termovel.metainfo.xml
           share/icons/hicolor/scalable/apps/termovel.svg
           share/man/man1/termovel.1.gz share/man/man1/termovel-dic.1.gz)
@@ -40,6 +42,10 @@ for size in 16 32 48 128; do
 done
 for name in "${bundled[@]}"; do
     expected+=("share/termovel/$name")
+done
+for package in termovel termovel-data termovel-dic; do
+    expected+=("share/doc/$package/copyright" "share/doc/$package/changelog.gz"
+               "share/doc/$package/changelog.Debian.gz" "share/lintian/overrides/$package")
 done
 [ -f "$build/termovel/termovel.chm" ] && expected+=(share/termovel/termovel.chm)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$usr" && find . -type f | sed 's|^\./||' | sort) \
@@ -55,11 +61,12 @@ done
 echo "ok: the staged tree holds the programs, ${#bundled[@]} dictionaries, entry, metadata, icons, manuals"
 
 # --- 2. Desktop entry, metadata and manual pages --------------------------------------------
-desktop-file-validate "$usr/share/applications/termovel.desktop" >"$artefacts/desktop.log" 2>&1 ||
+desktop-file-validate "$usr/share/applications/org.termovel.Termovel.desktop" >"$artefacts/desktop.log" 2>&1 ||
     fail "desktop-file-validate: $(cat "$artefacts/desktop.log")"
 appstreamcli validate --no-net "$usr/share/metainfo/org.termovel.Termovel.metainfo.xml" \
-    >"$artefacts/appstream.log" 2>&1 || fail "appstreamcli validate: $(cat "$artefacts/appstream.log")"
-grep -q '<launchable type="desktop-id">termovel.desktop</launchable>' \
+    >"$artefacts/appstream.log" 2>&1 && ! grep -q '^[EWI]: ' "$artefacts/appstream.log" ||
+    fail "appstreamcli validate: $(cat "$artefacts/appstream.log")"
+grep -q '<launchable type="desktop-id">org.termovel.Termovel.desktop</launchable>' \
     "$usr/share/metainfo/org.termovel.Termovel.metainfo.xml" ||
     fail "the metadata does not launch the installed desktop entry"
 echo "ok: desktop-file-validate and appstreamcli validate pass"
@@ -82,27 +89,111 @@ done
 zcat "$usr/share/man/man1/termovel.1.gz" | grep -q '^\.TH TERMOVEL 1' || fail "termovel.1 has no title"
 echo "ok: the manual page describes all $(wc -w <<<"$commands") commands and the exit codes"
 
-# --- 3. The Debian package ------------------------------------------------------------------
+# --- 3. The copyright file ----------------------------------------------------------------
+# One file for the build's program folder and every package: machine-readable, with a Files
+# paragraph naming each bundled dictionary, and each licence it names spelt out.
+copyright=$build/termovel/copyright
+[ -f "$copyright" ] || fail "the build's program folder has no copyright file"
+for package in termovel termovel-data termovel-dic; do
+    cmp -s "$copyright" "$usr/share/doc/$package/copyright" ||
+        fail "share/doc/$package/copyright differs from the build's copyright file"
+done
+head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
+    fail "the copyright file is not in the machine-readable format"
+for name in "${bundled[@]}"; do
+    grep -Eq "^Files: (.* )?${name//./\\.}( |\$)" "$copyright" || fail "the copyright file has no paragraph for $name"
+done
+# Every licence a Files paragraph names is spelt out in exactly one licence paragraph, and every
+# licence paragraph is used.
+awk 'BEGIN { RS = ""; FS = "\n" }
+     $1 ~ /^License: / { text[substr($1, 10)]++; next }
+     /^Files: / { for (i = 1; i <= NF; i++) if ($i ~ /^License: /) {
+                      k = split(substr($i, 10), names, / and /)
+                      for (j = 1; j <= k; j++) used[names[j]] = 1 } }
+     END { for (n in used) if (text[n] != 1) bad = bad " " n
+           for (n in text) if (!(n in used)) bad = bad " " n
+           if (bad) { print bad; exit 1 } }' "$copyright" >"$artefacts/licences.txt" ||
+    fail "a licence is not spelt out exactly once, or spelt out unused:$(cat "$artefacts/licences.txt")"
+echo "ok: the copyright file covers all ${#bundled[@]} dictionaries and spells out each licence"
+
+# --- 4. The Debian packages -----------------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$artefacts/cpack.log" 2>&1) ||
     fail "cpack failed (see cpack.log)"
-deb=$(ls "$work"/deb/termovel_"$version"_*.deb 2>/dev/null | head -n1)
-[ -n "$deb" ] || fail "cpack made no termovel_${version}_*.deb"
-dpkg-deb -c "$deb" >"$artefacts/deb-contents.txt"
-diff <(printf '%s\n' "${expected[@]}" | sed 's|^|./usr/|' | sort) \
-    <(awk '$1 !~ /^d/ {print $6}' "$artefacts/deb-contents.txt" | sort) >"$artefacts/deb.diff" ||
-    fail "the package's files differ from the staged tree: $(cat "$artefacts/deb.diff")"
-dpkg-deb -f "$deb" >"$artefacts/deb-control.txt"
-grep -q '^Package: termovel$' "$artefacts/deb-control.txt" || fail "the package is not named termovel"
-grep -q '^Recommends: .*\bxchm\b' "$artefacts/deb-control.txt" || fail "the package does not recommend xchm"
-grep -q '^Description: [a-z]' "$artefacts/deb-control.txt" &&
-    ! grep -q '^  ' "$artefacts/deb-control.txt" ||
-    fail "the package's description is not laid out as a summary and paragraphs"
-grep -q '^Depends:.*libqt6widgets6.*' "$artefacts/deb-control.txt" &&
-    grep -q '^Depends:.*libicu' "$artefacts/deb-control.txt" ||
-    fail "the package's dependencies were not read from its binaries"
-echo "ok: $(basename "$deb") holds the staged tree and depends on the libraries its binaries use"
+debversion=$version-1
+# The package of an installed file: the tool and the data by their paths, the rest the program's.
+packageOf() {
+    case $1 in
+        bin/termovel-dic | share/man/man1/termovel-dic.1.gz | share/doc/termovel-dic/* | \
+            share/lintian/overrides/termovel-dic) echo termovel-dic ;;
+        share/termovel/* | share/doc/termovel-data/* | share/lintian/overrides/termovel-data) echo termovel-data ;;
+        *) echo termovel ;;
+    esac
+}
+debs=()
+for package in termovel termovel-data termovel-dic; do
+    deb=$(ls "$work"/deb/"${package}_${debversion}"_*.deb 2>/dev/null | head -n1)
+    [ -n "$deb" ] || fail "cpack made no ${package}_${debversion}_*.deb"
+    debs+=("$deb")
+    dpkg-deb -c "$deb" >"$artefacts/$package-contents.txt"
+    diff <(for f in "${expected[@]}"; do [ "$(packageOf "$f")" = "$package" ] && echo "./usr/$f"; done | sort) \
+        <(awk '$1 !~ /^d/ {print $6}' "$artefacts/$package-contents.txt" | sort) >"$artefacts/$package.diff" ||
+        fail "$package's files differ from its part of the staged tree: $(cat "$artefacts/$package.diff")"
+    dpkg-deb -f "$deb" >"$artefacts/$package-control.txt"
+    grep -q "^Package: $package\$" "$artefacts/$package-control.txt" || fail "$deb is not named $package"
+    grep -q "^Version: $debversion\$" "$artefacts/$package-control.txt" || fail "$package is not version $debversion"
+    grep -q '^Description: [a-z]' "$artefacts/$package-control.txt" &&
+        ! grep -q '^  ' "$artefacts/$package-control.txt" ||
+        fail "$package's description is not laid out as a summary and paragraphs"
+    for changelog in changelog.gz:$version changelog.Debian.gz:$debversion; do
+        dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$package/${changelog%%:*}" | gzip -dc |
+            head -n1 | grep -q "^termovel (${changelog#*:}) " ||
+            fail "$package's ${changelog%%:*} does not begin with version ${changelog#*:}"
+    done
+done
+control=$artefacts/termovel-control.txt
+grep -q '^Recommends: .*\bxchm\b' "$control" || fail "termovel does not recommend xchm"
+grep -q "^Depends:.*termovel-data (= $debversion)" "$control" &&
+    grep -q '^Depends:.*qt6-translations-l10n' "$control" || fail "termovel does not depend on its data and Qt's translations"
+grep -q '^Depends:.*libqt6widgets6.*' "$control" && grep -q '^Depends:.*libicu' "$control" ||
+    fail "termovel's dependencies were not read from its binary"
+grep -q '^Depends:.*libicu' "$artefacts/termovel-dic-control.txt" &&
+    ! grep -q '^Depends:.*libqt6' "$artefacts/termovel-dic-control.txt" ||
+    fail "termovel-dic does not depend on ICU alone of the two"
+grep -q '^Architecture: all$' "$artefacts/termovel-data-control.txt" || fail "termovel-data is not Architecture all"
+for package in termovel termovel-dic; do
+    dpkg-deb --fsys-tarfile "$work/deb/${package}_${debversion}"_*.deb | tar -xO "./usr/bin/$package" \
+        >"$work/$package.packaged"
+    sections=$(readelf -SW "$work/$package.packaged")
+    ! grep -qE '\.(comment|debug_info|symtab) ' <<<"$sections" ||
+        fail "the packaged $package is not stripped of its symbols, debugging data and .comment"
+done
+# Every tag is listed, overridden ones too (shown with O:, which is why lintian's own verdict,
+# counting those, is not taken); an error or a warning fails.
+lintian --info --display-info --pedantic --show-overrides --fail-on none "${debs[@]}" \
+    >"$artefacts/lintian.txt" 2>&1 || fail "lintian did not run: $(cat "$artefacts/lintian.txt")"
+! grep -E '^[EW]: ' "$artefacts/lintian.txt" >"$artefacts/lintian-faults.txt" ||
+    fail "lintian reports errors or warnings: $(cat "$artefacts/lintian-faults.txt")"
+echo "ok: $(basename -a "${debs[@]}" | tr '\n' ' ')hold the staged tree, depend as they should and pass lintian"
 
-# --- 4. The staged program started by a user with a fresh home ------------------------------
+# --- 5. A build that lacks a converted dictionary ------------------------------------------
+# Without the dictd databases the build leaves their dictionaries out, but installing it stops
+# with the names of the missing ones, and a build for the packages stops at once.
+source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+scratch=$work/no-dictd-build
+mkdir -p "$work/no-dictd"
+cmake -S "$source_dir" -B "$scratch" -G Ninja -DBUILD_TESTING=OFF -DTERMOVEL_BENCH=OFF \
+    -DTERMOVEL_DICTD_DIR="$work/no-dictd" >"$artefacts/no-dictd-configure.log" 2>&1 ||
+    fail "a build without the dictd databases does not configure (see no-dictd-configure.log)"
+! cmake --install "$scratch" --component data --prefix "$work/no-dictd-stage" \
+    >"$artefacts/no-dictd-install.log" 2>&1 &&
+    grep -q 'Не собраны словари: en_ru_mueller.dic (mueller7-dict)' "$artefacts/no-dictd-install.log" ||
+    fail "installing a build without Mueller's dictionary did not stop with its name"
+! cmake -DTERMOVEL_PACKAGE_FLAGS=ON "$scratch" >"$artefacts/no-dictd-package.log" 2>&1 &&
+    grep -q 'Не собраны словари' "$artefacts/no-dictd-package.log" ||
+    fail "a build for the packages without the dictd databases was configured"
+echo "ok: a build without a converted dictionary can be neither installed nor packaged"
+
+# --- 6. The staged program started by a user with a fresh home ------------------------------
 # Starts the staged binary as the user of $1 (a numeric id, or "" for the current one) with
 # home $2, waits for its settings file and a window, then ends it.
 firstStart() {

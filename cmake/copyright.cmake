@@ -1,0 +1,339 @@
+# The machine-readable copyright file (Debian's copyright format 1.0) of Termovel and its bundled
+# dictionaries.
+#
+# Included by packaging/CMakeLists.txt, it only sets TERMOVEL_DIC_SOURCES, the table below. Run
+# as a script (cmake -DOUT=... -DDICS=... -DDOC_DIR=... -P copyright.cmake), it writes OUT: the
+# program's own paragraph, one Files paragraph per bundled dictionary and the licence texts.
+# The holders and licences of dictionaries made from other people's data are read from the
+# copyright files of the Debian packages they come from, so they say what their source says.
+
+# The bundled dictionaries made from other people's data, by file name: the Debian packages
+# whose copyright files name their holders and licence, then (after a second |) a holder the
+# project adds for its own part. Every other bundled dictionary is the project's own data.
+set(TERMOVEL_DIC_SOURCES
+    "en_ru_mueller.dic|mueller7-dict"
+    "ru_en_mueller.dic|mueller7-dict|2026 Termovel developers (the Russian-English index)"
+    "en_wordnet.dic|dict-wn"
+    "en_computing.dic|dict-foldoc,dict-vera"
+    "en_jargon.dic|dict-jargon")
+# The licence of a package whose copyright file is free text rather than the machine-readable
+# format, which therefore names it in words only.
+set(TERMOVEL_TEXT_LICENCES "mueller7-dict|GPL-2+" "dict-foldoc|GFDL-NIV-1.1+")
+# The project's own dictionaries are CC BY-SA 4.0, as their information says; those listed here
+# carry another licence of their own.
+set(TERMOVEL_OWN_DIC_LICENCE CC-BY-SA-4.0)
+set(TERMOVEL_OWN_DIC_LICENCES "guitar_chords.dic|CC0-1.0")
+
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+    return()
+endif()
+cmake_policy(VERSION 3.25)
+
+set(kProgramLicence GPL-3.0-or-later)
+# The characters a CMake list treats specially stand in for themselves while text is a list of
+# lines.
+string(ASCII 2 kSemicolon)
+string(ASCII 3 kOpenBracket)
+string(ASCII 4 kCloseBracket)
+
+# readLines(<path> <var>): the file's lines as a list, empty lines kept.
+function(readLines path var)
+    if(NOT EXISTS ${path})
+        message(FATAL_ERROR "Нет файла ${path}: установите пакет Debian, из которого он берётся")
+    endif()
+    file(READ ${path} text)
+    string(REPLACE ";" "${kSemicolon}" text "${text}")
+    string(REPLACE "[" "${kOpenBracket}" text "${text}")
+    string(REPLACE "]" "${kCloseBracket}" text "${text}")
+    string(REPLACE "\r" "" text "${text}")
+    string(REGEX REPLACE "\n+$" "" text "${text}")
+    string(REPLACE "\n" ";" lines "${text}")
+    set(${var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# A continuation-line block for a field value: each line indented by one space, an empty line
+# written as " .".
+function(continuation lines var)
+    set(out "")
+    foreach(line IN LISTS lines)
+        string(STRIP "${line}" stripped)
+        if(stripped STREQUAL "")
+            string(APPEND out " .\n")
+        else()
+            string(REGEX REPLACE "[ \t]+$" "" line "${line}")
+            string(APPEND out " ${line}\n")
+        endif()
+    endforeach()
+    set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
+# The common licence file that a licence name stands for on a Debian system, empty if none.
+function(commonLicence name var)
+    set(file "")
+    if(name MATCHES "^GPL-2")
+        set(file GPL-2)
+    elseif(name MATCHES "^GPL-3")
+        set(file GPL-3)
+    elseif(name MATCHES "^GFDL")
+        set(file GFDL-1.3)
+    elseif(name STREQUAL "CC0-1.0")
+        set(file CC0-1.0)
+    endif()
+    set(${var} "${file}" PARENT_SCOPE)
+endfunction()
+
+# Reads the copyright file of a Debian package. Sets <prefix>_COPYRIGHT (the holders, a list),
+# <prefix>_LICENCE (its name) and <prefix>_TEXT (the licence or notice, a list of lines).
+#
+# A machine-readable file gives the paragraph of "Files: *" (the upstream work, not the
+# packaging) and, when that paragraph names its licence only, the licence paragraph of that
+# name. A free-text file gives its first copyright notice: the block that starts at the first
+# line reading "Copyright <year>" or "Copyright (C) <year>" and runs while lines are blank or
+# indented at least as deep; its Copyright lines are the holders and the rest is the notice.
+function(readPackage package prefix)
+    readLines(/usr/share/doc/${package}/copyright lines)
+    list(GET lines 0 first)
+    set(holders)
+    set(licence "")
+    set(text)
+    if(first MATCHES "^Format:")
+        # Paragraphs of fields; a value goes on in lines that start with a space.
+        set(in_files OFF)
+        set(field "")
+        set(standalone)
+        set(paragraph_licence "")
+        foreach(line IN LISTS lines)
+            if(line MATCHES "^[ \t]*$")
+                set(in_files OFF)
+                set(field "")
+                set(paragraph_licence "")
+            elseif(line MATCHES "^([A-Za-z-]+):[ \t]*(.*)$")
+                set(field ${CMAKE_MATCH_1})
+                set(value "${CMAKE_MATCH_2}")
+                if(field STREQUAL "Files")
+                    set(in_files OFF)
+                    if(value STREQUAL "*")
+                        set(in_files ON)
+                    endif()
+                elseif(field STREQUAL "Copyright" AND in_files)
+                    list(APPEND holders "${value}")
+                elseif(field STREQUAL "License" AND in_files)
+                    set(licence "${value}")
+                elseif(field STREQUAL "License")
+                    set(paragraph_licence "${value}")
+                endif()
+            elseif(line MATCHES "^[ \t]+(.*)$")
+                set(value "${CMAKE_MATCH_1}")
+                if(value STREQUAL ".")
+                    set(value "")
+                endif()
+                if(in_files AND field STREQUAL "Copyright")
+                    list(APPEND holders "${value}")
+                elseif(in_files AND field STREQUAL "License")
+                    list(APPEND text "${value}")
+                elseif(field STREQUAL "License" AND paragraph_licence STREQUAL licence)
+                    list(APPEND standalone "${value}")
+                endif()
+            endif()
+        endforeach()
+        if(NOT text)
+            set(text "${standalone}")
+        endif()
+    else()
+        foreach(entry IN LISTS TERMOVEL_TEXT_LICENCES)
+            string(REPLACE "|" ";" entry "${entry}")
+            list(GET entry 0 name)
+            if(name STREQUAL package)
+                list(GET entry 1 licence)
+            endif()
+        endforeach()
+        set(depth -1)
+        foreach(line IN LISTS lines)
+            string(REGEX MATCH "^ +" indent "${line}")
+            string(LENGTH "${indent}" indent)
+            string(STRIP "${line}" stripped)
+            if(depth LESS 0)
+                if(stripped MATCHES "^Copyright +(\\(C\\) +|© *)?[0-9]")
+                    set(depth ${indent})
+                else()
+                    continue()
+                endif()
+            elseif(NOT stripped STREQUAL "" AND indent LESS depth)
+                break()
+            endif()
+            if(stripped MATCHES "^Copyright +(\\(C\\) +|© *)?([0-9].*)$")
+                string(REGEX REPLACE " by " " " holder "${CMAKE_MATCH_2}")
+                list(APPEND holders "${holder}")
+            elseif(text OR NOT stripped STREQUAL "")
+                list(APPEND text "${stripped}")
+            endif()
+        endforeach()
+    endif()
+    # Blank lines at the end of the notice say nothing.
+    list(LENGTH text count)
+    while(count GREATER 0)
+        list(GET text -1 last)
+        if(NOT last STREQUAL "")
+            break()
+        endif()
+        list(REMOVE_AT text -1)
+        list(LENGTH text count)
+    endwhile()
+    if(NOT holders OR licence STREQUAL "" OR NOT text)
+        message(FATAL_ERROR "Не удалось прочитать владельцев и лицензию из "
+                            "/usr/share/doc/${package}/copyright")
+    endif()
+    set(${prefix}_COPYRIGHT "${holders}" PARENT_SCOPE)
+    set(${prefix}_LICENCE "${licence}" PARENT_SCOPE)
+    set(${prefix}_TEXT "${text}" PARENT_SCOPE)
+endfunction()
+
+# A Copyright field of several holders, one a line.
+function(copyrightField holders var)
+    set(out "")
+    foreach(holder IN LISTS holders)
+        if(out STREQUAL "")
+            set(out "Copyright: ${holder}\n")
+        else()
+            string(APPEND out "           ${holder}\n")
+        endif()
+    endforeach()
+    set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
+set(kHolders "2026 Termovel developers")
+set(out "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Termovel
+Upstream-Contact: termovel@example.org
+Source: https://termovel.example.org
+Comment: The dictionaries are named by their file names in the data folder
+ (/usr/share/termovel, or the program folder of a portable copy).
+
+Files: *
+Copyright: ${kHolders}
+License: ${kProgramLicence}
+")
+
+# Every bundled dictionary gets its paragraph; the licence texts follow at the end, each once.
+set(own_dics)
+set(licences)
+set(DICS_SORTED ${DICS})
+list(SORT DICS_SORTED)
+foreach(dic IN LISTS DICS_SORTED)
+    get_filename_component(dic ${dic} NAME)
+    set(packages "")
+    set(extra "")
+    foreach(entry IN LISTS TERMOVEL_DIC_SOURCES)
+        string(REPLACE "|" ";" entry "${entry}")
+        list(GET entry 0 name)
+        if(name STREQUAL dic)
+            list(GET entry 1 packages)
+            string(REPLACE "," ";" packages "${packages}")
+            list(LENGTH entry fields)
+            if(fields GREATER 2)
+                list(GET entry 2 extra)
+            endif()
+        endif()
+    endforeach()
+    if(NOT packages)
+        list(APPEND own_dics ${dic})
+        continue()
+    endif()
+    set(holders)
+    set(names)
+    set(comment)
+    foreach(package IN LISTS packages)
+        string(MAKE_C_IDENTIFIER ${package} id)
+        readPackage(${package} ${id})
+        list(APPEND holders ${${id}_COPYRIGHT})
+        list(APPEND names "${${id}_LICENCE}")
+        set(licence "${${id}_LICENCE}")
+        string(MAKE_C_IDENTIFIER "${licence}" lid)
+        if(NOT DEFINED licence_${lid})
+            list(APPEND licences "${licence}")
+            set(licence_${lid} "${${id}_TEXT}")
+        elseif(NOT licence_${lid} STREQUAL "${${id}_TEXT}")
+            # The same licence in other words: the source's own notice goes with its dictionary.
+            list(APPEND comment "The notice of ${package}:" ${${id}_TEXT})
+        endif()
+    endforeach()
+    if(extra)
+        list(APPEND holders "${extra}")
+    endif()
+    list(REMOVE_DUPLICATES names)
+    list(JOIN names " and " names)
+    list(JOIN packages " and " package_list)
+    copyrightField("${holders}" copyright)
+    continuation("${comment}" comment_text)
+    string(APPEND out "
+Files: ${dic}
+${copyright}License: ${names}
+Comment: Made from the dictd databases of Debian's ${package_list}.
+${comment_text}")
+endforeach()
+
+# The project's own dictionaries, one paragraph per licence.
+set(own_licences)
+foreach(dic IN LISTS own_dics)
+    set(licence ${TERMOVEL_OWN_DIC_LICENCE})
+    foreach(entry IN LISTS TERMOVEL_OWN_DIC_LICENCES)
+        string(REPLACE "|" ";" entry "${entry}")
+        list(GET entry 0 name)
+        if(name STREQUAL dic)
+            list(GET entry 1 licence)
+        endif()
+    endforeach()
+    string(MAKE_C_IDENTIFIER "${licence}" lid)
+    list(APPEND own_${lid} ${dic})
+    list(APPEND own_licences ${licence})
+endforeach()
+list(REMOVE_DUPLICATES own_licences)
+foreach(licence IN LISTS own_licences)
+    string(MAKE_C_IDENTIFIER "${licence}" lid)
+    list(JOIN own_${lid} " " own_list)
+    string(APPEND out "
+Files: ${own_list}
+Copyright: ${kHolders}
+License: ${licence}
+Comment: Written for Termovel.
+")
+    list(APPEND licences ${licence})
+endforeach()
+set(licence_CC_BY_SA_4_0
+    "This work is licensed under the Creative Commons Attribution-ShareAlike 4.0"
+    "International License. To view a copy of this license, visit"
+    "https://creativecommons.org/licenses/by-sa/4.0/ or send a letter to Creative"
+    "Commons, PO Box 1866, Mountain View, CA 94042, USA.")
+set(licence_CC0_1_0
+    "To the extent possible under law, the authors have waived all copyright and"
+    "related or neighboring rights to this work under the Creative Commons CC0 1.0"
+    "Universal Public Domain Dedication.")
+
+set(licence_GPL_3_0_or_later
+    "This program is free software: you can redistribute it and/or modify it"
+    "under the terms of the GNU General Public License as published by the Free"
+    "Software Foundation, either version 3 of the License, or (at your option)"
+    "any later version."
+    ""
+    "This program is distributed in the hope that it will be useful, but WITHOUT"
+    "ANY WARRANTY${kSemicolon} without even the implied warranty of MERCHANTABILITY or"
+    "FITNESS FOR A PARTICULAR PURPOSE. See the GNU General Public License for more"
+    "details.")
+list(PREPEND licences ${kProgramLicence})
+foreach(licence IN LISTS licences)
+    string(MAKE_C_IDENTIFIER "${licence}" lid)
+    set(text "${licence_${lid}}")
+    commonLicence("${licence}" common)
+    if(common AND NOT text MATCHES "/usr/share/common-licenses/")
+        list(APPEND text "" "On Debian systems, the complete text of the licence can be found in"
+                     "/usr/share/common-licenses/${common}.")
+    endif()
+    continuation("${text}" body)
+    string(APPEND out "\nLicense: ${licence}\n${body}")
+endforeach()
+
+string(REPLACE "${kSemicolon}" ";" out "${out}")
+string(REPLACE "${kOpenBracket}" "[" out "${out}")
+string(REPLACE "${kCloseBracket}" "]" out "${out}")
+file(WRITE ${OUT}.new "${out}")
+file(RENAME ${OUT}.new ${OUT})
