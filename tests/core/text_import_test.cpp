@@ -166,3 +166,81 @@ TEST(ImportLines, TrimRemovesControlAndBlankBytes) {
     for (const auto& [in, out] : cases)
         EXPECT_EQ(trimImportLine(in), out);
 }
+
+// UTF-8 text is told from Windows-1251 (or forced either way) and converted as the converters
+// convert; zero bytes, lines ended by CR alone and a file without "@" lines are counted.
+TEST_F(TextImport, ReadsUtf8AndCountsWhatLooksWrong) {
+    struct TCase {
+        const char* name;
+        std::string text;
+        TImportEncoding encoding;
+        TEntries expected;
+        bool utf8;
+        int zeroLines, loneCr;
+        bool noTermLine;
+    };
+    const std::string cat = "\xea\xee\xf8\xea\xe0";  // "кошка" in Windows-1251
+    const std::vector<TCase> cases = {
+        {"UTF-8",
+         "@кошка\ncafé\n~~~\n",
+         TImportEncoding::Detect,
+         {{cat, "cafe\n"}},
+         true,
+         0,
+         0,
+         false},
+        {"UTF-8 with BOM",
+         "\xEF\xBB\xBF@кошка\nx\n~~~\n",
+         TImportEncoding::Detect,
+         {{cat, "x\n"}},
+         true,
+         0,
+         0,
+         false},
+        {"Windows-1251",
+         "@" + cat + "\nx\n~~~\n",
+         TImportEncoding::Detect,
+         {{cat, "x\n"}},
+         false,
+         0,
+         0,
+         false},
+        {"forced Windows-1251",
+         "@\xd0\xba\n~~~\n@\xd0\xba\nx\n~~~\n",
+         TImportEncoding::Cp1251,
+         {{"\xd0\xba", "x\n"}},
+         false,
+         0,
+         0,
+         false},
+        {"forced UTF-8", "@a\nb\n~~~\n", TImportEncoding::Utf8, {{"a", "b\n"}}, true, 0, 0, false},
+        {"ASCII stays Windows-1251",
+         "@a\nb\n~~~\n",
+         TImportEncoding::Detect,
+         {{"a", "b\n"}},
+         false,
+         0,
+         0,
+         false},
+        {"zero bytes",
+         std::string("@a\nb\0c\n~~~\n@d\0\ne\n~~~\n", 21),
+         TImportEncoding::Detect,
+         {{"a", "b\n"}, {"d", "e\n"}},
+         false,
+         2,
+         0,
+         false},
+        {"CR alone", "@a\rb\r~~~\r", TImportEncoding::Detect, {}, false, 0, 3, false},
+        {"no @ line", "just text\n", TImportEncoding::Detect, {}, false, 0, 0, true},
+        {"empty file", "", TImportEncoding::Detect, {}, false, 0, 0, false},
+    };
+    for (const TCase& c : cases) {
+        TDictionary d;
+        const TImportResult r = importText(d, file(c.text), {}, c.encoding);
+        EXPECT_EQ(entries(d), c.expected) << c.name;
+        EXPECT_EQ(r.utf8, c.utf8) << c.name;
+        EXPECT_EQ(r.zeroByteLines, c.zeroLines) << c.name;
+        EXPECT_EQ(r.loneCrBreaks, c.loneCr) << c.name;
+        EXPECT_EQ(r.noTermLine, c.noTermLine) << c.name;
+    }
+}
