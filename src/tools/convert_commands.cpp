@@ -67,18 +67,14 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
 }
 
 void printReport(const std::string& out, const TConversionReport& r) {
-    char counts[512];
-    std::snprintf(counts, sizeof counts,
-                  "Статей прочитано: %d\n"
-                  "Терминов: %d (статей присоединено к статье того же термина: %d)\n"
-                  "Заголовков пропущено (символы вне Windows-1251 или пустой заголовок): %d\n"
-                  "Статей без текста пропущено: %d\n"
-                  "Символов заменено близкими: %llu\n"
-                  "Символов заменено на \"?\": %llu\n",
-                  r.entries, r.terms, r.joined, r.leftOut, r.emptyArticles,
-                  static_cast<unsigned long long>(r.characters.folded),
-                  static_cast<unsigned long long>(r.characters.replaced));
-    print("Словарь создан: " + out + "\n" + counts);
+    print("Словарь создан: " + out + "\nСтатей прочитано: " + std::to_string(r.entries) +
+          "\nТерминов: " + std::to_string(r.terms) +
+          " (статей присоединено к статье того же термина: " + std::to_string(r.joined) +
+          ")\nЗаголовков пропущено (символы вне Windows-1251 или пустой заголовок): " +
+          std::to_string(r.leftOut) +
+          "\nСтатей без текста пропущено: " + std::to_string(r.emptyArticles) +
+          "\nСимволов заменено близкими: " + std::to_string(r.characters.folded) +
+          "\nСимволов заменено на \"?\": " + std::to_string(r.characters.replaced) + "\n");
 }
 
 // Reads one database into the conversion (files: the index and data of dictd, or the .ifo

@@ -680,6 +680,8 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
 TEST_F(TermovelDic, ConvertersReportIntoAClosedOutputExitWithCodeFour) {
     const auto [dictd, stardict] = smallDatabases(folder_);
     for (const std::string& command : {"from-dictd " + dictd, "from-stardict " + stardict}) {
+        const std::string whole = (folder_ / "whole.dic").string();
+        EXPECT_TRUE(tool(command + " " + whole + " --force").out.ends_with("на \"?\": 0\n"));
         for (const char* redirect : {"2>&1 >&-", "2>&1 >/dev/full"}) {
             const std::string out = (folder_ / "out.dic").string();
             std::filesystem::remove(out);
