@@ -149,6 +149,13 @@ void dictDataChecks(const uint8_t* data, size_t size) {
     } catch (const TError& e) {
         named(e);
     }
+    // Made into dictzip, only what a fuzzer mutates quickly: a seed dictionary of hundreds of
+    // kilobytes would spend the run on deflating tiny chunks.
+    constexpr size_t kMaxContent = size_t{16} << 10;
+    if (size > kMaxContent) {
+        std::remove(path.c_str());
+        return;
+    }
     const std::string content(reinterpret_cast<const char*>(data), size);
     std::string dz = makeDictzip(content, 7 + (size > 1 ? data[1] % 64 : 0));
     if (size > 2)

@@ -147,10 +147,16 @@ int runConvertCommand(const std::vector<std::string>& args) {
         printError("… и ещё статей пропущено: " + std::to_string(skipped.size() - kNamedSkips));
     TDictionary dictionary;
     TConversionReport report;
+    const TFailure outOfMemory{"Словарь " + files.back() + " не создан: не хватает памяти",
+                               kExitBadInput};
     try {
         report = conversion.finish(dictionary);
-    } catch (const std::exception&) {
-        throw TFailure{"Словарь " + files.back() + " не создан: не хватает памяти", kExitBadInput};
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory;
+    } catch (const TError& e) {
+        if (isError(e, error_text::kOutOfMemory))
+            throw outOfMemory;
+        throw;
     }
     if (header.name)
         dictionary.SetName(*header.name);
