@@ -5,6 +5,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dictionary/dictionary.h"
@@ -170,77 +171,35 @@ TEST(ImportLines, TrimRemovesControlAndBlankBytes) {
 // UTF-8 text is told from Windows-1251 (or forced either way) and converted as the converters
 // convert; zero bytes, lines ended by CR alone and a file without "@" lines are counted.
 TEST_F(TextImport, ReadsUtf8AndCountsWhatLooksWrong) {
-    struct TCase {
-        const char* name;
-        std::string text;
-        TImportEncoding encoding;
-        TEntries expected;
-        bool utf8;
-        int zeroLines, loneCr;
-        bool noTermLine;
+    using E = TImportEncoding;
+    // What the result says beside the terms: u read as UTF-8, zN lines with a zero byte, rN
+    // lone CRs, n no "@" line.
+    auto signs = [](const TImportResult& r) {
+        return std::string(r.utf8 ? "u" : "") +
+               (r.zeroByteLines ? "z" + std::to_string(r.zeroByteLines) : "") +
+               (r.loneCrBreaks ? "r" + std::to_string(r.loneCrBreaks) : "") +
+               (r.noTermLine ? "n" : "");
     };
     const std::string cat = "\xea\xee\xf8\xea\xe0";  // "кошка" in Windows-1251
-    const std::vector<TCase> cases = {
-        {"UTF-8",
-         "@кошка\ncafé\n~~~\n",
-         TImportEncoding::Detect,
-         {{cat, "cafe\n"}},
-         true,
-         0,
-         0,
-         false},
-        {"UTF-8 with BOM",
-         "\xEF\xBB\xBF@кошка\nx\n~~~\n",
-         TImportEncoding::Detect,
-         {{cat, "x\n"}},
-         true,
-         0,
-         0,
-         false},
-        {"Windows-1251",
-         "@" + cat + "\nx\n~~~\n",
-         TImportEncoding::Detect,
-         {{cat, "x\n"}},
-         false,
-         0,
-         0,
-         false},
-        {"forced Windows-1251",
-         "@\xd0\xba\n~~~\n@\xd0\xba\nx\n~~~\n",
-         TImportEncoding::Cp1251,
-         {{"\xd0\xba", "x\n"}},
-         false,
-         0,
-         0,
-         false},
-        {"forced UTF-8", "@a\nb\n~~~\n", TImportEncoding::Utf8, {{"a", "b\n"}}, true, 0, 0, false},
-        {"ASCII stays Windows-1251",
-         "@a\nb\n~~~\n",
-         TImportEncoding::Detect,
-         {{"a", "b\n"}},
-         false,
-         0,
-         0,
-         false},
-        {"zero bytes",
-         std::string("@a\nb\0c\n~~~\n@d\0\ne\n~~~\n", 21),
-         TImportEncoding::Detect,
+    const std::vector<std::tuple<std::string, E, TEntries, std::string>> cases = {
+        {"@кошка\ncafé\n~~~\n", E::Detect, {{cat, "cafe\n"}}, "u"},
+        {"\xEF\xBB\xBF@кошка\nx\n~~~\n", E::Detect, {{cat, "x\n"}}, "u"},
+        {"@" + cat + "\nx\n~~~\n", E::Detect, {{cat, "x\n"}}, ""},
+        {"@\xd0\xba\n~~~\n@\xd0\xba\nx\n~~~\n", E::Cp1251, {{"\xd0\xba", "x\n"}}, ""},
+        {"@a\nb\n~~~\n", E::Utf8, {{"a", "b\n"}}, "u"},
+        {"@a\nb\n~~~\n", E::Detect, {{"a", "b\n"}}, ""},
+        {std::string("@a\nb\0c\n~~~\n@d\0\ne\n~~~\n", 21),
+         E::Detect,
          {{"a", "b\n"}, {"d", "e\n"}},
-         false,
-         2,
-         0,
-         false},
-        {"CR alone", "@a\rb\r~~~\r", TImportEncoding::Detect, {}, false, 0, 3, false},
-        {"no @ line", "just text\n", TImportEncoding::Detect, {}, false, 0, 0, true},
-        {"empty file", "", TImportEncoding::Detect, {}, false, 0, 0, false},
+         "z2"},
+        {"@a\rb\r~~~\r", E::Detect, {}, "r3"},
+        {"just text\n", E::Detect, {}, "n"},
+        {"", E::Detect, {}, ""},
     };
-    for (const TCase& c : cases) {
+    for (const auto& [text, encoding, expected, said] : cases) {
         TDictionary d;
-        const TImportResult r = importText(d, file(c.text), {}, c.encoding);
-        EXPECT_EQ(entries(d), c.expected) << c.name;
-        EXPECT_EQ(r.utf8, c.utf8) << c.name;
-        EXPECT_EQ(r.zeroByteLines, c.zeroLines) << c.name;
-        EXPECT_EQ(r.loneCrBreaks, c.loneCr) << c.name;
-        EXPECT_EQ(r.noTermLine, c.noTermLine) << c.name;
+        const TImportResult r = importText(d, file(text), {}, encoding);
+        EXPECT_EQ(entries(d), expected) << text;
+        EXPECT_EQ(signs(r), said) << text;
     }
 }
