@@ -1,7 +1,10 @@
 // Loads a dictionary from arbitrary bytes, both as plain layout and as a scrambled file's
 // content, and checks what a load promises: no crash, no error other than "Stream read error",
 // entries in strictly ascending order, and a loaded dictionary that saves and loads back to
-// the same content.
+// the same content. The same bytes go to the converters' data file reader too, as a data file
+// of their own (gzip or dictzip when they start so) and as the content of a dictzip file with
+// one byte garbled: every range reads whole or fails naming the file.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "interchange/dict_data.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 
@@ -116,6 +120,65 @@ void fileAgreesWithStream(const uint8_t* data, size_t size) {
     std::remove(path.c_str());
 }
 
+namespace {
+
+void writeTo(const std::string& path, const void* data, size_t size) {
+    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+}
+
+// The data file reader on the bytes as a file, and on a dictzip file of them (small chunks,
+// one byte garbled where the third byte says): no crash, errors only naming the file, and every
+// range read whole or refused as damaged.
+void dictDataChecks(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/termovel-fuzz-" + std::to_string(::getpid()) + ".dz";
+    auto named = [&](const TError& e) { check(std::string(e.what()).find(path) == 0); };
+    writeTo(path, data, size);
+    try {
+        TDictData file(path, size > 0 ? data[0] * uint64_t{997} : TDictData::kWhole);
+        for (uint64_t offset = 0; offset < file.size(); offset += 1 + file.size() / 7) {
+            try {
+                check(file.read(offset, std::min<uint64_t>(50, file.size() - offset)).size() ==
+                      std::min<uint64_t>(50, file.size() - offset));
+            } catch (const TDamagedData& e) {
+                named(e);
+            }
+        }
+    } catch (const TError& e) {
+        named(e);
+    }
+    // Made into dictzip, only what a fuzzer mutates quickly: a seed dictionary of hundreds of
+    // kilobytes would spend the run on deflating tiny chunks.
+    constexpr size_t kMaxContent = size_t{16} << 10;
+    if (size > kMaxContent) {
+        std::remove(path.c_str());
+        return;
+    }
+    const std::string content(reinterpret_cast<const char*>(data), size);
+    std::string dz = makeDictzip(content, 7 + (size > 1 ? data[1] % 64 : 0));
+    if (size > 2)
+        dz[data[2] * 131u % dz.size()] ^= static_cast<char>(size > 3 ? data[3] | 1 : 1);
+    writeTo(path, dz.data(), dz.size());
+    try {
+        TDictData file(path);
+        for (uint64_t offset = 0; offset < file.size(); offset += 5) {
+            const uint64_t length = std::min<uint64_t>(5, file.size() - offset);
+            try {
+                check(file.read(offset, length).size() == length);
+            } catch (const TDamagedData& e) {
+                named(e);
+            }
+        }
+    } catch (const TError& e) {
+        named(e);
+    }
+    std::remove(path.c_str());
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool rootOrder = [] {
         compare::setLocale("");
@@ -127,5 +190,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     keystream::unscramble(scrambled.data(), scrambled.size());
     loadAndCheck(reinterpret_cast<const uint8_t*>(scrambled.data()), scrambled.size());
     fileAgreesWithStream(data, size);
+    dictDataChecks(data, size);
     return 0;
 }

@@ -69,7 +69,7 @@ bool inflateRaw(const unsigned char* data, size_t size, size_t limit, std::strin
 
 }  // namespace
 
-TDictData::TDictData(const std::string& path) : path_(path) {
+TDictData::TDictData(const std::string& path, uint64_t needed) : path_(path) {
     file_.LoadFromFile(path);
     const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
     const bool gzip = file_.size() >= 2 && bytes[0] == kGzipId1 && bytes[1] == kGzipId2;
@@ -79,7 +79,7 @@ TDictData::TDictData(const std::string& path) : path_(path) {
         return;
     }
     if (!readChunkTable())
-        inflateWhole();
+        inflateWhole(needed);
 }
 
 void TDictData::fail(const std::string& what) const {
@@ -169,14 +169,14 @@ bool TDictData::readChunkTable() {
     return true;
 }
 
-void TDictData::inflateWhole() {
+void TDictData::inflateWhole(uint64_t needed) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
     const size_t fileSize = file_.size();
     // The trailer's size is only a hint for setting room aside, believed up to the ratio that
     // text commonly compresses by; beyond it the content grows as it is inflated.
     const uint64_t claimed = fileSize >= kTrailerSize ? readLe32(bytes + fileSize - 4) : 0;
-    inflated_.reserve(
-        static_cast<size_t>(std::min({claimed, uint64_t{fileSize} * kHintedRatio, kMaxSize})));
+    inflated_.reserve(static_cast<size_t>(
+        std::min({claimed, uint64_t{fileSize} * kHintedRatio, kMaxSize, needed})));
 
     z_stream z{};
     if (inflateInit2(&z, MAX_WBITS + 16) != Z_OK)
@@ -189,15 +189,19 @@ void TDictData::inflateWhole() {
     z.avail_in = static_cast<uInt>(std::min<size_t>(fileSize, UINT32_MAX));
     size_t consumed = 0;
     for (;;) {
+        if (inflated_.size() >= needed)
+            break;
         if (inflated_.size() >= kMaxSize)
             fail("распакованные данные больше 2 ГиБ");
         const size_t produced = inflated_.size();
-        inflated_.resize(produced + kInflateStep);
+        const size_t step =
+            static_cast<size_t>(std::min<uint64_t>(kInflateStep, needed - produced));
+        inflated_.resize(produced + step);
         z.next_out = reinterpret_cast<Bytef*>(inflated_.data() + produced);
-        z.avail_out = static_cast<uInt>(kInflateStep);
+        z.avail_out = static_cast<uInt>(step);
         const uInt before = z.avail_in;
         const int rc = inflate(&z, Z_NO_FLUSH);
-        inflated_.resize(produced + (kInflateStep - z.avail_out));
+        inflated_.resize(produced + (step - z.avail_out));
         consumed += before - z.avail_in;
         if (z.avail_in == 0 && consumed < fileSize) {
             z.avail_in = static_cast<uInt>(std::min<size_t>(fileSize - consumed, UINT32_MAX));
@@ -231,7 +235,8 @@ const std::string& TDictData::chunk(size_t index) {
     if (!inflateRaw(bytes + start, chunkStart_[index + 1] - start, expected, out) ||
         out.size() != expected) {
         out.clear();
-        fail("сжатый фрагмент " + std::to_string(index) + " повреждён");
+        throw TDamagedData(path_ + ": сжатый фрагмент " + std::to_string(index + 1) + " из " +
+                           std::to_string(chunks_.size()) + " повреждён");
     }
     return out;
 }

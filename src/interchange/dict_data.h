@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "dictionary/secret_memory_stream.h"
+#include "platform/error.h"
 
 // The data file of a dictd or StarDict database (.dict, .dict.dz, .idx.gz …), read whole into
 // memory and handed out by byte ranges of its uncompressed content. What it holds is told by
 // its first bytes, not its name:
 //
 //   plain      any file not starting with the gzip magic 1F 8B
-//   gzip       inflated as one whole stream (members one after another)
+//   gzip       inflated as one stream (members one after another), from its start as far as
+//              the content is needed
 //   dictzip    gzip whose header carries the random-access field, chunks inflated on demand:
 //
 //     ID1 ID2 CM FLG MTIME(4) XFL OS              10 bytes, 1F 8B 08, FLG bit 2 = FEXTRA
@@ -25,18 +27,26 @@
 //
 // A dictzip file whose chunk table does not agree with its size, or promises more content than
 // its chunks could inflate to, is read as plain gzip.
+//
+// Memory follows the content asked for: a dictzip file inflates only the chunks that ranges
+// read fall in, and a reader that knows the highest offset its index refers to gives it as
+// needed, so that plain gzip is inflated only that far (a small file of zeros may otherwise
+// inflate to gigabytes).
 class TDictData {
 public:
-    // Reads the file. Raises TError("Cannot open file %s"), or a TError naming the file when
-    // the gzip data is damaged or truncated or inflates to more than kMaxSize bytes.
-    explicit TDictData(const std::string& path);
+    // Reads the file; of plain gzip, the first needed bytes of the content (all of it when
+    // needed is kWhole). Raises TError("Cannot open file %s"), or a TError naming the file
+    // when the gzip data is damaged or truncated before that point or inflates to more than
+    // kMaxSize bytes.
+    explicit TDictData(const std::string& path, uint64_t needed = kWhole);
 
-    // The uncompressed size.
+    // The uncompressed size (of plain gzip read only in part, the part inflated).
     uint64_t size() const { return size_; }
 
     // The bytes [offset, offset + length) of the uncompressed content; the view stays valid
     // until the next call. Raises a TError naming the file when the range ends beyond the
-    // content or a chunk is damaged.
+    // content, and TDamagedData naming the file and the chunk when a chunk it falls in is
+    // damaged (the other chunks stay readable).
     std::string_view read(uint64_t offset, uint64_t length);
 
     // The whole uncompressed content (inflating every chunk of a dictzip file).
@@ -46,9 +56,14 @@ public:
 
     // The largest uncompressed content accepted: what one dictionary file can hold.
     static constexpr uint64_t kMaxSize = uint64_t{1} << 31;
+    // needed for reading the whole content.
+    static constexpr uint64_t kWhole = UINT64_MAX;
+    // The longest article a reader takes from a data file; an index entry asking for more is
+    // refused, so that one entry cannot make the content expand without bound.
+    static constexpr uint64_t kMaxArticle = uint64_t{16} << 20;
 
 private:
-    void inflateWhole();
+    void inflateWhole(uint64_t needed);
     bool readChunkTable();
     const std::string& chunk(size_t index);
     [[noreturn]] void fail(const std::string& what) const;
@@ -67,6 +82,13 @@ private:
     std::vector<uint64_t> chunkStart_;  // file offset of each chunk, plus one past the last
     std::vector<std::string> chunks_;
     std::string spanning_;  // a range that crosses chunk borders, copied together
+};
+
+// Raised for a range of a dictzip file that falls in a damaged chunk: only what lies in that
+// chunk is lost.
+class TDamagedData : public TError {
+public:
+    using TError::TError;
 };
 
 // A dictzip file of data, for writing test and benchmark databases. chunkLength is at most

@@ -3,6 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -136,12 +137,21 @@ void takeHeader(std::string_view word, std::string_view article, TConversion& co
 
 }  // namespace
 
-void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion) {
+void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion,
+               std::vector<std::string>* skipped) {
     TSecretMemoryStream index;
     index.LoadFromFile(indexPath);
-    TDictData data(dataPath);
-    conversion.reserve(data.size() + index.size() / 2);
 
+    // The index is read first, so that the data is inflated only as far as it refers to and
+    // room is set aside only for the articles it names.
+    struct TEntry {
+        std::string_view word;
+        uint64_t offset;
+        uint64_t length;
+    };
+    std::vector<TEntry> entries;
+    uint64_t needed = 0;
+    uint64_t total = 0;
     std::string_view text(index.data(), index.size());
     size_t lineNumber = 0;
     std::string_view fields[4];
@@ -170,13 +180,36 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
             throw TError(indexPath + ": строка " + std::to_string(lineNumber) +
                          ": ожидались заголовок, смещение и длина через табуляцию");
         }
-        const std::string_view word = count == 4 ? fields[3] : fields[0];
-        const std::string_view article = data.read(offset, length);
-        if (isHeaderWord(word)) {
-            takeHeader(word, article, conversion);
+        if (length > TDictData::kMaxArticle) {
+            throw TError(dataPath + ": статья «" + std::string(fields[0]) + "» (строка " +
+                         std::to_string(lineNumber) + " индекса) длиннее " +
+                         std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+        }
+        entries.push_back({count == 4 ? fields[3] : fields[0], offset, length});
+        needed = std::max(needed, offset + length);
+        total += length;
+    }
+
+    TDictData data(dataPath, needed);
+    conversion.reserve(total + index.size() / 2);
+    for (const TEntry& entry : entries) {
+        std::string_view article;
+        try {
+            article = data.read(entry.offset, entry.length);
+        } catch (const TDamagedData& e) {
+            if (!skipped)
+                throw;
+            skipped->push_back(std::string(e.what()) + ": статья «" + std::string(entry.word) +
+                               "» пропущена");
+            continue;
+        }
+        if (isHeaderWord(entry.word)) {
+            takeHeader(entry.word, article, conversion);
             continue;
         }
         const std::string_view shown = trimBlanks(firstLine(article));
-        conversion.add(!shown.empty() && looseKey(shown) == looseKey(word) ? shown : word, article);
+        conversion.add(
+            !shown.empty() && looseKey(shown) == looseKey(entry.word) ? shown : entry.word,
+            article);
     }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TConversion;
 
@@ -16,9 +17,15 @@ class TConversion;
 // is the same word. Entries named 00-database-… (00database… in a stripped index) are not
 // terms: -short, -info and -url give the dictionary's name, description and author line.
 //
+// The data is inflated only as far as the index refers to. An article that lies in a damaged
+// chunk of a dictzip file is left out, with a line naming the file, the chunk and the headword
+// added to skipped; without skipped it raises TDamagedData instead.
+//
 // Raises TError("Cannot open file %s"), or a TError naming the file for a malformed index line
-// or number, an article beyond the data, or damaged compressed data.
-void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion);
+// or number, an article longer than TDictData::kMaxArticle or beyond the data, or damaged
+// compressed data of plain gzip.
+void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion,
+               std::vector<std::string>* skipped = nullptr);
 
 // Reads a number in dictd's base 64 into value; false when digits is empty, longer than 10
 // digits (no sane offset needs more) or holds a character that is no digit.

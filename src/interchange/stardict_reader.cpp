@@ -1,5 +1,6 @@
 #include "interchange/stardict_reader.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string_view>
@@ -179,7 +180,8 @@ private:
 
 }  // namespace
 
-void readStarDict(const std::string& ifoPath, TConversion& conversion) {
+void readStarDict(const std::string& ifoPath, TConversion& conversion,
+                  std::vector<std::string>* skipped) {
     const std::map<std::string, std::string> ifo = readIfo(ifoPath);
     auto value = [&](const char* key) {
         auto it = ifo.find(key);
@@ -201,6 +203,8 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
     const size_t offsetBytes = value("idxoffsetbits") == "64" ? 8 : 4;
     const std::string_view idx = idxFile.all();
     std::vector<TIdxEntry> entries;
+    uint64_t needed = 0;  // the end of the farthest article, and the articles' total size
+    uint64_t total = 0;
     for (size_t pos = 0; pos < idx.size();) {
         const size_t zero = idx.find('\0', pos);
         if (zero == std::string_view::npos || idx.size() - zero - 1 < offsetBytes + 4) {
@@ -211,6 +215,15 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
         entry.word = idx.substr(pos, zero - pos);
         entry.offset = readBe(idx.data() + zero + 1, offsetBytes);
         entry.size = readBe(idx.data() + zero + 1 + offsetBytes, 4);
+        if (entry.size > TDictData::kMaxArticle) {
+            throw TError(dataPath + ": статья «" + std::string(entry.word) + "» (запись " +
+                         std::to_string(entries.size() + 1) + " индекса) длиннее " +
+                         std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+        }
+        needed =
+            std::max(needed, entry.offset > UINT64_MAX - entry.size ? UINT64_MAX
+                                                                    : entry.offset + entry.size);
+        total += entry.size;
         entries.push_back(entry);
         pos = zero + 1 + offsetBytes + 4;
     }
@@ -235,11 +248,22 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion) {
         conversion.setInfo(description);
     }
 
-    TDictData data(dataPath);
-    conversion.reserve(data.size() + idx.size());
+    TDictData data(dataPath, needed);
+    conversion.reserve(total + idx.size());
     TArticleBuilder builder(dataPath, value("sametypesequence"));
-    for (const TIdxEntry& entry : entries)
-        conversion.add(entry.word, builder.build(entry.word, data.read(entry.offset, entry.size)));
+    for (const TIdxEntry& entry : entries) {
+        std::string_view fields;
+        try {
+            fields = data.read(entry.offset, entry.size);
+        } catch (const TDamagedData& e) {
+            if (!skipped)
+                throw;
+            skipped->push_back(std::string(e.what()) + ": статья «" + std::string(entry.word) +
+                               "» пропущена");
+            continue;
+        }
+        conversion.add(entry.word, builder.build(entry.word, fields));
+    }
 
     const std::string synPath = existing({base + ".syn", base + ".syn.dz"});
     std::error_code ec;

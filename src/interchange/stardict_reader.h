@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TConversion;
 
@@ -24,7 +25,13 @@ class TConversion;
 // between "[" and "]"; g, h, k and x markup reduced to text (see appendMarkupText). Sounds,
 // pictures and other binary fields are skipped; an entry with no text is left out.
 //
+// The data is inflated only as far as the index refers to. An article that lies in a damaged
+// chunk of a dictzip file is left out, with a line naming the file, the chunk and the headword
+// added to skipped; without skipped it raises TDamagedData instead.
+//
 // Raises TError("Cannot open file %s"), or a TError naming the file when the .ifo is not one,
-// the index is truncated or disagrees with the .ifo, a synonym names no entry, an article
-// lies beyond the data or its fields overrun it, or compressed data is damaged.
-void readStarDict(const std::string& ifoPath, TConversion& conversion);
+// the index is truncated or disagrees with the .ifo, a synonym names no entry, an article is
+// longer than TDictData::kMaxArticle, lies beyond the data or its fields overrun it, or other
+// compressed data is damaged.
+void readStarDict(const std::string& ifoPath, TConversion& conversion,
+                  std::vector<std::string>* skipped = nullptr);

@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <optional>
+
 #include "dictionary/dictionary.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/regular_file.h"
 
@@ -16,6 +19,7 @@ namespace {
 constexpr size_t kReadChunk = 1 << 16;
 constexpr std::string_view kBlockEnd = "~~~";
 constexpr char kTermMark = '@';
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Reads an import file line by line the way a C runtime's text mode does: CR LF reads as LF,
 // and a line fills at most kImportLineBuffer - 1 bytes.
@@ -34,6 +38,8 @@ public:
 
     uint64_t bytesRead() const { return consumed_; }
     uint64_t totalBytes() const { return total_; }
+    // CRs read that no LF followed.
+    int loneCarriageReturns() const { return loneCr_; }
 
 private:
     // The next byte after CR LF → LF, or -1 at the end.
@@ -47,7 +53,54 @@ private:
     bool eof_ = false;
     uint64_t consumed_ = 0;
     uint64_t total_ = 0;
+    int loneCr_ = 0;
 };
+
+// The length of the UTF-8 sequence that starts with the byte c (1 for a byte that starts none).
+size_t sequenceLength(unsigned char c) {
+    return c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+}
+
+// Whether the file is well-formed UTF-8 holding something beyond ASCII. Read once through on
+// its own, piece by piece; a file that cannot be read is not (the import then fails itself).
+bool isUtf8File(const std::string& path) {
+    const int fd = regular_file::openForReading(path);
+    if (fd < 0)
+        return false;
+    std::string buffer(kReadChunk + 4, '\0');
+    size_t carry = 0;
+    bool beyond = false;
+    bool valid = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data() + carry, kReadChunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            valid = false;
+            break;
+        }
+        const std::string_view text(buffer.data(), carry + static_cast<size_t>(n));
+        size_t i = 0;
+        while (valid && i < text.size()) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            // A character cut by the end of this piece is completed by the next one.
+            if (n > 0 && i + sequenceLength(c) > text.size())
+                break;
+            valid = codepage::decodeUtf8(text, i).has_value();
+            beyond = true;
+        }
+        if (!valid || n == 0)
+            break;
+        carry = text.size() - i;
+        std::memmove(buffer.data(), buffer.data() + i, carry);
+    }
+    ::close(fd);
+    return valid && beyond;
+}
 
 }  // namespace
 
@@ -104,6 +157,7 @@ int TImportLineReader::next() {
             consumed_ += 2;
             return '\n';
         }
+        ++loneCr_;
     }
     ++at_;
     ++consumed_;
@@ -138,20 +192,46 @@ std::string_view trimImportLine(std::string_view line) {
 }
 
 TImportResult importText(TDictionary& dictionary, const std::string& path,
-                         const TImportProgressCallback& progress) {
+                         const TImportProgressCallback& progress, TImportEncoding encoding) {
     TImportLineReader reader(path);
     TImportResult result;
+    result.utf8 = encoding == TImportEncoding::Utf8 ||
+                  (encoding == TImportEncoding::Detect && isUtf8File(path));
+    std::optional<TCodePageFolder> folder;
+    if (result.utf8)
+        folder.emplace();
     // Blocks are gathered and added in one go at the end, which gives exactly the result of one
     // AddTerm per block but costs a sort instead of an insertion per term.
     TTermBatch batch;
     std::string line;
+    std::string converted;
     std::string term;
     std::string article;
-    while (reader.readLine(line)) {
-        const std::string_view trimmed = trimImportLine(line);
-        if (trimmed.empty() || trimmed.front() != kTermMark)
+    bool first = true;
+    bool termLineFound = false;
+    // The next line's text, trimmed and in Windows-1251; false at the end of the file.
+    std::string_view text;
+    auto nextLine = [&] {
+        if (!reader.readLine(line))
+            return false;
+        if (line.find('\0') != std::string::npos)
+            ++result.zeroByteLines;
+        if (first && result.utf8 && std::string_view(line).starts_with(kUtf8Bom))
+            line.erase(0, kUtf8Bom.size());
+        first = false;
+        text = trimImportLine(line);
+        if (result.utf8) {
+            converted.clear();
+            result.characters += folder->append(text, converted);
+            text = trimBlanks(converted);
+        }
+        return true;
+    };
+    while (nextLine()) {
+        if (text.empty() || text.front() != kTermMark)
             continue;
-        term.assign(trimmed.substr(1));
+        termLineFound = true;
+        term.assign(text.substr(1));
         article.clear();
         if (progress) {
             const TImportProgress state{reader.bytesRead(), reader.totalBytes(), term};
@@ -162,17 +242,47 @@ TImportResult importText(TDictionary& dictionary, const std::string& path,
         }
         // The block runs to "~~~" or to the end of the file; a last line without a line break
         // still belongs to it.
-        while (reader.readLine(line)) {
-            const std::string_view content = trimImportLine(line);
-            if (content == kBlockEnd)
+        while (nextLine()) {
+            if (text == kBlockEnd)
                 break;
-            article.append(content);
+            article.append(text);
             article.push_back('\n');
         }
         ++result.blocks;
         if (!term.empty() && !article.empty())
             batch.add(term, article);
     }
+    result.loneCrBreaks = reader.loneCarriageReturns();
+    result.noTermLine = !termLineFound && reader.bytesRead() > 0;
     result.added = dictionary.addTerms(std::move(batch));
     return result;
+}
+
+std::vector<std::string> importNotes(const TImportResult& result, const std::string& path,
+                                     size_t* warningsFrom) {
+    std::vector<std::string> notes;
+    if (result.utf8) {
+        notes.push_back("Файл импорта " + path +
+                        " прочитан как UTF-8 и переведён в Windows-1251 (символов заменено "
+                        "близкими: " +
+                        std::to_string(result.characters.folded) +
+                        ", на \"?\": " + std::to_string(result.characters.replaced) + ")");
+    }
+    if (warningsFrom)
+        *warningsFrom = notes.size();
+    if (result.zeroByteLines > 0) {
+        notes.push_back("Файл импорта " + path + ": строк с нулевым байтом " +
+                        std::to_string(result.zeroByteLines) +
+                        "; их текст взят только до нулевого байта");
+    }
+    if (result.loneCrBreaks > 0) {
+        notes.push_back("Файл импорта " + path + ": строки разделены одним CR (" +
+                        std::to_string(result.loneCrBreaks) +
+                        " раз), а не LF или CR LF; такие строки читаются как одна");
+    }
+    if (result.noTermLine) {
+        notes.push_back("Файл импорта " + path +
+                        ": не найдено ни одной строки «@термин»; это не файл импорта?");
+    }
+    return notes;
 }

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -33,6 +35,8 @@ constexpr int kMaxLinkHops = 40;
 constexpr std::chrono::milliseconds kLockPoll{20};
 
 constexpr const char* kTempMark = ".tmp";
+// The longest file name (not path) that Linux file systems take, in bytes.
+constexpr size_t kMaxNameBytes = 255;
 
 // --- Temporary files removed on SIGTERM/SIGINT --------------------------------------------
 // The handler may only touch what is async-signal-safe: fixed buffers and atomic flags, read
@@ -85,6 +89,20 @@ bool held(dev_t device, ino_t inode) {
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// The name of a temporary file for the file named base: "." base ".tmp" pid "-" number. A
+// name that would pass the file system's limit of kMaxNameBytes keeps only the start of base,
+// followed by "~" and a hash of the whole, so that the temporary file stays in the folder of
+// the file it replaces and its name remains one removeStaleTemporaries knows.
+std::string temporaryName(const std::string& base, pid_t pid, unsigned number) {
+    const std::string tail = kTempMark + std::to_string(pid) + "-" + std::to_string(number);
+    const size_t room = kMaxNameBytes - 1 - tail.size();
+    if (base.size() <= room)
+        return "." + base + tail;
+    char hash[16];
+    std::snprintf(hash, sizeof hash, "~%08zx", std::hash<std::string>{}(base)&0xFFFFFFFFu);
+    return "." + base.substr(0, room - std::strlen(hash)) + hash + tail;
 }
 
 // The pid in a temporary file's name ("." name ".tmp" pid "-" number), or 0 when the name is
@@ -276,9 +294,20 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
     const size_t slash = target_.find_last_of('/');
     folder_ = folderOf(target_);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    if (haveOld && S_ISDIR(old.st_mode))
+    // Only a regular file is replaced: a rename over a device, FIFO or folder would put a
+    // dictionary where the system (or another program) expects something else.
+    if (haveOld && !S_ISREG(old.st_mode))
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     atomic_file::removeStaleTemporaries(folder_);
+    // A file of several names (hard links) is written in place: a new file renamed over one
+    // name would leave the others holding the old content.
+    if (haveOld && old.st_nlink > 1) {
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd_ < 0)
+            throw TError(formatMessage(error_text::kCannotCreateFile, path));
+        inPlace_ = true;
+        return;
+    }
     if (!openTemporary(base, slash != std::string::npos)) {
         // No temporary file in a folder the user may not write to: the file itself, when it
         // may be written, is written in place. Only then: on a full disk or a read-only
@@ -291,16 +320,21 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
         inPlace_ = true;
         return;
     }
-    if (haveOld)
+    // The new file takes the old one's owner and group as far as the process may (all of it
+    // as root, so that a save run by root leaves a user's file that user's), then its mode:
+    // a change of owner clears the set-id bits.
+    if (haveOld) {
+        (void)::fchown(fd_, old.st_uid, old.st_gid);
         (void)::fchmod(fd_, old.st_mode & 07777);
+    }
 }
 
 // Returns false with errno from the failed open.
 bool TAtomicFileWriter::openTemporary(const std::string& base, bool inFolder) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = (inFolder ? folder_ : "") + "." + base + kTempMark +
-                                      std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const std::string candidate =
+            (inFolder ? folder_ : "") + temporaryName(base, ::getpid(), counter++);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             fd_ = fd;

@@ -73,8 +73,12 @@ private:
 // flushes to disk and renames over it. Until commit() succeeds, destroying the writer removes
 // the temporary file and the old file stays intact. When path is a symbolic link, the file it
 // leads to is replaced (see atomic_file::replacementTarget). A file that the user may not write
-// to is not replaced. A replaced file keeps its permission bits; a new one gets those of a
-// plainly created file. The writer holds a TSaveLock on the file while it lives, and removes
+// to, and anything but a regular file (a device, FIFO or folder), is not replaced. A replaced
+// file keeps its permission bits, and its owner and group as far as the process may change
+// them (all of it as root); a new one gets those of a plainly created file. A file of more
+// than one name (hard links) is written in place, as below, so that all its names keep
+// naming it. The temporary file's name is shortened when the file's own name is near the
+// file system's limit. The writer holds a TSaveLock on the file while it lives, and removes
 // stale temporary files of dead processes from the folder.
 //
 // When no temporary file may be made in the folder (the user may not write to the folder) but

@@ -17,8 +17,9 @@ TKind kindOfMode(mode_t mode) {
 }
 
 TKind kindOfErrno(int error) {
-    return error == ENOENT || error == ENOTDIR || error == ELOOP ? TKind::Missing
-                                                                 : TKind::Unreadable;
+    if (error == ELOOP)
+        return TKind::LinkLoop;
+    return error == ENOENT || error == ENOTDIR ? TKind::Missing : TKind::Unreadable;
 }
 
 }  // namespace

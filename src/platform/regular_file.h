@@ -13,6 +13,7 @@ namespace regular_file {
 enum class TKind {
     Regular,     // a plain file (also through symbolic links)
     Missing,     // nothing there (or a link that leads nowhere)
+    LinkLoop,    // a chain of symbolic links that never ends (or runs past the system's limit)
     Directory,   // a folder
     Special,     // a device, FIFO or socket
     Unreadable,  // there, but the user may not read it (or it cannot be examined)

@@ -1,6 +1,7 @@
 #include "tools/convert_commands.h"
 
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string_view>
 
@@ -68,6 +69,7 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
         } else if (a == "--info" || a == "--info-file") {
             std::string text = v;
             if (a == "--info-file") {
+                requireReadable("Файл описания", v);
                 TDictData file(v);
                 text = std::string(file.all());
                 while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -82,17 +84,51 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
 }
 
 void printReport(const std::string& out, const TConversionReport& r) {
-    std::printf(
-        "Словарь создан: %s\n"
-        "Статей прочитано: %d\n"
-        "Терминов: %d (статей присоединено к статье того же термина: %d)\n"
-        "Заголовков пропущено (символы вне Windows-1251 или пустой заголовок): %d\n"
-        "Статей без текста пропущено: %d\n"
-        "Символов заменено близкими: %llu\n"
-        "Символов заменено на \"?\": %llu\n",
-        out.c_str(), r.entries, r.terms, r.joined, r.leftOut, r.emptyArticles,
-        static_cast<unsigned long long>(r.characters.folded),
-        static_cast<unsigned long long>(r.characters.replaced));
+    print("Словарь создан: " + out + "\nСтатей прочитано: " + std::to_string(r.entries) +
+          "\nТерминов: " + std::to_string(r.terms) +
+          " (статей присоединено к статье того же термина: " + std::to_string(r.joined) +
+          ")\nЗаголовков пропущено (символы вне Windows-1251 или пустой заголовок): " +
+          std::to_string(r.leftOut) +
+          "\nСтатей без текста пропущено: " + std::to_string(r.emptyArticles) +
+          "\nСимволов заменено близкими: " + std::to_string(r.characters.folded) +
+          "\nСимволов заменено на \"?\": " + std::to_string(r.characters.replaced) + "\n");
+}
+
+// Reads one database into the conversion (files: the index and data of dictd, or the .ifo
+// of StarDict). A failure names the file: the core's own messages name it, and a file that
+// cannot be opened is told apart (missing, a folder, a device, a loop of links).
+// Articles lost to a damaged chunk are added to skipped.
+void readDatabase(const std::vector<std::string>& files, bool dictd, TConversion& conversion,
+                  std::vector<std::string>& skipped) {
+    try {
+        if (dictd)
+            readDictd(files[0], files[1], conversion, &skipped);
+        else
+            readStarDict(files[0], conversion, &skipped);
+    } catch (const TError& e) {
+        const std::string_view opening = error_text::kCannotOpenFile;
+        if (isError(e, opening)) {
+            const std::string path =
+                std::string(e.what()).substr(opening.substr(0, opening.find('%')).size());
+            throw readFailure("Файл", path, &e);
+        }
+        for (const std::string& file : files) {
+            if (std::string_view(e.what()).find(file) != std::string_view::npos)
+                throw;
+        }
+        const std::string reason = isError(e, error_text::kOutOfMemory)
+                                       ? std::string("не хватает памяти, чтобы прочитать его")
+                                       : e.what();
+        throw TFailure{
+            (dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0]) +
+                ": " + reason,
+            kExitBadInput};
+    } catch (const std::bad_alloc&) {
+        throw TFailure{
+            (dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0]) +
+                ": не хватает памяти, чтобы прочитать её",
+            kExitBadInput};
+    }
 }
 
 }  // namespace
@@ -109,6 +145,7 @@ int runConvertCommand(const std::vector<std::string>& args) {
     if (files.size() < group + 1 || (files.size() - 1) % group != 0)
         throw TFailure{std::string("Использование:\n") + kConvertUsage};
 
+    requireDictionaryOrNothing(files.back());
     // A dictionary already at the output may be someone's work: it is replaced only on request.
     if (!header.force && fileExists(files.back()))
         throw TFailure{files.back() + ": файл уже есть; чтобы заменить его, добавьте --force"};
@@ -121,21 +158,40 @@ int runConvertCommand(const std::vector<std::string>& args) {
     conversion.setForm(header.form);
     if (header.reverse)
         conversion.setMuellerReverse();
-    for (size_t i = 0; i + 1 < files.size(); i += group) {
-        if (dictd)
-            readDictd(files[i], files[i + 1], conversion);
-        else
-            readStarDict(files[i], conversion);
-    }
+    std::vector<std::string> skipped;
+    for (size_t i = 0; i + 1 < files.size(); i += group)
+        readDatabase(
+            {files.begin() + static_cast<long>(i), files.begin() + static_cast<long>(i + group)},
+            dictd, conversion, skipped);
+    // A damaged chunk costs only the articles inside it; each is named.
+    constexpr size_t kNamedSkips = 20;
+    for (size_t i = 0; i < skipped.size() && i < kNamedSkips; ++i)
+        printError(skipped[i]);
+    if (skipped.size() > kNamedSkips)
+        printError("… и ещё статей пропущено: " + std::to_string(skipped.size() - kNamedSkips));
     TDictionary dictionary;
-    const TConversionReport report = conversion.finish(dictionary);
+    TConversionReport report;
+    const TFailure outOfMemory{"Словарь " + files.back() + " не создан: не хватает памяти",
+                               kExitBadInput};
+    try {
+        report = conversion.finish(dictionary);
+    } catch (const std::bad_alloc&) {
+        throw outOfMemory;
+    } catch (const TError& e) {
+        if (isError(e, error_text::kOutOfMemory))
+            throw outOfMemory;
+        throw;
+    }
     if (header.name)
         dictionary.SetName(*header.name);
     if (header.author)
         dictionary.SetAuthor(*header.author);
     if (header.info)
         dictionary.SetInfo(*header.info);
-    dictionary.SaveToFile(files.back());
+    saveDictionary(dictionary, files.back());
     printReport(files.back(), report);
+    if (!skipped.empty())
+        print("Статей в повреждённых сжатых фрагментах пропущено: " +
+              std::to_string(skipped.size()) + "\n");
     return 0;
 }

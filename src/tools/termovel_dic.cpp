@@ -22,6 +22,7 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "interchange/fold_1251.h"
 #include "interchange/tab_text.h"
 #include "interchange/text_export.h"
 #include "interchange/text_import.h"
@@ -43,8 +44,10 @@ constexpr const char* kUsage =
     "  termovel-dic lookup FILE.dic TERM     статья термина (код 1, если его нет)\n"
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
     "  termovel-dic import FILE.dic TEXTFILE [--tab] [--force] [--name TEXT] [--author TEXT]\n"
-    "                                        [--info TEXT]\n"
+    "                                        [--info TEXT] [--encoding cp1251|utf-8]\n"
     "                                        импорт текста (словарь создаётся, если его нет);\n"
+    "                                        текст в UTF-8 узнаётся сам и переводится в\n"
+    "                                        Windows-1251; --encoding задаёт кодировку явно;\n"
     "                                        --tab: текст в табличной форме export --tab;\n"
     "                                        --force: записать, даже если словарь загружается\n"
     "                                        не полностью\n"
@@ -54,48 +57,6 @@ constexpr const char* kUsage =
     "                                        регистра)\n";
 
 constexpr const char* kHelpUsage = "  termovel-dic --help | --version\n";
-
-// Why the system refused a write, for the user; errno as the failed call left it.
-std::string writeProblem(int error) {
-    switch (error) {
-        case ENOSPC:
-        case EDQUOT:
-            return "на диске нет места";
-        case EFBIG:
-            return "файл больше, чем разрешено";
-        case EROFS:
-            return "файловая система только для чтения";
-        case EACCES:
-        case EPERM:
-            return "нет прав на запись";
-        case EIO:
-            return "ошибка ввода-вывода";
-        case ENOENT:
-        case ENOTDIR:
-            return "нет такой папки";
-        case EBADF:
-            return "вывод закрыт";
-        case EPIPE:
-            return "получатель вывода закрыт";
-        default:
-            return "ошибка записи";
-    }
-}
-
-// Standard output that was closed when the tool started: fd 1 then holds /dev/null, so that
-// no file the tool opens can become fd 1 and receive the output.
-bool gStdoutClosed = false;
-// Control characters are escaped only for a person at a terminal; a pipe or file gets the
-// text as it is.
-bool gEscapeControls = false;
-
-void print(std::string_view utf8) {
-    if (gStdoutClosed)
-        throw TFailure{"ошибка записи в стандартный вывод: вывод закрыт", kExitWriteFailed};
-    if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::ferror(stdout))
-        throw TFailure{"ошибка записи в стандартный вывод: " + writeProblem(errno),
-                       kExitWriteFailed};
-}
 
 void printText(std::string_view cp1251) {
     const std::string utf8 = codepage::toUtf8(cp1251);
@@ -107,71 +68,11 @@ void printData(std::string_view cp1251) {
     print(gEscapeControls ? codepage::escapeControls(cp1251, false) : std::string(cp1251));
 }
 
-// What keeps a file from being read, for the user, or "" when it is a readable regular file.
-std::string readProblem(const std::string& path) {
-    switch (regular_file::kindOf(path)) {
-        case regular_file::TKind::Regular:
-            return {};
-        case regular_file::TKind::Missing:
-            return "нет такого файла";
-        case regular_file::TKind::Directory:
-            return "это папка, а не файл";
-        case regular_file::TKind::Special:
-            return "это не обычный файл (устройство, канал или сокет)";
-        case regular_file::TKind::Unreadable:
-            break;
-    }
-    return "нет прав на чтение";
-}
-
-// A failure to read the file at path (what says which file: "Словарь", "Файл импорта"), in
-// the tool's language, for a core error or for what readProblem finds.
-TFailure readFailure(const std::string& what, const std::string& path, const TError* error) {
-    std::string reason = readProblem(path);
-    if (reason.empty() && error) {
-        if (isError(*error, error_text::kOutOfMemory))
-            reason = "не хватает памяти, чтобы прочитать его";
-        else if (isError(*error, error_text::kStreamRead))
-            reason = what == "Словарь" ? "файл повреждён: данные обрываются или длина записи "
-                                         "неверна (подробности: termovel-dic verify " +
-                                             path + ")"
-                                       : "ошибка чтения";
-        else
-            reason = error->what();
-    }
-    if (reason.empty())
-        reason = "не читается";
-    return TFailure{what + " " + path + ": " + reason, kExitBadInput};
-}
-
-// Refuses a path that is no readable regular file before anything reads it.
-void requireReadable(const std::string& what, const std::string& path) {
-    if (!readProblem(path).empty())
-        throw readFailure(what, path, nullptr);
-}
-
 void loadDictionary(TDictionary& d, const std::string& path) {
     try {
         d.LoadFromFile(path);
     } catch (const TError& e) {
         throw readFailure("Словарь", path, &e);
-    }
-}
-
-// Saves the dictionary; a failure names the file and what went wrong.
-void saveDictionary(TDictionary& d, const std::string& path) {
-    try {
-        d.SaveToFile(path);
-    } catch (const TError& e) {
-        const int cause = errno;
-        if (isError(e, error_text::kFileBusy))
-            throw TFailure{std::string(e.what()) + "; словарь не изменён, повторите позже",
-                           kExitWriteFailed};
-        const std::string reason =
-            (isError(e, error_text::kCannotCreateFile) ? "файл нельзя создать или заменить: "
-                                                       : "") +
-            writeProblem(cause);
-        throw TFailure{"Словарь " + path + " не записан: " + reason, kExitWriteFailed};
     }
 }
 
@@ -219,8 +120,26 @@ int list(const std::string& path) {
     return kExitOk;
 }
 
+// The term as the dictionary would hold it: folded to Windows-1251 as the converters fold
+// headwords (é → e), or nullopt when a character cannot be held even so.
+std::optional<std::string> lookupTerm(std::string_view utf8) {
+    if (std::optional<std::string> exact = codepage::fromUtf8(utf8))
+        return exact;
+    std::string folded;
+    TCodePageFolder folder;
+    if (folder.append(utf8, folded).replaced > 0)
+        return std::nullopt;
+    return folded;
+}
+
 int lookup(const std::string& path, std::string_view termUtf8) {
-    const std::string term = toCodePage(termUtf8, "Термин");
+    requireReadable("Словарь", path);
+    const std::optional<std::string> held = lookupTerm(termUtf8);
+    if (!held)
+        throw TFailure{"Термин не найден: " + std::string(termUtf8) +
+                           " (в кодировке Windows-1251 его не записать)",
+                       kExitNotFound};
+    const std::string& term = *held;
     std::optional<std::string> article;
     try {
         article = lookUpInFile(path, term);
@@ -266,7 +185,7 @@ int verify(const std::string& path) {
     requireReadable("Словарь", path);
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean())
-        throw TFailure{"Файл словаря повреждён: " + flawText(check), kExitBadInput};
+        throw TFailure{"Файл словаря " + path + " повреждён: " + flawText(check), kExitBadInput};
     TDictionary d;
     loadDictionary(d, path);
     print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
@@ -291,7 +210,7 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
         if (!force)
             throw readFailure("Словарь", path, &e);
         // Forced: what was read before the damage is kept and saved.
-        std::fprintf(stderr, "termovel-dic: %s; сохранено то, что удалось прочитать\n", e.what());
+        printError("Словарь " + path + ": " + e.what() + "; сохранено то, что удалось прочитать");
     }
 }
 
@@ -299,6 +218,7 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
 int import(const std::string& dicPath, const std::string& textPath,
            const std::vector<std::string>& options, bool tab, bool force) {
     std::optional<std::string> name, author, description;
+    TImportEncoding encoding = TImportEncoding::Detect;
     const size_t valued = options.size();
     for (size_t i = 0; i < valued; i += 2) {
         if (i + 1 >= valued)
@@ -310,10 +230,15 @@ int import(const std::string& dicPath, const std::string& textPath,
             author = toCodePage(value, "Автор");
         else if (options[i] == "--info")
             description = toCodePage(value, "Описание");
+        else if (options[i] == "--encoding" && !tab && (value == "cp1251" || value == "utf-8"))
+            encoding = value == "cp1251" ? TImportEncoding::Cp1251 : TImportEncoding::Utf8;
+        else if (options[i] == "--encoding")
+            throw TFailure{"--encoding: ожидалось cp1251 или utf-8 (и без --tab), а не " + value};
         else
             throw TFailure{"Неизвестный параметр: " + options[i] + "\n" + kUsage};
     }
 
+    requireDictionaryOrNothing(dicPath);
     // Importing a dictionary into itself would read scrambled bytes as text and save over it.
     if (sameFile(dicPath, textPath))
         throw TFailure{"Файл импорта " + textPath + " — это сам словарь; импорт отменён"};
@@ -338,10 +263,10 @@ int import(const std::string& dicPath, const std::string& textPath,
             result.blocks = read.entries;
             result.added = read.added;
             if (read.malformed > 0)
-                std::fprintf(stderr, "termovel-dic: строк без табуляции пропущено: %d\n",
-                             read.malformed);
+                printError(textPath +
+                           ": строк без табуляции пропущено: " + std::to_string(read.malformed));
         } else {
-            result = importText(d, textPath);
+            result = importText(d, textPath, {}, encoding);
         }
     } catch (const TError& e) {
         throw readFailure("Файл импорта", textPath, &e);
@@ -361,6 +286,16 @@ int import(const std::string& dicPath, const std::string& textPath,
         d.SetInfo(crlf);
     }
     saveDictionary(d, dicPath);
+    if (!tab) {
+        size_t warningsFrom = 0;
+        const std::vector<std::string> notes = importNotes(result, textPath, &warningsFrom);
+        for (size_t i = 0; i < notes.size(); ++i) {
+            if (i < warningsFrom)
+                print(notes[i] + "\n");
+            else
+                printError(notes[i]);
+        }
+    }
     print(std::string(existed ? "Словарь дополнен" : "Словарь создан") +
           (tab ? ": строк прочитано " : ": блоков прочитано ") + std::to_string(result.blocks) +
           ", терминов добавлено " + std::to_string(result.added) + ", всего " +
@@ -410,11 +345,8 @@ int exportText(const std::string& path, bool tab) {
     if (lossy > 0) {
         if (lossy > kNamedLosses)
             warnings += "  … и ещё " + std::to_string(lossy - kNamedLosses) + "\n";
-        std::fflush(stdout);
-        std::fprintf(stderr,
-                     "termovel-dic: формат импорта не передаст без изменений терминов: %d "
-                     "(точная копия: export --tab)\n%s",
-                     lossy, warnings.c_str());
+        printError(path + ": формат импорта не передаст без изменений терминов: " +
+                   std::to_string(lossy) + " (точная копия: export --tab)\n" + warnings);
     }
     return kExitOk;
 }
@@ -518,6 +450,7 @@ void guardStandardStreams() {
             gStdoutClosed = true;
     }
     gEscapeControls = ::isatty(1) == 1;
+    gEscapeErrors = ::isatty(2) == 1;
 }
 
 }  // namespace
@@ -548,6 +481,6 @@ int main(int argc, char** argv) {
                                 : "ошибка записи в стандартный вывод: " + writeProblem(errno);
     }
     if (!message.empty())
-        std::fprintf(stderr, "termovel-dic: %s\n", message.c_str());
+        printError(message);
     return code;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "dictionary/dictionary.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 // What the commands of termovel-dic share: how the tool ends, and command-line texts.
 
@@ -64,4 +67,146 @@ inline bool fileExists(const std::string& path) {
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
     return exists || ec;
+}
+
+// Standard output that was closed when the tool started: fd 1 then holds /dev/null, so that
+// no file the tool opens can become fd 1 and receive the output.
+inline bool gStdoutClosed = false;
+// Control characters are escaped only for a person at a terminal; a pipe or file gets the
+// text as it is. One flag for standard output, one for standard error.
+inline bool gEscapeControls = false;
+inline bool gEscapeErrors = false;
+
+// Why the system refused a write, for the user; errno as the failed call left it.
+inline std::string writeProblem(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return "на диске нет места";
+        case EFBIG:
+            return "файл больше, чем разрешено";
+        case EROFS:
+            return "файловая система только для чтения";
+        case EACCES:
+        case EPERM:
+            return "нет прав на запись";
+        case EIO:
+            return "ошибка ввода-вывода";
+        case ENOENT:
+        case ENOTDIR:
+            return "нет такой папки";
+        case EBADF:
+            return "вывод закрыт";
+        case EPIPE:
+            return "получатель вывода закрыт";
+        default:
+            return "ошибка записи";
+    }
+}
+
+// Writes UTF-8 text to standard output. Raises TFailure (kExitWriteFailed) when the output
+// was closed or the write fails.
+inline void print(std::string_view utf8) {
+    if (gStdoutClosed)
+        throw TFailure{"ошибка записи в стандартный вывод: вывод закрыт", kExitWriteFailed};
+    if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::ferror(stdout))
+        throw TFailure{"ошибка записи в стандартный вывод: " + writeProblem(errno),
+                       kExitWriteFailed};
+}
+
+// Writes "termovel-dic: " and the UTF-8 message to standard error, whole even when it holds a
+// zero byte (a term of a damaged file). On a terminal control characters are escaped as on
+// standard output; elsewhere only a zero byte is, since a message is text.
+inline void printError(std::string_view utf8) {
+    std::string text = "termovel-dic: " + std::string(utf8);
+    if (text.back() != '\n')
+        text.push_back('\n');
+    if (gEscapeErrors) {
+        text = codepage::escapeControls(text);
+    } else {
+        for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at))
+            text.replace(at, 1, "\\x00");
+    }
+    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+// What keeps a file from being read, for the user, or "" when it is a readable regular file.
+inline std::string readProblem(const std::string& path) {
+    switch (regular_file::kindOf(path)) {
+        case regular_file::TKind::Regular:
+            return {};
+        case regular_file::TKind::Missing:
+            return "нет такого файла";
+        case regular_file::TKind::LinkLoop:
+            return "символьные ссылки замкнуты в кольцо";
+        case regular_file::TKind::Directory:
+            return "это папка, а не файл";
+        case regular_file::TKind::Special:
+            return "это не обычный файл (устройство, канал или сокет)";
+        case regular_file::TKind::Unreadable:
+            break;
+    }
+    return "нет прав на чтение";
+}
+
+// A failure to read the file at path (what says which file: "Словарь", "Файл импорта"), in
+// the tool's language, for a core error or for what readProblem finds.
+inline TFailure readFailure(const std::string& what, const std::string& path, const TError* error) {
+    std::string reason = readProblem(path);
+    if (reason.empty() && error) {
+        if (isError(*error, error_text::kOutOfMemory))
+            reason = "не хватает памяти, чтобы прочитать его";
+        else if (isError(*error, error_text::kStreamRead))
+            reason = what == "Словарь" ? "файл повреждён: данные обрываются или длина записи "
+                                         "неверна (подробности: termovel-dic verify " +
+                                             path + ")"
+                                       : "ошибка чтения";
+        else
+            reason = error->what();
+    }
+    if (reason.empty())
+        reason = "не читается";
+    return TFailure{what + " " + path + ": " + reason, kExitBadInput};
+}
+
+// Refuses a path that is no readable regular file before anything reads it.
+inline void requireReadable(const std::string& what, const std::string& path) {
+    if (!readProblem(path).empty())
+        throw readFailure(what, path, nullptr);
+}
+
+// Refuses, as damaged input (kExitBadInput), a dictionary to be written that exists and is no
+// regular file: a save renames a new file over what the path leads to, and a device, FIFO,
+// folder or loop of links is nobody's dictionary to replace.
+inline void requireDictionaryOrNothing(const std::string& path) {
+    switch (regular_file::kindOf(path)) {
+        case regular_file::TKind::Directory:
+        case regular_file::TKind::Special:
+        case regular_file::TKind::LinkLoop:
+            throw TFailure{"Словарь " + path + ": " + readProblem(path) +
+                               "; записать можно только в файл словаря",
+                           kExitBadInput};
+        default:
+            return;
+    }
+}
+
+// Saves the dictionary; a failure names the file and what went wrong.
+inline void saveDictionary(TDictionary& d, const std::string& path) {
+    try {
+        d.SaveToFile(path);
+    } catch (const TError& e) {
+        const int cause = errno;
+        if (isError(e, error_text::kFileBusy))
+            throw TFailure{std::string(e.what()) + "; словарь не изменён, повторите позже",
+                           kExitWriteFailed};
+        const std::string reason =
+            isError(e, error_text::kOutOfMemory)
+                ? "не хватает памяти"
+                : (isError(e, error_text::kCannotCreateFile) ? "файл нельзя создать или заменить: "
+                                                             : "") +
+                      writeProblem(cause);
+        throw TFailure{"Словарь " + path + " не записан: " + reason, kExitWriteFailed};
+    }
 }

@@ -531,3 +531,86 @@ TEST_F(Conversion, FromDictdCommandPrintsTheCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reads one database of three articles ("a", "b", "c") of the data bytes given: dictd when
+// dictd, else StarDict (the data as .dict.dz). Returns the terms, or the error's message.
+std::string readThree(const TTempFolder& folder, bool dictd, const std::string& dataBytes,
+                      const std::vector<uint64_t>& lengths, std::vector<std::string>& skipped) {
+    TDictdWriter w;
+    TStarDictWriter v;
+    uint64_t at = 0;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        const std::string word(1, static_cast<char>('a' + i));
+        w.index += word + "\t" + dictdNumber(at) + "\t" + dictdNumber(lengths[i]) + "\n";
+        v.idx += word + '\0' + bigEndian(at, 4) + bigEndian(lengths[i], 4);
+        ++v.count;
+        at += lengths[i];
+    }
+    const std::string base = folder.file(dictd ? "three" : "three-sd");
+    writeBytes(base + ".index", w.index);
+    writeBytes(base + ".ifo", v.ifo("sametypesequence=m\n"));
+    writeBytes(base + ".idx", v.idx);
+    writeBytes(base + ".dict.dz", dataBytes);
+    TConversion conversion;
+    const std::string error = errorOf([&] {
+        if (dictd)
+            readDictd(base + ".index", base + ".dict.dz", conversion, &skipped);
+        else
+            readStarDict(base + ".ifo", conversion, &skipped);
+    });
+    if (!error.empty())
+        return error;
+    TDictionary d;
+    conversion.finish(d);
+    std::string terms;
+    for (int i = 0; i < d.Count(); ++i)
+        terms += d.Term(i);
+    return terms;
+}
+
+}  // namespace
+
+// Compressed data is inflated only as far as the index refers to, one article cannot expand
+// without bound, and a damaged dictzip chunk loses only the articles inside it, each named.
+TEST_F(Conversion, CompressedDataIsReadOnlyAsFarAsItsIndexRefers) {
+    const std::string articles = std::string(16, 'x') + std::string(16, 'y') + std::string(16, 'z');
+    // Three articles, then 32 MiB of zeros cut short: inflating it all would fail.
+    const std::string bomb = gzipWhole(articles + std::string(size_t{32} << 20, '\0'));
+    // Each article one chunk, the second chunk garbled.
+    std::string garbled = makeDictzip(articles, 16);
+    const size_t firstChunk = 22 + 2 * 3;
+    const size_t secondChunk = firstChunk + static_cast<unsigned char>(garbled[22]);
+    for (size_t i = secondChunk; i < secondChunk + static_cast<unsigned char>(garbled[24]); ++i)
+        garbled[i] = static_cast<char>(0xFF);
+    const uint64_t tooLong = TDictData::kMaxArticle + 1;
+    struct TCase {
+        std::string data;
+        std::vector<uint64_t> lengths;
+        std::string result;  // the terms, or a part of the error's message
+        std::string skipped;
+    };
+    const std::vector<TCase> cases = {
+        {bomb.substr(0, bomb.size() * 3 / 4), {16, 16, 16}, "abc", ""},
+        {garbled, {16, 16, 16}, "ac", ": сжатый фрагмент 2 из 3 повреждён: статья «b» пропущена"},
+        {std::string(tooLong + 2, 'w'), {1, tooLong, 1}, "«b» (", ""},
+    };
+    for (bool dictd : {true, false}) {
+        for (const TCase& c : cases) {
+            std::vector<std::string> skipped;
+            const std::string result = readThree(folder, dictd, c.data, c.lengths, skipped);
+            EXPECT_NE(result.find(c.result), std::string::npos) << dictd << ": " << result;
+            if (c.result == "«b» (") {
+                EXPECT_NE(result.find("длиннее 16 МиБ"), std::string::npos) << result;
+            }
+            ASSERT_EQ(skipped.size(), c.skipped.empty() ? 0u : 1u) << dictd << c.result;
+            if (!skipped.empty()) {
+                EXPECT_NE(skipped[0].find(".dict.dz" + c.skipped), std::string::npos) << skipped[0];
+            }
+        }
+    }
+    // The data file alone: plain gzip given what is needed inflates no further.
+    writeBytes(folder.file("bomb.gz"), bomb);
+    EXPECT_LE(TDictData(folder.file("bomb.gz"), 48).size(), 48u);
+}

@@ -299,3 +299,46 @@ TEST(SaveSafety, ControlCharactersAreEscapedForTheTerminal) {
     // Windows-1251 bytes 80-9F are letters ("ВЂ" here), only C0 and DEL are escaped there.
     EXPECT_EQ(codepage::escapeControls("\xc2\x80\x9b\x1b[2J", false), "\xc2\x80\x9b\\x1b[2J");
 }
+
+// A save that replaces a file keeps what the file was: its mode, owner and group, and every
+// other name it has (a file of hard links is written in place).
+TEST(SaveSafety, AReplacedFileKeepsItsModeOwnerGroupAndOtherNames) {
+    TTempFolder folder;
+    const std::string path = folder.file("words.dic");
+    const std::string other = folder.file("other-name.dic");
+    saveDictionary(path, {"old"});
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    // As root the file is given to another user first; the save must leave it theirs.
+    ASSERT_TRUE(::geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) == 0);
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    saveDictionary(path, {"new"});
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // replaced
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::pair(after.st_uid, after.st_gid), std::pair(before.st_uid, before.st_gid));
+
+    // With a second name, the file is written in place: both names see the new content.
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    saveDictionary(path, {"newer", "newest"});
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(readFile(other), readFile(path));
+}
+
+// A file whose name is at or near the file system's limit saves like any other: its temporary
+// file gets a shorter name in the same folder.
+TEST(SaveSafety, FilesWithTheLongestNamesSave) {
+    TTempFolder folder;
+    for (size_t length : {240u, 246u, 250u, 255u}) {
+        const std::string path = folder.file(std::string(length - 4, 'n') + ".dic");
+        saveDictionary(path, {"one"});
+        saveDictionary(path, {"one", "two"});  // replaced, with a temporary file beside it
+        TDictionary d;
+        d.LoadFromFile(path);
+        EXPECT_EQ(d.Count(), 2) << length;
+        EXPECT_EQ(folder.entryCount(), 1) << length;
+        std::filesystem::remove(path);
+    }
+}

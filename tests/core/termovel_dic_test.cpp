@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <csignal>
@@ -544,4 +545,209 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
     writeFile((folder_ / "one.txt").string(), "@one\nx\n~~~\n");
     ASSERT_EQ(tool("import " + dic_ + " " + (folder_ / "one.txt").string()).code, 0);
     EXPECT_EQ(temporaries(), 0);
+}
+
+namespace {
+
+// Runs the tool under script, so that its standard output and error are a terminal; returns
+// what reached the terminal.
+TToolRun toolOnTerminal(const std::string& arguments) {
+    const std::string command = "script -qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " +
+                                arguments + "\" /dev/null </dev/null 2>&1";
+    TToolRun run;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// A one-entry dictd database and StarDict dictionary in folder ("kiwi": "fruit"); returns the
+// converters' input arguments.
+std::pair<std::string, std::string> smallDatabases(const std::filesystem::path& folder) {
+    writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
+    writeFile((folder / "d.dict").string(), "fruit");
+    writeFile((folder / "s.ifo").string(),
+              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
+    writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
+    writeFile((folder / "s.dict").string(), "fruit");
+    return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
+            (folder / "s.ifo").string()};
+}
+
+}  // namespace
+
+// A command that writes a dictionary replaces only a dictionary file: a device, FIFO, folder
+// or loop of links at the output (directly or through a link) is refused by name.
+TEST_F(TermovelDic, WritingCommandsRefuseAnOutputThatIsNoRegularFile) {
+    namespace fs = std::filesystem;
+    const auto [dictd, stardict] = smallDatabases(folder_);
+    const std::string text = (folder_ / "in.txt").string();
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    std::vector<std::string> outputs = {(folder_ / "fifo").string(), (folder_ / "folder").string(),
+                                        (folder_ / "loop").string(),
+                                        (folder_ / "to-fifo").string()};
+    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0600), 0);
+    fs::create_directory(outputs[1]);
+    fs::create_symlink("loop", outputs[2]);
+    fs::create_symlink("fifo", outputs[3]);
+    // A device of its own (the same as /dev/full), where the system allows making one.
+    const std::string device = (folder_ / "full").string();
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        outputs.push_back(device);
+        fs::create_symlink("full", folder_ / "to-device");
+        outputs.push_back((folder_ / "to-device").string());
+    }
+    for (const std::string& out : outputs) {
+        for (const std::string& command : {"from-dictd " + dictd + " " + out + " --force",
+                                           "from-stardict " + stardict + " " + out + " --force",
+                                           "import " + out + " " + text + " --force"}) {
+            const TToolRun run = tool(command);
+            EXPECT_EQ(run.code, 3) << command << ": " << run.out;
+            EXPECT_NE(run.out.find("Словарь " + out + ": "), std::string::npos) << run.out;
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(outputs[0]));
+    EXPECT_TRUE(fs::is_directory(outputs[1]));
+    if (outputs.size() > 4) {
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
+}
+
+// What goes to standard error is escaped on a terminal just as standard output is.
+TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
+    const std::string hostile = (folder_ / "hostile.dic").string();
+    {
+        TDictionary d;
+        d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form
+        d.SaveToFile(hostile);
+    }
+    std::string duplicated = emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
+                             record("A\x1b[2J") + record("2");
+    keystream::scramble(duplicated.data(), duplicated.size());
+    const std::string dup = (folder_ / "dup.dic").string();
+    writeFile(dup, duplicated);
+    for (const std::string& command : {"export " + hostile, "verify " + dup,
+                                       "info " + folder_.string() + "/$(printf 'x\\033[2J')"}) {
+        const TToolRun run = toolOnTerminal(command);
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << command << ": " << run.out;
+        EXPECT_NE(run.out.find("\\x1b[2J"), std::string::npos) << command << ": " << run.out;
+        // Into a pipe the bytes stay as they are.
+        EXPECT_NE(tool(command, "2>&1 >/dev/null").out.find('\x1b'), std::string::npos) << command;
+    }
+}
+
+// Every failure names the file it is about, and a term holding a zero byte is shown whole.
+TEST_F(TermovelDic, EveryMessageNamesItsFile) {
+    namespace fs = std::filesystem;
+    const auto [dictd, stardict] = smallDatabases(folder_);
+    std::string damaged = emptyHeader() + le32(2) + record("a") + record("1");
+    std::string zero = emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1");
+    keystream::scramble(damaged.data(), damaged.size());
+    keystream::scramble(zero.data(), zero.size());
+    const std::string bad = (folder_ / "bad.dic").string(), nul = (folder_ / "nul.dic").string();
+    writeFile(bad, damaged);
+    writeFile(nul, zero);
+    const std::string text = (folder_ / "in.txt").string();
+    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    const std::string loop = (folder_ / "loop").string();
+    fs::create_symlink("loop", loop);
+    const std::string fifo = (folder_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = (folder_ / "out.dic").string();
+    const std::string noFolder = (folder_ / "none" / "out.dic").string();
+    const std::string index = (folder_ / "d.index").string();
+    struct TCase {
+        std::string arguments;
+        int code;
+        std::string named;  // what the message must hold: the file and why
+    };
+    const std::vector<TCase> cases = {
+        {"verify " + bad, 3, "Файл словаря " + bad + " повреждён"},
+        {"import " + bad + " " + text + " --force", 0, "Словарь " + bad + ": Stream read error"},
+        {"info " + loop, 3, loop + ": символьные ссылки замкнуты в кольцо"},
+        {"from-dictd " + index + " " + loop + " " + out, 3, loop + ": символьные ссылки"},
+        {"from-dictd " + index + " " + fifo + " " + out, 3, fifo + ": это не обычный файл"},
+        {"from-dictd " + index + " " + folder_.string() + " " + out, 3,
+         folder_.string() + ": это папка"},
+        {"from-dictd " + index + " " + (folder_ / "gone").string() + " " + out, 3,
+         (folder_ / "gone").string() + ": нет такого файла"},
+        {"from-stardict " + (folder_ / "gone.ifo").string() + " " + out, 3,
+         (folder_ / "gone.ifo").string() + ": нет такого файла"},
+        {"from-dictd " + dictd + " " + noFolder, 4, "Словарь " + noFolder + " не записан"},
+        {"verify " + nul, 3, "нулевой байт в термине «ab\\x00cd» или в его статье"},
+    };
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
+        EXPECT_NE(run.out.find(c.named), std::string::npos) << c.arguments << ": " << run.out;
+    }
+}
+
+TEST_F(TermovelDic, ConvertersReportIntoAClosedOutputExitWithCodeFour) {
+    const auto [dictd, stardict] = smallDatabases(folder_);
+    for (const std::string& command : {"from-dictd " + dictd, "from-stardict " + stardict}) {
+        const std::string whole = (folder_ / "whole.dic").string();
+        EXPECT_TRUE(tool(command + " " + whole + " --force").out.ends_with("на \"?\": 0\n"));
+        for (const char* redirect : {"2>&1 >&-", "2>&1 >/dev/full"}) {
+            const std::string out = (folder_ / "out.dic").string();
+            std::filesystem::remove(out);
+            const TToolRun run = tool(command + " " + out, redirect);
+            EXPECT_EQ(run.code, 4) << command << " " << redirect << ": " << run.out;
+            EXPECT_NE(run.out.find("ошибка записи в стандартный вывод"), std::string::npos)
+                << run.out;
+        }
+    }
+}
+
+// A word is looked up as the converters would have stored it; one the code page cannot hold
+// even folded is simply not there.
+TEST_F(TermovelDic, LookupFoldsTheWordAsTheConvertersDo) {
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"Zébra", 0, "striped\n"},
+        {"名", 1, "termovel-dic: Термин не найден: 名"},
+    };
+    for (const auto& [word, code, out] : cases) {
+        const TToolRun run = tool("lookup " + dic_ + " " + word);
+        EXPECT_EQ(run.code, code) << word;
+        EXPECT_TRUE(run.out.starts_with(out)) << word << ": " << run.out;
+    }
+}
+
+// An import file in UTF-8 is converted and said so; --encoding forces the reading; what looks
+// wrong with a file is a warning naming it, and the import goes on.
+TEST_F(TermovelDic, ImportReadsUtf8AndWarnsNamingTheFile) {
+    const std::string utf8 = (folder_ / "utf8.txt").string();
+    writeFile(utf8, "\xEF\xBB\xBF@кошка\ncafé\n~~~\n");
+    const std::string crOnly = (folder_ / "cr.txt").string();
+    writeFile(crOnly, "@a\rb\r~~~\r");
+    const std::string plain = (folder_ / "plain.txt").string();
+    writeFile(plain, "just text\n");
+    struct TCase {
+        std::string arguments;
+        int code;
+        std::string said;  // on standard output, or "" to check standard error
+        std::string warned;
+    };
+    const std::vector<TCase> cases = {
+        {utf8, 0, "Файл импорта " + utf8 + " прочитан как UTF-8", ""},
+        {utf8 + " --encoding utf-8", 0, "прочитан как UTF-8 и переведён в Windows-1251", ""},
+        // Forced, the mark hides the first term, as it always did.
+        {utf8 + " --encoding cp1251", 0, "терминов добавлено 0", "не найдено ни одной строки"},
+        {utf8 + " --encoding koi8-r", 2, "", "--encoding: ожидалось cp1251 или utf-8"},
+        {crOnly, 0, "", "Файл импорта " + crOnly + ": строки разделены одним CR"},
+        {plain, 0, "", "Файл импорта " + plain + ": не найдено ни одной строки «@термин»"},
+    };
+    for (const TCase& c : cases) {
+        const std::string out = (folder_ / "out.dic").string();
+        std::filesystem::remove(out);
+        const TToolRun said = tool("import " + out + " " + c.arguments, "2>/dev/null");
+        const TToolRun warned = tool("import " + out + " " + c.arguments, "2>&1 >/dev/null");
+        EXPECT_EQ(said.code, c.code) << c.arguments << ": " << warned.out;
+        EXPECT_NE(said.out.find(c.said), std::string::npos) << c.arguments << ": " << said.out;
+        EXPECT_NE(warned.out.find(c.warned), std::string::npos)
+            << c.arguments << ": " << warned.out;
+    }
 }

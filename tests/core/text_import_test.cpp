@@ -5,6 +5,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dictionary/dictionary.h"
@@ -165,4 +166,40 @@ TEST(ImportLines, TrimRemovesControlAndBlankBytes) {
                                                                     {std::string("\0 b", 3), ""}};
     for (const auto& [in, out] : cases)
         EXPECT_EQ(trimImportLine(in), out);
+}
+
+// UTF-8 text is told from Windows-1251 (or forced either way) and converted as the converters
+// convert; zero bytes, lines ended by CR alone and a file without "@" lines are counted.
+TEST_F(TextImport, ReadsUtf8AndCountsWhatLooksWrong) {
+    using E = TImportEncoding;
+    // What the result says beside the terms: u read as UTF-8, zN lines with a zero byte, rN
+    // lone CRs, n no "@" line.
+    auto signs = [](const TImportResult& r) {
+        return std::string(r.utf8 ? "u" : "") +
+               (r.zeroByteLines ? "z" + std::to_string(r.zeroByteLines) : "") +
+               (r.loneCrBreaks ? "r" + std::to_string(r.loneCrBreaks) : "") +
+               (r.noTermLine ? "n" : "");
+    };
+    const std::string cat = "\xea\xee\xf8\xea\xe0";  // "кошка" in Windows-1251
+    const std::vector<std::tuple<std::string, E, TEntries, std::string>> cases = {
+        {"@кошка\ncafé\n~~~\n", E::Detect, {{cat, "cafe\n"}}, "u"},
+        {"\xEF\xBB\xBF@кошка\nx\n~~~\n", E::Detect, {{cat, "x\n"}}, "u"},
+        {"@" + cat + "\nx\n~~~\n", E::Detect, {{cat, "x\n"}}, ""},
+        {"@\xd0\xba\n~~~\n@\xd0\xba\nx\n~~~\n", E::Cp1251, {{"\xd0\xba", "x\n"}}, ""},
+        {"@a\nb\n~~~\n", E::Utf8, {{"a", "b\n"}}, "u"},
+        {"@a\nb\n~~~\n", E::Detect, {{"a", "b\n"}}, ""},
+        {std::string("@a\nb\0c\n~~~\n@d\0\ne\n~~~\n", 21),
+         E::Detect,
+         {{"a", "b\n"}, {"d", "e\n"}},
+         "z2"},
+        {"@a\rb\r~~~\r", E::Detect, {}, "r3"},
+        {"just text\n", E::Detect, {}, "n"},
+        {"", E::Detect, {}, ""},
+    };
+    for (const auto& [text, encoding, expected, said] : cases) {
+        TDictionary d;
+        const TImportResult r = importText(d, file(text), {}, encoding);
+        EXPECT_EQ(entries(d), expected) << text;
+        EXPECT_EQ(signs(r), said) << text;
+    }
 }

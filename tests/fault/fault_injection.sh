@@ -46,6 +46,19 @@ LD_PRELOAD="$shim" TERMOVEL_FAIL=write-bytes TERMOVEL_FAIL_AT=$size \
     "$tool" import "$work/f/words.dic" "$work/new.txt" >/dev/null 2>&1 || fail "write of $size bytes"
 cmp -s "$work/done.dic" "$work/f/words.dic" || fail "the full save differs"
 
+# The conversions' save fails the same way, and says which file it could not write.
+printf 'kiwi\tA\tF\n' >"$work/d.index"
+printf 'fruit' >"$work/d.dict"
+for case in write-bytes:10 fsync:1 rename:1; do
+    rm -f "$work/f/conv.dic"
+    out=$(env LD_PRELOAD="$shim" TERMOVEL_FAIL=${case%%:*} TERMOVEL_FAIL_AT=${case##*:} \
+        "$tool" from-dictd "$work/d.index" "$work/d.dict" "$work/f/conv.dic" 2>&1)
+    code=$?
+    [ "$code" = 4 ] || fail "from-dictd, $case: exit $code ($out)"
+    [[ "$out" == *"Словарь $work/f/conv.dic не записан"* ]] || fail "from-dictd, $case: message: $out"
+    [ ! -e "$work/f/conv.dic" ] || fail "from-dictd, $case: a file was left"
+done
+
 # A file size limit (ulimit -f, in 512-byte blocks): the write fails with EFBIG.
 cp "$work/base.dic" "$work/f/words.dic"
 for i in $(seq 1 3000); do printf '@big%d\n%0200d\n~~~\n' "$i" 0; done >"$work/big.txt"

@@ -103,6 +103,8 @@ private slots:
     void fileThatCannotBeImportedIsReported();
     void readErrorPartWayKeepsDictionaryAndList();
     void importNeedsAnOpenDictionary();
+    void utf8FileIsConvertedAndOddFilesWarned_data();
+    void utf8FileIsConvertedAndOddFilesWarned();
 
 private:
     QString writeText(TWindow& w, const QString& name, const QByteArray& bytes);
@@ -364,6 +366,46 @@ void TestImport::importNeedsAnOpenDictionary() {
     QVERIFY(view.actImport()->isEnabled());
     view.actClose()->trigger();
     QVERIFY(!view.actImport()->isEnabled());
+}
+
+void TestImport::utf8FileIsConvertedAndOddFilesWarned_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("status");   // the start of the status bar's message
+    QTest::addColumn<QString>("warning");  // what the one warning box says after the file name
+    QTest::newRow("UTF-8 with BOM")
+        << QByteArray("\xEF\xBB\xBF@кошка\ncafé\n~~~\n") << QStringList{"кошка"} << "Файл импорта "
+        << "";
+    QTest::newRow("CR alone") << QByteArray("@a\rb\r~~~\r") << QStringList{} << ""
+                              << ": строки разделены одним CR";
+    QTest::newRow("no @ line") << QByteArray("plain text\n") << QStringList{} << ""
+                               << ": не найдено ни одной строки «@термин»";
+}
+
+void TestImport::utf8FileIsConvertedAndOddFilesWarned() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, status);
+    QFETCH(QString, warning);
+    TWindow w;
+    TMainFormView view(*w.form);
+    view.actNew()->trigger();
+    const QString file = writeText(w, "odd.txt", bytes);
+    w.chooseFile(file);
+
+    view.actImport()->trigger();
+
+    QCOMPARE(w.rows(), rows);
+    if (!status.isEmpty()) {
+        QVERIFY2(
+            view.StatusBar()->currentMessage().startsWith(status + file + " прочитан как UTF-8"),
+            qPrintable(view.StatusBar()->currentMessage()));
+        QCOMPARE(rig::qs(w.dic(0).Article(0)), QString("cafe\n"));
+    }
+    const QStringList warnings = w.fake->texts("warning");
+    QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
+    if (!warning.isEmpty())
+        QVERIFY2(warnings[0].startsWith("Файл импорта " + file + warning), qPrintable(warnings[0]));
 }
 
 QTEST_MAIN(TestImport)

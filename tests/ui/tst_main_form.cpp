@@ -144,12 +144,19 @@ void TestMainForm::failedLoadIsReportedAndRestOpen() {
     folder.writeDic("c.dic", {"gamma"});
     {
         // A file far too short to hold a dictionary.
-        std::FILE* f = std::fopen(folder.file("b.dic").c_str(), "wb");
-        std::fputs("xy", f);
-        std::fclose(f);
+        for (const char* name : {"b.dic", "d.dic"}) {
+            std::FILE* f = std::fopen(folder.file(name).c_str(), "wb");
+            std::fputs("xy", f);
+            std::fclose(f);
+        }
     }
     TMainForm& form = folder.open();
-    QCOMPARE(folder.dialogs().texts("error"), QStringList{QStringLiteral("Stream read error")});
+    // One box per damaged file, each naming it.
+    QCOMPARE(folder.dialogs().texts("error"),
+             (QStringList{QString::fromStdString("Файл словаря " + folder.file("b.dic") +
+                                                 ":\nStream read error"),
+                          QString::fromStdString("Файл словаря " + folder.file("d.dic") +
+                                                 ":\nStream read error")}));
     QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "c.dic"}));
     QCOMPARE(TMainFormView(form).dicCount(), 2);
 }

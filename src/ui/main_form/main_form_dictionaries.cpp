@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "settings/reg_setup.h"
+#include "ui/dialogs.h"
 #include "ui/main_form/main_form.h"
 #include "ui/text.h"
 #include "ui/widgets/word_list_model.h"
@@ -49,8 +50,13 @@ void TMainForm::openDicReporting(const std::string& path) {
     try {
         OpenDic(path);
     } catch (const std::exception& error) {
-        // One bad file costs only its own tab: the rest of the start-up goes on.
-        reportError(error);
+        // One bad file costs only its own tab: the rest of the start-up goes on. Its box names
+        // it, since several files may fail with the same message.
+        const QString text = errorText(error);
+        const QString file = QString::fromStdString(path);
+        dialogs().error(this, text.contains(file)
+                                  ? text
+                                  : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
     }
 }
 

@@ -5,12 +5,15 @@
 #include <QApplication>
 #include <QScopedValueRollback>
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "interchange/text_import.h"
 #include "platform/error.h"
 #include "ui/dialogs/import_progress.h"
 #include "ui/main_form/main_form.h"
@@ -47,8 +50,9 @@ void TMainForm::ImportText(const std::string& path) {
     } leaveAfterwards{*this};
     TImportRunner runner(this, dialogs());
     runner.setOnUpdate([this](std::string_view term) { StatusBar->showMessage(fromCp1251(term)); });
+    TImportResult result;
     try {
-        runner.run(*dictionary, path);
+        result = runner.run(*dictionary, path);
     } catch (...) {
         // A failed import leaves the dictionary as it was; the list is shown afresh all the same,
         // so that what the user sees is what the dictionary holds.
@@ -59,6 +63,17 @@ void TMainForm::ImportText(const std::string& path) {
     if (!runner.lastTerm().empty())
         StatusBar->showMessage(fromCp1251(runner.lastTerm()));
     reloadWordList();
+    // A UTF-8 file is said so in the status bar; what looks wrong with the file is a warning
+    // naming it, after the import, which has gone on as usual.
+    size_t warningsFrom = 0;
+    const std::vector<std::string> notes = importNotes(result, path, &warningsFrom);
+    if (warningsFrom > 0)
+        StatusBar->showMessage(QString::fromStdString(notes.front()));
+    QStringList warnings;
+    for (size_t i = warningsFrom; i < notes.size(); ++i)
+        warnings << QString::fromStdString(notes[i]);
+    if (!warnings.isEmpty())
+        dialogs().warning(this, warnings.join('\n'));
 }
 
 void TMainForm::leaveWhenNothingIsModal() {
