@@ -311,3 +311,17 @@ std::string makeDictzip(std::string_view data, uint32_t chunkLength) {
     appendLe32(out, static_cast<uint32_t>(data.size()));
     return out;
 }
+
+std::optional<std::string_view> readArticle(TDictData& data, uint64_t offset, uint64_t length,
+                                            std::string_view word,
+                                            std::vector<std::string>* skipped) {
+    try {
+        return data.read(offset, length);
+    } catch (const TDamagedData& e) {
+        if (!skipped)
+            throw;
+        skipped->push_back(std::string(e.what()) + ": статья «" + std::string(word) +
+                           "» пропущена");
+        return std::nullopt;
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,13 @@ class TDamagedData : public TError {
 public:
     using TError::TError;
 };
+
+// The article of word at [offset, offset + length) of data. When that range lies in a damaged
+// chunk and skipped is given, the article is named there and nothing is returned, so that the
+// rest of the database can still be read; without skipped the TDamagedData goes to the caller.
+std::optional<std::string_view> readArticle(TDictData& data, uint64_t offset, uint64_t length,
+                                            std::string_view word,
+                                            std::vector<std::string>* skipped);
 
 // A dictzip file of data, for writing test and benchmark databases. chunkLength is at most
 // 65535; chunks compress with zlib's default level.

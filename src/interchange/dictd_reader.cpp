@@ -193,16 +193,11 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
     TDictData data(dataPath, needed);
     conversion.reserve(total + index.size() / 2);
     for (const TEntry& entry : entries) {
-        std::string_view article;
-        try {
-            article = data.read(entry.offset, entry.length);
-        } catch (const TDamagedData& e) {
-            if (!skipped)
-                throw;
-            skipped->push_back(std::string(e.what()) + ": статья «" + std::string(entry.word) +
-                               "» пропущена");
+        const std::optional<std::string_view> read =
+            readArticle(data, entry.offset, entry.length, entry.word, skipped);
+        if (!read)
             continue;
-        }
+        const std::string_view article = *read;
         if (isHeaderWord(entry.word)) {
             takeHeader(entry.word, article, conversion);
             continue;

@@ -252,17 +252,11 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion,
     conversion.reserve(total + idx.size());
     TArticleBuilder builder(dataPath, value("sametypesequence"));
     for (const TIdxEntry& entry : entries) {
-        std::string_view fields;
-        try {
-            fields = data.read(entry.offset, entry.size);
-        } catch (const TDamagedData& e) {
-            if (!skipped)
-                throw;
-            skipped->push_back(std::string(e.what()) + ": статья «" + std::string(entry.word) +
-                               "» пропущена");
+        const std::optional<std::string_view> fields =
+            readArticle(data, entry.offset, entry.size, entry.word, skipped);
+        if (!fields)
             continue;
-        }
-        conversion.add(entry.word, builder.build(entry.word, fields));
+        conversion.add(entry.word, builder.build(entry.word, *fields));
     }
 
     const std::string synPath = existing({base + ".syn", base + ".syn.dz"});
