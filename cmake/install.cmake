@@ -2,8 +2,8 @@
 # command-line companion in bin/, the bundled dictionaries and the help file in
 # share/termovel/, a desktop entry, icons in the hicolor theme, AppStream metadata and manual
 # pages; and a Debian package of all that, made by CPack (cpack -G DEB in the build folder).
-# An installed program keeps its settings and dictionaries in $XDG_DATA_HOME/termovel, seeded
-# from share/termovel/ on its first start.
+# An installed program keeps the user's settings and dictionaries in $XDG_DATA_HOME/termovel and
+# reads the bundled dictionaries and the help file in place from share/termovel/.
 if(NOT TERMOVEL_GUI)
     return()
 endif()

@@ -299,7 +299,7 @@ echo "ok: e2egamma deleted after the question"
 printf '%s\n' "@e2eimport1" "imported one" "~~~" "@e2eimport2" "imported two" "second line" \
     "~~~" >"$work/import.txt"
 menuItem 1 1 last
-box=$(waitWindow "Open" 10 "$program") || fail "Импорт opened no file dialog"
+box=$(waitWindow "Открыть" 10 "$program") || fail "Импорт opened no file dialog"
 keys "$box" ctrl+a
 typeText "$box" "$work/import.txt"
 keys "$box" Return
@@ -313,7 +313,7 @@ echo "ok: two terms imported from a text file"
 
 # --- Saved through the save dialog -------------------------------------------------------------
 keys "$main" ctrl+s
-box=$(waitWindow "Save As" 10 "$program") || fail "Ctrl+S opened no save dialog"
+box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
 sleep 0.5
 shot 07-save-dialog
 keys "$box" ctrl+a
