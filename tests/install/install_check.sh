@@ -193,8 +193,8 @@ keys "$box" Return
 waitGone "$box" 10 || fail "the save dialog did not close"
 quitConfirmed "$main" "$program"
 userFiles "$homeA" "$idA" termovel.ini "$first"
-"$usr/bin/termovel-dic" list "$homeA/.local/share/termovel/$first" | grep -qx e2einstalled ||
-    fail "the edited $first was not saved into the user's folder"
+"$usr/bin/termovel-dic" list "$homeA/.local/share/termovel/$first" >"$work/edited.terms"
+grep -qx e2einstalled "$work/edited.terms" || fail "the edited $first was not saved into the user's folder"
 cmp -s "$data/$first" "$(printf '%s\n' "${built_dics[@]}" | grep "/$first\$")" ||
     fail "saving the edited $first changed the installed one"
 echo "ok: the edited $first was saved into the user's folder; the installed one is unchanged"
