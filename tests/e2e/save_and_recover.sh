@@ -3,7 +3,8 @@
 # folder other than the program's gets a term, and Save followed by Enter asks the save dialog's
 # question about replacing the file and writes that very file; then a term added and left
 # unsaved survives SIGTERM: the program ends at once, keeps the change in recovery/, and the next
-# start, told to restore it, opens it as an unsaved tab whose Save writes the file home.
+# start, told to restore it, opens it as an unsaved tab whose Save writes the file home. The
+# windows' class is "termovel", and the file dialogs leave no QtProject.conf behind.
 #
 # Usage: save_and_recover.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
@@ -46,6 +47,9 @@ typeText "$box" "$own"
 keys "$box" Return
 waitGone "$box" 10 || fail "the open dialog did not close"
 waitTitle "Termovel v1.00 - Own" 10 || fail "the dictionary from another folder did not open"
+# The desktop knows the windows by a class that is the same in every release.
+class=$(xprop -id "$main" WM_CLASS)
+[ "$class" = 'WM_CLASS(STRING) = "termovel", "termovel"' ] || fail "the main window's class: $class"
 addTerm e2esaved "saved article"
 saveOverOwnFile
 for _ in $(seq 50); do [ "$(termsOf)" = "e2efirst e2esaved " ] && break; sleep 0.1; done
@@ -79,3 +83,6 @@ for _ in $(seq 50); do [ "$(termsOf)" = "e2efirst e2erecovered e2esaved " ] && b
 [ -z "$(find "$app/recovery" -type f)" ] || fail "the restored recovery file was left behind"
 quitConfirmed "$main" "$program"
 echo "ok: restored at the next start, the unsaved term was back and Save wrote it home"
+# The file dialogs kept no state of their own in the user's configuration.
+[ ! -e "$HOME/.config/QtProject.conf" ] || fail "Qt wrote $HOME/.config/QtProject.conf"
+echo "ok: window class termovel, and no QtProject.conf after the file dialogs"
