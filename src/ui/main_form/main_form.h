@@ -43,7 +43,8 @@ class TWordListModel;
 // main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
 // (search box, word list, translation windows), main_form_edit.cpp (editing commands),
 // main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
-// (menus, tool bar, status bar, tray) and main_form_dialogs.cpp (the dialogs the window owns).
+// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns) and
+// main_form_recovery.cpp (unsaved work kept when the program is ended from outside).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
