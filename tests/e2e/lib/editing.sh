@@ -73,8 +73,8 @@ menuItem() {
     xdotool mousemove --window "$popup" $((WIDTH / 2)) "$y" click 1
 }
 
-# Adds term $1 with article $2 to the current dictionary through "Слова" › "Добавить термин"
-# (edit mode must be on).
+# Adds term $1 with article $2 (and a second line $3, when given) to the current dictionary
+# through "Слова" › "Добавить термин" (edit mode must be on).
 addTerm() {
     local box
     menuItem 2 1 3
@@ -82,6 +82,10 @@ addTerm() {
     typeText "$box" "$1"
     keys "$box" Tab
     typeText "$box" "$2"
+    if [ -n "${3:-}" ]; then
+        keys "$box" Return
+        typeText "$box" "$3"
+    fi
     keys "$box" Tab Return
     waitGone "$box" 5 || fail "the adding window for '$1' did not close"
 }
