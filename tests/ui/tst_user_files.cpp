@@ -66,12 +66,6 @@ struct TPlaces {
     QStringList terms(int tab) const { return rig::termsOf(TMainFormView(*form).dic(tab)); }
 };
 
-QStringList termsIn(const QString& path) {
-    TDictionary dictionary;
-    dictionary.LoadFromFile(path.toStdString());
-    return rig::termsOf(dictionary);
-}
-
 }  // namespace
 
 class TestUserFiles : public QObject {
@@ -143,23 +137,6 @@ private slots:
         const QString folder =
             expected.section('/', 0, 0) == "own" ? places.own.path() : places.elsewhere.path();
         QCOMPARE(places.offered, QStringList{folder + "/" + expected.section('/', 1)});
-    }
-
-    // Saved where Save offered it, the edited bundled dictionary lies in the program folder,
-    // the installed one is unchanged, and from then on the user's copy is the one that opens.
-    void anEditedBundledDictionarySavesIntoTheProgramFolderAndHidesTheBundledOne() {
-        TPlaces places;
-        const QString bundled = places.data.filePath("general.dic");
-        rig::writeDic(bundled, {"", "", {{"bundled", ""}}});
-        TMainForm& form = places.start();
-        form.actAddExecute();
-        places.choices.push_back(places.own.filePath("general.dic"));
-        form.actSaveExecute();
-        QCOMPARE(termsIn(places.own.filePath("general.dic")), (QStringList{"added", "bundled"}));
-        QCOMPARE(termsIn(bundled), QStringList{"bundled"});
-        places.start();
-        QCOMPARE(places.tabs(), QStringList{"general.dic"});
-        QCOMPARE(places.terms(0), (QStringList{"added", "bundled"}));
     }
 
     // Ended from outside with two dictionaries unsaved (one of a file, one new): each goes to a
