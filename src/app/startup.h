@@ -60,10 +60,11 @@ struct TStartupEnvironment {
 // Otherwise shows the warning "Приложение уже запущено!" and returns false.
 bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs);
 
-// The start-up sequence: single-instance check, application title, help file, settings
-// (loaded, or created with the defaults on the first run), the splash while the main window is
-// built (ShowLogo "1"), the tip of the day through dialogs before the main window is shown
-// (ShowTip "1"), the message loop, the settings saved. Any error on the way is shown in the error
-// box and ends the sequence; the steps after it are not run. Requires a TApplication. Returns 0 on
-// every path.
+// The start-up sequence: single-instance check, help file, settings (loaded, or created with
+// the defaults on the first run), the splash while the main window is built (ShowLogo "1"), the
+// tip of the day through dialogs before the main window is shown (ShowTip "1"), the recovery
+// files of an earlier run offered back, the message loop (unsaved work kept in recovery files
+// if the session ends or a signal ends it), the settings saved. Any error on the way is shown in
+// the error box and ends the sequence; the steps after it are not run. Requires a TApplication.
+// Returns 0 on every path.
 int runStartup(const TStartupEnvironment& environment);
