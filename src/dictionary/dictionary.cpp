@@ -185,7 +185,7 @@ struct TDictionary::TImpl {
     // was then; no stamp when the dictionary has no file.
     std::string file;
     std::optional<TFileStamp> fileStamp;
-    // The file's path as the caller gave it, or as SetFileName put it: where Save offers to
+    // The file's path as the caller gave it, or as setFileName put it: where Save offers to
     // write; empty for a dictionary that belongs to no file.
     std::string fileName;
     std::string name;
@@ -616,11 +616,11 @@ void TDictionary::saveCopy(const std::string& path) const {
     impl_->write(path, std::nullopt);
 }
 
-const std::string& TDictionary::FileName() const {
+const std::string& TDictionary::fileName() const {
     return impl_->fileName;
 }
 
-void TDictionary::SetFileName(const std::string& path) {
+void TDictionary::setFileName(const std::string& path) {
     impl_->file.clear();
     impl_->fileStamp.reset();
     impl_->fileName = path;

@@ -138,16 +138,16 @@ public:
     bool IsOwnFile(const std::string& path) const;
 
     // The path the dictionary was last loaded from or saved to, as given, or the one
-    // SetFileName put; empty for a dictionary that belongs to no file (made new, or a load
+    // setFileName put; empty for a dictionary that belongs to no file (made new, or a load
     // failed).
-    const std::string& FileName() const;
+    const std::string& fileName() const;
     // Makes path (empty: none) the dictionary's file without writing it, as for contents that
-    // were kept elsewhere and belong there: FileName answers path, Modified is set since the
+    // were kept elsewhere and belong there: fileName() answers path, Modified is set since the
     // file does not hold these contents, and no earlier state of the file is known, so a save
     // over it is not checked for changes by another program.
-    void SetFileName(const std::string& path);
+    void setFileName(const std::string& path);
     // Writes the same file as SaveToFile would, through the same atomic save, but the
-    // dictionary keeps its own file, FileName and Modified: a copy for safe keeping. Raises
+    // dictionary keeps its own file, fileName() and Modified: a copy for safe keeping. Raises
     // TError("Cannot create file %s") or TError("Stream write error"), leaving no file behind.
     void saveCopy(const std::string& path) const;
 

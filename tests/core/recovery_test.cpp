@@ -46,19 +46,19 @@ TEST(RecoveryFolder, ACopyForSafeKeepingLeavesTheDictionaryAsItWas) {
 
     original.saveCopy(folder.file("1-copy"));
     EXPECT_TRUE(original.Modified());
-    EXPECT_EQ(original.FileName(), folder.file("own.dic"));
+    EXPECT_EQ(original.fileName(), folder.file("own.dic"));
     EXPECT_EQ(terms(original), (std::vector<std::string>{"alpha", "beta"}));
 
     // Restored from the copy, it belongs to its own file again, unsaved.
     TDictionary restored;
     restored.LoadFromFile(folder.file("1-copy"));
-    EXPECT_EQ(restored.FileName(), folder.file("1-copy"));
+    EXPECT_EQ(restored.fileName(), folder.file("1-copy"));
     EXPECT_FALSE(restored.Modified());
-    restored.SetFileName(folder.file("own.dic"));
+    restored.setFileName(folder.file("own.dic"));
     EXPECT_TRUE(restored.Modified());
-    EXPECT_EQ(restored.FileName(), folder.file("own.dic"));
+    EXPECT_EQ(restored.fileName(), folder.file("own.dic"));
     EXPECT_FALSE(restored.IsOwnFile(folder.file("1-copy")));
-    restored.SaveToFile(restored.FileName(), TOverwrite::IfUnchanged);
+    restored.SaveToFile(restored.fileName(), TOverwrite::IfUnchanged);
 
     TDictionary reread;
     reread.LoadFromFile(folder.file("own.dic"));

@@ -187,7 +187,7 @@ private slots:
             const TDictionary& restored = TMainFormView(*places.form).dic(i);
             QVERIFY(restored.Modified());
             QCOMPARE(rig::termsOf(restored).contains("added"), true);
-            QCOMPARE(QString::fromStdString(restored.FileName()),
+            QCOMPARE(QString::fromStdString(restored.fileName()),
                      tabs[i] == "own.dic" ? own : QString());
         }
         QCOMPARE(int(recovery_folder::list(folder).size()), left);

@@ -84,7 +84,7 @@ QString TMainForm::chooseFileToOpen() {
 }
 
 QString TMainForm::saveProposal() const {
-    const std::string& own = currentDictionary()->FileName();
+    const std::string& own = currentDictionary()->fileName();
     if (!own.empty() && !program_folder::isInDataFolder(folders_, own))
         return QString::fromStdString(own);
     const QString folder = own.empty() && !lastFolder_.isEmpty()

@@ -40,7 +40,7 @@ int TMainForm::writeRecovery() {
             continue;
         // A dictionary of no file is recorded by its caption, so it comes back as it showed.
         const std::string origin =
-            dictionary.FileName().empty() ? tabCaption(i).toStdString() : dictionary.FileName();
+            dictionary.fileName().empty() ? tabCaption(i).toStdString() : dictionary.fileName();
         try {
             std::filesystem::create_directories(folder, ec);
             const std::string path = folder + "/" + recovery_folder::newFileName(folder, origin);
@@ -73,7 +73,7 @@ void TMainForm::offerRecovery() {
                 continue;
             }
             // Back under its own file's name, unsaved: Save writes it where it came from.
-            dictionary->SetFileName(hasFolder ? kept.origin : std::string());
+            dictionary->setFileName(hasFolder ? kept.origin : std::string());
             addDictionary(std::move(dictionary), fileName);
         }
         std::error_code ec;
