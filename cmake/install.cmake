@@ -6,8 +6,8 @@
 #   termovel-data  (component data, Architecture all): the dictionaries and the help file;
 #   termovel       (component program): the windowed program, depending on termovel-data;
 #   termovel-dic   (component tool): the command-line tool, which needs no Qt.
-# An installed program keeps its settings and dictionaries in $XDG_DATA_HOME/termovel, seeded
-# from share/termovel/ on its first start.
+# An installed program keeps the user's settings and dictionaries in $XDG_DATA_HOME/termovel and
+# reads the bundled dictionaries and the help file in place from share/termovel/.
 if(NOT TERMOVEL_GUI)
     return()
 endif()

@@ -12,6 +12,8 @@ packages=(
     pkg-config
     qt6-base-dev
     qt6-svg-dev
+    # Qt's own dialogs in Russian (qtbase_ru.qm).
+    qt6-translations-l10n
     libicu-dev
     libgtest-dev
     libbenchmark-dev

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/desktop_identity.h"
 #include "app/startup.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
@@ -65,11 +66,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     TApplication app(argc, argv);
+    loadQtTranslation(app);
     TStartupEnvironment environment;
     const program_folder::TProgramPlaces places =
         program_folder::runningPlaces(TERMOVEL_DATA_FROM_BINARY);
-    environment.programFolder = program_folder::choose(places, kIniFileName);
-    environment.dataFolder = places.dataFolder;
+    environment.programFolder = program_folder::choose(places);
+    environment.dataFolders = program_folder::dataFolders(places, environment.programFolder);
     environment.lockPath = instance_lock::defaultPath();
     environment.dialogs = &app.dialogs();
     TExitAfterFirstPaint exitAfterShow;

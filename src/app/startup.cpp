@@ -3,6 +3,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/desktop_identity.h"
+#include "app/session_end.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "settings/help_file.h"
@@ -23,6 +25,10 @@ constexpr const char* kAlreadyRunning = "Приложение уже запущ�
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv), qtDialogs_(std::make_unique<TQtDialogs>()) {
     dialogs_ = qtDialogs_.get();
+    // Before any window: the windows' class is read from the application name when the first
+    // one is made. The display name stays unset, so Qt appends nothing to window captions;
+    // the captions and boxes carry ProgramTitle themselves.
+    setDesktopIdentity();
 }
 
 TApplication::~TApplication() = default;
@@ -64,11 +70,8 @@ int runStartup(const TStartupEnvironment& environment) {
         if (!IsFirstInstance(environment.lockPath, dialogs))
             return 0;
 
-        // The application title. The display name is left unset on purpose: Qt would append
-        // it to every window caption, and the message boxes' captions must stay exact.
-        QApplication::setApplicationName(QString::fromUtf8(ProgramTitle));
-        setHelpFile(program_folder::locate(environment.programFolder, environment.dataFolder,
-                                           kHelpFileName));
+        const program_folder::TFolders folders(environment.programFolder, environment.dataFolders);
+        setHelpFile(program_folder::resolve(folders, kHelpFileName));
 
         TRegSetup regSetup(program_folder::file(environment.programFolder, kIniFileName));
         // The file's presence alone decides the first run: a file is loaded as it is (an
@@ -93,7 +96,7 @@ int runStartup(const TStartupEnvironment& environment) {
 
         // Declared after the store, so the window is gone before the store it reads.
         auto mainForm = std::make_unique<TMainForm>(
-            regSetup, environment.programFolder,
+            regSetup, folders,
             environment.makeWindowDialogs ? environment.makeWindowDialogs() : nullptr);
         logo.reset();
 
@@ -104,10 +107,14 @@ int runStartup(const TStartupEnvironment& environment) {
         }
 
         mainForm->show();
+        // Unsaved work survives an end from outside; what an earlier run kept so is offered.
+        auto sessionEnd = std::make_unique<TSessionEnd>(*mainForm);
+        mainForm->offerRecovery();
         if (environment.runLoop)
             environment.runLoop(*mainForm);
         else
             QApplication::exec();
+        sessionEnd.reset();
         mainForm.reset();
         regSetup.SaveIni();
     } catch (const std::exception& error) {

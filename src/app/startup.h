@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/help_file.h"
 #include "ui/dialogs/form_parts.h"
@@ -36,12 +37,14 @@ private:
 void showError(TDialogs& dialogs, const std::exception& error);
 
 // Start-up records the help file's path with setHelpFile (program folder + "/termovel.chm", or
-// the installed data folder's when only that one has it); helpFile() reads it back.
+// the first data folder's that has it); helpFile() reads it back.
 
 // What start-up runs on; main() gives the real things, tests their own.
 struct TStartupEnvironment {
-    std::string programFolder;    // where termovel.ini, termovel.chm and the dictionaries lie
-    std::string dataFolder;       // the installed data, where the help file is when not above
+    std::string programFolder;  // where termovel.ini lies and new and edited dictionaries go
+    // The shared data read in place (bundled dictionaries, help file), searched after the
+    // program folder and hidden by a file of the same name there.
+    std::vector<std::string> dataFolders;
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
     // The boxes of the main window itself (errors while it opens dictionaries and reads the
@@ -57,10 +60,11 @@ struct TStartupEnvironment {
 // Otherwise shows the warning "Приложение уже запущено!" and returns false.
 bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs);
 
-// The start-up sequence: single-instance check, application title, help file, settings
-// (loaded, or created with the defaults on the first run), the splash while the main window is
-// built (ShowLogo "1"), the tip of the day through dialogs before the main window is shown
-// (ShowTip "1"), the message loop, the settings saved. Any error on the way is shown in the error
-// box and ends the sequence; the steps after it are not run. Requires a TApplication. Returns 0 on
-// every path.
+// The start-up sequence: single-instance check, help file, settings (loaded, or created with
+// the defaults on the first run), the splash while the main window is built (ShowLogo "1"), the
+// tip of the day through dialogs before the main window is shown (ShowTip "1"), the recovery
+// files of an earlier run offered back, the message loop (unsaved work kept in recovery files
+// if the session ends or a signal ends it), the settings saved. Any error on the way is shown in
+// the error box and ends the sequence; the steps after it are not run. Requires a TApplication.
+// Returns 0 on every path.
 int runStartup(const TStartupEnvironment& environment);

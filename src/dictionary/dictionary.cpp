@@ -185,6 +185,9 @@ struct TDictionary::TImpl {
     // was then; no stamp when the dictionary has no file.
     std::string file;
     std::optional<TFileStamp> fileStamp;
+    // The file's path as the caller gave it, or as setFileName put it: where Save offers to
+    // write; empty for a dictionary that belongs to no file.
+    std::string fileName;
     std::string name;
     std::string author;
     std::string info;
@@ -296,6 +299,10 @@ struct TDictionary::TImpl {
     std::optional<TFileStamp> expectedStamp(const std::string& path, const std::string& key) const;
     // Whether path (whose replacedFileKey is key) leads to the dictionary's own file.
     bool isOwnFile(const std::string& path, const std::string& key) const;
+    // Writes the scrambled file atomically over path, first checking it against expected;
+    // returns the written file's stamp. Raises as SaveToFile; changes nothing of the dictionary.
+    std::optional<TFileStamp> write(const std::string& path,
+                                    const std::optional<TFileStamp>& expected) const;
 };
 
 size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
@@ -567,11 +574,8 @@ bool TDictionary::IsOwnFile(const std::string& path) const {
     return impl_->isOwnFile(path, replacedFileKey(path));
 }
 
-void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
-    const std::string key = replacedFileKey(path);
-    std::optional<TFileStamp> expected;
-    if (overwrite == TOverwrite::IfUnchanged)
-        expected = impl_->expectedStamp(path, key);
+std::optional<TFileStamp> TDictionary::TImpl::write(
+    const std::string& path, const std::optional<TFileStamp>& expected) const {
     // The layout is built, scrambled and written a piece at a time: the very bytes of building
     // the whole content in one stream and scrambling it, but without a second copy of the
     // whole file in memory, and with the disk at work while later pieces are built.
@@ -585,23 +589,49 @@ void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
         offset += piece.size();
         piece.clear();
     };
-    file_format::writeHeader(piece, impl_->name, impl_->author, impl_->info, impl_->entries.size());
-    for (const TTermEntry& entry : impl_->entries) {
+    file_format::writeHeader(piece, name, author, info, entries.size());
+    for (const TTermEntry& entry : entries) {
         file_format::writeEntry(piece, entry.termView(), entry.articleView());
         if (piece.size() >= kSavePiece)
             flush();
     }
     flush();
     out.commit();
+    return out.stamp();
+}
+
+void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
+    const std::string key = replacedFileKey(path);
+    std::optional<TFileStamp> expected;
+    if (overwrite == TOverwrite::IfUnchanged)
+        expected = impl_->expectedStamp(path, key);
+    std::optional<TFileStamp> stamp = impl_->write(path, expected);
     impl_->modified = false;
     impl_->file = key;
-    impl_->fileStamp = out.stamp();
+    impl_->fileStamp = std::move(stamp);
+    impl_->fileName = path;
+}
+
+void TDictionary::saveCopy(const std::string& path) const {
+    impl_->write(path, std::nullopt);
+}
+
+const std::string& TDictionary::fileName() const {
+    return impl_->fileName;
+}
+
+void TDictionary::setFileName(const std::string& path) {
+    impl_->file.clear();
+    impl_->fileStamp.reset();
+    impl_->fileName = path;
+    impl_->modified = true;
 }
 
 void TDictionary::LoadFromFile(const std::string& path) {
     Clear();
     impl_->file.clear();
     impl_->fileStamp.reset();
+    impl_->fileName.clear();
     // The file is read as the parser reaches it, and the entries are parsed in place in the
     // file's own buffer, which the dictionary then takes over: no second copy is made.
     TUnscrambledFile file(path);
@@ -615,4 +645,5 @@ void TDictionary::LoadFromFile(const std::string& path) {
     impl_->modified = false;
     impl_->file = replacedFileKey(path);
     impl_->fileStamp = file.stamp();
+    impl_->fileName = path;
 }

@@ -137,6 +137,20 @@ public:
     // name or, reached through another name, by its identity; false while it has no file.
     bool IsOwnFile(const std::string& path) const;
 
+    // The path the dictionary was last loaded from or saved to, as given, or the one
+    // setFileName put; empty for a dictionary that belongs to no file (made new, or a load
+    // failed).
+    const std::string& fileName() const;
+    // Makes path (empty: none) the dictionary's file without writing it, as for contents that
+    // were kept elsewhere and belong there: fileName() answers path, Modified is set since the
+    // file does not hold these contents, and no earlier state of the file is known, so a save
+    // over it is not checked for changes by another program.
+    void setFileName(const std::string& path);
+    // Writes the same file as SaveToFile would, through the same atomic save, but the
+    // dictionary keeps its own file, fileName() and Modified: a copy for safe keeping. Raises
+    // TError("Cannot create file %s") or TError("Stream write error"), leaving no file behind.
+    void saveCopy(const std::string& path) const;
+
 private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;

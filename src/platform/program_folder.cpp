@@ -9,11 +9,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <set>
 #include <system_error>
-
-#include "platform/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -41,9 +38,9 @@ std::u32string upperName(const std::string& name) {
     return out;
 }
 
-bool exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+bool nameBefore(const std::string& a, const std::string& b) {
+    const std::u32string ua = upperName(a), ub = upperName(b);
+    return ua != ub ? ua < ub : a < b;
 }
 
 bool isFolder(const std::string& path) {
@@ -51,21 +48,11 @@ bool isFolder(const std::string& path) {
     return fs::is_directory(path, ec);
 }
 
-// Copies source to target through a temporary file, so a copy cut short never leaves a damaged
-// dictionary behind that would then keep the good one out. Failures are left unreported.
-void copyWhole(const std::string& source, const std::string& target) {
-    std::ifstream in(source, std::ios::binary);
-    if (!in)
-        return;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return;
-    try {
-        TAtomicFileWriter writer(target);
-        writer.write(bytes.data(), bytes.size());
-        writer.commit();
-    } catch (const std::exception&) {
-    }
+bool sameFolder(const std::string& a, const std::string& b) {
+    if (fs::path(a).lexically_normal() == fs::path(b).lexically_normal())
+        return true;
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
 }
 
 }  // namespace
@@ -88,6 +75,22 @@ std::string userDataHome(const char* xdgDataHome, const char* home) {
     return std::string(home ? home : "") + "/.local/share";
 }
 
+std::vector<std::string> systemDataHomes(const char* xdgDataDirs) {
+    std::vector<std::string> homes;
+    const std::string list = xdgDataDirs ? xdgDataDirs : "";
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t end = std::min(list.find(':', start), list.size());
+        const std::string entry = list.substr(start, end - start);
+        if (!entry.empty() && entry[0] == '/')
+            homes.push_back(entry);
+        start = end + 1;
+    }
+    if (homes.empty())
+        homes = {"/usr/local/share", "/usr/share"};
+    return homes;
+}
+
 TProgramPlaces runningPlaces(const std::string& dataFromBinary) {
     TProgramPlaces places;
     places.binaryFolder = path();
@@ -99,31 +102,74 @@ TProgramPlaces runningPlaces(const std::string& dataFromBinary) {
         home = user ? user->pw_dir : nullptr;
     }
     places.userFolder = file(userDataHome(std::getenv("XDG_DATA_HOME"), home), "termovel");
+    for (const std::string& share : systemDataHomes(std::getenv("XDG_DATA_DIRS")))
+        places.systemDataFolders.push_back(file(share, "termovel"));
     return places;
 }
 
-std::string choose(const TProgramPlaces& places, const std::string& settingsName,
+std::string choose(const TProgramPlaces& places,
                    const std::function<bool(const std::string&)>& writable) {
     if (writable(places.binaryFolder) && !isFolder(places.dataFolder))
         return places.binaryFolder;
-    const std::string& folder = places.userFolder;
     std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!exists(file(folder, settingsName))) {
-        for (const std::string& name : listDictionaries(places.dataFolder)) {
-            if (!exists(file(folder, name)))
-                copyWhole(file(places.dataFolder, name), file(folder, name));
-        }
-    }
-    return folder;
+    fs::create_directories(places.userFolder, ec);
+    return places.userFolder;
 }
 
-std::string locate(const std::string& folder, const std::string& fallbackFolder,
-                   const std::string& name) {
-    const std::string own = file(folder, name);
-    if (exists(own) || fallbackFolder.empty() || !exists(file(fallbackFolder, name)))
-        return own;
-    return file(fallbackFolder, name);
+std::vector<std::string> dataFolders(const TProgramPlaces& places, const std::string& programFolder,
+                                     const std::function<bool(const std::string&)>& writable) {
+    std::vector<std::string> folders;
+    if (sameFolder(programFolder, places.binaryFolder))
+        return folders;
+    std::vector<std::string> candidates;
+    if (!writable(places.binaryFolder))
+        candidates.push_back(places.binaryFolder);
+    candidates.push_back(places.dataFolder);
+    candidates.insert(candidates.end(), places.systemDataFolders.begin(),
+                      places.systemDataFolders.end());
+    for (const std::string& folder : candidates) {
+        if (!isFolder(folder) || sameFolder(folder, programFolder))
+            continue;
+        if (std::none_of(folders.begin(), folders.end(),
+                         [&](const std::string& known) { return sameFolder(known, folder); }))
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+std::string resolve(const TFolders& folders, const std::string& name) {
+    if (fileExists(file(folders.program, name)))
+        return file(folders.program, name);
+    for (const std::string& folder : folders.data) {
+        if (fileExists(file(folder, name)))
+            return file(folder, name);
+    }
+    return file(folders.program, name);
+}
+
+std::vector<TListedDictionary> listDictionaries(const TFolders& folders) {
+    std::vector<TListedDictionary> listed;
+    std::vector<std::string> all = {folders.program};
+    all.insert(all.end(), folders.data.begin(), folders.data.end());
+    std::set<std::string> names;
+    for (const std::string& folder : all) {
+        for (const std::string& name : listDictionaries(folder)) {
+            if (names.insert(name).second)
+                listed.push_back({name, file(folder, name)});
+        }
+    }
+    // One listing in name order, as a single folder's would be.
+    std::stable_sort(listed.begin(), listed.end(),
+                     [](const TListedDictionary& a, const TListedDictionary& b) {
+                         return nameBefore(a.name, b.name);
+                     });
+    return listed;
+}
+
+bool isInDataFolder(const TFolders& folders, const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return std::any_of(folders.data.begin(), folders.data.end(),
+                       [&](const std::string& data) { return sameFolder(data, folder); });
 }
 
 std::string file(const std::string& folder, const std::string& name) {
@@ -144,10 +190,7 @@ std::vector<std::string> listDictionaries(const std::string& folder) {
     }
     // An NTFS listing comes in upper-cased name order; keep that so start-up opens tabs in
     // the same order on every machine.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::u32string ua = upperName(a), ub = upperName(b);
-        return ua != ub ? ua < ub : a < b;
-    });
+    std::sort(names.begin(), names.end(), nameBefore);
     return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Where the program's files live, and the listing of its dictionaries.
@@ -10,11 +11,13 @@ namespace program_folder {
 // The folder of the running executable, without a trailing separator.
 std::string path();
 
-// The three folders the program folder is chosen from.
+// The folders the program folder and the shared data folders are chosen from.
 struct TProgramPlaces {
     std::string binaryFolder;  // the folder of the running executable
-    std::string dataFolder;    // the installed, shared data: bundled dictionaries, help file
+    std::string dataFolder;    // the installed, shared data beside the binary: ../share/termovel
     std::string userFolder;    // the user's own program folder: $XDG_DATA_HOME/termovel
+    // The system's shared data folders, each + "/termovel", in the order of $XDG_DATA_DIRS.
+    std::vector<std::string> systemDataFolders;
 };
 
 // Whether the running user may create files in folder.
@@ -24,27 +27,63 @@ bool isWritable(const std::string& folder);
 // one), else home + "/.local/share". Either argument may be null.
 std::string userDataHome(const char* xdgDataHome, const char* home);
 
+// The absolute folders of $XDG_DATA_DIRS in order (relative ones are ignored), or
+// "/usr/local/share" and "/usr/share" when it is unset or names none. xdgDataDirs may be null.
+std::vector<std::string> systemDataHomes(const char* xdgDataDirs);
+
 // The places of the running executable: dataFolder is binaryFolder + "/" + dataFromBinary,
 // normalised (where the install rules lay the data, relative to the binary, so a staged or
 // relocated tree finds its own), userFolder is userDataHome(...) + "/termovel" from the environment
-// (the home folder from the user database when HOME is unset).
+// (the home folder from the user database when HOME is unset), systemDataFolders come from
+// systemDataHomes($XDG_DATA_DIRS).
 TProgramPlaces runningPlaces(const std::string& dataFromBinary);
 
 // The program folder. A copy that the user may write beside (writable(binaryFolder)) and that is
 // not installed (no dataFolder beside it) keeps its files beside itself: a build, a portable
-// copy. Any other copy uses userFolder, created with its parents when missing; while it holds no
-// settingsName file yet (the first start), every "*.dic" of dataFolder that it has no file of
-// that name for is copied in, so a user's own copy is never overwritten and a dictionary the
-// user deleted later does not come back. Creating and seeding never raise: what failed shows
-// when start-up writes its settings file there.
-std::string choose(const TProgramPlaces& places, const std::string& settingsName,
+// copy. Any other copy uses userFolder, created with its parents when missing; nothing is copied
+// into it, the shared data is read where it lies (dataFolders). Creating never raises: a failure
+// shows when start-up writes its settings file there.
+std::string choose(const TProgramPlaces& places,
                    const std::function<bool(const std::string&)>& writable = isWritable);
 
-// folder + "/" + name when something is there, else fallbackFolder + "/" + name when that
-// exists (an empty fallbackFolder is none), else folder + "/" + name. Finds the help file,
-// which an install keeps in dataFolder.
-std::string locate(const std::string& folder, const std::string& fallbackFolder,
-                   const std::string& name);
+// The folders whose bundled dictionaries and help file are read in place beside programFolder
+// (as choose gave it), in the order they are searched: the binary's own folder when the user
+// may not write there (a read-only portable copy), dataFolder, then each system data folder;
+// only folders that exist, each once, never programFolder itself. A copy whose program folder is
+// its binary's own folder is self-contained and reads no shared data.
+std::vector<std::string> dataFolders(
+    const TProgramPlaces& places, const std::string& programFolder,
+    const std::function<bool(const std::string&)>& writable = isWritable);
+
+// Where the program's files are looked for: its own folder first, where new and edited files
+// are written, then the shared data folders, read in place. A folder given alone reads no
+// shared data.
+struct TFolders {
+    TFolders(std::string programFolder, std::vector<std::string> dataFolders = {})
+        : program(std::move(programFolder)), data(std::move(dataFolders)) {}
+
+    std::string program;
+    std::vector<std::string> data;
+};
+
+// The first file called name in folders.program, then folders.data in order; when none holds
+// one, folders.program + "/" + name. Finds the start-up dictionaries and the help file.
+std::string resolve(const TFolders& folders, const std::string& name);
+
+// One dictionary of the program: its name (without folder) and the path it is read from.
+struct TListedDictionary {
+    std::string name;
+    std::string path;
+};
+
+// The dictionaries of all folders together, in name order as listDictionaries gives them: a
+// name found in an earlier folder hides the same name in a later one, so the user's own copy
+// in the program folder stands for the bundled one of that name.
+std::vector<TListedDictionary> listDictionaries(const TFolders& folders);
+
+// Whether the file at path lies directly in one of the data folders (a bundled dictionary read
+// in place, which the user may not be able to write).
+bool isInDataFolder(const TFolders& folders, const std::string& path);
 
 // The program's own files are named folder + "/" + name.
 std::string file(const std::string& folder, const std::string& name);

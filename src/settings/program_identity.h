@@ -11,6 +11,12 @@ extern const char* const ProgramTitle;
 // The program's web site, opened by the Web command and shown in the about window.
 inline constexpr const char* ProgramSite = "https://termovel.example.org";
 
+// The program's name to the desktop: the application name and the class of its windows
+// (WM_CLASS), the same in every release; and the id of its desktop entry (the AppStream id,
+// which names the installed .desktop file without its extension).
+inline constexpr const char* kApplicationName = "termovel";
+inline constexpr const char* kDesktopEntryId = "org.termovel.Termovel";
+
 // The web site of the program's makers, shown as a link on the splash and in the about
 // window, and the address that takes wishes and error reports.
 inline constexpr const char* kMakerSite = "https://example.org";

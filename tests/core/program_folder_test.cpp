@@ -63,8 +63,8 @@ namespace {
 // a user folder two levels below a home that exists, as on a first start.
 struct Installation {
     TTempFolder root;
-    program_folder::TProgramPlaces places{root.file("bin"), root.file("share/termovel"),
-                                          root.file("home/.local/share/termovel")};
+    program_folder::TProgramPlaces places{
+        root.file("bin"), root.file("share/termovel"), root.file("home/.local/share/termovel"), {}};
     Installation() {
         fs::create_directories(places.binaryFolder);
         fs::create_directories(places.dataFolder);
@@ -73,12 +73,8 @@ struct Installation {
         writeFile(program_folder::file(places.dataFolder, "Computing.DIC"), "computing");
         writeFile(program_folder::file(places.dataFolder, "termovel.chm"), "help");
     }
-    std::string user(const std::string& name) const {
-        return program_folder::file(places.userFolder, name);
-    }
     std::string choose(bool writable) const {
-        return program_folder::choose(places, "termovel.ini",
-                                      [=](const std::string&) { return writable; });
+        return program_folder::choose(places, [=](const std::string&) { return writable; });
     }
 };
 
@@ -91,17 +87,15 @@ TEST(ProgramFolder, AWritablePortableCopyKeepsItsFilesBesideTheBinary) {
     EXPECT_FALSE(fs::exists(setup.places.userFolder));
 }
 
-TEST(ProgramFolder, AnInstalledCopyUsesTheUserFolderSeededWithTheBundledDictionaries) {
+TEST(ProgramFolder, AnInstalledCopyUsesTheUserFolderAndCopiesNothingIntoIt) {
     // Read-only (an unprivileged user under /usr) or writable (the superuser): either way an
-    // installed binary's folder never receives settings or dictionaries.
+    // installed binary's folder never receives settings or dictionaries, and the bundled
+    // dictionaries stay where they are installed.
     for (bool writable : {false, true}) {
         Installation setup;
         EXPECT_EQ(setup.choose(writable), setup.places.userFolder) << writable;
-        EXPECT_EQ(entryNames(setup.places.userFolder),
-                  (std::vector<std::string>{"Computing.DIC", "general.dic"}))
-            << writable;
-        EXPECT_EQ(readFile(setup.user("general.dic")), "general");
-        EXPECT_EQ(readFile(setup.user("Computing.DIC")), "computing");
+        EXPECT_TRUE(fs::is_directory(setup.places.userFolder)) << writable;
+        EXPECT_TRUE(entryNames(setup.places.userFolder).empty()) << writable;
     }
 }
 
@@ -113,25 +107,66 @@ TEST(ProgramFolder, AReadOnlyFolderWithoutInstalledDataStillMovesToTheUserFolder
     EXPECT_TRUE(entryNames(setup.places.userFolder).empty());
 }
 
-TEST(ProgramFolder, AUsersOwnCopyIsNeverOverwritten) {
+TEST(ProgramFolder, DataFoldersAreReadInPlaceInTheirOrder) {
     Installation setup;
-    fs::create_directories(setup.places.userFolder);
-    writeFile(setup.user("general.dic"), "mine");
-    setup.choose(false);
-    EXPECT_EQ(readFile(setup.user("general.dic")), "mine");
-    EXPECT_EQ(readFile(setup.user("Computing.DIC")), "computing");
+    const std::string system1 = setup.root.file("usr/share/termovel");
+    const std::string system2 = setup.root.file("opt/share/termovel");
+    fs::create_directories(system1);
+    setup.places.systemDataFolders = {system1, setup.root.file("absent/termovel"),
+                                      setup.places.dataFolder, system2};
+    struct Case {
+        const char* what;
+        bool binaryWritable;
+        std::string programFolder;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"installed, read-only binary folder",
+         false,
+         setup.places.userFolder,
+         {setup.places.binaryFolder, setup.places.dataFolder, system1}},
+        {"installed, writable binary folder",
+         true,
+         setup.places.userFolder,
+         {setup.places.dataFolder, system1}},
+        {"a portable copy beside its binary", true, setup.places.binaryFolder, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(program_folder::dataFolders(setup.places, c.programFolder,
+                                              [&](const std::string&) { return c.binaryWritable; }),
+                  c.expected)
+            << c.what;
+    }
 }
 
-TEST(ProgramFolder, SeedingHappensOnlyUntilTheSettingsFileExists) {
-    Installation setup;
-    setup.choose(false);
-    writeFile(setup.user("termovel.ini"), "[Main]\r\n");
-    writeFile(setup.user("general.dic"), "edited");
-    fs::remove(setup.user("Computing.DIC"));
-    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
-    EXPECT_EQ(entryNames(setup.places.userFolder),
-              (std::vector<std::string>{"general.dic", "termovel.ini"}));
-    EXPECT_EQ(readFile(setup.user("general.dic")), "edited");
+TEST(ProgramFolder, TheProgramFolderHidesTheSameNameInTheDataFolders) {
+    TTempFolder own, data1, data2;
+    writeFile(own.file("general.dic"), "edited");
+    writeFile(own.file("mine.dic"), "mine");
+    writeFile(data1.file("general.dic"), "bundled");
+    writeFile(data1.file("Chords.dic"), "chords");
+    writeFile(data1.file("termovel.chm"), "help");
+    writeFile(data2.file("chords.dic"), "later");
+    writeFile(data2.file("added.dic"), "added by a later package");
+    const program_folder::TFolders folders(own.path(), {data1.path(), data2.path()});
+
+    std::vector<std::string> listed;
+    for (const program_folder::TListedDictionary& dic : program_folder::listDictionaries(folders))
+        listed.push_back(dic.name + "=" + readFile(dic.path));
+    EXPECT_EQ(listed, (std::vector<std::string>{"added.dic=added by a later package",
+                                                "Chords.dic=chords", "chords.dic=later",
+                                                "general.dic=edited", "mine.dic=mine"}));
+
+    const std::vector<std::pair<std::string, std::string>> resolved = {
+        {"general.dic", own.file("general.dic")}, {"Chords.dic", data1.file("Chords.dic")},
+        {"added.dic", data2.file("added.dic")},   {"termovel.chm", data1.file("termovel.chm")},
+        {"absent.dic", own.file("absent.dic")},
+    };
+    for (const auto& [name, path] : resolved)
+        EXPECT_EQ(program_folder::resolve(folders, name), path) << name;
+
+    EXPECT_TRUE(program_folder::isInDataFolder(folders, data2.file("added.dic")));
+    EXPECT_FALSE(program_folder::isInDataFolder(folders, own.file("general.dic")));
 }
 
 TEST(ProgramFolder, AUserFolderThatCannotBeCreatedIsStillTheAnswer) {
@@ -216,11 +251,20 @@ TEST(ProgramFolder, RunningPlacesComeFromTheBinaryAndTheEnvironment) {
               std::string(user->pw_dir) + "/.local/share/termovel");
 }
 
-TEST(ProgramFolder, LocatePrefersTheProgramFolderThenTheDataFolder) {
-    Installation setup;
-    const std::string own = setup.places.binaryFolder, data = setup.places.dataFolder;
-    EXPECT_EQ(program_folder::locate(own, data, "termovel.chm"), data + "/termovel.chm");
-    writeFile(own + "/termovel.chm", "own help");
-    EXPECT_EQ(program_folder::locate(own, data, "termovel.chm"), own + "/termovel.chm");
-    EXPECT_EQ(program_folder::locate(own, data, "absent.chm"), own + "/absent.chm");
+TEST(ProgramFolder, SystemDataFoldersFollowTheBaseDirectoryRules) {
+    struct Case {
+        const char* dirs;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"/a/share:/b/share", {"/a/share", "/b/share"}},  {"/a:relative::/b", {"/a", "/b"}},
+        {nullptr, {"/usr/local/share", "/usr/share"}},    {"", {"/usr/local/share", "/usr/share"}},
+        {"relative", {"/usr/local/share", "/usr/share"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(program_folder::systemDataHomes(c.dirs), c.expected)
+            << (c.dirs ? c.dirs : "(unset)");
+    TScopedEnv dirs("XDG_DATA_DIRS", "/x/share");
+    EXPECT_EQ(program_folder::runningPlaces("../share/t").systemDataFolders,
+              std::vector<std::string>{"/x/share/termovel"});
 }

@@ -2,7 +2,8 @@
 # The main window's frame in the real program under a private Xvfb with a window manager
 # (openbox) and a notification area (trayer): the icon sits in the area, minimising takes the
 # window off the task bar, a double click on the icon brings it back, the icon's right button
-# opens "Запустить" / "Выход". Without an area the program starts all the same and minimises
+# opens "Запустить" / "Выход"; when the area goes away while the program hides in it, the window
+# comes back on the task bar. Without an area the program starts all the same and minimises
 # as usual; an area that appears later gets the icon. Translation windows cascade without
 # leaving the screen, frame included. Screenshots of the window (edit mode
 # off and on, a menu open) and of the icon's menu are kept as artefacts.
@@ -253,9 +254,26 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main"
 startTrayer
 waitIcon 15 >/dev/null || fail "the icon was not added when a notification area appeared"
 echo "ok: the icon came when a notification area appeared"
+
+# --- 5. The area goes away while the program is hidden in it: back on the task bar ----------
+xdotool windowminimize "$main"
+for _ in $(seq 50); do
+    [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && break
+    sleep 0.1
+done
+onTaskBar "$main" && fail "the window did not go into the notification area"
+kill -9 "$trayer_pid" 2>/dev/null || true
+wait "$trayer_pid" 2>/dev/null || true
+for _ in $(seq 100); do
+    onTaskBar "$main" && break
+    sleep 0.1
+done
+onTaskBar "$main" || fail "the window stayed hidden after the notification area went away"
+[ "$(wmState "$main")" = "Iconic" ] || fail "the window came back as $(wmState "$main"), not minimised"
+echo "ok: when the notification area went away, the hidden window came back on the task bar"
 stopProgram
 
-# --- 5. Translation windows cascade within the screen, frame included -----------------------
+# --- 6. Translation windows cascade within the screen, frame included -----------------------
 # A 400 x 500 window on the 1024 x 768 screen: by its client height alone the cascade would let
 # its frame's bottom run past the screen's edge before wrapping.
 settings 0

@@ -15,6 +15,7 @@ rm -rf "$artefacts"
 mkdir -p "$artefacts"
 
 source "$(dirname "$0")/lib/harness.sh"
+source "$(dirname "$0")/lib/editing.sh"
 export LC_ALL=C.UTF-8
 started=$SECONDS
 
@@ -23,41 +24,6 @@ startWindowManager
 
 shot() {
     import -window root "$artefacts/$1.png" 2>/dev/null || true
-}
-
-# Focuses a window and presses keys in it.
-keys() {
-    local window=$1
-    shift
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" ||
-        true
-    sleep 0.15
-    xdotool key --clearmodifiers --delay 40 "$@"
-}
-
-# Focuses a window and types text into it.
-typeText() {
-    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" || true
-    sleep 0.1
-    xdotool type --clearmodifiers --delay 30 "$2"
-}
-
-# Waits up to $2 seconds for window $1 to be gone.
-waitGone() {
-    for _ in $(seq $(($2 * 10))); do
-        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits up to $2 seconds until the main window's title is exactly $1.
-waitTitle() {
-    for _ in $(seq $(($2 * 10))); do
-        [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
 }
 
 translationWindows() {
@@ -91,37 +57,6 @@ quitAnsweringYes() {
     local status=0
     wait "$program" || status=$?
     [ "$status" = 0 ] || fail "the program ended with $status"
-}
-
-# Runs item $2 of the $3 items ($3 "last": the last item) of the menu that is $1 places right of the first one on the
-# menu bar. The first menu is opened with a click on its title at the left edge of the bar and
-# the arrows move to the wanted one, so no title's position is assumed; the item is clicked in
-# the open menu's own window, whose height the items share.
-menuItem() {
-    local before popup="" geometry WIDTH HEIGHT
-    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
-    sleep 0.2
-    before=$(programWindows)
-    xdotool mousemove --window "$main" 12 10 click 1
-    sleep 0.3
-    for _ in $(seq "$1"); do xdotool key --clearmodifiers Right; sleep 0.15; done
-    # The open menu is the one window of the program that came up since the click.
-    for _ in $(seq 30); do
-        popup=$(comm -13 <(echo "$before") <(programWindows) | sed '/^$/d' | tail -n1)
-        [ -n "$popup" ] && break
-        sleep 0.1
-    done
-    [ -n "$popup" ] || fail "the menu $1 did not open"
-    geometry=$(xdotool getwindowgeometry --shell "$popup")
-    eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
-    local y
-    # The last item of a menu with separators: half an item above the menu's bottom edge.
-    if [ "$3" = last ]; then y=$((HEIGHT - 14)); else y=$((HEIGHT * (2 * $2 - 1) / (2 * $3))); fi
-    xdotool mousemove --window "$popup" $((WIDTH / 2)) "$y" click 1
-}
-
-programWindows() {
-    { xdotool search --all --onlyvisible --pid "$program" '' 2>/dev/null || true; } | sort
 }
 
 # The expected history after translating $1: moved to the top when present (ignoring case),
@@ -251,20 +186,6 @@ echo "ok: twenty look-ups over $tabs_used tabs, each opened its translation wind
 # --- A new dictionary in edit mode: three terms added, one edited, one deleted ----------------
 keys "$main" ctrl+n
 sleep 0.5
-addTerm() {
-    menuItem 2 1 3
-    local box
-    box=$(waitWindow "Добавление" 10 "$program") || fail "Добавить термин opened no window"
-    typeText "$box" "$1"
-    keys "$box" Tab
-    typeText "$box" "$2"
-    if [ -n "${3:-}" ]; then
-        keys "$box" Return
-        typeText "$box" "$3"
-    fi
-    keys "$box" Tab Return
-    waitGone "$box" 5 || fail "the adding window for '$1' did not close"
-}
 addTerm e2ealpha "first article"
 addTerm e2ebeta "second article"
 addTerm e2egamma "third article" "its second line"
@@ -299,7 +220,7 @@ echo "ok: e2egamma deleted after the question"
 printf '%s\n' "@e2eimport1" "imported one" "~~~" "@e2eimport2" "imported two" "second line" \
     "~~~" >"$work/import.txt"
 menuItem 1 1 last
-box=$(waitWindow "Open" 10 "$program") || fail "Импорт opened no file dialog"
+box=$(waitWindow "Открыть" 10 "$program") || fail "Импорт opened no file dialog"
 keys "$box" ctrl+a
 typeText "$box" "$work/import.txt"
 keys "$box" Return
@@ -313,7 +234,7 @@ echo "ok: two terms imported from a text file"
 
 # --- Saved through the save dialog -------------------------------------------------------------
 keys "$main" ctrl+s
-box=$(waitWindow "Save As" 10 "$program") || fail "Ctrl+S opened no save dialog"
+box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
 sleep 0.5
 shot 07-save-dialog
 keys "$box" ctrl+a

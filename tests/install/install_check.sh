@@ -3,9 +3,10 @@
 # desktop entry and the AppStream metadata validate, the manual page covers every command of
 # termovel-dic, CPack builds the three Debian packages (termovel, termovel-data, termovel-dic)
 # that hold the same tree between them, lintian finds no error or warning in them (its output
-# is kept in lintian.txt), and the staged binary,
-# started under Xvfb by an unprivileged user with a fresh home, makes its program folder in
-# ~/.local/share/termovel from the installed dictionaries and writes nothing beside itself.
+# is kept in lintian.txt), and the staged binary, started under Xvfb by two users with fresh
+# homes, reads the installed dictionaries in place (copying none), finds one added later, saves
+# an edited one into the user's folder where it hides the installed one, and writes nothing
+# beside itself; a read-only portable copy opens its dictionaries and help.
 #
 # Usage: install_check.sh <build dir> <artefact dir> <bundled dictionary>...
 set -euo pipefail
@@ -193,11 +194,37 @@ cmake -S "$source_dir" -B "$scratch" -G Ninja -DBUILD_TESTING=OFF -DTERMOVEL_BEN
     fail "a build for the packages without the dictd databases was configured"
 echo "ok: a build without a converted dictionary can be neither installed nor packaged"
 
-# --- 6. The staged program started by a user with a fresh home ------------------------------
-# Starts the staged binary as the user of $1 (a numeric id, or "" for the current one) with
-# home $2, waits for its settings file and a window, then ends it.
-firstStart() {
-    local uid=$1 home=$2 run=() pid
+# --- 6. The staged program as two users meet it, and as a read-only portable copy ----------------
+# The bundled dictionaries are read where they are installed: a first start copies nothing into
+# the user's folder and opens them from share/termovel; a dictionary added there later shows up;
+# an edited bundled dictionary is saved into the user's folder and from then on hides the
+# installed one; a portable copy in a folder the user cannot write to opens its dictionaries and
+# help beside itself. No run writes beside the binary.
+source "$(dirname "$0")/../e2e/lib/editing.sh"
+startWindowManager
+export LC_ALL=C.UTF-8
+data=$usr/share/termovel
+
+# The Help command's hand-over to the desktop, recorded instead of opening a viewer.
+mkdir -p "$work/fakebin"
+printf '#!/bin/sh\necho "$@" >>%s\n' "$work/opened.log" >"$work/fakebin/xdg-open"
+chmod 755 "$work/fakebin" "$work/fakebin/xdg-open"
+: >"$work/opened.log"
+chmod 666 "$work/opened.log"
+
+# The title the main window shows with dictionary $1 current.
+titleOf() {
+    local name
+    name=$("$usr/bin/termovel-dic" info "$1" | sed -n '1s/^[^:]*: //p')
+    echo "Termovel v1.00${name:+ - $name}"
+}
+first=$(printf '%s\n' "${bundled[@]}" | LC_ALL=C sort -f | head -n1)
+
+# Starts binary $4 (the staged one when empty) as user $1 ("" for the current one) with home $2;
+# $3 "first" when it is the user's first start, whose tip of the day is closed with Enter.
+# Sets program and main, and checks that the current dictionary is the one titled $5.
+startAs() {
+    local uid=$1 home=$2 firstStart=$3 binary=${4:-$usr/bin/termovel} title=$5 run=() tip
     mkdir -p "$home" "$home-runtime"
     chmod 700 "$home-runtime"
     if [ -n "$uid" ]; then
@@ -205,40 +232,103 @@ firstStart() {
         run=(setpriv --reuid="$uid" --regid="$uid" --clear-groups)
     fi
     env -u XDG_DATA_HOME HOME="$home" XDG_RUNTIME_DIR="$home-runtime" \
-        "${run[@]}" "$usr/bin/termovel" >"$artefacts/start-$(basename "$home").log" 2>&1 &
-    pid=$!
-    pids+=("$pid")
-    for _ in $(seq 200); do
-        [ -f "$home/.local/share/termovel/termovel.ini" ] && break
-        sleep 0.1
-    done
-    timeout 20 xdotool search --all --sync --onlyvisible --pid "$pid" --name . >/dev/null 2>&1 ||
-        fail "the staged program showed no window for $home"
-    kill -9 "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+        XDG_DATA_DIRS="$work/no-system-data" PATH="$work/fakebin:$PATH" \
+        "${run[@]}" "$binary" >>"$artefacts/start-$(basename "$home").log" 2>&1 &
+    program=$!
+    pids+=("$program")
+    if [ "$firstStart" = first ]; then
+        tip=$(waitWindow "Совет" 30 "$program") || fail "no tip of the day at the first start in $home"
+        keys "$tip" Return
+    fi
+    main=$(waitWindow "Termovel v1\.00.*" 20 "$program") || fail "no main window for $home"
+    waitTitle "$title" 10 || fail "in $home the main window shows '$(xdotool getwindowname "$main")', not '$title'"
 }
 
-# Checks the program folder under home $1: the settings file and each bundled dictionary,
-# byte for byte, owned by user $2.
-checkProgramFolder() {
+# Settings of a user who has started before: edit mode on, no splash, no tip.
+editMode() {
     local folder=$1/.local/share/termovel
-    [ -f "$folder/termovel.ini" ] || fail "no termovel.ini in $folder"
-    for name in "${bundled[@]}"; do
-        cmp -s "$usr/share/termovel/$name" "$folder/$name" || fail "$name was not seeded into $folder"
-    done
-    [ "$(stat -c %u "$folder/termovel.ini")" = "$2" ] || fail "$folder is not the user's own"
+    printf '%s\r\n' "[Main]" "EditMode=1" "ShowLogo=0" "ShowTip=0" "[List]" "Count=0" \
+        "[History]" "Count=0" >"$folder/termovel.ini"
+    chown --reference="$folder" "$folder/termovel.ini"
+}
+
+# The user's folder under home $1 holds exactly the names that follow, owned by user $2.
+userFiles() {
+    local home=$1 uid=$2 folder=$1/.local/share/termovel
+    shift 2
+    diff <(printf '%s\n' "$@" | sort) <(cd "$folder" && find . -type f | sed 's|^\./||' | sort) \
+        >"$artefacts/user-files.diff" || fail "$folder holds other files: $(cat "$artefacts/user-files.diff")"
+    [ "$(stat -c %u "$folder/termovel.ini")" = "$uid" ] || fail "$folder is not the user's own"
 }
 
 if [ "$(id -u)" = 0 ]; then
-    firstStart 65534 "$work/home-nobody"
-    checkProgramFolder "$work/home-nobody" 65534
-    # The superuser may write beside the installed binary but must not either.
-    firstStart "" "$work/home-root"
-    checkProgramFolder "$work/home-root" 0
+    userA=65534 userB="" idA=65534 idB=0
 else
-    firstStart "" "$work/home-user"
-    checkProgramFolder "$work/home-user" "$(id -u)"
+    userA="" userB="" idA=$(id -u) idB=$(id -u)
 fi
+homeA=$work/home-a homeB=$work/home-b
+
+startAs "$userA" "$homeA" first "" "$(titleOf "$data/$first")"
+quitConfirmed "$main" "$program"
+userFiles "$homeA" "$idA" termovel.ini
+echo "ok: the first start opened the installed dictionaries in place and copied none"
+
+editMode "$homeA"
+startAs "$userA" "$homeA" "" "" "$(titleOf "$data/$first")"
+addTerm e2einstalled "an edited bundled dictionary"
+keys "$main" ctrl+s
+box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
+sleep 0.5
+keys "$box" Return
+waitGone "$box" 10 || fail "the save dialog did not close"
+quitConfirmed "$main" "$program"
+userFiles "$homeA" "$idA" termovel.ini "$first"
+"$usr/bin/termovel-dic" list "$homeA/.local/share/termovel/$first" >"$work/edited.terms"
+grep -qx e2einstalled "$work/edited.terms" || fail "the edited $first was not saved into the user's folder"
+cmp -s "$data/$first" "$(printf '%s\n' "${built_dics[@]}" | grep "/$first\$")" ||
+    fail "saving the edited $first changed the installed one"
+echo "ok: the edited $first was saved into the user's folder; the installed one is unchanged"
+
+# A dictionary a later package adds, first in name order.
+printf '@e2eadded\nadded later\n~~~\n' >"$work/added.txt"
+"$usr/bin/termovel-dic" import "$data/0added.dic" "$work/added.txt" --name "Added later" >/dev/null
+chmod 644 "$data/0added.dic"
+startAs "$userA" "$homeA" "" "" "Termovel v1.00 - Added later"
+# The second tab is the user's copy of $first: its new term is there to look up.
+keys "$main" Tab Tab Right shift+Tab shift+Tab
+waitTitle "$(titleOf "$data/$first")" 10 || fail "the second tab is not $first"
+keys "$main" ctrl+a
+typeText "$main" e2einstalled
+keys "$main" Delete Return
+waitWindow "Перевод" 10 "$program" >/dev/null ||
+    fail "the user's edited $first does not hide the installed one"
+quitConfirmed "$main" "$program"
+echo "ok: the dictionary added to share/termovel opened, and the user's $first hid the installed one"
+
+startAs "$userB" "$homeB" first "" "Termovel v1.00 - Added later"
+quitConfirmed "$main" "$program"
+userFiles "$homeB" "$idB" termovel.ini
+rm "$data/0added.dic"
+echo "ok: a second user's first start copied nothing and found the added dictionary too"
+
+# A portable copy unpacked into a folder its user cannot write to.
+portable=$work/portable
+mkdir -p "$portable"
+cp "$usr/bin/termovel" "${built_dics[@]}" "$portable/"
+[ -f "$data/termovel.chm" ] && cp "$data/termovel.chm" "$portable/"
+if [ "$(id -u)" = 0 ]; then portableUser=65534; else portableUser=""; fi
+chmod 555 "$portable"
+startAs "$portableUser" "$work/home-portable" first "$portable/termovel" "$(titleOf "$portable/$first")"
+if [ -f "$portable/termovel.chm" ]; then
+    keys "$main" F1
+    for _ in $(seq 50); do grep -q "$portable/termovel.chm" "$work/opened.log" && break; sleep 0.1; done
+    grep -q "$portable/termovel.chm" "$work/opened.log" ||
+        fail "F1 in the read-only portable copy handed over '$(cat "$work/opened.log")'"
+fi
+quitConfirmed "$main" "$program"
+chmod 755 "$portable"
+echo "ok: the read-only portable copy opened its dictionaries and help beside itself"
+
 leftovers=$(find "$usr/bin" -mindepth 1 ! -name termovel ! -name termovel-dic)
 [ -z "$leftovers" ] || fail "the program wrote beside its installed binary: $leftovers"
-echo "ok: the staged program made ~/.local/share/termovel with ${#bundled[@]} dictionaries and left bin/ alone"
+echo "ok: no run wrote beside the installed binary"

@@ -119,6 +119,19 @@ private slots:
         QVERIFY(rig.window.isVisible());
         QVERIFY(!rig.tray->isHiddenInTray());
     }
+
+    void notificationAreaGoneWhileHiddenBringsProgramBackOnTaskBar() {
+        bool area = true;
+        TTrayRig rig(area);
+        rig.minimise();
+        QTRY_VERIFY(!rig.window.isVisible());
+        area = false;  // the panel that held the area went away
+        // Looked for every few seconds while hidden.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window.isVisible(), 10000);
+        QVERIFY(rig.window.isMinimized());
+        QVERIFY(rig.owned->isVisible());
+        QVERIFY(!rig.tray->isHiddenInTray());
+    }
 };
 
 QTEST_MAIN(TestTrayIcon)

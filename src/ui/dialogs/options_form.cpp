@@ -47,12 +47,9 @@ QString leftOutText(const QStringList& names) {
 
 }  // namespace
 
-TOptionsForm::TOptionsForm(TRegSetup& regSetup, std::string programFolder, TDialogs& dialogs,
+TOptionsForm::TOptionsForm(TRegSetup& regSetup, program_folder::TFolders folders, TDialogs& dialogs,
                            QWidget* parent)
-    : QDialog(parent),
-      regSetup_(regSetup),
-      programFolder_(std::move(programFolder)),
-      dialogs_(dialogs) {
+    : QDialog(parent), regSetup_(regSetup), folders_(std::move(folders)), dialogs_(dialogs) {
     createControls();
     fillFromSettings();
     centreOnScreen(*this);
@@ -141,7 +138,9 @@ void TOptionsForm::ScanDictionaries() {
     regSetup_.ClearSection(kList);
     int counter = 0;
     QStringList leftOut;
-    for (const std::string& fileName : program_folder::listDictionaries(programFolder_)) {
+    for (const program_folder::TListedDictionary& listed :
+         program_folder::listDictionaries(folders_)) {
+        const std::string& fileName = listed.name;
         // Names on disk are UTF-8; the list holds Windows-1251, and a name it cannot hold
         // would name another file (or none) when start-up reads it back.
         const std::optional<std::string> name = codepage::fromUtf8(fileName);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/program_folder.h"
+
 class QCheckBox;
 class QGroupBox;
 class QListWidget;
@@ -23,14 +25,16 @@ public:
     // Builds the dialog (client 213 × 337, "Настройки", centred) and fills it from regSetup.
     // A List Count that is not an integer is shown in an error box through dialogs and gives
     // an empty list; a missing or empty entry gives an empty unchecked item; entries are listed
-    // up to the last one present, never beyond Count. programFolder is where the scan looks.
-    TOptionsForm(TRegSetup& regSetup, std::string programFolder, TDialogs& dialogs,
+    // up to the last one present, never beyond Count. The scan looks in folders: the program
+    // folder, then the shared data folders.
+    TOptionsForm(TRegSetup& regSetup, program_folder::TFolders folders, TDialogs& dialogs,
                  QWidget* parent = nullptr);
     ~TOptionsForm() override;
 
     // The "Найти все словари" button: ScanDictionaries.
     void btnScanClick();
-    // Lists every *.dic of the program folder in name order, all checked, and rewrites the List
+    // Lists every *.dic of the program folder and the data folders together in name order (a
+    // name listed once), all checked, and rewrites the List
     // section at once ("+" + name for N1…, then Count). A file name that Windows-1251 cannot
     // hold is left out, and the names left out are shown in one information box afterwards.
     void ScanDictionaries();
@@ -59,6 +63,6 @@ private:
     void appendItem(const std::string& name, bool checked);
 
     TRegSetup& regSetup_;
-    std::string programFolder_;
+    program_folder::TFolders folders_;
     TDialogs& dialogs_;
 };

@@ -36,11 +36,11 @@ const char* const kFixedFont = "Courier New";
 
 }  // namespace
 
-TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
+TMainForm::TMainForm(TRegSetup& regSetup, program_folder::TFolders folders,
                      std::unique_ptr<TDialogs> dialogs, QWidget* parent)
     : QMainWindow(parent),
       regSetup_(regSetup),
-      programFolder_(std::move(programFolder)),
+      folders_(std::move(folders)),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(programIcon());

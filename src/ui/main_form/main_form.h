@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "platform/program_folder.h"
 #include "settings/program_identity.h"
 #include "ui/dialogs.h"
 #include "ui/widgets/search_box.h"
@@ -42,15 +43,16 @@ class TWordListModel;
 // main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
 // (search box, word list, translation windows), main_form_edit.cpp (editing commands),
 // main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
-// (menus, tool bar, status bar, tray) and main_form_dialogs.cpp (the dialogs the window owns).
+// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns) and
+// main_form_recovery.cpp (unsaved work kept when the program is ended from outside).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    // Builds the window over the settings store and the program folder (where the start-up
-    // dictionaries are looked for) and runs FormCreate. dialogs answers every modal question;
-    // nullptr means Qt's own boxes.
-    TMainForm(TRegSetup& regSetup, std::string programFolder,
+    // Builds the window over the settings store and the folders (the program folder, then the
+    // shared data folders: where the start-up dictionaries are looked for) and runs FormCreate.
+    // dialogs answers every modal question; nullptr means Qt's own boxes.
+    TMainForm(TRegSetup& regSetup, program_folder::TFolders folders,
               std::unique_ptr<TDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
 
@@ -77,8 +79,10 @@ public:
     // Title, start-up dictionaries, history, edit-mode menus. A failure in one step is shown
     // in the error box and the later steps still run.
     void FormCreate();
-    // Opens the dictionaries that List names ("+name", program folder only) or, with a Count
-    // of 0 or less, every *.dic of the folder; selects the first tab. A bad Count is reported
+    // Opens the dictionaries that List names ("+name", a bare name looked for in the program
+    // folder, then the data folders) or, with a Count of 0 or less, every *.dic of those
+    // folders together (a name of the program folder hiding the same name in a data folder);
+    // selects the first tab. A bad Count is reported
     // and treated as 0; a file that fails to load is reported and skipped.
     void LoadDics();
     // Opens the file into a new current tab (addDictionary). Raises the load's error; no tab
@@ -132,6 +136,23 @@ public:
     void ImportText(const std::string& path);
     // The close confirmation; sets canClose.
     void FormCloseQuery(bool& canClose);
+
+    // --- Ended from outside (main_form_recovery.cpp) ---
+    // Writes each dictionary with unsaved changes to a file of its own in recovery/ of the
+    // program folder (never over the dictionary's own file, through the atomic save), its name
+    // recording the dictionary's file; the files an earlier call wrote are replaced. The
+    // dictionaries stay as they are. Returns how many could not be written; never raises.
+    int writeRecovery();
+    // Asks, for each recovery file an earlier run left, whether to restore it. Yes opens it as
+    // an unsaved tab under its own file's name, so Save writes it where it came from; No
+    // discards the file; a box closed without an answer keeps it for the next start. A file
+    // that cannot be read is reported and kept.
+    void offerRecovery();
+    // The desktop session is ending. When the session lets the program ask (mayInteract), the
+    // exit command's questions and the close confirmation come first, and a No answers false:
+    // the session should not end. Then everything still unsaved goes to recovery files
+    // (writeRecovery) and the answer is true; a close that follows asks nothing more.
+    bool commitSession(bool mayInteract);
 
     // --- Frame ---
     // F1: hands the help file to the desktop's viewer; a missing file is not reported.
@@ -254,6 +275,11 @@ private:
     // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
     // either); the chosen path with the default extension added to a bare name, or empty.
     QString chooseFileToOpen();
+    // The file Save offers for the current dictionary: its own file; for a bundled dictionary
+    // read in place from a data folder, the same name in the program folder, where the saved
+    // copy then hides the bundled one; for a new dictionary, its caption in the folder a file
+    // dialog was last used in, else in the program folder.
+    QString saveProposal() const;
     // Asks about each modified dictionary in tab order; false as soon as one answer is No.
     bool confirmUnsavedDictionaries();
     // Shows an adding/editing window until it is cancelled (false) or accepted with a term
@@ -303,7 +329,7 @@ private:
     QAction* actImport = nullptr;
 
     TRegSetup& regSetup_;
-    std::string programFolder_;
+    program_folder::TFolders folders_;
     std::unique_ptr<TDialogs> dialogs_;
     TWordListModel* wordListModel_ = nullptr;
     std::vector<TWordForm*> wordForms_;
@@ -316,4 +342,7 @@ private:
     // A close or exit asked for while an import ran; it is carried out once the import has ended.
     bool leaveAfterImport_ = false;
     static constexpr int kLeaveRetryMs = 50;
+    QString lastFolder_;           // the folder of the file last chosen in a file dialog
+    std::vector<std::string> recoveryWritten_;  // the recovery files this run wrote
+    bool sessionConfirmed_ = false;             // the session's end has asked the exit questions
 };

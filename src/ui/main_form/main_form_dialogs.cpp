@@ -52,7 +52,7 @@ void TMainForm::applyEditMode() {
 }
 
 void TMainForm::actSetupExecute() {
-    TOptionsForm form(regSetup_, programFolder_, dialogs(), this);
+    TOptionsForm form(regSetup_, folders_, dialogs(), this);
     // The dictionary list and the start-up switches take effect at the next start; only the
     // editing menus change now.
     if (dialogs().execModal(form) == QDialog::Accepted)

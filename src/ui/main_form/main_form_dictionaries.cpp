@@ -81,13 +81,14 @@ void TMainForm::LoadDics() {
             // is skipped like a missing file.
             if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
                 continue;
-            const std::string path = program_folder::file(programFolder_, codepage::toUtf8(name));
+            const std::string path = program_folder::resolve(folders_, codepage::toUtf8(name));
             if (program_folder::fileExists(path))
                 openDicReporting(path);
         }
     } else {
-        for (const std::string& name : program_folder::listDictionaries(programFolder_))
-            openDicReporting(program_folder::file(programFolder_, name));
+        for (const program_folder::TListedDictionary& listed :
+             program_folder::listDictionaries(folders_))
+            openDicReporting(listed.path);
     }
 
     if (TabSet->count() > 0)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/program_folder.h"
 #include "ui/dialogs/word_form.h"
 #include "ui/main_form/main_form.h"
 #include "ui/text.h"
@@ -76,7 +77,20 @@ QString TMainForm::chooseFileToOpen() {
     if (!dialogs().execFileDialog(*OpenDialog))
         return QString();
     const QString chosen = OpenDialog->selectedFiles().value(0);
-    return chosen.isEmpty() ? chosen : withDefaultSuffix(chosen, true);
+    if (chosen.isEmpty())
+        return chosen;
+    lastFolder_ = QFileInfo(chosen).absolutePath();
+    return withDefaultSuffix(chosen, true);
+}
+
+QString TMainForm::saveProposal() const {
+    const std::string& own = currentDictionary()->fileName();
+    if (!own.empty() && !program_folder::isInDataFolder(folders_, own))
+        return QString::fromStdString(own);
+    const QString folder = own.empty() && !lastFolder_.isEmpty()
+                               ? lastFolder_
+                               : QString::fromStdString(folders_.program);
+    return folder + QLatin1Char('/') + tabCaption(CurDic);
 }
 
 void TMainForm::actOpenExecute() {
@@ -91,13 +105,14 @@ void TMainForm::actSaveExecute() {
     TDictionary* dictionary = editableDictionary();
     if (!dictionary)
         return;
-    SaveDialog->selectFile(tabCaption(CurDic));
+    SaveDialog->selectFile(saveProposal());
     if (!dialogs().execFileDialog(*SaveDialog))
         return;
     const QString chosen = SaveDialog->selectedFiles().value(0);
     if (chosen.isEmpty())
         return;
     const QString path = withDefaultSuffix(chosen, false);
+    lastFolder_ = QFileInfo(path).absolutePath();
     // The save is atomic: when it raises, the old file, the caption and Modified stay. Another
     // file chosen here was already confirmed by the file dialog; the dictionary's own file,
     // changed by another program (the command-line import, a second window) since it was

@@ -70,6 +70,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     guarded([&] {
+        if (sessionConfirmed_) {
+            canClose = true;  // the session's end asked the same questions already
+            return;
+        }
         if (!closeConfirmed_ && !confirmUnsavedDictionaries())
             return;
         FormCloseQuery(canClose);

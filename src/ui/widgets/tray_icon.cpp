@@ -21,6 +21,7 @@ TTrayIcon::TTrayIcon(QWidget& window, const QIcon& icon, const QString& toolTip,
       window_(window),
       icon_(new QSystemTrayIcon(icon, this)),
       retryTimer_(new QTimer(this)),
+      hiddenWatch_(new QTimer(this)),
       available_(available ? std::move(available) : &QSystemTrayIcon::isSystemTrayAvailable) {
     icon_->setObjectName(QStringLiteral("TrayIcon1"));
     icon_->setToolTip(toolTip);
@@ -34,6 +35,8 @@ TTrayIcon::TTrayIcon(QWidget& window, const QIcon& icon, const QString& toolTip,
             });
     retryTimer_->setInterval(kRetryMs);
     connect(retryTimer_, &QTimer::timeout, this, &TTrayIcon::addWhenAvailable);
+    hiddenWatch_->setInterval(kRetryMs);
+    connect(hiddenWatch_, &QTimer::timeout, this, &TTrayIcon::checkAreaWhileHidden);
     window_.installEventFilter(this);
     if (!addWhenAvailable())
         retryTimer_->start();
@@ -83,11 +86,26 @@ void TTrayIcon::hideProgram() {
         widget->hide();
     }
     window_.hide();
+    hiddenWatch_->start();
+}
+
+void TTrayIcon::checkAreaWhileHidden() {
+    if (!hidden_ || available_())
+        return;
+    hidden_ = false;
+    hiddenWatch_->stop();
+    for (const QPointer<QWidget>& widget : hiddenWindows_) {
+        if (widget)
+            widget->showMinimized();
+    }
+    hiddenWindows_.clear();
+    window_.showMinimized();
 }
 
 void TTrayIcon::restore() {
     if (hidden_) {
         hidden_ = false;
+        hiddenWatch_->stop();
         for (const QPointer<QWidget>& widget : hiddenWindows_) {
             if (widget)
                 widget->show();

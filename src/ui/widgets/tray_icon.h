@@ -23,7 +23,9 @@ class QWidget;
 // Many Linux desktops have no notification area. There the icon is not shown and minimising
 // works as usual (the task-bar entry stays), since a program hidden with no icon to bring it
 // back would be lost. The area is looked for again every few seconds and the icon is added as
-// soon as one appears.
+// soon as one appears. For the same reason, when the area goes away while the program is
+// hidden in it (the panel closed or restarted), the program comes back on the task bar, its
+// windows minimised as they were when it went.
 class TTrayIcon : public QObject {
     Q_OBJECT
 
@@ -60,10 +62,13 @@ protected:
 
 private:
     void hideProgram();
+    // While hidden: when the notification area is gone, back on the task bar, minimised.
+    void checkAreaWhileHidden();
 
     QWidget& window_;
     QSystemTrayIcon* icon_;
     QTimer* retryTimer_;
+    QTimer* hiddenWatch_;  // runs while the program is hidden in the notification area
     TAvailability available_;
     bool hidden_ = false;
     // The program's other windows that were shown when it went into the notification area.

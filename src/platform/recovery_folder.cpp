@@ -1,0 +1,107 @@
+#include "platform/recovery_folder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace recovery_folder {
+namespace {
+
+// The longest file name the usual Linux file systems take, in bytes.
+constexpr size_t kNameMax = 255;
+
+std::string encode(const std::string& origin) {
+    std::string out;
+    for (const char c : origin) {
+        if (c == '%')
+            out += "%25";
+        else if (c == '/')
+            out += "%2F";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The origin a name records, or nothing when the name holds an escape newFileName never writes.
+std::optional<std::string> decode(const std::string& encoded) {
+    std::string out;
+    for (size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] != '%') {
+            out += encoded[i];
+            continue;
+        }
+        const std::string escape = encoded.substr(i, 3);
+        if (escape == "%25")
+            out += '%';
+        else if (escape == "%2F")
+            out += '/';
+        else
+            return std::nullopt;
+        i += 2;
+    }
+    return out;
+}
+
+// The number and the recorded origin of a recovery file's name "<n>-<origin>".
+struct TParsedName {
+    unsigned long number;
+    std::string origin;
+};
+
+std::optional<TParsedName> parse(const std::string& name) {
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string::npos || dash > 9 || dash + 1 == name.size())
+        return std::nullopt;
+    for (size_t i = 0; i < dash; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return std::nullopt;
+    }
+    std::optional<std::string> origin = decode(name.substr(dash + 1));
+    if (!origin)
+        return std::nullopt;
+    return TParsedName{std::stoul(name.substr(0, dash)), std::move(*origin)};
+}
+
+}  // namespace
+
+std::string path(const std::string& programFolder) {
+    return programFolder + "/recovery";
+}
+
+std::string newFileName(const std::string& folder, const std::string& origin) {
+    unsigned long highest = 0;
+    for (const TRecoveryFile& file : list(folder))
+        highest = std::max(highest, parse(fs::path(file.path).filename().string())->number);
+    const std::string prefix = std::to_string(highest + 1) + "-";
+    std::string name = prefix + encode(origin);
+    if (name.size() > kNameMax)
+        name = prefix +
+               encode(fs::path(origin).filename().string()).substr(0, kNameMax - prefix.size());
+    return name;
+}
+
+std::vector<TRecoveryFile> list(const std::string& folder) {
+    std::vector<std::pair<unsigned long, TRecoveryFile>> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code statError;
+        if (!fs::is_regular_file(it->path(), statError))
+            continue;
+        if (std::optional<TParsedName> parsed = parse(it->path().filename().string()))
+            found.push_back({parsed->number, {it->path().string(), std::move(parsed->origin)}});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TRecoveryFile> files;
+    for (auto& entry : found)
+        files.push_back(std::move(entry.second));
+    return files;
+}
+
+}  // namespace recovery_folder

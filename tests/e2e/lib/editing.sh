@@ -1,0 +1,112 @@
+# Editing in the real program for the end-to-end runs, after harness.sh and with a window
+# manager: the sourcing script sets $program (the process) and $main (its main window).
+
+# Focuses a window as a user's click does and presses the keys that follow.
+keys() {
+    local window=$1
+    shift
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" ||
+        true
+    sleep 0.15
+    xdotool key --clearmodifiers --delay 40 "$@"
+}
+
+# Focuses a window and types text into it.
+typeText() {
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" || true
+    sleep 0.1
+    xdotool type --clearmodifiers --delay 30 "$2"
+}
+
+# Waits up to $2 seconds for window $1 to be gone.
+waitGone() {
+    for _ in $(seq $(($2 * 10))); do
+        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to $2 seconds until the main window's title is exactly $1.
+waitTitle() {
+    for _ in $(seq $(($2 * 10))); do
+        [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The program's visible windows, one id a line, sorted.
+programWindows() {
+    { xdotool search --all --onlyvisible --pid "$program" '' 2>/dev/null || true; } | sort
+}
+
+# Waits up to $2 seconds for a visible window of the program that is not among $1 (a list as
+# programWindows gives it); prints its id.
+newWindow() {
+    local id
+    for _ in $(seq $(($2 * 10))); do
+        id=$(comm -13 <(echo "$1") <(programWindows) | sed '/^$/d' | tail -n1)
+        [ -n "$id" ] && echo "$id" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Runs item $2 of the $3 items ($3 "last": the last item) of the menu that is $1 places right
+# of the first one on the menu bar. The first menu is opened with a click on its title at the
+# left edge of the bar and the arrows move to the wanted one, so no title's position is
+# assumed; the item is clicked in the open menu's own window, whose height the items share.
+menuItem() {
+    local before popup="" geometry WIDTH HEIGHT y
+    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
+    sleep 0.2
+    before=$(programWindows)
+    xdotool mousemove --window "$main" 12 10 click 1
+    sleep 0.3
+    for _ in $(seq "$1"); do xdotool key --clearmodifiers Right; sleep 0.15; done
+    popup=$(newWindow "$before" 3) || fail "the menu $1 did not open"
+    geometry=$(xdotool getwindowgeometry --shell "$popup")
+    eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
+    # The last item of a menu with separators: half an item above the menu's bottom edge.
+    if [ "$3" = last ]; then y=$((HEIGHT - 14)); else y=$((HEIGHT * (2 * $2 - 1) / (2 * $3))); fi
+    xdotool mousemove --window "$popup" $((WIDTH / 2)) "$y" click 1
+}
+
+# Adds term $1 with article $2 (and a second line $3, when given) to the current dictionary
+# through "Слова" › "Добавить термин" (edit mode must be on).
+addTerm() {
+    local box
+    menuItem 2 1 3
+    box=$(waitWindow "Добавление" 10 "$program") || fail "Добавить термин opened no window"
+    typeText "$box" "$1"
+    keys "$box" Tab
+    typeText "$box" "$2"
+    if [ -n "${3:-}" ]; then
+        keys "$box" Return
+        typeText "$box" "$3"
+    fi
+    keys "$box" Tab Return
+    waitGone "$box" 5 || fail "the adding window for '$1' did not close"
+}
+
+# Saves the current dictionary with Ctrl+S and Enter in the save dialog (titled in Russian, as
+# Qt's own dialogs are), and answers the dialog's question about replacing the file with "Да".
+# Fails unless the question comes.
+saveOverOwnFile() {
+    local box question=""
+    keys "$main" ctrl+s
+    box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
+    sleep 0.5
+    keys "$box" Return
+    # The question is a box of the dialog's own title.
+    for _ in $(seq 100); do
+        question=$(xdotool search --all --onlyvisible --pid "$program" --name '^Сохранить как$' \
+            2>/dev/null | grep -vx "$box" | head -n1) && [ -n "$question" ] && break
+        sleep 0.1
+    done
+    [ -n "$question" ] || fail "Enter in the save dialog asked nothing"
+    import -window root "$artefacts/replace-question.png" 2>/dev/null || true
+    keys "$question" Cyrillic_de
+    waitGone "$box" 10 || fail "the save dialog did not close after the question"
+}
