@@ -1,5 +1,8 @@
 #include "app/startup.h"
 
+#include <QTimer>
+
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -50,9 +53,12 @@ void showError(TDialogs& dialogs, const std::exception& error) {
     dialogs.error(QApplication::activeWindow(), errorText(error));
 }
 
-bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs) {
+bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs,
+                     const std::function<bool()>& handOver) {
     if (instance_lock::acquire(lockPath))
         return true;
+    if (handOver && handOver())
+        return false;
     dialogs.warning(nullptr, QString::fromUtf8(kAlreadyRunning));
     return false;
 }
@@ -61,7 +67,15 @@ int runStartup(const TStartupEnvironment& environment) {
     TQtDialogs qtDialogs;
     TDialogs& dialogs = environment.dialogs ? *environment.dialogs : qtDialogs;
     try {
-        if (!IsFirstInstance(environment.lockPath, dialogs))
+        // A later start hands its requests to the running copy; only a bare start (which
+        // also brings that copy forward) still warns.
+        const auto& requests = environment.requests;
+        if (!IsFirstInstance(environment.lockPath, dialogs, [&] {
+                return instance_channel::send(environment.socketPath, requests) &&
+                       std::ranges::none_of(requests, [](const TInstanceRequest& request) {
+                           return request.kind == TInstanceRequest::TKind::Show;
+                       });
+            }))
             return 0;
 
         // The application title. The display name is left unset on purpose: Qt would append
@@ -104,6 +118,14 @@ int runStartup(const TStartupEnvironment& environment) {
         }
 
         mainForm->show();
+        TInstanceServer server(environment.socketPath, [&](const TInstanceRequest& request) {
+            mainForm->carryOut(request);
+        });
+        for (const TInstanceRequest& request : environment.requests) {
+            if (request.kind != TInstanceRequest::TKind::Show)
+                QTimer::singleShot(0, mainForm.get(),
+                                   [&, request] { mainForm->carryOut(request); });
+        }
         if (environment.runLoop)
             environment.runLoop(*mainForm);
         else

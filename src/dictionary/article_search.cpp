@@ -23,12 +23,17 @@ struct TUpperEqual {
 
 std::vector<int> findInArticles(const TDictionary& dictionary, std::string_view text) {
     std::vector<int> found;
+    findInArticles(dictionary, text, 0, dictionary.Count(), found);
+    return found;
+}
+
+void findInArticles(const TDictionary& dictionary, std::string_view text, int first, int end,
+                    std::vector<int>& found) {
     const std::boyer_moore_horspool_searcher searcher(text.begin(), text.end(), TUpperHash{},
                                                       TUpperEqual{});
-    for (int i = 0; i < dictionary.Count(); ++i) {
+    for (int i = first; i < end; ++i) {
         const std::string_view article = dictionary.Article(i);
         if (std::search(article.begin(), article.end(), searcher) != article.end() || text.empty())
             found.push_back(i);
     }
-    return found;
 }
