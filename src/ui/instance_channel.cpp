@@ -228,7 +228,8 @@ void TInstanceServer::accept() {
 void TInstanceServer::read(QLocalSocket* socket, QByteArray* buffer, bool finished) {
     if (socket->property("done").toBool())
         return;
-    buffer->append(socket->read(instance_channel::kMaxRequest + 1 - buffer->size()));
+    if (socket->isOpen())
+        buffer->append(socket->read(instance_channel::kMaxRequest + 1 - buffer->size()));
     const bool tooLong = buffer->size() > instance_channel::kMaxRequest;
     // The request ends when the writer closes the connection; a timed-out connection ends too,
     // but aborted by this side, and its bytes are not a request.
