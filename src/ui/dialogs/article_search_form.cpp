@@ -96,6 +96,10 @@ TArticleSearchForm::TArticleSearchForm(const TDictionary& dictionary, TDialogs& 
     layout->addWidget(lbFound, 1);
     layout->addLayout(bottom);
 
+    // Tab goes from the text straight to the terms found.
+    setTabOrder(edText, lbFound);
+    setTabOrder(lbFound, btnFind);
+
     connect(edText, &QLineEdit::returnPressed, this, [this] { search(); });
     connect(btnFind, &QPushButton::clicked, this, [this] { search(); });
     connect(btnCancel, &QPushButton::clicked, this, &TArticleSearchForm::cancel);
