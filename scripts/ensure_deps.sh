@@ -46,6 +46,9 @@ packages=(
     librsvg2-bin
     desktop-file-utils
     appstream
+    # The content type of .dic files, checked as a desktop sees it.
+    shared-mime-info
+    libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do
