@@ -2,7 +2,6 @@
 
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -69,12 +68,8 @@ int runStartup(const TStartupEnvironment& environment) {
     try {
         // A later start hands its requests to the running copy; only a bare start (which
         // also brings that copy forward) still warns.
-        const auto& requests = environment.requests;
         if (!IsFirstInstance(environment.lockPath, dialogs, [&] {
-                return instance_channel::send(environment.socketPath, requests) &&
-                       std::ranges::none_of(requests, [](const TInstanceRequest& request) {
-                           return request.kind == TInstanceRequest::TKind::Show;
-                       });
+                return instance_channel::handOver(environment.socketPath, environment.requests);
             }))
             return 0;
 

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -160,6 +161,13 @@ bool send(const std::string& path, const std::vector<TInstanceRequest>& requests
     return true;
 }
 
+bool handOver(const std::string& path, const std::vector<TInstanceRequest>& requests) {
+    return send(path, requests) &&
+           std::ranges::none_of(requests, [](const TInstanceRequest& request) {
+               return request.kind == TInstanceRequest::TKind::Show;
+           });
+}
+
 QString selectedWord() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     QString text = clipboard->text(QClipboard::Selection).trimmed();
@@ -220,8 +228,9 @@ void TInstanceServer::accept() {
         connect(socket, &QLocalSocket::disconnected, this,
                 [this, socket, buffer] { read(socket, buffer, true); });
         timer->start(instance_channel::kReadTimeoutMs);
-        if (socket->bytesAvailable() > 0)
-            read(socket, buffer, false);
+        // The writer may have sent everything and gone before the connection was taken.
+        if (socket->bytesAvailable() > 0 || socket->state() == QLocalSocket::UnconnectedState)
+            read(socket, buffer, socket->state() == QLocalSocket::UnconnectedState);
     }
 }
 

@@ -65,6 +65,10 @@ std::vector<TInstanceRequest> parseCommandLine(const QStringList& arguments,
 bool send(const std::string& path, const std::vector<TInstanceRequest>& requests,
           int waitMs = kConnectWaitMs);
 
+// The hand-over of a later start: sends the requests to the running copy (send). True when
+// they were delivered and none is a bare start, which still warns that the program runs.
+bool handOver(const std::string& path, const std::vector<TInstanceRequest>& requests);
+
 // The desktop's selected text as a word to look up: the primary selection, or the clipboard
 // when the selection is empty; trimmed, its first line, at most 256 characters.
 QString selectedWord();

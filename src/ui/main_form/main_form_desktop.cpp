@@ -15,22 +15,25 @@
 #include "ui/widgets/word_list_model.h"
 
 void TMainForm::carryOut(const TInstanceRequest& request) {
-    switch (request.kind) {
-        case TInstanceRequest::TKind::Show:
-            comeForward();
-            break;
-        case TInstanceRequest::TKind::Lookup:
-            lookUpWord(request.argument);
-            break;
-        case TInstanceRequest::TKind::Selection:
-            lookUpWord(instance_channel::selectedWord());
-            break;
-        case TInstanceRequest::TKind::Open:
-            comeForward();
-            // As Open does: the load's error goes to the error box and no tab is added.
-            guarded([&] { OpenDic(request.argument.toStdString()); });
-            break;
-    }
+    // A request comes from the event loop: an error ends in the error box, as a command's does.
+    guarded([&] {
+        switch (request.kind) {
+            case TInstanceRequest::TKind::Show:
+                comeForward();
+                break;
+            case TInstanceRequest::TKind::Lookup:
+                lookUpWord(request.argument);
+                break;
+            case TInstanceRequest::TKind::Selection:
+                lookUpWord(instance_channel::selectedWord());
+                break;
+            case TInstanceRequest::TKind::Open:
+                comeForward();
+                // As Open does: the load's error goes to the error box and no tab is added.
+                OpenDic(request.argument.toStdString());
+                break;
+        }
+    });
 }
 
 void TMainForm::comeForward() {
