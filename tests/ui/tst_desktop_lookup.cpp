@@ -1,5 +1,6 @@
 // Look-ups that come from outside the search box: a word handed over by a later start, a word
 // double-clicked in an article, and the search inside the articles.
+#include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -57,6 +58,7 @@ private slots:
     void doubleClickInEditorOnlySelects();
     void searchInArticles_data();
     void searchInArticles();
+    void escapeStopsLongSearch();
 };
 
 void TestDesktopLookup::wordAtTakesWordOrBracedPhrase_data() {
@@ -205,6 +207,22 @@ void TestDesktopLookup::searchInArticles() {
     QCOMPARE(listed.join(','), found);
     QCOMPARE(windowTerms(*w.form).join(','), windows);
     QCOMPARE(w.fake->texts("information").size(), text == "λ" ? 1 : 0);
+}
+
+void TestDesktopLookup::escapeStopsLongSearch() {
+    rig::TDicFile big{"big.dic", "Big", {}};
+    for (int i = 0; i < 10000; ++i)
+        big.terms.push_back({QString("t%1").arg(i, 5, 10, QChar('0')), "x"});
+    TWindow w({big});
+    w.fake->progressIntervalMs = 0;  // progress, and Escape, from the first step on
+    TArticleSearchForm form(w.dic(0), *w.fake, w.form);
+    form.setText("x");
+    form.show();
+    QTimer::singleShot(0, &form, [&] { form.reject(); });
+    QVERIFY(!form.search());
+    QVERIFY(form.isVisible());
+    QVERIFY(form.found().size() > 0 && form.found().size() < 10000);
+    QVERIFY(form.lbTotal->text().startsWith("Поиск прерван"));
 }
 
 QTEST_MAIN(TestDesktopLookup)

@@ -27,8 +27,6 @@ namespace {
 // Terms searched between two looks at the clock: small enough that Cancel answers at once,
 // large enough that looking costs nothing beside the search.
 constexpr int kSearchStep = 4096;
-// A search that has run this long shows its progress and can be cancelled.
-constexpr int kProgressAfterMs = 150;
 
 }  // namespace
 
@@ -144,7 +142,9 @@ bool TArticleSearchForm::search() {
     const int count = dictionary_.Count();
     for (int first = 0; first < count && !cancelled_; first += kSearchStep) {
         findInArticles(dictionary_, *text, first, std::min(count, first + kSearchStep), found);
-        if (clock.elapsed() < kProgressAfterMs)
+        // A search that has run as long as a progress window's update interval shows its
+        // progress and can be cancelled; a shorter one shows none.
+        if (clock.elapsed() < dialogs_.progressInterval())
             continue;
         // A long search shows how far it has come and answers Cancel and Escape meanwhile.
         if (pbSearch->isHidden()) {
