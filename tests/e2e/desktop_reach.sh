@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Reaching the running program from the rest of the desktop, under a private Xvfb with a window
-# manager and a notification area: with the program hidden in the notification area,
+# manager and a notification area: a first start with --lookup starts the program with the
+# article open; with the program hidden in the notification area,
 # "termovel --lookup cat" brings it forward with cat's article open; the primary selection set
 # with xclip, "termovel --selection" opens the selected word's article; "termovel FILE.dic"
 # adds a tab; a bare second start warns and brings the window forward. Each later start ends
@@ -8,7 +9,6 @@
 #
 # Usage: desktop_reach.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
-[ -n "${DEBUG_E2E:-}" ] && set -x
 
 termovel=$1
 termovel_dic=$2
@@ -71,8 +71,8 @@ later() {
 app=$work/app
 mkdir -p "$app"
 cp "$termovel" "$app/termovel"
-printf '%s\n' "@cat" "a small animal; see also {dog}" "~~~" "@dog" "a loyal animal" "~~~" \
-    >"$work/en.txt"
+printf '%s\n' "@bird" "it flies" "~~~" "@cat" "a small animal; see also {dog}" "~~~" \
+    "@dog" "a loyal animal" "~~~" >"$work/en.txt"
 printf '%s\n' "@fish" "it swims" "~~~" >"$work/other.txt"
 "$termovel_dic" import "$app/en.dic" "$work/en.txt" --name English >/dev/null ||
     fail "termovel-dic could not write en.dic"
@@ -81,27 +81,29 @@ printf '%s\n' "@fish" "it swims" "~~~" >"$work/other.txt"
 printf '%s\r\n' "[Main]" "Program=Termovel v1.00" "EditMode=0" "ShowLogo=0" "ShowTip=0" \
     "[List]" "Count=0" "[History]" "Count=0" >"$app/termovel.ini"
 
-"$app/termovel" >"$artefacts/termovel.log" 2>&1 &
+"$app/termovel" --lookup dog >"$artefacts/termovel.log" 2>&1 &
 program=$!
 pids+=("$program")
 main=$(waitWindow "Termovel v1\.00 - English" 20 "$program") || fail "the main window did not appear"
 [ "$(stat -c %a "$XDG_RUNTIME_DIR/termovel.socket")" = 600 ] ||
     fail "the hand-over socket is not of mode 0600"
+expectTranslations 1 "a first start with --lookup dog opened no translation window"
+echo "ok: a first start with --lookup dog started the program with dog's article open"
 
 toTray
 later --lookup cat
 expectForward "termovel --lookup cat"
-expectTranslations 1 "termovel --lookup cat opened no translation window"
+expectTranslations 2 "termovel --lookup cat opened no translation window"
 import -window root "$artefacts/lookup.png" 2>/dev/null || true
 echo "ok: termovel --lookup cat brought the program out of the notification area with cat's article"
 
 toTray
-printf '  dog\nsecond line' | xclip -selection primary -loops 2 &
+printf '  bird\nsecond line' | xclip -selection primary -loops 2 &
 pids+=($!)
 sleep 0.3
 later --selection
 expectForward "termovel --selection"
-expectTranslations 2 "termovel --selection did not open the selected word's article"
+expectTranslations 3 "termovel --selection did not open the selected word's article"
 echo "ok: termovel --selection opened the article of the selected word"
 
 later "$work/other.dic"
