@@ -181,8 +181,19 @@ QString selectedWord() {
 
 }  // namespace instance_channel
 
+// One connection being read: the bytes so far and the time it has left. A child of its socket,
+// so it goes with it.
+class TPendingRequest : public QObject {
+public:
+    explicit TPendingRequest(QLocalSocket* socket) : QObject(socket) { timer.setSingleShot(true); }
+
+    QByteArray bytes;
+    QTimer timer;
+    bool done = false;
+};
+
 TInstanceServer::TInstanceServer(const std::string& path, THandler handler, QObject* parent)
-    : QObject(parent), server_(new QLocalServer(this)), handler_(std::move(handler)), path_(path) {
+    : QObject(parent), server_(new QLocalServer(this)), handler_(std::move(handler)) {
     if (path.empty())
         return;
     // The caller holds the single-instance lock: a socket already there was left by a copy
@@ -216,39 +227,38 @@ void TInstanceServer::accept() {
             socket->deleteLater();
             continue;
         }
-        auto* buffer = new QByteArray;
-        auto* timer = new QTimer(socket);
-        timer->setSingleShot(true);
+        auto* pending = new TPendingRequest(socket);
         // A request that has not arrived whole in time is dropped, so a stalled writer cannot
         // hold a connection open.
-        connect(timer, &QTimer::timeout, socket, [socket] { socket->abort(); });
-        connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
+        connect(&pending->timer, &QTimer::timeout, socket, [socket, pending] {
+            pending->done = true;
+            socket->abort();
+            socket->deleteLater();
+        });
         connect(socket, &QLocalSocket::readyRead, this,
-                [this, socket, buffer] { read(socket, buffer, false); });
+                [this, socket, pending] { read(socket, pending, false); });
         connect(socket, &QLocalSocket::disconnected, this,
-                [this, socket, buffer] { read(socket, buffer, true); });
-        timer->start(instance_channel::kReadTimeoutMs);
+                [this, socket, pending] { read(socket, pending, true); });
+        pending->timer.start(instance_channel::kReadTimeoutMs);
         // The writer may have sent everything and gone before the connection was taken.
-        if (socket->bytesAvailable() > 0 || socket->state() == QLocalSocket::UnconnectedState)
-            read(socket, buffer, socket->state() == QLocalSocket::UnconnectedState);
+        const bool gone = socket->state() == QLocalSocket::UnconnectedState;
+        if (socket->bytesAvailable() > 0 || gone)
+            read(socket, pending, gone);
     }
 }
 
-void TInstanceServer::read(QLocalSocket* socket, QByteArray* buffer, bool finished) {
-    if (socket->property("done").toBool())
+void TInstanceServer::read(QLocalSocket* socket, TPendingRequest* pending, bool finished) {
+    if (pending->done)
         return;
-    if (socket->isOpen())
-        buffer->append(socket->read(instance_channel::kMaxRequest + 1 - buffer->size()));
-    const bool tooLong = buffer->size() > instance_channel::kMaxRequest;
-    // The request ends when the writer closes the connection; a timed-out connection ends too,
-    // but aborted by this side, and its bytes are not a request.
-    const bool timedOut = !socket->findChild<QTimer*>()->isActive();
+    pending->bytes.append(socket->read(instance_channel::kMaxRequest + 1 - pending->bytes.size()));
+    const bool tooLong = pending->bytes.size() > instance_channel::kMaxRequest;
     if (!tooLong && !finished)
         return;
-    socket->setProperty("done", true);
+    pending->done = true;
+    // The request ends when the writer closes the connection.
     std::optional<TInstanceRequest> request;
-    if (!tooLong && !timedOut)
-        request = instance_channel::decode(*buffer);
+    if (!tooLong)
+        request = instance_channel::decode(pending->bytes);
     if (socket->state() != QLocalSocket::UnconnectedState)
         socket->abort();
     socket->deleteLater();

@@ -12,6 +12,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class TPendingRequest;
 
 // What a later start of the program asks of the copy that already runs.
 struct TInstanceRequest {
@@ -95,9 +96,8 @@ public:
 
 private:
     void accept();
-    void read(QLocalSocket* socket, QByteArray* buffer, bool finished);
+    void read(QLocalSocket* socket, TPendingRequest* pending, bool finished);
 
     QLocalServer* server_;
     THandler handler_;
-    std::string path_;
 };
