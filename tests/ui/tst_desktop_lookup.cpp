@@ -53,6 +53,7 @@ private slots:
     void wordAtTakesWordOrBracedPhrase();
     void lookUpWord_data();
     void lookUpWord();
+    void requestWaitsForModalWindow();
     void doubleClickInArticleLeadsOn_data();
     void doubleClickInArticleLeadsOn();
     void doubleClickInEditorOnlySelects();
@@ -117,6 +118,20 @@ void TestDesktopLookup::lookUpWord() {
     if (!message.isEmpty())
         QCOMPARE(w.form->selectedRow(), 1);  // "mou" leads to mouse
     QCOMPARE(w.fake->texts("information").size(), word == "λ" ? 1 : 0);
+}
+
+void TestDesktopLookup::requestWaitsForModalWindow() {
+    TWindow w = twoDictionaries();
+    QDialog question(w.form);
+    question.setModal(true);
+    question.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&question));
+    w.form->carryOut({TInstanceRequest::TKind::Lookup, "hot dog"});
+    QTest::qWait(300);
+    QCOMPARE(windowTerms(*w.form).join(','), QString());
+    QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 0);
+    question.close();
+    QTRY_COMPARE(windowTerms(*w.form).join(','), QString("hot dog"));
 }
 
 void TestDesktopLookup::doubleClickInArticleLeadsOn_data() {

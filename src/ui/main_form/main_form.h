@@ -162,7 +162,8 @@ public:
     // --- Reach from the desktop and from articles (main_form_desktop.cpp) ---
     // Carries out a request of a later start: Show brings the program forward; Lookup and
     // Selection look up the word (lookUpWord) or the desktop's selected text; Open opens the
-    // file into a new tab as Open does, its errors in the error box.
+    // file into a new tab as Open does, its errors in the error box. While a modal window is
+    // shown or an import runs, the request waits for them.
     void carryOut(const TInstanceRequest& request);
     // Brings the program forward: out of the notification area, no longer minimised, in front.
     void comeForward();

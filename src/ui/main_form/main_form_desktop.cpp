@@ -1,8 +1,10 @@
 // The window reached from outside itself: requests of later starts (a word to look up, the
 // desktop's selection, a file to open, or just coming forward), the articles that lead on to
 // the terms they name, and the search inside the current dictionary's articles.
+#include <QApplication>
 #include <QListView>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <optional>
 #include <string>
@@ -14,7 +16,20 @@
 #include "ui/widgets/tray_icon.h"
 #include "ui/widgets/word_list_model.h"
 
+namespace {
+
+// How often a request that has to wait looks again whether the window is free.
+constexpr int kRequestRetryMs = 200;
+
+}  // namespace
+
 void TMainForm::carryOut(const TInstanceRequest& request) {
+    // A modal window (a question, the search in articles) or an import holds the current
+    // dictionary and its position: the request waits until it is done, as the user would.
+    if (importRunning_ || QApplication::activeModalWidget()) {
+        QTimer::singleShot(kRequestRetryMs, this, [this, request] { carryOut(request); });
+        return;
+    }
     // A request comes from the event loop: an error ends in the error box, as a command's does.
     guarded([&] {
         switch (request.kind) {
