@@ -61,6 +61,10 @@ install(FILES ${TERMOVEL_PROGRAM_DIR}/termovel.chm DESTINATION ${TERMOVEL_DATA_D
         OPTIONAL COMPONENT data)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/packaging ${CMAKE_BINARY_DIR}/packaging)
+# The description that tells Termovel's .dic files from the spell checkers' by content; the
+# desktop entry opens files of that type.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/termovel-mime.xml RENAME termovel.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 
 # The Debian packages, one per component.
 set(CPACK_PACKAGE_NAME termovel)

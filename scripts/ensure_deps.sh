@@ -4,7 +4,8 @@ set -euo pipefail
 # One package a line, so that work on different parts adds lines rather than rewriting one.
 # fp-utils compiles the help file, xchm is the desktop's viewer for it (libchm-bin lets the tests
 # take it apart again), and xdg-utils hands files and addresses to the desktop's handlers.
-# openbox and trayer give the end-to-end runs a window manager and a notification area.
+# openbox and trayer give the end-to-end runs a window manager and a notification area, xclip a
+# selection to look up.
 packages=(
     cmake
     g++
@@ -31,6 +32,7 @@ packages=(
     xchm
     xdg-utils
     openbox
+    xclip
     trayer
     # The dictd databases that bundled dictionaries are converted from.
     dict-wn
@@ -47,6 +49,9 @@ packages=(
     appstream
     # The Debian packages' own check.
     lintian
+    # The content type of .dic files, checked as a desktop sees it.
+    shared-mime-info
+    libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
@@ -68,6 +69,14 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     loadQtTranslation(app);
     TStartupEnvironment environment;
+    QString usageError;
+    environment.requests =
+        instance_channel::parseCommandLine(app.arguments().mid(1), QDir::currentPath(), usageError);
+    if (!usageError.isEmpty()) {
+        std::fprintf(stderr, "termovel: %s\n", qPrintable(usageError));
+        return 2;
+    }
+    environment.socketPath = instance_channel::socketPath();
     const program_folder::TProgramPlaces places =
         program_folder::runningPlaces(TERMOVEL_DATA_FROM_BINARY);
     environment.programFolder = program_folder::choose(places);

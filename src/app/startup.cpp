@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <QTimer>
+
 #include <memory>
 #include <stdexcept>
 
@@ -56,9 +58,12 @@ void showError(TDialogs& dialogs, const std::exception& error) {
     dialogs.error(QApplication::activeWindow(), errorText(error));
 }
 
-bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs) {
+bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs,
+                     const std::function<bool()>& handOver) {
     if (instance_lock::acquire(lockPath))
         return true;
+    if (handOver && handOver())
+        return false;
     dialogs.warning(nullptr, QString::fromUtf8(kAlreadyRunning));
     return false;
 }
@@ -67,7 +72,11 @@ int runStartup(const TStartupEnvironment& environment) {
     TQtDialogs qtDialogs;
     TDialogs& dialogs = environment.dialogs ? *environment.dialogs : qtDialogs;
     try {
-        if (!IsFirstInstance(environment.lockPath, dialogs))
+        // A later start hands its requests to the running copy; only a bare start (which
+        // also brings that copy forward) still warns.
+        if (!IsFirstInstance(environment.lockPath, dialogs, [&] {
+                return instance_channel::handOver(environment.socketPath, environment.requests);
+            }))
             return 0;
 
         const program_folder::TFolders folders(environment.programFolder, environment.dataFolders);
@@ -110,6 +119,14 @@ int runStartup(const TStartupEnvironment& environment) {
         // Unsaved work survives an end from outside; what an earlier run kept so is offered.
         auto sessionEnd = std::make_unique<TSessionEnd>(*mainForm);
         mainForm->offerRecovery();
+        TInstanceServer server(environment.socketPath, [&](const TInstanceRequest& request) {
+            mainForm->carryOut(request);
+        });
+        for (const TInstanceRequest& request : environment.requests) {
+            if (request.kind != TInstanceRequest::TKind::Show)
+                QTimer::singleShot(0, mainForm.get(),
+                                   [&, request] { mainForm->carryOut(request); });
+        }
         if (environment.runLoop)
             environment.runLoop(*mainForm);
         else

@@ -11,6 +11,7 @@
 
 #include "settings/help_file.h"
 #include "ui/dialogs/form_parts.h"
+#include "ui/instance_channel.h"
 
 class TDialogs;
 class TMainForm;
@@ -54,11 +55,17 @@ struct TStartupEnvironment {
     std::function<int(TMainForm&)> runLoop;
     // Hands the splash's link to the desktop; the desktop's handler (shellOpen) when empty.
     TLinkOpener openLink;
+    // The hand-over socket (none when empty) and what this start asks: passed to a running
+    // copy, or carried out by this one once its main window shows.
+    std::string socketPath;
+    std::vector<TInstanceRequest> requests;
 };
 
 // True when no other copy of the program runs; the lock is then kept until the process ends.
-// Otherwise shows the warning "Приложение уже запущено!" and returns false.
-bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs);
+// Otherwise runs handOver (when given), which passes this start's requests to the running copy,
+// and shows the warning "Приложение уже запущено!" unless handOver returned true; returns false.
+bool IsFirstInstance(const std::string& lockPath, TDialogs& dialogs,
+                     const std::function<bool()>& handOver = {});
 
 // The start-up sequence: single-instance check, help file, settings (loaded, or created with
 // the defaults on the first run), the splash while the main window is built (ShowLogo "1"), the

@@ -9,3 +9,8 @@ class TDictionary;
 // Windows-1251 upper-casing ignores it (Latin and Cyrillic letters, Ё included). Every article
 // contains the empty text.
 std::vector<int> findInArticles(const TDictionary& dictionary, std::string_view text);
+
+// The same over the positions [first, end) only, appended to found in order, so a long search
+// can be made in steps. Requires 0 <= first <= end <= the dictionary's Count.
+void findInArticles(const TDictionary& dictionary, std::string_view text, int first, int end,
+                    std::vector<int>& found);

@@ -37,6 +37,7 @@ expected=(bin/termovel bin/termovel-dic
           share/applications/org.termovel.Termovel.desktop
           share/metainfo/org.termovel.Termovel.metainfo.xml
           share/icons/hicolor/scalable/apps/termovel.svg
+          share/mime/packages/termovel.xml
           share/man/man1/termovel.1.gz share/man/man1/termovel-dic.1.gz)
 for size in 16 32 48 128; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/termovel.png")
@@ -62,6 +63,17 @@ done
 echo "ok: the staged tree holds the programs, ${#bundled[@]} dictionaries, entry, metadata, icons, manuals"
 
 # --- 2. Desktop entry, metadata and manual pages --------------------------------------------
+# The content type: a dictionary by its scrambled header, a spell checker's word list not.
+mime=$work/mime
+cp -r "$usr/share/mime" "$mime"
+update-mime-database "$mime" >"$artefacts/mime.log" 2>&1 || fail "update-mime-database failed"
+printf '2\nhello/S\nworld\n' >"$work/words.dic"
+for pair in "${built_dics[0]}=application/x-termovel-dictionary" "$work/words.dic=text/plain"; do
+    type=$(XDG_DATA_DIRS=$work:/usr/share gio info -a standard::content-type "${pair%%=*}" |
+        sed -n 's/.*content-type: //p')
+    [ "$type" = "${pair#*=}" ] || fail "${pair%%=*} is taken for $type, not ${pair#*=}"
+done
+echo "ok: a .dic dictionary is told from a spell checker's .dic word list by content"
 desktop-file-validate "$usr/share/applications/org.termovel.Termovel.desktop" >"$artefacts/desktop.log" 2>&1 ||
     fail "desktop-file-validate: $(cat "$artefacts/desktop.log")"
 appstreamcli validate --no-net "$usr/share/metainfo/org.termovel.Termovel.metainfo.xml" \

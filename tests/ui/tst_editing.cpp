@@ -613,7 +613,8 @@ void TestEditing::menusPlaceTheActions() {
                                                       TMainFormView(f).mnHelp()->menuAction()}));
     QCOMPARE(TMainFormView(f).mnFile()->title(), QString("Сервис"));
     QCOMPARE(captions(TMainFormView(f).mnFile()),
-             QStringList({"Перевести", "Информация", "-", "&Настройки", "-", "&Выход"}));
+             QStringList({"Перевести", "Найти в статьях…", "Информация", "-", "&Настройки", "-",
+                          "&Выход"}));
     QCOMPARE(TMainFormView(f).mnDic()->title(), QString("Словарь"));
     QCOMPARE(captions(TMainFormView(f).mnDic()),
              QStringList({"&Новый", "&Открыть", "Закрыть", "&Сохранить", "-", "Импортировать"}));

@@ -5,11 +5,14 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 #include "ui/dialogs/form_parts.h"
@@ -20,6 +23,8 @@ namespace {
 constexpr int kDesignedWidth = 224;
 constexpr int kDesignedHeight = 298;
 constexpr int kCascadeStep = 20;
+// How far from the click a brace is looked for: a braced phrase names a term, never a page.
+constexpr qsizetype kPhraseReach = 256;
 constexpr int kArticleMargin = 4;
 constexpr int kFontPointSize = 9;
 const char* const kFixedFont = "Courier New";
@@ -43,6 +48,59 @@ TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize) {
     if (screenSize.height() - windowSize.height() < next.top)
         next.top = 0;
     return next;
+}
+
+QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize) {
+    int left = source.right() + 1;
+    if (left + windowSize.width() > screenSize.width())
+        left = source.left() - windowSize.width();
+    left = std::clamp(left, 0, std::max(0, screenSize.width() - windowSize.width()));
+    const int top =
+        std::clamp(source.top(), 0, std::max(0, screenSize.height() - windowSize.height()));
+    return {left, top};
+}
+
+QString wordAt(const QString& text, qsizetype position) {
+    const qsizetype size = text.size();
+    if (size == 0)
+        return {};
+    position = std::clamp<qsizetype>(position, 0, size - 1);
+    // A braced phrase: the nearest brace on each side, with no other brace between.
+    qsizetype open = -1;
+    for (qsizetype i = position; i >= 0 && position - i <= kPhraseReach; --i) {
+        if (text[i] == u'{') {
+            open = i;
+            break;
+        }
+        if (text[i] == u'}' && i != position)
+            break;
+    }
+    if (open >= 0) {
+        for (qsizetype i = std::max(position, open + 1); i < size && i - open <= kPhraseReach;
+             ++i) {
+            if (text[i] == u'}')
+                return text.mid(open + 1, i - open - 1).simplified();
+            if (text[i] == u'{')
+                break;
+        }
+    }
+    auto inWord = [&](qsizetype i) {
+        const QChar c = text[i];
+        return c.isLetterOrNumber() || c == u'-' || c == u'\'' || c == u'_';
+    };
+    // A click on the right half of a word's last letter puts the cursor after it.
+    if (!inWord(position) && position > 0 && inWord(position - 1))
+        --position;
+    if (!inWord(position))
+        return {};
+    qsizetype first = position;
+    while (first > 0 && inWord(first - 1))
+        --first;
+    qsizetype end = position + 1;
+    while (end < size && inWord(end))
+        ++end;
+    static const QRegularExpression edges(QStringLiteral("^[-'_]+|[-'_]+$"));
+    return text.mid(first, end - first).remove(edges);
 }
 
 TWordForm::TWordForm(QWidget* owner) : QDialog(owner, Qt::Window) {
@@ -94,6 +152,7 @@ TWordForm::TWordForm(QWidget* owner) : QDialog(owner, Qt::Window) {
 
     Edit1->installEventFilter(this);
     Memo1->installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
 
     // Viewing mode as designed: read-only boxes that Tab skips.
     Edit1->setReadOnly(true);
@@ -203,6 +262,16 @@ void TWordForm::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TWordForm::eventFilter(QObject* watched, QEvent* event) {
+    // In viewing mode a double click on a word leads to its own article; an editor keeps the
+    // double click's selection of the word and nothing else.
+    if (event->type() == QEvent::MouseButtonDblClick && watched == Memo1->viewport() &&
+        isViewing()) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const int position = Memo1->cursorForPosition(mouse->position().toPoint()).position();
+        const QString word = wordAt(Memo1->document()->toPlainText(), position);
+        if (!word.isEmpty())
+            emit wordChosen(word);
+    }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if ((watched == Edit1 || watched == Memo1) && FormKeyPress(keyChar(key)))

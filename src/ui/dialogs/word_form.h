@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -22,6 +23,17 @@ struct TCascade {
 // primary screen). windowSize is the window's outer size, frame and title bar included: the
 // window is placed by its frame's corner, so the frame counts towards whether it fits.
 TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize);
+
+// Where a viewing window of windowSize opens beside the window whose frame is source: to its
+// right, or to its left where the right has no room, top edges level; kept on a screen of
+// screenSize.
+QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize);
+
+// The word of text at position, as a double click takes it in an article: inside braces
+// ("{bitty box}") the whole braced phrase, its blanks and line breaks made single spaces;
+// otherwise the run of letters and digits (with inner hyphens and apostrophes) at or just
+// before position. Empty when there is none.
+QString wordAt(const QString& text, qsizetype position);
 
 // The translation window: one term and its article. In viewing mode (as built) both boxes are
 // read-only and the window is a modeless top-level window of the main window that deletes
@@ -71,6 +83,8 @@ signals:
     // Sent from the destructor while the window is still whole: whoever keeps it in a list
     // lets it go.
     void forgetMe(TWordForm* form);
+    // A word of the article was double-clicked in viewing mode (wordAt; never empty).
+    void wordChosen(const QString& word);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -171,6 +171,11 @@ void TMainForm::createActions() {
     actImport =
         newAction(QStringLiteral("Импортировать"), QStringLiteral("Словарь"), none, noKey, false);
     connect(actImport, &QAction::triggered, this, run(&TMainForm::actImportExecute));
+    actSearchArticles = newAction(QStringLiteral("Найти в статьях…"), QStringLiteral("Сервис"),
+                                  QStringLiteral("Найти термины, в статьях которых есть текст"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_F), false);
+    connect(actSearchArticles, &QAction::triggered, this,
+            run(&TMainForm::actSearchArticlesExecute));
     setActionImages();
     createUnusedActions();
 }

@@ -2,11 +2,13 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,7 @@ class TRegSetup;
 class TTrayIcon;
 class TWordForm;
 class TWordListModel;
+struct TInstanceRequest;
 
 // The main window: one tab per open dictionary, the search box with its history, the word list
 // and every command of the program. Row i of the word list is always term i of the current
@@ -176,6 +179,26 @@ public:
     void actInfoExecute();
     // The about window, modal, owned by the application.
     void actAboutExecute();
+
+    // --- Reach from the desktop and from articles (main_form_desktop.cpp) ---
+    // Carries out a request of a later start: Show brings the program forward; Lookup and
+    // Selection look up the word (lookUpWord) or the desktop's selected text; Open opens the
+    // file into a new tab as Open does, its errors in the error box. While a modal window is
+    // shown or an import runs, the request waits for them.
+    void carryOut(const TInstanceRequest& request);
+    // Brings the program forward: out of the notification area, no longer minimised, in front.
+    void comeForward();
+    // Comes forward and puts word into the search box as if typed, then opens the term's
+    // translation window (openTerm). A word Windows-1251 cannot hold is refused in the
+    // information box and nothing else happens.
+    void lookUpWord(const QString& word);
+    // Looks term up (case ignored) in the current dictionary, then in the others in tab order;
+    // the first that has it becomes current and the term's translation window opens as from
+    // the word list. When none has it, the status bar says so and false comes back.
+    bool openTerm(const QString& term);
+    // «Найти в статьях…»: asks for a text and lists the current dictionary's terms whose
+    // articles contain it; the term chosen there opens in its translation window.
+    void actSearchArticlesExecute();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -327,6 +350,7 @@ private:
     QAction* actToolBar = nullptr;
     QAction* actStatusBar = nullptr;
     QAction* actImport = nullptr;
+    QAction* actSearchArticles = nullptr;
 
     TRegSetup& regSetup_;
     program_folder::TFolders folders_;
@@ -342,7 +366,11 @@ private:
     // A close or exit asked for while an import ran; it is carried out once the import has ended.
     bool leaveAfterImport_ = false;
     static constexpr int kLeaveRetryMs = 50;
-    QString lastFolder_;           // the folder of the file last chosen in a file dialog
+    QString lastFolder_;  // the folder of the file last chosen in a file dialog
     std::vector<std::string> recoveryWritten_;  // the recovery files this run wrote
     bool sessionConfirmed_ = false;             // the session's end has asked the exit questions
+    // The frame of the viewing window whose article led to the next one, which then opens
+    // beside it instead of at the cascade point; used once.
+    std::optional<QRect> besideOf_;
+    QString lastArticleSearch_;  // offered again by the next «Найти в статьях…»
 };

@@ -261,8 +261,8 @@ void TMainForm::setTermsGroupEnabled(bool enabled, bool translateToo) {
 }
 
 void TMainForm::setDictionaryGroupEnabled(bool enabled) {
-    // The import needs a current dictionary, so it goes with the group.
-    for (QAction* action : {actClose, actInfo, actAdd, actImport})
+    // The import and the search in articles need a current dictionary, so they go with the group.
+    for (QAction* action : {actClose, actInfo, actAdd, actImport, actSearchArticles})
         action->setEnabled(enabled);
 }
 

@@ -48,7 +48,8 @@ void TMainForm::createMenus() {
 
     mnFile = bar->addMenu(QStringLiteral("Сервис"));
     mnFile->setObjectName(QStringLiteral("mnFile"));
-    placeActions(mnFile, {actTranslate, actInfo, nullptr, actSetup, nullptr, actExit});
+    placeActions(mnFile,
+                 {actTranslate, actSearchArticles, actInfo, nullptr, actSetup, nullptr, actExit});
 
     // Import takes terms into the current dictionary, so it sits with the dictionary commands.
     mnDic = bar->addMenu(QStringLiteral("Словарь"));

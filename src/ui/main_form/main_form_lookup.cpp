@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/upcase.h"
 #include "settings/reg_setup.h"
@@ -249,6 +250,7 @@ TWordForm* TMainForm::translationWindowFor(const std::string& term) const {
 }
 
 void TMainForm::showTranslationWindow(const std::string& term, const std::string& article) {
+    const std::optional<QRect> beside = std::exchange(besideOf_, std::nullopt);
     if (TWordForm* open = translationWindowFor(term)) {
         // Brought forward as it is: its texts are not read again from the dictionary. A
         // minimised window comes back first, or bringing it forward would show nothing.
@@ -264,17 +266,28 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
     // The list holds only live windows: each one leaves it as it is destroyed.
     connect(form, &TWordForm::forgetMe, this,
             [this](TWordForm* gone) { std::erase(wordForms_, gone); });
-    form->move(WordLeft, WordTop);
+    // A double click on a word of an article asks for that word's translation.
+    connect(form, &TWordForm::wordChosen, this, [this, form](const QString& word) {
+        guarded([&] {
+            besideOf_ = form->frameGeometry();
+            openTerm(word);
+        });
+    });
     if (WordWidth != 0 && WordHeight != 0)
         form->resize(WordWidth, WordHeight);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize();
-    // The new window has no frame until it is shown; the frame the window manager put round a
-    // window already shown (this one, or another translation window) stands for it.
-    const TCascade next =
-        nextCascade({WordTop, WordLeft}, form->size() + decorationSize(), screenSize);
-    WordTop = next.top;
-    WordLeft = next.left;
+    if (beside) {
+        form->move(placeBeside(*beside, form->size() + decorationSize(), screenSize));
+    } else {
+        form->move(WordLeft, WordTop);
+        // The new window has no frame until it is shown; the frame the window manager put
+        // round a window already shown (this one, or another translation window) stands for it.
+        const TCascade next =
+            nextCascade({WordTop, WordLeft}, form->size() + decorationSize(), screenSize);
+        WordTop = next.top;
+        WordLeft = next.left;
+    }
     form->setTexts(fromCp1251(term), fromCp1251(article));
     wordForms_.push_back(form);
     form->show();

@@ -55,6 +55,7 @@ public:
     QAction* actToolBar() const { return form_.actToolBar; }
     QAction* actStatusBar() const { return form_.actStatusBar; }
     QAction* actImport() const { return form_.actImport; }
+    QAction* actSearchArticles() const { return form_.actSearchArticles; }
 
 private:
     const TMainForm& form_;
