@@ -93,5 +93,5 @@ if("${DICTD_DICS}" MATCHES "ru_en_mueller\\.dic")
                      -DTOOL=$<TARGET_FILE:termovel-dic> -DFORWARD=${CMAKE_BINARY_DIR}/dics/en_ru_mueller.dic
                      -DREVERSE=${CMAKE_BINARY_DIR}/dics/ru_en_mueller.dic
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_mueller_dics.cmake)
-    set_tests_properties(data.mueller_dics PROPERTIES LABELS "core;data" TIMEOUT 120)
+    set_tests_properties(data.mueller_dics PROPERTIES LABELS data TIMEOUT 120)
 endif()
