@@ -139,10 +139,18 @@ public:
     TRecordStream& operator=(const TRecordStream&) = delete;
 
     bool readInt32(int32_t& value);
+    // The file offset of the next byte to be read.
+    size_t offset() const { return fileOffset(); }
+    // The file's stamp when it was opened, before anything was read.
+    const TFileStamp& stamp() const { return stamp_; }
     // One record's value; the view holds until the next read.
     bool readValue(std::string_view& value);
     // Passes over one record.
     bool skipRecord();
+    // Reads the record that starts at a file offset, leaving the position where it is: its
+    // value into value and the offset just past the record into next. Returns false on short
+    // or bad data, as the other reads do.
+    bool readRecordAt(size_t offset, std::string& value, size_t& next);
 
 private:
     // Makes the n bytes at the position present in the window.
@@ -150,6 +158,7 @@ private:
     size_t fileOffset() const { return windowOffset_ + position_; }
 
     int fd_ = -1;
+    TFileStamp stamp_;
     size_t fileSize_ = 0;
     std::string window_;
     size_t windowOffset_ = 0;  // the file offset of window_[0]

@@ -3,6 +3,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <array>
@@ -440,6 +441,14 @@ std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale) {
     if (!buildShortcut(c.get(), weights, primaryRanks, true))
         weights.fill(0);
     return weights;
+}
+
+std::string orderName() {
+    UVersionInfo version;
+    ucol_getVersion(collator(), version);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(version, text);
+    return state().locale + "/" + text;
 }
 
 uint64_t orderGeneration() {

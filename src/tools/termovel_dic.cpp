@@ -22,6 +22,7 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/term_index.h"
 #include "interchange/tab_text.h"
 #include "interchange/text_export.h"
 #include "interchange/text_import.h"
@@ -40,7 +41,9 @@ constexpr const char* kUsage =
     "Использование:\n"
     "  termovel-dic info FILE.dic            название, автор, описание, число терминов\n"
     "  termovel-dic list FILE.dic            термины по порядку\n"
-    "  termovel-dic lookup FILE.dic TERM     статья термина (код 1, если его нет)\n"
+    "  termovel-dic lookup FILE.dic TERM [--no-index]\n"
+    "                                        статья термина (код 1, если его нет); указатель\n"
+    "                                        терминов в кэше ускоряет поиск, --no-index: без него\n"
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
     "  termovel-dic import FILE.dic TEXTFILE [--tab] [--force] [--name TEXT] [--author TEXT]\n"
     "                                        [--info TEXT]\n"
@@ -219,11 +222,12 @@ int list(const std::string& path) {
     return kExitOk;
 }
 
-int lookup(const std::string& path, std::string_view termUtf8) {
+int lookup(const std::string& path, std::string_view termUtf8, bool useIndex) {
     const std::string term = toCodePage(termUtf8, "Термин");
     std::optional<std::string> article;
     try {
-        article = lookUpInFile(path, term);
+        article = useIndex ? lookUpIndexed(path, term, termIndexFolder()).article
+                           : lookUpInFile(path, term);
     } catch (const TError& e) {
         throw readFailure("Словарь", path, &e);
     }
@@ -456,8 +460,16 @@ int run(const std::vector<std::string>& args) {
         return list(args[1]);
     }
     if (command == "lookup") {
-        need(2);
-        return lookup(args[1], args[2]);
+        // --no-index may stand anywhere after the command; with two arguments only, it is the
+        // term looked up.
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        const auto noIndex = std::find(rest.begin(), rest.end(), "--no-index");
+        const bool useIndex = rest.size() != 3 || noIndex == rest.end();
+        if (!useIndex)
+            rest.erase(noIndex);
+        if (rest.size() != 2)
+            throw TFailure{kUsage};
+        return lookup(rest[0], rest[1], useIndex);
     }
     if (command == "verify") {
         need(1);

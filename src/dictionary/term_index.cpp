@@ -1,0 +1,401 @@
+#include "dictionary/term_index.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "dictionary/file_format.h"
+#include "platform/atomic_file.h"
+#include "platform/compare.h"
+#include "platform/error.h"
+#include "platform/file_stamp.h"
+
+namespace {
+
+// The index file, every integer little-endian:
+//
+//   magic "TrmvIdx" 0 (8 bytes), version (u32),
+//   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds
+//   (i64 each), term count N (u32), order name length L (u32), the order name (L bytes),
+//   N × the file offset of a term record (u32), in the order of the terms,
+//   checksum of all the bytes before it (u64).
+//
+// Offsets are 32-bit, so a file of 4 GiB or more gets no index.
+constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
+constexpr uint32_t kVersion = 1;
+constexpr size_t kStampSize = 5 * 8;
+constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 + 4;
+constexpr size_t kOffsetSize = 4;
+constexpr size_t kChecksumSize = 8;
+constexpr size_t kMaxOrderName = 256;
+
+void putU32(std::string& out, uint32_t v) {
+    const size_t at = out.size();
+    out.resize(at + 4);
+    file_format::encodeInt32(out.data() + at, static_cast<int32_t>(v));
+}
+
+void putU64(std::string& out, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+uint32_t getU32(const char* p) {
+    return static_cast<uint32_t>(file_format::decodeInt32(p));
+}
+
+uint64_t getU64(const char* p) {
+    return uint64_t{getU32(p)} | uint64_t{getU32(p + 4)} << 32;
+}
+
+// A 64-bit checksum: enough to tell a damaged or cut index from a whole one, and cheap next to
+// reading it. Four lanes of eight bytes each, so the multiplications do not wait on each other.
+uint64_t checksum(const char* data, size_t size) {
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t lanes[4] = {size, size ^ 1, size ^ 2, size ^ 3};
+    size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        for (int lane = 0; lane < 4; ++lane) {
+            uint64_t word;
+            std::memcpy(&word, data + i + 8 * lane, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    }
+    uint64_t h = lanes[0];
+    for (int lane = 1; lane < 4; ++lane)
+        h = (h ^ lanes[lane]) * kMultiplier;
+    for (; i < size; ++i)
+        h = (h ^ static_cast<unsigned char>(data[i])) * kMultiplier;
+    return h ^ (h >> 32);
+}
+
+std::string stampBytes(const TFileStamp& stamp) {
+    std::string out;
+    putU64(out, static_cast<uint64_t>(stamp.device));
+    putU64(out, static_cast<uint64_t>(stamp.inode));
+    putU64(out, static_cast<uint64_t>(stamp.size));
+    putU64(out, static_cast<uint64_t>(stamp.modifiedSeconds));
+    putU64(out, static_cast<uint64_t>(stamp.modifiedNanoseconds));
+    return out;
+}
+
+// The index file of the dictionary at path: named after the file's full path, so a fresh index
+// replaces the one before it. "" when the path cannot be resolved.
+std::string indexPathOf(const std::string& folder, const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    const std::string full(resolved);
+    std::free(resolved);
+    uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
+    for (unsigned char c : full)
+        h = (h ^ c) * 0x100000001B3ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "lookup-%016llx.idx", static_cast<unsigned long long>(h));
+    return folder + "/" + name;
+}
+
+// A valid index file, mapped into memory: only the pages the search reads are read.
+class TIndexView {
+public:
+    // The index at indexPath when it is whole and made for the file with stamp under the
+    // current order, else nothing.
+    static std::optional<TIndexView> open(const std::string& indexPath, const TFileStamp& stamp) {
+        const int fd = ::open(indexPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            return std::nullopt;
+        struct stat info {};
+        // No index is larger than one offset per entry of the file (eight bytes at least).
+        const size_t largest = kFixedSize + kMaxOrderName +
+                               kOffsetSize * (static_cast<size_t>(stamp.size) / 8 + 1) +
+                               kChecksumSize;
+        auto mapping = std::make_shared<TMapping>();
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<size_t>(info.st_size) <= largest &&
+            static_cast<size_t>(info.st_size) >= kFixedSize + kChecksumSize) {
+            mapping->size = static_cast<size_t>(info.st_size);
+            mapping->data = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, fd, 0);
+        }
+        ::close(fd);
+        if (mapping->data == MAP_FAILED)
+            return std::nullopt;
+        const char* p = static_cast<const char*>(mapping->data);
+        const size_t body = mapping->size - kChecksumSize;
+        if (std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
+            std::memcmp(p + 12, stampBytes(stamp).data(), kStampSize) != 0)
+            return std::nullopt;
+        const size_t count = getU32(p + 12 + kStampSize);
+        const size_t orderLength = getU32(p + 16 + kStampSize);
+        if (orderLength > kMaxOrderName || body != kFixedSize + orderLength + count * kOffsetSize ||
+            std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
+            getU64(p + body) != checksum(p, body))
+            return std::nullopt;
+        TIndexView view;
+        view.mapping_ = std::move(mapping);
+        view.offsets_ = p + kFixedSize + orderLength;
+        view.count_ = count;
+        return view;
+    }
+
+    size_t count() const { return count_; }
+    size_t offset(size_t i) const { return getU32(offsets_ + kOffsetSize * i); }
+
+private:
+    struct TMapping {
+        void* data = MAP_FAILED;
+        size_t size = 0;
+        ~TMapping() {
+            if (data != MAP_FAILED)
+                ::munmap(data, size);
+        }
+    };
+
+    std::shared_ptr<TMapping> mapping_;
+    const char* offsets_ = nullptr;
+    size_t count_ = 0;
+};
+
+// Writes the index atomically; any failure leaves no index, which costs only speed.
+void writeIndex(const std::string& folder, const std::string& indexPath, const TFileStamp& stamp,
+                const std::vector<size_t>& offsets) {
+    if (static_cast<uint64_t>(stamp.size) > UINT32_MAX)
+        return;
+    std::string bytes(kMagic, sizeof kMagic);
+    putU32(bytes, kVersion);
+    bytes += stampBytes(stamp);
+    const std::string order = compare::orderName();
+    if (order.size() > kMaxOrderName)
+        return;
+    putU32(bytes, static_cast<uint32_t>(offsets.size()));
+    putU32(bytes, static_cast<uint32_t>(order.size()));
+    bytes += order;
+    bytes.reserve(bytes.size() + kOffsetSize * offsets.size() + kChecksumSize);
+    for (size_t offset : offsets)
+        putU32(bytes, static_cast<uint32_t>(offset));
+    putU64(bytes, checksum(bytes.data(), bytes.size()));
+    try {
+        // The index tells which terms a dictionary holds, so only its owner may read it.
+        const size_t parent = folder.find_last_of('/');
+        if (parent != std::string::npos && parent > 0)
+            (void)::mkdir(folder.substr(0, parent).c_str(), 0700);
+        (void)::mkdir(folder.c_str(), 0700);
+        TAtomicFileWriter writer(indexPath);
+        writer.write(bytes.data(), bytes.size());
+        writer.commit();
+        (void)::chmod(indexPath.c_str(), 0600);
+    } catch (const std::exception&) {
+    }
+}
+
+// The first position whose term is not before term, reading terms through termAt; false when
+// a term cannot be read.
+template <typename TTermAt>
+bool lowerBound(size_t count, std::string_view term, TTermAt termAt, size_t& found) {
+    size_t low = 0;
+    size_t high = count;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        std::string_view probe;
+        if (!termAt(middle, probe))
+            return false;
+        if (compare::terms(probe, term) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    found = low;
+    return true;
+}
+
+// Looks term up among the records at offsets, which are in the dictionary's order, reading each
+// record the search visits from the file. Returns false when a record cannot be read.
+template <typename TOffsetAt>
+bool searchRecords(file_format::TRecordStream& records, size_t count, TOffsetAt offsetAt,
+                   std::string_view term, std::optional<std::string>& article) {
+    std::string value;
+    size_t next = 0;
+    auto termAt = [&](size_t i, std::string_view& probe) {
+        if (!records.readRecordAt(offsetAt(i), value, next))
+            return false;
+        probe = value;
+        return true;
+    };
+    size_t at = 0;
+    if (!lowerBound(count, term, termAt, at))
+        return false;
+    std::string_view found;
+    if (at == count)
+        return true;
+    if (!termAt(at, found))
+        return false;
+    if (compare::terms(found, term) != 0)
+        return true;
+    std::string text;
+    if (!records.readRecordAt(next, text, next))
+        return false;
+    article = std::move(text);
+    return true;
+}
+
+// The look-up through a valid index, or nothing when there is none or a record disagrees.
+std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::string_view term,
+                                                 const std::string& indexPath) {
+    // The index must be of the very file opened, as it is now.
+    file_format::TRecordStream records(path);
+    const std::optional<TIndexView> index = TIndexView::open(indexPath, records.stamp());
+    if (!index)
+        return std::nullopt;
+    TIndexedLookup answer;
+    answer.fromIndex = true;
+    if (!searchRecords(
+            records, index->count(), [&](size_t i) { return index->offset(i); }, term,
+            answer.article))
+        return std::nullopt;
+    return answer;
+}
+
+// Whether each term of the walk comes after the one before it, as compare::terms judges, at
+// little more than one look at each byte: a file in order has neighbours that share long
+// beginnings, which the general comparison would weigh byte by byte, both texts in full.
+// Texts made only of plain bytes (see compare::plainWeights) compare by the first differing
+// weight, and identical bytes weigh the same; any other text takes the general comparison.
+class TNeighbourOrder {
+public:
+    // Negative, zero or positive as previous (the value given to the call before) sorts
+    // before, equal to or after value.
+    int next(std::string_view previous, std::string_view value) {
+        const bool plain = weights_ && isPlain(value);
+        const bool bothPlain = plain && previousPlain_;
+        previousPlain_ = plain;
+        if (!bothPlain)
+            return compare::terms(previous, value);
+        const size_t n = std::min(previous.size(), value.size());
+        size_t i = 0;
+        while (i < n && previous[i] == value[i])
+            ++i;
+        for (; i < n; ++i) {
+            const uint32_t a = weights_[static_cast<unsigned char>(previous[i])];
+            const uint32_t b = weights_[static_cast<unsigned char>(value[i])];
+            if (a != b)
+                return a < b ? -1 : 1;
+        }
+        return previous.size() < value.size() ? -1 : previous.size() > value.size() ? 1 : 0;
+    }
+
+private:
+    bool isPlain(std::string_view text) const {
+        for (const char c : text) {
+            if (weights_[static_cast<unsigned char>(c)] == 0)
+                return false;
+        }
+        return true;
+    }
+
+    const uint32_t* weights_ = compare::plainWeights();
+    bool previousPlain_ = false;
+};
+
+// The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
+// answers from what it noted. A file saved by the program is already in order, which one
+// comparison per term confirms; only a file that is not gets sorted.
+TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
+                            const std::string& folder, const std::string& indexPath) {
+    file_format::TRecordStream records(path);
+    std::string name;
+    std::string author;
+    std::string info;
+    const int32_t count = file_format::readHeader(records, name, author, info);
+    // Offsets of the distinct terms, the first of equal ones in file order.
+    std::vector<size_t> offsets;
+    if (count > 0)
+        offsets.reserve(static_cast<size_t>(count));
+    bool ordered = true;
+    std::string previous;
+    TNeighbourOrder neighbours;
+    for (int32_t i = 0; i < count; ++i) {
+        const size_t offset = records.offset();
+        std::string_view value;
+        if (!records.readValue(value))
+            file_format::throwShortData();
+        if (ordered) {
+            // The first term has none before it.
+            const int order = neighbours.next(previous, value);
+            ordered = i == 0 || order <= 0;
+            if (i == 0 || order < 0)
+                offsets.push_back(offset);
+            previous.assign(value);
+        } else {
+            offsets.push_back(offset);
+        }
+        if (!records.skipRecord())
+            file_format::throwShortData();
+    }
+    if (!ordered) {
+        // Sorted afresh from every term; the stable sort keeps equal terms in file order, so
+        // the first of them is the one kept.
+        struct TEntry {
+            size_t offset;
+            std::string term;
+        };
+        std::vector<TEntry> entries;
+        entries.reserve(static_cast<size_t>(count));
+        std::string value;
+        size_t next = 0;
+        for (size_t offset = offsets.empty() ? 0 : offsets.front(), i = 0;
+             i < static_cast<size_t>(count); ++i, offset = next) {
+            if (!records.readRecordAt(offset, value, next) ||
+                !records.readRecordAt(next, previous, next))
+                file_format::throwShortData();
+            entries.push_back({offset, value});
+        }
+        std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+            return compare::terms(a.term, b.term) < 0;
+        });
+        offsets.clear();
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (i == 0 || compare::terms(entries[i - 1].term, entries[i].term) != 0)
+                offsets.push_back(entries[i].offset);
+        }
+    }
+    TIndexedLookup answer;
+    if (!searchRecords(
+            records, offsets.size(), [&](size_t i) { return offsets[i]; }, term, answer.article))
+        file_format::throwShortData();
+    if (!indexPath.empty())
+        writeIndex(folder, indexPath, records.stamp(), offsets);
+    return answer;
+}
+
+}  // namespace
+
+std::string termIndexFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/')
+        return std::string(cache) + "/termovel";
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/')
+        return std::string(home) + "/.cache/termovel";
+    return {};
+}
+
+TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
+                             const std::string& folder) {
+    const std::string indexPath = folder.empty() ? std::string() : indexPathOf(folder, path);
+    if (!indexPath.empty()) {
+        if (std::optional<TIndexedLookup> answer = lookUpThroughIndex(path, term, indexPath))
+            return *std::move(answer);
+    }
+    return walkAndIndex(path, term, folder, indexPath);
+}
