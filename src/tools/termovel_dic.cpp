@@ -23,6 +23,7 @@
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
 #include "dictionary/term_index.h"
+#include "interchange/stardict_writer.h"
 #include "interchange/tab_text.h"
 #include "interchange/text_export.h"
 #include "interchange/text_import.h"
@@ -53,6 +54,9 @@ constexpr const char* kUsage =
     "                                        не полностью\n"
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
+    "  termovel-dic export --stardict FILE.dic OUT.ifo [--force]\n"
+    "                                        словарь в формате StarDict 2.4.2: OUT.ifo, OUT.idx,\n"
+    "                                        OUT.dict.dz; --force: заменить уже существующие\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
     "                                        регистра)\n";
 
@@ -423,6 +427,23 @@ int exportText(const std::string& path, bool tab) {
     return kExitOk;
 }
 
+int exportStarDict(const std::string& path, const std::string& ifoPath, bool force) {
+    if (!ifoPath.ends_with(".ifo") || ifoPath.size() == 4)
+        throw TFailure{ifoPath + ": имя файла StarDict должно оканчиваться на .ifo"};
+    const std::string base = ifoPath.substr(0, ifoPath.size() - 4);
+    // Files already there may be someone's work: they are replaced only on request.
+    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"}) {
+        if (!force && fileExists(out))
+            throw TFailure{out + ": файл уже есть; чтобы заменить его, добавьте --force"};
+    }
+    TDictionary d;
+    loadDictionary(d, path);
+    writeStarDict(d, ifoPath);
+    print("Словарь StarDict записан: " + ifoPath + " (терминов " + std::to_string(d.Count()) +
+          ")\n");
+    return kExitOk;
+}
+
 int search(const std::string& path, std::string_view textUtf8) {
     const std::string text = toCodePage(textUtf8, "Текст");
     if (text.empty())
@@ -488,8 +509,17 @@ int run(const std::vector<std::string>& args) {
                       force);
     }
     if (command == "export") {
-        // --tab may stand before or after the file.
+        // --tab, --stardict and --force may stand before or after the files.
         std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (std::find(rest.begin(), rest.end(), "--stardict") != rest.end()) {
+            const auto flags = std::stable_partition(rest.begin(), rest.end(), [](const auto& a) {
+                return a != "--stardict" && a != "--force";
+            });
+            if (flags - rest.begin() != 2)
+                throw TFailure{kUsage};
+            return exportStarDict(rest[0], rest[1],
+                                  std::find(flags, rest.end(), "--force") != rest.end());
+        }
         const auto tab = std::find(rest.begin(), rest.end(), "--tab");
         const bool isTab = tab != rest.end();
         if (isTab)
