@@ -196,8 +196,12 @@ private:
     // Every change to DicList, CurDic, the tabs or the current dictionary's terms goes through
     // these, so that the tabs, the word list with its prefix index, the title and the action
     // groups always agree.
-    TDictionary* editableDictionary();               // the current dictionary, or nullptr
-    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
+    TDictionary* editableDictionary();  // the current dictionary, or nullptr
+    // The start-up dictionaries, read and parsed in parallel, then opened into tabs one by one
+    // in the order of paths as OpenDic would; each error goes to the error box in its place.
+    void openDicsReporting(const std::vector<std::string>& paths);
+    // The tab of a dictionary loaded from fileName, named after the file.
+    void addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary);
     // Removes the current dictionary and its tab; the neighbour (the next tab, else the
     // previous one) becomes current as a tab change does. With none left: empty word list,
     // both groups off, bare title, empty search box.

@@ -13,6 +13,9 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "dictionary/parallel_load.h"
 
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
@@ -45,12 +48,17 @@ void TMainForm::setCurrentHeader(const std::string& name, const std::string& aut
 
 // --- Opening and closing ---
 
-void TMainForm::openDicReporting(const std::string& path) {
-    try {
-        OpenDic(path);
-    } catch (const std::exception& error) {
-        // One bad file costs only its own tab: the rest of the start-up goes on.
-        reportError(error);
+void TMainForm::openDicsReporting(const std::vector<std::string>& paths) {
+    std::vector<TLoadedDictionary> loaded = loadDictionaries(paths);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        try {
+            if (loaded[i].error)
+                std::rethrow_exception(loaded[i].error);
+            addLoadedDic(paths[i], std::move(loaded[i].dictionary));
+        } catch (const std::exception& error) {
+            // One bad file costs only its own tab: the rest of the start-up goes on.
+            reportError(error);
+        }
     }
 }
 
@@ -64,6 +72,7 @@ void TMainForm::LoadDics() {
         count = 0;
     }
 
+    std::vector<std::string> paths;
     if (count > 0) {
         // Only the entries the file holds, however large the Count.
         for (const std::string& value : regSetup_.NumberedValues("List", count)) {
@@ -77,12 +86,13 @@ void TMainForm::LoadDics() {
                 continue;
             const std::string path = program_folder::file(programFolder_, codepage::toUtf8(name));
             if (program_folder::fileExists(path))
-                openDicReporting(path);
+                paths.push_back(path);
         }
     } else {
         for (const std::string& name : program_folder::listDictionaries(programFolder_))
-            openDicReporting(program_folder::file(programFolder_, name));
+            paths.push_back(program_folder::file(programFolder_, name));
     }
+    openDicsReporting(paths);
 
     if (TabSet->count() > 0)
         selectTab(0);
@@ -91,6 +101,10 @@ void TMainForm::LoadDics() {
 void TMainForm::OpenDic(const std::string& fileName) {
     auto dictionary = std::make_unique<TDictionary>();
     dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
+    addLoadedDic(fileName, std::move(dictionary));
+}
+
+void TMainForm::addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary) {
     const size_t slash = fileName.find_last_of('/');
     const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     addDictionary(std::move(dictionary), QString::fromStdString(caption));
