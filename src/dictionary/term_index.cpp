@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +29,8 @@ namespace {
 //   magic "TrmvIdx" 0 (8 bytes), version (u32),
 //   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds
 //   (i64 each), term count N (u32), order name length L (u32), the order name (L bytes),
-//   N × the file offset of a term record (u32), in the order of the terms,
+//   the plain-byte weights of that order (256 × u32, see compare::plainWeights; all 0 when it
+//   has none), N × the file offset of a term record (u32), in the order of the terms,
 //   checksum of all the bytes before it (u64).
 //
 // Offsets are 32-bit, so a file of 4 GiB or more gets no index.
@@ -39,6 +41,50 @@ constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 + 4;
 constexpr size_t kOffsetSize = 4;
 constexpr size_t kChecksumSize = 8;
 constexpr size_t kMaxOrderName = 256;
+constexpr size_t kWeightsSize = 256 * 4;
+
+// The dictionary's order: texts made only of plain bytes compare by a table of weights (the
+// first differing weight, else the shorter first; see compare::plainWeights), any other by the
+// general comparison. An index carries the table, so a look-up among plain terms never needs
+// to open the collator.
+class TOrder {
+public:
+    // weights: 256 entries, or null (the general comparison throughout).
+    explicit TOrder(const uint32_t* weights) : weights_(weights) {}
+
+    bool isPlain(std::string_view text) const {
+        if (!weights_)
+            return false;
+        for (const char c : text) {
+            if (weights_[static_cast<unsigned char>(c)] == 0)
+                return false;
+        }
+        return true;
+    }
+
+    int compare(std::string_view a, std::string_view b) const {
+        return isPlain(a) && isPlain(b) ? comparePlain(a, b) : compare::terms(a, b);
+    }
+
+    // Requires both texts plain. Identical bytes weigh the same, so the weights are looked at
+    // only from the first differing byte on.
+    int comparePlain(std::string_view a, std::string_view b) const {
+        const size_t n = std::min(a.size(), b.size());
+        size_t i = 0;
+        while (i < n && a[i] == b[i])
+            ++i;
+        for (; i < n; ++i) {
+            const uint32_t wa = weights_[static_cast<unsigned char>(a[i])];
+            const uint32_t wb = weights_[static_cast<unsigned char>(b[i])];
+            if (wa != wb)
+                return wa < wb ? -1 : 1;
+        }
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    }
+
+private:
+    const uint32_t* weights_;
+};
 
 void putU32(std::string& out, uint32_t v) {
     const size_t at = out.size();
@@ -118,7 +164,7 @@ public:
             return std::nullopt;
         struct stat info {};
         // No index is larger than one offset per entry of the file (eight bytes at least).
-        const size_t largest = kFixedSize + kMaxOrderName +
+        const size_t largest = kFixedSize + kMaxOrderName + kWeightsSize +
                                kOffsetSize * (static_cast<size_t>(stamp.size) / 8 + 1) +
                                kChecksumSize;
         auto mapping = std::make_shared<TMapping>();
@@ -138,19 +184,29 @@ public:
             return std::nullopt;
         const size_t count = getU32(p + 12 + kStampSize);
         const size_t orderLength = getU32(p + 16 + kStampSize);
-        if (orderLength > kMaxOrderName || body != kFixedSize + orderLength + count * kOffsetSize ||
+        if (orderLength > kMaxOrderName ||
+            body != kFixedSize + orderLength + kWeightsSize + count * kOffsetSize ||
             std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
             getU64(p + body) != checksum(p, body))
             return std::nullopt;
         TIndexView view;
         view.mapping_ = std::move(mapping);
-        view.offsets_ = p + kFixedSize + orderLength;
+        const char* weights = p + kFixedSize + orderLength;
+        for (size_t i = 0; i < 256; ++i)
+            view.weights_[i] = getU32(weights + 4 * i);
+        view.offsets_ = weights + kWeightsSize;
         view.count_ = count;
         return view;
     }
 
     size_t count() const { return count_; }
     size_t offset(size_t i) const { return getU32(offsets_ + kOffsetSize * i); }
+    // The plain-byte weights the index was sorted with, or null when it had none.
+    const uint32_t* weights() const {
+        return std::any_of(weights_.begin(), weights_.end(), [](uint32_t w) { return w != 0; })
+                   ? weights_.data()
+                   : nullptr;
+    }
 
 private:
     struct TMapping {
@@ -163,6 +219,7 @@ private:
     };
 
     std::shared_ptr<TMapping> mapping_;
+    std::array<uint32_t, 256> weights_{};
     const char* offsets_ = nullptr;
     size_t count_ = 0;
 };
@@ -181,6 +238,9 @@ void writeIndex(const std::string& folder, const std::string& indexPath, const T
     putU32(bytes, static_cast<uint32_t>(offsets.size()));
     putU32(bytes, static_cast<uint32_t>(order.size()));
     bytes += order;
+    const uint32_t* weights = compare::plainWeights();
+    for (size_t i = 0; i < 256; ++i)
+        putU32(bytes, weights ? weights[i] : 0);
     bytes.reserve(bytes.size() + kOffsetSize * offsets.size() + kChecksumSize);
     for (size_t offset : offsets)
         putU32(bytes, static_cast<uint32_t>(offset));
@@ -202,7 +262,8 @@ void writeIndex(const std::string& folder, const std::string& indexPath, const T
 // The first position whose term is not before term, reading terms through termAt; false when
 // a term cannot be read.
 template <typename TTermAt>
-bool lowerBound(size_t count, std::string_view term, TTermAt termAt, size_t& found) {
+bool lowerBound(const TOrder& order, size_t count, std::string_view term, TTermAt termAt,
+                size_t& found) {
     size_t low = 0;
     size_t high = count;
     while (low < high) {
@@ -210,7 +271,7 @@ bool lowerBound(size_t count, std::string_view term, TTermAt termAt, size_t& fou
         std::string_view probe;
         if (!termAt(middle, probe))
             return false;
-        if (compare::terms(probe, term) < 0)
+        if (order.compare(probe, term) < 0)
             low = middle + 1;
         else
             high = middle;
@@ -222,8 +283,8 @@ bool lowerBound(size_t count, std::string_view term, TTermAt termAt, size_t& fou
 // Looks term up among the records at offsets, which are in the dictionary's order, reading each
 // record the search visits from the file. Returns false when a record cannot be read.
 template <typename TOffsetAt>
-bool searchRecords(file_format::TRecordStream& records, size_t count, TOffsetAt offsetAt,
-                   std::string_view term, std::optional<std::string>& article) {
+bool searchRecords(file_format::TRecordStream& records, const TOrder& order, size_t count,
+                   TOffsetAt offsetAt, std::string_view term, std::optional<std::string>& article) {
     std::string value;
     size_t next = 0;
     auto termAt = [&](size_t i, std::string_view& probe) {
@@ -233,14 +294,14 @@ bool searchRecords(file_format::TRecordStream& records, size_t count, TOffsetAt 
         return true;
     };
     size_t at = 0;
-    if (!lowerBound(count, term, termAt, at))
+    if (!lowerBound(order, count, term, termAt, at))
         return false;
     std::string_view found;
     if (at == count)
         return true;
     if (!termAt(at, found))
         return false;
-    if (compare::terms(found, term) != 0)
+    if (order.compare(found, term) != 0)
         return true;
     std::string text;
     if (!records.readRecordAt(next, text, next))
@@ -260,50 +321,29 @@ std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::s
     TIndexedLookup answer;
     answer.fromIndex = true;
     if (!searchRecords(
-            records, index->count(), [&](size_t i) { return index->offset(i); }, term,
-            answer.article))
+            records, TOrder(index->weights()), index->count(),
+            [&](size_t i) { return index->offset(i); }, term, answer.article))
         return std::nullopt;
     return answer;
 }
 
-// Whether each term of the walk comes after the one before it, as compare::terms judges, at
-// little more than one look at each byte: a file in order has neighbours that share long
-// beginnings, which the general comparison would weigh byte by byte, both texts in full.
-// Texts made only of plain bytes (see compare::plainWeights) compare by the first differing
-// weight, and identical bytes weigh the same; any other text takes the general comparison.
+// Whether each term of the walk comes after the one before it, at little more than one look at
+// each byte: a file in order has neighbours that share long beginnings, which the general
+// comparison would weigh byte by byte, both texts in full, where the plain order remembers
+// that the term before was plain and skips the bytes both share.
 class TNeighbourOrder {
 public:
     // Negative, zero or positive as previous (the value given to the call before) sorts
     // before, equal to or after value.
     int next(std::string_view previous, std::string_view value) {
-        const bool plain = weights_ && isPlain(value);
+        const bool plain = order_.isPlain(value);
         const bool bothPlain = plain && previousPlain_;
         previousPlain_ = plain;
-        if (!bothPlain)
-            return compare::terms(previous, value);
-        const size_t n = std::min(previous.size(), value.size());
-        size_t i = 0;
-        while (i < n && previous[i] == value[i])
-            ++i;
-        for (; i < n; ++i) {
-            const uint32_t a = weights_[static_cast<unsigned char>(previous[i])];
-            const uint32_t b = weights_[static_cast<unsigned char>(value[i])];
-            if (a != b)
-                return a < b ? -1 : 1;
-        }
-        return previous.size() < value.size() ? -1 : previous.size() > value.size() ? 1 : 0;
+        return bothPlain ? order_.comparePlain(previous, value) : compare::terms(previous, value);
     }
 
 private:
-    bool isPlain(std::string_view text) const {
-        for (const char c : text) {
-            if (weights_[static_cast<unsigned char>(c)] == 0)
-                return false;
-        }
-        return true;
-    }
-
-    const uint32_t* weights_ = compare::plainWeights();
+    TOrder order_{compare::plainWeights()};
     bool previousPlain_ = false;
 };
 
@@ -371,7 +411,8 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
     }
     TIndexedLookup answer;
     if (!searchRecords(
-            records, offsets.size(), [&](size_t i) { return offsets[i]; }, term, answer.article))
+            records, TOrder(compare::plainWeights()), offsets.size(),
+            [&](size_t i) { return offsets[i]; }, term, answer.article))
         file_format::throwShortData();
     if (!indexPath.empty())
         writeIndex(folder, indexPath, records.stamp(), offsets);

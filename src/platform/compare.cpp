@@ -444,8 +444,11 @@ std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale) {
 }
 
 std::string orderName() {
+    // The library's version, not the collator's: asking the collator would open it, which a
+    // caller that only checks a kept order should not pay for. Collation data ships with the
+    // library, so its version names the data too.
     UVersionInfo version;
-    ucol_getVersion(collator(), version);
+    u_getVersion(version);
     char text[U_MAX_VERSION_STRING_LENGTH];
     u_versionToString(version, text);
     return state().locale + "/" + text;
