@@ -28,16 +28,23 @@ namespace {
 //
 //   magic "TrmvIdx" 0 (8 bytes), version (u32),
 //   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds
-//   (i64 each), term count N (u32), order name length L (u32), the order name (L bytes),
-//   the plain-byte weights of that order (256 × u32, see compare::plainWeights; all 0 when it
-//   has none), N × the file offset of a term record (u32), in the order of the terms,
-//   checksum of all the bytes before it (u64).
+//   (i64 each), offset count N (u32), stride S (u32), entry count E (u32), order name length
+//   L (u32), the order name (L bytes), the plain-byte weights of that order (256 × u32, see
+//   compare::plainWeights; all 0 when it has none), N × the file offset of a term record
+//   (u32), checksum of all the bytes before it (u64).
 //
-// Offsets are 32-bit, so a file of 4 GiB or more gets no index.
+// A file in the dictionary's order (as the program saves it) lists every S-th of its E entries
+// in file order: a look-up finds the two listed entries around the term and reads on from the
+// first, at most S + 1 records. Any other file lists, with S = 1, its distinct terms (the first
+// of equal ones in file order) sorted. Offsets are 32-bit, so a file of 4 GiB or more gets no
+// index.
 constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr size_t kStampSize = 5 * 8;
-constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 + 4;
+constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 * 4;
+// Every how many entries a file in order lists one: a look-up reads at most this many records
+// more, and the index is this many times smaller than one offset per entry.
+constexpr size_t kStride = 16;
 constexpr size_t kOffsetSize = 4;
 constexpr size_t kChecksumSize = 8;
 constexpr size_t kMaxOrderName = 256;
@@ -153,6 +160,21 @@ std::string indexPathOf(const std::string& folder, const std::string& path) {
     return folder + "/" + name;
 }
 
+// Where the terms lie: every stride-th of entries records in file order (stride > 1, a file in
+// the dictionary's order), or the distinct terms sorted (stride 1); count offsets in all, at
+// offsets as u32 (the index's bytes) or in words.
+struct TTermList {
+    size_t stride = 1;
+    size_t entries = 0;
+    size_t count = 0;
+    const char* offsets = nullptr;
+    const std::vector<size_t>* words = nullptr;
+
+    size_t offset(size_t i) const {
+        return words ? (*words)[i] : getU32(offsets + kOffsetSize * i);
+    }
+};
+
 // A valid index file, mapped into memory: only the pages the search reads are read.
 class TIndexView {
 public:
@@ -182,9 +204,13 @@ public:
         if (std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
             std::memcmp(p + 12, stampBytes(stamp).data(), kStampSize) != 0)
             return std::nullopt;
-        const size_t count = getU32(p + 12 + kStampSize);
-        const size_t orderLength = getU32(p + 16 + kStampSize);
-        if (orderLength > kMaxOrderName ||
+        const char* fields = p + 12 + kStampSize;
+        const size_t count = getU32(fields);
+        const size_t stride = getU32(fields + 4);
+        const size_t entries = getU32(fields + 8);
+        const size_t orderLength = getU32(fields + 12);
+        if (orderLength > kMaxOrderName || stride == 0 ||
+            (stride > 1 && count != (entries + stride - 1) / stride) ||
             body != kFixedSize + orderLength + kWeightsSize + count * kOffsetSize ||
             std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
             getU64(p + body) != checksum(p, body))
@@ -194,13 +220,11 @@ public:
         const char* weights = p + kFixedSize + orderLength;
         for (size_t i = 0; i < 256; ++i)
             view.weights_[i] = getU32(weights + 4 * i);
-        view.offsets_ = weights + kWeightsSize;
-        view.count_ = count;
+        view.list_ = {stride, entries, count, weights + kWeightsSize};
         return view;
     }
 
-    size_t count() const { return count_; }
-    size_t offset(size_t i) const { return getU32(offsets_ + kOffsetSize * i); }
+    const TTermList& list() const { return list_; }
     // The plain-byte weights the index was sorted with, or null when it had none.
     const uint32_t* weights() const {
         return std::any_of(weights_.begin(), weights_.end(), [](uint32_t w) { return w != 0; })
@@ -220,13 +244,12 @@ private:
 
     std::shared_ptr<TMapping> mapping_;
     std::array<uint32_t, 256> weights_{};
-    const char* offsets_ = nullptr;
-    size_t count_ = 0;
+    TTermList list_;
 };
 
 // Writes the index atomically; any failure leaves no index, which costs only speed.
 void writeIndex(const std::string& folder, const std::string& indexPath, const TFileStamp& stamp,
-                const std::vector<size_t>& offsets) {
+                const TTermList& list) {
     if (static_cast<uint64_t>(stamp.size) > UINT32_MAX)
         return;
     std::string bytes(kMagic, sizeof kMagic);
@@ -235,15 +258,18 @@ void writeIndex(const std::string& folder, const std::string& indexPath, const T
     const std::string order = compare::orderName();
     if (order.size() > kMaxOrderName)
         return;
-    putU32(bytes, static_cast<uint32_t>(offsets.size()));
+    putU32(bytes, static_cast<uint32_t>(list.count));
+    putU32(bytes, static_cast<uint32_t>(list.stride));
+    putU32(bytes, static_cast<uint32_t>(list.entries));
     putU32(bytes, static_cast<uint32_t>(order.size()));
     bytes += order;
     const uint32_t* weights = compare::plainWeights();
     for (size_t i = 0; i < 256; ++i)
         putU32(bytes, weights ? weights[i] : 0);
-    bytes.reserve(bytes.size() + kOffsetSize * offsets.size() + kChecksumSize);
-    for (size_t offset : offsets)
-        putU32(bytes, static_cast<uint32_t>(offset));
+    size_t at = bytes.size();
+    bytes.resize(at + kOffsetSize * list.count);
+    for (size_t i = 0; i < list.count; ++i, at += kOffsetSize)
+        file_format::encodeInt32(bytes.data() + at, static_cast<int32_t>(list.offset(i)));
     putU64(bytes, checksum(bytes.data(), bytes.size()));
     try {
         // The index tells which terms a dictionary holds, so only its owner may read it.
@@ -280,33 +306,48 @@ bool lowerBound(const TOrder& order, size_t count, std::string_view term, TTermA
     return true;
 }
 
-// Looks term up among the records at offsets, which are in the dictionary's order, reading each
-// record the search visits from the file. Returns false when a record cannot be read.
-template <typename TOffsetAt>
-bool searchRecords(file_format::TRecordStream& records, const TOrder& order, size_t count,
-                   TOffsetAt offsetAt, std::string_view term, std::optional<std::string>& article) {
+// Looks term up in the list, reading each record the search visits from the file. Returns
+// false when a record cannot be read.
+bool searchRecords(file_format::TRecordStream& records, const TOrder& order, const TTermList& list,
+                   std::string_view term, std::optional<std::string>& article) {
     std::string value;
     size_t next = 0;
     auto termAt = [&](size_t i, std::string_view& probe) {
-        if (!records.readRecordAt(offsetAt(i), value, next))
+        if (!records.readRecordAt(list.offset(i), value, next))
             return false;
         probe = value;
         return true;
     };
     size_t at = 0;
-    if (!lowerBound(order, count, term, termAt, at))
+    if (!lowerBound(order, list.count, term, termAt, at))
         return false;
-    std::string_view found;
-    if (at == count)
-        return true;
-    if (!termAt(at, found))
-        return false;
-    if (order.compare(found, term) != 0)
-        return true;
+    size_t offset = 0;
+    size_t left = 0;
+    if (list.stride == 1) {
+        // Only the term found can be equal.
+        left = at < list.count ? 1 : 0;
+        offset = left ? list.offset(at) : 0;
+    } else if (list.count > 0) {
+        // The first entry not before term lies after the listed one before it, within
+        // stride + 1 records of it, in file order.
+        const size_t from = at == 0 ? 0 : at - 1;
+        left = std::min(list.stride + 1, list.entries - from * list.stride);
+        offset = list.offset(from);
+    }
     std::string text;
-    if (!records.readRecordAt(next, text, next))
-        return false;
-    article = std::move(text);
+    for (; left > 0; --left) {
+        if (!records.readRecordAt(offset, value, next))
+            return false;
+        const int found = order.compare(value, term);
+        if (found > 0)
+            return true;
+        if (!records.readRecordAt(next, text, offset))
+            return false;
+        if (found == 0) {
+            article = std::move(text);
+            return true;
+        }
+    }
     return true;
 }
 
@@ -320,31 +361,73 @@ std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::s
         return std::nullopt;
     TIndexedLookup answer;
     answer.fromIndex = true;
-    if (!searchRecords(
-            records, TOrder(index->weights()), index->count(),
-            [&](size_t i) { return index->offset(i); }, term, answer.article))
+    if (!searchRecords(records, TOrder(index->weights()), index->list(), term, answer.article))
         return std::nullopt;
     return answer;
 }
 
 // Whether each term of the walk comes after the one before it, at little more than one look at
-// each byte: a file in order has neighbours that share long beginnings, which the general
-// comparison would weigh byte by byte, both texts in full, where the plain order remembers
-// that the term before was plain and skips the bytes both share.
+// each byte. A file in order has neighbours that share long beginnings, which the general
+// comparison would weigh byte by byte, both texts in full; here, when both are plain, one pass
+// over the new term skips the bytes both share, weighs the first that differ and checks the
+// rest is plain. The walk visits every term, so each nanosecond here shows.
 class TNeighbourOrder {
 public:
-    // Negative, zero or positive as previous (the value given to the call before) sorts
-    // before, equal to or after value.
-    int next(std::string_view previous, std::string_view value) {
-        const bool plain = order_.isPlain(value);
-        const bool bothPlain = plain && previousPlain_;
+    // Negative, zero or positive as the term given to the call before sorts before, equal to
+    // or after value (negative for the first term).
+    int next(std::string_view value) {
+        int order = -1;
+        bool plain = true;
+        if (!first_) {
+            const std::string_view previous(previous_.data(), previousSize_);
+            if (!previousPlain_ || !weights_) {
+                order = compare::terms(previous, value);
+                plain = weights_ && order_.isPlain(value);
+            } else {
+                order = comparePlainTo(previous, value, plain);
+            }
+        } else {
+            plain = order_.isPlain(value);
+            first_ = false;
+        }
         previousPlain_ = plain;
-        return bothPlain ? order_.comparePlain(previous, value) : compare::terms(previous, value);
+        if (value.size() > previous_.size())
+            previous_.resize(std::max(value.size(), 2 * previous_.size()));
+        std::memcpy(previous_.data(), value.data(), value.size());
+        previousSize_ = value.size();
+        return order;
     }
 
 private:
-    TOrder order_{compare::plainWeights()};
+    // The order of a plain previous and value, setting plain to whether value is plain too;
+    // when it is not, the general comparison decides.
+    int comparePlainTo(std::string_view previous, std::string_view value, bool& plain) const {
+        const size_t n = std::min(previous.size(), value.size());
+        size_t i = 0;
+        while (i < n && previous[i] == value[i])
+            ++i;
+        int order = 0;
+        for (size_t k = i; k < n && order == 0; ++k) {
+            const uint32_t a = weights_[static_cast<unsigned char>(previous[k])];
+            const uint32_t b = weights_[static_cast<unsigned char>(value[k])];
+            if (a != b)
+                order = a < b ? -1 : 1;
+        }
+        // Bytes both share are as plain as the previous term's.
+        plain = order_.isPlain(value.substr(i));
+        if (!plain)
+            return compare::terms(previous, value);
+        if (order != 0)
+            return order;
+        return previous.size() < value.size() ? -1 : previous.size() > value.size() ? 1 : 0;
+    }
+
+    const uint32_t* weights_ = compare::plainWeights();
+    TOrder order_{weights_};
+    std::vector<char> previous_ = std::vector<char>(256);
+    size_t previousSize_ = 0;
     bool previousPlain_ = false;
+    bool first_ = true;
 };
 
 // The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
@@ -357,12 +440,10 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
     std::string author;
     std::string info;
     const int32_t count = file_format::readHeader(records, name, author, info);
-    // Offsets of the distinct terms, the first of equal ones in file order.
+    // While the file is in order: the offset of every kStride-th entry.
     std::vector<size_t> offsets;
-    if (count > 0)
-        offsets.reserve(static_cast<size_t>(count));
+    const size_t firstOffset = records.offset();
     bool ordered = true;
-    std::string previous;
     TNeighbourOrder neighbours;
     for (int32_t i = 0; i < count; ++i) {
         const size_t offset = records.offset();
@@ -370,18 +451,15 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
         if (!records.readValue(value))
             file_format::throwShortData();
         if (ordered) {
-            // The first term has none before it.
-            const int order = neighbours.next(previous, value);
-            ordered = i == 0 || order <= 0;
-            if (i == 0 || order < 0)
+            ordered = neighbours.next(value) <= 0 || i == 0;
+            if (static_cast<size_t>(i) % kStride == 0)
                 offsets.push_back(offset);
-            previous.assign(value);
-        } else {
-            offsets.push_back(offset);
         }
         if (!records.skipRecord())
             file_format::throwShortData();
     }
+    TTermList list{kStride, static_cast<size_t>(std::max(count, 0)), offsets.size(), nullptr,
+                   &offsets};
     if (!ordered) {
         // Sorted afresh from every term; the stable sort keeps equal terms in file order, so
         // the first of them is the one kept.
@@ -392,11 +470,12 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
         std::vector<TEntry> entries;
         entries.reserve(static_cast<size_t>(count));
         std::string value;
+        std::string article;
         size_t next = 0;
-        for (size_t offset = offsets.empty() ? 0 : offsets.front(), i = 0;
-             i < static_cast<size_t>(count); ++i, offset = next) {
+        for (size_t offset = firstOffset, i = 0; i < static_cast<size_t>(count);
+             ++i, offset = next) {
             if (!records.readRecordAt(offset, value, next) ||
-                !records.readRecordAt(next, previous, next))
+                !records.readRecordAt(next, article, next))
                 file_format::throwShortData();
             entries.push_back({offset, value});
         }
@@ -408,14 +487,13 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
             if (i == 0 || compare::terms(entries[i - 1].term, entries[i].term) != 0)
                 offsets.push_back(entries[i].offset);
         }
+        list = {1, entries.size(), offsets.size(), nullptr, &offsets};
     }
     TIndexedLookup answer;
-    if (!searchRecords(
-            records, TOrder(compare::plainWeights()), offsets.size(),
-            [&](size_t i) { return offsets[i]; }, term, answer.article))
+    if (!searchRecords(records, TOrder(compare::plainWeights()), list, term, answer.article))
         file_format::throwShortData();
     if (!indexPath.empty())
-        writeIndex(folder, indexPath, records.stamp(), offsets);
+        writeIndex(folder, indexPath, records.stamp(), list);
     return answer;
 }
 
