@@ -7,6 +7,7 @@
 #include <numeric>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
@@ -58,4 +59,26 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
     for (std::thread& t : pool)
         t.join();
     return results;
+}
+
+TBackgroundLoad::TBackgroundLoad(std::vector<std::string> paths) : paths_(std::move(paths)) {
+    (void)compare::terms("", "");
+    try {
+        thread_ = std::thread([this] { results_ = loadDictionaries(paths_); });
+        started_ = true;
+    } catch (const std::system_error&) {
+    }
+}
+
+TBackgroundLoad::~TBackgroundLoad() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+std::vector<TLoadedDictionary> TBackgroundLoad::take() {
+    if (thread_.joinable())
+        thread_.join();
+    if (!started_)
+        results_ = loadDictionaries(paths_);
+    return std::move(results_);
 }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TDictionary;
@@ -21,3 +22,28 @@ struct TLoadedDictionary {
 // as if the files had been loaded one by one.
 std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& paths,
                                                 unsigned threads = 0);
+
+// A loadDictionaries run on a thread of its own, so that its starter goes on with other work
+// (building a window) while the files are read and parsed.
+class TBackgroundLoad {
+public:
+    // Makes the term comparison ready on the calling thread, then starts loading paths. Where
+    // no thread can be had, take() loads them itself.
+    explicit TBackgroundLoad(std::vector<std::string> paths);
+    // Waits for the load to end.
+    ~TBackgroundLoad();
+    TBackgroundLoad(const TBackgroundLoad&) = delete;
+    TBackgroundLoad& operator=(const TBackgroundLoad&) = delete;
+
+    const std::vector<std::string>& paths() const { return paths_; }
+
+    // Waits for the load and hands over its results, one per path in order (see
+    // loadDictionaries). Call once.
+    std::vector<TLoadedDictionary> take();
+
+private:
+    std::vector<std::string> paths_;
+    std::vector<TLoadedDictionary> results_;
+    std::thread thread_;
+    bool started_ = false;
+};

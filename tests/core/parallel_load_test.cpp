@@ -10,8 +10,9 @@
 #include "platform/compare.h"
 #include "test_support.h"
 
-// Loading on several threads gives, file by file and in the order asked, what loading one by
-// one gives: the same dictionaries, and the same error for each file that does not load.
+// Loading on several threads, also in the background, gives, file by file and in the order
+// asked, what loading one by one gives: the same dictionaries, and the same error for each file
+// that does not load.
 TEST(ParallelLoad, GivesWhatLoadingOneByOneGives) {
     compare::setLocale("");
     TTempFolder temp;
@@ -56,8 +57,10 @@ TEST(ParallelLoad, GivesWhatLoadingOneByOneGives) {
         }
         serial.push_back(outcome);
     }
-    for (unsigned threads : {1u, 2u, 3u, 8u, 0u}) {
-        std::vector<TLoadedDictionary> loaded = loadDictionaries(paths, threads);
+    // 0 threads: as many as processors; 99: the same in the background.
+    for (unsigned threads : {1u, 2u, 3u, 8u, 0u, 99u}) {
+        std::vector<TLoadedDictionary> loaded =
+            threads == 99 ? TBackgroundLoad(paths).take() : loadDictionaries(paths, threads);
         ASSERT_EQ(loaded.size(), paths.size());
         for (size_t i = 0; i < paths.size(); ++i) {
             TOutcome outcome;

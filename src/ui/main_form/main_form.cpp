@@ -42,6 +42,8 @@ TMainForm::TMainForm(TRegSetup& regSetup, std::string programFolder,
       regSetup_(regSetup),
       programFolder_(std::move(programFolder)),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
+    // The dictionaries load on the other processors while the window is built.
+    startLoadingDics();
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(programIcon());
     new TOuterSize(*this, QSize(kDesignedWidth, kDesignedHeight));

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "dictionary/parallel_load.h"
-
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "settings/reg_setup.h"
@@ -48,8 +47,8 @@ void TMainForm::setCurrentHeader(const std::string& name, const std::string& aut
 
 // --- Opening and closing ---
 
-void TMainForm::openDicsReporting(const std::vector<std::string>& paths) {
-    std::vector<TLoadedDictionary> loaded = loadDictionaries(paths);
+void TMainForm::openDicsReporting(const std::vector<std::string>& paths,
+                                  std::vector<TLoadedDictionary> loaded) {
     for (size_t i = 0; i < paths.size(); ++i) {
         try {
             if (loaded[i].error)
@@ -62,13 +61,13 @@ void TMainForm::openDicsReporting(const std::vector<std::string>& paths) {
     }
 }
 
-void TMainForm::LoadDics() {
+void TMainForm::startLoadingDics() {
     int count = 0;
     try {
         count = StrToInt(regSetup_.ReadValue("List", "Count"));
-    } catch (const std::exception& error) {
+    } catch (const std::exception&) {
         // A list that cannot be read is no list: every dictionary of the folder opens.
-        reportError(error);
+        listCountError_ = std::current_exception();
         count = 0;
     }
 
@@ -92,7 +91,23 @@ void TMainForm::LoadDics() {
         for (const std::string& name : program_folder::listDictionaries(programFolder_))
             paths.push_back(program_folder::file(programFolder_, name));
     }
-    openDicsReporting(paths);
+    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths));
+}
+
+void TMainForm::LoadDics() {
+    if (!startupLoad_)
+        startLoadingDics();
+    if (listCountError_) {
+        try {
+            std::rethrow_exception(std::exchange(listCountError_, nullptr));
+        } catch (const std::exception& error) {
+            reportError(error);
+        }
+    }
+    const std::vector<std::string> paths = startupLoad_->paths();
+    std::vector<TLoadedDictionary> loaded = startupLoad_->take();
+    startupLoad_.reset();
+    openDicsReporting(paths, std::move(loaded));
 
     if (TabSet->count() > 0)
         selectTab(0);
