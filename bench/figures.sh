@@ -95,7 +95,7 @@ eval "$("$build/bench/termovel_bench" --benchmark_filter='BM_BundledLoad' \
     --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
     --benchmark_format=csv 2>/dev/null |
     awk -F, '/_median/ { n = $1; gsub(/"/, "", n); sub(/\/.*/, "", n); sub(/BM_BundledLoad/, "", n);
-                         printf "load_%s_ms=%s\n", tolower(n), $3 }')"
+                         printf "load_%s_ms=%.1f\n", tolower(n), $3 }')"
 
 # --- Start-up and memory ----------------------------------------------------------------------
 bundled=$(folder bundled)
