@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "dictionary/term_index.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "platform/upcase.h"
 #include "test_support.h"
 
 namespace {
@@ -160,12 +162,37 @@ TEST(TermIndex, AnswersAsLoadingDoes) {
         {"damaged", emptyHeader() + le32(7) + mixed},
         {"empty", emptyHeader() + le32(0)},
         {"saved", ""},
+        {"in byte order", ""},
     };
+    // A file the program saved: in its order, terms of every kind of letter and mark; and the
+    // same terms and their upper-case forms in byte order, which is not the dictionary's:
+    // nearly in order, with equal neighbours in different case.
+    TDictionary saved;
+    std::mt19937 random(7);
+    for (int i = 0; i < 400; ++i)
+        saved.AddTerm(randomText(random, textPieces(), 4), "a" + std::to_string(i));
+    saved.SaveToFile(temp.file("saved.dic"));
+    std::vector<std::string> byBytes;
+    for (int i = 0; i < saved.Count(); ++i) {
+        byBytes.emplace_back(saved.Term(i));
+        byBytes.push_back(upcase::text(saved.Term(i)));
+    }
+    std::sort(byBytes.begin(), byBytes.end());
+    std::string bytewise = emptyHeader() + le32(static_cast<int32_t>(byBytes.size()));
+    for (size_t i = 0; i < byBytes.size(); ++i)
+        bytewise += entry(byBytes[i], "b" + std::to_string(i));
+    writeScrambled(temp.file("in byte order.dic"), bytewise);
+    std::vector<std::string> terms = {"apple",   "APPLE",   "zebra",   "ze", "zero",   "b",
+                                      "k100000", "k101500", "k102999", "k1", "absent", ""};
+    for (int i = 0; i < saved.Count(); i += 3) {
+        terms.emplace_back(saved.Term(i));
+        terms.push_back(upcase::text(saved.Term(i)));
+    }
     for (const auto& [what, plain] : files) {
         const std::string path = temp.file(std::string(what) + ".dic");
-        writeScrambled(path, plain);
-        for (const std::string term : {"apple", "APPLE", "zebra", "ze", "zero", "b", "k100000",
-                                       "k101500", "k102999", "k1", "absent", ""}) {
+        if (!plain.empty())
+            writeScrambled(path, plain);
+        for (const std::string& term : terms) {
             const TAnswer expected = byLoading(path, term);
             for (int round = 0; round < 2; ++round)
                 EXPECT_EQ(byIndex(path, term, temp.file("cache")), expected)
