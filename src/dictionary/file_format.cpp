@@ -48,6 +48,7 @@ bool TRecordStream::ensure(size_t n) {
     // window grow past the file's size.
     if (n > fileSize_ - std::min(fileSize_, fileOffset()))
         return false;
+    ++moves_;
     // The unread rest moves to the front and the window fills up behind it.
     std::memmove(window_.data(), window_.data() + position_, windowEnd_ - position_);
     windowOffset_ += position_;
@@ -104,6 +105,7 @@ bool TRecordStream::skipRecord() {
     if (::lseek(fd_, static_cast<off_t>(target - readTo), SEEK_CUR) < 0)
         return false;
     windowOffset_ = target;
+    ++moves_;
     windowEnd_ = position_ = 0;
     return true;
 }

@@ -143,6 +143,9 @@ public:
     size_t offset() const { return fileOffset(); }
     // The file's stamp when it was opened, before anything was read.
     const TFileStamp& stamp() const { return stamp_; }
+    // A count that changes whenever values read before may have been overwritten: a view from
+    // readValue holds past later reads while this stays the same.
+    uint64_t moves() const { return moves_; }
     // One record's value; the view holds until the next read.
     bool readValue(std::string_view& value);
     // Passes over one record.
@@ -164,6 +167,7 @@ private:
     size_t windowOffset_ = 0;  // the file offset of window_[0]
     size_t windowEnd_ = 0;     // bytes of the window read from the file
     size_t position_ = 0;      // within the window
+    uint64_t moves_ = 0;
 };
 
 // Reads the three header texts and the count, storing each text as soon as it is read, and

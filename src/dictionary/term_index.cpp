@@ -377,25 +377,21 @@ std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::s
 // general comparison. The walk visits every term, so each nanosecond here shows.
 class TNeighbourOrder {
 public:
-    // Negative, zero or positive as the term given to the call before sorts before, equal to
-    // or after value (negative for the first term).
-    int next(std::string_view value) {
+    // Negative, zero or positive as previous (the term given to the call before, its bytes
+    // as they were) sorts before, equal to or after value; negative for the first term.
+    int next(std::string_view previous, std::string_view value) {
         int order = -1;
         size_t valuePlainTo = 0;
-        if (!first_)
-            order = weights_ ? compareTo(value, valuePlainTo) : compare::terms(previous(), value);
+        if (!first_) {
+            order = weights_ ? compareTo(previous, value, valuePlainTo)
+                             : compare::terms(previous, value);
+        }
         first_ = false;
-        if (value.size() > previous_.size())
-            previous_.resize(std::max(value.size(), 2 * previous_.size()));
-        std::memcpy(previous_.data(), value.data(), value.size());
-        previousSize_ = value.size();
         previousPlainTo_ = valuePlainTo;
         return order;
     }
 
 private:
-    std::string_view previous() const { return {previous_.data(), previousSize_}; }
-
     bool plain(char c) const { return weights_[static_cast<unsigned char>(c)] != 0; }
 
     // How many bytes a and b share at their start, looking at most at n; eight at a time.
@@ -415,19 +411,18 @@ private:
     }
 
     // Whether the previous term's bytes [0, end) are all plain, extending what is known.
-    bool previousPlainTo(size_t end) {
-        while (previousPlainTo_ < end && plain(previous_[previousPlainTo_]))
+    bool previousPlainTo(std::string_view before, size_t end) {
+        while (previousPlainTo_ < end && plain(before[previousPlainTo_]))
             ++previousPlainTo_;
         return previousPlainTo_ >= end;
     }
 
     // The order of the previous term and value; valuePlainTo gets how far value is known plain.
-    int compareTo(std::string_view value, size_t& valuePlainTo) {
-        const std::string_view before = previous();
+    int compareTo(std::string_view before, std::string_view value, size_t& valuePlainTo) {
         const size_t n = std::min(before.size(), value.size());
         const size_t i = sharedLength(before.data(), value.data(), n);
         // The shared bytes are as plain as the previous term's.
-        const bool sharedPlain = previousPlainTo(i);
+        const bool sharedPlain = previousPlainTo(before, i);
         valuePlainTo = std::min(i, previousPlainTo_);
         if (sharedPlain) {
             for (size_t k = i; k < n; ++k) {
@@ -448,7 +443,7 @@ private:
                 valuePlainTo = k;
                 if (k == value.size())
                     return -1;
-            } else if (previousPlainTo(before.size())) {
+            } else if (previousPlainTo(before, before.size())) {
                 return before.size() > n ? 1 : 0;
             }
         }
@@ -456,8 +451,6 @@ private:
     }
 
     const uint32_t* weights_ = compare::plainWeights();
-    std::vector<char> previous_ = std::vector<char>(256);
-    size_t previousSize_ = 0;
     size_t previousPlainTo_ = 0;
     bool first_ = true;
 };
@@ -477,15 +470,30 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
     const size_t firstOffset = records.offset();
     bool ordered = true;
     TNeighbourOrder neighbours;
+    // The term before, as a view into the stream's window while the window holds it; read
+    // again, into a copy, the few times the window has moved on.
+    std::string_view previous;
+    size_t previousOffset = 0;
+    uint64_t previousMoves = 0;
+    std::string previousCopy;
     for (int32_t i = 0; i < count; ++i) {
         const size_t offset = records.offset();
         std::string_view value;
         if (!records.readValue(value))
             file_format::throwShortData();
         if (ordered) {
-            ordered = neighbours.next(value) <= 0 || i == 0;
+            if (i > 0 && records.moves() != previousMoves) {
+                size_t next = 0;
+                if (!records.readRecordAt(previousOffset, previousCopy, next))
+                    file_format::throwShortData();
+                previous = previousCopy;
+            }
+            ordered = neighbours.next(previous, value) <= 0 || i == 0;
             if (static_cast<size_t>(i) % kStride == 0)
                 offsets.push_back(offset);
+            previous = value;
+            previousOffset = offset;
+            previousMoves = records.moves();
         }
         if (!records.skipRecord())
             file_format::throwShortData();

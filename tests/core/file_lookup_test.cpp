@@ -149,13 +149,14 @@ TEST(TermIndex, AnswersAsLoadingDoes) {
     compare::setLocale("");
     TTempFolder temp;
     std::string ordered;
-    for (int i = 0; i < 3000; ++i)
+    // Larger than the walk's reading window, so its neighbours lie across the window's moves.
+    for (int i = 0; i < 20000; ++i)
         ordered += entry("k" + std::to_string(100000 + i), "v" + std::to_string(i));
     const std::string mixed = entry("zebra", "z") + entry("Apple", "first") + entry("banana", "b") +
                               entry("apple", "second") + entry(std::string("ze\0ro", 5), "cut") +
                               entry("APPLE", "third");
     const std::vector<std::pair<const char*, std::string>> files = {
-        {"in order", emptyHeader() + le32(3000) + ordered},
+        {"in order", emptyHeader() + le32(20000) + ordered},
         {"in order, equals together",
          emptyHeader() + le32(3) + entry("Apple", "1") + entry("apple", "2") + entry("b", "3")},
         {"out of order", emptyHeader() + le32(6) + mixed},
