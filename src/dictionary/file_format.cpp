@@ -37,9 +37,7 @@ TRecordStream::~TRecordStream() {
     ::close(fd_);
 }
 
-bool TRecordStream::ensure(size_t n) {
-    if (n <= windowEnd_ - position_)
-        return true;
+bool TRecordStream::refill(size_t n) {
     // The window is made when first needed: a reader that only reads records at offsets
     // never needs it.
     if (window_.empty())

@@ -156,8 +156,10 @@ public:
     bool readRecordAt(size_t offset, std::string& value, size_t& next);
 
 private:
-    // Makes the n bytes at the position present in the window.
-    bool ensure(size_t n);
+    // Makes the n bytes at the position present in the window; the common case, bytes already
+    // there, inline.
+    bool ensure(size_t n) { return n <= windowEnd_ - position_ || refill(n); }
+    bool refill(size_t n);
     size_t fileOffset() const { return windowOffset_ + position_; }
 
     int fd_ = -1;

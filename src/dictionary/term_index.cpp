@@ -278,7 +278,8 @@ void writeIndex(const std::string& folder, const std::string& indexPath, const T
         if (parent != std::string::npos && parent > 0)
             (void)::mkdir(folder.substr(0, parent).c_str(), 0700);
         (void)::mkdir(folder.c_str(), 0700);
-        TAtomicFileWriter writer(indexPath);
+        // A torn index fails its checksum and is made again: no need to wait for the disk.
+        TAtomicFileWriter writer(indexPath, std::nullopt, TAtomicFileWriter::TFlush::None);
         writer.write(bytes.data(), bytes.size());
         writer.commit();
         (void)::chmod(indexPath.c_str(), 0600);
