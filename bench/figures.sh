@@ -7,7 +7,12 @@
 #  - load and save of the 1 M-term file, the load against reading and unscrambling the file,
 #    and the file's import by termovel-dic;
 #  - one look-up by termovel-dic in the largest bundled dictionary against cat of the file, in
-#    CPU time (bench/lookup_vs_cat.sh, which needs perf: Debian's linux-perf).
+#    CPU time (bench/lookup_vs_cat.sh, which needs perf: Debian's linux-perf);
+#  - one look-up in WordNet with the side index, the first one (which writes the index) and one
+#    without it, against sdcv on WordNet exported to StarDict (bench/lookup_vs_sdcv.sh, which
+#    installs Debian's sdcv when it is missing);
+#  - the start-up load of the bundled dictionaries on every processor against one after
+#    another (the benchmark BM_BundledLoad*), beside start-up to the first paint.
 # Start-up is timed from outside: the program runs with TERMOVEL_EXIT_AFTER_SHOW set, which
 # ends it right after the main window's first paint, under a private Xvfb.
 #
@@ -16,7 +21,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${FIGURES_RUNS:-7}
-cmake --build "$build" --target termovel termovel-dic termovel_figures >/dev/null
+cmake --build "$build" --target termovel termovel-dic termovel_figures termovel_bench >/dev/null
 
 program_dir=$build/termovel
 tool=$build/src/termovel-dic
@@ -80,6 +85,18 @@ lookup_line=$(bench/lookup_vs_cat.sh "$tool" "$largest_dic" "$runs" | sed -n 1p)
 lookup_cpu=$(sed -n 's/.*lookup: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
 cat_cpu=$(sed -n 's/.*cat: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
 
+# --- Look-up in WordNet against sdcv, with and without the side index -------------------------
+wordnet=$program_dir/en_wordnet.dic
+[ -f "$wordnet" ] || wordnet=$build/dics/en_wordnet.dic
+eval "$(bench/lookup_vs_sdcv.sh "$tool" "$wordnet" zebra "$runs" | sed 's/^\([a-z]*\) /lookup_\1=/')"
+
+# --- The start-up load of the bundled dictionaries: every processor against one by one --------
+eval "$("$build/bench/termovel_bench" --benchmark_filter='BM_BundledLoad' \
+    --benchmark_repetitions="$runs" --benchmark_report_aggregates_only=true \
+    --benchmark_format=csv 2>/dev/null |
+    awk -F, '/_median/ { n = $1; gsub(/"/, "", n); sub(/\/.*/, "", n); sub(/BM_BundledLoad/, "", n);
+                         printf "load_%s_ms=%.1f\n", tolower(n), $3 }')"
+
 # --- Start-up and memory ----------------------------------------------------------------------
 bundled=$(folder bundled)
 read -r start_bundled rss_bundled < <(startup "$bundled")
@@ -110,5 +127,8 @@ echo "| Keystroke to selection, p99 | ${key_p99_ms} ms | < 2 ms ($(status "$key_
 echo "| LoadFromFile, 1 M terms | ${load_ms} ms | |"
 echo "| LoadFromFile against reading and unscrambling the file (${read_ms} ms) | $(ratio "$load_ms" "$read_ms") × | < 1.5 × ($(status "$(ratio "$load_ms" "$read_ms")" 1.5)) |"
 echo "| termovel-dic lookup in $(basename "$largest_dic") against cat of it, CPU (${lookup_cpu} / ${cat_cpu} ms) | $(ratio "$lookup_cpu" "$cat_cpu") × | < 3 × ($(status "$(ratio "$lookup_cpu" "$cat_cpu")" 3)) |"
+echo "| termovel-dic lookup in $(basename "$wordnet") with its index against sdcv on the StarDict export, CPU (${lookup_indexed} / ${lookup_sdcv} ms) | $(ratio "$lookup_indexed" "$lookup_sdcv") × | ≤ 0.5 × ($(status "$(ratio "$lookup_indexed" "$lookup_sdcv")" 0.501)) |"
+echo "| First look-up (writing the index) against the walk without it, CPU (${lookup_first} / ${lookup_walk} ms) | $(ratio "$lookup_first" "$lookup_walk") × | ≤ 1 × ($(status "$(ratio "$lookup_first" "$lookup_walk")" 1.001)) |"
+echo "| Start-up load of the bundled dictionaries on $(nproc) threads against one by one (${load_parallel_ms} / ${load_serial_ms} ms) | $(ratio "$load_parallel_ms" "$load_serial_ms") × | ≤ 0.6 × ($(status "$(ratio "$load_parallel_ms" "$load_serial_ms")" 0.601)) |"
 echo "| SaveToFile, 1 M terms | ${save_ms} ms | |"
 echo "| termovel-dic import of 1 M terms (text to new .dic) | ${import_s} s | |"

@@ -29,21 +29,24 @@ TRecordStream::TRecordStream(const std::string& path) {
     fd_ = regular_file::openForReading(path, info);
     if (fd_ < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    stamp_ = file_stamp::fromStat(info);
     fileSize_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
-    window_.resize(std::min(fileSize_, kWindow));
 }
 
 TRecordStream::~TRecordStream() {
     ::close(fd_);
 }
 
-bool TRecordStream::ensure(size_t n) {
-    if (n <= windowEnd_ - position_)
-        return true;
+bool TRecordStream::refill(size_t n) {
+    // The window is made when first needed: a reader that only reads records at offsets
+    // never needs it.
+    if (window_.empty())
+        window_.resize(std::min(fileSize_, kWindow));
     // No length is believed beyond what the file holds, so a damaged one cannot make the
     // window grow past the file's size.
     if (n > fileSize_ - std::min(fileSize_, fileOffset()))
         return false;
+    ++moves_;
     // The unread rest moves to the front and the window fills up behind it.
     std::memmove(window_.data(), window_.data() + position_, windowEnd_ - position_);
     windowOffset_ += position_;
@@ -100,7 +103,55 @@ bool TRecordStream::skipRecord() {
     if (::lseek(fd_, static_cast<off_t>(target - readTo), SEEK_CUR) < 0)
         return false;
     windowOffset_ = target;
+    ++moves_;
     windowEnd_ = position_ = 0;
+    return true;
+}
+
+namespace {
+
+// Reads exactly n bytes at offset; false when the file gives fewer.
+bool readFully(int fd, char* out, size_t n, size_t offset) {
+    while (n > 0) {
+        const ssize_t got = ::pread(fd, out, n, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        out += got;
+        n -= static_cast<size_t>(got);
+        offset += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TRecordStream::readRecordAt(size_t offset, std::string& value, size_t& next) {
+    // One read takes the length and, for most terms, the whole text.
+    constexpr size_t kFirstRead = 64;
+    if (offset > fileSize_ || fileSize_ - offset < kIntSize)
+        return false;
+    char head[kFirstRead];
+    const size_t first = std::min(kFirstRead, fileSize_ - offset);
+    if (!readFully(fd_, head, first, offset))
+        return false;
+    keystream::unscrambleShort(head, first, offset);
+    const int32_t length = decodeInt32(head);
+    if (length < 0 || static_cast<size_t>(length) > fileSize_ - offset - kIntSize)
+        return false;
+    const auto bytes = static_cast<size_t>(length);
+    const size_t inHead = std::min(bytes, first - kIntSize);
+    value.assign(head + kIntSize, inHead);
+    if (inHead < bytes) {
+        value.resize(bytes);
+        const size_t at = offset + kIntSize + inHead;
+        if (!readFully(fd_, value.data() + inHead, bytes - inHead, at))
+            return false;
+        keystream::unscrambleFrom(value.data() + inHead, bytes - inHead, at);
+    }
+    value.resize(recordValue(value.data(), value.size()).size());
+    next = offset + kIntSize + bytes;
     return true;
 }
 

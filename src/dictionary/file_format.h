@@ -139,22 +139,37 @@ public:
     TRecordStream& operator=(const TRecordStream&) = delete;
 
     bool readInt32(int32_t& value);
+    // The file offset of the next byte to be read.
+    size_t offset() const { return fileOffset(); }
+    // The file's stamp when it was opened, before anything was read.
+    const TFileStamp& stamp() const { return stamp_; }
+    // A count that changes whenever values read before may have been overwritten: a view from
+    // readValue holds past later reads while this stays the same.
+    uint64_t moves() const { return moves_; }
     // One record's value; the view holds until the next read.
     bool readValue(std::string_view& value);
     // Passes over one record.
     bool skipRecord();
+    // Reads the record that starts at a file offset, leaving the position where it is: its
+    // value into value and the offset just past the record into next. Returns false on short
+    // or bad data, as the other reads do.
+    bool readRecordAt(size_t offset, std::string& value, size_t& next);
 
 private:
-    // Makes the n bytes at the position present in the window.
-    bool ensure(size_t n);
+    // Makes the n bytes at the position present in the window; the common case, bytes already
+    // there, inline.
+    bool ensure(size_t n) { return n <= windowEnd_ - position_ || refill(n); }
+    bool refill(size_t n);
     size_t fileOffset() const { return windowOffset_ + position_; }
 
     int fd_ = -1;
+    TFileStamp stamp_;
     size_t fileSize_ = 0;
     std::string window_;
     size_t windowOffset_ = 0;  // the file offset of window_[0]
     size_t windowEnd_ = 0;     // bytes of the window read from the file
     size_t position_ = 0;      // within the window
+    uint64_t moves_ = 0;
 };
 
 // Reads the three header texts and the count, storing each text as soon as it is read, and

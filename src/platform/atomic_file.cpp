@@ -278,8 +278,12 @@ TSaveLock::~TSaveLock() {
     ::close(fd_);
 }
 
-TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFileStamp> expected)
-    : path_(path), target_(atomic_file::replacementTarget(path)), expected_(expected) {
+TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFileStamp> expected,
+                                     TFlush flush)
+    : path_(path),
+      target_(atomic_file::replacementTarget(path)),
+      flush_(flush),
+      expected_(expected) {
     if (target_.empty())
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     lock_ = std::make_unique<TSaveLock>(path);
@@ -369,8 +373,9 @@ void TAtomicFileWriter::write(const char* data, size_t size) {
         const size_t piece = std::min(kWritePiece, size - done);
         if (!atomic_file::writeAll(fd_, data + done, piece))
             throw TError(error_text::kStreamWrite);
-        (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
-                                SYNC_FILE_RANGE_WRITE);
+        if (flush_ == TFlush::ToDisk)
+            (void)::sync_file_range(fd_, static_cast<off_t>(written_), static_cast<off_t>(piece),
+                                    SYNC_FILE_RANGE_WRITE);
         written_ += piece;
         done += piece;
     }
@@ -389,7 +394,7 @@ void TAtomicFileWriter::commit() {
     // In place, the old file may have been longer: it is cut to what was written.
     if (inPlace_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
         throw TError(error_text::kStreamWrite);
-    if (::fsync(fd_) != 0)
+    if (flush_ == TFlush::ToDisk && ::fsync(fd_) != 0)
         throw TError(error_text::kStreamWrite);
     // Taken from the written file itself: the rename moves it without touching its time.
     const std::optional<TFileStamp> written = file_stamp::ofDescriptor(fd_);
@@ -410,6 +415,8 @@ void TAtomicFileWriter::commit() {
     atomic_file::untrackTemporary(tempPath_);
     tempPath_.clear();
 
+    if (flush_ == TFlush::None)
+        return;
     // The rename itself reaches the disk with the folder's entry.
     const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

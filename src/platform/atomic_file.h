@@ -96,17 +96,23 @@ public:
     // process is saving the file. With expected, raises TFileChanged("Файл %s изменён другой
     // программой") with path when the file a save replaces exists and its stamp differs; a
     // file that is gone is written.
+    // Whether the writer sees the bytes and the rename onto the disk. A cache that can be made
+    // again, and tells a torn copy by itself, need not wait for the disk: the rename still
+    // never shows a half-written file to a reader.
+    enum class TFlush { ToDisk, None };
+
     explicit TAtomicFileWriter(const std::string& path,
-                               std::optional<TFileStamp> expected = std::nullopt);
+                               std::optional<TFileStamp> expected = std::nullopt,
+                               TFlush flush = TFlush::ToDisk);
     ~TAtomicFileWriter();
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
     TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
 
     // Appends bytes. Raises TError("Stream write error").
     void write(const char* data, size_t size);
-    // Flushes and renames over the target. Raises TError("Stream write error") or
-    // TError("Cannot create file %s") with path, and TFileChanged as the constructor does;
-    // the old file then stays.
+    // Flushes (unless made with TFlush::None) and renames over the target. Raises
+    // TError("Stream write error") or TError("Cannot create file %s") with path, and
+    // TFileChanged as the constructor does; the old file then stays.
     void commit();
 
     // The stamp of the file as written, once commit() has succeeded (nullopt before, or when
@@ -126,6 +132,7 @@ private:
     int fd_ = -1;
     size_t written_ = 0;
     bool inPlace_ = false;
+    TFlush flush_ = TFlush::ToDisk;
     std::optional<TFileStamp> expected_;
     std::optional<TFileStamp> stamp_;
 };

@@ -3,6 +3,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <array>
@@ -440,6 +441,17 @@ std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale) {
     if (!buildShortcut(c.get(), weights, primaryRanks, true))
         weights.fill(0);
     return weights;
+}
+
+std::string orderName() {
+    // The library's version, not the collator's: asking the collator would open it, which a
+    // caller that only checks a kept order should not pay for. Collation data ships with the
+    // library, so its version names the data too.
+    UVersionInfo version;
+    u_getVersion(version);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(version, text);
+    return state().locale + "/" + text;
 }
 
 uint64_t orderGeneration() {

@@ -40,6 +40,12 @@ std::array<uint32_t, 256> plainWeightsListingAll(const std::string& locale);
 // something derived from plainWeights() can tell it has gone stale.
 uint64_t orderGeneration();
 
+// A name for the order terms() gives now: the collation locale and the version of the
+// collation library (whose data comes with it). Terms sorted under one name sort the same under
+// that name again, so an order kept on disk can tell whether it still holds. Cheap: it does not
+// open the collator.
+std::string orderName();
+
 // Chooses the collation locale explicitly ("" means the root order), in place of the user's
 // locale that the first comparison otherwise takes from the environment; every derived order
 // goes stale (orderGeneration changes). The program never calls it: the user's locale is the

@@ -22,7 +22,9 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/term_index.h"
 #include "interchange/fold_1251.h"
+#include "interchange/stardict_writer.h"
 #include "interchange/tab_text.h"
 #include "interchange/text_export.h"
 #include "interchange/text_import.h"
@@ -41,7 +43,9 @@ constexpr const char* kUsage =
     "Использование:\n"
     "  termovel-dic info FILE.dic            название, автор, описание, число терминов\n"
     "  termovel-dic list FILE.dic            термины по порядку\n"
-    "  termovel-dic lookup FILE.dic TERM     статья термина (код 1, если его нет)\n"
+    "  termovel-dic lookup FILE.dic TERM [--no-index]\n"
+    "                                        статья термина (код 1, если его нет); указатель\n"
+    "                                        терминов в кэше ускоряет поиск, --no-index: без него\n"
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
     "  termovel-dic import FILE.dic TEXTFILE [--tab] [--force] [--name TEXT] [--author TEXT]\n"
     "                                        [--info TEXT] [--encoding cp1251|utf-8]\n"
@@ -53,6 +57,9 @@ constexpr const char* kUsage =
     "                                        не полностью\n"
     "  termovel-dic export FILE.dic [--tab]  словарь в формате импорта (Windows-1251); --tab:\n"
     "                                        строка на термин, термин TAB статья, без потерь\n"
+    "  termovel-dic export --stardict FILE.dic OUT.ifo [--force]\n"
+    "                                        словарь в формате StarDict 2.4.2: OUT.ifo, OUT.idx,\n"
+    "                                        OUT.dict.dz; --force: заменить уже существующие\n"
     "  termovel-dic search FILE.dic TEXT     термины, в статьях которых есть текст (без учёта\n"
     "                                        регистра)\n";
 
@@ -132,7 +139,7 @@ std::optional<std::string> lookupTerm(std::string_view utf8) {
     return folded;
 }
 
-int lookup(const std::string& path, std::string_view termUtf8) {
+int lookup(const std::string& path, std::string_view termUtf8, bool useIndex) {
     requireReadable("Словарь", path);
     const std::optional<std::string> held = lookupTerm(termUtf8);
     if (!held)
@@ -142,7 +149,8 @@ int lookup(const std::string& path, std::string_view termUtf8) {
     const std::string& term = *held;
     std::optional<std::string> article;
     try {
-        article = lookUpInFile(path, term);
+        article = useIndex ? lookUpIndexed(path, term, termIndexFolder()).article
+                           : lookUpInFile(path, term);
     } catch (const TError& e) {
         throw readFailure("Словарь", path, &e);
     }
@@ -351,6 +359,23 @@ int exportText(const std::string& path, bool tab) {
     return kExitOk;
 }
 
+int exportStarDict(const std::string& path, const std::string& ifoPath, bool force) {
+    if (!ifoPath.ends_with(".ifo") || ifoPath.size() == 4)
+        throw TFailure{ifoPath + ": имя файла StarDict должно оканчиваться на .ifo"};
+    const std::string base = ifoPath.substr(0, ifoPath.size() - 4);
+    // Files already there may be someone's work: they are replaced only on request.
+    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"}) {
+        if (!force && fileExists(out))
+            throw TFailure{out + ": файл уже есть; чтобы заменить его, добавьте --force"};
+    }
+    TDictionary d;
+    loadDictionary(d, path);
+    writeStarDict(d, ifoPath);
+    print("Словарь StarDict записан: " + ifoPath + " (терминов " + std::to_string(d.Count()) +
+          ")\n");
+    return kExitOk;
+}
+
 int search(const std::string& path, std::string_view textUtf8) {
     const std::string text = toCodePage(textUtf8, "Текст");
     if (text.empty())
@@ -388,8 +413,16 @@ int run(const std::vector<std::string>& args) {
         return list(args[1]);
     }
     if (command == "lookup") {
-        need(2);
-        return lookup(args[1], args[2]);
+        // --no-index may stand anywhere after the command; with two arguments only, it is the
+        // term looked up.
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        const auto noIndex = std::find(rest.begin(), rest.end(), "--no-index");
+        const bool useIndex = rest.size() != 3 || noIndex == rest.end();
+        if (!useIndex)
+            rest.erase(noIndex);
+        if (rest.size() != 2)
+            throw TFailure{kUsage};
+        return lookup(rest[0], rest[1], useIndex);
     }
     if (command == "verify") {
         need(1);
@@ -408,8 +441,17 @@ int run(const std::vector<std::string>& args) {
                       force);
     }
     if (command == "export") {
-        // --tab may stand before or after the file.
+        // --tab, --stardict and --force may stand before or after the files.
         std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (std::find(rest.begin(), rest.end(), "--stardict") != rest.end()) {
+            const auto flags = std::stable_partition(rest.begin(), rest.end(), [](const auto& a) {
+                return a != "--stardict" && a != "--force";
+            });
+            if (flags - rest.begin() != 2)
+                throw TFailure{kUsage};
+            return exportStarDict(rest[0], rest[1],
+                                  std::find(flags, rest.end(), "--force") != rest.end());
+        }
         const auto tab = std::find(rest.begin(), rest.end(), "--tab");
         const bool isTab = tab != rest.end();
         if (isTab)

@@ -32,6 +32,7 @@ private slots:
     void ampersandInFileNameIsNoMnemonic();
     void badListCountReportsAndScans();
     void failedLoadIsReportedAndRestOpen();
+    void parallelLoadKeepsTheSerialOrder();
     void threeDictionariesSelectFirstTab();
     void titleNamesCurrentDictionary_data();
     void titleNamesCurrentDictionary();
@@ -159,6 +160,49 @@ void TestMainForm::failedLoadIsReportedAndRestOpen() {
                                                  ":\nStream read error")}));
     QCOMPARE(rig::tabs(form), (QStringList{"a.dic", "c.dic"}));
     QCOMPARE(TMainFormView(form).dicCount(), 2);
+}
+
+// The start-up dictionaries load on several threads, yet the window changes as a load one by one
+// would: a large file first and damaged ones among good ones give the tabs in list order, each
+// error box shown when exactly the tabs before it in the list are there, and the first tab's
+// title.
+void TestMainForm::parallelLoadKeepsTheSerialOrder() {
+    TLookupFolder folder;
+    std::vector<std::string> many;
+    for (int i = 0; i < 20000; ++i)
+        many.push_back("term" + std::to_string(i));
+    folder.writeDic("big.dic", many, "Big");
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("c.dic", {"gamma"}, "C");
+    folder.writeDic("e.dic", {"epsilon"});
+    folder.writeDic("off.dic", {"off"});
+    {
+        std::FILE* f = std::fopen(folder.file("short.dic").c_str(), "wb");
+        std::fputs("xy", f);
+        std::fclose(f);
+    }
+    // A whole header and count, then the entry cut short.
+    TDictionary d;
+    d.SetName("Cut");
+    d.AddTerm("one", "1");
+    d.SaveToFile(folder.file("cut.dic"));
+    std::filesystem::resize_file(folder.file("cut.dic"), 20);
+    folder.writeList("List", "8",
+                     {"+big.dic", "+short.dic", "+a.dic", "+cut.dic", "+missing.dic", "+c.dic",
+                      "-off.dic", "+e.dic"});
+    QStringList events;
+    TMainForm& form = folder.open([&](TFakeDialogs& dialogs) {
+        dialogs.onError = [&](QWidget* parent, const QString& text) {
+            auto* window = static_cast<TMainForm*>(parent);
+            events << QString::number(TMainFormView(*window).TabSet()->count()) + ": " + text;
+        };
+    });
+    QCOMPARE(events, (QStringList{"1: Stream read error", "2: Stream read error"}));
+    QCOMPARE(rig::tabs(form), (QStringList{"big.dic", "a.dic", "c.dic", "e.dic"}));
+    QCOMPARE(TMainFormView(form).TabSet()->currentIndex(), 0);
+    QCOMPARE(TMainFormView(form).CurDic(), 0);
+    QCOMPARE(form.windowTitle(), kTitle + QStringLiteral(" - Big"));
+    QCOMPARE(TMainFormView(form).dic(0).Count(), 20000);
 }
 
 void TestMainForm::threeDictionariesSelectFirstTab() {

@@ -42,6 +42,8 @@ TMainForm::TMainForm(TRegSetup& regSetup, program_folder::TFolders folders,
       regSetup_(regSetup),
       folders_(std::move(folders)),
       dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtDialogs>()) {
+    // The dictionaries load on the other processors while the window is built.
+    startLoadingDics();
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(programIcon());
     new TOuterSize(*this, QSize(kDesignedWidth, kDesignedHeight));

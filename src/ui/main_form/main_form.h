@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/parallel_load.h"
 #include "platform/program_folder.h"
 #include "settings/program_identity.h"
 #include "ui/dialogs.h"
@@ -245,8 +246,16 @@ private:
     // Every change to DicList, CurDic, the tabs or the current dictionary's terms goes through
     // these, so that the tabs, the word list with its prefix index, the title and the action
     // groups always agree.
-    TDictionary* editableDictionary();               // the current dictionary, or nullptr
-    void openDicReporting(const std::string& path);  // OpenDic; an error goes to the error box
+    TDictionary* editableDictionary();  // the current dictionary, or nullptr
+    // Starts reading and parsing the start-up dictionaries in the background while the window
+    // is built; LoadDics then opens them into tabs.
+    void startLoadingDics();
+    // The start-up dictionaries as loaded, opened into tabs one by one in the order of paths as
+    // OpenDic would; each error goes to the error box in its place.
+    void openDicsReporting(const std::vector<std::string>& paths,
+                           std::vector<TLoadedDictionary> loaded);
+    // The tab of a dictionary loaded from fileName, named after the file.
+    void addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary);
     // Removes the current dictionary and its tab; the neighbour (the next tab, else the
     // previous one) becomes current as a tab change does. With none left: empty word list,
     // both groups off, bare title, empty search box.
@@ -355,6 +364,10 @@ private:
     TRegSetup& regSetup_;
     program_folder::TFolders folders_;
     std::unique_ptr<TDialogs> dialogs_;
+    // The start-up load under way from construction to LoadDics, and the error that reading the
+    // list's Count gave (reported by LoadDics, first, as the list is read).
+    std::unique_ptr<TBackgroundLoad> startupLoad_;
+    std::exception_ptr listCountError_;
     TWordListModel* wordListModel_ = nullptr;
     std::vector<TWordForm*> wordForms_;
     bool settingText_ = false;       // the code is writing the search box

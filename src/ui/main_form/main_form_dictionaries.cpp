@@ -13,7 +13,9 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "dictionary/parallel_load.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "settings/reg_setup.h"
@@ -46,30 +48,36 @@ void TMainForm::setCurrentHeader(const std::string& name, const std::string& aut
 
 // --- Opening and closing ---
 
-void TMainForm::openDicReporting(const std::string& path) {
-    try {
-        OpenDic(path);
-    } catch (const std::exception& error) {
-        // One bad file costs only its own tab: the rest of the start-up goes on. Its box names
-        // it, since several files may fail with the same message.
-        const QString text = errorText(error);
-        const QString file = QString::fromStdString(path);
-        dialogs().error(this, text.contains(file)
-                                  ? text
-                                  : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
+void TMainForm::openDicsReporting(const std::vector<std::string>& paths,
+                                  std::vector<TLoadedDictionary> loaded) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        try {
+            if (loaded[i].error)
+                std::rethrow_exception(loaded[i].error);
+            addLoadedDic(paths[i], std::move(loaded[i].dictionary));
+        } catch (const std::exception& error) {
+            // One bad file costs only its own tab: the rest of the start-up goes on. Its box
+            // names it, since several files may fail with the same message.
+            const QString text = errorText(error);
+            const QString file = QString::fromStdString(paths[i]);
+            dialogs().error(this, text.contains(file)
+                                      ? text
+                                      : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
+        }
     }
 }
 
-void TMainForm::LoadDics() {
+void TMainForm::startLoadingDics() {
     int count = 0;
     try {
         count = StrToInt(regSetup_.ReadValue("List", "Count"));
-    } catch (const std::exception& error) {
+    } catch (const std::exception&) {
         // A list that cannot be read is no list: every dictionary of the folder opens.
-        reportError(error);
+        listCountError_ = std::current_exception();
         count = 0;
     }
 
+    std::vector<std::string> paths;
     if (count > 0) {
         // Only the entries the file holds, however large the Count.
         for (const std::string& value : regSetup_.NumberedValues("List", count)) {
@@ -83,13 +91,30 @@ void TMainForm::LoadDics() {
                 continue;
             const std::string path = program_folder::resolve(folders_, codepage::toUtf8(name));
             if (program_folder::fileExists(path))
-                openDicReporting(path);
+                paths.push_back(path);
         }
     } else {
         for (const program_folder::TListedDictionary& listed :
              program_folder::listDictionaries(folders_))
-            openDicReporting(listed.path);
+            paths.push_back(listed.path);
     }
+    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths));
+}
+
+void TMainForm::LoadDics() {
+    if (!startupLoad_)
+        startLoadingDics();
+    if (listCountError_) {
+        try {
+            std::rethrow_exception(std::exchange(listCountError_, nullptr));
+        } catch (const std::exception& error) {
+            reportError(error);
+        }
+    }
+    const std::vector<std::string> paths = startupLoad_->paths();
+    std::vector<TLoadedDictionary> loaded = startupLoad_->take();
+    startupLoad_.reset();
+    openDicsReporting(paths, std::move(loaded));
 
     if (TabSet->count() > 0)
         selectTab(0);
@@ -98,6 +123,10 @@ void TMainForm::LoadDics() {
 void TMainForm::OpenDic(const std::string& fileName) {
     auto dictionary = std::make_unique<TDictionary>();
     dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
+    addLoadedDic(fileName, std::move(dictionary));
+}
+
+void TMainForm::addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary) {
     const size_t slash = fileName.find_last_of('/');
     const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     addDictionary(std::move(dictionary), QString::fromStdString(caption));

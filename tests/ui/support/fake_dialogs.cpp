@@ -23,8 +23,10 @@ void TFakeDialogs::warning(QWidget*, const QString& text) {
     shown.push_back({"warning", text});
 }
 
-void TFakeDialogs::error(QWidget*, const QString& text) {
+void TFakeDialogs::error(QWidget* parent, const QString& text) {
     shown.push_back({"error", text});
+    if (onError)
+        onError(parent, text);
 }
 
 bool TFakeDialogs::execFileDialog(QFileDialog& dialog) {

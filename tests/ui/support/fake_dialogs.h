@@ -27,6 +27,8 @@ public:
     std::function<bool(QFileDialog&)> onFileDialog;
     // Decides a modal window (fill it in and return QDialog::Accepted); default rejects.
     std::function<int(QDialog&)> onModal;
+    // Called as each error box is shown (after it is recorded), with the box's parent.
+    std::function<void(QWidget* parent, const QString& text)> onError;
     // Progress windows put up, and what to do when one comes up (it is shown first).
     int progressShown = 0;
     std::function<void(QDialog&)> onProgress;

@@ -99,9 +99,11 @@ void TLookupFolder::writeList(const std::string& section, const std::string& cou
         setup_->WriteValue(section, "N" + std::to_string(i + 1), entries[i]);
 }
 
-TMainForm& TLookupFolder::open() {
+TMainForm& TLookupFolder::open(const std::function<void(TFakeDialogs&)>& prepare) {
     auto fake = std::make_unique<TFakeDialogs>();
     dialogs_ = fake.get();
+    if (prepare)
+        prepare(*fake);
     form_ = std::make_unique<TMainForm>(*setup_, path(), std::move(fake));
     return *form_;
 }

@@ -74,7 +74,8 @@ public:
     void writeList(const std::string& section, const std::string& count,
                    const std::vector<std::string>& entries);
 
-    TMainForm& open();
+    // prepare, when given, scripts the dialogs before the window is built (and loads).
+    TMainForm& open(const std::function<void(TFakeDialogs&)>& prepare = {});
     TMainForm& form() { return *form_; }
     TFakeDialogs& dialogs() { return *dialogs_; }
 

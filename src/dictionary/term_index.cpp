@@ -1,0 +1,561 @@
+#include "dictionary/term_index.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "dictionary/file_format.h"
+#include "platform/atomic_file.h"
+#include "platform/compare.h"
+#include "platform/error.h"
+#include "platform/file_stamp.h"
+
+namespace {
+
+// The index file, every integer little-endian:
+//
+//   magic "TrmvIdx" 0 (8 bytes), version (u32),
+//   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds
+//   (i64 each), offset count N (u32), stride S (u32), entry count E (u32), order name length
+//   L (u32), the order name (L bytes), the plain-byte weights of that order (256 × u32, see
+//   compare::plainWeights; all 0 when it has none), N × the file offset of a term record
+//   (u32), checksum of all the bytes before it (u64).
+//
+// A file in the dictionary's order (as the program saves it) lists every S-th of its E entries
+// in file order: a look-up finds the two listed entries around the term and reads on from the
+// first, at most S + 1 records. Any other file lists, with S = 1, its distinct terms (the first
+// of equal ones in file order) sorted. Offsets are 32-bit, so a file of 4 GiB or more gets no
+// index.
+constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
+constexpr uint32_t kVersion = 2;
+constexpr size_t kStampSize = 5 * 8;
+constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 * 4;
+// Every how many entries a file in order lists one: a look-up reads at most this many records
+// more, and the index is this many times smaller than one offset per entry.
+constexpr size_t kStride = 16;
+constexpr size_t kOffsetSize = 4;
+constexpr size_t kChecksumSize = 8;
+constexpr size_t kMaxOrderName = 256;
+constexpr size_t kWeightsSize = 256 * 4;
+
+// The dictionary's order: texts made only of plain bytes compare by a table of weights (the
+// first differing weight, else the shorter first; see compare::plainWeights), any other by the
+// general comparison. An index carries the table, so a look-up among plain terms never needs
+// to open the collator.
+class TOrder {
+public:
+    // weights: 256 entries, or null (the general comparison throughout).
+    explicit TOrder(const uint32_t* weights) : weights_(weights) {}
+
+    bool isPlain(std::string_view text) const {
+        if (!weights_)
+            return false;
+        for (const char c : text) {
+            if (weights_[static_cast<unsigned char>(c)] == 0)
+                return false;
+        }
+        return true;
+    }
+
+    int compare(std::string_view a, std::string_view b) const {
+        return isPlain(a) && isPlain(b) ? comparePlain(a, b) : compare::terms(a, b);
+    }
+
+    // Requires both texts plain. Identical bytes weigh the same, so the weights are looked at
+    // only from the first differing byte on.
+    int comparePlain(std::string_view a, std::string_view b) const {
+        const size_t n = std::min(a.size(), b.size());
+        size_t i = 0;
+        while (i < n && a[i] == b[i])
+            ++i;
+        for (; i < n; ++i) {
+            const uint32_t wa = weights_[static_cast<unsigned char>(a[i])];
+            const uint32_t wb = weights_[static_cast<unsigned char>(b[i])];
+            if (wa != wb)
+                return wa < wb ? -1 : 1;
+        }
+        return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    }
+
+private:
+    const uint32_t* weights_;
+};
+
+void putU32(std::string& out, uint32_t v) {
+    const size_t at = out.size();
+    out.resize(at + 4);
+    file_format::encodeInt32(out.data() + at, static_cast<int32_t>(v));
+}
+
+void putU64(std::string& out, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+uint32_t getU32(const char* p) {
+    return static_cast<uint32_t>(file_format::decodeInt32(p));
+}
+
+uint64_t getU64(const char* p) {
+    return uint64_t{getU32(p)} | uint64_t{getU32(p + 4)} << 32;
+}
+
+// A 64-bit checksum: enough to tell a damaged or cut index from a whole one, and cheap next to
+// reading it. Four lanes of eight bytes each, so the multiplications do not wait on each other.
+uint64_t checksum(const char* data, size_t size) {
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t lanes[4] = {size, size ^ 1, size ^ 2, size ^ 3};
+    size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        for (int lane = 0; lane < 4; ++lane) {
+            uint64_t word;
+            std::memcpy(&word, data + i + 8 * lane, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    }
+    uint64_t h = lanes[0];
+    for (int lane = 1; lane < 4; ++lane)
+        h = (h ^ lanes[lane]) * kMultiplier;
+    for (; i < size; ++i)
+        h = (h ^ static_cast<unsigned char>(data[i])) * kMultiplier;
+    return h ^ (h >> 32);
+}
+
+std::string stampBytes(const TFileStamp& stamp) {
+    std::string out;
+    putU64(out, static_cast<uint64_t>(stamp.device));
+    putU64(out, static_cast<uint64_t>(stamp.inode));
+    putU64(out, static_cast<uint64_t>(stamp.size));
+    putU64(out, static_cast<uint64_t>(stamp.modifiedSeconds));
+    putU64(out, static_cast<uint64_t>(stamp.modifiedNanoseconds));
+    return out;
+}
+
+// The index file of the dictionary at path: named after the file's full path, so a fresh index
+// replaces the one before it. "" when the path cannot be resolved.
+std::string indexPathOf(const std::string& folder, const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    const std::string full(resolved);
+    std::free(resolved);
+    uint64_t h = 0xCBF29CE484222325ull;  // FNV-1a
+    for (unsigned char c : full)
+        h = (h ^ c) * 0x100000001B3ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "lookup-%016llx.idx", static_cast<unsigned long long>(h));
+    return folder + "/" + name;
+}
+
+// Where the terms lie: every stride-th of entries records in file order (stride > 1, a file in
+// the dictionary's order), or the distinct terms sorted (stride 1); count offsets in all, at
+// offsets as u32 (the index's bytes) or in words.
+struct TTermList {
+    size_t stride = 1;
+    size_t entries = 0;
+    size_t count = 0;
+    const char* offsets = nullptr;
+    const std::vector<size_t>* words = nullptr;
+
+    size_t offset(size_t i) const {
+        return words ? (*words)[i] : getU32(offsets + kOffsetSize * i);
+    }
+};
+
+// A valid index file, mapped into memory: only the pages the search reads are read.
+class TIndexView {
+public:
+    // The index at indexPath when it is whole and made for the file with stamp under the
+    // current order, else nothing.
+    static std::optional<TIndexView> open(const std::string& indexPath, const TFileStamp& stamp) {
+        const int fd = ::open(indexPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            return std::nullopt;
+        struct stat info {};
+        // No index is larger than one offset per entry of the file (eight bytes at least).
+        const size_t largest = kFixedSize + kMaxOrderName + kWeightsSize +
+                               kOffsetSize * (static_cast<size_t>(stamp.size) / 8 + 1) +
+                               kChecksumSize;
+        auto mapping = std::make_shared<TMapping>();
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<size_t>(info.st_size) <= largest &&
+            static_cast<size_t>(info.st_size) >= kFixedSize + kChecksumSize) {
+            mapping->size = static_cast<size_t>(info.st_size);
+            mapping->data = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, fd, 0);
+        }
+        ::close(fd);
+        if (mapping->data == MAP_FAILED)
+            return std::nullopt;
+        const char* p = static_cast<const char*>(mapping->data);
+        const size_t body = mapping->size - kChecksumSize;
+        if (std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
+            std::memcmp(p + 12, stampBytes(stamp).data(), kStampSize) != 0)
+            return std::nullopt;
+        const char* fields = p + 12 + kStampSize;
+        const size_t count = getU32(fields);
+        const size_t stride = getU32(fields + 4);
+        const size_t entries = getU32(fields + 8);
+        const size_t orderLength = getU32(fields + 12);
+        if (orderLength > kMaxOrderName || stride == 0 ||
+            (stride > 1 && count != (entries + stride - 1) / stride) ||
+            body != kFixedSize + orderLength + kWeightsSize + count * kOffsetSize ||
+            std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
+            getU64(p + body) != checksum(p, body))
+            return std::nullopt;
+        TIndexView view;
+        view.mapping_ = std::move(mapping);
+        const char* weights = p + kFixedSize + orderLength;
+        for (size_t i = 0; i < 256; ++i)
+            view.weights_[i] = getU32(weights + 4 * i);
+        view.list_ = {stride, entries, count, weights + kWeightsSize};
+        return view;
+    }
+
+    const TTermList& list() const { return list_; }
+    // The plain-byte weights the index was sorted with, or null when it had none.
+    const uint32_t* weights() const {
+        return std::any_of(weights_.begin(), weights_.end(), [](uint32_t w) { return w != 0; })
+                   ? weights_.data()
+                   : nullptr;
+    }
+
+private:
+    struct TMapping {
+        void* data = MAP_FAILED;
+        size_t size = 0;
+        ~TMapping() {
+            if (data != MAP_FAILED)
+                ::munmap(data, size);
+        }
+    };
+
+    std::shared_ptr<TMapping> mapping_;
+    std::array<uint32_t, 256> weights_{};
+    TTermList list_;
+};
+
+// Writes the index atomically; any failure leaves no index, which costs only speed.
+void writeIndex(const std::string& folder, const std::string& indexPath, const TFileStamp& stamp,
+                const TTermList& list) {
+    if (static_cast<uint64_t>(stamp.size) > UINT32_MAX)
+        return;
+    std::string bytes(kMagic, sizeof kMagic);
+    putU32(bytes, kVersion);
+    bytes += stampBytes(stamp);
+    const std::string order = compare::orderName();
+    if (order.size() > kMaxOrderName)
+        return;
+    putU32(bytes, static_cast<uint32_t>(list.count));
+    putU32(bytes, static_cast<uint32_t>(list.stride));
+    putU32(bytes, static_cast<uint32_t>(list.entries));
+    putU32(bytes, static_cast<uint32_t>(order.size()));
+    bytes += order;
+    const uint32_t* weights = compare::plainWeights();
+    for (size_t i = 0; i < 256; ++i)
+        putU32(bytes, weights ? weights[i] : 0);
+    size_t at = bytes.size();
+    bytes.resize(at + kOffsetSize * list.count);
+    for (size_t i = 0; i < list.count; ++i, at += kOffsetSize)
+        file_format::encodeInt32(bytes.data() + at, static_cast<int32_t>(list.offset(i)));
+    putU64(bytes, checksum(bytes.data(), bytes.size()));
+    try {
+        // The index tells which terms a dictionary holds, so only its owner may read it.
+        const size_t parent = folder.find_last_of('/');
+        if (parent != std::string::npos && parent > 0)
+            (void)::mkdir(folder.substr(0, parent).c_str(), 0700);
+        (void)::mkdir(folder.c_str(), 0700);
+        // A torn index fails its checksum and is made again: no need to wait for the disk.
+        TAtomicFileWriter writer(indexPath, std::nullopt, TAtomicFileWriter::TFlush::None);
+        writer.write(bytes.data(), bytes.size());
+        writer.commit();
+        (void)::chmod(indexPath.c_str(), 0600);
+    } catch (const std::exception&) {
+    }
+}
+
+// The first position whose term is not before term, reading terms through termAt; false when
+// a term cannot be read.
+template <typename TTermAt>
+bool lowerBound(const TOrder& order, size_t count, std::string_view term, TTermAt termAt,
+                size_t& found) {
+    size_t low = 0;
+    size_t high = count;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        std::string_view probe;
+        if (!termAt(middle, probe))
+            return false;
+        if (order.compare(probe, term) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    found = low;
+    return true;
+}
+
+// Looks term up in the list, reading each record the search visits from the file. Returns
+// false when a record cannot be read.
+bool searchRecords(file_format::TRecordStream& records, const TOrder& order, const TTermList& list,
+                   std::string_view term, std::optional<std::string>& article) {
+    std::string value;
+    size_t next = 0;
+    auto termAt = [&](size_t i, std::string_view& probe) {
+        if (!records.readRecordAt(list.offset(i), value, next))
+            return false;
+        probe = value;
+        return true;
+    };
+    size_t at = 0;
+    if (!lowerBound(order, list.count, term, termAt, at))
+        return false;
+    size_t offset = 0;
+    size_t left = 0;
+    if (list.stride == 1) {
+        // Only the term found can be equal.
+        left = at < list.count ? 1 : 0;
+        offset = left ? list.offset(at) : 0;
+    } else if (list.count > 0) {
+        // The first entry not before term lies after the listed one before it, within
+        // stride + 1 records of it, in file order.
+        const size_t from = at == 0 ? 0 : at - 1;
+        left = std::min(list.stride + 1, list.entries - from * list.stride);
+        offset = list.offset(from);
+    }
+    std::string text;
+    for (; left > 0; --left) {
+        if (!records.readRecordAt(offset, value, next))
+            return false;
+        const int found = order.compare(value, term);
+        if (found > 0)
+            return true;
+        if (!records.readRecordAt(next, text, offset))
+            return false;
+        if (found == 0) {
+            article = std::move(text);
+            return true;
+        }
+    }
+    return true;
+}
+
+// The look-up through a valid index, or nothing when there is none or a record disagrees.
+std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::string_view term,
+                                                 const std::string& indexPath) {
+    // The index must be of the very file opened, as it is now.
+    file_format::TRecordStream records(path);
+    const std::optional<TIndexView> index = TIndexView::open(indexPath, records.stamp());
+    if (!index)
+        return std::nullopt;
+    TIndexedLookup answer;
+    answer.fromIndex = true;
+    if (!searchRecords(records, TOrder(index->weights()), index->list(), term, answer.article))
+        return std::nullopt;
+    return answer;
+}
+
+// Whether each term of the walk comes after the one before it, at a few byte looks per term.
+// A file in order has neighbours that share long beginnings; where the general comparison
+// would weigh both texts in full, this skips the bytes both share and weighs from the first
+// that differs, and it checks bytes for being plain only as far as a comparison needs them,
+// remembering how far the term before was found plain. Texts made only of plain bytes order by
+// the first differing weight, and the first primary weights that differ decide whatever
+// follows, so a plain beginning up to that point is all it takes; any other case takes the
+// general comparison. The walk visits every term, so each nanosecond here shows.
+class TNeighbourOrder {
+public:
+    // Negative, zero or positive as previous (the term given to the call before, its bytes
+    // as they were) sorts before, equal to or after value; negative for the first term.
+    int next(std::string_view previous, std::string_view value) {
+        int order = -1;
+        size_t valuePlainTo = 0;
+        if (!first_) {
+            order = weights_ ? compareTo(previous, value, valuePlainTo)
+                             : compare::terms(previous, value);
+        }
+        first_ = false;
+        previousPlainTo_ = valuePlainTo;
+        return order;
+    }
+
+private:
+    bool plain(char c) const { return weights_[static_cast<unsigned char>(c)] != 0; }
+
+    // How many bytes a and b share at their start, looking at most at n; eight at a time.
+    static size_t sharedLength(const char* a, const char* b, size_t n) {
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t x;
+            uint64_t y;
+            std::memcpy(&x, a + i, 8);
+            std::memcpy(&y, b + i, 8);
+            if (x != y)
+                return i + static_cast<size_t>(std::countr_zero(x ^ y)) / 8;
+        }
+        while (i < n && a[i] == b[i])
+            ++i;
+        return i;
+    }
+
+    // Whether the previous term's bytes [0, end) are all plain, extending what is known.
+    bool previousPlainTo(std::string_view before, size_t end) {
+        while (previousPlainTo_ < end && plain(before[previousPlainTo_]))
+            ++previousPlainTo_;
+        return previousPlainTo_ >= end;
+    }
+
+    // The order of the previous term and value; valuePlainTo gets how far value is known plain.
+    int compareTo(std::string_view before, std::string_view value, size_t& valuePlainTo) {
+        const size_t n = std::min(before.size(), value.size());
+        const size_t i = sharedLength(before.data(), value.data(), n);
+        // The shared bytes are as plain as the previous term's.
+        const bool sharedPlain = previousPlainTo(before, i);
+        valuePlainTo = std::min(i, previousPlainTo_);
+        if (sharedPlain) {
+            for (size_t k = i; k < n; ++k) {
+                if (!plain(before[k]) || !plain(value[k]))
+                    return compare::terms(before, value);
+                valuePlainTo = k + 1;
+                const uint32_t a = weights_[static_cast<unsigned char>(before[k])];
+                const uint32_t b = weights_[static_cast<unsigned char>(value[k])];
+                if (a != b)
+                    return a < b ? -1 : 1;
+            }
+            // One begins with the other: the longer is after it only when its rest is plain
+            // too (a rest of ignorable characters would make them equal).
+            if (value.size() > n) {
+                size_t k = n;
+                while (k < value.size() && plain(value[k]))
+                    ++k;
+                valuePlainTo = k;
+                if (k == value.size())
+                    return -1;
+            } else if (previousPlainTo(before, before.size())) {
+                return before.size() > n ? 1 : 0;
+            }
+        }
+        return compare::terms(before, value);
+    }
+
+    const uint32_t* weights_ = compare::plainWeights();
+    size_t previousPlainTo_ = 0;
+    bool first_ = true;
+};
+
+// The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
+// answers from what it noted. A file saved by the program is already in order, which one
+// comparison per term confirms; only a file that is not gets sorted.
+TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
+                            const std::string& folder, const std::string& indexPath) {
+    file_format::TRecordStream records(path);
+    std::string name;
+    std::string author;
+    std::string info;
+    const int32_t count = file_format::readHeader(records, name, author, info);
+    // While the file is in order: the offset of every kStride-th entry.
+    std::vector<size_t> offsets;
+    const size_t firstOffset = records.offset();
+    bool ordered = true;
+    TNeighbourOrder neighbours;
+    // The term before, as a view into the stream's window while the window holds it; read
+    // again, into a copy, the few times the window has moved on.
+    std::string_view previous;
+    size_t previousOffset = 0;
+    uint64_t previousMoves = 0;
+    std::string previousCopy;
+    for (int32_t i = 0; i < count; ++i) {
+        const size_t offset = records.offset();
+        std::string_view value;
+        if (!records.readValue(value))
+            file_format::throwShortData();
+        if (ordered) {
+            if (i > 0 && records.moves() != previousMoves) {
+                size_t next = 0;
+                if (!records.readRecordAt(previousOffset, previousCopy, next))
+                    file_format::throwShortData();
+                previous = previousCopy;
+            }
+            ordered = neighbours.next(previous, value) <= 0 || i == 0;
+            if (static_cast<size_t>(i) % kStride == 0)
+                offsets.push_back(offset);
+            previous = value;
+            previousOffset = offset;
+            previousMoves = records.moves();
+        }
+        if (!records.skipRecord())
+            file_format::throwShortData();
+    }
+    TTermList list{kStride, static_cast<size_t>(std::max(count, 0)), offsets.size(), nullptr,
+                   &offsets};
+    if (!ordered) {
+        // Sorted afresh from every term; the stable sort keeps equal terms in file order, so
+        // the first of them is the one kept.
+        struct TEntry {
+            size_t offset;
+            std::string term;
+        };
+        std::vector<TEntry> entries;
+        entries.reserve(static_cast<size_t>(count));
+        std::string value;
+        std::string article;
+        size_t next = 0;
+        for (size_t offset = firstOffset, i = 0; i < static_cast<size_t>(count);
+             ++i, offset = next) {
+            if (!records.readRecordAt(offset, value, next) ||
+                !records.readRecordAt(next, article, next))
+                file_format::throwShortData();
+            entries.push_back({offset, value});
+        }
+        std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+            return compare::terms(a.term, b.term) < 0;
+        });
+        offsets.clear();
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (i == 0 || compare::terms(entries[i - 1].term, entries[i].term) != 0)
+                offsets.push_back(entries[i].offset);
+        }
+        list = {1, entries.size(), offsets.size(), nullptr, &offsets};
+    }
+    TIndexedLookup answer;
+    if (!searchRecords(records, TOrder(compare::plainWeights()), list, term, answer.article))
+        file_format::throwShortData();
+    if (!indexPath.empty())
+        writeIndex(folder, indexPath, records.stamp(), list);
+    return answer;
+}
+
+}  // namespace
+
+std::string termIndexFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/')
+        return std::string(cache) + "/termovel";
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/')
+        return std::string(home) + "/.cache/termovel";
+    return {};
+}
+
+TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
+                             const std::string& folder) {
+    const std::string indexPath = folder.empty() ? std::string() : indexPathOf(folder, path);
+    if (!indexPath.empty()) {
+        if (std::optional<TIndexedLookup> answer = lookUpThroughIndex(path, term, indexPath))
+            return *std::move(answer);
+    }
+    return walkAndIndex(path, term, folder, indexPath);
+}

@@ -1,0 +1,91 @@
+// Export to StarDict: the files' bytes, and the round trip through the StarDict reader.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "interchange/conversion.h"
+#include "interchange/dict_data.h"
+#include "interchange/stardict_reader.h"
+#include "interchange/stardict_writer.h"
+#include "platform/compare.h"
+#include "test_support.h"
+
+namespace {
+
+std::string be32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 0xFF),
+            static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)};
+}
+
+}  // namespace
+
+// The .ifo names the header and counts; the .idx is in StarDict's order (ASCII letters without
+// case, then bytes) with big-endian offsets; the data is dictzip with its chunk table.
+TEST(StarDictExport, WritesTheThreeFiles) {
+    compare::setLocale("");
+    TTempFolder temp;
+    TDictionary d;
+    d.SetName("\xd1\xeb\xee\xe2\xe0\xf0\xfc\r\n2");  // "Словарь", a line break, "2"
+    d.SetAuthor("A & B");
+    d.SetInfo("one <1>\r\ntwo");
+    d.AddTerm("banana", "\xe1\xe0\xed\xe0\xed\r\n");  // "банан", CR LF
+    d.AddTerm("Apple", "x");
+    d.AddTerm("\xff", "y");  // "я"
+    d.AddTerm("apple2", "");
+    const std::string base = temp.file("out");
+    writeStarDict(d, base + ".ifo");
+    const std::string idx = std::string("Apple") + '\0' + be32(0) + be32(1) + "apple2" + '\0' +
+                            be32(1) + be32(0) + "banana" + '\0' + be32(1) + be32(11) + "\xd1\x8f" +
+                            '\0' + be32(12) + be32(1);
+    EXPECT_EQ(readFile(base + ".idx"), idx);
+    EXPECT_EQ(readFile(base + ".ifo"),
+              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=4\nidxfilesize=" +
+                  std::to_string(idx.size()) +
+                  "\nbookname=Словарь  2\nauthor=A & B\n"
+                  "description=one &lt;1&gt;<br>two\nsametypesequence=m\n");
+    const std::string dz = readFile(base + ".dict.dz");
+    ASSERT_GT(dz.size(), 16u);
+    EXPECT_EQ(dz.substr(0, 4), "\x1f\x8b\x08\x04");  // gzip, deflate, extra field
+    EXPECT_EQ(dz.substr(12, 2), "RA");               // the chunk table
+    EXPECT_EQ(TDictData(base + ".dict.dz").all(), "xбанан\ny");
+}
+
+// What from-stardict reads back from the export is the dictionary's terms and articles (every
+// line break an LF, as StarDict text has them), for random dictionaries of Latin and Cyrillic
+// terms in mixed case and articles of many lines.
+TEST(StarDictExport, ConvertsBackToTheSameTermsAndArticles) {
+    compare::setLocale("");
+    const std::vector<std::string> termPieces = {"a",    "Z",    "\xe0", "\xc0", "\xb8",
+                                                 "\xa8", "word", "-",    "1",    "\xff"};
+    const std::vector<std::string> articlePieces = {"a",   "\xe0",  "\xc0", " ",   "\n",   "\r\n",
+                                                    "<b>", "&amp;", "\t",   "~~~", "\x98", "\xb9"};
+    struct TCase {
+        const char* what;
+        unsigned seed;
+        int terms;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"empty", 1, 0}, {"one term", 2, 1}, {"small", 3, 40}, {"large", 4, 3000}}) {
+        TTempFolder temp;
+        std::mt19937 random(c.seed);
+        TDictionary d;
+        while (d.Count() < c.terms) {
+            const std::string term = "t" + randomText(random, termPieces, 6);
+            d.AddTerm(term, "x" + randomText(random, articlePieces, 12));
+        }
+        writeStarDict(d, temp.file("out.ifo"));
+        TConversion conversion;
+        readStarDict(temp.file("out.ifo"), conversion);
+        TDictionary back;
+        conversion.finish(back);
+        TEntries expected = entries(d);
+        for (auto& [term, article] : expected) {
+            for (size_t at; (at = article.find('\r')) != std::string::npos;)
+                article.erase(at, 1);
+        }
+        EXPECT_EQ(entries(back), expected) << c.what;
+    }
+}
