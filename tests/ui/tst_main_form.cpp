@@ -197,7 +197,11 @@ void TestMainForm::parallelLoadKeepsTheSerialOrder() {
             events << QString::number(TMainFormView(*window).TabSet()->count()) + ": " + text;
         };
     });
-    QCOMPARE(events, (QStringList{"1: Stream read error", "2: Stream read error"}));
+    const auto failed = [&](int tabs, const char* name) {
+        return QString::number(tabs) + QStringLiteral(": Файл словаря ") +
+               QString::fromStdString(folder.file(name)) + QStringLiteral(":\nStream read error");
+    };
+    QCOMPARE(events, (QStringList{failed(1, "short.dic"), failed(2, "cut.dic")}));
     QCOMPARE(rig::tabs(form), (QStringList{"big.dic", "a.dic", "c.dic", "e.dic"}));
     QCOMPARE(TMainFormView(form).TabSet()->currentIndex(), 0);
     QCOMPARE(TMainFormView(form).CurDic(), 0);
