@@ -27,22 +27,45 @@ struct TToolRun {
     std::string out;  // standard output and standard error together
 };
 
-// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
-TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
+// Runs a shell command; returns its exit code and what it printed.
+TToolRun runShell(const std::string& command) {
     TToolRun run;
-    // The root order, whatever the machine is set to.
-    const std::string command =
-        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirect;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return run;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         run.out.append(buffer, n);
     const int status = ::pclose(pipe);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
+// The root order, whatever the machine is set to.
+TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
+    return runShell("LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " +
+                    redirect);
+}
+
+// Runs the tool under script, so that its standard output and error are a terminal; returns
+// what reached the terminal.
+TToolRun toolOnTerminal(const std::string& arguments) {
+    return runShell("script -qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments +
+                    "\" /dev/null </dev/null 2>&1");
+}
+
+// A one-entry dictd database and StarDict dictionary in folder ("kiwi": "fruit"); returns the
+// converters' input arguments.
+std::pair<std::string, std::string> smallDatabases(const std::filesystem::path& folder) {
+    writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
+    writeFile((folder / "d.dict").string(), "fruit");
+    writeFile((folder / "s.ifo").string(),
+              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
+    writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
+    writeFile((folder / "s.dict").string(), "fruit");
+    return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
+            (folder / "s.ifo").string()};
 }
 
 class TermovelDic : public ::testing::Test {
@@ -79,6 +102,11 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {"list " + dic_, 0, "apple\nzebra\nберег\n"},
         {"lookup " + dic_ + " БЕРЕГ", 0, "shore\nbank\n"},
         {"lookup " + dic_ + " Zebra", 0, "striped\n"},
+        // A word is looked up as the converters would have stored it; one the code page cannot
+        // hold even folded is simply not there.
+        {"lookup " + dic_ + " Zébra", 0, "striped\n"},
+        {"lookup " + dic_ + " 名", 1,
+         "termovel-dic: Термин не найден: 名 (в кодировке Windows-1251 его не записать)\n"},
         {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
     };
     for (const TCase& c : cases) {
@@ -374,9 +402,17 @@ TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
         d.addTerms(std::move(batch));
         d.SaveToFile(big);
     }
+    // The converters' report is whole when it can be written, and its failure counts too.
+    const auto [dictd, stardict] = smallDatabases(folder_);
+    const std::string out = (folder_ / "out.dic").string();
+    EXPECT_TRUE(tool("from-dictd " + dictd + " " + out).out.ends_with("на \"?\": 0\n"));
+    EXPECT_TRUE(
+        tool("from-stardict " + stardict + " " + out + " --force").out.ends_with("на \"?\": 0\n"));
     for (const std::string& command :
          {"export " + big, "export --tab " + big, "list " + big, "info " + dic_,
-          "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help")}) {
+          "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help"),
+          "from-dictd " + dictd + " " + out + " --force",
+          "from-stardict " + stardict + " " + out + " --force"}) {
         for (const char* redirect : {"2>&1 >/dev/full", "2>&1 >&-"}) {
             const TToolRun run = tool(command, redirect);
             EXPECT_EQ(run.code, 4) << command << " " << redirect;
@@ -448,18 +484,8 @@ TEST_F(TermovelDic, DevicesFifosAndFoldersAreRefusedByName) {
     const std::string before = readFile(dic_);
     for (const TCase& c : cases) {
         // timeout: a tool that blocks on the FIFO fails the case instead of the whole run.
-        const TToolRun refused = [&] {
-            TToolRun r;
-            const std::string command = "LC_ALL=C timeout 20 " + std::string(TERMOVEL_TOOL_PATH) +
-                                        " " + c.arguments + " 2>&1";
-            std::FILE* pipe = ::popen(command.c_str(), "r");
-            char buffer[4096];
-            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-                r.out.append(buffer, n);
-            const int status = ::pclose(pipe);
-            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return r;
-        }();
+        const TToolRun refused = runShell("LC_ALL=C timeout 20 " + std::string(TERMOVEL_TOOL_PATH) +
+                                          " " + c.arguments + " 2>&1");
         EXPECT_EQ(refused.code, 3) << c.arguments << ": " << refused.out;
         EXPECT_NE(refused.out.find(c.named + ": " + c.reason), std::string::npos)
             << c.arguments << ": " << refused.out;
@@ -546,38 +572,6 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
     ASSERT_EQ(tool("import " + dic_ + " " + (folder_ / "one.txt").string()).code, 0);
     EXPECT_EQ(temporaries(), 0);
 }
-
-namespace {
-
-// Runs the tool under script, so that its standard output and error are a terminal; returns
-// what reached the terminal.
-TToolRun toolOnTerminal(const std::string& arguments) {
-    const std::string command = "script -qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " +
-                                arguments + "\" /dev/null </dev/null 2>&1";
-    TToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-// A one-entry dictd database and StarDict dictionary in folder ("kiwi": "fruit"); returns the
-// converters' input arguments.
-std::pair<std::string, std::string> smallDatabases(const std::filesystem::path& folder) {
-    writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
-    writeFile((folder / "d.dict").string(), "fruit");
-    writeFile((folder / "s.ifo").string(),
-              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
-    writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
-    writeFile((folder / "s.dict").string(), "fruit");
-    return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
-            (folder / "s.ifo").string()};
-}
-
-}  // namespace
 
 // A command that writes a dictionary replaces only a dictionary file: a device, FIFO, folder
 // or loop of links at the output (directly or through a link) is refused by name.
@@ -683,36 +677,6 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
         const TToolRun run = tool(c.arguments);
         EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.arguments << ": " << run.out;
-    }
-}
-
-TEST_F(TermovelDic, ConvertersReportIntoAClosedOutputExitWithCodeFour) {
-    const auto [dictd, stardict] = smallDatabases(folder_);
-    for (const std::string& command : {"from-dictd " + dictd, "from-stardict " + stardict}) {
-        const std::string whole = (folder_ / "whole.dic").string();
-        EXPECT_TRUE(tool(command + " " + whole + " --force").out.ends_with("на \"?\": 0\n"));
-        for (const char* redirect : {"2>&1 >&-", "2>&1 >/dev/full"}) {
-            const std::string out = (folder_ / "out.dic").string();
-            std::filesystem::remove(out);
-            const TToolRun run = tool(command + " " + out, redirect);
-            EXPECT_EQ(run.code, 4) << command << " " << redirect << ": " << run.out;
-            EXPECT_NE(run.out.find("ошибка записи в стандартный вывод"), std::string::npos)
-                << run.out;
-        }
-    }
-}
-
-// A word is looked up as the converters would have stored it; one the code page cannot hold
-// even folded is simply not there.
-TEST_F(TermovelDic, LookupFoldsTheWordAsTheConvertersDo) {
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"Zébra", 0, "striped\n"},
-        {"名", 1, "termovel-dic: Термин не найден: 名"},
-    };
-    for (const auto& [word, code, out] : cases) {
-        const TToolRun run = tool("lookup " + dic_ + " " + word);
-        EXPECT_EQ(run.code, code) << word;
-        EXPECT_TRUE(run.out.starts_with(out)) << word << ": " << run.out;
     }
 }
 
