@@ -618,11 +618,9 @@ TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
         d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form
         d.SaveToFile(hostile);
     }
-    std::string duplicated = emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
-                             record("A\x1b[2J") + record("2");
-    keystream::scramble(duplicated.data(), duplicated.size());
     const std::string dup = (folder_ / "dup.dic").string();
-    writeFile(dup, duplicated);
+    writeScrambled(dup, emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
+                            record("A\x1b[2J") + record("2"));
     for (const std::string& command : {"export " + hostile, "verify " + dup,
                                        "info " + folder_.string() + "/$(printf 'x\\033[2J')"}) {
         const TToolRun run = toolOnTerminal(command);
@@ -637,13 +635,9 @@ TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
 TEST_F(TermovelDic, EveryMessageNamesItsFile) {
     namespace fs = std::filesystem;
     const auto [dictd, stardict] = smallDatabases(folder_);
-    std::string damaged = emptyHeader() + le32(2) + record("a") + record("1");
-    std::string zero = emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1");
-    keystream::scramble(damaged.data(), damaged.size());
-    keystream::scramble(zero.data(), zero.size());
     const std::string bad = (folder_ / "bad.dic").string(), nul = (folder_ / "nul.dic").string();
-    writeFile(bad, damaged);
-    writeFile(nul, zero);
+    writeScrambled(bad, emptyHeader() + le32(2) + record("a") + record("1"));
+    writeScrambled(nul, emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1"));
     const std::string text = (folder_ / "in.txt").string();
     writeFile(text, "@kiwi\nfruit\n~~~\n");
     const std::string loop = (folder_ / "loop").string();
