@@ -55,17 +55,21 @@ TToolRun toolOnTerminal(const std::string& arguments) {
                     "\" /dev/null </dev/null 2>&1");
 }
 
-// A one-entry dictd database and StarDict dictionary in folder ("kiwi": "fruit"); returns the
-// converters' input arguments.
-std::pair<std::string, std::string> smallDatabases(const std::filesystem::path& folder) {
+// A one-entry dictd database, StarDict dictionary and import text in folder ("kiwi": "fruit"):
+// the converters' input arguments and the text file's path.
+struct TSmallInputs {
+    std::string dictd, stardict, text;
+};
+TSmallInputs smallInputs(const std::filesystem::path& folder) {
     writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
     writeFile((folder / "d.dict").string(), "fruit");
     writeFile((folder / "s.ifo").string(),
               "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
     writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
     writeFile((folder / "s.dict").string(), "fruit");
+    writeFile((folder / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
     return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
-            (folder / "s.ifo").string()};
+            (folder / "s.ifo").string(), (folder / "in.txt").string()};
 }
 
 class TermovelDic : public ::testing::Test {
@@ -403,7 +407,7 @@ TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
         d.SaveToFile(big);
     }
     // The converters' report is whole when it can be written, and its failure counts too.
-    const auto [dictd, stardict] = smallDatabases(folder_);
+    const auto [dictd, stardict, text] = smallInputs(folder_);
     const std::string out = (folder_ / "out.dic").string();
     EXPECT_TRUE(tool("from-dictd " + dictd + " " + out).out.ends_with("на \"?\": 0\n"));
     EXPECT_TRUE(
@@ -577,9 +581,7 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
 // or loop of links at the output (directly or through a link) is refused by name.
 TEST_F(TermovelDic, WritingCommandsRefuseAnOutputThatIsNoRegularFile) {
     namespace fs = std::filesystem;
-    const auto [dictd, stardict] = smallDatabases(folder_);
-    const std::string text = (folder_ / "in.txt").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    const auto [dictd, stardict, text] = smallInputs(folder_);
     std::vector<std::string> outputs = {(folder_ / "fifo").string(), (folder_ / "folder").string(),
                                         (folder_ / "loop").string(),
                                         (folder_ / "to-fifo").string()};
@@ -634,12 +636,10 @@ TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
 // Every failure names the file it is about, and a term holding a zero byte is shown whole.
 TEST_F(TermovelDic, EveryMessageNamesItsFile) {
     namespace fs = std::filesystem;
-    const auto [dictd, stardict] = smallDatabases(folder_);
+    const auto [dictd, stardict, text] = smallInputs(folder_);
     const std::string bad = (folder_ / "bad.dic").string(), nul = (folder_ / "nul.dic").string();
     writeScrambled(bad, emptyHeader() + le32(2) + record("a") + record("1"));
     writeScrambled(nul, emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1"));
-    const std::string text = (folder_ / "in.txt").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
     const std::string loop = (folder_ / "loop").string();
     fs::create_symlink("loop", loop);
     const std::string fifo = (folder_ / "fifo").string();
