@@ -497,32 +497,49 @@ TEST_F(TermovelDic, DevicesFifosAndFoldersAreRefusedByName) {
     EXPECT_EQ(readFile(dic_), before);
 }
 
+// Control bytes the tool prints, on standard output or standard error, are escaped on a
+// terminal; into a pipe they stay as they are, for the output is data then.
 TEST_F(TermovelDic, ControlBytesAreEscapedOnATerminalOnly) {
     const std::string hostile = (folder_ / "hostile.dic").string();
+    const std::string lossy = (folder_ / "lossy.dic").string();
+    const std::string dup = (folder_ / "dup.dic").string();
     {
         TDictionary d;
         d.SetName("title\x1b]0;owned\x07");
         d.AddTerm("clear\x1b[2J", "bell\x07 and \x1b[31mred\n");
         d.SaveToFile(hostile);
     }
-    for (const std::string& command : {"info " + hostile, "list " + hostile,
-                                       "lookup " + hostile + " " + "$(printf 'clear\\033[2J')",
-                                       "export " + hostile, "search " + hostile + " bell"}) {
-        // script gives the tool a terminal as its standard output.
-        const std::string onTerminal =
-            "-qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + command + "\" /dev/null";
-        TToolRun tty;
-        std::FILE* pipe = ::popen(("script " + onTerminal + " </dev/null 2>&1").c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            tty.out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command << tty.out;
-        EXPECT_EQ(tty.out.find('\x1b'), std::string::npos) << command << ": " << tty.out;
-        EXPECT_EQ(tty.out.find('\x07'), std::string::npos) << command << ": " << tty.out;
-        EXPECT_NE(tty.out.find("\\x1b"), std::string::npos) << command << ": " << tty.out;
-        // Into a pipe the bytes stay as they are: the output is data then.
-        EXPECT_NE(tool(command, "2>/dev/null").out.find('\x1b'), std::string::npos) << command;
+    {
+        TDictionary d;
+        d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form: a warning
+        d.SaveToFile(lossy);
+    }
+    writeScrambled(dup, emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
+                            record("A\x1b[2J") + record("2"));
+    const std::string toOut = "2>/dev/null", toError = "2>&1 >/dev/null";
+    struct TCase {
+        std::string command;
+        int code;
+        std::string pipe;     // where the bytes are looked for unescaped
+        std::string escaped;  // what the terminal shows
+    };
+    const std::vector<TCase> cases = {
+        {"info " + hostile, 0, toOut, "\\x1b]0;owned"},
+        {"list " + hostile, 0, toOut, "\\x1b[2J"},
+        {"lookup " + hostile + " $(printf 'clear\\033[2J')", 0, toOut, "\\x1b[31m"},
+        {"export " + hostile, 0, toOut, "\\x1b[2J"},
+        {"search " + hostile + " bell", 0, toOut, "\\x1b[2J"},
+        {"export " + lossy, 0, toError, "\\x1b[2J"},
+        {"verify " + dup, 3, toError, "\\x1b[2J"},
+        {"info " + folder_.string() + "/$(printf 'x\\033[2J')", 3, toError, "\\x1b[2J"},
+    };
+    for (const TCase& c : cases) {
+        const TToolRun tty = toolOnTerminal(c.command);
+        EXPECT_EQ(tty.code, c.code) << c.command << ": " << tty.out;
+        EXPECT_EQ(tty.out.find('\x1b'), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_EQ(tty.out.find('\x07'), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_NE(tty.out.find(c.escaped), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_NE(tool(c.command, c.pipe).out.find('\x1b'), std::string::npos) << c.command;
     }
 }
 
@@ -609,27 +626,6 @@ TEST_F(TermovelDic, WritingCommandsRefuseAnOutputThatIsNoRegularFile) {
     EXPECT_TRUE(fs::is_directory(outputs[1]));
     if (outputs.size() > 4) {
         EXPECT_TRUE(fs::is_character_file(device));
-    }
-}
-
-// What goes to standard error is escaped on a terminal just as standard output is.
-TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
-    const std::string hostile = (folder_ / "hostile.dic").string();
-    {
-        TDictionary d;
-        d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form
-        d.SaveToFile(hostile);
-    }
-    const std::string dup = (folder_ / "dup.dic").string();
-    writeScrambled(dup, emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
-                            record("A\x1b[2J") + record("2"));
-    for (const std::string& command : {"export " + hostile, "verify " + dup,
-                                       "info " + folder_.string() + "/$(printf 'x\\033[2J')"}) {
-        const TToolRun run = toolOnTerminal(command);
-        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << command << ": " << run.out;
-        EXPECT_NE(run.out.find("\\x1b[2J"), std::string::npos) << command << ": " << run.out;
-        // Into a pipe the bytes stay as they are.
-        EXPECT_NE(tool(command, "2>&1 >/dev/null").out.find('\x1b'), std::string::npos) << command;
     }
 }
 
