@@ -594,42 +594,9 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
     EXPECT_EQ(temporaries(), 0);
 }
 
+// Every failure names the file it is about, and a term holding a zero byte is shown whole.
 // A command that writes a dictionary replaces only a dictionary file: a device, FIFO, folder
 // or loop of links at the output (directly or through a link) is refused by name.
-TEST_F(TermovelDic, WritingCommandsRefuseAnOutputThatIsNoRegularFile) {
-    namespace fs = std::filesystem;
-    const auto [dictd, stardict, text] = smallInputs(folder_);
-    std::vector<std::string> outputs = {(folder_ / "fifo").string(), (folder_ / "folder").string(),
-                                        (folder_ / "loop").string(),
-                                        (folder_ / "to-fifo").string()};
-    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0600), 0);
-    fs::create_directory(outputs[1]);
-    fs::create_symlink("loop", outputs[2]);
-    fs::create_symlink("fifo", outputs[3]);
-    // A device of its own (the same as /dev/full), where the system allows making one.
-    const std::string device = (folder_ / "full").string();
-    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
-        outputs.push_back(device);
-        fs::create_symlink("full", folder_ / "to-device");
-        outputs.push_back((folder_ / "to-device").string());
-    }
-    for (const std::string& out : outputs) {
-        for (const std::string& command : {"from-dictd " + dictd + " " + out + " --force",
-                                           "from-stardict " + stardict + " " + out + " --force",
-                                           "import " + out + " " + text + " --force"}) {
-            const TToolRun run = tool(command);
-            EXPECT_EQ(run.code, 3) << command << ": " << run.out;
-            EXPECT_NE(run.out.find("Словарь " + out + ": "), std::string::npos) << run.out;
-        }
-    }
-    EXPECT_TRUE(fs::is_fifo(outputs[0]));
-    EXPECT_TRUE(fs::is_directory(outputs[1]));
-    if (outputs.size() > 4) {
-        EXPECT_TRUE(fs::is_character_file(device));
-    }
-}
-
-// Every failure names the file it is about, and a term holding a zero byte is shown whole.
 TEST_F(TermovelDic, EveryMessageNamesItsFile) {
     namespace fs = std::filesystem;
     const auto [dictd, stardict, text] = smallInputs(folder_);
@@ -667,6 +634,32 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
         const TToolRun run = tool(c.arguments);
         EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.arguments << ": " << run.out;
+    }
+
+    std::vector<std::string> outputs = {fifo, (folder_ / "folder").string(), loop,
+                                        (folder_ / "to-fifo").string()};
+    fs::create_directory(outputs[1]);
+    fs::create_symlink("fifo", outputs[3]);
+    // A device of its own (the same as /dev/full), where the system allows making one.
+    const std::string device = (folder_ / "full").string();
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        outputs.push_back(device);
+        fs::create_symlink("full", folder_ / "to-device");
+        outputs.push_back((folder_ / "to-device").string());
+    }
+    for (const std::string& output : outputs) {
+        for (const std::string& command : {"from-dictd " + dictd + " " + output + " --force",
+                                           "from-stardict " + stardict + " " + output + " --force",
+                                           "import " + output + " " + text + " --force"}) {
+            const TToolRun run = tool(command);
+            EXPECT_EQ(run.code, 3) << command << ": " << run.out;
+            EXPECT_NE(run.out.find("Словарь " + output + ": "), std::string::npos) << run.out;
+        }
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(outputs[1]));
+    if (outputs.size() > 4) {
+        EXPECT_TRUE(fs::is_character_file(device));
     }
 }
 
