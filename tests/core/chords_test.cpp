@@ -239,61 +239,25 @@ std::vector<std::string> listedShapes(const std::string& article) {
 // The chords every guitarist knows list first the shapes they learn: the open shape where
 // one is played, then the barres, the lower first. The H names find the B chords.
 TEST(Chords, WellKnownChordsListTheShapesGuitaristsLearnFirst) {
-    // The term, then the shapes its article lists first, in order.
-    const std::vector<std::string> cases = {"C x32010 x35553 8-10-10-9-8-8",
-                                            "G 320003 355433",
-                                            "D xx0232",
-                                            "A x02220 577655",
-                                            "E 022100 x79997",
-                                            "Am x02210",
-                                            "Em 022000",
-                                            "Dm xx0231",
-                                            "C7 x32310",
-                                            "G7 320001",
-                                            "D7 xx0212",
-                                            "A7 x02020",
-                                            "E7 020100",
-                                            "B7 x21202",
-                                            "Am7 x02010",
-                                            "Dm7 xx0211",
-                                            "Cmaj7 x32000",
-                                            "Fmaj7 xx3210",
-                                            "Am(maj7) x02110",
-                                            "Caug x32110",
-                                            "Bm7b5 x20201",
-                                            "Dsus4 xx0233",
-                                            "Dsus2 xx0230",
-                                            "Asus2 x02200",
-                                            "E9 020102",
-                                            "E5 022xxx",
-                                            "F 133211 x-8-10-10-10-8",
-                                            "Bm x24432 799777",
-                                            "Bb x13331 688766",
-                                            "Cm x35543 8-10-10-8-8-8",
-                                            "F#m 244222",
-                                            "C#m x46654",
-                                            "Ab 466544",
-                                            "F5 133xxx",
-                                            "F9 131213",
-                                            "C/G 332010",
-                                            "C/E 032010",
-                                            "D/F# 200232",
-                                            "G/B x20003",
-                                            "Am/E 002210",
-                                            "D/A x00232",
-                                            "F/C x33211",
-                                            "Em/D xx0000",
-                                            "H x24442",
-                                            "Hm x24432 799777",
-                                            "H7 x21202",
-                                            "G/H x20003"};
-    for (const std::string& line : cases) {
-        std::istringstream words(line);
-        std::string term, code;
-        words >> term;
-        std::vector<std::string> leading;
-        while (words >> code)
-            leading.push_back(code);
+    // Each term (it starts with a capital), then the shapes its article lists first, in order.
+    std::istringstream words(
+        "C x32010 x35553 8-10-10-9-8-8  G 320003 355433  D xx0232  A x02220 577655  "
+        "E 022100 x79997  Am x02210  Em 022000  Dm xx0231  C7 x32310  G7 320001  D7 xx0212  "
+        "A7 x02020  E7 020100  B7 x21202  Am7 x02010  Dm7 xx0211  Cmaj7 x32000  Fmaj7 xx3210  "
+        "Am(maj7) x02110  Caug x32110  Bm7b5 x20201  Dsus4 xx0233  Dsus2 xx0230  Asus2 x02200  "
+        "E9 020102  E5 022xxx  F 133211 x-8-10-10-10-8  Bm x24432 799777  Bb x13331 688766  "
+        "Cm x35543 8-10-10-8-8-8  F#m 244222  C#m x46654  Ab 466544  F5 133xxx  F9 131213  "
+        "C/G 332010  C/E 032010  D/F# 200232  G/B x20003  Am/E 002210  D/A x00232  F/C x33211  "
+        "Em/D xx0000  H x24442  Hm x24432 799777  H7 x21202  G/H x20003");
+    std::vector<std::pair<std::string, std::vector<std::string>>> cases;
+    for (std::string word; words >> word;) {
+        if (std::isupper(static_cast<unsigned char>(word[0])))
+            cases.push_back({word, {}});
+        else
+            cases.back().second.push_back(word);
+    }
+    ASSERT_EQ(cases.size(), 47u);
+    for (const auto& [term, leading] : cases) {
         const std::vector<std::string> shapes = listedShapes(articleOf(term));
         ASSERT_GE(shapes.size(), leading.size()) << term;
         EXPECT_EQ(std::vector<std::string>(shapes.begin(), shapes.begin() + leading.size()),

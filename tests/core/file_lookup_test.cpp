@@ -135,11 +135,6 @@ TAnswer byIndex(const std::string& path, const std::string& term, const std::str
     return answer;
 }
 
-void writeScrambled(const std::string& path, std::string bytes) {
-    keystream::scramble(bytes.data(), bytes.size());
-    writeFile(path, bytes);
-}
-
 }  // namespace
 
 // The look-up through the side index answers as loading does, both the first time (which

@@ -27,22 +27,49 @@ struct TToolRun {
     std::string out;  // standard output and standard error together
 };
 
-// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
-TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
+// Runs a shell command; returns its exit code and what it printed.
+TToolRun runShell(const std::string& command) {
     TToolRun run;
-    // The root order, whatever the machine is set to.
-    const std::string command =
-        "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " + redirect;
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
         return run;
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         run.out.append(buffer, n);
     const int status = ::pclose(pipe);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
+// The root order, whatever the machine is set to.
+TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
+    return runShell("LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments + " " +
+                    redirect);
+}
+
+// Runs the tool under script, so that its standard output and error are a terminal; returns
+// what reached the terminal.
+TToolRun toolOnTerminal(const std::string& arguments) {
+    return runShell("script -qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments +
+                    "\" /dev/null </dev/null 2>&1");
+}
+
+// A one-entry dictd database, StarDict dictionary and import text in folder ("kiwi": "fruit"):
+// the converters' input arguments and the text file's path.
+struct TSmallInputs {
+    std::string dictd, stardict, text;
+};
+TSmallInputs smallInputs(const std::filesystem::path& folder) {
+    writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
+    writeFile((folder / "d.dict").string(), "fruit");
+    writeFile((folder / "s.ifo").string(),
+              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
+    writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
+    writeFile((folder / "s.dict").string(), "fruit");
+    writeFile((folder / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
+    return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
+            (folder / "s.ifo").string(), (folder / "in.txt").string()};
 }
 
 class TermovelDic : public ::testing::Test {
@@ -79,6 +106,11 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {"list " + dic_, 0, "apple\nzebra\nберег\n"},
         {"lookup " + dic_ + " БЕРЕГ", 0, "shore\nbank\n"},
         {"lookup " + dic_ + " Zebra", 0, "striped\n"},
+        // A word is looked up as the converters would have stored it; one the code page cannot
+        // hold even folded is simply not there.
+        {"lookup " + dic_ + " Zébra", 0, "striped\n"},
+        {"lookup " + dic_ + " 名", 1,
+         "termovel-dic: Термин не найден: 名 (в кодировке Windows-1251 его не записать)\n"},
         {"verify " + dic_, 0, "Файл в порядке: терминов 3\n"},
     };
     for (const TCase& c : cases) {
@@ -374,9 +406,17 @@ TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
         d.addTerms(std::move(batch));
         d.SaveToFile(big);
     }
+    // The converters' report is whole when it can be written, and its failure counts too.
+    const auto [dictd, stardict, text] = smallInputs(folder_);
+    const std::string out = (folder_ / "out.dic").string();
+    EXPECT_TRUE(tool("from-dictd " + dictd + " " + out).out.ends_with("на \"?\": 0\n"));
+    EXPECT_TRUE(
+        tool("from-stardict " + stardict + " " + out + " --force").out.ends_with("на \"?\": 0\n"));
     for (const std::string& command :
          {"export " + big, "export --tab " + big, "list " + big, "info " + dic_,
-          "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help")}) {
+          "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help"),
+          "from-dictd " + dictd + " " + out + " --force",
+          "from-stardict " + stardict + " " + out + " --force"}) {
         for (const char* redirect : {"2>&1 >/dev/full", "2>&1 >&-"}) {
             const TToolRun run = tool(command, redirect);
             EXPECT_EQ(run.code, 4) << command << " " << redirect;
@@ -448,18 +488,8 @@ TEST_F(TermovelDic, DevicesFifosAndFoldersAreRefusedByName) {
     const std::string before = readFile(dic_);
     for (const TCase& c : cases) {
         // timeout: a tool that blocks on the FIFO fails the case instead of the whole run.
-        const TToolRun refused = [&] {
-            TToolRun r;
-            const std::string command = "LC_ALL=C timeout 20 " + std::string(TERMOVEL_TOOL_PATH) +
-                                        " " + c.arguments + " 2>&1";
-            std::FILE* pipe = ::popen(command.c_str(), "r");
-            char buffer[4096];
-            for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-                r.out.append(buffer, n);
-            const int status = ::pclose(pipe);
-            r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return r;
-        }();
+        const TToolRun refused = runShell("LC_ALL=C timeout 20 " + std::string(TERMOVEL_TOOL_PATH) +
+                                          " " + c.arguments + " 2>&1");
         EXPECT_EQ(refused.code, 3) << c.arguments << ": " << refused.out;
         EXPECT_NE(refused.out.find(c.named + ": " + c.reason), std::string::npos)
             << c.arguments << ": " << refused.out;
@@ -467,32 +497,49 @@ TEST_F(TermovelDic, DevicesFifosAndFoldersAreRefusedByName) {
     EXPECT_EQ(readFile(dic_), before);
 }
 
+// Control bytes the tool prints, on standard output or standard error, are escaped on a
+// terminal; into a pipe they stay as they are, for the output is data then.
 TEST_F(TermovelDic, ControlBytesAreEscapedOnATerminalOnly) {
     const std::string hostile = (folder_ / "hostile.dic").string();
+    const std::string lossy = (folder_ / "lossy.dic").string();
+    const std::string dup = (folder_ / "dup.dic").string();
     {
         TDictionary d;
         d.SetName("title\x1b]0;owned\x07");
         d.AddTerm("clear\x1b[2J", "bell\x07 and \x1b[31mred\n");
         d.SaveToFile(hostile);
     }
-    for (const std::string& command : {"info " + hostile, "list " + hostile,
-                                       "lookup " + hostile + " " + "$(printf 'clear\\033[2J')",
-                                       "export " + hostile, "search " + hostile + " bell"}) {
-        // script gives the tool a terminal as its standard output.
-        const std::string onTerminal =
-            "-qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " + command + "\" /dev/null";
-        TToolRun tty;
-        std::FILE* pipe = ::popen(("script " + onTerminal + " </dev/null 2>&1").c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            tty.out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command << tty.out;
-        EXPECT_EQ(tty.out.find('\x1b'), std::string::npos) << command << ": " << tty.out;
-        EXPECT_EQ(tty.out.find('\x07'), std::string::npos) << command << ": " << tty.out;
-        EXPECT_NE(tty.out.find("\\x1b"), std::string::npos) << command << ": " << tty.out;
-        // Into a pipe the bytes stay as they are: the output is data then.
-        EXPECT_NE(tool(command, "2>/dev/null").out.find('\x1b'), std::string::npos) << command;
+    {
+        TDictionary d;
+        d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form: a warning
+        d.SaveToFile(lossy);
+    }
+    writeScrambled(dup, emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
+                            record("A\x1b[2J") + record("2"));
+    const std::string toOut = "2>/dev/null", toError = "2>&1 >/dev/null";
+    struct TCase {
+        std::string command;
+        int code;
+        std::string pipe;     // where the bytes are looked for unescaped
+        std::string escaped;  // what the terminal shows
+    };
+    const std::vector<TCase> cases = {
+        {"info " + hostile, 0, toOut, "\\x1b]0;owned"},
+        {"list " + hostile, 0, toOut, "\\x1b[2J"},
+        {"lookup " + hostile + " $(printf 'clear\\033[2J')", 0, toOut, "\\x1b[31m"},
+        {"export " + hostile, 0, toOut, "\\x1b[2J"},
+        {"search " + hostile + " bell", 0, toOut, "\\x1b[2J"},
+        {"export " + lossy, 0, toError, "\\x1b[2J"},
+        {"verify " + dup, 3, toError, "\\x1b[2J"},
+        {"info " + folder_.string() + "/$(printf 'x\\033[2J')", 3, toError, "\\x1b[2J"},
+    };
+    for (const TCase& c : cases) {
+        const TToolRun tty = toolOnTerminal(c.command);
+        EXPECT_EQ(tty.code, c.code) << c.command << ": " << tty.out;
+        EXPECT_EQ(tty.out.find('\x1b'), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_EQ(tty.out.find('\x07'), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_NE(tty.out.find(c.escaped), std::string::npos) << c.command << ": " << tty.out;
+        EXPECT_NE(tool(c.command, c.pipe).out.find('\x1b'), std::string::npos) << c.command;
     }
 }
 
@@ -547,111 +594,15 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
     EXPECT_EQ(temporaries(), 0);
 }
 
-namespace {
-
-// Runs the tool under script, so that its standard output and error are a terminal; returns
-// what reached the terminal.
-TToolRun toolOnTerminal(const std::string& arguments) {
-    const std::string command = "script -qec \"LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " +
-                                arguments + "\" /dev/null </dev/null 2>&1";
-    TToolRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-// A one-entry dictd database and StarDict dictionary in folder ("kiwi": "fruit"); returns the
-// converters' input arguments.
-std::pair<std::string, std::string> smallDatabases(const std::filesystem::path& folder) {
-    writeFile((folder / "d.index").string(), "kiwi\tA\tF\n");  // offset 0, length 5
-    writeFile((folder / "d.dict").string(), "fruit");
-    writeFile((folder / "s.ifo").string(),
-              "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\nsametypesequence=m\n");
-    writeFile((folder / "s.idx").string(), std::string("kiwi\0\0\0\0\0\0\0\0\5", 13));
-    writeFile((folder / "s.dict").string(), "fruit");
-    return {(folder / "d.index").string() + " " + (folder / "d.dict").string(),
-            (folder / "s.ifo").string()};
-}
-
-}  // namespace
-
+// Every failure names the file it is about, and a term holding a zero byte is shown whole.
 // A command that writes a dictionary replaces only a dictionary file: a device, FIFO, folder
 // or loop of links at the output (directly or through a link) is refused by name.
-TEST_F(TermovelDic, WritingCommandsRefuseAnOutputThatIsNoRegularFile) {
-    namespace fs = std::filesystem;
-    const auto [dictd, stardict] = smallDatabases(folder_);
-    const std::string text = (folder_ / "in.txt").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
-    std::vector<std::string> outputs = {(folder_ / "fifo").string(), (folder_ / "folder").string(),
-                                        (folder_ / "loop").string(),
-                                        (folder_ / "to-fifo").string()};
-    ASSERT_EQ(::mkfifo(outputs[0].c_str(), 0600), 0);
-    fs::create_directory(outputs[1]);
-    fs::create_symlink("loop", outputs[2]);
-    fs::create_symlink("fifo", outputs[3]);
-    // A device of its own (the same as /dev/full), where the system allows making one.
-    const std::string device = (folder_ / "full").string();
-    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
-        outputs.push_back(device);
-        fs::create_symlink("full", folder_ / "to-device");
-        outputs.push_back((folder_ / "to-device").string());
-    }
-    for (const std::string& out : outputs) {
-        for (const std::string& command : {"from-dictd " + dictd + " " + out + " --force",
-                                           "from-stardict " + stardict + " " + out + " --force",
-                                           "import " + out + " " + text + " --force"}) {
-            const TToolRun run = tool(command);
-            EXPECT_EQ(run.code, 3) << command << ": " << run.out;
-            EXPECT_NE(run.out.find("Словарь " + out + ": "), std::string::npos) << run.out;
-        }
-    }
-    EXPECT_TRUE(fs::is_fifo(outputs[0]));
-    EXPECT_TRUE(fs::is_directory(outputs[1]));
-    if (outputs.size() > 4) {
-        EXPECT_TRUE(fs::is_character_file(device));
-    }
-}
-
-// What goes to standard error is escaped on a terminal just as standard output is.
-TEST_F(TermovelDic, ControlBytesOnStandardErrorAreEscapedOnATerminal) {
-    const std::string hostile = (folder_ / "hostile.dic").string();
-    {
-        TDictionary d;
-        d.AddTerm("clear\x1b[2J", "line\r\nnext");  // lossy in the import form
-        d.SaveToFile(hostile);
-    }
-    std::string duplicated = emptyHeader() + le32(2) + record("a\x1b[2J") + record("1") +
-                             record("A\x1b[2J") + record("2");
-    keystream::scramble(duplicated.data(), duplicated.size());
-    const std::string dup = (folder_ / "dup.dic").string();
-    writeFile(dup, duplicated);
-    for (const std::string& command : {"export " + hostile, "verify " + dup,
-                                       "info " + folder_.string() + "/$(printf 'x\\033[2J')"}) {
-        const TToolRun run = toolOnTerminal(command);
-        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << command << ": " << run.out;
-        EXPECT_NE(run.out.find("\\x1b[2J"), std::string::npos) << command << ": " << run.out;
-        // Into a pipe the bytes stay as they are.
-        EXPECT_NE(tool(command, "2>&1 >/dev/null").out.find('\x1b'), std::string::npos) << command;
-    }
-}
-
-// Every failure names the file it is about, and a term holding a zero byte is shown whole.
 TEST_F(TermovelDic, EveryMessageNamesItsFile) {
     namespace fs = std::filesystem;
-    const auto [dictd, stardict] = smallDatabases(folder_);
-    std::string damaged = emptyHeader() + le32(2) + record("a") + record("1");
-    std::string zero = emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1");
-    keystream::scramble(damaged.data(), damaged.size());
-    keystream::scramble(zero.data(), zero.size());
+    const auto [dictd, stardict, text] = smallInputs(folder_);
     const std::string bad = (folder_ / "bad.dic").string(), nul = (folder_ / "nul.dic").string();
-    writeFile(bad, damaged);
-    writeFile(nul, zero);
-    const std::string text = (folder_ / "in.txt").string();
-    writeFile(text, "@kiwi\nfruit\n~~~\n");
+    writeScrambled(bad, emptyHeader() + le32(2) + record("a") + record("1"));
+    writeScrambled(nul, emptyHeader() + le32(1) + record(std::string("ab\0cd", 5)) + record("1"));
     const std::string loop = (folder_ / "loop").string();
     fs::create_symlink("loop", loop);
     const std::string fifo = (folder_ / "fifo").string();
@@ -684,35 +635,31 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
         EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.arguments << ": " << run.out;
     }
-}
 
-TEST_F(TermovelDic, ConvertersReportIntoAClosedOutputExitWithCodeFour) {
-    const auto [dictd, stardict] = smallDatabases(folder_);
-    for (const std::string& command : {"from-dictd " + dictd, "from-stardict " + stardict}) {
-        const std::string whole = (folder_ / "whole.dic").string();
-        EXPECT_TRUE(tool(command + " " + whole + " --force").out.ends_with("на \"?\": 0\n"));
-        for (const char* redirect : {"2>&1 >&-", "2>&1 >/dev/full"}) {
-            const std::string out = (folder_ / "out.dic").string();
-            std::filesystem::remove(out);
-            const TToolRun run = tool(command + " " + out, redirect);
-            EXPECT_EQ(run.code, 4) << command << " " << redirect << ": " << run.out;
-            EXPECT_NE(run.out.find("ошибка записи в стандартный вывод"), std::string::npos)
-                << run.out;
+    std::vector<std::string> outputs = {fifo, (folder_ / "folder").string(), loop,
+                                        (folder_ / "to-fifo").string()};
+    fs::create_directory(outputs[1]);
+    fs::create_symlink("fifo", outputs[3]);
+    // A device of its own (the same as /dev/full), where the system allows making one.
+    const std::string device = (folder_ / "full").string();
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        outputs.push_back(device);
+        fs::create_symlink("full", folder_ / "to-device");
+        outputs.push_back((folder_ / "to-device").string());
+    }
+    for (const std::string& output : outputs) {
+        for (const std::string& command : {"from-dictd " + dictd + " " + output + " --force",
+                                           "from-stardict " + stardict + " " + output + " --force",
+                                           "import " + output + " " + text + " --force"}) {
+            const TToolRun run = tool(command);
+            EXPECT_EQ(run.code, 3) << command << ": " << run.out;
+            EXPECT_NE(run.out.find("Словарь " + output + ": "), std::string::npos) << run.out;
         }
     }
-}
-
-// A word is looked up as the converters would have stored it; one the code page cannot hold
-// even folded is simply not there.
-TEST_F(TermovelDic, LookupFoldsTheWordAsTheConvertersDo) {
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"Zébra", 0, "striped\n"},
-        {"名", 1, "termovel-dic: Термин не найден: 名"},
-    };
-    for (const auto& [word, code, out] : cases) {
-        const TToolRun run = tool("lookup " + dic_ + " " + word);
-        EXPECT_EQ(run.code, code) << word;
-        EXPECT_TRUE(run.out.starts_with(out)) << word << ": " << run.out;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(outputs[1]));
+    if (outputs.size() > 4) {
+        EXPECT_TRUE(fs::is_character_file(device));
     }
 }
 

@@ -72,6 +72,12 @@ inline void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// Writes plain dictionary layout bytes as the scrambled file the program would read.
+inline void writeScrambled(const std::string& path, std::string plain) {
+    keystream::scramble(plain.data(), plain.size());
+    writeFile(path, plain);
+}
+
 // Runs body as a user without privileges, so permission bits count even when the tests run as
 // the superuser (who ignores them): as "nobody" in a child process then. body returns "" when
 // all is well, else what went wrong; so does this function.
