@@ -101,8 +101,8 @@ void putU32(std::string& out, uint32_t v) {
 }
 
 void putU64(std::string& out, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    putU32(out, static_cast<uint32_t>(v));
+    putU32(out, static_cast<uint32_t>(v >> 32));
 }
 
 uint32_t getU32(const char* p) {

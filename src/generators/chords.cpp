@@ -112,47 +112,50 @@ bool soundsChord(const TChord& chord, const TFingering& f, bool rootInBass) {
     return sounding >= 3 && (!rootInBass || bass == chord.bassPitch());
 }
 
-// Fingertips that share a fret other than the barre's stand one behind another in it: at most
-// three, and open strings may ring in one gap between neighbouring ones, not in two.
-bool tipsFit(const TFingering& f, int barreFret) {
+// Calls visit(fret, previous, s) for each fingertip, taken finger by finger in fret order (in
+// one fret from the bass string), the notes under the barre aside: s is the tip's string and
+// previous the string of the tip before it in the same fret, or -1.
+template <typename TVisit>
+void forEachTip(const TFingering& f, int barreFret, TVisit visit) {
     for (int fret = 1; fret <= kTopFret; ++fret) {
         if (fret == barreFret)
             continue;
-        int tips = 0, previous = -1, openGaps = 0;
+        int previous = -1;
         for (int s = 0; s < kStrings; ++s) {
             if (f.frets[s] != fret)
                 continue;
-            ++tips;
-            if (previous >= 0 &&
-                std::count(f.frets.begin() + previous + 1, f.frets.begin() + s, 0) > 0)
-                ++openGaps;
+            visit(fret, previous, s);
             previous = s;
         }
-        if (tips > 3 || openGaps > 1)
-            return false;
     }
-    return true;
 }
 
-// How often the fingertips, taken finger by finger in fret order (in one fret from the bass
-// string), turn back across the strings; notes under the barre are the barre's.
+// Fingertips that share a fret other than the barre's stand one behind another in it: at most
+// three, and open strings may ring in one gap between neighbouring ones, not in two.
+bool tipsFit(const TFingering& f, int barreFret) {
+    std::array<int, kTopFret + 1> tips{}, openGaps{};
+    forEachTip(f, barreFret, [&](int fret, int previous, int s) {
+        ++tips[fret];
+        if (previous >= 0 && std::count(f.frets.begin() + previous + 1, f.frets.begin() + s, 0) > 0)
+            ++openGaps[fret];
+    });
+    return std::ranges::all_of(tips, [](int n) { return n <= 3; }) &&
+           std::ranges::all_of(openGaps, [](int n) { return n <= 1; });
+}
+
+// How often the fingertips, taken finger by finger in fret order, turn back across the strings;
+// notes under the barre are the barre's.
 int turns(const TFingering& f, int barreFret) {
-    std::vector<int> strings;
-    for (int fret = 1; fret <= kTopFret; ++fret) {
-        if (fret == barreFret)
-            continue;
-        for (int s = 0; s < kStrings; ++s) {
-            if (f.frets[s] == fret)
-                strings.push_back(s);
+    int count = 0, direction = 0, last = -1;
+    forEachTip(f, barreFret, [&](int, int, int s) {
+        if (last >= 0) {
+            const int step = s > last ? 1 : -1;
+            if (direction != 0 && step != direction)
+                ++count;
+            direction = step;
         }
-    }
-    int count = 0, direction = 0;
-    for (size_t i = 1; i < strings.size(); ++i) {
-        const int step = strings[i] > strings[i - 1] ? 1 : -1;
-        if (direction != 0 && step != direction)
-            ++count;
-        direction = step;
-    }
+        last = s;
+    });
     return count;
 }
 
@@ -161,20 +164,12 @@ int turns(const TFingering& f, int barreFret) {
 // fret while the others reach past them up the neck.
 int spreads(const TFingering& f, int barreFret) {
     int count = 0;
-    for (int fret = 1; fret <= kTopFret; ++fret) {
-        if (fret == barreFret)
-            continue;
-        int previous = -1;
-        for (int s = 0; s < kStrings; ++s) {
-            if (f.frets[s] != fret)
-                continue;
-            if (previous >= 0 && s - previous > 2 &&
-                std::any_of(f.frets.begin() + previous + 1, f.frets.begin() + s,
-                            [fret](int other) { return other > fret; }))
-                ++count;
-            previous = s;
-        }
-    }
+    forEachTip(f, barreFret, [&](int fret, int previous, int s) {
+        if (previous >= 0 && s - previous > 2 &&
+            std::any_of(f.frets.begin() + previous + 1, f.frets.begin() + s,
+                        [fret](int other) { return other > fret; }))
+            ++count;
+    });
     return count;
 }
 

@@ -8,6 +8,7 @@
 
 #include "dictionary/dictionary.h"
 #include "interchange/dict_data.h"
+#include "interchange/text_import.h"
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -49,9 +50,7 @@ std::string ifoValue(std::string_view cp1251) {
         if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';
     }
-    const size_t first = out.find_first_not_of(' ');
-    const size_t last = out.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : out.substr(first, last - first + 1);
+    return std::string(trimBlanks(out));
 }
 
 // The description as the HTML that .ifo files carry: <br> for a line break.

@@ -68,25 +68,8 @@ std::optional<TParsedName> parse(const std::string& name) {
     return TParsedName{std::stoul(name.substr(0, dash)), std::move(*origin)};
 }
 
-}  // namespace
-
-std::string path(const std::string& programFolder) {
-    return programFolder + "/recovery";
-}
-
-std::string newFileName(const std::string& folder, const std::string& origin) {
-    unsigned long highest = 0;
-    for (const TRecoveryFile& file : list(folder))
-        highest = std::max(highest, parse(fs::path(file.path).filename().string())->number);
-    const std::string prefix = std::to_string(highest + 1) + "-";
-    std::string name = prefix + encode(origin);
-    if (name.size() > kNameMax)
-        name = prefix +
-               encode(fs::path(origin).filename().string()).substr(0, kNameMax - prefix.size());
-    return name;
-}
-
-std::vector<TRecoveryFile> list(const std::string& folder) {
+// The recovery files in folder with their numbers, in number order.
+std::vector<std::pair<unsigned long, TRecoveryFile>> numbered(const std::string& folder) {
     std::vector<std::pair<unsigned long, TRecoveryFile>> found;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -98,8 +81,29 @@ std::vector<TRecoveryFile> list(const std::string& folder) {
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
+    return found;
+}
+
+}  // namespace
+
+std::string path(const std::string& programFolder) {
+    return programFolder + "/recovery";
+}
+
+std::string newFileName(const std::string& folder, const std::string& origin) {
+    const auto files = numbered(folder);
+    const unsigned long highest = files.empty() ? 0 : files.back().first;
+    const std::string prefix = std::to_string(highest + 1) + "-";
+    std::string name = prefix + encode(origin);
+    if (name.size() > kNameMax)
+        name = prefix +
+               encode(fs::path(origin).filename().string()).substr(0, kNameMax - prefix.size());
+    return name;
+}
+
+std::vector<TRecoveryFile> list(const std::string& folder) {
     std::vector<TRecoveryFile> files;
-    for (auto& entry : found)
+    for (auto& entry : numbered(folder))
         files.push_back(std::move(entry.second));
     return files;
 }

@@ -10,12 +10,6 @@
 # Usage: desktop_reach.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/desktop_reach
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 
 for tool in trayer xclip; do

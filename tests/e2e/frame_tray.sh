@@ -11,11 +11,6 @@
 # Usage: frame_tray.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/frame_tray
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
 data=$(cd "$(dirname "$0")/../../data" && pwd)
 
 source "$(dirname "$0")/lib/harness.sh"

@@ -7,11 +7,6 @@
 # Usage: help_viewer.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-artefacts=$3/help_viewer
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 
 # Waits up to 15 s for a CHM viewer's window and sets viewer and viewer_pid to it; the viewer

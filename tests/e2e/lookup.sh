@@ -6,12 +6,6 @@
 # Usage: lookup.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/lookup
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 
 # --- The program folder: the binary, two dictionaries made by the core, quiet settings -------

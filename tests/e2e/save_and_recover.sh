@@ -9,12 +9,6 @@
 # Usage: save_and_recover.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/save_and_recover
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 source "$(dirname "$0")/lib/editing.sh"
 export LC_ALL=C.UTF-8

@@ -7,12 +7,6 @@
 # Usage: splash_tip.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/splash_tip
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 
 millis() { date +%s%3N; }

@@ -7,11 +7,6 @@
 # Usage: startup.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-artefacts=$3/startup
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 chmod 755 "$work"  # the unprivileged run below must reach its program folder
 

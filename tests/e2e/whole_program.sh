@@ -8,12 +8,6 @@
 # Usage: whole_program.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/whole_program
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
-
 source "$(dirname "$0")/lib/harness.sh"
 source "$(dirname "$0")/lib/editing.sh"
 export LC_ALL=C.UTF-8

@@ -2,7 +2,15 @@
 # process killed at the end, a private Xvfb on a display it picks itself, and a runtime folder
 # of the run's own so the single-instance lock never meets another run's.
 #
-# The sourcing script sets $artefacts first; it may append process ids to pids.
+# Sourced with the run's own arguments (the termovel binary, the termovel-dic binary, the folder
+# for artefacts), it sets $termovel, $termovel_dic and $artefacts, the run's own subfolder named
+# after its script and made afresh. The sourcing script may append process ids to pids.
+
+termovel=$1
+termovel_dic=$2
+artefacts=$3/$(basename "$0" .sh)
+rm -rf "$artefacts"
+mkdir -p "$artefacts"
 
 work=$(mktemp -d)
 pids=()
