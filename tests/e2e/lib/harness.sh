@@ -2,15 +2,19 @@
 # process killed at the end, a private Xvfb on a display it picks itself, and a runtime folder
 # of the run's own so the single-instance lock never meets another run's.
 #
-# Sourced with the run's own arguments (the termovel binary, the termovel-dic binary, the folder
-# for artefacts), it sets $termovel, $termovel_dic and $artefacts, the run's own subfolder named
-# after its script and made afresh. The sourcing script may append process ids to pids.
+# Sourced with an end-to-end run's arguments (the termovel binary, the termovel-dic binary, the
+# folder for artefacts), it sets $termovel, $termovel_dic and $artefacts, the run's own subfolder
+# named after its script and made afresh. A script with arguments of its own (the install check)
+# sets $artefacts before sourcing, and its arguments are left alone. The sourcing script may
+# append process ids to pids.
 
-termovel=$1
-termovel_dic=$2
-artefacts=$3/$(basename "$0" .sh)
-rm -rf "$artefacts"
-mkdir -p "$artefacts"
+if [ -z "${artefacts:-}" ]; then
+    termovel=$1
+    termovel_dic=$2
+    artefacts=$3/$(basename "$0" .sh)
+    rm -rf "$artefacts"
+    mkdir -p "$artefacts"
+fi
 
 work=$(mktemp -d)
 pids=()
