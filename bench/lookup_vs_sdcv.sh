@@ -34,10 +34,16 @@ cat "$dic" "$work/sdcv/dic"/* >/dev/null  # into the page cache
 sdcv_run >/dev/null                        # sdcv's own index cache
 sdcv_run | grep -q . || { echo "sdcv found nothing for $term" >&2; exit 1; }
 "$tool" lookup "$dic" "$term" >/dev/null    # the side index
-for ((i = 0; i < runs; i++)); do cpu_ms sdcv -n --data-dir "$work/sdcv" "$term"; done | median | sed 's/^/sdcv /'
-for ((i = 0; i < runs; i++)); do cpu_ms "$tool" lookup "$dic" "$term"; done | median | sed 's/^/indexed /'
+# The four are taken in turn, round after round, so that a machine whose speed drifts during the
+# run weighs on each of them alike.
+: >"$work/times"
 for ((i = 0; i < runs; i++)); do
+    echo "sdcv $(cpu_ms sdcv -n --data-dir "$work/sdcv" "$term")" >>"$work/times"
+    echo "indexed $(cpu_ms "$tool" lookup "$dic" "$term")" >>"$work/times"
     rm -rf "$XDG_CACHE_HOME/termovel"
-    cpu_ms "$tool" lookup "$dic" "$term"
-done | median | sed 's/^/first /'
-for ((i = 0; i < runs; i++)); do cpu_ms "$tool" lookup "$dic" "$term" --no-index; done | median | sed 's/^/walk /'
+    echo "first $(cpu_ms "$tool" lookup "$dic" "$term")" >>"$work/times"
+    echo "walk $(cpu_ms "$tool" lookup "$dic" "$term" --no-index)" >>"$work/times"
+done
+for name in sdcv indexed first walk; do
+    echo "$name $(awk -v n="$name" '$1 == n { print $2 }' "$work/times" | median)"
+done

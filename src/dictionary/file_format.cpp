@@ -46,7 +46,6 @@ bool TRecordStream::refill(size_t n) {
     // window grow past the file's size.
     if (n > fileSize_ - std::min(fileSize_, fileOffset()))
         return false;
-    ++moves_;
     // The unread rest moves to the front and the window fills up behind it.
     std::memmove(window_.data(), window_.data() + position_, windowEnd_ - position_);
     windowOffset_ += position_;
@@ -95,6 +94,10 @@ bool TRecordStream::skipRecord() {
         position_ += bytes;
         return true;
     }
+    return skipBeyondWindow(bytes);
+}
+
+bool TRecordStream::skipBeyondWindow(size_t bytes) {
     // Past the window: the rest of the record is not read at all.
     const size_t target = fileOffset() + bytes;
     if (target > fileSize_)
@@ -103,7 +106,6 @@ bool TRecordStream::skipRecord() {
     if (::lseek(fd_, static_cast<off_t>(target - readTo), SEEK_CUR) < 0)
         return false;
     windowOffset_ = target;
-    ++moves_;
     windowEnd_ = position_ = 0;
     return true;
 }

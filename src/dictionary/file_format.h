@@ -143,9 +143,6 @@ public:
     size_t offset() const { return fileOffset(); }
     // The file's stamp when it was opened, before anything was read.
     const TFileStamp& stamp() const { return stamp_; }
-    // A count that changes whenever values read before may have been overwritten: a view from
-    // readValue holds past later reads while this stays the same.
-    uint64_t moves() const { return moves_; }
     // One record's value; the view holds until the next read.
     bool readValue(std::string_view& value);
     // Passes over one record.
@@ -155,7 +152,53 @@ public:
     // or bad data, as the other reads do.
     bool readRecordAt(size_t offset, std::string& value, size_t& next);
 
+    // Walks count entries from the position, as readValue on the term and skipRecord on the
+    // article would, calling onTerm(offset, term) for each: offset is where the term's record
+    // starts, and the view holds only during the call. Returns false on short or bad data.
+    // One loop over the window, every step inline: a walk of a whole file spends its time on
+    // these few bytes per entry.
+    template <typename TOnTerm>
+    bool walkTerms(int32_t count, TOnTerm&& onTerm) {
+        for (int32_t i = 0; i < count; ++i) {
+            const size_t offset = fileOffset();
+            size_t length = 0;
+            if (!takeLength(length) || !ensure(length))
+                return false;
+            char* bytes = window_.data() + position_;
+            keystream::unscrambleShort(bytes, length, fileOffset());
+            onTerm(offset, recordValue(bytes, length));
+            position_ += length;
+            if (!takeLength(length))
+                return false;
+            if (length <= windowEnd_ - position_)
+                position_ += length;
+            else if (!skipBeyondWindow(length))
+                return false;
+        }
+        return true;
+    }
+
 private:
+    // Reads a record's length without unscrambling it in the window; false when it is
+    // missing or negative.
+    bool takeLength(size_t& length) {
+        if (!ensure(kIntSize))
+            return false;
+        const unsigned char* key = keystream::keyAt(fileOffset());
+        char bytes[kIntSize];
+        for (size_t k = 0; k < kIntSize; ++k)
+            bytes[k] =
+                static_cast<char>(static_cast<unsigned char>(window_[position_ + k]) - key[k]);
+        const int32_t value = decodeInt32(bytes);
+        if (value < 0)
+            return false;
+        length = static_cast<size_t>(value);
+        position_ += kIntSize;
+        return true;
+    }
+    // Passes over the rest of a record that runs past the window, without reading it.
+    bool skipBeyondWindow(size_t bytes);
+
     // Makes the n bytes at the position present in the window; the common case, bytes already
     // there, inline.
     bool ensure(size_t n) { return n <= windowEnd_ - position_ || refill(n); }
@@ -169,7 +212,6 @@ private:
     size_t windowOffset_ = 0;  // the file offset of window_[0]
     size_t windowEnd_ = 0;     // bytes of the window read from the file
     size_t position_ = 0;      // within the window
-    uint64_t moves_ = 0;
 };
 
 // Reads the three header texts and the count, storing each text as soon as it is read, and

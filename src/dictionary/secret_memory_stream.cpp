@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
-#include <vector>
+#include <type_traits>
 
 #include "dictionary/key_generator.h"
 #include "platform/atomic_file.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-TKeyGenerator keyedGenerator() {
+constexpr TKeyGenerator keyedGenerator() {
     TKeyGenerator generator;
     generator.State = kKeyState;
     generator.SetWidth(kKeyWidth);
@@ -31,27 +32,27 @@ TKeyGenerator keyedGenerator() {
 // register's next state depends only on its state, and with bit 15 among the taps every state
 // has exactly one predecessor, so the walk returns to its initial state and the key bytes
 // repeat from there on with no lead-in.
-struct TKeyPeriod {
-    std::vector<unsigned char> bytes;
+//
+// Laid down by the compiler: a short-lived process (one look-up by the tool) then pays only for
+// the few pages of it that it touches, not for 65 535 register steps.
+using TKeyPeriod = std::remove_const_t<decltype(keystream::kPeriodBytes)>;
 
-    TKeyPeriod() {
-        static_assert((kKeyTaps & (1u << (kKeyWidth - 1))) != 0, "the key step must be invertible");
-        static_assert(kKeyState != 0, "a zero register never moves");
-        TKeyGenerator generator = keyedGenerator();
-        do {
-            bytes.push_back(static_cast<unsigned char>(generator.Next() & 0xFF));
-        } while (generator.State != kKeyState);
-        // Offsets are reduced by the constant, which costs a multiplication where a period
-        // only known at run time would cost a division per record.
-        if (bytes.size() != keystream::kKeyPeriod)
-            std::abort();
-        bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + keystream::kKeyRun);
+constexpr TKeyPeriod makeKeyPeriod() {
+    static_assert((kKeyTaps & (1u << (kKeyWidth - 1))) != 0, "the key step must be invertible");
+    static_assert(kKeyState != 0, "a zero register never moves");
+    TKeyPeriod bytes{};
+    TKeyGenerator generator = keyedGenerator();
+    // Offsets are reduced by the constant, which costs a multiplication where a period only
+    // known at run time would cost a division per record; a register that came back early
+    // or late would break that, and stops the build.
+    for (size_t i = 0; i < keystream::kKeyPeriod; ++i) {
+        bytes[i] = static_cast<unsigned char>(generator.Next() & 0xFF);
+        if ((generator.State == kKeyState) != (i + 1 == keystream::kKeyPeriod))
+            throw "the keystream's period is not 65535 bytes";
     }
-};
-
-const TKeyPeriod& keyPeriod() {
-    static const TKeyPeriod period;
-    return period;
+    for (size_t i = 0; i < keystream::kKeyRun; ++i)
+        bytes[keystream::kKeyPeriod + i] = bytes[i];
+    return bytes;
 }
 
 // Sixteen bytes at a time; the compiler's vector extension gives plain byte-wise adds on any
@@ -64,7 +65,7 @@ constexpr size_t kVector = sizeof(TBytes16);
 // byte only at the end of a period and of the range.
 template <bool kAdd>
 void walk(char* data, size_t size, size_t offset) {
-    const auto& key = keyPeriod().bytes;
+    const TKeyPeriod& key = keystream::kPeriodBytes;
     const size_t period = keystream::kKeyPeriod;
     auto* bytes = reinterpret_cast<unsigned char*>(data);
     size_t at = offset % period;
@@ -372,9 +373,6 @@ void unscrambleFrom(char* data, size_t size, size_t offset) {
     walk<false>(data, size, offset);
 }
 
-const unsigned char* keyAt(size_t offset) {
-    static const unsigned char* const key = keyPeriod().bytes.data();
-    return key + offset % kKeyPeriod;
-}
+constinit const std::array<unsigned char, kKeyPeriod + kKeyRun> kPeriodBytes = makeKeyPeriod();
 
 }  // namespace keystream

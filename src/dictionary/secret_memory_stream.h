@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -141,9 +142,15 @@ inline constexpr size_t kKeyPeriod = 65535;
 // The longest run keyAt gives.
 inline constexpr size_t kKeyRun = 64;
 
+// One whole period of the keystream followed by its first kKeyRun bytes again (see keyAt).
+extern const std::array<unsigned char, kKeyPeriod + kKeyRun> kPeriodBytes;
+
 // The key bytes for content offsets [offset, offset + n), n <= kKeyRun, for callers that
-// unscramble many short runs (a byte is unscrambled by subtracting its key byte).
-const unsigned char* keyAt(size_t offset);
+// unscramble many short runs (a byte is unscrambled by subtracting its key byte). Inline: a
+// walk over a file asks for them a few times per entry.
+inline const unsigned char* keyAt(size_t offset) {
+    return kPeriodBytes.data() + offset % kKeyPeriod;
+}
 
 // Subtracts the keystream from a short run of content bytes at offset.
 inline void unscrambleShort(char* data, size_t size, size_t offset) {

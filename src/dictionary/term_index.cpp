@@ -471,34 +471,25 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
     const size_t firstOffset = records.offset();
     bool ordered = true;
     TNeighbourOrder neighbours;
-    // The term before, as a view into the stream's window while the window holds it; read
-    // again, into a copy, the few times the window has moved on.
-    std::string_view previous;
-    size_t previousOffset = 0;
-    uint64_t previousMoves = 0;
-    std::string previousCopy;
-    for (int32_t i = 0; i < count; ++i) {
-        const size_t offset = records.offset();
-        std::string_view value;
-        if (!records.readValue(value))
-            file_format::throwShortData();
+    // The term before, copied: the view of a term holds only while the walk is on it. A plain
+    // buffer, grown only for a longer term, so the copy is one memcpy.
+    std::vector<char> previous(256);
+    size_t previousLength = 0;
+    size_t entry = 0;
+    const bool whole = records.walkTerms(count, [&](size_t offset, std::string_view value) {
         if (ordered) {
-            if (i > 0 && records.moves() != previousMoves) {
-                size_t next = 0;
-                if (!records.readRecordAt(previousOffset, previousCopy, next))
-                    file_format::throwShortData();
-                previous = previousCopy;
-            }
-            ordered = neighbours.next(previous, value) <= 0 || i == 0;
-            if (static_cast<size_t>(i) % kStride == 0)
+            ordered = neighbours.next({previous.data(), previousLength}, value) <= 0 || entry == 0;
+            if (entry % kStride == 0)
                 offsets.push_back(offset);
-            previous = value;
-            previousOffset = offset;
-            previousMoves = records.moves();
+            if (value.size() > previous.size())
+                previous.resize(value.size());
+            std::memcpy(previous.data(), value.data(), value.size());
+            previousLength = value.size();
         }
-        if (!records.skipRecord())
-            file_format::throwShortData();
-    }
+        ++entry;
+    });
+    if (!whole)
+        file_format::throwShortData();
     TTermList list{kStride, static_cast<size_t>(std::max(count, 0)), offsets.size(), nullptr,
                    &offsets};
     if (!ordered) {
