@@ -2,8 +2,9 @@
 # dictionaries.
 #
 # Included by packaging/CMakeLists.txt, it only sets TERMOVEL_DIC_SOURCES, the table below. Run
-# as a script (cmake -DOUT=... -DDICS=... -DDOC_DIR=... -P copyright.cmake), it writes OUT: the
-# program's own paragraph, one Files paragraph per bundled dictionary and the licence texts.
+# as a script (cmake -DOUT=... -DDICS=... -DICU_BUILT_IN=ON|OFF -P copyright.cmake), it writes
+# OUT: the program's own paragraph, one Files paragraph per bundled dictionary, one for ICU when
+# the command-line tool has it built in, and the licence texts.
 # The holders and licences of dictionaries made from other people's data are read from the
 # copyright files of the Debian packages they come from, so they say what their source says.
 
@@ -278,6 +279,24 @@ ${copyright}License: ${names}
 Comment: Made from the dictd databases of Debian's ${package_list}.
 ${comment_text}")
 endforeach()
+
+# ICU, when the command-line tool has it built in: the tool's binary is then the project's work
+# and ICU's together.
+if(ICU_BUILT_IN)
+    readPackage(libicu-dev icu)
+    copyrightField("${kHolders};${icu_COPYRIGHT}" copyright)
+    string(APPEND out "
+Files: src/tools/*
+${copyright}License: ${kProgramLicence} and ${icu_LICENCE}
+Comment: The binary termovel-dic has ICU built in, with its data (from Debian's
+ libicu-dev), so that a look-up does not wait for the dynamic loader.
+")
+    string(MAKE_C_IDENTIFIER "${icu_LICENCE}" lid)
+    if(NOT DEFINED licence_${lid})
+        list(APPEND licences "${icu_LICENCE}")
+        set(licence_${lid} "${icu_TEXT}")
+    endif()
+endif()
 
 # The project's own dictionaries, one paragraph per licence.
 set(own_licences)
