@@ -157,6 +157,9 @@ TEST(TermIndex, AnswersAsLoadingDoes) {
         {"out of order", emptyHeader() + le32(6) + mixed},
         {"damaged", emptyHeader() + le32(7) + mixed},
         {"empty", emptyHeader() + le32(0)},
+        // An article and a term each longer than the reading window.
+        {"long records", emptyHeader() + le32(3) + entry("a", std::string(300000, 'x')) +
+                             entry(std::string(200000, 'b'), "B") + entry("c", "C")},
         {"saved", ""},
         {"in byte order", ""},
     };
@@ -178,8 +181,10 @@ TEST(TermIndex, AnswersAsLoadingDoes) {
     for (size_t i = 0; i < byBytes.size(); ++i)
         bytewise += entry(byBytes[i], "b" + std::to_string(i));
     writeScrambled(temp.file("in byte order.dic"), bytewise);
-    std::vector<std::string> terms = {"apple",   "APPLE",   "zebra",   "ze", "zero",   "b",
-                                      "k100000", "k101500", "k102999", "k1", "absent", ""};
+    std::vector<std::string> terms = {
+        "apple",  "APPLE",   "zebra",   "ze",      "zero",
+        "b",      "k100000", "k101500", "k102999", "k1",
+        "absent", "",        "a",       "c",       std::string(200000, 'b')};
     for (int i = 0; i < saved.Count(); i += 3) {
         terms.emplace_back(saved.Term(i));
         terms.push_back(upcase::text(saved.Term(i)));
