@@ -21,6 +21,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${FIGURES_RUNS:-7}
+# A look-up takes milliseconds, and its figures are ratios of close numbers: at least 21 rounds.
+lookup_runs=$((runs > 21 ? runs : 21))
 cmake --build "$build" --target termovel termovel-dic termovel_figures termovel_bench >/dev/null
 
 program_dir=$build/termovel
@@ -81,14 +83,14 @@ eval "$("$figures" loadsave "$scratch/million.dic" | sed 's/ /=/')"
 
 # --- One look-up with the tool in the largest bundled dictionary against cat of the file ------
 largest_dic=$(ls -S "$program_dir"/*.dic | head -n1)
-lookup_line=$(bench/lookup_vs_cat.sh "$tool" "$largest_dic" "$runs" | sed -n 1p)
+lookup_line=$(bench/lookup_vs_cat.sh "$tool" "$largest_dic" "$lookup_runs" | sed -n 1p)
 lookup_cpu=$(sed -n 's/.*lookup: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
 cat_cpu=$(sed -n 's/.*cat: \([0-9.]*\) ms.*/\1/p' <<<"$lookup_line")
 
 # --- Look-up in WordNet against sdcv, with and without the side index -------------------------
 wordnet=$program_dir/en_wordnet.dic
 [ -f "$wordnet" ] || wordnet=$build/dics/en_wordnet.dic
-eval "$(bench/lookup_vs_sdcv.sh "$tool" "$wordnet" zebra "$runs" | sed 's/^\([a-z]*\) /lookup_\1=/')"
+eval "$(bench/lookup_vs_sdcv.sh "$tool" "$wordnet" zebra "$lookup_runs" | sed 's/^\([a-z]*\) /lookup_\1=/')"
 
 # --- The start-up load of the bundled dictionaries: every processor against one by one --------
 eval "$("$build/bench/termovel_bench" --benchmark_filter='BM_BundledLoad' \
@@ -114,7 +116,7 @@ status() { awk -v v="$1" -v t="$2" 'BEGIN { print (v < t) ? "met" : "missed" }';
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo "Figures of $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores of $cpu, $(($(sed -n 's/^MemTotal: *\([0-9]*\).*/\1/p' /proc/meminfo) / 1024 / 1024)) GB;"
-echo "load average at the end $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs."
+echo "load average at the end $(cut -d' ' -f1-3 /proc/loadavg); medians of $runs runs ($lookup_runs for the look-ups)."
 echo
 echo "| Figure | Value | Target |"
 echo "|---|---|---|"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -154,19 +155,31 @@ public:
 
     // Walks count entries from the position, as readValue on the term and skipRecord on the
     // article would, calling onTerm(offset, term) for each: offset is where the term's record
-    // starts, and the view holds only during the call. Returns false on short or bad data.
-    // One loop over the window, every step inline: a walk of a whole file spends its time on
+    // starts, and the view holds until the end of the next call, so a caller can compare each
+    // term with the one before without copying it. Returns false on short or bad data. One
+    // loop over the window, every step inline: a walk of a whole file spends its time on
     // these few bytes per entry.
     template <typename TOnTerm>
     bool walkTerms(int32_t count, TOnTerm&& onTerm) {
+        // Two places for terms, used in turn, so the term before survives the next one.
+        char shortTerms[2][kShortTerm];
+        std::string longTerms[2];
         for (int32_t i = 0; i < count; ++i) {
             const size_t offset = fileOffset();
+            const size_t turn = static_cast<size_t>(i) & 1;
             size_t length = 0;
             if (!takeLength(length) || !ensure(length))
                 return false;
-            char* bytes = window_.data() + position_;
-            keystream::unscrambleShort(bytes, length, fileOffset());
-            onTerm(offset, recordValue(bytes, length));
+            if (length <= kShortTerm && window_.size() - position_ >= kShortTerm) {
+                onTerm(offset, unscrambleShortTerm(length, shortTerms[turn]));
+            } else {
+                // Rare: unscrambled in the window, then kept apart from it, which the next
+                // refill may overwrite.
+                char* bytes = window_.data() + position_;
+                keystream::unscrambleShort(bytes, length, fileOffset());
+                longTerms[turn].assign(recordValue(bytes, length));
+                onTerm(offset, std::string_view(longTerms[turn]));
+            }
             position_ += length;
             if (!takeLength(length))
                 return false;
@@ -179,6 +192,38 @@ public:
     }
 
 private:
+    // Most terms are this short: walkTerms unscrambles them whole registers at a time.
+    static constexpr size_t kShortTerm = 16;
+
+    // The value of the term record of length <= kShortTerm bytes at the position, unscrambled
+    // into out (the window keeps its scrambled bytes). Requires kShortTerm bytes of window at
+    // the position, whatever the record's length: the bytes past the record are read along
+    // and dropped.
+    std::string_view unscrambleShortTerm(size_t length, char* out) const {
+        using TBytes = unsigned char __attribute__((vector_size(kShortTerm)));
+        TBytes bytes;
+        TBytes key;
+        std::memcpy(&bytes, window_.data() + position_, kShortTerm);
+        std::memcpy(&key, keystream::keyAt(fileOffset()), kShortTerm);
+        bytes -= key;
+        std::memcpy(out, &bytes, kShortTerm);
+        if constexpr (std::endian::native != std::endian::little)
+            return recordValue(out, length);
+        // The value ends at its first zero byte: the lowest byte that the borrow trick marks
+        // (marks above a zero byte may be false, the lowest one never is).
+        size_t end = kShortTerm;
+        for (size_t half = 0; half < kShortTerm; half += 8) {
+            uint64_t word;
+            std::memcpy(&word, out + half, 8);
+            const uint64_t zeros = (word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull;
+            if (zeros) {
+                end = half + static_cast<size_t>(std::countr_zero(zeros)) / 8;
+                break;
+            }
+        }
+        return {out, end < length ? end : length};
+    }
+
     // Reads a record's length without unscrambling it in the window; false when it is
     // missing or negative.
     bool takeLength(size_t& length) {

@@ -471,20 +471,15 @@ TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
     const size_t firstOffset = records.offset();
     bool ordered = true;
     TNeighbourOrder neighbours;
-    // The term before, copied: the view of a term holds only while the walk is on it. A plain
-    // buffer, grown only for a longer term, so the copy is one memcpy.
-    std::vector<char> previous(256);
-    size_t previousLength = 0;
+    // The term before: the walk keeps it until the next term has been seen.
+    std::string_view previous;
     size_t entry = 0;
     const bool whole = records.walkTerms(count, [&](size_t offset, std::string_view value) {
         if (ordered) {
-            ordered = neighbours.next({previous.data(), previousLength}, value) <= 0 || entry == 0;
+            ordered = neighbours.next(previous, value) <= 0 || entry == 0;
             if (entry % kStride == 0)
                 offsets.push_back(offset);
-            if (value.size() > previous.size())
-                previous.resize(value.size());
-            std::memcpy(previous.data(), value.data(), value.size());
-            previousLength = value.size();
+            previous = value;
         }
         ++entry;
     });
