@@ -153,25 +153,41 @@ public:
     // or bad data, as the other reads do.
     bool readRecordAt(size_t offset, std::string& value, size_t& next);
 
+    // However short a term given by walkTerms, this many bytes can be read from its start
+    // (those past its end mean nothing), so a caller can compare terms a word at a time.
+    static constexpr size_t kReadableTerm = 16;
+
     // Walks count entries from the position, as readValue on the term and skipRecord on the
     // article would, calling onTerm(offset, term) for each: offset is where the term's record
     // starts, and the view holds until the end of the next call, so a caller can compare each
     // term with the one before without copying it. Returns false on short or bad data. One
-    // loop over the window, every step inline: a walk of a whole file spends its time on
-    // these few bytes per entry.
+    // loop over the window, every step inline, the key's place kept as it goes: a walk of a
+    // whole file spends its time on these few bytes per entry.
     template <typename TOnTerm>
     bool walkTerms(int32_t count, TOnTerm&& onTerm) {
         // Two places for terms, used in turn, so the term before survives the next one.
         char shortTerms[2][kShortTerm];
         std::string longTerms[2];
+        for (std::string& term : longTerms)
+            term.reserve(kReadableTerm);
+        // The offset within the key's period of the position.
+        size_t key = fileOffset() % keystream::kKeyPeriod;
+        auto advance = [&key](size_t n) {
+            key += n;
+            if (key >= keystream::kKeyPeriod)
+                key %= keystream::kKeyPeriod;
+        };
         for (int32_t i = 0; i < count; ++i) {
             const size_t offset = fileOffset();
             const size_t turn = static_cast<size_t>(i) & 1;
             size_t length = 0;
-            if (!takeLength(length) || !ensure(length))
+            if (!takeLength(length, key))
+                return false;
+            advance(kIntSize);
+            if (!ensure(length))
                 return false;
             if (length <= kShortTerm && window_.size() - position_ >= kShortTerm) {
-                onTerm(offset, unscrambleShortTerm(length, shortTerms[turn]));
+                onTerm(offset, unscrambleShortTerm(length, key, shortTerms[turn]));
             } else {
                 // Rare: unscrambled in the window, then kept apart from it, which the next
                 // refill may overwrite.
@@ -181,8 +197,10 @@ public:
                 onTerm(offset, std::string_view(longTerms[turn]));
             }
             position_ += length;
-            if (!takeLength(length))
+            advance(length);
+            if (!takeLength(length, key))
                 return false;
+            advance(kIntSize + length);
             if (length <= windowEnd_ - position_)
                 position_ += length;
             else if (!skipBeyondWindow(length))
@@ -193,19 +211,19 @@ public:
 
 private:
     // Most terms are this short: walkTerms unscrambles them whole registers at a time.
-    static constexpr size_t kShortTerm = 16;
+    static constexpr size_t kShortTerm = kReadableTerm;
 
-    // The value of the term record of length <= kShortTerm bytes at the position, unscrambled
-    // into out (the window keeps its scrambled bytes). Requires kShortTerm bytes of window at
-    // the position, whatever the record's length: the bytes past the record are read along
-    // and dropped.
-    std::string_view unscrambleShortTerm(size_t length, char* out) const {
+    // The value of the term record of length <= kShortTerm bytes at the position, whose key
+    // lies at key in the period, unscrambled into out (the window keeps its scrambled bytes).
+    // Requires kShortTerm bytes of window at the position, whatever the record's length: the
+    // bytes past the record are read along and dropped.
+    std::string_view unscrambleShortTerm(size_t length, size_t key, char* out) const {
         using TBytes = unsigned char __attribute__((vector_size(kShortTerm)));
         TBytes bytes;
-        TBytes key;
+        TBytes keyBytes;
         std::memcpy(&bytes, window_.data() + position_, kShortTerm);
-        std::memcpy(&key, keystream::keyAt(fileOffset()), kShortTerm);
-        bytes -= key;
+        std::memcpy(&keyBytes, keystream::kPeriodBytes.data() + key, kShortTerm);
+        bytes -= keyBytes;
         std::memcpy(out, &bytes, kShortTerm);
         if constexpr (std::endian::native != std::endian::little)
             return recordValue(out, length);
@@ -224,16 +242,17 @@ private:
         return {out, end < length ? end : length};
     }
 
-    // Reads a record's length without unscrambling it in the window; false when it is
-    // missing or negative.
-    bool takeLength(size_t& length) {
+    // Reads the length of the record at the position, whose key lies at key in the period,
+    // without unscrambling it in the window, and passes it; false when it is missing or
+    // negative.
+    bool takeLength(size_t& length, size_t key) {
         if (!ensure(kIntSize))
             return false;
-        const unsigned char* key = keystream::keyAt(fileOffset());
+        const unsigned char* keyBytes = keystream::kPeriodBytes.data() + key;
         char bytes[kIntSize];
         for (size_t k = 0; k < kIntSize; ++k)
             bytes[k] =
-                static_cast<char>(static_cast<unsigned char>(window_[position_ + k]) - key[k]);
+                static_cast<char>(static_cast<unsigned char>(window_[position_ + k]) - keyBytes[k]);
         const int32_t value = decodeInt32(bytes);
         if (value < 0)
             return false;

@@ -396,7 +396,21 @@ private:
     bool plain(char c) const { return weights_[static_cast<unsigned char>(c)] != 0; }
 
     // How many bytes a and b share at their start, looking at most at n; eight at a time.
+    // The walk lets kReadableTerm bytes be read from the start of every term, so a short pair
+    // takes whole words and no byte loop.
     static size_t sharedLength(const char* a, const char* b, size_t n) {
+        constexpr size_t kReadable = file_format::TRecordStream::kReadableTerm;
+        if (n <= kReadable) {
+            for (size_t i = 0; i < kReadable; i += 8) {
+                uint64_t x;
+                uint64_t y;
+                std::memcpy(&x, a + i, 8);
+                std::memcpy(&y, b + i, 8);
+                if (x != y)
+                    return std::min(n, i + static_cast<size_t>(std::countr_zero(x ^ y)) / 8);
+            }
+            return n;
+        }
         size_t i = 0;
         for (; i + 8 <= n; i += 8) {
             uint64_t x;
