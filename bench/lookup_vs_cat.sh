@@ -24,13 +24,15 @@ fi
 term=$("$tool" list "$dic" 2>/dev/null | head -n 1 || true)
 
 # Median CPU milliseconds (perf's task-clock) of running the command RUNS times.
-median_ms() {
-    for ((i = 0; i < runs; i++)); do
-        perf stat -x, -e task-clock "$@" 2>&1 >/dev/null | awk -F, '/task-clock/ { print $1 }'
-    done | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
-}
+cpu_ms() { perf stat -x, -e task-clock "$@" 2>&1 >/dev/null | awk -F, '/task-clock/ { print $1 }'; }
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 cat "$dic" >/dev/null  # into the page cache
-lookup=$(median_ms "$tool" lookup "$dic" "$term" --no-index)
-cat_ms=$(median_ms cat "$dic")
+# The two in turn, so that a machine whose speed drifts weighs on both alike.
+for ((i = 0; i < runs; i++)); do
+    echo "lookup $(cpu_ms "$tool" lookup "$dic" "$term" --no-index)"
+    echo "cat $(cpu_ms cat "$dic")"
+done >"$work/times"
+lookup=$(awk '$1 == "lookup" { print $2 }' "$work/times" | median)
+cat_ms=$(awk '$1 == "cat" { print $2 }' "$work/times" | median)
 echo "file: $(stat -c %s "$dic") bytes; lookup: ${lookup} ms; cat: ${cat_ms} ms (CPU, median of $runs)"
 awk -v a="$lookup" -v b="$cat_ms" 'BEGIN { printf "ratio lookup/cat: %.2f (target 3)\n", a / (b > 0 ? b : 0.1) }'
