@@ -37,8 +37,10 @@ fail() {
     exit 1
 }
 
-# A private X server on a display it picks itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -nolisten tcp 3>"$work/display" \
+# A private X server on a display it picks itself. -noreset: by default the server resets when
+# its last client leaves (say a viewer the test has just closed), and a program that starts
+# during the reset cannot connect.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -noreset -nolisten tcp 3>"$work/display" \
     >"$artefacts/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do
