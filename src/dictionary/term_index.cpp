@@ -354,10 +354,11 @@ bool searchRecords(file_format::TRecordStream& records, const TOrder& order, con
 }
 
 // The look-up through a valid index, or nothing when there is none or a record disagrees.
-std::optional<TIndexedLookup> lookUpThroughIndex(const std::string& path, std::string_view term,
+// Reads records at offsets only, so the stream stays at the start of the file for the long way.
+std::optional<TIndexedLookup> lookUpThroughIndex(file_format::TRecordStream& records,
+                                                 std::string_view term,
                                                  const std::string& indexPath) {
     // The index must be of the very file opened, as it is now.
-    file_format::TRecordStream records(path);
     const std::optional<TIndexView> index = TIndexView::open(indexPath, records.stamp());
     if (!index)
         return std::nullopt;
@@ -473,9 +474,8 @@ private:
 // The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
 // answers from what it noted. A file saved by the program is already in order, which one
 // comparison per term confirms; only a file that is not gets sorted.
-TIndexedLookup walkAndIndex(const std::string& path, std::string_view term,
+TIndexedLookup walkAndIndex(file_format::TRecordStream& records, std::string_view term,
                             const std::string& folder, const std::string& indexPath) {
-    file_format::TRecordStream records(path);
     std::string name;
     std::string author;
     std::string info;
@@ -552,10 +552,13 @@ std::string termIndexFolder() {
 
 TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
                              const std::string& folder) {
+    // One opening of the file serves both ways: the index is checked against its stamp, and a
+    // look-up that cannot use the index walks the same file.
+    file_format::TRecordStream records(path);
     const std::string indexPath = folder.empty() ? std::string() : indexPathOf(folder, path);
     if (!indexPath.empty()) {
-        if (std::optional<TIndexedLookup> answer = lookUpThroughIndex(path, term, indexPath))
+        if (std::optional<TIndexedLookup> answer = lookUpThroughIndex(records, term, indexPath))
             return *std::move(answer);
     }
-    return walkAndIndex(path, term, folder, indexPath);
+    return walkAndIndex(records, term, folder, indexPath);
 }
