@@ -14,8 +14,6 @@ namespace {
 class TFoldedSearcher {
 public:
     explicit TFoldedSearcher(std::string_view text) {
-        for (int b = 0; b < 256; ++b)
-            fold_[static_cast<size_t>(b)] = upcase::byte(static_cast<unsigned char>(b));
         pattern_.reserve(text.size());
         for (const char c : text)
             pattern_.push_back(static_cast<char>(fold(c)));
@@ -50,7 +48,7 @@ private:
         return true;
     }
 
-    std::array<unsigned char, 256> fold_{};
+    const std::array<unsigned char, 256>& fold_ = upcase::table();
     std::array<size_t, 256> shift_{};
     std::string pattern_;
 };

@@ -20,12 +20,12 @@ std::array<unsigned char, 256> buildTable() {
     return table;
 }
 
+}  // namespace
+
 const std::array<unsigned char, 256>& table() {
     static const std::array<unsigned char, 256> kTable = buildTable();
     return kTable;
 }
-
-}  // namespace
 
 unsigned char byte(unsigned char b) {
     return table()[b];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,9 @@
 // letters (Ё/ё and the other Cyrillic letters of the code page included) fold, every other
 // byte stays. Built once from Unicode case mapping.
 namespace upcase {
+
+// The upper-case byte of every Windows-1251 byte, for loops that fold many bytes.
+const std::array<unsigned char, 256>& table();
 
 // The upper-case byte of one Windows-1251 byte.
 unsigned char byte(unsigned char b);
