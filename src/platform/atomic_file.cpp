@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -35,8 +36,6 @@ constexpr int kMaxLinkHops = 40;
 constexpr std::chrono::milliseconds kLockPoll{20};
 
 constexpr const char* kTempMark = ".tmp";
-// The longest file name (not path) that Linux file systems take, in bytes.
-constexpr size_t kMaxNameBytes = 255;
 
 // --- Temporary files removed on SIGTERM/SIGINT --------------------------------------------
 // The handler may only touch what is async-signal-safe: fixed buffers and atomic flags, read
@@ -92,12 +91,12 @@ std::string folderOf(const std::string& path) {
 }
 
 // The name of a temporary file for the file named base: "." base ".tmp" pid "-" number. A
-// name that would pass the file system's limit of kMaxNameBytes keeps only the start of base,
-// followed by "~" and a hash of the whole, so that the temporary file stays in the folder of
-// the file it replaces and its name remains one removeStaleTemporaries knows.
+// name that would pass the file system's limit of regular_file::kMaxNameBytes keeps only the start
+// of base, followed by "~" and a hash of the whole, so that the temporary file stays in the folder
+// of the file it replaces and its name remains one removeStaleTemporaries knows.
 std::string temporaryName(const std::string& base, pid_t pid, unsigned number) {
     const std::string tail = kTempMark + std::to_string(pid) + "-" + std::to_string(number);
-    const size_t room = kMaxNameBytes - 1 - tail.size();
+    const size_t room = regular_file::kMaxNameBytes - 1 - tail.size();
     if (base.size() <= room)
         return "." + base + tail;
     char hash[16];

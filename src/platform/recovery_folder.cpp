@@ -7,13 +7,12 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/regular_file.h"
+
 namespace fs = std::filesystem;
 
 namespace recovery_folder {
 namespace {
-
-// The longest file name the usual Linux file systems take, in bytes.
-constexpr size_t kNameMax = 255;
 
 std::string encode(const std::string& origin) {
     std::string out;
@@ -95,10 +94,18 @@ std::string newFileName(const std::string& folder, const std::string& origin) {
     const unsigned long highest = files.empty() ? 0 : files.back().first;
     const std::string prefix = std::to_string(highest + 1) + "-";
     std::string name = prefix + encode(origin);
-    if (name.size() > kNameMax)
-        name = prefix +
-               encode(fs::path(origin).filename().string()).substr(0, kNameMax - prefix.size());
-    return name;
+    if (name.size() <= regular_file::kMaxNameBytes)
+        return name;
+    // Too long: the file's own name, cut to fit, but never inside an escape, which would make
+    // the name one that list no longer knows, and the copy would never be offered.
+    std::string tail = encode(fs::path(origin).filename().string());
+    if (tail.size() > regular_file::kMaxNameBytes - prefix.size()) {
+        tail.resize(regular_file::kMaxNameBytes - prefix.size());
+        const size_t escape = tail.rfind('%');
+        if (escape != std::string::npos && escape + 3 > tail.size())
+            tail.resize(escape);
+    }
+    return prefix + tail;
 }
 
 std::vector<TRecoveryFile> list(const std::string& folder) {

@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <string>
 
 // Reading only what is a plain file. A device (/dev/zero, /dev/urandom) never ends, a FIFO
 // blocks until someone writes to it, and a folder is no file at all; a reader that took any of
 // them for a file would grow without bound or hang.
 namespace regular_file {
+
+// The longest file name (not path) the usual Linux file systems take, in bytes.
+inline constexpr size_t kMaxNameBytes = 255;
 
 // What is at a path, as far as reading it goes.
 enum class TKind {
