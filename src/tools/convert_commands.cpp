@@ -100,6 +100,8 @@ void printReport(const std::string& out, const TConversionReport& r) {
 // Articles lost to a damaged chunk are added to skipped.
 void readDatabase(const std::vector<std::string>& files, bool dictd, TConversion& conversion,
                   std::vector<std::string>& skipped) {
+    const std::string database =
+        dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0];
     try {
         if (dictd)
             readDictd(files[0], files[1], conversion, &skipped);
@@ -119,15 +121,9 @@ void readDatabase(const std::vector<std::string>& files, bool dictd, TConversion
         const std::string reason = isError(e, error_text::kOutOfMemory)
                                        ? std::string("не хватает памяти, чтобы прочитать его")
                                        : e.what();
-        throw TFailure{
-            (dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0]) +
-                ": " + reason,
-            kExitBadInput};
+        throw TFailure{database + ": " + reason, kExitBadInput};
     } catch (const std::bad_alloc&) {
-        throw TFailure{
-            (dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0]) +
-                ": не хватает памяти, чтобы прочитать её",
-            kExitBadInput};
+        throw TFailure{database + ": не хватает памяти, чтобы прочитать её", kExitBadInput};
     }
 }
 
