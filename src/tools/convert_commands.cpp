@@ -142,9 +142,7 @@ int runConvertCommand(const std::vector<std::string>& args) {
         throw TFailure{std::string("Использование:\n") + kConvertUsage};
 
     requireDictionaryOrNothing(files.back());
-    // A dictionary already at the output may be someone's work: it is replaced only on request.
-    if (!header.force && fileExists(files.back()))
-        throw TFailure{files.back() + ": файл уже есть; чтобы заменить его, добавьте --force"};
+    requireFreeUnlessForced(files.back(), header.force);
 
     if (header.reverse && header.form != TArticleForm::mueller)
         throw TFailure{

@@ -363,11 +363,8 @@ int exportStarDict(const std::string& path, const std::string& ifoPath, bool for
     if (!ifoPath.ends_with(".ifo") || ifoPath.size() == 4)
         throw TFailure{ifoPath + ": имя файла StarDict должно оканчиваться на .ifo"};
     const std::string base = ifoPath.substr(0, ifoPath.size() - 4);
-    // Files already there may be someone's work: they are replaced only on request.
-    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"}) {
-        if (!force && fileExists(out))
-            throw TFailure{out + ": файл уже есть; чтобы заменить его, добавьте --force"};
-    }
+    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"})
+        requireFreeUnlessForced(out, force);
     TDictionary d;
     loadDictionary(d, path);
     writeStarDict(d, ifoPath);

@@ -69,6 +69,13 @@ inline bool fileExists(const std::string& path) {
     return exists || ec;
 }
 
+// A file already at an output may be someone's work: it is replaced only on request (--force).
+// Raises TFailure (a usage error) when path is taken and force is not given.
+inline void requireFreeUnlessForced(const std::string& path, bool force) {
+    if (!force && fileExists(path))
+        throw TFailure{path + ": файл уже есть; чтобы заменить его, добавьте --force"};
+}
+
 // Standard output that was closed when the tool started: fd 1 then holds /dev/null, so that
 // no file the tool opens can become fd 1 and receive the output.
 inline bool gStdoutClosed = false;
