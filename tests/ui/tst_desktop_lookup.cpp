@@ -28,11 +28,12 @@ TWindow twoDictionaries() {
                     {"b_food.dic", "Food", {{"hot dog", "a sausage in a bun"}}}});
 }
 
-QStringList windowTerms(const TMainForm& form) {
+// The terms of the open viewing windows, comma-joined.
+QString windowTerms(const TMainForm& form) {
     QStringList terms;
     for (const TWordForm* window : form.translationWindows())
         terms << window->termText();
-    return terms;
+    return terms.join(',');
 }
 
 void doubleClickWord(TWordForm& window, const QString& word) {
@@ -110,7 +111,7 @@ void TestDesktopLookup::lookUpWord() {
     w.form->carryOut({TInstanceRequest::TKind::Lookup, word});
     const TMainFormView view(*w.form);
     QVERIFY(!w.form->isMinimized());
-    QCOMPARE(windowTerms(*w.form).join(','), windows);
+    QCOMPARE(windowTerms(*w.form), windows);
     QCOMPARE(view.TabSet()->currentIndex(), tab);
     QCOMPARE(view.cmbString()->currentText(), searchText);
     QCOMPARE(view.StatusBar()->currentMessage(), message);
@@ -127,10 +128,10 @@ void TestDesktopLookup::requestWaitsForModalWindow() {
     QVERIFY(QTest::qWaitForWindowExposed(&question));
     w.form->carryOut({TInstanceRequest::TKind::Lookup, "hot dog"});
     QTest::qWait(300);
-    QCOMPARE(windowTerms(*w.form).join(','), QString());
+    QCOMPARE(windowTerms(*w.form), QString());
     QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 0);
     question.close();
-    QTRY_COMPARE(windowTerms(*w.form).join(','), QString("hot dog"));
+    QTRY_COMPARE(windowTerms(*w.form), QString("hot dog"));
 }
 
 // The look-up itself is lookUpWord's and the braced phrase wordAt's: here the click reaches
@@ -142,7 +143,7 @@ void TestDesktopLookup::doubleClickInArticleLeadsOn() {
     TWordForm* cat = w.form->translationWindows().front();
     QVERIFY(QTest::qWaitForWindowExposed(cat));
     doubleClickWord(*cat, "dog");
-    QCOMPARE(windowTerms(*w.form).join(','), QString("cat,hot dog"));
+    QCOMPARE(windowTerms(*w.form), QString("cat,hot dog"));
     QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 1);
     const TWordForm* led = w.form->translationWindows().back();
     QCOMPARE(led->frameGeometry().left(), cat->frameGeometry().right() + 1);
@@ -199,7 +200,7 @@ void TestDesktopLookup::searchInArticles() {
     QVERIFY(TMainFormView(*w.form).actSearchArticles()->isEnabled());
     TMainFormView(*w.form).actSearchArticles()->trigger();
     QCOMPARE(listed.join(','), found);
-    QCOMPARE(windowTerms(*w.form).join(','), windows);
+    QCOMPARE(windowTerms(*w.form), windows);
     QCOMPARE(w.fake->texts("information").size(), text == "λ" ? 1 : 0);
 }
 
