@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <fstream>
 
 #include "dictionary/dictionary.h"
 #include "platform/compare.h"
@@ -152,12 +153,7 @@ void TestMainForm::parallelLoadKeepsTheSerialOrder() {
     folder.writeDic("c.dic", {"gamma"}, "C");
     folder.writeDic("e.dic", {"epsilon"});
     folder.writeDic("off.dic", {"off"});
-    {
-        // A file far too short to hold a dictionary.
-        std::FILE* f = std::fopen(folder.file("short.dic").c_str(), "wb");
-        std::fputs("xy", f);
-        std::fclose(f);
-    }
+    std::ofstream(folder.file("short.dic")) << "xy";  // far too short to hold a dictionary
     // A whole header and count, then the entry cut short.
     TDictionary d;
     d.SetName("Cut");
