@@ -83,25 +83,24 @@ void TestDesktopLookup::wordAtTakesWordOrBracedPhrase() {
 
 void TestDesktopLookup::lookUpWord_data() {
     QTest::addColumn<QString>("word");
-    QTest::addColumn<QString>("windows");
+    QTest::addColumn<QStringList>("windows");
     QTest::addColumn<int>("tab");
     QTest::addColumn<QString>("searchText");
     QTest::addColumn<QString>("message");
 
     const QString none;
-    QTest::newRow("current dictionary") << "cat"
-                                        << "cat" << 0 << "cat" << none;
-    QTest::newRow("another tab, case ignored") << "HOT DOG"
-                                               << "hot dog" << 1 << "hot dog" << none;
+    QTest::newRow("current dictionary") << "cat" << QStringList{"cat"} << 0 << "cat" << none;
+    QTest::newRow("another tab, case ignored")
+        << "HOT DOG" << QStringList{"hot dog"} << 1 << "hot dog" << none;
     QTest::newRow("nowhere: the list stands at the prefix")
-        << "mou" << none << 0 << "mou"
+        << "mou" << QStringList{} << 0 << "mou"
         << "Термин «mou» не найден в открытых словарях";
-    QTest::newRow("not in the code page") << "λ" << none << 0 << "" << none;
+    QTest::newRow("not in the code page") << "λ" << QStringList{} << 0 << "" << none;
 }
 
 void TestDesktopLookup::lookUpWord() {
     QFETCH(QString, word);
-    QFETCH(QString, windows);
+    QFETCH(QStringList, windows);
     QFETCH(int, tab);
     QFETCH(QString, searchText);
     QFETCH(QString, message);
@@ -110,7 +109,7 @@ void TestDesktopLookup::lookUpWord() {
     w.form->carryOut({TInstanceRequest::TKind::Lookup, word});
     const TMainFormView view(*w.form);
     QVERIFY(!w.form->isMinimized());
-    QCOMPARE(windowTerms(*w.form).join(','), windows);
+    QCOMPARE(windowTerms(*w.form), windows);
     QCOMPARE(view.TabSet()->currentIndex(), tab);
     QCOMPARE(view.cmbString()->currentText(), searchText);
     QCOMPARE(view.StatusBar()->currentMessage(), message);
@@ -127,10 +126,10 @@ void TestDesktopLookup::requestWaitsForModalWindow() {
     QVERIFY(QTest::qWaitForWindowExposed(&question));
     w.form->carryOut({TInstanceRequest::TKind::Lookup, "hot dog"});
     QTest::qWait(300);
-    QCOMPARE(windowTerms(*w.form).join(','), QString());
+    QCOMPARE(windowTerms(*w.form), QStringList{});
     QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 0);
     question.close();
-    QTRY_COMPARE(windowTerms(*w.form).join(','), QString("hot dog"));
+    QTRY_COMPARE(windowTerms(*w.form), QStringList{"hot dog"});
 }
 
 // The look-up itself is lookUpWord's and the braced phrase wordAt's: here the click reaches
@@ -142,7 +141,7 @@ void TestDesktopLookup::doubleClickInArticleLeadsOn() {
     TWordForm* cat = w.form->translationWindows().front();
     QVERIFY(QTest::qWaitForWindowExposed(cat));
     doubleClickWord(*cat, "dog");
-    QCOMPARE(windowTerms(*w.form).join(','), QString("cat,hot dog"));
+    QCOMPARE(windowTerms(*w.form), (QStringList{"cat", "hot dog"}));
     QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 1);
     const TWordForm* led = w.form->translationWindows().back();
     QCOMPARE(led->frameGeometry().left(), cat->frameGeometry().right() + 1);
@@ -164,27 +163,19 @@ void TestDesktopLookup::doubleClickInEditorOnlySelects() {
 
 void TestDesktopLookup::searchInArticles_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("found");
-    QTest::addColumn<QString>("windows");
+    QTest::addColumn<QStringList>("found");
+    QTest::addColumn<QString>("window");  // the one it leads to, if any
 
-    QTest::newRow("case ignored, chosen first") << "animal"
-                                                << "cat,zebra"
-                                                << "cat";
-    QTest::newRow("a phrase, in another case") << "A RODENT"
-                                               << "mouse"
-                                               << "mouse";
-    QTest::newRow("nothing") << "giraffe"
-                             << ""
-                             << "";
-    QTest::newRow("not in the code page") << "λ"
-                                          << ""
-                                          << "";
+    QTest::newRow("case ignored, chosen first") << "animal" << QStringList{"cat", "zebra"} << "cat";
+    QTest::newRow("a phrase, in another case") << "A RODENT" << QStringList{"mouse"} << "mouse";
+    QTest::newRow("nothing") << "giraffe" << QStringList{} << "";
+    QTest::newRow("not in the code page") << "λ" << QStringList{} << "";
 }
 
 void TestDesktopLookup::searchInArticles() {
     QFETCH(QString, text);
-    QFETCH(QString, found);
-    QFETCH(QString, windows);
+    QFETCH(QStringList, found);
+    QFETCH(QString, window);
     TWindow w = twoDictionaries();
     QStringList listed;
     w.fake->onModal = [&](QDialog& dialog) {
@@ -198,8 +189,8 @@ void TestDesktopLookup::searchInArticles() {
     };
     QVERIFY(TMainFormView(*w.form).actSearchArticles()->isEnabled());
     TMainFormView(*w.form).actSearchArticles()->trigger();
-    QCOMPARE(listed.join(','), found);
-    QCOMPARE(windowTerms(*w.form).join(','), windows);
+    QCOMPARE(listed, found);
+    QCOMPARE(windowTerms(*w.form).join(','), window);
     QCOMPARE(w.fake->texts("information").size(), text == "λ" ? 1 : 0);
 }
 

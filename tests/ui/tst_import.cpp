@@ -94,11 +94,10 @@ private slots:
     void importJoinsTermsInSortedOrder();
     void emptyFileStillRebuildsList_data();
     void emptyFileStillRebuildsList();
-    void cancelKeepsWhatWasAdded();
+    void cancelOrCloseDuringImport_data();
+    void cancelOrCloseDuringImport();
     void windowCannotBeDisturbedWhileImporting_data();
     void windowCannotBeDisturbedWhileImporting();
-    void closeDuringImportAsksOnceItEnds_data();
-    void closeDuringImportAsksOnceItEnds();
     void fileThatCannotBeImportedIsReported_data();
     void fileThatCannotBeImportedIsReported();
     void readErrorPartWayKeepsDictionaryAndList();
@@ -190,27 +189,6 @@ void TestImport::emptyFileStillRebuildsList() {
     QVERIFY(w.fake->shown.empty());
 }
 
-void TestImport::cancelKeepsWhatWasAdded() {
-    TWindow w;
-    TMainFormView view(*w.form);
-    view.actNew()->trigger();
-    w.chooseFile(writeText(w, "numbered.txt", numberedTerms(50)));
-    atUpdate(*w.fake, 10, [](TImportProgressForm& form) {
-        QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
-    });
-    QSignalSpy resets(view.ListBox()->model(), &QAbstractItemModel::modelReset);
-
-    view.actImport()->trigger();
-
-    QCOMPARE(w.rows(), numberedRows(1, 9));
-    QCOMPARE(rig::termsOf(w.dic(0)), numberedRows(1, 9));
-    QCOMPARE(resets.size(), 1);
-    QVERIFY(w.dic(0).Modified());
-    QCOMPARE(w.states(), QString("1111111"));
-    QCOMPARE(view.StatusBar()->currentMessage(), numbered(9));
-    QVERIFY(!QApplication::activeModalWidget());
-}
-
 void TestImport::windowCannotBeDisturbedWhileImporting_data() {
     QTest::addColumn<QString>("attempt");
     QTest::newRow("click on the other tab") << "tab";
@@ -270,40 +248,54 @@ void TestImport::windowCannotBeDisturbedWhileImporting() {
     QVERIFY(tookEffect());
 }
 
-void TestImport::closeDuringImportAsksOnceItEnds_data() {
+// Cancel keeps what was added, and a close asked for during the import waits for its end; either
+// way the list is rebuilt once, from what the dictionary then holds.
+void TestImport::cancelOrCloseDuringImport_data() {
     QTest::addColumn<bool>("cancel");
-    QTest::addColumn<bool>("byExitCommand");
-    QTest::newRow("close box, import runs to its end") << false << false;
-    QTest::newRow("close box, import cancelled") << true << false;
-    QTest::newRow("tray's Exit, import runs to its end") << false << true;
+    QTest::addColumn<QString>("close");  // "", the close box or the tray's Exit
+    QTest::newRow("cancel keeps what was added") << true << "";
+    QTest::newRow("close box, import runs to its end") << false << "box";
+    QTest::newRow("close box, import cancelled") << true << "box";
+    QTest::newRow("tray's Exit, import runs to its end") << false << "exit";
 }
 
-void TestImport::closeDuringImportAsksOnceItEnds() {
+void TestImport::cancelOrCloseDuringImport() {
     QFETCH(bool, cancel);
-    QFETCH(bool, byExitCommand);
+    QFETCH(QString, close);
     TWindow w;
     TMainFormView view(*w.form);
     view.actNew()->trigger();
     w.chooseFile(writeText(w, "numbered.txt", numberedTerms(20)));
     bool askedDuringImport = true;
     atUpdate(*w.fake, 5, [&](TImportProgressForm& form) {
-        if (byExitCommand)
+        if (close == "exit")
             view.actExit()->trigger();
-        else
+        else if (close == "box")
             w.form->close();
         if (cancel)
             QTest::mouseClick(form.cancelButton(), Qt::LeftButton);
         askedDuringImport = !w.fake->texts("confirm").isEmpty();
     });
+    QSignalSpy resets(view.ListBox()->model(), &QAbstractItemModel::modelReset);
 
     view.actImport()->trigger();
 
     QVERIFY(!askedDuringImport);
-    // The new dictionary is unsaved, so both questions come, in the usual order; the first No
-    // keeps the program open.
-    QTRY_COMPARE(w.fake->texts("confirm").size(), 1);
-    QVERIFY(w.fake->texts("confirm").front().contains(QStringLiteral("не сохранен")));
-    QCOMPARE(rig::termsOf(w.dic(0)).size(), cancel ? 4 : 20);
+    if (!close.isEmpty()) {
+        // The new dictionary is unsaved, so both questions come, in the usual order; the first
+        // No keeps the program open.
+        QTRY_COMPARE(w.fake->texts("confirm").size(), 1);
+        QVERIFY(w.fake->texts("confirm").front().contains(QStringLiteral("не сохранен")));
+    }
+    const int added = cancel ? 4 : 20;
+    QCOMPARE(w.rows(), numberedRows(1, added));
+    QCOMPARE(rig::termsOf(w.dic(0)), numberedRows(1, added));
+    QCOMPARE(resets.size(), 1);
+    QVERIFY(w.dic(0).Modified());
+    QCOMPARE(w.states(), QString("1111111"));
+    QCOMPARE(view.StatusBar()->currentMessage(), numbered(added));
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(w.fake->texts("confirm").size(), close.isEmpty() ? 0 : 1);
 }
 
 void TestImport::fileThatCannotBeImportedIsReported_data() {
@@ -371,21 +363,19 @@ void TestImport::importNeedsAnOpenDictionary() {
 void TestImport::utf8FileIsConvertedAndOddFilesWarned_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QString>("status");   // the start of the status bar's message
-    QTest::addColumn<QString>("warning");  // what the one warning box says after the file name
+    // What the one warning box says after the file name; none: the file was read as UTF-8.
+    QTest::addColumn<QString>("warning");
     QTest::newRow("UTF-8 with BOM")
-        << QByteArray("\xEF\xBB\xBF@кошка\ncafé\n~~~\n") << QStringList{"кошка"} << "Файл импорта "
-        << "";
-    QTest::newRow("CR alone") << QByteArray("@a\rb\r~~~\r") << QStringList{} << ""
+        << QByteArray("\xEF\xBB\xBF@кошка\ncafé\n~~~\n") << QStringList{"кошка"} << "";
+    QTest::newRow("CR alone") << QByteArray("@a\rb\r~~~\r") << QStringList{}
                               << ": строки разделены одним CR";
-    QTest::newRow("no @ line") << QByteArray("plain text\n") << QStringList{} << ""
+    QTest::newRow("no @ line") << QByteArray("plain text\n") << QStringList{}
                                << ": не найдено ни одной строки «@термин»";
 }
 
 void TestImport::utf8FileIsConvertedAndOddFilesWarned() {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, rows);
-    QFETCH(QString, status);
     QFETCH(QString, warning);
     TWindow w;
     TMainFormView view(*w.form);
@@ -396,16 +386,17 @@ void TestImport::utf8FileIsConvertedAndOddFilesWarned() {
     view.actImport()->trigger();
 
     QCOMPARE(w.rows(), rows);
-    if (!status.isEmpty()) {
-        QVERIFY2(
-            view.StatusBar()->currentMessage().startsWith(status + file + " прочитан как UTF-8"),
-            qPrintable(view.StatusBar()->currentMessage()));
-        QCOMPARE(rig::qs(w.dic(0).Article(0)), QString("cafe\n"));
-    }
     const QStringList warnings = w.fake->texts("warning");
-    QCOMPARE(warnings.size(), warning.isEmpty() ? 0 : 1);
-    if (!warning.isEmpty())
+    if (warning.isEmpty()) {
+        const QString status = view.StatusBar()->currentMessage();
+        QVERIFY2(status.startsWith("Файл импорта " + file + " прочитан как UTF-8"),
+                 qPrintable(status));
+        QCOMPARE(rig::qs(w.dic(0).Article(0)), QString("cafe\n"));
+        QCOMPARE(warnings, QStringList{});
+    } else {
+        QCOMPARE(warnings.size(), 1);
         QVERIFY2(warnings[0].startsWith("Файл импорта " + file + warning), qPrintable(warnings[0]));
+    }
 }
 
 QTEST_MAIN(TestImport)

@@ -36,15 +36,6 @@ struct TServerRig {
         server = std::make_unique<TInstanceServer>(
             path, [this](const TInstanceRequest& request) { received.push_back(request); });
     }
-    // Writes bytes on a connection of its own; closes it unless keepOpen.
-    void writeRaw(const QByteArray& bytes, QLocalSocket& socket, bool keepOpen = false) {
-        socket.connectToServer(QString::fromStdString(path));
-        QVERIFY(socket.waitForConnected(1000));
-        socket.write(bytes);
-        QVERIFY(socket.waitForBytesWritten(1000));
-        if (!keepOpen)
-            socket.disconnectFromServer();
-    }
 };
 
 }  // namespace
@@ -143,8 +134,13 @@ void TestInstanceChannel::serverDropsBadConnections() {
     TServerRig rig;
     rig.start();
     QLocalSocket socket;
-    rig.writeRaw(bytes, socket, slow);
-    if (slow) {
+    socket.connectToServer(QString::fromStdString(rig.path));
+    QVERIFY(socket.waitForConnected(1000));
+    socket.write(bytes);
+    QVERIFY(socket.waitForBytesWritten(1000));
+    if (!slow) {
+        socket.disconnectFromServer();
+    } else {
         // The server closes the connection once its time is up, having carried out nothing.
         QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QLocalSocket::UnconnectedState,
                                   instance_channel::kReadTimeoutMs + 2000);

@@ -56,12 +56,16 @@ struct TPlaces {
             static_cast<TWordForm&>(dialog).setTexts("added", "a new article");
             return int(QDialog::Accepted);
         };
-        form = std::make_unique<TMainForm>(
-            *setup, program_folder::TFolders(own.path().toStdString(), {data.path().toStdString()}),
-            std::move(dialogs));
+        form = std::make_unique<TMainForm>(*setup, folders(), std::move(dialogs));
         return *form;
     }
+    program_folder::TFolders folders() const {
+        return {own.path().toStdString(), {data.path().toStdString()}};
+    }
     QStringList tabs() const { return rig::tabs(*form); }
+    int recoveryFiles() const {
+        return int(recovery_folder::list(recovery_folder::path(own.path().toStdString())).size());
+    }
     QStringList terms(int tab) const { return rig::termsOf(TMainFormView(*form).dic(tab)); }
 };
 
@@ -95,10 +99,7 @@ private slots:
         QVERIFY(places.fake->shown.empty());
 
         // The settings dialog's scan lists the same union, each name once.
-        TOptionsForm options(*places.setup,
-                             program_folder::TFolders(places.own.path().toStdString(),
-                                                      {places.data.path().toStdString()}),
-                             *places.fake);
+        TOptionsForm options(*places.setup, places.folders(), *places.fake);
         options.ScanDictionaries();
         QCOMPARE(places.setup->NumberedValues("List", 4),
                  (std::vector<std::string>{"+chords.dic", "+general.dic", "+mine.dic"}));
@@ -165,8 +166,7 @@ private slots:
         form.actAddExecute();
         form.actNewExecute();  // unchanged: nothing to keep
         QCOMPARE(form.writeRecovery(), 0);
-        const std::string folder = recovery_folder::path(places.own.path().toStdString());
-        QCOMPARE(int(recovery_folder::list(folder).size()), 2);
+        QCOMPARE(places.recoveryFiles(), 2);
 
         places.start({first, second});
         places.form->offerRecovery();
@@ -180,7 +180,7 @@ private slots:
             QCOMPARE(QString::fromStdString(restored.fileName()),
                      tabs[i] == "own.dic" ? own : QString());
         }
-        QCOMPARE(int(recovery_folder::list(folder).size()), left);
+        QCOMPARE(places.recoveryFiles(), left);
     }
 
     // The desktop session ends: where it may ask, the exit questions come first and a No keeps
@@ -210,8 +210,7 @@ private slots:
         form.actAddExecute();
         QCOMPARE(form.commitSession(mayInteract), ends);
         QCOMPARE(int(places.fake->texts("confirm").size()), questions);
-        const std::string folder = recovery_folder::path(places.own.path().toStdString());
-        QCOMPARE(int(recovery_folder::list(folder).size()), ends ? 1 : 0);
+        QCOMPARE(places.recoveryFiles(), ends ? 1 : 0);
         if (ends && mayInteract) {
             form.show();
             QVERIFY(form.close());
