@@ -312,6 +312,17 @@ std::string makeDictzip(std::string_view data, uint32_t chunkLength) {
     return out;
 }
 
+void TArticleExtent::add(const std::string& dataPath, std::string_view word, const char* entryKind,
+                         size_t entryNumber, uint64_t offset, uint64_t length) {
+    if (length > TDictData::kMaxArticle) {
+        throw TError(dataPath + ": статья «" + std::string(word) + "» (" + entryKind + " " +
+                     std::to_string(entryNumber) + " индекса) длиннее " +
+                     std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+    }
+    needed = std::max(needed, offset > UINT64_MAX - length ? UINT64_MAX : offset + length);
+    total += length;
+}
+
 std::optional<std::string_view> readArticle(TDictData& data, uint64_t offset, uint64_t length,
                                             std::string_view word,
                                             std::vector<std::string>* skipped) {

@@ -92,6 +92,19 @@ public:
     using TError::TError;
 };
 
+// What an index asks of its data file, gathered entry by entry before the data is read: how far
+// the content must be inflated (TDictData's needed) and how much room its articles take.
+struct TArticleExtent {
+    uint64_t needed = 0;  // the end of the farthest article (UINT64_MAX when that overflows)
+    uint64_t total = 0;   // the articles' lengths added up
+
+    // Counts the article of word at [offset, offset + length), listed in the index as entry
+    // entryNumber of kind entryKind ("строка", "запись"). Raises a TError naming dataPath, the
+    // word and the entry when length is above TDictData::kMaxArticle.
+    void add(const std::string& dataPath, std::string_view word, const char* entryKind,
+             size_t entryNumber, uint64_t offset, uint64_t length);
+};
+
 // The article of word at [offset, offset + length) of data. When that range lies in a damaged
 // chunk and skipped is given, the article is named there and nothing is returned, so that the
 // rest of the database can still be read; without skipped the TDamagedData goes to the caller.

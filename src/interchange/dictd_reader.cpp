@@ -3,7 +3,6 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
-#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -150,8 +149,7 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
         uint64_t length;
     };
     std::vector<TEntry> entries;
-    uint64_t needed = 0;
-    uint64_t total = 0;
+    TArticleExtent extent;
     std::string_view text(index.data(), index.size());
     size_t lineNumber = 0;
     std::string_view fields[4];
@@ -180,18 +178,12 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
             throw TError(indexPath + ": строка " + std::to_string(lineNumber) +
                          ": ожидались заголовок, смещение и длина через табуляцию");
         }
-        if (length > TDictData::kMaxArticle) {
-            throw TError(dataPath + ": статья «" + std::string(fields[0]) + "» (строка " +
-                         std::to_string(lineNumber) + " индекса) длиннее " +
-                         std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
-        }
+        extent.add(dataPath, fields[0], "строка", lineNumber, offset, length);
         entries.push_back({count == 4 ? fields[3] : fields[0], offset, length});
-        needed = std::max(needed, offset + length);
-        total += length;
     }
 
-    TDictData data(dataPath, needed);
-    conversion.reserve(total + index.size() / 2);
+    TDictData data(dataPath, extent.needed);
+    conversion.reserve(extent.total + index.size() / 2);
     for (const TEntry& entry : entries) {
         const std::optional<std::string_view> read =
             readArticle(data, entry.offset, entry.length, entry.word, skipped);

@@ -1,6 +1,5 @@
 #include "interchange/stardict_reader.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string_view>
@@ -203,8 +202,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion,
     const size_t offsetBytes = value("idxoffsetbits") == "64" ? 8 : 4;
     const std::string_view idx = idxFile.all();
     std::vector<TIdxEntry> entries;
-    uint64_t needed = 0;  // the end of the farthest article, and the articles' total size
-    uint64_t total = 0;
+    TArticleExtent extent;
     for (size_t pos = 0; pos < idx.size();) {
         const size_t zero = idx.find('\0', pos);
         if (zero == std::string_view::npos || idx.size() - zero - 1 < offsetBytes + 4) {
@@ -215,15 +213,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion,
         entry.word = idx.substr(pos, zero - pos);
         entry.offset = readBe(idx.data() + zero + 1, offsetBytes);
         entry.size = readBe(idx.data() + zero + 1 + offsetBytes, 4);
-        if (entry.size > TDictData::kMaxArticle) {
-            throw TError(dataPath + ": статья «" + std::string(entry.word) + "» (запись " +
-                         std::to_string(entries.size() + 1) + " индекса) длиннее " +
-                         std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
-        }
-        needed =
-            std::max(needed, entry.offset > UINT64_MAX - entry.size ? UINT64_MAX
-                                                                    : entry.offset + entry.size);
-        total += entry.size;
+        extent.add(dataPath, entry.word, "запись", entries.size() + 1, entry.offset, entry.size);
         entries.push_back(entry);
         pos = zero + 1 + offsetBytes + 4;
     }
@@ -248,8 +238,8 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion,
         conversion.setInfo(description);
     }
 
-    TDictData data(dataPath, needed);
-    conversion.reserve(total + idx.size());
+    TDictData data(dataPath, extent.needed);
+    conversion.reserve(extent.total + idx.size());
     TArticleBuilder builder(dataPath, value("sametypesequence"));
     for (const TIdxEntry& entry : entries) {
         const std::optional<std::string_view> fields =

@@ -378,7 +378,6 @@ private:
     bool importRunning_ = false;   // an import holds the current dictionary
     // A close or exit asked for while an import ran; it is carried out once the import has ended.
     bool leaveAfterImport_ = false;
-    static constexpr int kLeaveRetryMs = 50;
     QString lastFolder_;  // the folder of the file last chosen in a file dialog
     std::vector<std::string> recoveryWritten_;  // the recovery files this run wrote
     bool sessionConfirmed_ = false;             // the session's end has asked the exit questions

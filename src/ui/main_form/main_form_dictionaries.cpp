@@ -111,10 +111,8 @@ void TMainForm::LoadDics() {
             reportError(error);
         }
     }
-    const std::vector<std::string> paths = startupLoad_->paths();
-    std::vector<TLoadedDictionary> loaded = startupLoad_->take();
-    startupLoad_.reset();
-    openDicsReporting(paths, std::move(loaded));
+    const std::unique_ptr<TBackgroundLoad> load = std::move(startupLoad_);
+    openDicsReporting(load->paths(), load->take());
 
     if (TabSet->count() > 0)
         selectTab(0);

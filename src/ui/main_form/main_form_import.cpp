@@ -19,6 +19,13 @@
 #include "ui/main_form/main_form.h"
 #include "ui/text.h"
 
+namespace {
+
+// How often a leave that waits for the import's messages looks again whether they are gone.
+constexpr int kLeaveRetryMs = 50;
+
+}  // namespace
+
 void TMainForm::actImportExecute() {
     if (!currentDictionary() || importRunning_)
         return;

@@ -92,26 +92,23 @@ void TTrayIcon::hideProgram() {
 void TTrayIcon::checkAreaWhileHidden() {
     if (!hidden_ || available_())
         return;
+    showHiddenWindows(&QWidget::showMinimized);
+    window_.showMinimized();
+}
+
+void TTrayIcon::showHiddenWindows(void (QWidget::*show)()) {
     hidden_ = false;
     hiddenWatch_->stop();
     for (const QPointer<QWidget>& widget : hiddenWindows_) {
         if (widget)
-            widget->showMinimized();
+            (widget->*show)();
     }
     hiddenWindows_.clear();
-    window_.showMinimized();
 }
 
 void TTrayIcon::restore() {
-    if (hidden_) {
-        hidden_ = false;
-        hiddenWatch_->stop();
-        for (const QPointer<QWidget>& widget : hiddenWindows_) {
-            if (widget)
-                widget->show();
-        }
-        hiddenWindows_.clear();
-    }
+    if (hidden_)
+        showHiddenWindows(&QWidget::show);
     window_.setWindowState(window_.windowState() & ~Qt::WindowMinimized);
     window_.show();
     window_.raise();

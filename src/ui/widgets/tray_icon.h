@@ -64,6 +64,9 @@ private:
     void hideProgram();
     // While hidden: when the notification area is gone, back on the task bar, minimised.
     void checkAreaWhileHidden();
+    // Leaves the hidden state: the windows that went with the program come back through show
+    // (shown, or minimised on the task bar).
+    void showHiddenWindows(void (QWidget::*show)());
 
     QWidget& window_;
     QSystemTrayIcon* icon_;
