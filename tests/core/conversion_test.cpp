@@ -490,15 +490,13 @@ namespace {
 // dictd, else StarDict (the data as .dict.dz). Returns the terms, or the error's message.
 std::string readThree(const TTempFolder& folder, bool dictd, const std::string& dataBytes,
                       const std::vector<uint64_t>& lengths, std::vector<std::string>& skipped) {
+    // The indexes only: the data file is dataBytes.
     TDictdWriter w;
     TStarDictWriter v;
-    uint64_t at = 0;
     for (size_t i = 0; i < lengths.size(); ++i) {
-        const std::string word(1, static_cast<char>('a' + i));
-        w.index += word + "\t" + dictdNumber(at) + "\t" + dictdNumber(lengths[i]) + "\n";
-        v.idx += word + '\0' + bigEndian(at, 4) + bigEndian(lengths[i], 4);
-        ++v.count;
-        at += lengths[i];
+        const std::string word(1, static_cast<char>('a' + i)), article(lengths[i], ' ');
+        w.add(word, article);
+        v.add(word, article);
     }
     const std::string base = folder.file(dictd ? "three" : "three-sd");
     writeFile(base + ".index", w.index);

@@ -51,11 +51,9 @@ TEST(ProgramFolder, FileExistsOnlyForFiles) {
     fs::create_directory(folder.file("d"));
     fs::create_symlink(folder.file("f"), folder.file("lf"));
     fs::create_symlink(folder.file("gone"), folder.file("dangling"));
-    EXPECT_TRUE(program_folder::fileExists(folder.file("f")));
-    EXPECT_TRUE(program_folder::fileExists(folder.file("lf")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("d")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("dangling")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("missing")));
+    for (const auto& [name, exists] : std::vector<std::pair<const char*, bool>>{
+             {"f", true}, {"lf", true}, {"d", false}, {"dangling", false}, {"missing", false}})
+        EXPECT_EQ(program_folder::fileExists(folder.file(name)), exists) << name;
 }
 
 namespace {

@@ -103,50 +103,50 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
 }
 
 TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
-    writeFile((folder_ / "damaged.dic").string(), readFile(dic_).substr(0, 20));
-    writeFile((folder_ / "in.txt").string(), "@kiwi\nfruit\n~~~\n");
+    const std::string damaged = (folder_ / "damaged.dic").string();
+    writeFile(damaged, readFile(dic_).substr(0, 20));
     const std::string input = (folder_ / "in.txt").string();
-    const std::vector<std::pair<std::string, int>> cases = {
+    writeFile(input, "@kiwi\nfruit\n~~~\n");
+    const std::string created = (folder_ / "new.dic").string();
+    const std::string fresh = (folder_ / "fresh.dic").string();
+    struct TCase {
+        std::string arguments;
+        int code;
+        std::string says = "";  // a part of the message, if it matters
+    };
+    const std::vector<TCase> cases = {
         {"lookup " + dic_ + " absent", 1},
         {"frobnicate " + dic_, 2},
         {"info " + dic_ + " extra", 2},
         {"import " + dic_ + " " + input + " --colour red", 2},
         {"import " + dic_ + " " + input + " --name", 2},
-        {"import " + dic_ + " " + dic_ + " --name 名", 2},
-        {"list " + (folder_ / "damaged.dic").string(), 3},
-        {"verify " + (folder_ / "damaged.dic").string(), 3},
+        {"import " + dic_ + " x --name 名", 2, "U+540D"},
+        // A flag is no value: the option before it has none, and nothing is written.
+        {"import " + fresh + " " + input + " --name --force", 2, "Нет значения для --"},
+        {"import " + fresh + " " + input + " --tab --author", 2, "Нет значения для --"},
+        {"list " + damaged, 3},
+        {"verify " + damaged, 3},
         {"import " + dic_ + " " + (folder_ / "missing.txt").string(), 3},
         {"import " + (folder_ / "no/such/folder.dic").string() + " " + input, 4},
-        {"export " + dic_ + " >/dev/full", 4},
         {"export --tab", 2},
         {"search " + dic_, 2},
         {"from-dictd " + input, 2},
-        {"from-stardict x.ifo " + (folder_ / "new.dic").string() + " --colour red", 2},
+        {"from-stardict x.ifo " + created + " --colour red", 2},
         {"from-dictd a.index a.dict.dz " + dic_, 2},  // the output is there: --force needed
+        // The form of the articles is one the converter knows, and only Mueller's has a reverse.
+        {"from-dictd a.index a.dict.dz " + created + " --form verse", 2,
+         "Неизвестная форма статей: verse"},
+        {"from-dictd a.index a.dict.dz " + created + " --reverse", 2, "(--form mueller)"},
         {"from-dictd " + (folder_ / "missing.index").string() + " " +
-             (folder_ / "missing.dict.dz").string() + " " + (folder_ / "new.dic").string(),
+             (folder_ / "missing.dict.dz").string() + " " + created,
          3},
     };
-    for (const auto& [arguments, code] : cases)
-        EXPECT_EQ(tool(arguments).code, code) << arguments;
-    EXPECT_NE(tool("import " + dic_ + " x --name 名").out.find("U+540D"), std::string::npos);
-    // The form of the articles is one the converter knows, and only Mueller's has a reverse.
-    const std::string convert = "from-dictd a.index a.dict.dz " + (folder_ / "new.dic").string();
-    for (const auto& [options, says] :
-         {std::pair{" --form verse", "Неизвестная форма статей: verse"},
-          std::pair{" --reverse", "(--form mueller)"}}) {
-        const TToolRun run = tool(convert + options);
-        EXPECT_EQ(run.code, 2) << options;
-        EXPECT_NE(run.out.find(says), std::string::npos) << run.out;
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.arguments << ": " << run.out;
     }
-    // A flag is no value: the option before it has none, and nothing is written.
-    const std::string fresh = (folder_ / "fresh.dic").string();
-    for (const char* options : {" --name --force", " --tab --author"}) {
-        const TToolRun run = tool("import " + fresh + " " + input + options);
-        EXPECT_EQ(run.code, 2) << options;
-        EXPECT_NE(run.out.find("Нет значения для --"), std::string::npos) << run.out;
-        EXPECT_FALSE(std::filesystem::exists(fresh)) << options;
-    }
+    EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
 TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
@@ -386,7 +386,7 @@ TEST_F(TermovelDic, AFailedWriteToStandardOutputIsReportedWithCodeFour) {
     EXPECT_TRUE(
         tool("from-stardict " + stardict + " " + out + " --force").out.ends_with("на \"?\": 0\n"));
     for (const std::string& command :
-         {"export " + big, "export --tab " + big, "list " + big, "info " + dic_,
+         {"export " + big, "export " + dic_, "export --tab " + big, "list " + big, "info " + dic_,
           "lookup " + dic_ + " zebra", "search " + big + " aaa", std::string("--help"),
           "from-dictd " + dictd + " " + out + " --force",
           "from-stardict " + stardict + " " + out + " --force"}) {
@@ -491,20 +491,23 @@ TEST_F(TermovelDic, AKilledSaveLeavesTheOldOrTheNewFileAndNoTemporaryForLong) {
         newBytes = readFile(copy);
         std::filesystem::remove(copy);
     }
-    auto temporaries = [&] {
+    // How many temporary files the folder holds; removed when remove.
+    auto temporaries = [&](bool remove = false) {
         int n = 0;
-        for (const auto& e : std::filesystem::directory_iterator(folder_))
-            n += e.path().filename().string().find(".tmp") != std::string::npos;
+        for (const auto& e : std::filesystem::directory_iterator(folder_)) {
+            if (e.path().filename().string().find(".tmp") != std::string::npos) {
+                ++n;
+                if (remove)
+                    std::filesystem::remove(e.path());
+            }
+        }
         return n;
     };
     for (int round = 0; round < 12; ++round) {
         const int signal = round % 2 == 0 ? SIGTERM : SIGKILL;
-        if (signal == SIGTERM) {
-            // What SIGKILL rounds left is for the last check; this round must leave nothing.
-            for (const auto& e : std::filesystem::directory_iterator(folder_))
-                if (e.path().filename().string().find(".tmp") != std::string::npos)
-                    std::filesystem::remove(e.path());
-        }
+        // What SIGKILL rounds left is for the last check; a SIGTERM round must leave nothing.
+        if (signal == SIGTERM)
+            temporaries(true);
         const std::string delayUs = std::to_string(50000 + round * 40000);
         const std::string script = "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " import " +
                                    dic_ + " " + textPath + " >/dev/null 2>&1 & sleep 0." +
