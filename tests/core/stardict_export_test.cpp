@@ -76,10 +76,8 @@ TEST(StarDictExport, ConvertsBackToTheSameTermsAndArticles) {
         TDictionary back;
         conversion.finish(back);
         TEntries expected = entries(d);
-        for (auto& [term, article] : expected) {
-            for (size_t at; (at = article.find('\r')) != std::string::npos;)
-                article.erase(at, 1);
-        }
+        for (auto& [term, article] : expected)
+            std::erase(article, '\r');
         EXPECT_EQ(entries(back), expected) << c.what;
     }
 }
