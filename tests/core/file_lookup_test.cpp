@@ -22,40 +22,43 @@
 
 namespace {
 
-const std::string kNoError = "(no error)";
-
-// What the long way gives: load the whole file, then Find and Article; the error text or the
-// article, or nullopt when the term is not there.
+// A look-up's answer: the error text, or the article (nullopt when the term is not there).
 struct TAnswer {
     std::string error;
     std::optional<std::string> article;
     bool operator==(const TAnswer&) const = default;
 };
 
-TAnswer byLoading(const std::string& path, const std::string& term) {
+TAnswer answerOf(const std::function<std::optional<std::string>()>& lookUp) {
     TAnswer answer;
-    answer.error = errorOf([&] {
+    answer.error = errorOf([&] { answer.article = lookUp(); });
+    if (answer.error != kNoError)
+        answer.article.reset();
+    return answer;
+}
+
+// What the long way gives: load the whole file, then Find and Article.
+TAnswer byLoading(const std::string& path, const std::string& term) {
+    return answerOf([&]() -> std::optional<std::string> {
         TDictionary d;
         d.LoadFromFile(path);
         const int at = d.Find(term);
-        if (at >= 0)
-            answer.article = std::string(d.Article(at));
+        return at >= 0 ? std::optional<std::string>(d.Article(at)) : std::nullopt;
     });
-    if (answer.error != kNoError)
-        answer.article.reset();
-    return answer;
 }
 
 TAnswer byStreaming(const std::string& path, const std::string& term) {
-    TAnswer answer;
-    answer.error = errorOf([&] { answer.article = lookUpInFile(path, term); });
-    if (answer.error != kNoError)
-        answer.article.reset();
-    return answer;
+    return answerOf([&] { return lookUpInFile(path, term); });
 }
 
-std::string entry(const std::string& term, const std::string& article) {
-    return record(term) + record(article);
+TAnswer byIndex(const std::string& path, const std::string& term, const std::string& cache,
+                bool* fromIndex = nullptr) {
+    return answerOf([&] {
+        const TIndexedLookup found = lookUpIndexed(path, term, cache);
+        if (fromIndex)
+            *fromIndex = found.fromIndex;
+        return found.article;
+    });
 }
 
 }  // namespace
@@ -99,10 +102,8 @@ TEST(FileLookup, AnswersAsLoadingAndSearchingDo) {
         "apple", "APPLE",  "zebra",  "banana", "ze", "zero", longTerm, "\xe1\xe5\xf0\xe5\xe3",
         "t0",    "t39999", "t20000", "absent", ""};
     for (const TFile& file : files) {
-        std::string scrambled = file.plain;
-        keystream::scramble(scrambled.data(), scrambled.size());
         const std::string path = temp.file("f.dic");
-        writeFile(path, scrambled);
+        writeScrambled(path, file.plain);
         for (const std::string& term : terms) {
             const TAnswer expected = byLoading(path, term);
             EXPECT_EQ(byStreaming(path, term), expected)
@@ -118,24 +119,6 @@ TEST(FileLookup, NamesAFileItCannotOpen) {
     EXPECT_EQ(errorOf([&] { lookUpInFile(missing, "a"); }), "Cannot open file " + missing);
     EXPECT_EQ(errorOf([&] { lookUpInFile(temp.path(), "a"); }), "Cannot open file " + temp.path());
 }
-
-namespace {
-
-TAnswer byIndex(const std::string& path, const std::string& term, const std::string& cache,
-                bool* fromIndex = nullptr) {
-    TAnswer answer;
-    answer.error = errorOf([&] {
-        const TIndexedLookup found = lookUpIndexed(path, term, cache);
-        answer.article = found.article;
-        if (fromIndex)
-            *fromIndex = found.fromIndex;
-    });
-    if (answer.error != kNoError)
-        answer.article.reset();
-    return answer;
-}
-
-}  // namespace
 
 // The look-up through the side index answers as loading does, both the first time (which
 // walks the file and writes the index) and the second (which reads the index): for files in
@@ -240,9 +223,7 @@ TEST(TermIndex, ChangedFileOrBadIndexGivesTheLongWaysAnswer) {
          false, true},
         {"renamed over",
          [&](auto& dic, auto&) {
-             TDictionary d;
-             d.AddTerm("apple", "other file");
-             d.SaveToFile(dic + ".new");
+             saveEntries(dic + ".new", {{"apple", "other file"}});
              std::filesystem::rename(dic + ".new", dic);
          },
          false, true},
@@ -259,10 +240,7 @@ TEST(TermIndex, ChangedFileOrBadIndexGivesTheLongWaysAnswer) {
         {"index foreign",
          [&](auto& dic, auto& cache) {
              const std::string index = onlyFile(cache);
-             TDictionary d;
-             d.AddTerm("apple", "foreign");
-             d.AddTerm("zebra", "foreign");
-             d.SaveToFile(dic + ".other");
+             saveEntries(dic + ".other", {{"apple", "foreign"}, {"zebra", "foreign"}});
              lookUpIndexed(dic + ".other", "apple", cache);
              std::filesystem::remove(index);
              std::filesystem::rename(onlyFile(cache), index);
@@ -279,10 +257,10 @@ TEST(TermIndex, ChangedFileOrBadIndexGivesTheLongWaysAnswer) {
         TTempFolder temp;
         const std::string dic = temp.file("d.dic");
         const std::string cache = temp.file("cache");
-        TDictionary d;
-        for (const char* term : {"apple", "banana", "cherry", "zebra"})
-            d.AddTerm(term, std::string(term) + " article");
-        d.SaveToFile(dic);
+        saveEntries(dic, {{"apple", "apple article"},
+                          {"banana", "banana article"},
+                          {"cherry", "cherry article"},
+                          {"zebra", "zebra article"}});
         lookUpIndexed(dic, "zebra", cache);
         c.change(dic, cache);
         bool first = true;

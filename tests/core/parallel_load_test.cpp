@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,16 +47,23 @@ TEST(ParallelLoad, GivesWhatLoadingOneByOneGives) {
         TEntries entries;
         bool operator==(const TOutcome&) const = default;
     };
-    std::vector<TOutcome> serial;
-    for (const std::string& path : paths) {
+    // The error, or the name and entries of the dictionary loaded.
+    auto outcomeOf = [](const std::function<const TDictionary&()>& load) {
         TOutcome outcome;
-        TDictionary d;
-        outcome.error = errorOf([&] { d.LoadFromFile(path); });
-        if (outcome.error == "(no error)") {
+        outcome.error = errorOf([&] {
+            const TDictionary& d = load();
             outcome.name = d.Name();
             outcome.entries = entries(d);
-        }
-        serial.push_back(outcome);
+        });
+        return outcome;
+    };
+    std::vector<TOutcome> serial;
+    for (const std::string& path : paths) {
+        TDictionary d;
+        serial.push_back(outcomeOf([&]() -> const TDictionary& {
+            d.LoadFromFile(path);
+            return d;
+        }));
     }
     // 0 threads: as many as processors; 99: the same in the background.
     for (unsigned threads : {1u, 2u, 3u, 8u, 0u, 99u}) {
@@ -63,14 +71,11 @@ TEST(ParallelLoad, GivesWhatLoadingOneByOneGives) {
             threads == 99 ? TBackgroundLoad(paths).take() : loadDictionaries(paths, threads);
         ASSERT_EQ(loaded.size(), paths.size());
         for (size_t i = 0; i < paths.size(); ++i) {
-            TOutcome outcome;
-            outcome.error = "(no error)";
-            if (loaded[i].error) {
-                outcome.error = errorOf([&] { std::rethrow_exception(loaded[i].error); });
-            } else {
-                outcome.name = loaded[i].dictionary->Name();
-                outcome.entries = entries(*loaded[i].dictionary);
-            }
+            const TOutcome outcome = outcomeOf([&]() -> const TDictionary& {
+                if (loaded[i].error)
+                    std::rethrow_exception(loaded[i].error);
+                return *loaded[i].dictionary;
+            });
             EXPECT_EQ(outcome, serial[i]) << paths[i] << " on " << threads << " threads";
         }
     }

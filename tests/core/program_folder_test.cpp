@@ -22,26 +22,27 @@ TEST(ProgramFolder, IsTheFolderOfTheRunningBinary) {
     EXPECT_EQ(program_folder::file("/opt/t", "termovel.ini"), "/opt/t/termovel.ini");
 }
 
+// Files (and links to them) named *.dic in any case, in name order ignoring case, Cyrillic too.
 TEST(ProgramFolder, ListsDictionariesByMaskInNameOrder) {
-    TTempFolder folder;
-    for (const char* name : {"b.DIC", "a.dic", ".hidden.dic", "c.dicx", "d.txt", "Zz.Dic",
-                             "x.dic.bak", "dic", "C.dic"})
-        writeFile(folder.file(name), "x");
-    fs::create_directory(folder.file("folder.dic"));
-    fs::create_symlink(folder.file("a.dic"), folder.file("link.dic"));
-    EXPECT_EQ(
-        program_folder::listDictionaries(folder.path()),
-        (std::vector<std::string>{".hidden.dic", "a.dic", "b.DIC", "C.dic", "link.dic", "Zz.Dic"}));
-    EXPECT_TRUE(program_folder::listDictionaries(folder.file("missing")).empty());
-}
-
-TEST(ProgramFolder, CyrillicNamesSortIgnoringCase) {
-    TTempFolder folder;
-    for (const char* name : {"Бета.dic", "альфа.dic", "Альфа2.dic", "zeta.dic", "ВЕДА.DIC"})
-        writeFile(folder.file(name), "x");
-    EXPECT_EQ(
-        program_folder::listDictionaries(folder.path()),
-        (std::vector<std::string>{"zeta.dic", "альфа.dic", "Альфа2.dic", "Бета.dic", "ВЕДА.DIC"}));
+    using TNames = std::vector<std::string>;
+    const std::vector<std::pair<TNames, TNames>> cases = {
+        {{"b.DIC", "a.dic", ".hidden.dic", "c.dicx", "d.txt", "Zz.Dic", "x.dic.bak", "dic",
+          "C.dic"},
+         {".hidden.dic", "a.dic", "b.DIC", "C.dic", "link.dic", "Zz.Dic"}},
+        {{"Бета.dic", "альфа.dic", "Альфа2.dic", "zeta.dic", "ВЕДА.DIC"},
+         {"zeta.dic", "альфа.dic", "Альфа2.dic", "Бета.dic", "ВЕДА.DIC"}},
+    };
+    for (const auto& [names, listed] : cases) {
+        TTempFolder folder;
+        for (const std::string& name : names)
+            writeFile(folder.file(name), "x");
+        if (fs::exists(folder.file("a.dic"))) {
+            fs::create_directory(folder.file("folder.dic"));
+            fs::create_symlink(folder.file("a.dic"), folder.file("link.dic"));
+        }
+        EXPECT_EQ(program_folder::listDictionaries(folder.path()), listed) << names[0];
+        EXPECT_TRUE(program_folder::listDictionaries(folder.file("missing")).empty());
+    }
 }
 
 TEST(ProgramFolder, FileExistsOnlyForFiles) {
@@ -50,11 +51,9 @@ TEST(ProgramFolder, FileExistsOnlyForFiles) {
     fs::create_directory(folder.file("d"));
     fs::create_symlink(folder.file("f"), folder.file("lf"));
     fs::create_symlink(folder.file("gone"), folder.file("dangling"));
-    EXPECT_TRUE(program_folder::fileExists(folder.file("f")));
-    EXPECT_TRUE(program_folder::fileExists(folder.file("lf")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("d")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("dangling")));
-    EXPECT_FALSE(program_folder::fileExists(folder.file("missing")));
+    for (const auto& [name, exists] : std::vector<std::pair<const char*, bool>>{
+             {"f", true}, {"lf", true}, {"d", false}, {"dangling", false}, {"missing", false}})
+        EXPECT_EQ(program_folder::fileExists(folder.file(name)), exists) << name;
 }
 
 namespace {
@@ -80,31 +79,41 @@ struct Installation {
 
 }  // namespace
 
-TEST(ProgramFolder, AWritablePortableCopyKeepsItsFilesBesideTheBinary) {
-    Installation setup;
-    fs::remove_all(setup.places.dataFolder);
-    EXPECT_EQ(setup.choose(true), setup.places.binaryFolder);
-    EXPECT_FALSE(fs::exists(setup.places.userFolder));
-}
-
-TEST(ProgramFolder, AnInstalledCopyUsesTheUserFolderAndCopiesNothingIntoIt) {
-    // Read-only (an unprivileged user under /usr) or writable (the superuser): either way an
-    // installed binary's folder never receives settings or dictionaries, and the bundled
-    // dictionaries stay where they are installed.
-    for (bool writable : {false, true}) {
+// A writable copy without installed data is portable and keeps its files beside the binary.
+// Any other (read-only under /usr for a user, or writable for the superuser) uses the user
+// folder, made empty: nothing is copied into it, for the bundled dictionaries stay where they
+// are installed; a user folder that cannot be made is still the answer.
+TEST(ProgramFolder, ChoosesTheBinarysFolderOnlyForAPortableCopy) {
+    struct Case {
+        const char* what;
+        bool installed;
+        bool writable;
+        bool homeBlocked;  // a file where the user folder's parent belongs
+        bool portable;
+    };
+    const std::vector<Case> cases = {
+        {"portable", false, true, false, true},
+        {"installed, read-only", true, false, false, false},
+        {"installed, writable", true, true, false, false},
+        {"read-only without installed data", false, false, false, false},
+        {"user folder cannot be made", true, false, true, false},
+    };
+    for (const Case& c : cases) {
         Installation setup;
-        EXPECT_EQ(setup.choose(writable), setup.places.userFolder) << writable;
-        EXPECT_TRUE(fs::is_directory(setup.places.userFolder)) << writable;
-        EXPECT_TRUE(entryNames(setup.places.userFolder).empty()) << writable;
+        if (!c.installed)
+            fs::remove_all(setup.places.dataFolder);
+        if (c.homeBlocked)
+            writeFile(setup.root.file("home/.local"), "a file where a folder belongs");
+        const std::string& user = setup.places.userFolder;
+        EXPECT_EQ(setup.choose(c.writable), c.portable ? setup.places.binaryFolder : user)
+            << c.what;
+        const bool made = !c.portable && !c.homeBlocked;
+        ASSERT_EQ(fs::exists(user), made) << c.what;
+        if (made) {
+            EXPECT_TRUE(fs::is_directory(user)) << c.what;
+            EXPECT_TRUE(entryNames(user).empty()) << c.what;
+        }
     }
-}
-
-TEST(ProgramFolder, AReadOnlyFolderWithoutInstalledDataStillMovesToTheUserFolder) {
-    Installation setup;
-    fs::remove_all(setup.places.dataFolder);
-    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
-    EXPECT_TRUE(fs::is_directory(setup.places.userFolder));
-    EXPECT_TRUE(entryNames(setup.places.userFolder).empty());
 }
 
 TEST(ProgramFolder, DataFoldersAreReadInPlaceInTheirOrder) {
@@ -167,13 +176,6 @@ TEST(ProgramFolder, TheProgramFolderHidesTheSameNameInTheDataFolders) {
 
     EXPECT_TRUE(program_folder::isInDataFolder(folders, data2.file("added.dic")));
     EXPECT_FALSE(program_folder::isInDataFolder(folders, own.file("general.dic")));
-}
-
-TEST(ProgramFolder, AUserFolderThatCannotBeCreatedIsStillTheAnswer) {
-    Installation setup;
-    writeFile(setup.root.file("home/.local"), "a file where a folder belongs");
-    EXPECT_EQ(setup.choose(false), setup.places.userFolder);
-    EXPECT_FALSE(fs::exists(setup.places.userFolder));
 }
 
 TEST(ProgramFolder, WritabilityIsTheRunningUsers) {

@@ -10,19 +10,16 @@
 TEST(RecoveryFolder, NamesRecordTheOriginAndComeBackInTheOrderWritten) {
     TTempFolder folder;
     const std::string longFolder = "/" + std::string(300, 'x');
-    struct Case {
-        std::string origin;
-        std::string expectedOrigin;  // as list gives it back
-    };
-    const std::vector<Case> cases = {
+    // The origin, and as list gives it back.
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"/home/u/dics/general.dic", "/home/u/dics/general.dic"},
         {"noname.dic", "noname.dic"},
         {"/home/u/100%/a-b.dic", "/home/u/100%/a-b.dic"},
         {"/home/u/dics/general.dic", "/home/u/dics/general.dic"},  // the same file twice
         {longFolder + "/far.dic", "far.dic"},                      // too long: the name alone
     };
-    for (const Case& c : cases)
-        writeFile(folder.file(recovery_folder::newFileName(folder.path(), c.origin)), "x");
+    for (const auto& [origin, listedOrigin] : cases)
+        writeFile(folder.file(recovery_folder::newFileName(folder.path(), origin)), "x");
     // Not recovery files: a save's temporary file, a stranger, a bad escape.
     for (const char* stranger : {".1-a.dic.tmp42-1", "notes.txt", "7-%41.dic", "-a.dic"})
         writeFile(folder.file(stranger), "x");
@@ -30,7 +27,7 @@ TEST(RecoveryFolder, NamesRecordTheOriginAndComeBackInTheOrderWritten) {
     const std::vector<recovery_folder::TRecoveryFile> listed = recovery_folder::list(folder.path());
     ASSERT_EQ(listed.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(listed[i].origin, cases[i].expectedOrigin) << i;
+        EXPECT_EQ(listed[i].origin, cases[i].second) << i;
         EXPECT_EQ(listed[i].path.rfind(folder.path() + "/" + std::to_string(i + 1) + "-", 0), 0u)
             << listed[i].path;
     }

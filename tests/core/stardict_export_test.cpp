@@ -13,15 +13,6 @@
 #include "platform/compare.h"
 #include "test_support.h"
 
-namespace {
-
-std::string be32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>((v >> 16) & 0xFF),
-            static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)};
-}
-
-}  // namespace
-
 // The .ifo names the header and counts; the .idx is in StarDict's order (ASCII letters without
 // case, then bytes) with big-endian offsets; the data is dictzip with its chunk table.
 TEST(StarDictExport, WritesTheThreeFiles) {
@@ -37,9 +28,12 @@ TEST(StarDictExport, WritesTheThreeFiles) {
     d.AddTerm("apple2", "");
     const std::string base = temp.file("out");
     writeStarDict(d, base + ".ifo");
-    const std::string idx = std::string("Apple") + '\0' + be32(0) + be32(1) + "apple2" + '\0' +
-                            be32(1) + be32(0) + "banana" + '\0' + be32(1) + be32(11) + "\xd1\x8f" +
-                            '\0' + be32(12) + be32(1);
+    // Each entry: the term, a zero byte, the article's offset and size.
+    auto idxEntry = [](const std::string& term, uint32_t offset, uint32_t size) {
+        return term + '\0' + bigEndian(offset, 4) + bigEndian(size, 4);
+    };
+    const std::string idx = idxEntry("Apple", 0, 1) + idxEntry("apple2", 1, 0) +
+                            idxEntry("banana", 1, 11) + idxEntry("\xd1\x8f", 12, 1);
     EXPECT_EQ(readFile(base + ".idx"), idx);
     EXPECT_EQ(readFile(base + ".ifo"),
               "StarDict's dict ifo file\nversion=2.4.2\nwordcount=4\nidxfilesize=" +
@@ -82,10 +76,8 @@ TEST(StarDictExport, ConvertsBackToTheSameTermsAndArticles) {
         TDictionary back;
         conversion.finish(back);
         TEntries expected = entries(d);
-        for (auto& [term, article] : expected) {
-            for (size_t at; (at = article.find('\r')) != std::string::npos;)
-                article.erase(at, 1);
-        }
+        for (auto& [term, article] : expected)
+            std::erase(article, '\r');
         EXPECT_EQ(entries(back), expected) << c.what;
     }
 }

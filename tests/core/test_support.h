@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -117,14 +118,16 @@ inline void makeReadOnly(const std::string& folder) {
                                              perms::others_exec);
 }
 
-// The message of the TError that action raises, or "(no error)".
+const std::string kNoError = "(no error)";
+
+// The message of the TError that action raises, or kNoError.
 inline std::string errorOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const TError& e) {
         return e.what();
     }
-    return "(no error)";
+    return kNoError;
 }
 
 // A 32-bit signed integer as the dictionary file stores it: 4 bytes, little-endian.
@@ -134,9 +137,22 @@ inline std::string le32(int32_t v) {
             static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
 }
 
+// An unsigned integer of the given number of bytes, big-endian, as StarDict stores it.
+inline std::string bigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
 // A string record of the dictionary file: the length, then the bytes.
 inline std::string record(const std::string& text) {
     return le32(static_cast<int32_t>(text.size())) + text;
+}
+
+// An entry of the dictionary file: the term's record, then the article's.
+inline std::string entry(const std::string& term, const std::string& article) {
+    return record(term) + record(article);
 }
 
 // The three header records of a dictionary whose name, author and description are empty.
@@ -152,6 +168,14 @@ inline std::string plainBytes(const TDictionary& d) {
 }
 
 using TEntries = std::vector<std::pair<std::string, std::string>>;
+
+// Saves a dictionary of these (term, article) pairs, added in turn, to path.
+inline void saveEntries(const std::string& path, const TEntries& pairs) {
+    TDictionary d;
+    for (const auto& [term, article] : pairs)
+        d.AddTerm(term, article);
+    d.SaveToFile(path);
+}
 
 // The dictionary's (term, article) pairs in order.
 inline TEntries entries(const TDictionary& d) {
@@ -201,4 +225,23 @@ inline void randomDictionary(std::mt19937& random, TDictionary& d) {
     const int count = static_cast<int>(random() % 12);
     for (int i = 0; i < count; ++i)
         d.AddTerm(randomText(random, pieces, 5), randomText(random, pieces, 10));
+}
+
+struct TToolRun {
+    int code = -1;
+    std::string out;  // what the command printed
+};
+
+// Runs a shell command; returns its exit code and what it printed on standard output.
+inline TToolRun runShell(const std::string& command) {
+    TToolRun run;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
