@@ -17,6 +17,8 @@ TEST(RecoveryFolder, NamesRecordTheOriginAndComeBackInTheOrderWritten) {
         {"/home/u/100%/a-b.dic", "/home/u/100%/a-b.dic"},
         {"/home/u/dics/general.dic", "/home/u/dics/general.dic"},  // the same file twice
         {longFolder + "/far.dic", "far.dic"},                      // too long: the name alone
+        // A name cut to fit is never cut inside an escape ("%25" for the "%").
+        {"/a/" + std::string(252, 'y') + "%z", std::string(252, 'y')},
     };
     for (const auto& [origin, listedOrigin] : cases)
         writeFile(folder.file(recovery_folder::newFileName(folder.path(), origin)), "x");
