@@ -37,23 +37,38 @@ fail() {
     exit 1
 }
 
+# Runs the command that follows every 0.1 s for up to $1 seconds; succeeds as soon as it does.
+waitUntil() {
+    local seconds=$1
+    shift
+    for _ in $(seq $((seconds * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Whether process $1 has ended.
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# Fails unless process $1 ends by itself with status 0 within 10 s; $2 says what ended it.
+expectEnd() {
+    local status=0
+    waitUntil 10 ended "$1" || fail "$2 did not end the program"
+    wait "$1" || status=$?
+    [ "$status" = 0 ] || fail "after $2 the program ended with $status"
+}
+
 # A private X server on a display it picks itself. -noreset: by default the server resets when
 # its last client leaves (say a viewer the test has just closed), and a program that starts
 # during the reset cannot connect.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -noreset -nolisten tcp 3>"$work/display" \
     >"$artefacts/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
+waitUntil 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
+waitUntil 10 xdpyinfo >/dev/null 2>&1 || true
 # The lock lives in a runtime folder of this run alone.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -71,12 +86,26 @@ startWindowManager() {
     ownHome
     openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    fail "openbox did not take over the screen"
+    waitUntil 10 wmRunning || fail "openbox did not take over the screen"
 }
+
+# A notification area in the screen's top right corner; sets trayer_pid.
+startTrayer() {
+    command -v trayer >/dev/null || fail "trayer is missing (Debian package trayer)"
+    trayer --edge top --align right --widthtype pixel --width 96 --height 24 --expand false \
+        --SetDockType true --transparent false --tint 0xd4d0c8 >"$artefacts/trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=("$trayer_pid")
+}
+
+# Whether window $1 is on the window manager's client list, which is what task bars show.
+onTaskBar() { xprop -root _NET_CLIENT_LIST | grep -qiE "$(printf '0x%x' "$1")([^0-9a-f]|\$)"; }
+mapState() { xwininfo -id "$1" | sed -n 's/.*Map State: //p'; }
+# The main window hidden in the notification area, or shown on screen and on the task bar.
+hidden() { [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main"; }
+shown() { [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main"; }
+
+wmRunning() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 
 # Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
 # With 0 seconds it only looks once. The splash carries the application's title as well but
@@ -126,15 +155,9 @@ keys() {
 # Quits the program through Ctrl+Q in its main window, answers "Выйти из программы?" with Yes,
 # and fails unless the program then ends by itself with status 0 within 10 s.
 quitConfirmed() {
-    local main=$1 program=$2 confirm status=0
+    local main=$1 program=$2 confirm
     keys "$main" ctrl+q
     confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
     keys "$confirm" Return
-    for _ in $(seq 100); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end"
-    wait "$program" || status=$?
-    [ "$status" = 0 ] || fail "the program ended with $status"
+    expectEnd "$program" "the confirmed exit"
 }
