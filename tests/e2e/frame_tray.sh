@@ -31,15 +31,7 @@ iconCentre() {
         print p[2] + int(s[1] / 2), p[3] + int(s[2] / 2) }'
 }
 
-waitIcon() {
-    local centre=
-    for _ in $(seq $(($1 * 10))); do
-        centre=$(iconCentre) && break
-        sleep 0.1
-    done
-    [ -n "$centre" ] || return 1
-    echo "$centre"
-}
+waitIcon() { waitUntil "$1" iconCentre; }
 
 wmState() {
     xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'
@@ -65,14 +57,10 @@ clientBox() {
 # The window with the frame the window manager draws around it, as a crop "WxH+X+Y".
 # The window manager sets the frame's extents a moment after it maps the window, so they are
 # waited for.
+frameExtents() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d , | grep .; }
 frameBox() {
-    local l r t b extents=
-    for _ in $(seq 50); do
-        extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
-        [ -n "$extents" ] && break
-        sleep 0.1
-    done
-    [ -n "$extents" ] || fail "the window manager gave window $1 no frame extents"
+    local l r t b extents
+    extents=$(waitUntil 5 frameExtents "$1") || fail "the window manager gave window $1 no frame extents"
     clientBox "$1"
     read -r l r t b <<<"$extents"
     echo "$((W + l + r))x$((H + t + b))+$((X - l))+$((Y - t))"

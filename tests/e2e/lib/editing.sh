@@ -33,14 +33,11 @@ programWindows() {
 
 # Waits up to $2 seconds for a visible window of the program (titled exactly $3, when given)
 # that is not among $1 (a list as programWindows gives it); prints its id.
-newWindow() {
+newWindow() { waitUntil "$2" notAmong "$1" "${3:-}"; }
+notAmong() {
     local id
-    for _ in $(seq $(($2 * 10))); do
-        id=$(comm -13 <(echo "$1") <(programWindows "${3:-}") | sed '/^$/d' | tail -n1)
-        [ -n "$id" ] && echo "$id" && return 0
-        sleep 0.1
-    done
-    return 1
+    id=$(comm -13 <(echo "$1") <(programWindows "$2") | sed '/^$/d' | tail -n1)
+    [ -n "$id" ] && echo "$id"
 }
 
 # Runs item $2 of the $3 items ($3 "last": the last item) of the menu that is $1 places right

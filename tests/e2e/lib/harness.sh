@@ -37,11 +37,12 @@ fail() {
     exit 1
 }
 
-# Runs the command that follows every 0.1 s for up to $1 seconds; succeeds as soon as it does.
+# Runs the command that follows every 0.1 s for up to $1 seconds (0: once); succeeds as soon as
+# it does.
 waitUntil() {
     local seconds=$1
     shift
-    for _ in $(seq $((seconds * 10))); do
+    for _ in $(seq $((seconds * 10 > 0 ? seconds * 10 : 1))); do
         "$@" && return 0
         sleep 0.1
     done
@@ -107,41 +108,29 @@ shown() { [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main"; }
 
 wmRunning() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 
-# Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
-# With 0 seconds it only looks once. The splash carries the application's title as well but
-# is never the window waited for, so splash windows are passed over.
-waitWindow() {
-    local id
-    for _ in $(seq $(($2 * 10 > 0 ? $2 * 10 : 1))); do
-        for id in $(xdotool search --all --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null); do
-            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-            *_SPLASH*) continue ;;
-            esac
-            echo "$id"
-            return 0
-        done
-        sleep 0.1
+# The first visible window of process $2 titled exactly $1 (any title when $1 is empty) that is
+# a splash ($3 "splash") or is not ($3 "window"); prints its id. The splash carries the
+# application's title as well but is never the window waited for.
+findWindow() {
+    local id kind name=()
+    [ -n "$1" ] && name=(--name "^$1\$")
+    for id in $(xdotool search --all --onlyvisible --pid "$2" "${name[@]}" 2>/dev/null); do
+        case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
+        *_SPLASH*) kind=splash ;;
+        *) kind=window ;;
+        esac
+        [ "$kind" = "$3" ] && echo "$id" && return 0
     done
     return 1
 }
 
+# Waits up to $2 seconds for a window of process $3 titled exactly $1, not the splash; prints
+# its id. With 0 seconds it only looks once.
+waitWindow() { waitUntil "$2" findWindow "$1" "$3" window; }
+
 # Waits up to $1 seconds for a visible splash window of process $2 (0: looks once); prints its
 # id.
-waitSplash() {
-    local id
-    for _ in $(seq $(($1 * 10 > 0 ? $1 * 10 : 1))); do
-        for id in $(xdotool search --all --onlyvisible --pid "$2" 2>/dev/null); do
-            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-            *_SPLASH*)
-                echo "$id"
-                return 0
-                ;;
-            esac
-        done
-        sleep 0.1
-    done
-    return 1
-}
+waitSplash() { waitUntil "$1" findWindow "" "$2" splash; }
 
 # Focuses window $1 (there is no window manager to do it) and presses the keys that follow.
 keys() {
