@@ -1,19 +1,9 @@
 # Editing in the real program for the end-to-end runs, after harness.sh and with a window
 # manager: the sourcing script sets $program (the process) and $main (its main window).
 
-# Focuses a window as a user's click does and presses the keys that follow.
-keys() {
-    local window=$1
-    shift
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" ||
-        true
-    sleep 0.15
-    xdotool key --clearmodifiers --delay 40 "$@"
-}
-
 # Focuses a window and types text into it.
 typeText() {
-    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" || true
+    focus "$1"
     sleep 0.1
     xdotool type --clearmodifiers --delay 30 "$2"
 }
@@ -46,7 +36,7 @@ notAmong() {
 # assumed; the item is clicked in the open menu's own window, whose height the items share.
 menuItem() {
     local before popup="" geometry WIDTH HEIGHT y
-    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
+    focus "$main"
     sleep 0.2
     before=$(programWindows)
     xdotool mousemove --window "$main" 12 10 click 1

@@ -132,11 +132,15 @@ waitWindow() { waitUntil "$2" findWindow "$1" "$3" window; }
 # id.
 waitSplash() { waitUntil "$1" findWindow "" "$2" splash; }
 
-# Focuses window $1 (there is no window manager to do it) and presses the keys that follow.
+# Focuses window $1 as a user's click does: through the window manager when there is one.
+focus() {
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
+}
+
+# Focuses window $1 and presses the keys that follow.
 keys() {
-    local window=$1
+    focus "$1"
     shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
     sleep 0.2
     xdotool key --clearmodifiers --delay 60 "$@"
 }
