@@ -11,33 +11,21 @@ tool=$1
 src=$2
 dic=$3
 name_file=${src%.txt}.name
-export LC_ALL=C.UTF-8
-
-fail() {
-    echo "FAIL ($(basename "$src")): $*" >&2
-    exit 1
-}
+label=$(basename "$src")
+source "$(dirname "$0")/lib/checks.sh"
 
 if LC_ALL=C grep -q $'[\x80-\xff]' "$src" && iconv -f UTF-8 -t UTF-8 "$src" >/dev/null 2>&1; then
     fail "the source is UTF-8; the import reads Windows-1251"
 fi
 utf8=$(iconv -f CP1251 -t UTF-8 "$src") || fail "bytes that Windows-1251 does not define"
 
-"$tool" verify "$dic" >/dev/null || fail "verify rejects $dic"
+checkBuilt "$([ -f "$name_file" ] && echo header)"
 
 blocks=$(grep -c '^[[:space:]]*@' <<<"$utf8" || true)
 ends=$(grep -c '^[[:space:]]*~~~[[:space:]]*$' <<<"$utf8" || true)
 terms=$("$tool" list "$dic" | wc -l)
 [ "$blocks" -eq "$ends" ] || fail "$blocks \"@\" lines but $ends \"~~~\" lines"
 [ "$blocks" -eq "$terms" ] || fail "$blocks blocks in the source but $terms terms in $dic"
-
-if [ -f "$name_file" ]; then
-    info=$("$tool" info "$dic")
-    for caption in "Название словаря" "Автор-составитель" "Дополнительная информация"; do
-        grep -q "^$caption: ." <<<"$info" || fail "\"$caption\" is empty although $name_file exists"
-    done
-    grep -q "^Дополнительная информация: .*Лицензия: ." <<<"$info" || fail "the description names no licence"
-fi
 
 # Terms are compared ignoring letter case, as the dictionary compares them.
 declare -A known=()

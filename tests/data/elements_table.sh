@@ -8,12 +8,8 @@ set -euo pipefail
 tool=$1
 table=$2
 dic=$3
-export LC_ALL=C.UTF-8
-
-fail() {
-    echo "FAIL (elements): $*" >&2
-    exit 1
-}
+label=elements
+source "$(dirname "$0")/lib/checks.sh"
 
 # Where atomic number z stands: "group period block", group "-" for the f-block elements
 # before lutetium and lawrencium.
@@ -38,12 +34,7 @@ place() {
     fi
 }
 
-"$tool" verify "$dic" >/dev/null || fail "verify rejects $dic"
-info=$("$tool" info "$dic")
-for caption in "Название словаря" "Автор-составитель" "Дополнительная информация"; do
-    grep -q "^$caption: ." <<<"$info" || fail "\"$caption\" is empty"
-done
-grep -q "^Дополнительная информация: .*Лицензия: ." <<<"$info" || fail "the description names no licence"
+checkBuilt header
 
 # The first line of each term's article, by term.
 declare -A heading=()

@@ -12,33 +12,20 @@ set -euo pipefail
 
 source "$(dirname "$0")/lib/harness.sh"
 
-for tool in trayer xclip; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (Debian package $tool)"
-done
+command -v xclip >/dev/null || fail "xclip is missing (Debian package xclip)"
 startWindowManager
-trayer --edge top --align right --widthtype pixel --width 96 --height 24 --expand false \
-    --SetDockType true >"$artefacts/trayer.log" 2>&1 &
-pids+=($!)
+startTrayer
 
-onTaskBar() { xprop -root _NET_CLIENT_LIST | grep -qiE "$(printf '0x%x' "$1")([^0-9a-f]|\$)"; }
-mapState() { xwininfo -id "$1" | sed -n 's/.*Map State: //p'; }
-# Hides the program in the notification area (the icon must be there for that).
-toTray() {
-    for _ in $(seq 50); do
-        xdotool windowminimize "$main" 2>/dev/null || true
-        sleep 0.2
-        [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && return 0
-    done
-    fail "the program did not go into the notification area"
+# Hides the program in the notification area (the icon must be there for that), minimising
+# again until it goes.
+minimisedAway() {
+    xdotool windowminimize "$main" 2>/dev/null || true
+    sleep 0.2
+    hidden
 }
+toTray() { waitUntil 5 minimisedAway || fail "the program did not go into the notification area"; }
 # Fails unless the main window is back on screen within 10 s.
-expectForward() {
-    for _ in $(seq 100); do
-        [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main" && return 0
-        sleep 0.1
-    done
-    fail "$1 did not bring the window forward"
-}
+expectForward() { waitUntil 10 shown || fail "$1 did not bring the window forward"; }
 # The translation windows the window manager has taken on (xdotool also finds inner windows,
 # and its name pattern does not hold Cyrillic letters reliably).
 translations() {
@@ -48,12 +35,9 @@ translations() {
     done | wc -l
 }
 # Fails unless $1 translation windows are shown within 10 s.
+translationsAre() { [ "$(translations)" = "$1" ]; }
 expectTranslations() {
-    for _ in $(seq 100); do
-        [ "$(translations)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "$2 ($(translations) translation windows, not $1)"
+    waitUntil 10 translationsAre "$1" || fail "$2 ($(translations) translation windows, not $1)"
 }
 # Runs a later start with the arguments given and fails unless it ends with status 0 in 20 s.
 later() {
@@ -113,7 +97,5 @@ warning=$(waitWindow "Warning" 10 "$second") || fail "a bare second start showed
 expectForward "a bare second start"
 import -window root "$artefacts/second-start.png" 2>/dev/null || true
 keys "$warning" Return
-status=0
-wait "$second" || status=$?
-[ "$status" = 0 ] || fail "the second start ended with status $status"
+expectEnd "$second" "the warning's answer"
 echo "ok: a bare second start warned and brought the running window forward"

@@ -15,17 +15,7 @@ data=$(cd "$(dirname "$0")/../../data" && pwd)
 
 source "$(dirname "$0")/lib/harness.sh"
 
-command -v trayer >/dev/null || fail "trayer is missing (Debian package trayer)"
-
 startWindowManager
-
-trayer_pid=
-startTrayer() {
-    trayer --edge top --align right --widthtype pixel --width 96 --height 24 --expand false \
-        --SetDockType true --transparent false --tint 0xd4d0c8 >"$artefacts/trayer.log" 2>&1 &
-    trayer_pid=$!
-    pids+=("$trayer_pid")
-}
 
 # The program's icon inside trayer's panel: prints "x y" of its centre, or fails.
 iconCentre() {
@@ -41,20 +31,7 @@ iconCentre() {
         print p[2] + int(s[1] / 2), p[3] + int(s[2] / 2) }'
 }
 
-waitIcon() {
-    local centre=
-    for _ in $(seq $(($1 * 10))); do
-        centre=$(iconCentre) && break
-        sleep 0.1
-    done
-    [ -n "$centre" ] || return 1
-    echo "$centre"
-}
-
-# Whether window $1 is on the window manager's client list, which is what task bars show.
-onTaskBar() {
-    xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$1")"
-}
+waitIcon() { waitUntil "$1" iconCentre; }
 
 wmState() {
     xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: //p'
@@ -80,22 +57,19 @@ clientBox() {
 # The window with the frame the window manager draws around it, as a crop "WxH+X+Y".
 # The window manager sets the frame's extents a moment after it maps the window, so they are
 # waited for.
+frameExtents() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d , | grep .; }
 frameBox() {
-    local l r t b extents=
-    for _ in $(seq 50); do
-        extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
-        [ -n "$extents" ] && break
-        sleep 0.1
-    done
-    [ -n "$extents" ] || fail "the window manager gave window $1 no frame extents"
+    local l r t b extents
+    extents=$(waitUntil 5 frameExtents "$1") || fail "the window manager gave window $1 no frame extents"
     clientBox "$1"
     read -r l r t b <<<"$extents"
     echo "$((W + l + r))x$((H + t + b))+$((X - l))+$((Y - t))"
 }
 
-mapState() {
-    xwininfo -id "$1" | sed -n 's/.*Map State: //p'
-}
+# The main window minimised onto the task bar.
+iconic() { [ "$(wmState "$main")" = "Iconic" ]; }
+# At least $1 translation windows are shown.
+translations() { [ "$(xdotool search --onlyvisible --name '^Перевод$' 2>/dev/null | wc -l)" -ge "$1" ]; }
 
 # --- The program folder: the binary, two bundled dictionaries, quiet settings ---------------
 app=$work/app
@@ -160,12 +134,7 @@ xdotool key Escape
 
 onTaskBar "$main" || fail "the shown window is not on the task bar"
 xdotool windowminimize --sync "$main" 2>/dev/null || xdotool windowminimize "$main"
-for _ in $(seq 50); do
-    onTaskBar "$main" || break
-    sleep 0.1
-done
-onTaskBar "$main" && fail "the minimised window is still on the task bar"
-[ "$(mapState "$main")" = "IsUnMapped" ] || fail "the minimised window is still on screen"
+waitUntil 5 hidden || fail "the minimised window is still on the task bar or on screen"
 echo "ok: minimising took the window off the task bar; the icon stays"
 iconCentre >/dev/null || fail "the icon left the notification area with the window"
 
@@ -182,21 +151,13 @@ sleep 1
 onTaskBar "$main" && fail "a single click on the icon brought the window back"
 
 xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 100 1
-for _ in $(seq 50); do
-    [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main" && break
-    sleep 0.1
-done
-[ "$(mapState "$main")" = "IsViewable" ] || fail "a double click on the icon did not bring the window back"
-onTaskBar "$main" || fail "the window came back without its task-bar entry"
+waitUntil 5 shown || fail "a double click on the icon did not bring the window back onto the task bar"
 [ "$(wmState "$main")" = "Normal" ] || fail "the window came back as $(wmState "$main")"
 echo "ok: a double click on the icon brought the window back onto the task bar"
 
 # "Выход" from the icon's menu while minimised: the exit command with its question.
 xdotool windowminimize "$main"
-for _ in $(seq 50); do
-    [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && break
-    sleep 0.1
-done
+waitUntil 5 hidden || true
 xdotool mousemove "$icon_x" "$icon_y" click 3
 sleep 0.6
 xdotool key Down Down Return
@@ -204,11 +165,7 @@ question=$(waitWindow "Confirm" 10 "$program") || fail "\"Выход\" from the 
 xdotool windowactivate --sync "$question" 2>/dev/null || true
 sleep 0.3
 xdotool key Return
-for _ in $(seq 50); do
-    kill -0 "$program" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$program" 2>/dev/null && fail "the program did not end after \"Выход\" and Yes"
+waitUntil 5 ended "$program" || fail "the program did not end after \"Выход\" and Yes"
 wait "$program" 2>/dev/null || true
 echo "ok: \"Выход\" from the icon's menu ended the minimised program after its question"
 
@@ -236,11 +193,7 @@ sleep 0.5
 settings 0
 startProgram
 xdotool windowminimize "$main"
-for _ in $(seq 30); do
-    [ "$(wmState "$main")" = "Iconic" ] && break
-    sleep 0.1
-done
-[ "$(wmState "$main")" = "Iconic" ] || fail "without an area the window was not minimised as usual"
+waitUntil 3 iconic || fail "without an area the window was not minimised as usual"
 onTaskBar "$main" || fail "without an area the minimised window left the task bar"
 echo "ok: without a notification area the window minimises onto the task bar"
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main"
@@ -252,18 +205,10 @@ echo "ok: the icon came when a notification area appeared"
 
 # --- 5. The area goes away while the program is hidden in it: back on the task bar ----------
 xdotool windowminimize "$main"
-for _ in $(seq 50); do
-    [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main" && break
-    sleep 0.1
-done
-onTaskBar "$main" && fail "the window did not go into the notification area"
+waitUntil 5 hidden || fail "the window did not go into the notification area"
 kill -9 "$trayer_pid" 2>/dev/null || true
 wait "$trayer_pid" 2>/dev/null || true
-for _ in $(seq 100); do
-    onTaskBar "$main" && break
-    sleep 0.1
-done
-onTaskBar "$main" || fail "the window stayed hidden after the notification area went away"
+waitUntil 10 onTaskBar "$main" || fail "the window stayed hidden after the notification area went away"
 [ "$(wmState "$main")" = "Iconic" ] || fail "the window came back as $(wmState "$main"), not minimised"
 echo "ok: when the notification area went away, the hidden window came back on the task bar"
 stopProgram
@@ -280,11 +225,7 @@ sleep 0.3
 keys "$first" Escape
 for n in $(seq 16); do
     keys "$main" Down Return
-    for _ in $(seq 50); do
-        [ "$(xdotool search --onlyvisible --name '^Перевод$' 2>/dev/null | wc -l)" -ge "$n" ] &&
-            break
-        sleep 0.1
-    done
+    waitUntil 5 translations "$n" || true
 done
 opened=0
 for window in $(xdotool search --onlyvisible --name '^Перевод$'); do

@@ -24,6 +24,7 @@ own=$work/elsewhere/own.dic
 printf '@e2efirst\nfirst article\n~~~\n' >"$work/own.txt"
 "$termovel_dic" import "$own" "$work/own.txt" --name Own >/dev/null
 termsOf() { "$termovel_dic" list "$own" | tr '\n' ' '; }
+termsAre() { [ "$(termsOf)" = "$1" ]; }
 
 startProgram() {
     "$app/termovel" >>"$artefacts/termovel.log" 2>&1 &
@@ -45,21 +46,16 @@ waitTitle "Termovel v1.00 - Own" 10 || fail "the dictionary from another folder 
 class=$(xprop -id "$main" WM_CLASS)
 [ "$class" = 'WM_CLASS(STRING) = "termovel", "termovel"' ] || fail "the main window's class: $class"
 addTerm e2esaved "saved article"
-saveOverOwnFile
-for _ in $(seq 50); do [ "$(termsOf)" = "e2efirst e2esaved " ] && break; sleep 0.1; done
-[ "$(termsOf)" = "e2efirst e2esaved " ] || fail "own.dic holds '$(termsOf)' after Save and Enter"
+saveWithCtrlS replace
+waitUntil 5 termsAre "e2efirst e2esaved " || fail "own.dic holds '$(termsOf)' after Save and Enter"
 [ -z "$(find "$app" -name '*.dic')" ] || fail "Save wrote a second copy into the program folder"
 echo "ok: Save and Enter asked to replace own.dic in its own folder and wrote the term there"
 
 # --- Unsaved work survives SIGTERM -------------------------------------------------------------
 addTerm e2erecovered "recovered article"
 kill -TERM "$program"
-for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$program" 2>/dev/null && fail "SIGTERM did not end the program"
-status=0
-wait "$program" || status=$?
-[ "$status" = 0 ] || fail "after SIGTERM the program ended with $status"
-[ "$(termsOf)" = "e2efirst e2esaved " ] || fail "SIGTERM wrote over own.dic: '$(termsOf)'"
+expectEnd "$program" SIGTERM
+termsAre "e2efirst e2esaved " || fail "SIGTERM wrote over own.dic: '$(termsOf)'"
 kept=$(find "$app/recovery" -type f 2>/dev/null | wc -l)
 [ "$kept" = 1 ] || fail "$kept recovery files after SIGTERM, not 1"
 echo "ok: SIGTERM ended the program and kept the unsaved dictionary in recovery/"
@@ -70,9 +66,8 @@ import -window root "$artefacts/restore-question.png" 2>/dev/null || true
 keys "$question" Return
 main=$(waitWindow "Termovel v1\.00.*" 20 "$program") || fail "the main window did not appear"
 waitTitle "Termovel v1.00 - Own" 10 || fail "the restored dictionary is not the current tab"
-saveOverOwnFile
-for _ in $(seq 50); do [ "$(termsOf)" = "e2efirst e2erecovered e2esaved " ] && break; sleep 0.1; done
-[ "$(termsOf)" = "e2efirst e2erecovered e2esaved " ] ||
+saveWithCtrlS replace
+waitUntil 5 termsAre "e2efirst e2erecovered e2esaved " ||
     fail "after restoring and saving own.dic holds '$(termsOf)'"
 [ -z "$(find "$app/recovery" -type f)" ] || fail "the restored recovery file was left behind"
 quitConfirmed "$main" "$program"

@@ -20,22 +20,6 @@ shot() {
     import -window root "$artefacts/$1.png" 2>/dev/null || true
 }
 
-translationWindows() {
-    { xdotool search --all --onlyvisible --pid "$program" --name '^Перевод$' 2>/dev/null || true; } |
-        sort
-}
-
-# Waits up to 10 seconds for a translation window that is not among $1; prints its id.
-newTranslationWindow() {
-    local id
-    for _ in $(seq 100); do
-        id=$(comm -13 <(echo "$1") <(translationWindows) | sed '/^$/d' | head -n1)
-        [ -n "$id" ] && echo "$id" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # Answers every "Confirm" box of the program with Return until it ends; at most $1 seconds.
 quitAnsweringYes() {
     local box
@@ -47,10 +31,7 @@ quitAnsweringYes() {
             waitGone "$box" 5 || true
         fi
     done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end after its questions"
-    local status=0
-    wait "$program" || status=$?
-    [ "$status" = 0 ] || fail "the program ended with $status"
+    expectEnd "$program" "answering its questions"
 }
 
 # The expected history after translating $1: moved to the top when present (ignoring case),
@@ -155,9 +136,9 @@ for pick in "${picks[@]}"; do
     # Select the old text, type the term over it, and drop any completion from the history.
     keys "$main" ctrl+a
     typeText "$main" "$term"
-    before=$(translationWindows)
+    before=$(programWindows Перевод)
     keys "$main" Delete Return
-    translation=$(newTranslationWindow "$before") ||
+    translation=$(newWindow "$before" 10 Перевод) ||
         fail "no translation window for '$term' in ${dics[$tab]}"
     addHistory "$term"
     windows=$((windows + 1))
@@ -171,7 +152,7 @@ for pick in "${picks[@]}"; do
         waitGone "$translation" 5 || fail "Escape did not close the translation of '$term'"
     fi
 done
-open_windows=$(translationWindows | wc -l)
+open_windows=$(programWindows Перевод | wc -l)
 [ "$open_windows" = $((20 / 3)) ] || fail "$open_windows translation windows open, not $((20 / 3))"
 shot 03-after-lookups
 tabs_used=$(printf '%s\n' "${picks[@]}" | cut -f1 | sort -u | wc -l)
@@ -235,8 +216,7 @@ keys "$box" ctrl+a
 typeText "$box" "$app/e2e.dic"
 keys "$box" Return
 waitGone "$box" 10 || fail "the save dialog did not close"
-for _ in $(seq 50); do [ -s "$app/e2e.dic" ] && break; sleep 0.1; done
-[ -s "$app/e2e.dic" ] || fail "Save wrote no e2e.dic"
+waitUntil 5 test -s "$app/e2e.dic" || fail "Save wrote no e2e.dic"
 printf 'e2ealpha\ne2ebravo\ne2eimport1\ne2eimport2\n' >"$work/expected.terms"
 "$termovel_dic" list "$app/e2e.dic" >"$artefacts/e2e.terms" || fail "the saved file does not load"
 cmp -s "$work/expected.terms" "$artefacts/e2e.terms" ||

@@ -27,23 +27,23 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >"$artefacts/install.log" 
     fail "cmake --install failed (see install.log)"
 usr=$stage/usr
 
-bundled=()
-for dic in "${built_dics[@]}"; do
-    bundled+=("$(basename "$dic")")
-done
-[ ${#bundled[@]} -ge 1 ] || fail "the build names no bundled dictionary"
-
 expected=(bin/termovel bin/termovel-dic
           share/applications/org.termovel.Termovel.desktop
           share/metainfo/org.termovel.Termovel.metainfo.xml
           share/icons/hicolor/scalable/apps/termovel.svg
           share/mime/packages/termovel.xml
           share/man/man1/termovel.1.gz share/man/man1/termovel-dic.1.gz)
+bundled=()
+for dic in "${built_dics[@]}"; do
+    bundled+=("$(basename "$dic")")
+    expected+=("share/termovel/${bundled[-1]}")
+    cmp -s "$dic" "$usr/share/termovel/${bundled[-1]}" || fail "$dic was installed changed"
+done
+[ ${#bundled[@]} -ge 1 ] || fail "the build names no bundled dictionary"
 for size in 16 32 48 128; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/termovel.png")
-done
-for name in "${bundled[@]}"; do
-    expected+=("share/termovel/$name")
+    file "$usr/${expected[-1]}" | grep -q "PNG image data, $size x $size" ||
+        fail "the ${size} px icon is no ${size}x${size} PNG"
 done
 for package in termovel termovel-data termovel-dic; do
     expected+=("share/doc/$package/copyright" "share/doc/$package/changelog.gz"
@@ -52,14 +52,6 @@ done
 [ -f "$build/termovel/termovel.chm" ] && expected+=(share/termovel/termovel.chm)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$usr" && find . -type f | sed 's|^\./||' | sort) \
     >"$artefacts/tree.diff" || fail "the installed tree differs from the expected one: $(cat "$artefacts/tree.diff")"
-for dic in "${built_dics[@]}"; do
-    cmp -s "$dic" "$usr/share/termovel/$(basename "$dic")" || fail "$dic was installed changed"
-done
-for size in 16 32 48 128; do
-    file "$usr/share/icons/hicolor/${size}x${size}/apps/termovel.png" |
-        grep -q "PNG image data, $size x $size" || fail "the ${size} px icon is no ${size}x${size} PNG"
-done
-[ -x "$usr/bin/termovel" ] && [ -x "$usr/bin/termovel-dic" ] || fail "the binaries are not executable"
 echo "ok: the staged tree holds the programs, ${#bundled[@]} dictionaries, entry, metadata, icons, manuals"
 
 # --- 2. Desktop entry, metadata and manual pages --------------------------------------------
@@ -93,11 +85,8 @@ commands=$("$usr/bin/termovel-dic" --help | sed -n 's/^  termovel-dic \([a-z][a-
 for command in $commands; do
     grep -qF "\\fB${command//-/\\-}\\fR" <<<"$manual" || fail "the manual page does not describe '$command'"
 done
-for option in help version; do
-    grep -qF "\\-\\-$option" <<<"$manual" || fail "the manual page does not describe --$option"
-done
-for code in 0 1 2 3 4; do
-    grep -q "^\.B $code\$" <<<"$manual" || fail "the manual page does not give exit code $code"
+for line in '\\-\\-help' '\\-\\-version' '^\.B 0$' '^\.B 1$' '^\.B 2$' '^\.B 3$' '^\.B 4$'; do
+    grep -q "$line" <<<"$manual" || fail "the manual page has no line matching $line (an option or an exit code)"
 done
 zcat "$usr/share/man/man1/termovel.1.gz" | grep -q '^\.TH TERMOVEL 1' || fail "termovel.1 has no title"
 echo "ok: the manual page describes all $(wc -w <<<"$commands") commands and the exit codes"
@@ -142,8 +131,18 @@ packageOf() {
         *) echo termovel ;;
     esac
 }
+# Lines each package's control file must hold (after "!": must not): the program recommends the
+# help viewer and depends on its data, on Qt's translations and on the libraries read from its
+# binary; the tool has ICU built in (it starts faster so) and needs no Qt; the data suits every
+# architecture. Each package is named and versioned, its description a summary and paragraphs.
+fields=("termovel:^Recommends: .*\bxchm\b" "termovel:^Depends:.*termovel-data \(= $debversion\)"
+        "termovel:^Depends:.*qt6-translations-l10n" "termovel:^Depends:.*libqt6widgets6"
+        "termovel:^Depends:.*libicu" "termovel-dic:^Depends:.*zlib1g"
+        "termovel-dic:!^Depends:.*(libqt6|libicu)" "termovel-data:^Architecture: all$")
 debs=()
 for package in termovel termovel-data termovel-dic; do
+    fields+=("$package:^Package: $package\$" "$package:^Version: $debversion\$"
+             "$package:^Description: [a-z]" "$package:!^  ")
     deb=$(ls "$work"/deb/"${package}_${debversion}"_*.deb 2>/dev/null | head -n1)
     [ -n "$deb" ] || fail "cpack made no ${package}_${debversion}_*.deb"
     debs+=("$deb")
@@ -152,28 +151,18 @@ for package in termovel termovel-data termovel-dic; do
         <(awk '$1 !~ /^d/ {print $6}' "$artefacts/$package-contents.txt" | sort) >"$artefacts/$package.diff" ||
         fail "$package's files differ from its part of the staged tree: $(cat "$artefacts/$package.diff")"
     dpkg-deb -f "$deb" >"$artefacts/$package-control.txt"
-    grep -q "^Package: $package\$" "$artefacts/$package-control.txt" || fail "$deb is not named $package"
-    grep -q "^Version: $debversion\$" "$artefacts/$package-control.txt" || fail "$package is not version $debversion"
-    grep -q '^Description: [a-z]' "$artefacts/$package-control.txt" &&
-        ! grep -q '^  ' "$artefacts/$package-control.txt" ||
-        fail "$package's description is not laid out as a summary and paragraphs"
     for changelog in changelog.gz:$version changelog.Debian.gz:$debversion; do
         dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$package/${changelog%%:*}" | gzip -dc |
             head -n1 | grep -q "^termovel (${changelog#*:}) " ||
             fail "$package's ${changelog%%:*} does not begin with version ${changelog#*:}"
     done
 done
-control=$artefacts/termovel-control.txt
-grep -q '^Recommends: .*\bxchm\b' "$control" || fail "termovel does not recommend xchm"
-grep -q "^Depends:.*termovel-data (= $debversion)" "$control" &&
-    grep -q '^Depends:.*qt6-translations-l10n' "$control" || fail "termovel does not depend on its data and Qt's translations"
-grep -q '^Depends:.*libqt6widgets6.*' "$control" && grep -q '^Depends:.*libicu' "$control" ||
-    fail "termovel's dependencies were not read from its binary"
-# The tool has ICU built in (it starts faster so), and needs no Qt.
-grep -q '^Depends:.*zlib1g' "$artefacts/termovel-dic-control.txt" &&
-    ! grep -qE '^Depends:.*(libqt6|libicu)' "$artefacts/termovel-dic-control.txt" ||
-    fail "termovel-dic's dependencies were not read from its binary, or name Qt or ICU"
-grep -q '^Architecture: all$' "$artefacts/termovel-data-control.txt" || fail "termovel-data is not Architecture all"
+for row in "${fields[@]}"; do
+    package=${row%%:*} pattern=${row#*:} holds=yes
+    [ "${pattern:0:1}" = '!' ] && pattern=${pattern:1} holds=no
+    grep -qE "$pattern" "$artefacts/$package-control.txt" && found=yes || found=no
+    [ "$found" = "$holds" ] || fail "$package's control file, holding a line matching '$pattern': $found"
+done
 for package in termovel termovel-dic; do
     dpkg-deb --fsys-tarfile "$work/deb/${package}_${debversion}"_*.deb | tar -xO "./usr/bin/$package" \
         >"$work/$package.packaged"
@@ -289,11 +278,7 @@ echo "ok: the first start opened the installed dictionaries in place and copied 
 editMode "$homeA"
 startAs "$userA" "$homeA" "" "" "$(titleOf "$data/$first")"
 addTerm e2einstalled "an edited bundled dictionary"
-keys "$main" ctrl+s
-box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
-sleep 0.5
-keys "$box" Return
-waitGone "$box" 10 || fail "the save dialog did not close"
+saveWithCtrlS
 quitConfirmed "$main" "$program"
 userFiles "$homeA" "$idA" termovel.ini "$first"
 "$usr/bin/termovel-dic" list "$homeA/.local/share/termovel/$first" >"$work/edited.terms"
@@ -329,13 +314,11 @@ portable=$work/portable
 mkdir -p "$portable"
 cp "$usr/bin/termovel" "${built_dics[@]}" "$portable/"
 [ -f "$data/termovel.chm" ] && cp "$data/termovel.chm" "$portable/"
-if [ "$(id -u)" = 0 ]; then portableUser=65534; else portableUser=""; fi
 chmod 555 "$portable"
-startAs "$portableUser" "$work/home-portable" first "$portable/termovel" "$(titleOf "$portable/$first")"
+startAs "$userA" "$work/home-portable" first "$portable/termovel" "$(titleOf "$portable/$first")"
 if [ -f "$portable/termovel.chm" ]; then
     keys "$main" F1
-    for _ in $(seq 50); do grep -q "$portable/termovel.chm" "$work/opened.log" && break; sleep 0.1; done
-    grep -q "$portable/termovel.chm" "$work/opened.log" ||
+    waitUntil 5 grep -q "$portable/termovel.chm" "$work/opened.log" ||
         fail "F1 in the read-only portable copy handed over '$(cat "$work/opened.log")'"
 fi
 quitConfirmed "$main" "$program"

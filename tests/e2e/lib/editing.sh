@@ -1,56 +1,33 @@
 # Editing in the real program for the end-to-end runs, after harness.sh and with a window
 # manager: the sourcing script sets $program (the process) and $main (its main window).
 
-# Focuses a window as a user's click does and presses the keys that follow.
-keys() {
-    local window=$1
-    shift
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" ||
-        true
-    sleep 0.15
-    xdotool key --clearmodifiers --delay 40 "$@"
-}
-
 # Focuses a window and types text into it.
 typeText() {
-    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" || true
+    focus "$1"
     sleep 0.1
     xdotool type --clearmodifiers --delay 30 "$2"
 }
 
 # Waits up to $2 seconds for window $1 to be gone.
-waitGone() {
-    for _ in $(seq $(($2 * 10))); do
-        xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    return 1
-}
+windowGone() { ! xdotool getwindowname "$1" >/dev/null 2>&1; }
+waitGone() { waitUntil "$2" windowGone "$1"; }
 
 # Waits up to $2 seconds until the main window's title is exactly $1.
-waitTitle() {
-    for _ in $(seq $(($2 * 10))); do
-        [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
+titleIs() { [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ]; }
+waitTitle() { waitUntil "$2" titleIs "$1"; }
 
-# The program's visible windows, one id a line, sorted.
+# The program's visible windows (titled exactly $1, when given), one id a line, sorted.
 programWindows() {
-    { xdotool search --all --onlyvisible --pid "$program" '' 2>/dev/null || true; } | sort
+    { xdotool search --all --onlyvisible --pid "$program" --name "${1:+^$1\$}" 2>/dev/null || true; } | sort
 }
 
-# Waits up to $2 seconds for a visible window of the program that is not among $1 (a list as
-# programWindows gives it); prints its id.
-newWindow() {
+# Waits up to $2 seconds for a visible window of the program (titled exactly $3, when given)
+# that is not among $1 (a list as programWindows gives it); prints its id.
+newWindow() { waitUntil "$2" notAmong "$1" "${3:-}"; }
+notAmong() {
     local id
-    for _ in $(seq $(($2 * 10))); do
-        id=$(comm -13 <(echo "$1") <(programWindows) | sed '/^$/d' | tail -n1)
-        [ -n "$id" ] && echo "$id" && return 0
-        sleep 0.1
-    done
-    return 1
+    id=$(comm -13 <(echo "$1") <(programWindows "$2") | sed '/^$/d' | tail -n1)
+    [ -n "$id" ] && echo "$id"
 }
 
 # Runs item $2 of the $3 items ($3 "last": the last item) of the menu that is $1 places right
@@ -59,7 +36,7 @@ newWindow() {
 # assumed; the item is clicked in the open menu's own window, whose height the items share.
 menuItem() {
     local before popup="" geometry WIDTH HEIGHT y
-    xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main" || true
+    focus "$main"
     sleep 0.2
     before=$(programWindows)
     xdotool mousemove --window "$main" 12 10 click 1
@@ -91,22 +68,19 @@ addTerm() {
 }
 
 # Saves the current dictionary with Ctrl+S and Enter in the save dialog (titled in Russian, as
-# Qt's own dialogs are), and answers the dialog's question about replacing the file with "Да".
-# Fails unless the question comes.
-saveOverOwnFile() {
+# Qt's own dialogs are). With $1 "replace" the dialog must then ask about replacing the file,
+# and is answered with "Да"; it fails unless the question comes.
+saveWithCtrlS() {
     local box question=""
     keys "$main" ctrl+s
     box=$(waitWindow "Сохранить как" 10 "$program") || fail "Ctrl+S opened no save dialog"
     sleep 0.5
     keys "$box" Return
-    # The question is a box of the dialog's own title.
-    for _ in $(seq 100); do
-        question=$(xdotool search --all --onlyvisible --pid "$program" --name '^Сохранить как$' \
-            2>/dev/null | grep -vx "$box" | head -n1) && [ -n "$question" ] && break
-        sleep 0.1
-    done
-    [ -n "$question" ] || fail "Enter in the save dialog asked nothing"
-    import -window root "$artefacts/replace-question.png" 2>/dev/null || true
-    keys "$question" Cyrillic_de
-    waitGone "$box" 10 || fail "the save dialog did not close after the question"
+    if [ "${1:-}" = replace ]; then
+        # The question is a box of the dialog's own title.
+        question=$(newWindow "$box" 10 "Сохранить как") || fail "Enter in the save dialog asked nothing"
+        import -window root "$artefacts/replace-question.png" 2>/dev/null || true
+        keys "$question" Cyrillic_de
+    fi
+    waitGone "$box" 10 || fail "the save dialog did not close"
 }

@@ -37,23 +37,39 @@ fail() {
     exit 1
 }
 
+# Runs the command that follows every 0.1 s for up to $1 seconds (0: once); succeeds as soon as
+# it does.
+waitUntil() {
+    local seconds=$1
+    shift
+    for _ in $(seq $((seconds * 10 > 0 ? seconds * 10 : 1))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Whether process $1 has ended.
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# Fails unless process $1 ends by itself with status 0 within 10 s; $2 says what ended it.
+expectEnd() {
+    local status=0
+    waitUntil 10 ended "$1" || fail "$2 did not end the program"
+    wait "$1" || status=$?
+    [ "$status" = 0 ] || fail "after $2 the program ended with $status"
+}
+
 # A private X server on a display it picks itself. -noreset: by default the server resets when
 # its last client leaves (say a viewer the test has just closed), and a program that starts
 # during the reset cannot connect.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -ac -noreset -nolisten tcp 3>"$work/display" \
     >"$artefacts/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
+waitUntil 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
+waitUntil 10 xdpyinfo >/dev/null 2>&1 || true
 # The lock lives in a runtime folder of this run alone.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
@@ -71,54 +87,60 @@ startWindowManager() {
     ownHome
     openbox --sm-disable >"$artefacts/openbox.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.1
-    done
-    fail "openbox did not take over the screen"
+    waitUntil 10 wmRunning || fail "openbox did not take over the screen"
 }
 
-# Waits up to $2 seconds for a visible window of process $3 titled exactly $1; prints its id.
-# With 0 seconds it only looks once. The splash carries the application's title as well but
-# is never the window waited for, so splash windows are passed over.
-waitWindow() {
-    local id
-    for _ in $(seq $(($2 * 10 > 0 ? $2 * 10 : 1))); do
-        for id in $(xdotool search --all --onlyvisible --pid "$3" --name "^$1\$" 2>/dev/null); do
-            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-            *_SPLASH*) continue ;;
-            esac
-            echo "$id"
-            return 0
-        done
-        sleep 0.1
+# A notification area in the screen's top right corner; sets trayer_pid.
+startTrayer() {
+    command -v trayer >/dev/null || fail "trayer is missing (Debian package trayer)"
+    trayer --edge top --align right --widthtype pixel --width 96 --height 24 --expand false \
+        --SetDockType true --transparent false --tint 0xd4d0c8 >"$artefacts/trayer.log" 2>&1 &
+    trayer_pid=$!
+    pids+=("$trayer_pid")
+}
+
+# Whether window $1 is on the window manager's client list, which is what task bars show.
+onTaskBar() { xprop -root _NET_CLIENT_LIST | grep -qiE "$(printf '0x%x' "$1")([^0-9a-f]|\$)"; }
+mapState() { xwininfo -id "$1" | sed -n 's/.*Map State: //p'; }
+# The main window hidden in the notification area, or shown on screen and on the task bar.
+hidden() { [ "$(mapState "$main")" = "IsUnMapped" ] && ! onTaskBar "$main"; }
+shown() { [ "$(mapState "$main")" = "IsViewable" ] && onTaskBar "$main"; }
+
+wmRunning() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# The first visible window of process $2 titled exactly $1 (any title when $1 is empty) that is
+# a splash ($3 "splash") or is not ($3 "window"); prints its id. The splash carries the
+# application's title as well but is never the window waited for.
+findWindow() {
+    local id kind name=()
+    [ -n "$1" ] && name=(--name "^$1\$")
+    for id in $(xdotool search --all --onlyvisible --pid "$2" "${name[@]}" 2>/dev/null); do
+        case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
+        *_SPLASH*) kind=splash ;;
+        *) kind=window ;;
+        esac
+        [ "$kind" = "$3" ] && echo "$id" && return 0
     done
     return 1
 }
+
+# Waits up to $2 seconds for a window of process $3 titled exactly $1, not the splash; prints
+# its id. With 0 seconds it only looks once.
+waitWindow() { waitUntil "$2" findWindow "$1" "$3" window; }
 
 # Waits up to $1 seconds for a visible splash window of process $2 (0: looks once); prints its
 # id.
-waitSplash() {
-    local id
-    for _ in $(seq $(($1 * 10 > 0 ? $1 * 10 : 1))); do
-        for id in $(xdotool search --all --onlyvisible --pid "$2" 2>/dev/null); do
-            case "$(xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null)" in
-            *_SPLASH*)
-                echo "$id"
-                return 0
-                ;;
-            esac
-        done
-        sleep 0.1
-    done
-    return 1
+waitSplash() { waitUntil "$1" findWindow "" "$2" splash; }
+
+# Focuses window $1 as a user's click does: through the window manager when there is one.
+focus() {
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
 }
 
-# Focuses window $1 (there is no window manager to do it) and presses the keys that follow.
+# Focuses window $1 and presses the keys that follow.
 keys() {
-    local window=$1
+    focus "$1"
     shift
-    xdotool windowfocus --sync "$window" 2>/dev/null || true
     sleep 0.2
     xdotool key --clearmodifiers --delay 60 "$@"
 }
@@ -126,15 +148,9 @@ keys() {
 # Quits the program through Ctrl+Q in its main window, answers "Выйти из программы?" with Yes,
 # and fails unless the program then ends by itself with status 0 within 10 s.
 quitConfirmed() {
-    local main=$1 program=$2 confirm status=0
+    local main=$1 program=$2 confirm
     keys "$main" ctrl+q
     confirm=$(waitWindow "Confirm" 10 "$program") || fail "the exit asked nothing"
     keys "$confirm" Return
-    for _ in $(seq 100); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$program" 2>/dev/null && fail "the program did not end"
-    wait "$program" || status=$?
-    [ "$status" = 0 ] || fail "the program ended with $status"
+    expectEnd "$program" "the confirmed exit"
 }
