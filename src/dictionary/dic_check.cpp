@@ -1,5 +1,9 @@
 #include "dictionary/dic_check.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -9,6 +13,7 @@
 #include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -23,9 +28,11 @@ TDicCheck flawed(TDicFlaw flaw, std::string_view term = {}) {
     return check;
 }
 
-// The first flaw found by walking the plain layout (see file_format.h), or none.
-TDicCheck walk(std::string_view plain) {
-    file_format::TRecordReader reader(plain.data(), plain.size(), 0);
+// The first flaw found by walking the plain layout (see file_format.h) of the file as it is
+// read, or none.
+TDicCheck walk(TUnscrambledFile& file) {
+    file_format::TRecordReader reader(file.data(), file.size(), 0, &file);
+    reader.followLayout(0, -1);
     TDicCheck unreadable = flawed(TDicFlaw::Unreadable);
     unreadable.error = error_text::kStreamRead;
     std::string_view text;
@@ -55,38 +62,70 @@ TDicCheck walk(std::string_view plain) {
         }
         previous = term;
     }
-    if (reader.position() < plain.size())
+    if (reader.position() < file.size())
         return flawed(TDicFlaw::TrailingBytes);
     return {};
+}
+
+// Whether saving d gives exactly the bytes of the file at path: the saved layout is made and
+// scrambled a piece at a time and each piece compared with the file's bytes there, so no
+// second copy of the whole file is ever made.
+bool savesBackTheSame(const TDictionary& d, const std::string& path) {
+    constexpr size_t kPiece = size_t{1} << 20;
+    struct stat info {};
+    const int fd = regular_file::openForReading(path, info);
+    if (fd < 0)
+        return false;
+    struct TCloser {
+        int fd;
+        ~TCloser() { ::close(fd); }
+    } closer{fd};
+    const auto fileSize = static_cast<size_t>(std::max<off_t>(info.st_size, 0));
+    TSecretMemoryStream piece;
+    std::string onDisk;
+    size_t offset = 0;
+    auto matches = [&] {
+        keystream::scrambleFrom(piece.data(), piece.size(), offset);
+        onDisk.resize(piece.size());
+        if (piece.size() > fileSize - std::min(fileSize, offset) ||
+            !file_format::readFully(fd, onDisk.data(), piece.size(), offset) ||
+            std::memcmp(onDisk.data(), piece.data(), piece.size()) != 0)
+            return false;
+        offset += piece.size();
+        piece.clear();
+        return true;
+    };
+    file_format::writeHeader(piece, d.Name(), d.Author(), d.Info(), static_cast<size_t>(d.Count()));
+    for (int i = 0; i < d.Count(); ++i) {
+        file_format::writeEntry(piece, d.Term(i), d.Article(i));
+        if (piece.size() >= kPiece && !matches())
+            return false;
+    }
+    return matches() && offset == fileSize;
 }
 
 }  // namespace
 
 TDicCheck checkDictionaryFile(const std::string& path) {
-    TSecretMemoryStream original;
-    original.LoadFromFile(path);
-    TSecretMemoryStream plain;
-    plain.WriteBuffer(original.data(), original.size());
-    plain.Unscramble();
-    TDicCheck check = walk(std::string_view(plain.data(), plain.size()));
-    if (!check.clean())
-        return check;
+    {
+        TUnscrambledFile file(path);
+        TDicCheck check = walk(file);
+        if (!check.clean())
+            return check;
+    }
 
     // The walk found nothing; the loader and the writer have the last word.
     TDictionary d;
-    plain.setPosition(0);
     try {
-        d.LoadFromStream(plain);
+        d.LoadFromFile(path);
     } catch (const TError& e) {
-        check = flawed(TDicFlaw::Unreadable);
+        TDicCheck check = flawed(TDicFlaw::Unreadable);
         check.error = e.what();
         return check;
     }
-    TSecretMemoryStream again;
-    d.SaveToStream(again);
-    again.Scramble();
-    if (again.size() != original.size() ||
-        std::memcmp(again.data(), original.data(), again.size()) != 0)
+    if (!savesBackTheSame(d, path))
         return flawed(TDicFlaw::Other);
+    TDicCheck check;
+    check.count = d.Count();
     return check;
 }

@@ -20,11 +20,14 @@ struct TDicCheck {
     TDicFlaw flaw = TDicFlaw::None;
     std::string term;   // the term concerned, for ZeroByte in a term, Duplicate and OutOfOrder
     std::string error;  // the loader's message, for Unreadable
+    int count = 0;      // the terms loaded, when clean
 
     bool clean() const { return flaw == TDicFlaw::None; }
 };
 
 // Checks that loading the file and saving it again gives the same bytes, and names the first
 // reason when it does not. Terms are ordered as the dictionary orders them under the current
-// locale. Raises TError("Cannot open file %s") when the file cannot be read.
+// locale. Raises TError("Cannot open file %s") when the file cannot be read. Holds at most one
+// copy of the file in memory (and the loaded dictionary's index); a file whose lengths cannot
+// fit it is found unreadable before it is read whole.
 TDicCheck checkDictionaryFile(const std::string& path);

@@ -492,6 +492,8 @@ size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t po
     entries.reserve(std::min(static_cast<size_t>(count), (size - pos) / kReservedEntryBytes));
     adviseHugePages(entries.data(), entries.capacity() * sizeof(TTermEntry));
     file_format::TRecordReader reader(data, size, pos, file);
+    if (file)
+        reader.followLayout(file_format::kFirstEntryItem, count);
     bool damaged = false;
     for (int32_t i = 0; i < count; ++i) {
         std::string_view term;
@@ -639,6 +641,7 @@ void TDictionary::LoadFromFile(const std::string& path) {
     const size_t size = file.size();
     impl_->arena.adopt(file.takeBuffer(), size);
     file_format::TRecordReader header(data, size, 0, &file);
+    header.followLayout(0, -1);
     const int32_t count = file_format::readHeader(header, impl_->name, impl_->author, impl_->info);
     if (count > 0)
         impl_->parseEntries(data, size, header.position(), count, &file);

@@ -24,13 +24,54 @@ void throwShortData() {
     throw TError(error_text::kStreamRead);
 }
 
+bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
+                int64_t count, size_t items) {
+    for (size_t left = items; left > 0; --left, ++item) {
+        if (item >= kFirstEntryItem &&
+            item - kFirstEntryItem >= 2 * static_cast<uint64_t>(std::max<int64_t>(count, 0)))
+            return true;
+        // Data cut short between two items is damage the reader meets only once it has kept
+        // what came before, as it would in a file of any size.
+        if (offset == fileSize)
+            return true;
+        if (offset > fileSize || fileSize - offset < kIntSize)
+            return false;
+        char bytes[kIntSize];
+        if (!readAt(source, offset, bytes, kIntSize))
+            return false;
+        keystream::unscrambleShort(bytes, kIntSize, offset);
+        const int32_t value = decodeInt32(bytes);
+        offset += kIntSize;
+        if (item == kCountItem) {
+            count = value;
+            continue;
+        }
+        if (value < 0 || static_cast<size_t>(value) > fileSize - offset)
+            return false;
+        offset += static_cast<size_t>(value);
+        // What follows a long record is looked at as far as what follows the first one.
+        if (static_cast<size_t>(value) >= kProbeFrom)
+            left = std::max(left, kProbeItems + 1);
+    }
+    return true;
+}
+
 TRecordStream::TRecordStream(const std::string& path) {
     struct stat info {};
     fd_ = regular_file::openForReading(path, info);
     if (fd_ < 0)
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
     stamp_ = file_stamp::fromStat(info);
+    changeTime_ = info.st_ctim;
     fileSize_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+}
+
+bool TRecordStream::followsLongRecord(size_t length, uint64_t nextItem) const {
+    auto readAt = [](const void* source, size_t offset, char* out, size_t n) {
+        return static_cast<const TRecordStream*>(source)->readBytesAt(offset, out, n);
+    };
+    return layoutFits(readAt, this, fileSize_, fileOffset() + length, nextItem, count_,
+                      kProbeItems);
 }
 
 TRecordStream::~TRecordStream() {
@@ -64,7 +105,7 @@ bool TRecordStream::refill(size_t n) {
     return true;
 }
 
-bool TRecordStream::readInt32(int32_t& value) {
+bool TRecordStream::readInt(int32_t& value) {
     if (!ensure(kIntSize))
         return false;
     char* bytes = window_.data() + position_;
@@ -74,9 +115,24 @@ bool TRecordStream::readInt32(int32_t& value) {
     return true;
 }
 
+bool TRecordStream::readInt32(int32_t& value) {
+    if (!readInt(value))
+        return false;
+    if (item_ == kCountItem)
+        count_ = value;
+    ++item_;
+    return true;
+}
+
 bool TRecordStream::readValue(std::string_view& value) {
     int32_t length = 0;
-    if (!readInt32(length) || length < 0 || !ensure(static_cast<size_t>(length)))
+    if (!readInt(length) || length < 0)
+        return false;
+    ++item_;
+    if (static_cast<size_t>(length) >= kProbeFrom &&
+        !followsLongRecord(static_cast<size_t>(length), item_))
+        return false;
+    if (!ensure(static_cast<size_t>(length)))
         return false;
     char* bytes = window_.data() + position_;
     keystream::unscrambleShort(bytes, static_cast<size_t>(length), fileOffset());
@@ -87,8 +143,9 @@ bool TRecordStream::readValue(std::string_view& value) {
 
 bool TRecordStream::skipRecord() {
     int32_t length = 0;
-    if (!readInt32(length) || length < 0)
+    if (!readInt(length) || length < 0)
         return false;
+    ++item_;
     const auto bytes = static_cast<size_t>(length);
     if (bytes <= windowEnd_ - position_) {
         position_ += bytes;
@@ -110,9 +167,6 @@ bool TRecordStream::skipBeyondWindow(size_t bytes) {
     return true;
 }
 
-namespace {
-
-// Reads exactly n bytes at offset; false when the file gives fewer.
 bool readFully(int fd, char* out, size_t n, size_t offset) {
     while (n > 0) {
         const ssize_t got = ::pread(fd, out, n, static_cast<off_t>(offset));
@@ -127,7 +181,15 @@ bool readFully(int fd, char* out, size_t n, size_t offset) {
     return true;
 }
 
-}  // namespace
+bool TRecordStream::unchanged() const {
+    struct stat info {};
+    return ::fstat(fd_, &info) == 0 && file_stamp::fromStat(info) == stamp_ &&
+           info.st_ctim.tv_sec == changeTime_.tv_sec && info.st_ctim.tv_nsec == changeTime_.tv_nsec;
+}
+
+bool TRecordStream::readBytesAt(size_t offset, char* out, size_t n) const {
+    return offset <= fileSize_ && n <= fileSize_ - offset && readFully(fd_, out, n, offset);
+}
 
 bool TRecordStream::readRecordAt(size_t offset, std::string& value, size_t& next) {
     // One read takes the length and, for most terms, the whole text.

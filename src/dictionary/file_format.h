@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -70,6 +71,32 @@ inline std::string_view recordValue(const char* bytes, size_t length) {
     return {bytes, zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : length};
 }
 
+// The bytes [offset, offset + n) of a scrambled dictionary file as they lie on disk; false when
+// the file cannot give them all. Reads a few bytes at scattered offsets without moving any
+// reader's position.
+using TReadAt = bool (*)(const void* source, size_t offset, char* out, size_t n);
+
+// A record at least this long is read only after the layout that follows it has been seen to
+// fit the file: a damaged length (or a large file of zeros) would otherwise make a reader
+// read, and keep in memory, a large part of the file before finding the damage.
+inline constexpr size_t kProbeFrom = size_t{1} << 20;
+// How many of the layout's items after such a record are looked at.
+inline constexpr size_t kProbeItems = 64;
+
+// The items of the layout are numbered in file order: 0, 1 and 2 the header texts, 3 the count,
+// then each entry's term and article record (4 + 2i and 5 + 2i).
+inline constexpr uint64_t kCountItem = 3;
+inline constexpr uint64_t kFirstEntryItem = 4;
+
+// Whether up to items items of the layout starting with item number item at file offset offset
+// fit a file of fileSize bytes: every length non-negative and every record within the file. An
+// item past the last entry, or the file's end between two items, ends the look with success
+// (bytes after the entries are ignored; data cut short is met by the reader in its turn).
+// count is the entry count when known (item > kCountItem), else negative. Reads each length
+// through readAt.
+bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
+                int64_t count, size_t items);
+
 // Reads the layout in place from bytes [position, size) of a buffer. Each read returns false on
 // short or bad data; the position has then passed the length of a record whose length was
 // readable, and nothing else. Reading from a TUnscrambledFile, bytes are read from the file as
@@ -81,23 +108,37 @@ public:
 
     size_t position() const { return position_; }
 
+    // Reading from a file, makes the reader look ahead before it reads a long record (see
+    // kProbeFrom): item is the number of the layout's next item at the position, count the
+    // entry count when known (else negative).
+    void followLayout(uint64_t item, int64_t count) {
+        item_ = item;
+        count_ = count;
+    }
+
     // One int32 (the entry count).
     bool readInt32(int32_t& value) {
-        if (size_ - position_ < kIntSize)
+        if (!readInt(value))
             return false;
-        if (file_ && !file_->ensure(position_ + kIntSize))
-            return false;
-        value = decodeInt32(data_ + position_);
-        position_ += kIntSize;
+        if (item_ == kCountItem)
+            count_ = value;
+        if (item_ != kNoItem)
+            ++item_;
         return true;
     }
 
     // One record's L bytes, not cut at a zero byte (an article, cut only when it is read).
     bool readRaw(std::string_view& bytes) {
         int32_t length = 0;
-        if (!readInt32(length))
+        if (!readInt(length))
             return false;
         if (length < 0 || static_cast<size_t>(length) > size_ - position_)
+            return false;
+        if (item_ != kNoItem)
+            ++item_;
+        if (file_ && static_cast<size_t>(length) >= kProbeFrom && item_ != kNoItem &&
+            !layoutFits(&TUnscrambledFile::readScrambledAt, file_, size_,
+                        position_ + static_cast<size_t>(length), item_, count_, kProbeItems))
             return false;
         if (file_ && !file_->ensure(position_ + static_cast<size_t>(length)))
             return false;
@@ -118,14 +159,32 @@ public:
     }
 
 private:
+    static constexpr uint64_t kNoItem = UINT64_MAX;
+
+    bool readInt(int32_t& value) {
+        if (size_ - position_ < kIntSize)
+            return false;
+        if (file_ && !file_->ensure(position_ + kIntSize))
+            return false;
+        value = decodeInt32(data_ + position_);
+        position_ += kIntSize;
+        return true;
+    }
+
     const char* data_;
     size_t size_;
     size_t position_;
     TUnscrambledFile* file_;
+    uint64_t item_ = kNoItem;
+    int64_t count_ = -1;
 };
 
 // Raises TError("Stream read error").
 [[noreturn]] void throwShortData();
+
+// Reads exactly n bytes of the file fd at offset (without moving its position); false when the
+// file gives fewer.
+bool readFully(int fd, char* out, size_t n, size_t offset);
 
 // Reads the layout straight from a dictionary file, front to back, through a small window that
 // is reused. Only the bytes it interprets are unscrambled (the lengths and the values asked
@@ -133,7 +192,9 @@ private:
 // read returns false on short or bad data, as TRecordReader's do.
 class TRecordStream {
 public:
-    // Opens the file (a regular file only). Raises TError("Cannot open file %s").
+    // Opens the file (a regular file only). Raises TError("Cannot open file %s"). A read from
+    // the start of the file on (the header, then the entries) takes a long record only when
+    // the layout after it fits the file (see kProbeFrom); otherwise it fails as short data.
     explicit TRecordStream(const std::string& path);
     ~TRecordStream();
     TRecordStream(const TRecordStream&) = delete;
@@ -144,6 +205,16 @@ public:
     size_t offset() const { return fileOffset(); }
     // The file's stamp when it was opened, before anything was read.
     const TFileStamp& stamp() const { return stamp_; }
+    // The file's status change time when it was opened (any write, rename, link or mode
+    // change moves it on, and it cannot be set back).
+    const struct timespec& changeTime() const { return changeTime_; }
+    // The file's size when it was opened.
+    size_t fileSize() const { return fileSize_; }
+    // Whether the file still has the stamp and change time it had when it was opened.
+    bool unchanged() const;
+    // Reads the file's bytes [offset, offset + n) as they lie on disk (scrambled), leaving the
+    // position where it is; false when the file gives fewer.
+    bool readBytesAt(size_t offset, char* out, size_t n) const;
     // One record's value; the view holds until the next read.
     bool readValue(std::string_view& value);
     // Passes over one record.
@@ -184,6 +255,8 @@ public:
             if (!takeLength(length, key))
                 return false;
             advance(kIntSize);
+            if (length >= kProbeFrom && !followsLongRecord(length, item_ + 2 * uint64_t(i) + 1))
+                return false;
             if (!ensure(length))
                 return false;
             if (length <= kShortTerm && window_.size() - position_ >= kShortTerm) {
@@ -206,6 +279,7 @@ public:
             else if (!skipBeyondWindow(length))
                 return false;
         }
+        item_ += 2 * static_cast<uint64_t>(std::max(count, 0));
         return true;
     }
 
@@ -260,6 +334,10 @@ private:
         position_ += kIntSize;
         return true;
     }
+    bool readInt(int32_t& value);
+    // Whether the layout after a record of length bytes at the position fits the file, the
+    // item after it numbered nextItem.
+    bool followsLongRecord(size_t length, uint64_t nextItem) const;
     // Passes over the rest of a record that runs past the window, without reading it.
     bool skipBeyondWindow(size_t bytes);
 
@@ -271,11 +349,14 @@ private:
 
     int fd_ = -1;
     TFileStamp stamp_;
+    struct timespec changeTime_ {};
     size_t fileSize_ = 0;
     std::string window_;
     size_t windowOffset_ = 0;  // the file offset of window_[0]
     size_t windowEnd_ = 0;     // bytes of the window read from the file
     size_t position_ = 0;      // within the window
+    uint64_t item_ = 0;        // the number of the layout's item at the position
+    int64_t count_ = -1;       // the entry count, once read
 };
 
 // Reads the three header texts and the count, storing each text as soon as it is read, and

@@ -101,6 +101,10 @@ public:
     // beyond size(), the file has shrunk since it was measured, or reading it failed.
     bool ensure(size_t end) { return end <= ready_ || fill(end); }
 
+    // Reads the file's bytes [offset, offset + n) as they lie on disk (scrambled), wherever
+    // reading has got to; false when the file gives fewer. source is the TUnscrambledFile.
+    static bool readScrambledAt(const void* source, size_t offset, char* out, size_t n);
+
     // Hands the buffer (size() bytes) over to the caller, who keeps it for as long as this file
     // is read: the bytes go on arriving in it. Bytes beyond the last one ensured stay unread.
     TMallocBuffer takeBuffer() { return std::move(buffer_); }

@@ -4,10 +4,10 @@
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -18,21 +18,31 @@
 #include <vector>
 
 #include "dictionary/file_format.h"
-#include "platform/atomic_file.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/file_stamp.h"
+#include "platform/private_folder.h"
 
 namespace {
 
 // The index file, every integer little-endian:
 //
 //   magic "TrmvIdx" 0 (8 bytes), version (u32),
-//   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds
-//   (i64 each), offset count N (u32), stride S (u32), entry count E (u32), order name length
+//   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds,
+//   status change seconds and nanoseconds (i64 each),
+//   flags (u32: bit 0 provisional), the content check (u64; of a provisional index only),
+//   offset count N (u32), stride S (u32), entry count E (u32), order name length
 //   L (u32), the order name (L bytes), the plain-byte weights of that order (256 × u32, see
 //   compare::plainWeights; all 0 when it has none), N × the file offset of a term record
 //   (u32), checksum of all the bytes before it (u64).
+//
+// The stamp alone does not tell every version of a file apart: a rewrite in place within the
+// file system's timestamp step keeps size, inode and both times. An index made while the
+// file's times were that recent is provisional: it holds a checksum of the file's bytes, and
+// is used only while the file still has them; the first look-up once the times are old enough
+// writes it again as final. A large file that recent gets no index until it is older. The weights
+// are part of what the index was made for, never a comparison to search with: the search always
+// compares as the program does.
 //
 // A file in the dictionary's order (as the program saves it) lists every S-th of its E entries
 // in file order: a look-up finds the two listed entries around the term and reads on from the
@@ -40,9 +50,18 @@ namespace {
 // of equal ones in file order) sorted. Offsets are 32-bit, so a file of 4 GiB or more gets no
 // index.
 constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
-constexpr uint32_t kVersion = 2;
-constexpr size_t kStampSize = 5 * 8;
-constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + 4 * 4;
+constexpr uint32_t kVersion = 3;
+constexpr size_t kStampSize = 7 * 8;
+constexpr size_t kFlagsSize = 4 + 8;
+constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + kFlagsSize + 4 * 4;
+constexpr uint32_t kProvisional = 1;
+// How recent a file's times may be for an index made from it to be only provisional: above
+// the coarsest timestamp step of the usual file systems (two seconds), so that a later change
+// is sure to give the file other times.
+constexpr int64_t kRecentNanoseconds = int64_t{2'000'000'000} + 100'000'000;
+// The largest file a provisional index is made for: its check reads the whole file, which for a
+// larger one would cost more than the index saves (and a damaged one is not read whole).
+constexpr size_t kProvisionalUpTo = size_t{64} << 20;
 // Every how many entries a file in order lists one: a look-up reads at most this many records
 // more, and the index is this many times smaller than one offset per entry.
 constexpr size_t kStride = 16;
@@ -135,19 +154,52 @@ uint64_t checksum(const char* data, size_t size) {
     return h ^ (h >> 32);
 }
 
-std::string stampBytes(const TFileStamp& stamp) {
+// What an index must have been made for: the file opened, as it is now.
+std::string stampBytes(const file_format::TRecordStream& records) {
+    const TFileStamp& stamp = records.stamp();
     std::string out;
     putU64(out, static_cast<uint64_t>(stamp.device));
     putU64(out, static_cast<uint64_t>(stamp.inode));
     putU64(out, static_cast<uint64_t>(stamp.size));
     putU64(out, static_cast<uint64_t>(stamp.modifiedSeconds));
     putU64(out, static_cast<uint64_t>(stamp.modifiedNanoseconds));
+    putU64(out, static_cast<uint64_t>(records.changeTime().tv_sec));
+    putU64(out, static_cast<uint64_t>(records.changeTime().tv_nsec));
     return out;
 }
 
-// The index file of the dictionary at path: named after the file's full path, so a fresh index
-// replaces the one before it. "" when the path cannot be resolved.
-std::string indexPathOf(const std::string& folder, const std::string& path) {
+int64_t nanoseconds(int64_t seconds, int64_t nanoseconds) {
+    return seconds * 1'000'000'000 + nanoseconds;
+}
+
+// Whether a change to the file now might leave it with the times it has: they are within the
+// coarsest timestamp step of now (or ahead of it).
+bool changedRecently(const file_format::TRecordStream& records) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t latest =
+        std::max(nanoseconds(records.stamp().modifiedSeconds, records.stamp().modifiedNanoseconds),
+                 nanoseconds(records.changeTime().tv_sec, records.changeTime().tv_nsec));
+    return nanoseconds(now.tv_sec, now.tv_nsec) - latest < kRecentNanoseconds;
+}
+
+// A checksum of the file's bytes as they are now; nothing when they cannot be read.
+std::optional<uint64_t> contentCheck(const file_format::TRecordStream& records) {
+    constexpr size_t kPiece = size_t{1} << 20;
+    std::string piece(std::min(kPiece, records.fileSize()), '\0');
+    uint64_t h = records.fileSize();
+    for (size_t at = 0; at < records.fileSize(); at += piece.size()) {
+        const size_t n = std::min(piece.size(), records.fileSize() - at);
+        if (!records.readBytesAt(at, piece.data(), n))
+            return std::nullopt;
+        h = (h ^ checksum(piece.data(), n)) * 0x9E3779B97F4A7C15ull;
+    }
+    return h;
+}
+
+// The index file's name for the dictionary at path: made from the file's full path, so a fresh
+// index replaces the one before it. "" when the path cannot be resolved.
+std::string indexNameOf(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (!resolved)
         return {};
@@ -158,7 +210,17 @@ std::string indexPathOf(const std::string& folder, const std::string& path) {
         h = (h ^ c) * 0x100000001B3ull;
     char name[32];
     std::snprintf(name, sizeof name, "lookup-%016llx.idx", static_cast<unsigned long long>(h));
-    return folder + "/" + name;
+    return name;
+}
+
+// Whether the 256 weights at p (little-endian u32) are the program's own plain-byte weights.
+bool sameWeights(const char* p) {
+    const uint32_t* own = compare::plainWeights();
+    for (size_t i = 0; i < 256; ++i) {
+        if (getU32(p + 4 * i) != (own ? own[i] : 0))
+            return false;
+    }
+    return true;
 }
 
 // Where the terms lie: every stride-th of entries records in file order (stride > 1, a file in
@@ -179,20 +241,19 @@ struct TTermList {
 // A valid index file, mapped into memory: only the pages the search reads are read.
 class TIndexView {
 public:
-    // The index at indexPath when it is whole and made for the file with stamp under the
-    // current order, else nothing.
-    static std::optional<TIndexView> open(const std::string& indexPath, const TFileStamp& stamp) {
-        const int fd = ::open(indexPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // The index name in the folder dirFd when it is one of the user's own files, whole, and made
+    // for the file records reads, as it is now, under the current order; else nothing.
+    static std::optional<TIndexView> open(int dirFd, const std::string& name,
+                                          const file_format::TRecordStream& records) {
+        struct stat info {};
+        const int fd = private_folder::openOwnFile(dirFd, name, info);
         if (fd < 0)
             return std::nullopt;
-        struct stat info {};
         // No index is larger than one offset per entry of the file (eight bytes at least).
         const size_t largest = kFixedSize + kMaxOrderName + kWeightsSize +
-                               kOffsetSize * (static_cast<size_t>(stamp.size) / 8 + 1) +
-                               kChecksumSize;
+                               kOffsetSize * (records.fileSize() / 8 + 1) + kChecksumSize;
         auto mapping = std::make_shared<TMapping>();
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-            static_cast<size_t>(info.st_size) <= largest &&
+        if (static_cast<size_t>(info.st_size) <= largest &&
             static_cast<size_t>(info.st_size) >= kFixedSize + kChecksumSize) {
             mapping->size = static_cast<size_t>(info.st_size);
             mapping->data = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -203,9 +264,10 @@ public:
         const char* p = static_cast<const char*>(mapping->data);
         const size_t body = mapping->size - kChecksumSize;
         if (std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
-            std::memcmp(p + 12, stampBytes(stamp).data(), kStampSize) != 0)
+            std::memcmp(p + 12, stampBytes(records).data(), kStampSize) != 0)
             return std::nullopt;
-        const char* fields = p + 12 + kStampSize;
+        const char* flags = p + 12 + kStampSize;
+        const char* fields = flags + kFlagsSize;
         const size_t count = getU32(fields);
         const size_t stride = getU32(fields + 4);
         const size_t entries = getU32(fields + 8);
@@ -214,24 +276,20 @@ public:
             (stride > 1 && count != (entries + stride - 1) / stride) ||
             body != kFixedSize + orderLength + kWeightsSize + count * kOffsetSize ||
             std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
-            getU64(p + body) != checksum(p, body))
+            !sameWeights(p + kFixedSize + orderLength) || getU64(p + body) != checksum(p, body))
             return std::nullopt;
         TIndexView view;
         view.mapping_ = std::move(mapping);
-        const char* weights = p + kFixedSize + orderLength;
-        for (size_t i = 0; i < 256; ++i)
-            view.weights_[i] = getU32(weights + 4 * i);
-        view.list_ = {stride, entries, count, weights + kWeightsSize};
+        view.provisional_ = (getU32(flags) & kProvisional) != 0;
+        view.contentCheck_ = getU64(flags + 4);
+        view.list_ = {stride, entries, count, p + kFixedSize + orderLength + kWeightsSize};
         return view;
     }
 
     const TTermList& list() const { return list_; }
-    // The plain-byte weights the index was sorted with, or null when it had none.
-    const uint32_t* weights() const {
-        return std::any_of(weights_.begin(), weights_.end(), [](uint32_t w) { return w != 0; })
-                   ? weights_.data()
-                   : nullptr;
-    }
+    // Whether the index holds only while the file's bytes have the content check.
+    bool provisional() const { return provisional_; }
+    uint64_t contentCheck() const { return contentCheck_; }
 
 private:
     struct TMapping {
@@ -244,18 +302,23 @@ private:
     };
 
     std::shared_ptr<TMapping> mapping_;
-    std::array<uint32_t, 256> weights_{};
+    bool provisional_ = false;
+    uint64_t contentCheck_ = 0;
     TTermList list_;
 };
 
-// Writes the index atomically; any failure leaves no index, which costs only speed.
-void writeIndex(const std::string& folder, const std::string& indexPath, const TFileStamp& stamp,
-                const TTermList& list) {
-    if (static_cast<uint64_t>(stamp.size) > UINT32_MAX)
+// Writes the index for the file records reads into the folder dirFd, whole or not at all; any
+// failure leaves no index, which costs only speed. With a content check the index is
+// provisional.
+void writeIndex(int dirFd, const std::string& name, const file_format::TRecordStream& records,
+                const TTermList& list, std::optional<uint64_t> content) {
+    if (records.fileSize() > UINT32_MAX)
         return;
     std::string bytes(kMagic, sizeof kMagic);
     putU32(bytes, kVersion);
-    bytes += stampBytes(stamp);
+    bytes += stampBytes(records);
+    putU32(bytes, content ? kProvisional : 0);
+    putU64(bytes, content.value_or(0));
     const std::string order = compare::orderName();
     if (order.size() > kMaxOrderName)
         return;
@@ -272,19 +335,9 @@ void writeIndex(const std::string& folder, const std::string& indexPath, const T
     for (size_t i = 0; i < list.count; ++i, at += kOffsetSize)
         file_format::encodeInt32(bytes.data() + at, static_cast<int32_t>(list.offset(i)));
     putU64(bytes, checksum(bytes.data(), bytes.size()));
-    try {
-        // The index tells which terms a dictionary holds, so only its owner may read it.
-        const size_t parent = folder.find_last_of('/');
-        if (parent != std::string::npos && parent > 0)
-            (void)::mkdir(folder.substr(0, parent).c_str(), 0700);
-        (void)::mkdir(folder.c_str(), 0700);
-        // A torn index fails its checksum and is made again: no need to wait for the disk.
-        TAtomicFileWriter writer(indexPath, std::nullopt, TAtomicFileWriter::TFlush::None);
-        writer.write(bytes.data(), bytes.size());
-        writer.commit();
-        (void)::chmod(indexPath.c_str(), 0600);
-    } catch (const std::exception&) {
-    }
+    // The index tells which terms a dictionary holds, so only its owner may read it; a torn
+    // index fails its checksum and is made again, so there is no need to wait for the disk.
+    (void)private_folder::replaceFile(dirFd, name, bytes.data(), bytes.size());
 }
 
 // The first position whose term is not before term, reading terms through termAt; false when
@@ -356,16 +409,22 @@ bool searchRecords(file_format::TRecordStream& records, const TOrder& order, con
 // The look-up through a valid index, or nothing when there is none or a record disagrees.
 // Reads records at offsets only, so the stream stays at the start of the file for the long way.
 std::optional<TIndexedLookup> lookUpThroughIndex(file_format::TRecordStream& records,
-                                                 std::string_view term,
-                                                 const std::string& indexPath) {
+                                                 std::string_view term, int dirFd,
+                                                 const std::string& name) {
     // The index must be of the very file opened, as it is now.
-    const std::optional<TIndexView> index = TIndexView::open(indexPath, records.stamp());
+    const std::optional<TIndexView> index = TIndexView::open(dirFd, name, records);
     if (!index)
+        return std::nullopt;
+    if (index->provisional() && contentCheck(records) != index->contentCheck())
         return std::nullopt;
     TIndexedLookup answer;
     answer.fromIndex = true;
-    if (!searchRecords(records, TOrder(index->weights()), index->list(), term, answer.article))
+    if (!searchRecords(records, TOrder(compare::plainWeights()), index->list(), term,
+                       answer.article))
         return std::nullopt;
+    // Once the file's times are old enough to change with any change, the index is final.
+    if (index->provisional() && !changedRecently(records) && records.unchanged())
+        writeIndex(dirFd, name, records, index->list(), std::nullopt);
     return answer;
 }
 
@@ -474,8 +533,17 @@ private:
 // The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
 // answers from what it noted. A file saved by the program is already in order, which one
 // comparison per term confirms; only a file that is not gets sorted.
-TIndexedLookup walkAndIndex(file_format::TRecordStream& records, std::string_view term,
-                            const std::string& folder, const std::string& indexPath) {
+TIndexedLookup walkAndIndex(file_format::TRecordStream& records, std::string_view term, int dirFd,
+                            const std::string& indexName) {
+    // The content check is taken before the walk: a change in between then shows as a
+    // mismatch, never as a check that matches offsets of other bytes.
+    std::optional<uint64_t> content;
+    bool indexable = dirFd >= 0 && !indexName.empty();
+    if (indexable && changedRecently(records)) {
+        if (records.fileSize() <= kProvisionalUpTo)
+            content = contentCheck(records);
+        indexable = content.has_value();
+    }
     std::string name;
     std::string author;
     std::string info;
@@ -533,8 +601,9 @@ TIndexedLookup walkAndIndex(file_format::TRecordStream& records, std::string_vie
     TIndexedLookup answer;
     if (!searchRecords(records, TOrder(compare::plainWeights()), list, term, answer.article))
         file_format::throwShortData();
-    if (!indexPath.empty())
-        writeIndex(folder, indexPath, records.stamp(), list);
+    // A file that changed during the walk gets no index.
+    if (indexable && records.unchanged())
+        writeIndex(dirFd, indexName, records, list, content);
     return answer;
 }
 
@@ -555,10 +624,23 @@ TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
     // One opening of the file serves both ways: the index is checked against its stamp, and a
     // look-up that cannot use the index walks the same file.
     file_format::TRecordStream records(path);
-    const std::string indexPath = folder.empty() ? std::string() : indexPathOf(folder, path);
-    if (!indexPath.empty()) {
-        if (std::optional<TIndexedLookup> answer = lookUpThroughIndex(records, term, indexPath))
+    std::string refused;
+    struct TFolder {
+        int fd = -1;
+        ~TFolder() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } cache;
+    const std::string name = folder.empty() ? std::string() : indexNameOf(path);
+    if (!name.empty())
+        cache.fd = private_folder::openOwn(folder, &refused);
+    if (cache.fd >= 0) {
+        if (std::optional<TIndexedLookup> answer =
+                lookUpThroughIndex(records, term, cache.fd, name))
             return *std::move(answer);
     }
-    return walkAndIndex(records, term, folder, indexPath);
+    TIndexedLookup answer = walkAndIndex(records, term, cache.fd, name);
+    answer.refusedFolder = std::move(refused);
+    return answer;
 }

@@ -69,7 +69,7 @@ bool inflateRaw(const unsigned char* data, size_t size, size_t limit, std::strin
 
 }  // namespace
 
-TDictData::TDictData(const std::string& path, uint64_t needed) : path_(path) {
+TDictData::TDictData(const std::string& path, uint64_t needed, uint64_t named) : path_(path) {
     file_.LoadFromFile(path);
     const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
     const bool gzip = file_.size() >= 2 && bytes[0] == kGzipId1 && bytes[1] == kGzipId2;
@@ -78,8 +78,16 @@ TDictData::TDictData(const std::string& path, uint64_t needed) : path_(path) {
         size_ = file_.size();
         return;
     }
-    if (!readChunkTable())
-        inflateWhole(needed);
+    if (readChunkTable())
+        return;
+    if (needed != kWhole && named != kWhole &&
+        needed > std::min(named, kMaxSize) * kGapFactor + kGapMargin) {
+        fail("сжат как gzip без таблицы фрагментов (не dictzip), а индекс указывает на данные до " +
+             std::to_string(needed) + " байт при статьях всего на " + std::to_string(named) +
+             " байт; распаковывать всё, что лежит перед ними, не стану (распакуйте файл или "
+             "сожмите его dictzip)");
+    }
+    inflateWhole(needed);
 }
 
 void TDictData::fail(const std::string& what) const {

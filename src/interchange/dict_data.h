@@ -32,14 +32,18 @@
 // Memory follows the content asked for: a dictzip file inflates only the chunks that ranges
 // read fall in, and a reader that knows the highest offset its index refers to gives it as
 // needed, so that plain gzip is inflated only that far (a small file of zeros may otherwise
-// inflate to gigabytes).
+// inflate to gigabytes). Plain gzip has no way to reach an offset but inflating all that lies
+// before it, so a reader that also gives how many bytes its articles take has the file refused
+// when the farthest article lies well beyond what the articles could fill (kGapFactor,
+// kGapMargin): an index naming one article far away would otherwise cost that much memory.
 class TDictData {
 public:
     // Reads the file; of plain gzip, the first needed bytes of the content (all of it when
     // needed is kWhole). Raises TError("Cannot open file %s"), or a TError naming the file
     // when the gzip data is damaged or truncated before that point or inflates to more than
-    // kMaxSize bytes.
-    explicit TDictData(const std::string& path, uint64_t needed = kWhole);
+    // kMaxSize bytes, or, given named (the bytes of the articles to be read), when plain gzip
+    // would have to inflate further than kGapFactor × named + kGapMargin to reach needed.
+    explicit TDictData(const std::string& path, uint64_t needed = kWhole, uint64_t named = kWhole);
 
     // The uncompressed size (of plain gzip read only in part, the part inflated).
     uint64_t size() const { return size_; }
@@ -62,6 +66,10 @@ public:
     // The longest article a reader takes from a data file; an index entry asking for more is
     // refused, so that one entry cannot make the content expand without bound.
     static constexpr uint64_t kMaxArticle = uint64_t{16} << 20;
+    // How far plain gzip is inflated for articles of a given total length: their data with room
+    // for what lies between them (headers, articles the index leaves out).
+    static constexpr uint64_t kGapFactor = 2;
+    static constexpr uint64_t kGapMargin = uint64_t{16} << 20;
 
 private:
     void inflateWhole(uint64_t needed);

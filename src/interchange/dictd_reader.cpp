@@ -182,7 +182,7 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
         entries.push_back({count == 4 ? fields[3] : fields[0], offset, length});
     }
 
-    TDictData data(dataPath, extent.needed);
+    TDictData data(dataPath, extent.needed, extent.total);
     conversion.reserve(extent.total + index.size() / 2);
     for (const TEntry& entry : entries) {
         const std::optional<std::string_view> read =

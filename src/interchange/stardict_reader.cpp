@@ -238,7 +238,7 @@ void readStarDict(const std::string& ifoPath, TConversion& conversion,
         conversion.setInfo(description);
     }
 
-    TDictData data(dataPath, extent.needed);
+    TDictData data(dataPath, extent.needed, extent.total);
     conversion.reserve(extent.total + idx.size());
     TArticleBuilder builder(dataPath, value("sametypesequence"));
     for (const TIdxEntry& entry : entries) {

@@ -149,8 +149,14 @@ int lookup(const std::string& path, std::string_view termUtf8, bool useIndex) {
     const std::string& term = *held;
     std::optional<std::string> article;
     try {
-        article = useIndex ? lookUpIndexed(path, term, termIndexFolder()).article
-                           : lookUpInFile(path, term);
+        if (useIndex) {
+            TIndexedLookup found = lookUpIndexed(path, term, termIndexFolder());
+            if (!found.refusedFolder.empty())
+                printError("индекс не используется: " + found.refusedFolder);
+            article = std::move(found.article);
+        } else {
+            article = lookUpInFile(path, term);
+        }
     } catch (const TError& e) {
         throw readFailure("Словарь", path, &e);
     }
@@ -194,9 +200,7 @@ int verify(const std::string& path) {
     const TDicCheck check = checkDictionaryFile(path);
     if (!check.clean())
         throw TFailure{"Файл словаря " + path + " повреждён: " + flawText(check), kExitBadInput};
-    TDictionary d;
-    loadDictionary(d, path);
-    print("Файл в порядке: терминов " + std::to_string(d.Count()) + "\n");
+    print("Файл в порядке: терминов " + std::to_string(check.count) + "\n");
     return kExitOk;
 }
 

@@ -564,3 +564,111 @@ TEST_F(Conversion, CompressedDataIsReadOnlyAsFarAsItsIndexRefers) {
     writeFile(folder.file("bomb.gz"), bomb);
     EXPECT_LE(TDictData(folder.file("bomb.gz"), 48).size(), 48u);
 }
+
+namespace {
+
+// Raw deflate of data as one dictzip chunk: flushed in full, or finished for the last one.
+std::string deflateChunk(std::string_view data, bool last) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, last ? Z_FINISH : Z_FULL_FLUSH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::string le16(uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+
+// chunks × chunkLength zero bytes, then tail, compressed without ever holding them: each
+// chunk of zeros deflates to the same bytes. As dictzip, or as a plain gzip of one member per
+// chunk; a bad chunk table makes the dictzip file plain gzip to the reader.
+std::string zerosThen(size_t chunks, uint32_t chunkLength, const std::string& tail, bool dictzip,
+                      bool badTable = false) {
+    const std::string zero = deflateChunk(std::string(chunkLength, '\0'), false);
+    if (!dictzip) {
+        const std::string member = gzipWhole(std::string(chunkLength, '\0'));
+        std::string out;
+        for (size_t i = 0; i < chunks; ++i)
+            out += member;
+        return out + gzipWhole(tail);
+    }
+    std::string table = le16(1) + le16(chunkLength) + le16(static_cast<uint32_t>(chunks + 1));
+    for (size_t i = 0; i < chunks; ++i)
+        table += le16(static_cast<uint32_t>(zero.size()));
+    const std::string last = deflateChunk(tail, true);
+    table += le16(static_cast<uint32_t>(badTable ? last.size() + 1 : last.size()));
+    const std::string extra = "RA" + le16(static_cast<uint32_t>(table.size())) + table;
+    std::string out = std::string("\x1f\x8b\x08\x04\0\0\0\0\0\x03", 10) +
+                      le16(static_cast<uint32_t>(extra.size())) + extra;
+    for (size_t i = 0; i < chunks; ++i)
+        out += zero;
+    const uint64_t total = uint64_t{chunks} * chunkLength + tail.size();
+    out += last + bigEndian(0, 4) + le16(static_cast<uint32_t>(total & 0xFFFF)) +
+           le16(static_cast<uint32_t>((total >> 16) & 0xFFFF));
+    return out;
+}
+
+}  // namespace
+
+// An index that names one article far into compressed data: dictzip inflates only the chunk
+// holding it; plain gzip, which could reach it only by inflating everything before it, is
+// refused with the file named. Under a memory limit well below what lies before the article.
+TEST_F(Conversion, FarArticleInflatesOnlyItsChunkOrIsRefused) {
+    constexpr uint32_t kChunk = 32768;
+    constexpr size_t kChunks = 19200;  // 600 MiB of zeros before the article
+    const std::string article = "far away";
+    struct TCase {
+        const char* what;
+        std::string data;
+        int code;
+        std::string said;  // a part of what the command printed
+    };
+    const std::vector<TCase> cases = {
+        {"dictzip", zerosThen(kChunks, kChunk, article, true), 0, "Терминов: 1"},
+        {"gzip", zerosThen(kChunks, kChunk, article, false), 3, "без таблицы фрагментов"},
+        {"dictzip with a bad table", zerosThen(kChunks, kChunk, article, true, true), 3,
+         "без таблицы фрагментов"},
+    };
+    const uint64_t offset = uint64_t{kChunks} * kChunk;
+    for (const TCase& c : cases) {
+        for (bool dictd : {true, false}) {
+            const std::string base = folder.file(dictd ? "far" : "far-sd");
+            const std::string data = base + ".dict.dz";
+            writeFile(data, c.data);
+            std::string sources;
+            if (dictd) {
+                writeFile(base + ".index", "far\t" + dictdNumber(offset) + "\t" +
+                                               dictdNumber(article.size()) + "\n");
+                sources = base + ".index " + data;
+            } else {
+                TStarDictWriter v;
+                v.idx =
+                    std::string("far") + '\0' + bigEndian(offset, 4) + bigEndian(article.size(), 4);
+                v.count = 1;
+                writeFile(base + ".ifo", v.ifo("sametypesequence=m\n"));
+                writeFile(base + ".idx", v.idx);
+                sources = base + ".ifo";
+            }
+            std::string limit = "ulimit -v 200000; ";
+#if defined(__SANITIZE_ADDRESS__)
+            limit.clear();  // the sanitizer's shadow memory needs far more address space
+#endif
+            const TToolRun run = runShell(
+                limit + "LC_ALL=C " + std::string(TERMOVEL_TOOL_PATH) + " " +
+                (dictd ? "from-dictd " : "from-stardict ") + sources + " " +
+                folder.file(std::string(c.what) + (dictd ? "" : "-sd") + ".dic") + " 2>&1");
+            EXPECT_EQ(run.code, c.code) << c.what << ", " << dictd << ": " << run.out;
+            EXPECT_NE(run.out.find(c.said), std::string::npos) << c.what << ": " << run.out;
+            if (c.code != 0) {
+                EXPECT_NE(run.out.find(data + ": "), std::string::npos) << run.out;
+            }
+        }
+    }
+}

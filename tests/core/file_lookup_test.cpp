@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "dictionary/dic_check.h"
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
@@ -270,6 +276,328 @@ TEST(TermIndex, ChangedFileOrBadIndexGivesTheLongWaysAnswer) {
                 << c.what << ", term " << term;
             EXPECT_EQ(fromIndex, first ? c.indexedFirst : c.indexedLater) << c.what << ", " << term;
             first = false;
+        }
+    }
+}
+
+namespace {
+
+// Runs body in a child process stopped after ten seconds, so that a look-up that would hang
+// fails instead of holding the tests. body returns "" when all is well, else what went wrong;
+// so does this function.
+std::string withinSeconds(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        ::alarm(10);
+        const std::string result = body();
+        (void)!::write(fds[1], result.data(), result.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? result : "hung or crashed; " + result;
+}
+
+constexpr uid_t kOtherUser = 65534;
+
+// The four-entry dictionary the cache tests look up in, and the look-ups each one checks.
+void saveFruit(const std::string& dic) {
+    saveEntries(dic, {{"apple", "apple article"},
+                      {"banana", "banana article"},
+                      {"cherry", "cherry article"},
+                      {"zebra", "zebra article"}});
+}
+
+// What differs between the look-ups through cache and loading, "" when nothing; fromIndex gets
+// whether the first look-up came from the index.
+std::string lookUpsDiffer(const std::string& dic, const std::string& cache, bool* fromIndex) {
+    std::string wrong;
+    bool first = true;
+    for (const std::string term : {"zebra", "apple", "cherry", "b"}) {
+        bool indexed = false;
+        if (byIndex(dic, term, cache, &indexed) != byLoading(dic, term))
+            wrong += " " + term;
+        if (first && fromIndex)
+            *fromIndex = indexed;
+        first = false;
+    }
+    return wrong.empty() ? "" : "wrong answer for" + wrong;
+}
+
+// The index file's name: the only file a look-up leaves in a fresh cache.
+std::string indexName(const std::string& dic, const TTempFolder& temp) {
+    const std::string probe = temp.file("probe");
+    lookUpIndexed(dic, "apple", probe);
+    return entryNames(probe).at(0);
+}
+
+}  // namespace
+
+// The cache is used only when it is a folder of the user's own that nobody else can reach, and
+// an index only when it is a regular file of the user's that nobody else may write. Whatever
+// was planted there, the look-up answers as loading does, never hangs, and writes nothing
+// through a link.
+TEST(TermIndex, CacheOfLinksOtherUsersOrOpenModesIsNeverWrittenThrough) {
+    compare::setLocale("");
+    const bool root = ::geteuid() == 0;
+    using TPlant =
+        std::function<void(const TTempFolder&, const std::string& cache, const std::string& index)>;
+    auto index = [](const TTempFolder& temp, const std::string& cache) {
+        lookUpIndexed(temp.file("d.dic"), "apple", cache);
+    };
+    struct TCase {
+        const char* what;
+        bool needsRoot;
+        TPlant plant;
+        bool folderRefused;
+        bool indexRefused;
+    };
+    const std::vector<TCase> cases = {
+        {"cache a link", false,
+         [](auto& temp, auto& cache, auto&) {
+             ::symlink(temp.file("elsewhere").c_str(), cache.c_str());
+         },
+         true, false},
+        {"cache open to others", false,
+         [](auto&, auto& cache, auto&) {
+             ::mkdir(cache.c_str(), 0700);
+             ::chmod(cache.c_str(), 0777);
+         },
+         true, false},
+        {"cache readable by the group", false,
+         [](auto&, auto& cache, auto&) {
+             ::mkdir(cache.c_str(), 0700);
+             ::chmod(cache.c_str(), 0750);
+         },
+         true, false},
+        {"cache another user's", true,
+         [](auto&, auto& cache, auto&) {
+             ::mkdir(cache.c_str(), 0700);
+             (void)!::chown(cache.c_str(), kOtherUser, kOtherUser);
+         },
+         true, false},
+        {"index a link to a file of the user's", false,
+         [](auto& temp, auto& cache, auto& name) {
+             ::mkdir(cache.c_str(), 0700);
+             ::symlink(temp.file("notes.txt").c_str(), (cache + "/" + name).c_str());
+         },
+         false, true},
+        {"index a link to a folder", false,
+         [](auto& temp, auto& cache, auto& name) {
+             ::mkdir(cache.c_str(), 0700);
+             ::symlink(temp.file("elsewhere").c_str(), (cache + "/" + name).c_str());
+         },
+         false, true},
+        {"index a FIFO", false,
+         [](auto&, auto& cache, auto& name) {
+             ::mkdir(cache.c_str(), 0700);
+             ::mkfifo((cache + "/" + name).c_str(), 0600);
+         },
+         false, true},
+        {"index another user's", true,
+         [&](auto& temp, auto& cache, auto& name) {
+             index(temp, cache);
+             (void)!::chown((cache + "/" + name).c_str(), kOtherUser, kOtherUser);
+         },
+         false, true},
+        {"index writable by others", false,
+         [&](auto& temp, auto& cache, auto& name) {
+             index(temp, cache);
+             ::chmod((cache + "/" + name).c_str(), 0666);
+         },
+         false, true},
+        {"nothing planted", false, [&](auto& temp, auto& cache, auto&) { index(temp, cache); },
+         false, false},
+    };
+    for (const TCase& c : cases) {
+        if (c.needsRoot && !root) {
+            std::cout << "skipped without root: " << c.what << "\n";
+            continue;
+        }
+        TTempFolder temp;
+        const std::string dic = temp.file("d.dic");
+        const std::string cache = temp.file("cache");
+        saveFruit(dic);
+        writeFile(temp.file("notes.txt"), "notes");
+        std::filesystem::create_directory(temp.file("elsewhere"));
+        const std::string name = indexName(dic, temp);
+        c.plant(temp, cache, name);
+        const std::string problem = withinSeconds([&]() -> std::string {
+            bool fromIndex = false;
+            std::string wrong = lookUpsDiffer(dic, cache, &fromIndex);
+            if (c.indexRefused && fromIndex)
+                wrong += " the planted index was used;";
+            if (c.folderRefused && lookUpIndexed(dic, "apple", cache).refusedFolder.empty())
+                wrong += " the folder was not named as refused;";
+            return wrong;
+        });
+        EXPECT_EQ(problem, "") << c.what;
+        EXPECT_EQ(readFile(temp.file("notes.txt")), "notes") << c.what;
+        EXPECT_EQ(entryNames(temp.file("elsewhere")), std::vector<std::string>{}) << c.what;
+        struct stat info {};
+        if (c.folderRefused) {
+            if (::lstat(cache.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                EXPECT_EQ(entryNames(cache), std::vector<std::string>{}) << c.what;
+            }
+        } else {
+            // Whatever was planted, an index of the user's own now stands in its place.
+            ASSERT_EQ(::lstat((cache + "/" + name).c_str(), &info), 0) << c.what;
+            EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) << c.what;
+            EXPECT_EQ(info.st_mode & 07777, 0600u) << c.what;
+            EXPECT_EQ(entryNames(cache), std::vector<std::string>{name}) << c.what;
+        }
+    }
+}
+
+namespace {
+
+// The index's checksum, as its reader checks it, so that a test can plant a made-up index that
+// passes it.
+uint64_t indexChecksum(const char* data, size_t size) {
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t lanes[4] = {size, size ^ 1, size ^ 2, size ^ 3};
+    size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        for (int lane = 0; lane < 4; ++lane) {
+            uint64_t word;
+            std::memcpy(&word, data + i + 8 * lane, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    }
+    uint64_t h = lanes[0];
+    for (int lane = 1; lane < 4; ++lane)
+        h = (h ^ lanes[lane]) * kMultiplier;
+    for (; i < size; ++i)
+        h = (h ^ static_cast<unsigned char>(data[i])) * kMultiplier;
+    return h ^ (h >> 32);
+}
+
+// The index bytes with their weights turned round (the order reversed) and the checksum made
+// to match.
+std::string withWeightsReversed(std::string bytes) {
+    const uint32_t* own = compare::plainWeights();
+    std::string table;
+    for (int i = 0; i < 256; ++i)
+        table += le32(static_cast<int32_t>(own ? own[i] : 0));
+    const size_t at = bytes.find(table);
+    if (at == std::string::npos)
+        return {};
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t w = own && own[i] ? 256 - own[i] : static_cast<uint32_t>(256 - i);
+        bytes.replace(at + 4 * static_cast<size_t>(i), 4, le32(static_cast<int32_t>(w)));
+    }
+    const uint64_t sum = indexChecksum(bytes.data(), bytes.size() - 8);
+    bytes.replace(bytes.size() - 8, 8,
+                  le32(static_cast<int32_t>(sum)) + le32(static_cast<int32_t>(sum >> 32)));
+    return bytes;
+}
+
+// Rewrites the dictionary's bytes in place with plain (of the same size), then puts its
+// modification time back, as an editor writing within one timestamp step would leave it.
+void rewriteInPlace(const std::string& path, std::string plain) {
+    struct stat before {};
+    ::stat(path.c_str(), &before);
+    keystream::scramble(plain.data(), plain.size());
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    (void)!::pwrite(fd, plain.data(), plain.size(), 0);
+    ::close(fd);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+}  // namespace
+
+// An index that no longer fits the file, or was made up with a checksum to match, is never
+// believed: the file's status change time and (while its times are recent) its bytes are part
+// of what an index is for, and the search compares with the program's own order.
+TEST(TermIndex, StaleOrMadeUpIndexIsNotBelieved) {
+    compare::setLocale("");
+    // Two entries, then three of the same total size: "zebra" moves past where an index of
+    // the two would stop reading.
+    const std::string two =
+        emptyHeader() + le32(2) + entry("apple", std::string(15, 'a')) + entry("zebra", "z");
+    const std::string three =
+        emptyHeader() + le32(3) + entry("apple", "a") + entry("mango", "m") + entry("zebra", "z");
+    ASSERT_EQ(two.size(), three.size());
+    using TChange = std::function<void(const std::string& dic, const std::string& index)>;
+    const std::vector<std::pair<const char*, TChange>> cases = {
+        {"rewritten in place at once, time put back",
+         [&](auto& dic, auto&) { rewriteInPlace(dic, three); }},
+        {"rewritten in place later, time put back",
+         [&](auto& dic, auto&) {
+             ::usleep(30000);
+             rewriteInPlace(dic, three);
+         }},
+        {"weights turned round, checksum made to match",
+         [&](auto&, auto& index) { writeFile(index, withWeightsReversed(readFile(index))); }},
+    };
+    for (const auto& [what, change] : cases) {
+        TTempFolder temp;
+        const std::string dic = temp.file("d.dic");
+        const std::string cache = temp.file("cache");
+        writeScrambled(dic, two);
+        lookUpIndexed(dic, "apple", cache);
+        const std::string index = cache + "/" + entryNames(cache).at(0);
+        change(dic, index);
+        for (const std::string term : {"zebra", "mango", "apple"}) {
+            EXPECT_EQ(byIndex(dic, term, cache), byLoading(dic, term)) << what << ", " << term;
+        }
+    }
+}
+
+// A file far larger than its layout can fill (a sparse file of zeros, or a valid beginning whose
+// first term claims most of it) is refused as damaged by every reader before it is read whole.
+TEST(FileLookup, HugeFileThatCannotHoldItsLengthsIsRefusedUnread) {
+    compare::setLocale("");
+    constexpr off_t kSize = off_t{2} << 30;
+    const std::vector<std::pair<const char*, std::string>> starts = {
+        {"zeros", ""},
+        {"a long first term", emptyHeader() + le32(2) + le32(0x60000000)},
+    };
+    using TRead = std::function<void(const std::string& path, const std::string& cache)>;
+    const std::vector<std::pair<const char*, TRead>> readers = {
+        {"load", [](auto& path, auto&) { TDictionary().LoadFromFile(path); }},
+        {"look up", [](auto& path, auto&) { lookUpInFile(path, "a"); }},
+        {"look up indexed", [](auto& path, auto& cache) { lookUpIndexed(path, "a", cache); }},
+        {"check",
+         [](auto& path, auto&) {
+             const TDicCheck check = checkDictionaryFile(path);
+             if (check.flaw == TDicFlaw::Unreadable)
+                 throw TError(check.error);
+         }},
+    };
+    // Bytes read by this process so far, from the kernel's count.
+    auto bytesRead = [] {
+        std::ifstream io("/proc/self/io");
+        std::string key;
+        uint64_t value = 0;
+        while (io >> key >> value) {
+            if (key == "rchar:")
+                return value;
+        }
+        return uint64_t{0};
+    };
+    for (const auto& [what, start] : starts) {
+        TTempFolder temp;
+        const std::string path = temp.file("huge.dic");
+        writeScrambled(path, start);
+        ASSERT_EQ(::truncate(path.c_str(), kSize), 0);
+        for (const auto& [how, read] : readers) {
+            const uint64_t before = bytesRead();
+            EXPECT_EQ(errorOf([&] { read(path, temp.file("cache")); }), "Stream read error")
+                << what << ", " << how;
+            EXPECT_LT(bytesRead() - before, uint64_t{64} << 20) << what << ", " << how;
         }
     }
 }
