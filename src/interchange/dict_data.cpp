@@ -82,10 +82,10 @@ TDictData::TDictData(const std::string& path, uint64_t needed, uint64_t named) :
         return;
     if (needed != kWhole && named != kWhole &&
         needed > std::min(named, kMaxSize) * kGapFactor + kGapMargin) {
-        fail("сжат как gzip без таблицы фрагментов (не dictzip), а индекс указывает на данные до " +
+        fail("сжат gzip без таблицы фрагментов (не dictzip), а индекс указывает на данные до " +
              std::to_string(needed) + " байт при статьях всего на " + std::to_string(named) +
-             " байт; распаковывать всё, что лежит перед ними, не стану (распакуйте файл или "
-             "сожмите его dictzip)");
+             " байт: чтобы дойти до них, пришлось бы распаковать всё, что лежит перед ними "
+             "(распакуйте файл или сожмите его dictzip)");
     }
     inflateWhole(needed);
 }
