@@ -56,6 +56,34 @@ bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offs
     return true;
 }
 
+bool leadingRecordsFit(TReadAt readAt, const void* source, size_t fileSize, size_t items) {
+    size_t offset = 0;
+    int64_t count = -1;
+    for (uint64_t item = 0; item < items; ++item) {
+        if (item >= kFirstEntryItem &&
+            item - kFirstEntryItem >= 2 * static_cast<uint64_t>(std::max<int64_t>(count, 0)))
+            return true;
+        char bytes[kIntSize];
+        if (offset > fileSize || fileSize - offset < kIntSize ||
+            !readAt(source, offset, bytes, kIntSize))
+            return true;
+        keystream::unscrambleShort(bytes, kIntSize, offset);
+        const int32_t value = decodeInt32(bytes);
+        offset += kIntSize;
+        if (item == kCountItem) {
+            count = value;
+            continue;
+        }
+        if (value < 0 || static_cast<size_t>(value) > fileSize - offset)
+            return true;
+        if (static_cast<size_t>(value) >= kProbeFrom)
+            return layoutFits(readAt, source, fileSize, offset + static_cast<size_t>(value),
+                              item + 1, count, kProbeItems);
+        offset += static_cast<size_t>(value);
+    }
+    return true;
+}
+
 TRecordStream::TRecordStream(const std::string& path) {
     struct stat info {};
     fd_ = regular_file::openForReading(path, info);

@@ -97,6 +97,11 @@ inline constexpr uint64_t kFirstEntryItem = 4;
 bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
                 int64_t count, size_t items);
 
+// Whether the first items of the layout (from the file's start) leave a long record only where
+// the layout after it fits the file (see layoutFits). Any other damage among them counts as
+// fitting here: a reader meets it at once, without reading a long record first.
+bool leadingRecordsFit(TReadAt readAt, const void* source, size_t fileSize, size_t items);
+
 // Reads the layout in place from bytes [position, size) of a buffer. Each read returns false on
 // short or bad data; the position has then passed the length of a record whose length was
 // readable, and nothing else. Reading from a TUnscrambledFile, bytes are read from the file as

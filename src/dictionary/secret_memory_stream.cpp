@@ -12,6 +12,7 @@
 #include <system_error>
 #include <type_traits>
 
+#include "dictionary/file_format.h"
 #include "dictionary/key_generator.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
@@ -255,6 +256,14 @@ TUnscrambledFile::TUnscrambledFile(const std::string& path) {
     size_ = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
     if (size_ == 0)
         return;
+    // Reading runs ahead of the parser: a long record at the start whose following lengths
+    // cannot fit is refused before any of it is read (the parser checks the later ones).
+    if (size_ >= file_format::kProbeFrom &&
+        !file_format::leadingRecordsFit(&readScrambledAt, this, size_,
+                                        file_format::kFirstEntryItem + 2)) {
+        ::close(fd_);
+        throw TError(error_text::kStreamRead);
+    }
     try {
         buffer_ = readBuffer(size_);
         data_ = buffer_.get();

@@ -82,7 +82,9 @@ private:
 class TUnscrambledFile {
 public:
     // Opens the file (a regular file only), makes room for its size as it is now and starts
-    // reading. Raises TError("Cannot open file %s") or the out-of-memory error.
+    // reading. Raises TError("Cannot open file %s") or the out-of-memory error, or
+    // TError("Stream read error") before reading when a long record among the header and the
+    // first entry is followed by lengths that cannot fit the file (see file_format.h).
     explicit TUnscrambledFile(const std::string& path);
     // Stops reading (after the piece under way) and closes the file.
     ~TUnscrambledFile();
