@@ -40,6 +40,9 @@ packages=(
     dict-foldoc
     dict-vera
     dict-jargon
+    # WordNet's counts of tagged senses: how common an English word is, for the order of the
+    # Russian–English dictionary's translations.
+    wordnet-base
     # Packaging: the .deb's library dependencies (dpkg-shlibdeps, file), the theme icons
     # rendered from SVG, and the checks of the desktop entry and the AppStream metadata.
     dpkg-dev
