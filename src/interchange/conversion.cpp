@@ -67,6 +67,7 @@ void TConversion::add(std::string_view headword, std::string_view article) {
     if (form_ == TArticleForm::mueller) {
         shaped_ = muellerArticle(headword, article);
         article = shaped_;
+        headword = muellerHeadword(headword);
     } else if (form_ == TArticleForm::prose) {
         shaped_ = proseArticle(article);
         article = shaped_;

@@ -83,7 +83,7 @@ TEST(MuellerText, TranscriptionsReadByMeaningAndMarksAsText) {
     const std::map<std::string, std::string> transcriptions = {
         {"ɜ↗baʊt", "@\"baUt"}, {"hɘt", "hOt"},     {"heɜ", "hE@"},   {"bɜ:d", "b3:d"},
         {"sɘ:", "sO:"},        {"bɛd", "bed"},     {"θɪŋk", "TINk"}, {"ðæt", "D{t"},
-        {"kʌt", "kVt"},        {"↘ʃɑ:ʒ", "%SA:Z"},
+        {"kʌt", "kVt"},        {"↘ʃɑ:ʒ", "%SA:Z"}, {"fʊ:d", "fu:d"}, {"-oʊz", "-@Uz"},
     };
     for (const auto& [standIns, xsampa] : transcriptions)
         EXPECT_EQ(muellerTranscription(standIns), xsampa) << standIns;
@@ -94,6 +94,12 @@ TEST(MuellerText, TranscriptionsReadByMeaningAndMarksAsText) {
     EXPECT_EQ(muellerArticle("hot", article),
               "   I  [hOt]\n      1. a.\n         1) горячий; boiling hot кипящий\n"
               "         2) attr. hot line разг. горячая линия\n   III [hOt] v. греть");
+    // An entry the source glued on after a transcription ends the article.
+    EXPECT_EQ(muellerArticle("savin",
+                             "savin\n   [↗sævɪn] _n. можжевельник [↗sɛɪvɪŋ]\n"
+                             "   1. _pres-p. от save\n   2. _n. спасение"),
+              "   [\"s{vIn] n. можжевельник");
+    EXPECT_EQ(muellerHeadword("_ам."), "ам.");
 }
 
 TEST(MuellerReverse, ListsTheMostDirectTranslationFirstAndSkipsWhatIsNoTerm) {
