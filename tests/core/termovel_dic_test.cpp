@@ -149,6 +149,15 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
         {"from-dictd a.index a.dict.dz " + created + " --form verse", 2,
          "Неизвестная форма статей: verse"},
         {"from-dictd a.index a.dict.dz " + created + " --reverse", 2, "(--form mueller)"},
+        // The reverse index's frequencies and table: only with --reverse, and of their shape.
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --frequency " + input, 2,
+         "только с --reverse"},
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --frequency " +
+             input,
+         3, "cntlist.rev"},
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --supplement " +
+             input,
+         3, "строка 1"},
         {"from-dictd " + (folder_ / "missing.index").string() + " " +
              (folder_ / "missing.dict.dz").string() + " " + created,
          3},
