@@ -113,6 +113,15 @@ if(DICTD_DICS)
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
     set_tests_properties(data.dictd_dics PROPERTIES LABELS data TIMEOUT 120)
 endif()
+# Every spelling of an alias in the computing dictionary's index is a term, its text once.
+if("${DICTD_DICS}" MATCHES "en_computing\\.dic")
+    add_test(NAME data.en_computing_aliases
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/data/dictd_aliases.sh
+                     $<TARGET_FILE:termovel-dic> ${CMAKE_BINARY_DIR}/dics/en_computing.dic
+                     client/server client-server .com "compiler compiler" compiler-compiler
+                     /actuator/health actuator/health)
+    set_tests_properties(data.en_computing_aliases PROPERTIES LABELS data TIMEOUT 60)
+endif()
 # Mueller's transcriptions read by meaning; the Russian–English index's size and first lines.
 if("${DICTD_DICS}" MATCHES "ru_en_mueller\\.dic")
     add_test(NAME data.mueller_dics
