@@ -44,6 +44,24 @@ const TProseCase kProse[] = {
      "   made it into the {HTTP} standard; it was coined in the year\n   1913) at last.",
      "   <web> A misspelling of \"referrer\" which somehow made it into the {HTTP} standard; it "
      "was coined in the year 1913) at last."},
+    {"a factorial that wrapping brought first",
+     "   towns, N, increases since the number of possible routes is\n   !(N-1).  A more",
+     "   towns, N, increases since the number of possible routes is !(N-1).  A more"},
+    {"the end of a processing instruction that wrapping brought first",
+     "   (\"<?xml-stylesheet href=\"shop-english.xsl\" type=\"text/xsl\"\n   ?>\").",
+     "   (\"<?xml-stylesheet href=\"shop-english.xsl\" type=\"text/xsl\" ?>\")."},
+    {"suspended hyphens",
+     "   Zilog now produce a range of 8-bit {microcontrollers}, 8-, 16-\n   and 32-bit "
+     "{microprocessors}\n\n   Free Software Foundation; with no Invariant Sections, Front-\n"
+     "   or Back-Cover Texts.",
+     "   Zilog now produce a range of 8-bit {microcontrollers}, 8-, 16- and 32-bit "
+     "{microprocessors}\n\n   Free Software Foundation; with no Invariant Sections, Front- or "
+     "Back-Cover Texts."},
+    {"an asterisk of prose that wrapping brought first",
+     "    especially one made while running as {root} under Unix, e.g., typing rm -r\n"
+     "    * or mkfs on a mounted file system.",
+     "    especially one made while running as {root} under Unix, e.g., typing rm -r * or mkfs "
+     "on a mounted file system."},
     {"blank line between paragraphs",
      "   A small fast memory holding recently accessed data, designed\n\n   to speed up access.",
      nullptr},
