@@ -76,17 +76,21 @@ termovel_dictd_dic(en_ru_mueller
     OPTIONS --form mueller
     DATABASES mueller7 mueller7-dict)
 # The Russian–English index orders an English word by how often it is used, from WordNet's
-# counts of tagged senses, and takes the everyday function words Mueller's articles lack from
-# our own table.
-set(TERMOVEL_WORDNET_CNTLIST /usr/share/wordnet/cntlist.rev
-    CACHE FILEPATH "WordNet's counts of tagged senses (package wordnet-base)")
+# counts of tagged senses, spells glued compounds as WordNet does, and takes the everyday
+# function words Mueller's articles lack from our own table.
+set(TERMOVEL_WORDNET_DIR /usr/share/wordnet
+    CACHE PATH "WordNet's folder: cntlist.rev and index.* (package wordnet-base)")
 set(function_words ${CMAKE_SOURCE_DIR}/data/ru_en_function_words.tsv)
+set(wordnet_files)
+foreach(file cntlist.rev index.noun index.verb index.adj index.adv)
+    list(APPEND wordnet_files ${TERMOVEL_WORDNET_DIR}/${file} wordnet-base)
+endforeach()
 termovel_dictd_dic(ru_en_mueller
     NAME "Русско-английский указатель к словарю Мюллера"
     AUTHOR "Построен из словаря В. К. Мюллера (электронная версия: С. Старостин и Е. С. Цымбалюк)"
-    OPTIONS --form mueller --reverse --frequency ${TERMOVEL_WORDNET_CNTLIST}
+    OPTIONS --form mueller --reverse --wordnet ${TERMOVEL_WORDNET_DIR}
             --supplement ${function_words}
-    FILES ${TERMOVEL_WORDNET_CNTLIST} wordnet-base ${function_words} -
+    FILES ${wordnet_files} ${function_words} -
     DATABASES mueller7 mueller7-dict)
 termovel_dictd_dic(en_wordnet
     NAME "WordNet: толковый словарь английского языка"

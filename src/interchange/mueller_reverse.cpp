@@ -615,7 +615,7 @@ void TMuellerReverse::addSense(std::string_view headword, std::string_view partO
     if (found.empty())
         return;
     const size_t index = senses_.size();
-    senses_.push_back({std::string(trimBlanks(headword)), std::string(partOfSpeech), context});
+    senses_.push_back({spelled(trimBlanks(headword)), std::string(partOfSpeech), context});
     for (size_t i = 0; i < found.size(); ++i)
         addUse(found[i].term, index, found[i].weight, number, i);
 }
@@ -699,6 +699,49 @@ size_t TMuellerReverse::addSupplement(std::string_view table) {
         ++rows;
     }
     return rows;
+}
+
+size_t TMuellerReverse::addLemmas(std::string_view index) {
+    size_t words = 0;
+    while (!index.empty()) {
+        const size_t end = index.find('\n');
+        const std::string_view line = index.substr(0, end);
+        index = end == std::string_view::npos ? std::string_view() : index.substr(end + 1);
+        // The licence opens the file with indented lines.
+        if (line.empty() || line[0] == ' ')
+            continue;
+        const std::string lemma(line.substr(0, line.find(' ')));
+        lemmas_[lemma] = true;
+        if (lemma.find_first_of("_-") != std::string::npos) {
+            std::string glued = lemma;
+            std::erase_if(glued, [](char c) { return c == '_' || c == '-'; });
+            compounds_.emplace(std::move(glued), lemma);
+        }
+        ++words;
+    }
+    return words;
+}
+
+std::string TMuellerReverse::spelled(std::string_view headword) const {
+    if (compounds_.empty() || headword.find_first_of(" -") != std::string_view::npos)
+        return std::string(headword);
+    const std::string key = lowered(headword);
+    if (lemmas_.contains(key))
+        return std::string(headword);
+    const auto found = compounds_.find(key);
+    if (found == compounds_.end())
+        return std::string(headword);
+    // WordNet's joints ("_" a blank, "-" a hyphen) between the headword's own letters.
+    std::string out;
+    size_t at = 0;
+    for (char c : found->second) {
+        if (c == '_' || c == '-') {
+            out.push_back(c == '_' ? ' ' : '-');
+        } else if (at < headword.size()) {
+            out.push_back(headword[at++]);
+        }
+    }
+    return out;
 }
 
 double TMuellerReverse::frequencyOf(const TSense& sense) const {

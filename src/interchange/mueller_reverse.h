@@ -39,6 +39,13 @@ public:
     // read; a line of another shape is passed over.
     size_t setFrequencies(std::string_view cntlist);
 
+    // Takes the words of a WordNet index file (index.noun, index.verb …: one word a line,
+    // "lemma pos …", words joined by "_" or "-"): a headword written glued ("RedIndian",
+    // "shortcircuit", "cato'ninetails") that is no word there but is one of them without its
+    // blanks and hyphens is listed as that word spells it ("Red Indian", "short circuit",
+    // "cat-o'-nine-tails"), in the headword's letter case. Returns the number of words read.
+    size_t addLemmas(std::string_view index);
+
     // Adds translations of our own (UTF-8 text, a row a line, fields split by TAB): the Russian
     // term, the English word, its part of speech and a line of usage. Empty lines and lines
     // opening with "#" are passed over. Returns the rows taken; throws std::invalid_argument
@@ -74,11 +81,15 @@ private:
                   std::string_view text);
     void addUse(const std::string& term, size_t sense, int weight, int number, size_t position);
     double frequencyOf(const TSense& sense) const;
+    std::string spelled(std::string_view headword) const;
 
     std::vector<TSense> senses_;
     std::unordered_map<std::string, TTerm> terms_;  // by the term in small letters
     // Counts by the word in small letters with "_" between its words, and the part of speech
     // (1 noun, 2 verb, 3 adjective, 4 adverb, 0 all together).
     std::unordered_map<std::string, double> frequencies_;
+    // WordNet's words in small letters, and its compound words by their letters run together.
+    std::unordered_map<std::string, bool> lemmas_;
+    std::unordered_map<std::string, std::string> compounds_;
     size_t order_ = 0;
 };

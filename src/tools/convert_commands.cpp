@@ -27,8 +27,9 @@ const char* const kConvertUsage =
     "      --form mueller: статьи записаны по правилам словаря Мюллера (транскрипции\n"
     "                      знаками-заменителями, пометы с \"_\")\n"
     "      --reverse: с --form mueller — обратный, русско-английский словарь\n"
-    "      --frequency FILE: с --reverse — частоты английских слов (cntlist.rev из WordNet),\n"
-    "                      по которым частые слова ставятся выше редких\n"
+    "      --wordnet DIR: с --reverse — папка WordNet (cntlist.rev, index.noun, index.verb,\n"
+    "                      index.adj, index.adv): частые английские слова ставятся выше\n"
+    "                      редких, слитно записанные составные слова пишутся как в WordNet\n"
     "      --supplement FILE: с --reverse — свои переводы (UTF-8, строка на перевод: русское\n"
     "                      слово, английское, часть речи, пример — через табуляцию)\n";
 
@@ -39,7 +40,7 @@ struct THeaderOptions {
     bool force = false;
     TArticleForm form = TArticleForm::asIs;
     bool reverse = false;
-    std::optional<std::string> frequency, supplement;  // files for the reverse index
+    std::optional<std::string> wordnet, supplement;  // for the reverse index
 };
 
 // Splits the arguments after the command into file names and header options.
@@ -69,8 +70,8 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
                 header.form = TArticleForm::prose;
             else if (v != "as-is")
                 throw TFailure{"Неизвестная форма статей: " + v + " (есть as-is, prose, mueller)"};
-        } else if (a == "--frequency") {
-            header.frequency = v;
+        } else if (a == "--wordnet") {
+            header.wordnet = v;
         } else if (a == "--supplement") {
             header.supplement = v;
         } else if (a == "--name") {
@@ -159,22 +160,29 @@ int runConvertCommand(const std::vector<std::string>& args) {
         throw TFailure{
             "--reverse строит обратный словарь только из словаря Мюллера (--form mueller)"};
 
-    if ((header.frequency || header.supplement) && !header.reverse)
+    if ((header.wordnet || header.supplement) && !header.reverse)
         throw TFailure{
-            "--frequency и --supplement задают порядок и дополнения обратного словаря: "
+            "--wordnet и --supplement задают порядок и дополнения обратного словаря: "
             "они действуют только с --reverse"};
 
     TConversion conversion;
     conversion.setForm(header.form);
     if (header.reverse) {
         conversion.setMuellerReverse();
-        if (header.frequency) {
-            requireReadable("Файл частот", *header.frequency);
-            TDictData file(*header.frequency);
-            if (conversion.muellerReverse()->setFrequencies(file.all()) == 0)
-                throw TFailure{"Файл частот " + *header.frequency +
-                                   ": нет ни одной строки вида cntlist.rev WordNet",
+        if (header.wordnet) {
+            TMuellerReverse& reverse = *conversion.muellerReverse();
+            const std::string cntlist = *header.wordnet + "/cntlist.rev";
+            requireReadable("Файл частот WordNet", cntlist);
+            if (reverse.setFrequencies(TDictData(cntlist).all()) == 0)
+                throw TFailure{"Файл частот " + cntlist + ": нет ни одной строки вида cntlist.rev",
                                kExitBadInput};
+            for (const char* part : {"noun", "verb", "adj", "adv"}) {
+                const std::string index = *header.wordnet + "/index." + part;
+                requireReadable("Указатель слов WordNet", index);
+                if (reverse.addLemmas(TDictData(index).all()) == 0)
+                    throw TFailure{"Указатель слов " + index + ": в нём нет ни одного слова",
+                                   kExitBadInput};
+            }
         }
         if (header.supplement) {
             requireReadable("Таблица переводов", *header.supplement);

@@ -174,6 +174,8 @@ const char* const kReverseEntries[][2] = {
     {"forename", "forename\n   [↗fɘ:nɛɪm] _n. имя"},
     {"acridity", "acridity\n   [æ↗krɪdɪtɪ] _n. острота и пр. {см. acrid}"},
     {"that", "that\n   [ðæt] (полная форма); [ðɜt] (редуцированная форма) _cj. что, чтобы"},
+    {"RedIndian", "RedIndian\n   [↗rɛd↗ɪndjɜn] _n. индеец"},
+    {"blackbird", "blackbird\n   [↗blækbɜ:d] _n. чёрный дрозд"},
 };
 
 const TReverseCase kReverse[] = {
@@ -189,6 +191,9 @@ const TReverseCase kReverse[] = {
     {"можно", "may (v.): можно; можно войти? — may I come in?\ncan (v.): можно"},
     {"застава", "pike (n.): застава, где взимается сбор"},
     {"завещание", "will (n.): завещание"},
+    // A compound the source glued is spelt as WordNet spells it, one WordNet has whole stays.
+    {"индеец", "Red Indian (n.): индеец"},
+    {"чёрный дрозд", "blackbird (n.): чёрный дрозд"},
     {"мальчики и девочки", nullptr},
     {"было бы желание", nullptr},
     {"вы пропали", nullptr},
@@ -208,6 +213,9 @@ TEST(MuellerReverse, OrdersByUsageAndLeavesOutWhatIsNoTranslation) {
                                     "in?\nможно\tcan\tv.\n"),
               2u);
     EXPECT_THROW(reverse.addSupplement("можно\tmay"), std::invalid_argument);
+    EXPECT_EQ(reverse.addLemmas("  1 The licence\nred_indian n 1 1 @ 1 0 09724234\n"
+                                "black_bird n 1 1 @ 1 0 1\nblackbird n 1 1 @ 1 0 2\n"),
+              3u);
     for (const auto& [headword, article] : kReverseEntries)
         reverse.add(headword, article);
     std::map<std::string, std::string> articles;

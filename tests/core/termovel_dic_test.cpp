@@ -150,10 +150,11 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
          "Неизвестная форма статей: verse"},
         {"from-dictd a.index a.dict.dz " + created + " --reverse", 2, "(--form mueller)"},
         // The reverse index's frequencies and table: only with --reverse, and of their shape.
-        {"from-dictd a.index a.dict.dz " + created + " --form mueller --frequency " + input, 2,
-         "только с --reverse"},
-        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --frequency " +
-             input,
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --wordnet " +
+             folder_.string(),
+         2, "только с --reverse"},
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --wordnet " +
+             folder_.string(),
          3, "cntlist.rev"},
         {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --supplement " +
              input,
