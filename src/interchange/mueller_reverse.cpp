@@ -30,12 +30,12 @@ constexpr std::string_view kGrammarMarks[] = {
 
 // Marks of style, of time and of region: a sense so marked is not the everyday word.
 constexpr std::string_view kStyleMarks[] = {
-    "разг",  "ам",    "уст",   "жарг", "сл",      "поэт",  "шутл",  "ирон",    "редк", "шотл",
-    "книж",  "книжн", "диал",  "груб", "пренебр", "презр", "школ",  "австрал", "ирл",  "стих",
-    "унив",  "ритор", "вульг", "фам",  "детск",   "эвф",   "арх",   "неодобр", "бран", "амер",
-    "канад", "ист",   "миф",   "церк", "библ",    "посл",  "фр",    "лат",     "греч", "ит",
-    "нем",   "исп",   "араб",  "инд",  "рус",     "сев",   "южн",   "англ",    "вет",  "пол",
-    "устар", "арго",  "ласк",  "терр", "сленг",   "перен", "фольк", "нар",     "прост"};
+    "разг",  "ам",    "уст",   "жарг",  "сл",      "поэт",  "шутл", "ирон",    "редк",  "шотл",
+    "книж",  "книжн", "диал",  "груб",  "пренебр", "презр", "школ", "австрал", "ирл",   "стих",
+    "унив",  "ритор", "вульг", "фам",   "детск",   "эвф",   "арх",  "неодобр", "бран",  "амер",
+    "канад", "ист",   "миф",   "церк",  "библ",    "посл",  "фр",   "лат",     "греч",  "ит",
+    "нем",   "исп",   "араб",  "инд",   "рус",     "сев",   "южн",  "англ",    "устар", "арго",
+    "ласк",  "терр",  "сленг", "перен", "фольк",   "нар",   "прост"};
 
 // Openings of a description rather than a translation: such an item is no term.
 constexpr std::string_view kDescriptions[] = {
@@ -591,7 +591,10 @@ void TMuellerReverse::addSense(std::string_view headword, std::string_view partO
             clause = clause.substr(0, colon);
             plain = withoutMarks(clause);
         }
-        const std::string shown = withoutTranscriptions(muellerLineText(trimBlanks(clause)));
+        std::string shown = withoutTranscriptions(muellerLineText(trimBlanks(clause)));
+        // A comma the source left at the sense's end ("красивый, прекрасный,") closes nothing.
+        while (shown.ends_with(',') || shown.ends_with(' '))
+            shown.pop_back();
         if (shown.empty()) {
             if (examplesFollow)
                 break;
