@@ -744,7 +744,8 @@ std::string TMuellerReverse::spelled(std::string_view headword) const {
             out.push_back(headword[at++]);
         }
     }
-    return out;
+    // Letters whose small form is written longer or shorter do not line up: kept as written.
+    return at == headword.size() ? out : std::string(headword);
 }
 
 double TMuellerReverse::frequencyOf(const TSense& sense) const {
