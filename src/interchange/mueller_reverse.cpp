@@ -439,9 +439,10 @@ size_t colonBeforeExample(std::string_view clause) {
     int depth = 0;
     for (size_t i = 0; i < clause.size(); ++i) {
         const char c = clause[i];
-        if (c == '(' || c == '{')
+        // The colon of a long vowel inside a transcription ("[ɛks↗pɘ:t]") opens nothing.
+        if (c == '(' || c == '{' || c == '[')
             ++depth;
-        else if ((c == ')' || c == '}') && depth > 0)
+        else if ((c == ')' || c == '}' || c == ']') && depth > 0)
             --depth;
         else if (c == ':' && depth == 0 && opensLatin(withoutMarks(clause.substr(i + 1))))
             return i;

@@ -176,6 +176,7 @@ const char* const kReverseEntries[][2] = {
     {"that", "that\n   [ðæt] (полная форма); [ðɜt] (редуцированная форма) _cj. что, чтобы"},
     {"RedIndian", "RedIndian\n   [↗rɛd↗ɪndjɜn] _n. индеец"},
     {"blackbird", "blackbird\n   [↗blækbɜ:d] _n. чёрный дрозд"},
+    {"export", "export\n   1. _n. экспорт\n   2. _v. [ɛks↗pɘ:t] экспортировать, вывозить"},
 };
 
 const TReverseCase kReverse[] = {
@@ -194,6 +195,7 @@ const TReverseCase kReverse[] = {
     // A compound the source glued is spelt as WordNet spells it, one WordNet has whole stays.
     {"индеец", "Red Indian (n.): индеец"},
     {"чёрный дрозд", "blackbird (n.): чёрный дрозд"},
+    {"экспортировать", "export (v.): экспортировать, вывозить"},
     {"мальчики и девочки", nullptr},
     {"было бы желание", nullptr},
     {"вы пропали", nullptr},
