@@ -13,8 +13,10 @@
 //
 // A sense's text is split at ";" and "," outside parentheses. A clause whose first letter
 // outside parentheses is Latin is an English example with its translation and is left out
-// whole, as is every clause after it in the sense (the translations of that example), and the
-// translations listed under a phrase ("а)", "б)" after a line ending in English). Marks and
+// whole, as is every clause after it in the sense (the translations of that example), the
+// examples after a description's colon ("служит для усиления: once you …"), and the
+// translations listed under a phrase ("а)", "б)" after a line ending in English). Further
+// transcriptions and the forms they name ("(полная форма)") are no part of a sense's line. Marks and
 // notes in parentheses or braces are no part of a term; a term has Cyrillic letters, no Latin
 // ones, and at most four words. An item that only continues the one before it (opening with
 // "где", "который", "а", "но" …) or describes rather than translates ("указывает на …",
@@ -23,11 +25,14 @@
 // The headwords of a term are ordered by how the word is used: senses without a label of usage
 // before those with a label of field (тех., мед.) and those before the ones labelled by style
 // or region (разг., уст., поэт., ам., жарг. …), a label counting for everything under it (the
-// homonym, the part of speech, the sense, the clause); then the sense's number (sense 1 before
-// sense 5); then how common the English word is in the part of speech (setFrequencies), divided
-// by the cube of where the term stands in its sense counting from 1; then that place, shorter
-// headwords, and the order read. Each headword is
-// listed once, at its best sense. Rows of the supplement (addSupplement) come before all.
+// homonym, the part of speech, the sense, the clause; a note naming English words labels
+// those words only). Among equals, the one whose English word is more common in its part of
+// speech (setFrequencies) comes first, the count divided by the square of the sense's number
+// and by the cube of the term's place in its sense (both counted from 1), so that a common word
+// where the term stands late (work: "работа; труд; занятие; дело") gives way to one that it
+// opens (business: "дело"); then the lower sense's number, the earlier place, the shorter
+// headword and the order read. Each headword is listed once, at its best sense. Rows of the
+// supplement (addSupplement) come before all, in the table's order.
 class TMuellerReverse {
 public:
     // Reads one entry: its headword and its article as the database holds it (UTF-8).
