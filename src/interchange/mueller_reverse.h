@@ -16,11 +16,11 @@
 // whole, as is every clause after it in the sense (the translations of that example), the
 // examples after a description's colon ("служит для усиления: once you …"), and the
 // translations listed under a phrase ("а)", "б)" after a line ending in English). Further
-// transcriptions and the forms they name ("(полная форма)") are no part of a sense's line. Marks and
-// notes in parentheses or braces are no part of a term; a term has Cyrillic letters, no Latin
-// ones, and at most four words. An item that only continues the one before it (opening with
-// "где", "который", "а", "но" …) or describes rather than translates ("указывает на …",
-// "в сложных словах …") is no term; "соединительный союз и" is the term "и".
+// transcriptions and the forms they name ("(полная форма)") are no part of a sense's line.
+// Marks and notes in parentheses or braces are no part of a term; a term has Cyrillic letters,
+// no Latin ones, and at most four words. An item that only continues the one before it (opening
+// with "где", "который", "а", "но" …) or describes rather than translates ("указывает на …", "в
+// сложных словах …") is no term; "соединительный союз и" is the term "и".
 //
 // The headwords of a term are ordered by how the word is used: senses without a label of usage
 // before those with a label of field (тех., мед.) and those before the ones labelled by style
