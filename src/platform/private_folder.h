@@ -9,10 +9,11 @@
 // belongs to the running user, and no one else may enter it.
 namespace private_folder {
 
-// Whether users other than the running one may add, remove or rename entries of the folder
-// that info (from stat) describes: it is writable by others, or by a group that is not the
-// user's own private group (the group of the user's name, with no other members, that a umask
-// of 002 leaves writable on systems that give each user a group of their own).
+// Whether users other than the running one may change the file, or add, remove or rename
+// entries of the folder, that info (from stat) describes: it is writable by others, or by a
+// group that is not the user's own private group (the group of the user's name, with no other
+// members, that a umask of 002 leaves writable on systems that give each user a group of their
+// own).
 bool writableByOthers(const struct stat& info);
 
 // Whether folder is one of the user's own: a real folder (not a link), owned by the effective

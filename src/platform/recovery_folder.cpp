@@ -76,7 +76,7 @@ std::optional<TParsedName> parse(const std::string& name) {
 bool trusted(const fs::path& entry) {
     struct stat info {};
     return ::lstat(entry.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+           info.st_uid == ::geteuid() && !private_folder::writableByOthers(info);
 }
 
 // The recovery files in folder with their numbers, in number order: all that are named as

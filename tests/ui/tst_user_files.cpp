@@ -227,7 +227,9 @@ private slots:
             return;
         QVERIFY(places.fake->texts("confirm")[0].contains("shared.dic"));
         QCOMPARE(places.tabs(), QStringList{"shared.dic"});
+        places.choices.push_back(file);  // the save dialog comes up with it; accepted
         places.form->actSaveExecute();
+        QCOMPARE(places.offered, QStringList{file});
         TDictionary back;
         back.LoadFromFile(secondName.toStdString());
         QCOMPARE(rig::termsOf(back), QStringList{"old"});
