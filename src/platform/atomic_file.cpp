@@ -163,8 +163,8 @@ mode_t currentUmask() {
 // folder that is sticky and writable by all (/tmp), a link is followed only when it is the
 // user's own or the folder owner's, as the kernel's protection of such folders has it: anyone
 // may put a link there, and following another user's would write where they chose. A link that
-// leads nowhere is followed to create its file only when it is the user's own in a folder no
-// one else may write to.
+// leads nowhere is followed to create its file only when it is the user's own in a folder of
+// the user's (or the superuser's) that no one else may write to.
 bool mayFollow(const std::filesystem::path& link, const struct stat& info, bool dangling) {
     struct stat folder {};
     const std::filesystem::path parent = link.has_parent_path() ? link.parent_path() : ".";
@@ -172,7 +172,7 @@ bool mayFollow(const std::filesystem::path& link, const struct stat& info, bool 
         return false;
     const uid_t user = ::geteuid();
     if (dangling)
-        return info.st_uid == user && folder.st_uid == user &&
+        return info.st_uid == user && (folder.st_uid == user || folder.st_uid == 0) &&
                !private_folder::writableByOthers(folder);
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     return !shared || info.st_uid == user || info.st_uid == folder.st_uid;
@@ -514,15 +514,17 @@ bool TAtomicFileWriter::openTemporary(const std::string& base, bool inFolder) {
 // set-user-id bit, and a new group gets no more than any other user had, never the rights the
 // old group had. A new file gets a plainly created file's mode, or 0600 for the user's eyes.
 void TAtomicFileWriter::giveFinalOwnerAndMode() {
+    // Where the file system keeps no modes (FAT), a change fails and the file stays as the
+    // mount makes it; elsewhere a failure leaves it the user's alone, never more open.
     if (!old_) {
         const mode_t mode = access_ == TAccess::UserOnly ? 0600 : 0666 & ~currentUmask();
-        if (mode != 0600 && ::fchmod(fd_, mode) != 0)
-            throw TError(error_text::kStreamWrite);
+        if (mode != 0600)
+            (void)::fchmod(fd_, mode);
         return;
     }
     struct stat now {};
     if (::fstat(fd_, &now) != 0)
-        throw TError(error_text::kStreamWrite);
+        return;
     if (now.st_uid != old_->st_uid || now.st_gid != old_->st_gid) {
         if (::fchown(fd_, old_->st_uid, old_->st_gid) == 0) {
             now.st_uid = old_->st_uid;
@@ -539,8 +541,7 @@ void TAtomicFileWriter::giveFinalOwnerAndMode() {
         mode &= ~S_ISUID;
     if (now.st_gid != old_->st_gid)
         mode = (mode & ~(S_ISGID | S_IRWXG)) | ((mode & S_IRWXO) << 3);
-    if (::fchmod(fd_, mode) != 0)
-        throw TError(error_text::kStreamWrite);
+    (void)::fchmod(fd_, mode);
 }
 
 TAtomicFileWriter::~TAtomicFileWriter() {

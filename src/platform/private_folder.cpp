@@ -62,9 +62,11 @@ bool make(const std::string& folder) {
     if (fd < 0)
         return false;
     struct stat info {};
-    bool own = ::fstat(fd, &info) == 0 && ownAndClosed(info);
+    const bool own = ::fstat(fd, &info) == 0 && ownAndClosed(info);
+    // Where the file system keeps no modes (FAT), the change fails and the mount decides who
+    // may look in; no one else may write there all the same.
     if (own && (info.st_mode & 07777) != 0700)
-        own = ::fchmod(fd, 0700) == 0;
+        (void)::fchmod(fd, 0700);
     ::close(fd);
     return own;
 }

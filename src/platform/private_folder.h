@@ -22,7 +22,8 @@ bool isOwn(const std::string& folder);
 
 // Makes folder (its parent must exist) with mode 0700 when it is missing. A folder already
 // there is used when isOwn holds; any access others still have to it is then taken away (mode
-// 0700), as a folder made by an older version may have been readable by all. Returns false,
+// 0700, where the file system keeps modes), as a folder made by an older version may have been
+// readable by all. Returns false,
 // changing nothing, for a link, another user's folder, one others may write to, or anything
 // that is not a folder.
 bool make(const std::string& folder);
