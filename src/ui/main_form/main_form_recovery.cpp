@@ -72,8 +72,14 @@ void TMainForm::offerRecovery() {
         recovery_folder::useForSaves(folder);  // made when a save first needs it
         return;
     }
-    if (!recovery_folder::prepare(folder))
-        return;  // what lies there may be anyone's: nothing is read from it or written to it
+    if (!recovery_folder::prepare(folder)) {
+        // What lies there may be anyone's: nothing is read from it or written to it.
+        std::fprintf(stderr,
+                     "termovel: папка %s не используется для восстановления: это ссылка, "
+                     "чужая папка или папка, открытая другим пользователям\n",
+                     folder.c_str());
+        return;
+    }
     // A save written in place keeps the old content here until it has finished.
     recovery_folder::useForSaves(folder);
     for (const recovery_folder::TRecoveryFile& kept : recovery_folder::list(folder)) {
