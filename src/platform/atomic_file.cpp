@@ -42,18 +42,50 @@ constexpr std::chrono::milliseconds kLockPoll{20};
 
 constexpr const char* kTempMark = ".tmp";
 
-// --- Temporary files removed on SIGTERM/SIGINT --------------------------------------------
-// The handler may only touch what is async-signal-safe: fixed buffers and atomic flags, read
-// with unlink, signal and raise. A slot is 0 free, 1 being filled, 2 holding a path.
+// --- Temporary files removed, and a file written in place put back, on SIGTERM/SIGINT/SIGHUP
+// The handler may only touch what is async-signal-safe: fixed buffers and atomic values, read
+// with open, read, pwrite, ftruncate, fsync, unlink, signal and raise. A slot is 0 free, 1
+// being filled, 2 holding a path.
 constexpr int kTrackedSlots = 8;
 char gTracked[kTrackedSlots][PATH_MAX];
 std::atomic<int> gTrackedState[kTrackedSlots];
 
+// The file being written in place (its descriptor, -1 for none) and the copy of its old
+// content; at most one at a time is put back by the handler.
+std::atomic<int> gInPlaceFd{-1};
+char gInPlaceCopy[PATH_MAX];
+
+// Writes the copy back over the file written in place, then removes the copy.
+void restoreInPlace() {
+    const int fd = gInPlaceFd.exchange(-1);
+    if (fd < 0)
+        return;
+    const int in = ::open(gInPlaceCopy, O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return;
+    char buffer[4096];
+    off_t at = 0;
+    ssize_t n = 0;
+    while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || ::pwrite(fd, buffer, static_cast<size_t>(n), at) != n)
+            break;
+        at += n;
+    }
+    ::close(in);
+    if (n == 0 && ::ftruncate(fd, at) == 0 && ::fsync(fd) == 0)
+        ::unlink(gInPlaceCopy);
+}
+
 void removeTrackedAndRaise(int signal) {
+    const int savedErrno = errno;
+    restoreInPlace();
     for (int i = 0; i < kTrackedSlots; ++i) {
         if (gTrackedState[i].load() == 2)
             ::unlink(gTracked[i]);
     }
+    errno = savedErrno;
     // The signal then ends the process as it would have without us.
     ::signal(signal, SIG_DFL);
     ::raise(signal);
@@ -64,7 +96,7 @@ void removeTrackedAndRaise(int signal) {
 void installHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int signal : {SIGTERM, SIGINT}) {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
             struct sigaction old {};
             if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
                 continue;
@@ -465,6 +497,10 @@ void TAtomicFileWriter::keepOldContent() {
         throw TError(formatMessage(error_text::kCannotCreateFile, path_));
     }
     syncFolder(folder);
+    if (keepPath_.size() < PATH_MAX) {
+        std::memcpy(gInPlaceCopy, keepPath_.c_str(), keepPath_.size() + 1);
+        gInPlaceFd.store(fd_);
+    }
 }
 
 // Writes the kept old content back over a file that a failed in-place save left part-written.
@@ -549,6 +585,8 @@ TAtomicFileWriter::~TAtomicFileWriter() {
 }
 
 void TAtomicFileWriter::discard() {
+    if (!keepPath_.empty())
+        gInPlaceFd.store(-1);
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -603,6 +641,8 @@ void TAtomicFileWriter::commit() {
         throw TError(error_text::kStreamWrite);
     // Taken from the written file itself: the rename moves it without touching its time.
     const std::optional<TFileStamp> written = file_stamp::ofDescriptor(fd_);
+    if (!keepPath_.empty())
+        gInPlaceFd.store(-1);  // the new content is on the disk: nothing to put back
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)

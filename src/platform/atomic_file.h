@@ -33,7 +33,9 @@ bool writeAll(int fd, const char* data, size_t size);
 // to the current user. Temporary files of running processes stay.
 void removeStaleTemporaries(const std::string& folder);
 
-// The temporary files being written by this process, removed on SIGTERM and SIGINT before the
+// The temporary files being written by this process, removed on SIGTERM, SIGINT and SIGHUP
+// (where the program leaves them their default action; a file written in place then gets its
+// old content back first) before the
 // signal ends the process as it would have. At most a few at a time are tracked. Exposed for
 // tests; TAtomicFileWriter uses them.
 void trackTemporary(const std::string& path);
@@ -92,8 +94,9 @@ private:
 // (commit cuts it to length and flushes it): the save succeeds where writing the file directly
 // would. In place, the old content is first copied, mode 0600 and flushed, to the keep folder
 // (TOptions), named as a recovery file, or else to the user's own temporary folder; a write
-// that fails puts it back, and the copy goes when the save has finished. A save cut short by a
-// signal or a crash leaves the copy, which the next start offers from the recovery folder.
+// that fails, and SIGTERM, SIGINT or SIGHUP where they end the process, put it back, and the
+// copy goes when the save has finished. A save cut short otherwise (SIGKILL, a crash) leaves
+// the copy, which the next start offers from the recovery folder.
 // When no copy can be made, the save fails with "Cannot create file" before anything is
 // written.
 //

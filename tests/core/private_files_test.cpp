@@ -247,30 +247,36 @@ TEST(SaveSafety, AGroupThatCannotBeKeptGetsNoMoreThanOthers) {
 }
 
 // A file of two names is written in place. However the save ends, its old content is never
-// lost: a failed write puts it back, and a save killed part-way leaves a copy in the recovery
-// folder that the next start offers and saves back.
+// lost: a failed write and a terminating signal put it back, and a save killed part-way leaves
+// a copy in the recovery folder that the next start offers and saves back.
 TEST(SaveSafety, AnInPlaceSaveCutShortLeavesTheOldContentToRecover) {
-    enum class TEnd { Finished, WriteFails, Terminated, Killed };
+    // What the file holds afterwards: the new content, the old one, or the old one offered.
+    enum class TLeft { New, Old, Offered };
     struct TCase {
         const char* what;
-        TEnd end;
+        int signal;  // raised part-way; 0 for none
+        bool writeFails;
+        TLeft left;
     };
-    for (const TCase c : {TCase{"finished", TEnd::Finished}, TCase{"write fails", TEnd::WriteFails},
-                          TCase{"SIGTERM", TEnd::Terminated}, TCase{"SIGKILL", TEnd::Killed}}) {
+    for (const TCase c :
+         {TCase{"finished", 0, false, TLeft::New}, TCase{"write fails", 0, true, TLeft::Old},
+          TCase{"SIGTERM", SIGTERM, false, TLeft::Old}, TCase{"SIGINT", SIGINT, false, TLeft::Old},
+          TCase{"SIGHUP", SIGHUP, false, TLeft::Old},
+          TCase{"SIGKILL", SIGKILL, false, TLeft::Offered}}) {
         TTempFolder temp;
         const std::string path = temp.file("words.dic");
         const std::string other = temp.file("other-name.dic");
         const std::string keep = temp.file("recovery");
-        std::vector<std::string> many;
-        for (int i = 0; i < 3000; ++i)
-            many.push_back("word" + std::to_string(i));
         saveWords(path, {"old", "older"});
         ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
         const std::string before = readFile(path);
         const pid_t child = ::fork();
         if (child == 0) {
             recovery_folder::useForSaves(keep);
-            if (c.end == TEnd::WriteFails) {
+            if (c.writeFails) {
+                std::vector<std::string> many;
+                for (int i = 0; i < 3000; ++i)
+                    many.push_back("word" + std::to_string(i));
                 ::signal(SIGXFSZ, SIG_IGN);
                 const rlimit cap{static_cast<rlim_t>(before.size() + 100), RLIM_INFINITY};
                 ::setrlimit(RLIMIT_FSIZE, &cap);
@@ -281,23 +287,20 @@ TEST(SaveSafety, AnInPlaceSaveCutShortLeavesTheOldContentToRecover) {
                 path, std::nullopt,
                 {TAtomicFileWriter::TFlush::ToDisk, TAtomicFileWriter::TAccess::AsCreated, keep});
             out.write("torn", 4);
-            if (c.end == TEnd::Terminated)
-                ::raise(SIGTERM);
-            if (c.end == TEnd::Killed)
-                ::raise(SIGKILL);
+            if (c.signal)
+                ::raise(c.signal);
             out.commit();
             ::_exit(0);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : 0, c.signal) << c.what;
         const std::vector<recovery_folder::TRecoveryFile> offered = recovery_folder::list(keep);
-        if (c.end == TEnd::Finished || c.end == TEnd::WriteFails) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.what;
+        if (c.left != TLeft::Offered) {
             EXPECT_TRUE(offered.empty()) << c.what;
-            EXPECT_EQ(readFile(path), c.end == TEnd::Finished ? "torn" : before) << c.what;
+            EXPECT_EQ(readFile(other), c.left == TLeft::New ? "torn" : before) << c.what;
             continue;
         }
-        EXPECT_TRUE(WIFSIGNALED(status)) << c.what;
         // The next start: the copy is offered under the file's own name, restored, saved back.
         ASSERT_EQ(offered.size(), 1u) << c.what;
         EXPECT_EQ(offered[0].origin, path) << c.what;
