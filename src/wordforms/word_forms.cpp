@@ -307,3 +307,21 @@ TFormMatch findThroughForms(TWordForms& forms, std::string_view word,
     }
     return {};
 }
+
+TDictionaryMatch findInDictionaries(TWordForms& forms, std::string_view word,
+                                    const std::vector<int>& order,
+                                    const std::function<bool(int, std::string_view)>& isTerm) {
+    int answered = -1;
+    const TFormMatch match = findThroughForms(forms, word, [&](std::string_view text) {
+        for (int dictionary : order) {
+            if (isTerm(dictionary, text)) {
+                answered = dictionary;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!match.found)
+        return {};
+    return {answered, match.candidate};
+}

@@ -84,6 +84,21 @@ struct TFormMatch {
 TFormMatch findThroughForms(TWordForms& forms, std::string_view word,
                             const std::function<bool(std::string_view)>& isTerm);
 
+// The answer of findInDictionaries: which dictionary answered with which candidate, or
+// dictionary -1.
+struct TDictionaryMatch {
+    int dictionary = -1;
+    TFormCandidate candidate;
+};
+
+// Word looked up in several dictionaries: candidate by candidate in findThroughForms' order,
+// each in every dictionary of order before the next candidate, so that the word as written in
+// a later dictionary wins over a form in the first. isTerm(dictionary, text) answers whether
+// text is a term of that dictionary.
+TDictionaryMatch findInDictionaries(TWordForms& forms, std::string_view word,
+                                    const std::vector<int>& order,
+                                    const std::function<bool(int, std::string_view)>& isTerm);
+
 // The ё/е variants of word: every ё (Ё) written as е (Е) when it has one, then, for each е (Е)
 // in turn, the word with that one written as ё. Not the word itself.
 std::vector<std::string> yoVariants(std::string_view cp1251);
