@@ -304,3 +304,18 @@ TEST(Suggestions, NearTermsOfTheWordAndOfItsFormsThenNoTermTwice) {
     EXPECT_NE(std::find(near.begin(), near.end(), cp("я")), near.end());
     EXPECT_TRUE(suggestTerms(forms, index, terms, cp("xylophone"), isTerm).empty());
 }
+
+TEST(Suggestions, AmongEquallyNearTermsHunspellsSuggestionsLead) {
+    if (!haveHunspell())
+        GTEST_SKIP() << "hunspell-en-us is not installed";
+    const std::vector<std::string> terms = {"ate", "hue", "the"};
+    const TSuggestIndex index(terms);
+    const auto isTerm = [&](std::string_view t) {
+        return std::find(terms.begin(), terms.end(), std::string(t)) != terms.end();
+    };
+    TWordForms forms;
+    EXPECT_EQ(suggestTerms(forms, index, terms, "hte", isTerm).front(), "the");
+    TTempFolder empty;
+    TWordForms without({empty.path(), empty.path()});
+    EXPECT_EQ(suggestTerms(without, index, terms, "hte", isTerm).front(), "ate");
+}
