@@ -20,7 +20,7 @@ namespace {
 
 // Words as written and the dictionary forms they answer with.
 const char* const kTerms[] = {"book", "party", "work", "big", "mouse", "go", "child", "look up"};
-const char* const kForms[] = {"books", "parties", "worked", "bigger",
+const char* const kForms[] = {"books", "parties", "worked",   "bigger",
                               "mice",  "went",    "children", "looked up"};
 // Typos at one and two edits.
 const char* const kTypos[] = {"hosue", "recieve", "acommodate", "wrold", "ambiguos", "xylophnoe"};
