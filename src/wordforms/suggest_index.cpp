@@ -97,6 +97,7 @@ TSuggestIndex::TSuggestIndex(const std::vector<std::string>& terms) {
     keys_.reserve(keys.size());
     terms_.reserve(keys.size());
     for (int i : order) {
+        longest_ = std::max(longest_, keys[static_cast<size_t>(i)].size());
         keys_.push_back(std::move(keys[static_cast<size_t>(i)]));
         terms_.push_back(i);
     }
@@ -106,7 +107,10 @@ std::vector<TSuggestIndex::TNear> TSuggestIndex::near(std::string_view word, int
                                                       size_t limit) const {
     const std::string key = upcase::text(word);
     std::vector<std::pair<int, size_t>> found;
-    TWalk(keys_, key, maxDistance).run(found);
+    // A word longer than every key by more than the distance has no near term; the walk would
+    // still fill a row as long as the word at every node.
+    if (key.size() <= longest_ + static_cast<size_t>(std::max(maxDistance, 0)))
+        TWalk(keys_, key, maxDistance).run(found);
     const auto lengthGap = [&](size_t i) {
         const auto a = static_cast<std::ptrdiff_t>(keys_[i].size());
         const auto b = static_cast<std::ptrdiff_t>(key.size());

@@ -30,4 +30,5 @@ public:
 private:
     std::vector<std::string> keys_;  // upper-cased terms, sorted bytewise
     std::vector<int> terms_;         // keys_[i] is the term at position terms_[i]
+    size_t longest_ = 0;             // the longest key's length
 };

@@ -19,6 +19,10 @@ namespace {
 
 constexpr unsigned char kYo = 0xB8, kYoUpper = 0xA8, kYe = 0xE5, kYeUpper = 0xC5;
 
+// Longer text is no word a reader looks up (a selection is cut at 256 characters): it has no
+// variants and no forms, so a pasted page costs one exact look-up and not one per letter е.
+constexpr size_t kLongestWord = 256;
+
 // What each language's forms are made from. Adding a language: its Hunspell dictionary's name
 // here (and its package to the dependencies), and, when its alphabet is new, a test in
 // languageOf; the code page holds only Latin and Cyrillic letters.
@@ -138,6 +142,8 @@ TLanguage languageOf(std::string_view cp1251) {
 
 std::vector<std::string> yoVariants(std::string_view cp1251) {
     std::vector<std::string> out;
+    if (cp1251.size() > kLongestWord)
+        return out;
     std::string plain(cp1251);
     bool hadYo = false;
     for (char& c : plain) {
@@ -236,7 +242,7 @@ TWordForms::TLanguageData& TWordForms::data(TLanguage language) {
 std::vector<std::string> TWordForms::formsOfWord(std::string_view word) {
     std::vector<std::string> forms;
     const TLanguage language = languageOf(word);
-    if (language == TLanguage::None)
+    if (language == TLanguage::None || word.size() > kLongestWord)
         return forms;
     TLanguageData& d = data(language);
     const auto addAll = [&](const std::vector<std::string>& list) {
@@ -283,7 +289,7 @@ std::vector<TFormCandidate> TWordForms::candidates(std::string_view word) {
 
 std::vector<std::string> TWordForms::spellingSuggestions(std::string_view word) {
     const TLanguage language = languageOf(word);
-    if (language == TLanguage::None)
+    if (language == TLanguage::None || word.size() > kLongestWord)
         return {};
     TLanguageData& d = data(language);
     return d.speller && d.speller->valid() ? d.speller->suggestions(word)

@@ -58,7 +58,8 @@ public:
     // ё/е variants, then its dictionary forms in the order the morphology ranks them (the
     // table of our own first, then Hunspell's stems, then WordNet's exceptions). For several
     // words, the forms are those of the first word followed by the rest as written ("looked
-    // up" → "look up"). No two candidates are equal with letter case ignored. The first call
+    // up" → "look up"). No two candidates are equal with letter case ignored. Text longer
+    // than 256 bytes is only itself. The first call
     // in a language loads that language's data (a quarter of a second for Russian).
     std::vector<TFormCandidate> candidates(std::string_view word);
 
@@ -100,7 +101,8 @@ TDictionaryMatch findInDictionaries(TWordForms& forms, std::string_view word,
                                     const std::function<bool(int, std::string_view)>& isTerm);
 
 // The ё/е variants of word: every ё (Ё) written as е (Е) when it has one, then, for each е (Е)
-// in turn, the word with that one written as ё. Not the word itself.
+// in turn, the word with that one written as ё. Not the word itself; none for text longer
+// than 256 bytes.
 std::vector<std::string> yoVariants(std::string_view cp1251);
 
 // A word taken from a selection or handed over, as a reader means it: a hyphen at a line end

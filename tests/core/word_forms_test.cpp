@@ -319,3 +319,16 @@ TEST(Suggestions, AmongEquallyNearTermsHunspellsSuggestionsLead) {
     TWordForms without({empty.path(), empty.path()});
     EXPECT_EQ(suggestTerms(without, index, terms, "hte", isTerm).front(), "ate");
 }
+
+// A pasted page is one exact look-up: no variant per letter е, no walk as long as the text.
+TEST(WordForms, TextLongerThanAWordHasNoVariantsFormsOrNearTerms) {
+    const std::string page(200000, '\xe5');  // е
+    EXPECT_TRUE(yoVariants(page).empty());
+    TTempFolder empty;
+    TWordForms forms({empty.path(), empty.path()});
+    EXPECT_EQ(forms.candidates(page).size(), 1u);
+    const std::vector<std::string> terms = {page.substr(0, 10), "x"};
+    const TSuggestIndex index(terms);
+    EXPECT_TRUE(index.near(page, 2, 10).empty());
+    EXPECT_EQ(index.near(page.substr(0, 11), 2, 10).size(), 1u);
+}
