@@ -103,6 +103,7 @@ set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
 # The help file is a CHM document, and the help file and the web links are handed to the
 # desktop's handler (xdg-open): welcome, but not needed to run.
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "xchm, xdg-utils, termovel-dic")
+string(APPEND CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS ", hunspell-ru, hunspell-en-us, wordnet-base")
 
 set(CPACK_DEBIAN_DATA_PACKAGE_NAME termovel-data)
 set(CPACK_DEBIAN_DATA_PACKAGE_ARCHITECTURE all)

@@ -55,6 +55,12 @@ packages=(
     # The content type of .dic files, checked as a desktop sees it.
     shared-mime-info
     libglib2.0-bin
+    # Word forms: Hunspell's library and its Russian and English dictionaries, and WordNet's
+    # lists of English irregular forms, read in place at run time.
+    libhunspell-dev
+    hunspell-ru
+    hunspell-en-us
+    wordnet-base
 )
 missing=()
 for p in "${packages[@]}"; do
