@@ -325,10 +325,15 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
     }
     // The new file takes the old one's owner and group as far as the process may (all of it
     // as root, so that a save run by root leaves a user's file that user's), then its mode:
-    // a change of owner clears the set-id bits.
+    // a change of owner clears the set-id bits. Anyone else keeps at least the group when a
+    // member of it; a group that cannot be kept gets none of the old group's rights, which
+    // were never meant for it.
     if (haveOld) {
-        (void)::fchown(fd_, old.st_uid, old.st_gid);
-        (void)::fchmod(fd_, old.st_mode & 07777);
+        mode_t mode = old.st_mode & 07777;
+        if (::fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+            ::fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0)
+            mode &= ~static_cast<mode_t>(S_IRWXG | S_ISGID);
+        (void)::fchmod(fd_, mode);
     }
 }
 
