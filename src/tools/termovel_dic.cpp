@@ -282,6 +282,15 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
     }
 }
 
+// ASCII text in small letters: names of encodings are compared without case, as everywhere.
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 // options are the valued ones (--name, --author, --info), each followed by its value.
 int import(const std::string& dicPath, const std::string& textPath,
            const std::vector<std::string>& options, bool tab, bool force) {
@@ -298,8 +307,10 @@ int import(const std::string& dicPath, const std::string& textPath,
             author = toCodePage(value, "Автор");
         else if (options[i] == "--info")
             description = toCodePage(value, "Описание");
-        else if (options[i] == "--encoding" && !tab && (value == "cp1251" || value == "utf-8"))
-            encoding = value == "cp1251" ? TImportEncoding::Cp1251 : TImportEncoding::Utf8;
+        else if (options[i] == "--encoding" && !tab && lower(value) == "cp1251")
+            encoding = TImportEncoding::Cp1251;
+        else if (options[i] == "--encoding" && !tab && lower(value) == "utf-8")
+            encoding = TImportEncoding::Utf8;
         else if (options[i] == "--encoding")
             throw TFailure{"--encoding: ожидалось cp1251 или utf-8 (и без --tab), а не " + value};
         else
@@ -423,13 +434,37 @@ int exportStarDict(const std::string& path, const std::string& ifoPath, bool for
     if (!ifoPath.ends_with(".ifo") || ifoPath.size() == 4)
         throw TFailure{ifoPath + ": имя файла StarDict должно оканчиваться на .ifo"};
     const std::string base = ifoPath.substr(0, ifoPath.size() - 4);
-    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"})
+    // All three are checked before anything is read or written: the export makes all of them
+    // or none.
+    const std::string outputs[] = {ifoPath, base + ".idx", base + ".dict.dz"};
+    for (const std::string& out : outputs)
+        requireFileOrNothing("Файл StarDict", out, "обычный файл");
+    for (const std::string& out : outputs)
         requireFreeUnlessForced(out, force);
     TDictionary d;
     loadDictionary(d, path);
-    writeStarDict(d, ifoPath);
+    TStarDictReport report;
+    try {
+        report = writeStarDict(d, ifoPath);
+    } catch (const TStarDictFileError& e) {
+        const bool creating = isError(e, error_text::kCannotCreateFile);
+        throw TFailure{"Файл StarDict " + e.file() + " не записан: " +
+                           (creating ? "файл нельзя создать или заменить: " : "") +
+                           writeProblem(e.cause()),
+                       kExitWriteFailed};
+    }
+    // A headword longer than StarDict's limit would overrun its readers' buffers; it goes in
+    // cut, its article whole, and each is named.
+    constexpr size_t kNamedCuts = 20;
+    const std::vector<int>& cut = report.cutTerms;
+    for (size_t i = 0; i < cut.size() && i < kNamedCuts; ++i)
+        printError("«" + codepage::toUtf8(d.Term(cut[i])) + "»: термин длиннее " +
+                   std::to_string(kStarDictMaxWordBytes) +
+                   " байт UTF-8, в StarDict записано его начало");
+    if (cut.size() > kNamedCuts)
+        printError("… и ещё терминов укорочено: " + std::to_string(cut.size() - kNamedCuts));
     print("Словарь StarDict записан: " + ifoPath + " (терминов " + std::to_string(d.Count()) +
-          ")\n");
+          (cut.empty() ? "" : ", укорочено " + std::to_string(cut.size())) + ")\n");
     return kExitOk;
 }
 

@@ -342,3 +342,28 @@ TEST(SaveSafety, FilesWithTheLongestNamesSave) {
         std::filesystem::remove(path);
     }
 }
+
+// A save by someone who may not give the file back its group (not a member of it) leaves the
+// new file in another group: that group gets none of the rights the old one had.
+TEST(SaveSafety, AGroupThatCannotBeKeptGetsNoRights) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs a file of a group the saving user is not in";
+    TTempFolder folder;
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    const std::string path = folder.file("shared.dic");
+    saveDictionary(path, {"old"});
+    ASSERT_EQ(::chown(path.c_str(), 65534, 0), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+    EXPECT_EQ(asUnprivileged([&]() -> std::string {
+                  saveDictionary(path, {"new"});
+                  struct stat after {};
+                  if (::stat(path.c_str(), &after) != 0)
+                      return "no file";
+                  if (after.st_gid == 0)
+                      return "";  // kept after all
+                  return (after.st_mode & 07777) == 0604
+                             ? ""
+                             : "mode " + std::to_string(after.st_mode & 07777);
+              }),
+              "");
+}
