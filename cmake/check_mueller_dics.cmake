@@ -1,7 +1,9 @@
 # Checks the two dictionaries made from Mueller's with the tool TOOL: in FORWARD the
-# transcriptions read by what they mean, in REVERSE (the Russian–English index) the number of
-# terms and the English headword that known Russian words list first or near the top.
-set(transcriptions "about=[@\"baUt]" "hot=[hOt]" "hair=[hE@]" "bird=[b3:d]")
+# transcriptions read by what they mean and the abbreviations found without "_", in REVERSE
+# (the Russian–English index) the number of terms and the English headword that known Russian
+# words list first or near the top.
+set(transcriptions "about=[@\"baUt]" "hot=[hOt]" "hair=[hE@]" "bird=[b3:d]" "food=[fu:d]"
+                   "university=[%ju:nI\"v3:sItI]" "adagio=(pl. -os [@Uz])" "ам.=американский")
 foreach(pair ${transcriptions})
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 word)

@@ -18,8 +18,11 @@ set(TERMOVEL_DIC_SOURCES
     "en_computing.dic|dict-foldoc,dict-vera"
     "en_jargon.dic|dict-jargon")
 # The licence of a package whose copyright file is free text rather than the machine-readable
-# format, which therefore names it in words only.
-set(TERMOVEL_TEXT_LICENCES "mueller7-dict|GPL-2+" "dict-foldoc|GFDL-NIV-1.1+")
+# format, which therefore names it in words only; after a second |, the name of the licence of a
+# further part that the file gives its own holders and notice ("X is Copyright (C) … and is
+# distributed under the following license:", FOLDOC's Debian additions).
+set(TERMOVEL_TEXT_LICENCES "mueller7-dict|GPL-2+"
+    "dict-foldoc|GFDL-NIV-1.1+|FOLDOC-Debian-additions")
 # The project's own dictionaries are CC BY-SA 4.0, as their information says; those listed here
 # carry another licence of their own.
 set(TERMOVEL_OWN_DIC_LICENCE CC-BY-SA-4.0)
@@ -176,7 +179,14 @@ function(readPackage package prefix)
                 list(APPEND text "${stripped}")
             endif()
         endforeach()
+        readFurtherPart(${package} "${lines}" ${prefix})
+        set(${prefix}_PART_COPYRIGHT "${${prefix}_PART_COPYRIGHT}" PARENT_SCOPE)
+        set(${prefix}_PART_LICENCE "${${prefix}_PART_LICENCE}" PARENT_SCOPE)
+        set(${prefix}_PART_TEXT "${${prefix}_PART_TEXT}" PARENT_SCOPE)
     endif()
+    # A holder written with its own "Copyright ©" (ICU's "Copyright: Copyright © 1991-2022
+    # Unicode, Inc.") would say it twice in the field.
+    list(TRANSFORM holders REPLACE "^Copyright +(\\(C\\) +|© *)?" "")
     # Blank lines at the end of the notice say nothing.
     list(LENGTH text count)
     while(count GREATER 0)
@@ -194,6 +204,66 @@ function(readPackage package prefix)
     set(${prefix}_COPYRIGHT "${holders}" PARENT_SCOPE)
     set(${prefix}_LICENCE "${licence}" PARENT_SCOPE)
     set(${prefix}_TEXT "${text}" PARENT_SCOPE)
+endfunction()
+
+# In a free-text copyright file, the further part that TERMOVEL_TEXT_LICENCES names a licence
+# for: the sentence "<part> is Copyright (C) <years> by <holders>, and is distributed under the
+# following license:" and the indented notice after it. Sets <prefix>_PART_COPYRIGHT,
+# <prefix>_PART_LICENCE and <prefix>_PART_TEXT (empty when the package has no such part); a
+# part named in the table but missing from the file stops the script.
+function(readFurtherPart package lines prefix)
+    set(licence "")
+    foreach(entry IN LISTS TERMOVEL_TEXT_LICENCES)
+        string(REPLACE "|" ";" entry "${entry}")
+        list(LENGTH entry fields)
+        list(GET entry 0 name)
+        if(name STREQUAL package AND fields GREATER 2)
+            list(GET entry 2 licence)
+        endif()
+    endforeach()
+    set(${prefix}_PART_LICENCE "${licence}" PARENT_SCOPE)
+    set(${prefix}_PART_COPYRIGHT "" PARENT_SCOPE)
+    set(${prefix}_PART_TEXT "" PARENT_SCOPE)
+    if(licence STREQUAL "")
+        return()
+    endif()
+    set(said "")
+    set(text)
+    set(state find)
+    foreach(line IN LISTS lines)
+        string(STRIP "${line}" stripped)
+        if(state STREQUAL find)
+            if(stripped MATCHES " is Copyright +(\\(C\\) +|© *)?[0-9]")
+                set(said "${stripped}")
+                set(state sentence)
+            endif()
+        elseif(state STREQUAL sentence)
+            string(APPEND said " ${stripped}")
+        elseif(state STREQUAL notice)
+            if(NOT stripped STREQUAL "" AND NOT line MATCHES "^[ \t]")
+                break()
+            endif()
+            if(text OR NOT stripped STREQUAL "")
+                list(APPEND text "${stripped}")
+            endif()
+        endif()
+        if(state STREQUAL sentence AND said MATCHES ":$")
+            set(state notice)
+        endif()
+    endforeach()
+    if(NOT said MATCHES " is Copyright +(\\(C\\) +|© *)?([0-9].*), and is distributed" OR
+       NOT text)
+        message(FATAL_ERROR "Не удалось прочитать владельцев и условия части с лицензией "
+                            "${licence} из /usr/share/doc/${package}/copyright")
+    endif()
+    string(REGEX REPLACE " by " " " holders "${CMAKE_MATCH_2}")
+    list(LENGTH text count)
+    list(GET text -1 last)
+    if(last STREQUAL "")
+        list(REMOVE_AT text -1)
+    endif()
+    set(${prefix}_PART_COPYRIGHT "${holders}" PARENT_SCOPE)
+    set(${prefix}_PART_TEXT "${text}" PARENT_SCOPE)
 endfunction()
 
 # A Copyright field of several holders, one a line.
@@ -255,6 +325,16 @@ foreach(dic IN LISTS DICS_SORTED)
         readPackage(${package} ${id})
         list(APPEND holders ${${id}_COPYRIGHT})
         list(APPEND names "${${id}_LICENCE}")
+        # A further part of the package under its own notice: its holders and licence too.
+        if(NOT "${${id}_PART_LICENCE}" STREQUAL "")
+            list(APPEND holders "${${id}_PART_COPYRIGHT}")
+            list(APPEND names "${${id}_PART_LICENCE}")
+            string(MAKE_C_IDENTIFIER "${${id}_PART_LICENCE}" part_lid)
+            if(NOT DEFINED licence_${part_lid})
+                list(APPEND licences "${${id}_PART_LICENCE}")
+                set(licence_${part_lid} "${${id}_PART_TEXT}")
+            endif()
+        endif()
         set(licence "${${id}_LICENCE}")
         string(MAKE_C_IDENTIFIER "${licence}" lid)
         if(NOT DEFINED licence_${lid})

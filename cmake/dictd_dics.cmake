@@ -9,14 +9,33 @@ set(TERMOVEL_DICTD_DIR /usr/share/dictd CACHE PATH "Folder of the installed dict
 set(DICTD_HEADER_DIR ${CMAKE_SOURCE_DIR}/data/dictd)
 set(DICTD_DICS)
 
-# termovel_dictd_dic(STEM NAME text AUTHOR text [OPTIONS option ...] DATABASES db [package] ...)
+# termovel_dictd_dic(STEM NAME text AUTHOR text [OPTIONS option ...] [FILES file package ...]
+#                    DATABASES db package ...)
 # Builds dics/STEM.dic from the databases (each db.index and db.dict.dz, joined in order) with
 # the given name and author, the description in data/dictd/STEM.info and the converter's
-# OPTIONS (how the articles are written: --form, --reverse).
+# OPTIONS (how the articles are written: --form, --reverse). FILES names the other files the
+# OPTIONS read, each with the package that installs it (or "-" for a file of the sources).
 function(termovel_dictd_dic stem)
-    cmake_parse_arguments(ARG "" "NAME;AUTHOR" "OPTIONS;DATABASES" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME;AUTHOR" "OPTIONS;FILES;DATABASES" ${ARGN})
     set(inputs)
     set(depends)
+    list(LENGTH ARG_FILES file_count)
+    if(file_count GREATER 0)
+        math(EXPR last_file "${file_count} - 1")
+        foreach(i RANGE 0 ${last_file} 2)
+            list(GET ARG_FILES ${i} file)
+            math(EXPR p "${i} + 1")
+            list(GET ARG_FILES ${p} package)
+            if(NOT EXISTS ${file})
+                message(WARNING "Словарь ${stem}.dic не будет собран: нет файла ${file}; "
+                                "установите пакет Debian ${package}")
+                set_property(GLOBAL APPEND PROPERTY TERMOVEL_MISSING_DICS
+                             "${stem}.dic (${package})")
+                return()
+            endif()
+            list(APPEND depends ${file})
+        endforeach()
+    endif()
     list(LENGTH ARG_DATABASES count)
     math(EXPR last "${count} - 1")
     foreach(i RANGE 0 ${last} 2)
@@ -56,10 +75,22 @@ termovel_dictd_dic(en_ru_mueller
     AUTHOR "В. К. Мюллер, электронная версия: С. Старостин и Е. С. Цымбалюк"
     OPTIONS --form mueller
     DATABASES mueller7 mueller7-dict)
+# The Russian–English index orders an English word by how often it is used, from WordNet's
+# counts of tagged senses, spells glued compounds as WordNet does, and takes the everyday
+# function words Mueller's articles lack from our own table.
+set(TERMOVEL_WORDNET_DIR /usr/share/wordnet
+    CACHE PATH "WordNet's folder: cntlist.rev and index.* (package wordnet-base)")
+set(function_words ${CMAKE_SOURCE_DIR}/data/ru_en_function_words.tsv)
+set(wordnet_files)
+foreach(file cntlist.rev index.noun index.verb index.adj index.adv)
+    list(APPEND wordnet_files ${TERMOVEL_WORDNET_DIR}/${file} wordnet-base)
+endforeach()
 termovel_dictd_dic(ru_en_mueller
     NAME "Русско-английский указатель к словарю Мюллера"
     AUTHOR "Построен из словаря В. К. Мюллера (электронная версия: С. Старостин и Е. С. Цымбалюк)"
-    OPTIONS --form mueller --reverse
+    OPTIONS --form mueller --reverse --wordnet ${TERMOVEL_WORDNET_DIR}
+            --supplement ${function_words}
+    FILES ${wordnet_files} ${function_words} -
     DATABASES mueller7 mueller7-dict)
 termovel_dictd_dic(en_wordnet
     NAME "WordNet: толковый словарь английского языка"
@@ -86,6 +117,15 @@ if(DICTD_DICS)
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_dics.cmake)
     set_tests_properties(data.dictd_dics PROPERTIES LABELS data TIMEOUT 120)
 endif()
+# Every spelling of an alias in the computing dictionary's index is a term, its text once.
+if("${DICTD_DICS}" MATCHES "en_computing\\.dic")
+    add_test(NAME data.en_computing_aliases
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/data/dictd_aliases.sh
+                     $<TARGET_FILE:termovel-dic> ${CMAKE_BINARY_DIR}/dics/en_computing.dic
+                     client/server client-server .com "compiler compiler" compiler-compiler
+                     /actuator/health actuator/health)
+    set_tests_properties(data.en_computing_aliases PROPERTIES LABELS data TIMEOUT 60)
+endif()
 # Mueller's transcriptions read by meaning; the Russian–English index's size and first lines.
 if("${DICTD_DICS}" MATCHES "ru_en_mueller\\.dic")
     add_test(NAME data.mueller_dics
@@ -94,4 +134,11 @@ if("${DICTD_DICS}" MATCHES "ru_en_mueller\\.dic")
                      -DREVERSE=${CMAKE_BINARY_DIR}/dics/ru_en_mueller.dic
                      -P ${CMAKE_SOURCE_DIR}/cmake/check_mueller_dics.cmake)
     set_tests_properties(data.mueller_dics PROPERTIES LABELS data TIMEOUT 120)
+    # The Russian–English dictionary as a reader meets it: everyday words, function words,
+    # no noise keys.
+    add_test(NAME data.ru_en_mueller
+             COMMAND bash ${CMAKE_SOURCE_DIR}/tests/data/ru_en_mueller.sh
+                     $<TARGET_FILE:termovel-dic> ${CMAKE_BINARY_DIR}/dics/ru_en_mueller.dic
+                     ${CMAKE_SOURCE_DIR}/tests/data/ru_en_everyday.tsv)
+    set_tests_properties(data.ru_en_mueller PROPERTIES LABELS data TIMEOUT 120)
 endif()

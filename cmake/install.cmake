@@ -14,8 +14,11 @@ endif()
 
 include(GNUInstallDirs)
 
-# The packages' version: the project version and the Debian release of it (1.0-1).
-set(TERMOVEL_DEB_RELEASE 1)
+# The packages' version: the project version and the Debian release of it (1.0-1), both from
+# the release history, which the changelogs and the AppStream metadata are made of too.
+include(${CMAKE_SOURCE_DIR}/cmake/releases.cmake)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+termovel_read_releases(${CMAKE_SOURCE_DIR}/packaging/releases ${CMAKE_BINARY_DIR}/packaging)
 set(TERMOVEL_DEB_VERSION ${PROJECT_VERSION}-${TERMOVEL_DEB_RELEASE})
 
 set(TERMOVEL_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/termovel)
@@ -84,6 +87,19 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies are read from the binaries themselves (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Reproducible packages: the same build tree gives the same bytes. Every file, and every member
+# of the package's archives, carries the date of the newest package entry of the release history
+# (dpkg-buildpackage takes SOURCE_DATE_EPOCH from debian/changelog the same way); a
+# SOURCE_DATE_EPOCH exported by whoever runs cpack wins. The contents are compressed with xz, as
+# Debian's own packages are.
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/packaging/cpack_options.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} CONTENT
+"# Made by cmake/install.cmake: what cpack sets before it makes the packages.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(ENV{SOURCE_DATE_EPOCH} ${TERMOVEL_SOURCE_DATE_EPOCH})
+endif()
+")
 # CPack puts each summary (the first line) above its long description, indented as Debian wants.
 set(about_termovel "Termovel is a desktop dictionary with a Russian interface. It keeps several
 dictionaries open at once, one per tab. Typing the first letters of a term
@@ -103,6 +119,7 @@ set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS
 # The help file is a CHM document, and the help file and the web links are handed to the
 # desktop's handler (xdg-open): welcome, but not needed to run.
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "xchm, xdg-utils, termovel-dic")
+string(APPEND CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS ", hunspell-ru, hunspell-en-us, wordnet-base")
 
 set(CPACK_DEBIAN_DATA_PACKAGE_NAME termovel-data)
 set(CPACK_DEBIAN_DATA_PACKAGE_ARCHITECTURE all)
@@ -113,12 +130,68 @@ This package holds the bundled dictionaries (English-Russian, WordNet,
 computing terms, the Jargon File, chemical elements, guitar chords and
 others) and the Russian help file.")
 
+# Into out: the Debian source packages, with their versions ("icu (= 72.1-3)"), of the static
+# libraries given (paths, or names the compiler looks up, such as libstdc++.a; anything else is
+# passed over), sorted and joined with ", ". Empty when dpkg does not know one of them.
+function(termovel_static_built_using out)
+    set(${out} "" PARENT_SCOPE)
+    find_program(DPKG_QUERY dpkg-query)
+    if(NOT DPKG_QUERY)
+        return()
+    endif()
+    set(sources)
+    foreach(library IN LISTS ARGN)
+        if(NOT library MATCHES "\\.a$")
+            continue()
+        endif()
+        if(NOT IS_ABSOLUTE "${library}")
+            execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${library}
+                            OUTPUT_VARIABLE library OUTPUT_STRIP_TRAILING_WHITESPACE)
+        endif()
+        file(REAL_PATH "${library}" library)
+        # An update of the library configures again, and so gets its new version here.
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${library})
+        execute_process(COMMAND ${DPKG_QUERY} --search ${library} OUTPUT_VARIABLE owner
+                        RESULT_VARIABLE failed ERROR_QUIET)
+        # "libicu-dev:amd64: /usr/lib/x86_64-linux-gnu/libicuuc.a"
+        if(failed OR NOT owner MATCHES "^([^ ,]+): ")
+            return()
+        endif()
+        execute_process(COMMAND ${DPKG_QUERY} --show
+                                "--showformat=\${source:Package} (= \${source:Version})"
+                                ${CMAKE_MATCH_1}
+                        OUTPUT_VARIABLE source RESULT_VARIABLE failed ERROR_QUIET)
+        if(failed OR NOT source MATCHES "^[a-z0-9][a-z0-9.+-]* \\(= [^)]+\\)$")
+            return()
+        endif()
+        list(APPEND sources "${source}")
+    endforeach()
+    list(REMOVE_DUPLICATES sources)
+    list(SORT sources)
+    list(JOIN sources ", " joined)
+    set(${out} "${joined}" PARENT_SCOPE)
+endfunction()
+
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME termovel-dic)
 set(CPACK_DEBIAN_TOOL_DESCRIPTION "command-line tool for Termovel dictionary files
 termovel-dic lists, looks up, checks, imports and exports the dictionary
 files of Termovel, a desktop dictionary with a Russian interface, and
 converts dictd and StarDict dictionaries into them. It needs no window
 system.")
+# A tool with ICU and the C++ runtime built in carries their code as this build host had it:
+# the control field Static-Built-Using names their source packages and versions, so that a
+# security update of either is known to need a rebuild of termovel-dic.
+if(TERMOVEL_TOOL_STATIC_ICU)
+    termovel_static_built_using(static_built_using ${ICU_STATIC_LIBRARIES} libstdc++.a libgcc.a)
+    if(static_built_using)
+        # CPack writes no field of a project's own, and each field as it is given: the line
+        # rides behind the package's Source field (the source package all three come from).
+        set(CPACK_DEBIAN_TOOL_PACKAGE_SOURCE "termovel\nStatic-Built-Using: ${static_built_using}")
+    elseif(TERMOVEL_PACKAGE_FLAGS)
+        message(FATAL_ERROR "The packages of the static libraries termovel-dic links are not "
+                            "known to dpkg, so its Static-Built-Using cannot be written")
+    endif()
+endif()
 include(CPack)
 
 # The install rules, the package and a first start of the installed program, checked together.
@@ -128,4 +201,5 @@ endif()
 add_test(NAME install.install_check
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_check.sh ${CMAKE_BINARY_DIR}
                  ${CMAKE_BINARY_DIR}/e2e-artefacts ${TERMOVEL_BUNDLED_DICS})
-set_tests_properties(install.install_check PROPERTIES LABELS install TIMEOUT 300 RUN_SERIAL TRUE)
+# xz, as Debian packs its packages, takes minutes over the dictionaries on a busy machine.
+set_tests_properties(install.install_check PROPERTIES LABELS install TIMEOUT 900 RUN_SERIAL TRUE)

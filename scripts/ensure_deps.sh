@@ -40,6 +40,9 @@ packages=(
     dict-foldoc
     dict-vera
     dict-jargon
+    # WordNet's counts of tagged senses: how common an English word is, for the order of the
+    # Russian–English dictionary's translations.
+    wordnet-base
     # Packaging: the .deb's library dependencies (dpkg-shlibdeps, file), the theme icons
     # rendered from SVG, and the checks of the desktop entry and the AppStream metadata.
     dpkg-dev
@@ -52,6 +55,12 @@ packages=(
     # The content type of .dic files, checked as a desktop sees it.
     shared-mime-info
     libglib2.0-bin
+    # Word forms: Hunspell's library and its Russian and English dictionaries, and WordNet's
+    # lists of English irregular forms, read in place at run time.
+    libhunspell-dev
+    hunspell-ru
+    hunspell-en-us
+    wordnet-base
 )
 missing=()
 for p in "${packages[@]}"; do

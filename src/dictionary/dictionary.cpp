@@ -12,6 +12,7 @@
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/file_stamp.h"
+#include "platform/recovery_folder.h"
 
 namespace {
 
@@ -302,7 +303,8 @@ struct TDictionary::TImpl {
     // Writes the scrambled file atomically over path, first checking it against expected;
     // returns the written file's stamp. Raises as SaveToFile; changes nothing of the dictionary.
     std::optional<TFileStamp> write(const std::string& path,
-                                    const std::optional<TFileStamp>& expected) const;
+                                    const std::optional<TFileStamp>& expected,
+                                    TAtomicFileWriter::TAccess access) const;
 };
 
 size_t TDictionary::TImpl::merge(std::vector<TTermEntry>& pending) {
@@ -576,12 +578,15 @@ bool TDictionary::IsOwnFile(const std::string& path) const {
     return impl_->isOwnFile(path, replacedFileKey(path));
 }
 
-std::optional<TFileStamp> TDictionary::TImpl::write(
-    const std::string& path, const std::optional<TFileStamp>& expected) const {
+std::optional<TFileStamp> TDictionary::TImpl::write(const std::string& path,
+                                                    const std::optional<TFileStamp>& expected,
+                                                    TAtomicFileWriter::TAccess access) const {
     // The layout is built, scrambled and written a piece at a time: the very bytes of building
     // the whole content in one stream and scrambling it, but without a second copy of the
     // whole file in memory, and with the disk at work while later pieces are built.
-    TAtomicFileWriter out(path, expected);
+    // A save written in place keeps the old content in the recovery folder until it is done.
+    TAtomicFileWriter out(path, expected,
+                          {TAtomicFileWriter::TFlush::ToDisk, access, recovery_folder::forSaves()});
     TSecretMemoryStream piece;
     piece.reserve(kSavePiece + kSavePiece / 4);
     size_t offset = 0;
@@ -607,7 +612,8 @@ void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
     std::optional<TFileStamp> expected;
     if (overwrite == TOverwrite::IfUnchanged)
         expected = impl_->expectedStamp(path, key);
-    std::optional<TFileStamp> stamp = impl_->write(path, expected);
+    std::optional<TFileStamp> stamp =
+        impl_->write(path, expected, TAtomicFileWriter::TAccess::AsCreated);
     impl_->modified = false;
     impl_->file = key;
     impl_->fileStamp = std::move(stamp);
@@ -615,7 +621,7 @@ void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
 }
 
 void TDictionary::saveCopy(const std::string& path) const {
-    impl_->write(path, std::nullopt);
+    impl_->write(path, std::nullopt, TAtomicFileWriter::TAccess::UserOnly);
 }
 
 const std::string& TDictionary::fileName() const {

@@ -147,7 +147,8 @@ public:
     // over it is not checked for changes by another program.
     void setFileName(const std::string& path);
     // Writes the same file as SaveToFile would, through the same atomic save, but the
-    // dictionary keeps its own file, fileName() and Modified: a copy for safe keeping. Raises
+    // dictionary keeps its own file, fileName() and Modified: a copy for safe keeping, which
+    // only the user may read (a new file is made with mode 0600). Raises
     // TError("Cannot create file %s") or TError("Stream write error"), leaving no file behind.
     void saveCopy(const std::string& path) const;
 

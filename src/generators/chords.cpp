@@ -593,9 +593,58 @@ std::optional<TFingering> findFingering(const TChord& chord, bool rootInBass) {
     return all.front().fingering;
 }
 
+namespace {
+
+// The open shape of the chord's plain triad (major, or minor where the chord has a minor
+// third), which guitarists learn its other open chords from; none for a triad itself, a slash
+// or power chord, or a triad without an open shape.
+std::optional<TFingering> triadOpenShape(const TChord& chord) {
+    if (chord.bass || chord.type->intervals.size() == 2 || chord.type->suffix == "" ||
+        chord.type->suffix == "m")
+        return std::nullopt;
+    const bool minor = std::ranges::any_of(chord.type->intervals,
+                                           [](const TInterval& i) { return i.symbol == "b3"; });
+    for (const TChordType& type : chordTypes()) {
+        if (type.suffix != (minor ? "m" : ""))
+            continue;
+        for (const TShape& shape : commonShapes(TChord{chord.root, &type})) {
+            if (shape.kind == TShapeKind::Open)
+                return shape.fingering;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::vector<TShape> commonShapes(const TChord& chord) {
     const std::vector<TScored> all = playable(chord, true);
     std::optional<TScored> open, sixth, fifth;
+    const std::optional<TFingering> triad = triadOpenShape(chord);
+    // How many strings an open shape changes from the triad's; a ninth voiced below the third
+    // (Cadd9 x30010, an added second rather than a ninth) counts as one change more.
+    int ninth = -1, third = -1;
+    for (const TInterval& i : chord.type->intervals) {
+        if (i.degree == 9)
+            ninth = (chord.root.pitchClass() + i.semitones) % 12;
+        else if (i.degree == 3)
+            third = (chord.root.pitchClass() + i.semitones) % 12;
+    }
+    auto changes = [&](const TFingering& f) {
+        int count = 0, lowestNinth = kStrings, lowestThird = kStrings;
+        for (int s = kStrings - 1; s >= 0; --s) {
+            if (f.frets[s] != triad->frets[s])
+                ++count;
+            if (f.pitchAt(s) >= 0 && f.pitchAt(s) == ninth)
+                lowestNinth = s;
+            if (f.pitchAt(s) >= 0 && f.pitchAt(s) == third)
+                lowestThird = s;
+        }
+        return count + (lowestNinth < lowestThird && lowestThird < kStrings ? 1 : 0);
+    };
+    // An open shape about as comfortable as the most comfortable one is preferred when it is
+    // nearer the triad's shape (Asus4 x02230 from A x02220, rather than x00230).
+    constexpr int kLearntMargin = 4;
     for (const TScored& scored : all) {
         const std::optional<TShapeKind> kind =
             kindOf(scored.fingering, chord.type->intervals.size() == 2);
@@ -605,6 +654,10 @@ std::vector<TShape> commonShapes(const TChord& chord) {
                                        : *kind == TShapeKind::SixthString ? sixth
                                                                           : fifth;
         if (!slot)
+            slot = scored;
+        else if (*kind == TShapeKind::Open && triad &&
+                 scored.score <= slot->score + kLearntMargin &&
+                 changes(scored.fingering) < changes(slot->fingering))
             slot = scored;
     }
     // The open shape counts only while it is about as easy as the easier barre: where the

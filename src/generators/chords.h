@@ -132,7 +132,10 @@ struct TShape {
 
 // The shapes a guitarist reaches for first, at most three: the open shape when it is the most
 // comfortable way to take the chord, then the 6th- and 5th-string shapes, lower on the neck
-// first. Raises TError when the chord has no fingering at all.
+// first. Of the open shapes about as comfortable as the most comfortable, the one that changes
+// fewest strings of the plain triad's open shape comes first (Asus4 x02230 from A x02220), a
+// ninth voiced below the third counting as one change more (Cadd9 x32030, not x30010). Raises
+// TError when the chord has no fingering at all.
 std::vector<TShape> commonShapes(const TChord& chord);
 
 // The chord's first shape. Raises TError when it has none.

@@ -67,6 +67,7 @@ void TConversion::add(std::string_view headword, std::string_view article) {
     if (form_ == TArticleForm::mueller) {
         shaped_ = muellerArticle(headword, article);
         article = shaped_;
+        headword = muellerHeadword(headword);
     } else if (form_ == TArticleForm::prose) {
         shaped_ = proseArticle(article);
         article = shaped_;
@@ -172,6 +173,7 @@ TConversionReport TConversion::finish(TDictionary& dictionary) {
         }
         TTermBatch again;
         std::string joined;
+        std::vector<std::string_view> texts;
         for (size_t i = 0; i < count; ++i) {
             if (firstAt[static_cast<size_t>(position[i])] != static_cast<int>(i))
                 continue;
@@ -180,8 +182,15 @@ TConversionReport TConversion::finish(TDictionary& dictionary) {
                 continue;
             }
             joined.clear();
-            for (int k = static_cast<int>(i); k >= 0; k = next[static_cast<size_t>(k)])
-                appendJoined(joined, article(entries_[static_cast<size_t>(k)]));
+            texts.clear();
+            for (int k = static_cast<int>(i); k >= 0; k = next[static_cast<size_t>(k)]) {
+                // One text under two spellings that fold to one term (aliases) is kept once.
+                const std::string_view text = article(entries_[static_cast<size_t>(k)]);
+                if (std::find(texts.begin(), texts.end(), text) != texts.end())
+                    continue;
+                texts.push_back(text);
+                appendJoined(joined, text);
+            }
             again.add(term(entries_[i]), joined);
         }
         dictionary.Clear();

@@ -56,6 +56,9 @@ public:
     // translations become the terms (see TMuellerReverse) and finish builds from those.
     void setMuellerReverse();
 
+    // The reverse index being gathered (to give it frequencies or a supplement), or nullptr.
+    TMuellerReverse* muellerReverse() { return reverse_.get(); }
+
     // Adds one entry. Blanks and line breaks around the headword are dropped; control
     // characters inside it become blanks.
     void add(std::string_view headword, std::string_view article);

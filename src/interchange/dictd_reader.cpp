@@ -83,6 +83,30 @@ std::string looseKey(std::string_view text) {
     return key;
 }
 
+// Whether an index headword is the article's own headword as an index lowers it and, built
+// without punctuation, strips it ("apple" for "Apple", "clientserver" or "client server" for
+// "client-server"). Another spelling that only shares the letters ("client/server",
+// "compiler compiler" beside "compiler-compiler") is an alias of its own and stays a term.
+bool indexFormOf(std::string_view word, std::string_view shown) {
+    const std::string loose = looseKey(shown);
+    if (loose == word)
+        return true;
+    std::string lowered, spaced;
+    const auto* s = reinterpret_cast<const uint8_t*>(shown.data());
+    const auto n = static_cast<int32_t>(shown.size());
+    for (int32_t i = 0; i < n;) {
+        UChar32 c;
+        U8_NEXT(s, i, n, c);
+        if (c < 0)
+            return false;
+        c = u_tolower(c);
+        codepage::appendUtf8(lowered, static_cast<char32_t>(c));
+        if (c == ' ' || u_isalnum(c))
+            codepage::appendUtf8(spaced, static_cast<char32_t>(c));
+    }
+    return lowered == word || spaced == word;
+}
+
 // The text of a header entry: its article without the line naming the entry, the lines
 // that remain without blank lines around them. With oneLine, the lines joined by blanks.
 std::string headerText(std::string_view article, bool oneLine) {
@@ -195,8 +219,9 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
             continue;
         }
         const std::string_view shown = trimBlanks(firstLine(article));
-        conversion.add(
-            !shown.empty() && looseKey(shown) == looseKey(entry.word) ? shown : entry.word,
-            article);
+        conversion.add(!shown.empty() && (shown == entry.word || indexFormOf(entry.word, shown))
+                           ? shown
+                           : entry.word,
+                       article);
     }
 }

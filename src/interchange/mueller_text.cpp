@@ -19,7 +19,8 @@ constexpr TStandIn kStandIns[] = {
     {0x00F0, "D"}, {0x014B, "N"}, {0x2197, "\""}, {0x2198, "%"},
 };
 
-constexpr char32_t kOpenE = 0x025C;  // ɜ
+constexpr char32_t kOpenE = 0x025C;    // ɜ
+constexpr char32_t kUpsilon = 0x028A;  // ʊ
 
 bool isAsciiDigit(char c) {
     return c >= '0' && c <= '9';
@@ -72,6 +73,25 @@ std::string_view trimEnd(std::string_view line) {
     return line;
 }
 
+// Whether a line ends in a transcription that follows Cyrillic text: the start of another
+// entry.
+bool endsWithGluedEntry(std::string_view line) {
+    if (!line.ends_with(']'))
+        return false;
+    const size_t open = line.rfind('[');
+    if (open == std::string_view::npos)
+        return false;
+    const std::string_view before = trimEnd(line.substr(0, open));
+    size_t i = before.size();
+    // The last character before the transcription: a Cyrillic letter's second byte.
+    while (i > 0 && (static_cast<unsigned char>(before[i - 1]) & 0xC0) == 0x80)
+        --i;
+    size_t at = i > 0 ? i - 1 : 0;
+    const std::optional<char32_t> last =
+        before.empty() ? std::nullopt : codepage::decodeUtf8(before, at);
+    return last && *last >= 0x0400 && *last <= 0x04FF;
+}
+
 }  // namespace
 
 std::vector<std::string> muellerLines(std::string_view headword, std::string_view article) {
@@ -88,6 +108,12 @@ std::vector<std::string> muellerLines(std::string_view headword, std::string_vie
         }
         if (trimBlanks(line).empty())
             continue;
+        if (!lines.empty() && trimBlanks(line).starts_with("1.") &&
+            endsWithGluedEntry(lines.back())) {
+            lines.back().resize(lines.back().rfind('['));
+            lines.back().resize(trimEnd(lines.back()).size());
+            break;
+        }
         if (!lines.empty() && !opensWithMarker(line)) {
             lines.back().push_back(' ');
             lines.back().append(trimBlanks(line));
@@ -111,6 +137,16 @@ std::string muellerTranscription(std::string_view standIns) {
             out.push_back('3');
             continue;
         }
+        // ʊ: is the long u of "food"; X-SAMPA's U: would be a long lax vowel.
+        if (*ch == kUpsilon && i < standIns.size() && standIns[i] == ':') {
+            out.push_back('u');
+            continue;
+        }
+        // "oʊ" is the diphthong that the dictionary writes ɜʊ everywhere else.
+        if (*ch == 'o' && standIns.substr(i).starts_with("\u028A")) {
+            out.push_back('@');
+            continue;
+        }
         const char* mapped = nullptr;
         for (const TStandIn& s : kStandIns) {
             if (s.ch == *ch)
@@ -122,6 +158,12 @@ std::string muellerTranscription(std::string_view standIns) {
             out.append(standIns.substr(at, i - at));
     }
     return out;
+}
+
+std::string_view muellerHeadword(std::string_view headword) {
+    if (headword.size() > 1 && headword[0] == '_' && isMarkByte(headword[1]))
+        headword.remove_prefix(1);
+    return headword;
 }
 
 std::string muellerLineText(std::string_view line) {

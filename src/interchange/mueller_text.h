@@ -18,13 +18,19 @@
 
 // The lines of a Mueller article as its author meant them: the headword's line left out, each
 // line without a marker joined to the one before by a blank, ends trimmed of blanks (the
-// indentation before each line is kept).
+// indentation before each line is kept). Where a meaning line ends in another word's
+// transcription and a new first part of speech follows ("савин … [↗sɛɪvɪŋ]" then "1."), the
+// source glued the next entry on: the article ends before that transcription.
 std::vector<std::string> muellerLines(std::string_view headword, std::string_view article);
 
 // The X-SAMPA form of a transcription written with Mueller's stand-ins (the text between the
-// brackets): ɜ → @, ɜ: → 3:, ɘ → O, ɛ → e, e → E, ɪ → I, ʊ → U, æ → {, ʌ → V, ɑ → A, ʃ → S,
-// ʒ → Z, θ → T, ð → D, ŋ → N, ↗ → ", ↘ → %; other characters stay as they are.
+// brackets): ɜ → @, ɜ: → 3:, ʊ: → u:, oʊ → @U, ɘ → O, ɛ → e, e → E, ɪ → I, ʊ → U, æ → {, ʌ → V,
+// ɑ → A, ʃ → S, ʒ → Z, θ → T, ð → D, ŋ → N, ↗ → ", ↘ → %; other characters stay as they are.
 std::string muellerTranscription(std::string_view standIns);
+
+// The headword as a term: the entries of the list of abbreviations ("_ам.", "_n.") are found
+// as a reader types them, without the "_".
+std::string_view muellerHeadword(std::string_view headword);
 
 // One line of Mueller's as text: each transcription in X-SAMPA, the marks without their "_"
 // ("_n." → "n.", "_I" → "I"), a blank put where a mark was glued to what stands before it.

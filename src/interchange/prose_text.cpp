@@ -99,8 +99,15 @@ std::string_view firstWord(std::string_view text) {
 // Whether the joined text takes no blank between line and next: after a word broken at its
 // hyphen or an opening quote or parenthesis, and before a closing punctuation mark.
 bool joinsTight(std::string_view line, std::string_view next) {
-    if (next.find_first_of(".,;:!?)") == 0)
+    // A mark that closes what comes before it stands before a blank, the line's end or another
+    // closing mark; "!(N-1)" (a factorial) and "?>" open something of their own.
+    if (next.find_first_of(".,;:!?)") == 0 &&
+        (next.size() == 1 || std::string_view(" .,;:!?)\"'").find(next[1]) != kNone))
         return true;
+    // A suspended hyphen ("16- and 32-bit", "Front- or Back-Cover") keeps its blank.
+    const std::string_view word = firstWord(next);
+    if (line.ends_with('-') && (word == "and" || word == "or" || word == "nor" || word == "to"))
+        return false;
     if (line.ends_with("(") || line.ends_with("{") || line.ends_with("[") ||
         line.ends_with("\u201C") || line.ends_with("\u2018"))
         return true;
@@ -162,6 +169,13 @@ std::string proseArticle(std::string_view article) {
             // A dash after a wrapped line of prose is a dash of that prose, not a list item
             // (unless the prose is an item of a dashed list itself).
             if (item != kNone && text.starts_with("- ") && open && wrapped && !dashItem)
+                item = kNone;
+            // So is an asterisk or plus that goes on with a small letter after a line that
+            // breaks off mid-sentence ("typing rm -r" / "* or mkfs").
+            if (item != kNone && (text.starts_with("* ") || text.starts_with("+ ")) && open &&
+                wrapped && !dashItem &&
+                std::string_view(".!?:;").find(lines.back().back()) == kNone && text.size() > 2 &&
+                text[2] >= 'a' && text[2] <= 'z')
                 item = kNone;
             const bool continues = open && item == kNone && !table &&
                                    (indent == firstIndent || indent == hangColumn) && wrapped;

@@ -7,11 +7,14 @@
 // again, so that the program's window wraps it at its own width (UTF-8 in and out).
 //
 // A line is joined to the one before, after a blank (none after a word broken at its hyphen or
-// an opening bracket or quote, nor before a closing punctuation mark), when all of these hold:
+// an opening bracket or quote, nor before a closing punctuation mark; a mark followed by more
+// than a blank or closing mark, as "!(N-1)" or "?>", is no closing mark, and a hyphen before
+// "and", "or", "nor" or "to" is a suspended one that keeps its blank), when all of these hold:
 //
 //   - neither is blank, and the line before is not at the left margin (a headword or header);
 //   - it opens no list item ("1.", "2)", "3:", "a)", "-", "*", "•", WordNet's "n 1:", "adj 2:";
-//     numbers of up to two digits, three before ":"), and no "-" that follows wrapped prose;
+//     numbers of up to two digits, three before ":"), and no "-" that follows wrapped prose,
+//     nor a "*" or "+" going on with a small letter after prose broken off mid-sentence;
 //   - it is indented as a continuation: as deep as the first line of what it continues, or as
 //     deep as that line's text after its list marker (a hanging indent);
 //   - the line before was wrapped: it and the line's first word would not fit in 60 columns,

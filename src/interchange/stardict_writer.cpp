@@ -1,7 +1,13 @@
 #include "interchange/stardict_writer.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <numeric>
 #include <string_view>
 #include <vector>
@@ -94,22 +100,39 @@ std::string articleText(std::string_view cp1251) {
     return out;
 }
 
-void writeWhole(const std::string& path, std::string_view bytes) {
-    TAtomicFileWriter writer(path);
-    writer.write(bytes.data(), bytes.size());
-    writer.commit();
+// The longest start of a UTF-8 text that a StarDict headword holds, ending at a character's
+// end (a continuation byte is never the first of the rest).
+std::string_view headword(std::string_view utf8) {
+    if (utf8.size() <= kStarDictMaxWordBytes)
+        return utf8;
+    size_t end = kStarDictMaxWordBytes;
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return utf8.substr(0, end);
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
 
-void writeStarDict(const TDictionary& dictionary, const std::string& ifoPath) {
+TStarDictReport writeStarDict(const TDictionary& dictionary, const std::string& ifoPath) {
     std::string base = ifoPath;
     if (base.ends_with(".ifo"))
         base.resize(base.size() - 4);
+    TStarDictReport report;
     const int count = dictionary.Count();
     std::vector<std::string> terms(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        terms[static_cast<size_t>(i)] = codepage::toUtf8(dictionary.Term(i));
+    for (int i = 0; i < count; ++i) {
+        std::string& term = terms[static_cast<size_t>(i)];
+        term = codepage::toUtf8(dictionary.Term(i));
+        if (term.size() > kStarDictMaxWordBytes) {
+            term.resize(headword(term).size());
+            report.cutTerms.push_back(i);
+        }
+    }
     std::vector<int> order(static_cast<size_t>(count));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
@@ -144,7 +167,43 @@ void writeStarDict(const TDictionary& dictionary, const std::string& ifoPath) {
         ifo += "description=" + info + "\n";
     ifo += "sametypesequence=m\n";
 
-    writeWhole(base + ".dict.dz", makeDictzip(data));
-    writeWhole(base + ".idx", index);
-    writeWhole(ifoPath, ifo);
+    // In the order they are renamed: the .ifo, which readers look for, last.
+    struct TOutput {
+        std::string path;
+        std::string bytes;
+        bool existed = false;
+        std::unique_ptr<TAtomicFileWriter> writer;
+    };
+    TOutput outputs[] = {{base + ".dict.dz", makeDictzip(data), false, nullptr},
+                         {base + ".idx", std::move(index), false, nullptr},
+                         {ifoPath, std::move(ifo), false, nullptr}};
+    data.clear();
+    data.shrink_to_fit();
+    for (TOutput& out : outputs) {
+        out.existed = exists(out.path);
+        try {
+            out.writer = std::make_unique<TAtomicFileWriter>(out.path);
+            out.writer->write(out.bytes.data(), out.bytes.size());
+        } catch (const TError& e) {
+            // The writers made so far remove their temporary files as they go.
+            throw TStarDictFileError(e.what(), out.path, errno);
+        }
+        out.bytes.clear();
+        out.bytes.shrink_to_fit();
+    }
+    for (size_t i = 0; i < std::size(outputs); ++i) {
+        try {
+            outputs[i].writer->commit();
+        } catch (const TError& e) {
+            const int cause = errno;
+            // The renames before this one are done: the files they replaced cannot come back,
+            // but those this export brought in where nothing was go again.
+            for (size_t done = 0; done < i; ++done) {
+                if (!outputs[done].existed)
+                    ::unlink(outputs[done].path.c_str());
+            }
+            throw TStarDictFileError(e.what(), outputs[i].path, cause);
+        }
+    }
+    return report;
 }

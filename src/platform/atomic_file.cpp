@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,13 +15,17 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/private_folder.h"
+#include "platform/recovery_folder.h"
 #include "platform/regular_file.h"
 
 namespace {
@@ -37,18 +42,50 @@ constexpr std::chrono::milliseconds kLockPoll{20};
 
 constexpr const char* kTempMark = ".tmp";
 
-// --- Temporary files removed on SIGTERM/SIGINT --------------------------------------------
-// The handler may only touch what is async-signal-safe: fixed buffers and atomic flags, read
-// with unlink, signal and raise. A slot is 0 free, 1 being filled, 2 holding a path.
+// --- Temporary files removed, and a file written in place put back, on SIGTERM/SIGINT/SIGHUP
+// The handler may only touch what is async-signal-safe: fixed buffers and atomic values, read
+// with open, read, pwrite, ftruncate, fsync, unlink, signal and raise. A slot is 0 free, 1
+// being filled, 2 holding a path.
 constexpr int kTrackedSlots = 8;
 char gTracked[kTrackedSlots][PATH_MAX];
 std::atomic<int> gTrackedState[kTrackedSlots];
 
+// The file being written in place (its descriptor, -1 for none) and the copy of its old
+// content; at most one at a time is put back by the handler.
+std::atomic<int> gInPlaceFd{-1};
+char gInPlaceCopy[PATH_MAX];
+
+// Writes the copy back over the file written in place, then removes the copy.
+void restoreInPlace() {
+    const int fd = gInPlaceFd.exchange(-1);
+    if (fd < 0)
+        return;
+    const int in = ::open(gInPlaceCopy, O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return;
+    char buffer[4096];
+    off_t at = 0;
+    ssize_t n = 0;
+    while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || ::pwrite(fd, buffer, static_cast<size_t>(n), at) != n)
+            break;
+        at += n;
+    }
+    ::close(in);
+    if (n == 0 && ::ftruncate(fd, at) == 0 && ::fsync(fd) == 0)
+        ::unlink(gInPlaceCopy);
+}
+
 void removeTrackedAndRaise(int signal) {
+    const int savedErrno = errno;
+    restoreInPlace();
     for (int i = 0; i < kTrackedSlots; ++i) {
         if (gTrackedState[i].load() == 2)
             ::unlink(gTracked[i]);
     }
+    errno = savedErrno;
     // The signal then ends the process as it would have without us.
     ::signal(signal, SIG_DFL);
     ::raise(signal);
@@ -59,7 +96,7 @@ void removeTrackedAndRaise(int signal) {
 void installHandlers() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (int signal : {SIGTERM, SIGINT}) {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
             struct sigaction old {};
             if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
                 continue;
@@ -90,11 +127,22 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? "." : path.substr(0, slash + 1);
 }
 
-// The name of a temporary file for the file named base: "." base ".tmp" pid "-" number. A
-// name that would pass the file system's limit of regular_file::kMaxNameBytes keeps only the start
-// of base, followed by "~" and a hash of the whole, so that the temporary file stays in the folder
-// of the file it replaces and its name remains one removeStaleTemporaries knows.
-std::string temporaryName(const std::string& base, pid_t pid, unsigned number) {
+// A number nobody can foretell, so that no one can put a file or a link of theirs under the
+// name a temporary file is about to get.
+uint64_t randomNumber() {
+    uint64_t value = 0;
+    if (::getrandom(&value, sizeof value, 0) == static_cast<ssize_t>(sizeof value))
+        return value;
+    std::random_device device;
+    return (uint64_t{device()} << 32) ^ device();
+}
+
+// The name of a temporary file for the file named base: "." base ".tmp" pid "-" number, the
+// number a random one. A name that would pass the file system's limit of
+// regular_file::kMaxNameBytes keeps only the start of base, followed by "~" and a hash of the
+// whole, so that the temporary file stays in the folder of the file it replaces and its name
+// remains one removeStaleTemporaries knows.
+std::string temporaryName(const std::string& base, pid_t pid, uint64_t number) {
     const std::string tail = kTempMark + std::to_string(pid) + "-" + std::to_string(number);
     const size_t room = regular_file::kMaxNameBytes - 1 - tail.size();
     if (base.size() <= room)
@@ -126,6 +174,67 @@ pid_t temporaryOwner(std::string_view name) {
     return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
 }
 
+// The process's umask, read without changing it: from /proc where the kernel shows it, else
+// by setting and restoring it once (the moment another thread might create a file with the
+// wrong mode is then at the first save only).
+mode_t currentUmask() {
+    static const mode_t mask = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+        }
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        return old;
+    }();
+    return mask;
+}
+
+// Whether the link at link (as lstat gives info) may be followed to the file it names. In a
+// folder that is sticky and writable by all (/tmp), a link is followed only when it is the
+// user's own or the folder owner's, as the kernel's protection of such folders has it: anyone
+// may put a link there, and following another user's would write where they chose. A link that
+// leads nowhere is followed to create its file only when it is the user's own in a folder of
+// the user's (or the superuser's) that no one else may write to.
+bool mayFollow(const std::filesystem::path& link, const struct stat& info, bool dangling) {
+    struct stat folder {};
+    const std::filesystem::path parent = link.has_parent_path() ? link.parent_path() : ".";
+    if (::stat(parent.c_str(), &folder) != 0)
+        return false;
+    const uid_t user = ::geteuid();
+    if (dangling)
+        return info.st_uid == user && (folder.st_uid == user || folder.st_uid == 0) &&
+               !private_folder::writableByOthers(folder);
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || info.st_uid == user || info.st_uid == folder.st_uid;
+}
+
+// Copies everything from in to out from their starts. Returns false when a read or write fails.
+bool copyAll(int in, int out) {
+    std::vector<char> buffer(size_t{1} << 20);
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(in, buffer.data(), buffer.size(), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (::pwrite(out, buffer.data(), static_cast<size_t>(n), at) != n)
+            return false;
+        at += n;
+    }
+}
+
+void syncFolder(const std::string& folder) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+}
+
 }  // namespace
 
 namespace atomic_file {
@@ -134,12 +243,17 @@ std::string replacementTarget(const std::string& path) {
     namespace fs = std::filesystem;
     fs::path at(path);
     for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(at, ec)))
+        struct stat link {};
+        if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
             return at.string();
+        std::error_code ec;
         const fs::path next = fs::read_symlink(at, ec);
         if (ec)
             return at.string();
+        struct stat end {};
+        const bool dangling = ::stat(at.c_str(), &end) != 0 && errno == ENOENT;
+        if (!mayFollow(at, link, dangling))
+            return {};
         at = next.is_absolute() ? next : at.parent_path() / next;
     }
     return {};
@@ -279,9 +393,15 @@ TSaveLock::~TSaveLock() {
 
 TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFileStamp> expected,
                                      TFlush flush)
+    : TAtomicFileWriter(path, std::move(expected), TOptions{flush, TAccess::AsCreated, {}}) {}
+
+TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFileStamp> expected,
+                                     TOptions options)
     : path_(path),
       target_(atomic_file::replacementTarget(path)),
-      flush_(flush),
+      flush_(options.flush),
+      access_(options.access),
+      keepFolder_(std::move(options.keepFolder)),
       expected_(expected) {
     if (target_.empty())
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
@@ -291,7 +411,7 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
     // Renaming over a file needs only the folder's permission, but a file the user may not
     // write to must stay as it is, just as writing into it directly would fail.
     struct stat old {};
-    const bool haveOld = ::stat(target_.c_str(), &old) == 0;
+    const bool haveOld = ::lstat(target_.c_str(), &old) == 0;
     if (haveOld && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
     const size_t slash = target_.find_last_of('/');
@@ -301,14 +421,13 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
     // dictionary where the system (or another program) expects something else.
     if (haveOld && !S_ISREG(old.st_mode))
         throw TError(formatMessage(error_text::kCannotCreateFile, path));
+    if (haveOld)
+        old_ = old;
     atomic_file::removeStaleTemporaries(folder_);
     // A file of several names (hard links) is written in place: a new file renamed over one
     // name would leave the others holding the old content.
     if (haveOld && old.st_nlink > 1) {
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        if (fd_ < 0)
-            throw TError(formatMessage(error_text::kCannotCreateFile, path));
-        inPlace_ = true;
+        openInPlace();
         return;
     }
     if (!openTemporary(base, slash != std::string::npos)) {
@@ -316,29 +435,102 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& path, std::optional<TFil
         // may be written, is written in place. Only then: on a full disk or a read-only
         // system, writing in place would only spoil the old file.
         const bool folderClosed = errno == EACCES || errno == EPERM;
-        if (folderClosed && haveOld && S_ISREG(old.st_mode))
-            fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        if (fd_ < 0)
+        if (!folderClosed || !haveOld)
             throw TError(formatMessage(error_text::kCannotCreateFile, path));
-        inPlace_ = true;
+        openInPlace();
+    }
+}
+
+void TAtomicFileWriter::openInPlace() {
+    // Never through a link put in the file's place since it was examined.
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+    struct stat now {};
+    if (fd_ >= 0 && (::fstat(fd_, &now) != 0 || !S_ISREG(now.st_mode) ||
+                     now.st_dev != old_->st_dev || now.st_ino != old_->st_ino)) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ < 0 || ::fcntl(fd_, F_SETFL, 0) != 0)
+        throw TError(formatMessage(error_text::kCannotCreateFile, path_));
+    inPlace_ = true;
+    keepOldContent();
+}
+
+// Written in place, the file holds neither version while the save runs. The old content is
+// first copied (mode 0600, flushed to disk) into the recovery folder, or else the user's own
+// temporary folder, and the copy is removed only once the new content is on the disk: a save
+// cut short, even by SIGKILL, leaves the old content there, and in the recovery folder the
+// next start offers it. A save that fails puts the old content back itself.
+void TAtomicFileWriter::keepOldContent() {
+    const int in = ::open(target_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (in < 0) {
+        // A file the user may not read holds nothing of theirs to keep.
+        if (errno == EACCES)
+            return;
+        throw TError(formatMessage(error_text::kCannotCreateFile, path_));
+    }
+    std::string folder;
+    if (!keepFolder_.empty() && recovery_folder::prepare(keepFolder_))
+        folder = keepFolder_;
+    else
+        folder = private_folder::inTemporary();
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(target_, ec);
+    const std::string origin = ec ? target_ : absolute.lexically_normal().string();
+    int out = -1;
+    for (int attempt = 0; !folder.empty() && out < 0 && attempt < 100; ++attempt) {
+        keepPath_ = folder + "/" + recovery_folder::newFileName(folder, origin);
+        out = ::open(keepPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0 && errno != EEXIST)
+            break;
+    }
+    bool kept = out >= 0 && copyAll(in, out) && ::fsync(out) == 0;
+    ::close(in);
+    if (out >= 0 && ::close(out) != 0)
+        kept = false;
+    if (!kept) {
+        if (out >= 0)
+            ::unlink(keepPath_.c_str());
+        keepPath_.clear();
+        ::close(fd_);
+        fd_ = -1;
+        throw TError(formatMessage(error_text::kCannotCreateFile, path_));
+    }
+    syncFolder(folder);
+    if (keepPath_.size() < PATH_MAX) {
+        std::memcpy(gInPlaceCopy, keepPath_.c_str(), keepPath_.size() + 1);
+        gInPlaceFd.store(fd_);
+    }
+}
+
+// Writes the kept old content back over a file that a failed in-place save left part-written.
+// The copy goes only once the file holds it again; otherwise it stays to be restored later.
+void TAtomicFileWriter::restoreOldContent() {
+    const int in = ::open(keepPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int out =
+        in < 0 ? -1 : ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    struct stat kept {};
+    const bool restored = out >= 0 && ::fstat(in, &kept) == 0 && copyAll(in, out) &&
+                          ::ftruncate(out, kept.st_size) == 0 && ::fsync(out) == 0;
+    if (in >= 0)
+        ::close(in);
+    if (out >= 0 && ::close(out) != 0)
         return;
-    }
-    // The new file takes the old one's owner and group as far as the process may (all of it
-    // as root, so that a save run by root leaves a user's file that user's), then its mode:
-    // a change of owner clears the set-id bits.
-    if (haveOld) {
-        (void)::fchown(fd_, old.st_uid, old.st_gid);
-        (void)::fchmod(fd_, old.st_mode & 07777);
-    }
+    if (restored)
+        ::unlink(keepPath_.c_str());
 }
 
 // Returns false with errno from the failed open.
 bool TAtomicFileWriter::openTemporary(const std::string& base, bool inFolder) {
-    static std::atomic<unsigned> counter{0};
+    // Created for the user alone, whatever the umask: the file gets its final mode only when
+    // it is complete (see giveFinalOwnerAndMode), so no reader can open it on the way. A name
+    // already taken (by chance or by someone's planted file or link) is never opened: another
+    // random name is tried.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate =
-            (inFolder ? folder_ : "") + temporaryName(base, ::getpid(), counter++);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            (inFolder ? folder_ : "") + temporaryName(base, ::getpid(), randomNumber());
+        const int fd =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             fd_ = fd;
             tempPath_ = candidate;
@@ -352,14 +544,59 @@ bool TAtomicFileWriter::openTemporary(const std::string& base, bool inFolder) {
     return false;
 }
 
+// The new file takes the old one's owner and group as far as the process may (all of it as
+// root, so that a save run by root leaves a user's file that user's), then its mode: a change
+// of owner clears the set-id bits. What cannot be kept narrows the mode: a new owner loses the
+// set-user-id bit, and a new group gets no more than any other user had, never the rights the
+// old group had. A new file gets a plainly created file's mode, or 0600 for the user's eyes.
+void TAtomicFileWriter::giveFinalOwnerAndMode() {
+    // Where the file system keeps no modes (FAT), a change fails and the file stays as the
+    // mount makes it; elsewhere a failure leaves it the user's alone, never more open.
+    if (!old_) {
+        const mode_t mode = access_ == TAccess::UserOnly ? 0600 : 0666 & ~currentUmask();
+        if (mode != 0600)
+            (void)::fchmod(fd_, mode);
+        return;
+    }
+    struct stat now {};
+    if (::fstat(fd_, &now) != 0)
+        return;
+    if (now.st_uid != old_->st_uid || now.st_gid != old_->st_gid) {
+        if (::fchown(fd_, old_->st_uid, old_->st_gid) == 0) {
+            now.st_uid = old_->st_uid;
+            now.st_gid = old_->st_gid;
+        } else if (now.st_gid != old_->st_gid &&
+                   ::fchown(fd_, static_cast<uid_t>(-1), old_->st_gid) == 0) {
+            // Without privilege the owner stays the user; the group is kept when the user is
+            // one of its members.
+            now.st_gid = old_->st_gid;
+        }
+    }
+    mode_t mode = old_->st_mode & 07777;
+    if (now.st_uid != old_->st_uid)
+        mode &= ~S_ISUID;
+    if (now.st_gid != old_->st_gid)
+        mode = (mode & ~(S_ISGID | S_IRWXG)) | ((mode & S_IRWXO) << 3);
+    (void)::fchmod(fd_, mode);
+}
+
 TAtomicFileWriter::~TAtomicFileWriter() {
     discard();
 }
 
 void TAtomicFileWriter::discard() {
+    if (!keepPath_.empty())
+        gInPlaceFd.store(-1);
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    if (!keepPath_.empty()) {
+        if (touched_)
+            restoreOldContent();
+        else
+            ::unlink(keepPath_.c_str());
+        keepPath_.clear();
+    }
     if (!tempPath_.empty()) {
         ::unlink(tempPath_.c_str());
         atomic_file::untrackTemporary(tempPath_);
@@ -370,6 +607,7 @@ void TAtomicFileWriter::discard() {
 void TAtomicFileWriter::write(const char* data, size_t size) {
     for (size_t done = 0; done < size;) {
         const size_t piece = std::min(kWritePiece, size - done);
+        touched_ = true;
         if (!atomic_file::writeAll(fd_, data + done, piece))
             throw TError(error_text::kStreamWrite);
         if (flush_ == TFlush::ToDisk)
@@ -391,18 +629,29 @@ void TAtomicFileWriter::requireUnchanged() const {
 
 void TAtomicFileWriter::commit() {
     // In place, the old file may have been longer: it is cut to what was written.
-    if (inPlace_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
-        throw TError(error_text::kStreamWrite);
-    if (flush_ == TFlush::ToDisk && ::fsync(fd_) != 0)
+    if (inPlace_) {
+        touched_ = true;
+        if (::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
+            throw TError(error_text::kStreamWrite);
+    } else {
+        giveFinalOwnerAndMode();
+    }
+    // The copy of the old content waits for the new one on the disk, whatever the flush asked.
+    if ((flush_ == TFlush::ToDisk || !keepPath_.empty()) && ::fsync(fd_) != 0)
         throw TError(error_text::kStreamWrite);
     // Taken from the written file itself: the rename moves it without touching its time.
     const std::optional<TFileStamp> written = file_stamp::ofDescriptor(fd_);
+    if (!keepPath_.empty())
+        gInPlaceFd.store(-1);  // the new content is on the disk: nothing to put back
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0)
         throw TError(error_text::kStreamWrite);
     if (inPlace_) {
         stamp_ = written;
+        if (!keepPath_.empty())
+            ::unlink(keepPath_.c_str());
+        keepPath_.clear();
         return;
     }
     // Looked at once more: a program that writes without taking the lock may have written
@@ -417,9 +666,5 @@ void TAtomicFileWriter::commit() {
     if (flush_ == TFlush::None)
         return;
     // The rename itself reaches the disk with the folder's entry.
-    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    syncFolder(folder_);
 }

@@ -1,6 +1,7 @@
 #include "platform/program_folder.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+
+#include "platform/private_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -107,9 +110,15 @@ TProgramPlaces runningPlaces(const std::string& dataFromBinary) {
     return places;
 }
 
+bool isOwn(const std::string& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid() && !private_folder::writableByOthers(info);
+}
+
 std::string choose(const TProgramPlaces& places,
                    const std::function<bool(const std::string&)>& writable) {
-    if (writable(places.binaryFolder) && !isFolder(places.dataFolder))
+    if (writable(places.binaryFolder) && !isFolder(places.dataFolder) && isOwn(places.binaryFolder))
         return places.binaryFolder;
     std::error_code ec;
     fs::create_directories(places.userFolder, ec);
@@ -122,7 +131,8 @@ std::vector<std::string> dataFolders(const TProgramPlaces& places, const std::st
     if (sameFolder(programFolder, places.binaryFolder))
         return folders;
     std::vector<std::string> candidates;
-    if (!writable(places.binaryFolder))
+    // A copy that keeps no files beside itself still reads what it was shipped with there.
+    if (!writable(places.binaryFolder) || !isOwn(places.binaryFolder))
         candidates.push_back(places.binaryFolder);
     candidates.push_back(places.dataFolder);
     candidates.insert(candidates.end(), places.systemDataFolders.begin(),

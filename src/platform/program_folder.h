@@ -38,19 +38,25 @@ std::vector<std::string> systemDataHomes(const char* xdgDataDirs);
 // systemDataHomes($XDG_DATA_DIRS).
 TProgramPlaces runningPlaces(const std::string& dataFromBinary);
 
+// Whether folder may hold the program's own files: a folder that belongs to the running user
+// and that no one else may write to (see private_folder::writableByOthers). In a folder others
+// may write to, the settings file and the recovery folder could be theirs.
+bool isOwn(const std::string& folder);
+
 // The program folder. A copy that the user may write beside (writable(binaryFolder)) and that is
 // not installed (no dataFolder beside it) keeps its files beside itself: a build, a portable
-// copy. Any other copy uses userFolder, created with its parents when missing; nothing is copied
-// into it, the shared data is read where it lies (dataFolders). Creating never raises: a failure
-// shows when start-up writes its settings file there.
+// copy, as long as that folder is the user's own (isOwn). Any other copy uses userFolder, created
+// with its parents when missing; nothing is copied into it, the shared data is read where it lies
+// (dataFolders). Creating never raises: a failure shows when start-up writes its settings file
+// there.
 std::string choose(const TProgramPlaces& places,
                    const std::function<bool(const std::string&)>& writable = isWritable);
 
 // The folders whose bundled dictionaries and help file are read in place beside programFolder
 // (as choose gave it), in the order they are searched: the binary's own folder when the user
-// may not write there (a read-only portable copy), dataFolder, then each system data folder;
-// only folders that exist, each once, never programFolder itself. A copy whose program folder is
-// its binary's own folder is self-contained and reads no shared data.
+// may not write there (a read-only portable copy) or it is not the user's own (isOwn), dataFolder,
+// then each system data folder; only folders that exist, each once, never programFolder itself. A
+// copy whose program folder is its binary's own folder is self-contained and reads no shared data.
 std::vector<std::string> dataFolders(
     const TProgramPlaces& places, const std::string& programFolder,
     const std::function<bool(const std::string&)>& writable = isWritable);

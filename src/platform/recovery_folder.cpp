@@ -1,5 +1,8 @@
 #include "platform/recovery_folder.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -7,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/private_folder.h"
 #include "platform/regular_file.h"
 
 namespace fs = std::filesystem;
@@ -67,13 +71,22 @@ std::optional<TParsedName> parse(const std::string& name) {
     return TParsedName{std::stoul(name.substr(0, dash)), std::move(*origin)};
 }
 
-// The recovery files in folder with their numbers, in number order.
-std::vector<std::pair<unsigned long, TRecoveryFile>> numbered(const std::string& folder) {
+// Whether the entry may be read back: a regular file (not a link to one) of the user's own that
+// no one else may write to. Anything else may have been put there by someone else.
+bool trusted(const fs::path& entry) {
+    struct stat info {};
+    return ::lstat(entry.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_uid == ::geteuid() && !private_folder::writableByOthers(info);
+}
+
+// The recovery files in folder with their numbers, in number order: all that are named as
+// recovery files, or only those that may be read back.
+std::vector<std::pair<unsigned long, TRecoveryFile>> numbered(const std::string& folder,
+                                                              bool onlyTrusted) {
     std::vector<std::pair<unsigned long, TRecoveryFile>> found;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (!fs::is_regular_file(it->path(), statError))
+        if (onlyTrusted && !trusted(it->path()))
             continue;
         if (std::optional<TParsedName> parsed = parse(it->path().filename().string()))
             found.push_back({parsed->number, {it->path().string(), std::move(parsed->origin)}});
@@ -89,8 +102,24 @@ std::string path(const std::string& programFolder) {
     return programFolder + "/recovery";
 }
 
+bool prepare(const std::string& folder) {
+    return private_folder::make(folder);
+}
+
+namespace {
+std::string gForSaves;
+}  // namespace
+
+void useForSaves(const std::string& folder) {
+    gForSaves = folder;
+}
+
+const std::string& forSaves() {
+    return gForSaves;
+}
+
 std::string newFileName(const std::string& folder, const std::string& origin) {
-    const auto files = numbered(folder);
+    const auto files = numbered(folder, false);
     const unsigned long highest = files.empty() ? 0 : files.back().first;
     const std::string prefix = std::to_string(highest + 1) + "-";
     std::string name = prefix + encode(origin);
@@ -110,7 +139,7 @@ std::string newFileName(const std::string& folder, const std::string& origin) {
 
 std::vector<TRecoveryFile> list(const std::string& folder) {
     std::vector<TRecoveryFile> files;
-    for (auto& entry : numbered(folder))
+    for (auto& entry : numbered(folder, true))
         files.push_back(std::move(entry.second));
     return files;
 }

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "dictionary/dictionary.h"
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
+#include "interchange/mueller_reverse.h"
 #include "interchange/stardict_reader.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -24,7 +26,12 @@ const char* const kConvertUsage =
     "      --form prose: строки каждого абзаца статьи соединить в одну\n"
     "      --form mueller: статьи записаны по правилам словаря Мюллера (транскрипции\n"
     "                      знаками-заменителями, пометы с \"_\")\n"
-    "      --reverse: с --form mueller — обратный, русско-английский словарь\n";
+    "      --reverse: с --form mueller — обратный, русско-английский словарь\n"
+    "      --wordnet DIR: с --reverse — папка WordNet (cntlist.rev, index.noun, index.verb,\n"
+    "                      index.adj, index.adv): частые английские слова ставятся выше\n"
+    "                      редких, слитно записанные составные слова пишутся как в WordNet\n"
+    "      --supplement FILE: с --reverse — свои переводы (UTF-8, строка на перевод: русское\n"
+    "                      слово, английское, часть речи, пример — через табуляцию)\n";
 
 namespace {
 
@@ -33,6 +40,7 @@ struct THeaderOptions {
     bool force = false;
     TArticleForm form = TArticleForm::asIs;
     bool reverse = false;
+    std::optional<std::string> wordnet, supplement;  // for the reverse index
 };
 
 // Splits the arguments after the command into file names and header options.
@@ -62,6 +70,10 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
                 header.form = TArticleForm::prose;
             else if (v != "as-is")
                 throw TFailure{"Неизвестная форма статей: " + v + " (есть as-is, prose, mueller)"};
+        } else if (a == "--wordnet") {
+            header.wordnet = v;
+        } else if (a == "--supplement") {
+            header.supplement = v;
         } else if (a == "--name") {
             header.name = toCodePage(v, "Название");
         } else if (a == "--author") {
@@ -148,10 +160,41 @@ int runConvertCommand(const std::vector<std::string>& args) {
         throw TFailure{
             "--reverse строит обратный словарь только из словаря Мюллера (--form mueller)"};
 
+    if ((header.wordnet || header.supplement) && !header.reverse)
+        throw TFailure{
+            "--wordnet и --supplement задают порядок и дополнения обратного словаря: "
+            "они действуют только с --reverse"};
+
     TConversion conversion;
     conversion.setForm(header.form);
-    if (header.reverse)
+    if (header.reverse) {
         conversion.setMuellerReverse();
+        if (header.wordnet) {
+            TMuellerReverse& reverse = *conversion.muellerReverse();
+            const std::string cntlist = *header.wordnet + "/cntlist.rev";
+            requireReadable("Файл частот WordNet", cntlist);
+            if (reverse.setFrequencies(TDictData(cntlist).all()) == 0)
+                throw TFailure{"Файл частот " + cntlist + ": нет ни одной строки вида cntlist.rev",
+                               kExitBadInput};
+            for (const char* part : {"noun", "verb", "adj", "adv"}) {
+                const std::string index = *header.wordnet + "/index." + part;
+                requireReadable("Указатель слов WordNet", index);
+                if (reverse.addLemmas(TDictData(index).all()) == 0)
+                    throw TFailure{"Указатель слов " + index + ": в нём нет ни одного слова",
+                                   kExitBadInput};
+            }
+        }
+        if (header.supplement) {
+            requireReadable("Таблица переводов", *header.supplement);
+            TDictData file(*header.supplement);
+            try {
+                conversion.muellerReverse()->addSupplement(file.all());
+            } catch (const std::invalid_argument& e) {
+                throw TFailure{"Таблица переводов " + *header.supplement + ": " + e.what(),
+                               kExitBadInput};
+            }
+        }
+    }
     std::vector<std::string> skipped;
     for (size_t i = 0; i + 1 < files.size(); i += group)
         readDatabase(

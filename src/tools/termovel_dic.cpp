@@ -34,6 +34,10 @@
 #include "platform/regular_file.h"
 #include "platform/same_file.h"
 
+#include "wordforms/suggest_index.h"
+#include "wordforms/suggestions.h"
+#include "wordforms/word_forms.h"
+
 #include "tools/convert_commands.h"
 #include "tools/tool_common.h"
 
@@ -43,9 +47,13 @@ constexpr const char* kUsage =
     "Использование:\n"
     "  termovel-dic info FILE.dic            название, автор, описание, число терминов\n"
     "  termovel-dic list FILE.dic            термины по порядку\n"
-    "  termovel-dic lookup FILE.dic TERM [--no-index]\n"
-    "                                        статья термина (код 1, если его нет); указатель\n"
-    "                                        терминов в кэше ускоряет поиск, --no-index: без него\n"
+    "  termovel-dic lookup FILE.dic TERM [--no-index] [--exact]\n"
+    "                                        статья термина; указатель терминов в кэше ускоряет\n"
+    "                                        поиск, --no-index: без него. Слово, которого нет\n"
+    "                                        среди терминов, ищется через ё/е и словарные формы\n"
+    "                                        («кошки» → кошка; найденный термин называется в\n"
+    "                                        stderr); если нет и их, в stderr — похожие термины,\n"
+    "                                        код 1. --exact: только термин как написан\n"
     "  termovel-dic verify FILE.dic          проверка файла словаря\n"
     "  termovel-dic import FILE.dic TEXTFILE [--tab] [--force] [--name TEXT] [--author TEXT]\n"
     "                                        [--info TEXT] [--encoding cp1251|utf-8]\n"
@@ -139,7 +147,36 @@ std::optional<std::string> lookupTerm(std::string_view utf8) {
     return folded;
 }
 
-int lookup(const std::string& path, std::string_view termUtf8, bool useIndex) {
+// Writes one UTF-8 line to standard error as it is (no program name before it), control
+// characters escaped on a terminal.
+void printNote(const std::string& utf8) {
+    const std::string text = (gEscapeErrors ? codepage::escapeControls(utf8) : utf8) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+// The terms of the dictionary nearest to a word that nothing answered, in UTF-8 and joined
+// for a message; "" when there are none or the dictionary does not load.
+std::string suggestionText(const std::string& path, std::string_view word, TWordForms& forms) {
+    TDictionary d;
+    try {
+        d.LoadFromFile(path);
+    } catch (const TError&) {
+        return {};
+    }
+    std::vector<std::string> terms;
+    terms.reserve(static_cast<size_t>(d.Count()));
+    for (int i = 0; i < d.Count(); ++i)
+        terms.emplace_back(d.Term(i));
+    const TSuggestIndex index(terms);
+    const std::vector<std::string> near = suggestTerms(
+        forms, index, terms, word, [&](std::string_view t) { return d.Find(std::string(t)) >= 0; });
+    std::string text;
+    for (const std::string& term : near)
+        text += (text.empty() ? "" : ", ") + codepage::toUtf8(term);
+    return text;
+}
+
+int lookup(const std::string& path, std::string_view termUtf8, bool useIndex, bool exact) {
     requireReadable("Словарь", path);
     const std::optional<std::string> held = lookupTerm(termUtf8);
     if (!held)
@@ -147,18 +184,43 @@ int lookup(const std::string& path, std::string_view termUtf8, bool useIndex) {
                            " (в кодировке Windows-1251 его не записать)",
                        kExitNotFound};
     const std::string& term = *held;
-    std::optional<std::string> article;
-    try {
-        if (useIndex) {
-            TIndexedLookup found = lookUpIndexed(path, term, termIndexFolder());
-            if (!found.refusedFolder.empty())
+    bool refusalSaid = false;
+    const auto find = [&](std::string_view candidate) -> std::optional<std::string> {
+        try {
+            if (!useIndex)
+                return lookUpInFile(path, candidate);
+            TIndexedLookup found = lookUpIndexed(path, candidate, termIndexFolder());
+            // Said once: the forms below ask again through the same refused folder.
+            if (!found.refusedFolder.empty() && !refusalSaid) {
                 printError("индекс не используется: " + found.refusedFolder);
-            article = std::move(found.article);
-        } else {
-            article = lookUpInFile(path, term);
+                refusalSaid = true;
+            }
+            return std::move(found.article);
+        } catch (const TError& e) {
+            throw readFailure("Словарь", path, &e);
         }
-    } catch (const TError& e) {
-        throw readFailure("Словарь", path, &e);
+    };
+    std::optional<std::string> article = find(term);
+    if (!article && !exact) {
+        // The word as a reader wrote it: punctuation around it dropped, then ё/е and its
+        // dictionary forms; the term that answers is named, since it is not what was asked.
+        TWordForms forms;
+        const std::string word = cleanSelection(term);
+        const TFormMatch match = findThroughForms(forms, word, [&](std::string_view candidate) {
+            if (candidate == term)
+                return false;
+            article = find(candidate);
+            return article.has_value();
+        });
+        if (match.found) {
+            printNote("«" + std::string(termUtf8) + "» → " +
+                      codepage::toUtf8(match.candidate.text));
+        } else {
+            const std::string near = suggestionText(path, word.empty() ? term : word, forms);
+            throw TFailure{"Термин не найден: " + std::string(termUtf8) +
+                               (near.empty() ? "" : "\nВозможно, вы искали: " + near),
+                           kExitNotFound};
+        }
     }
     if (!article)
         throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
@@ -226,6 +288,15 @@ void loadForUpdate(TDictionary& d, const std::string& path, bool force) {
     }
 }
 
+// ASCII text in small letters: names of encodings are compared without case, as everywhere.
+std::string lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 // options are the valued ones (--name, --author, --info), each followed by its value.
 int import(const std::string& dicPath, const std::string& textPath,
            const std::vector<std::string>& options, bool tab, bool force) {
@@ -242,8 +313,10 @@ int import(const std::string& dicPath, const std::string& textPath,
             author = toCodePage(value, "Автор");
         else if (options[i] == "--info")
             description = toCodePage(value, "Описание");
-        else if (options[i] == "--encoding" && !tab && (value == "cp1251" || value == "utf-8"))
-            encoding = value == "cp1251" ? TImportEncoding::Cp1251 : TImportEncoding::Utf8;
+        else if (options[i] == "--encoding" && !tab && lower(value) == "cp1251")
+            encoding = TImportEncoding::Cp1251;
+        else if (options[i] == "--encoding" && !tab && lower(value) == "utf-8")
+            encoding = TImportEncoding::Utf8;
         else if (options[i] == "--encoding")
             throw TFailure{"--encoding: ожидалось cp1251 или utf-8 (и без --tab), а не " + value};
         else
@@ -367,13 +440,37 @@ int exportStarDict(const std::string& path, const std::string& ifoPath, bool for
     if (!ifoPath.ends_with(".ifo") || ifoPath.size() == 4)
         throw TFailure{ifoPath + ": имя файла StarDict должно оканчиваться на .ifo"};
     const std::string base = ifoPath.substr(0, ifoPath.size() - 4);
-    for (const std::string& out : {ifoPath, base + ".idx", base + ".dict.dz"})
+    // All three are checked before anything is read or written: the export makes all of them
+    // or none.
+    const std::string outputs[] = {ifoPath, base + ".idx", base + ".dict.dz"};
+    for (const std::string& out : outputs)
+        requireFileOrNothing("Файл StarDict", out, "обычный файл");
+    for (const std::string& out : outputs)
         requireFreeUnlessForced(out, force);
     TDictionary d;
     loadDictionary(d, path);
-    writeStarDict(d, ifoPath);
+    TStarDictReport report;
+    try {
+        report = writeStarDict(d, ifoPath);
+    } catch (const TStarDictFileError& e) {
+        const bool creating = isError(e, error_text::kCannotCreateFile);
+        throw TFailure{"Файл StarDict " + e.file() + " не записан: " +
+                           (creating ? "файл нельзя создать или заменить: " : "") +
+                           writeProblem(e.cause()),
+                       kExitWriteFailed};
+    }
+    // A headword longer than StarDict's limit would overrun its readers' buffers; it goes in
+    // cut, its article whole, and each is named.
+    constexpr size_t kNamedCuts = 20;
+    const std::vector<int>& cut = report.cutTerms;
+    for (size_t i = 0; i < cut.size() && i < kNamedCuts; ++i)
+        printError("«" + codepage::toUtf8(d.Term(cut[i])) + "»: термин длиннее " +
+                   std::to_string(kStarDictMaxWordBytes) +
+                   " байт UTF-8, в StarDict записано его начало");
+    if (cut.size() > kNamedCuts)
+        printError("… и ещё терминов укорочено: " + std::to_string(cut.size() - kNamedCuts));
     print("Словарь StarDict записан: " + ifoPath + " (терминов " + std::to_string(d.Count()) +
-          ")\n");
+          (cut.empty() ? "" : ", укорочено " + std::to_string(cut.size())) + ")\n");
     return kExitOk;
 }
 
@@ -414,16 +511,27 @@ int run(const std::vector<std::string>& args) {
         return list(args[1]);
     }
     if (command == "lookup") {
-        // --no-index may stand anywhere after the command; with two arguments only, it is the
-        // term looked up.
+        // --no-index and --exact may stand anywhere after the command; with two arguments
+        // only, the second is the term looked up, whatever it says.
         std::vector<std::string> rest(args.begin() + 1, args.end());
-        const auto noIndex = std::find(rest.begin(), rest.end(), "--no-index");
-        const bool useIndex = rest.size() != 3 || noIndex == rest.end();
-        if (!useIndex)
-            rest.erase(noIndex);
+        bool useIndex = true;
+        bool exact = false;
+        for (bool taken = true; taken && rest.size() > 2;) {
+            taken = false;
+            for (const char* flag : {"--no-index", "--exact"}) {
+                const auto at = std::find(rest.begin(), rest.end(), flag);
+                if (at == rest.end())
+                    continue;
+                rest.erase(at);
+                (std::string_view(flag) == "--exact" ? exact : useIndex) =
+                    std::string_view(flag) == "--exact";
+                taken = true;
+                break;
+            }
+        }
         if (rest.size() != 2)
             throw TFailure{kUsage};
-        return lookup(rest[0], rest[1], useIndex);
+        return lookup(rest[0], rest[1], useIndex, exact);
     }
     if (command == "verify") {
         need(1);

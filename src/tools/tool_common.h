@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -69,6 +71,15 @@ inline bool fileExists(const std::string& path) {
     return exists || ec;
 }
 
+// Whether the system refuses path for its length: a part longer than the file system's 255
+// bytes, or the whole longer than a path may be. Such a path is neither there nor missing.
+inline bool nameTooLong(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) != 0 && errno == ENAMETOOLONG;
+}
+
+inline constexpr const char* kNameTooLong = "имя файла слишком длинное";
+
 // A file already at an output may be someone's work: it is replaced only on request (--force).
 // Raises TFailure (a usage error) when path is taken and force is not given.
 inline void requireFreeUnlessForced(const std::string& path, bool force) {
@@ -106,6 +117,8 @@ inline std::string writeProblem(int error) {
             return "вывод закрыт";
         case EPIPE:
             return "получатель вывода закрыт";
+        case ENAMETOOLONG:
+            return kNameTooLong;
         default:
             return "ошибка записи";
     }
@@ -140,6 +153,8 @@ inline void printError(std::string_view utf8) {
 
 // What keeps a file from being read, for the user, or "" when it is a readable regular file.
 inline std::string readProblem(const std::string& path) {
+    if (nameTooLong(path))
+        return kNameTooLong;
     switch (regular_file::kindOf(path)) {
         case regular_file::TKind::Regular:
             return {};
@@ -183,20 +198,29 @@ inline void requireReadable(const std::string& what, const std::string& path) {
         throw readFailure(what, path, nullptr);
 }
 
-// Refuses, as damaged input (kExitBadInput), a dictionary to be written that exists and is no
-// regular file: a save renames a new file over what the path leads to, and a device, FIFO,
-// folder or loop of links is nobody's dictionary to replace.
-inline void requireDictionaryOrNothing(const std::string& path) {
+// Refuses a file to be written (what says which: "Словарь", "Файл StarDict") that exists and
+// is no regular file, as damaged input (kExitBadInput): a save renames a new file over what the
+// path leads to, and a device, FIFO, folder or loop of links is nobody's file to replace. A
+// name too long for the system is refused as a write failure (kExitWriteFailed).
+inline void requireFileOrNothing(const std::string& what, const std::string& path,
+                                 std::string_view only) {
+    if (nameTooLong(path))
+        throw TFailure{what + " " + path + " не записан: " + kNameTooLong, kExitWriteFailed};
     switch (regular_file::kindOf(path)) {
         case regular_file::TKind::Directory:
         case regular_file::TKind::Special:
         case regular_file::TKind::LinkLoop:
-            throw TFailure{"Словарь " + path + ": " + readProblem(path) +
-                               "; записать можно только в файл словаря",
+            throw TFailure{what + " " + path + ": " + readProblem(path) +
+                               "; записать можно только в " + std::string(only),
                            kExitBadInput};
         default:
             return;
     }
+}
+
+// The same for a dictionary.
+inline void requireDictionaryOrNothing(const std::string& path) {
+    requireFileOrNothing("Словарь", path, "файл словаря");
 }
 
 // Saves the dictionary; a failure names the file and what went wrong.

@@ -221,6 +221,11 @@ struct TDictdWriter {
         index += word + "\t" + dictdNumber(data.size()) + "\t" + dictdNumber(article.size()) + "\n";
         data += article;
     }
+    // Another headword for the article added last, as an index names an alias.
+    void alias(const std::string& word, const std::string& article) {
+        index += word + "\t" + dictdNumber(data.size() - article.size()) + "\t" +
+                 dictdNumber(article.size()) + "\n";
+    }
 };
 
 class Conversion : public ::testing::Test {
@@ -287,6 +292,14 @@ TEST_F(Conversion, DictdIndexVariants) {
     w.index.insert(w.index.size() - 1, "\tApple-Pie");
     w.add("ace", "ACE\n   Access Control Entry\n");
     w.add("ace", "ACE\n   Adobe Color Engine\n");
+    // Aliases: a spelling of other punctuation is a term of its own, and one that folds to the
+    // same term keeps the text once.
+    const std::string clientServer = "client-server\nclient/server\n   A split of tasks\n";
+    w.add("client-server", clientServer);
+    w.alias("client/server", clientServer);
+    const std::string cafe = "café\n   A coffee house\n";
+    w.add("café", cafe);
+    w.alias("cafe", cafe);
     writeFile(folder.file("v.index"), w.index);
     writeFile(folder.file("v.dict"), w.data);
     TConversion conversion;
@@ -296,7 +309,10 @@ TEST_F(Conversion, DictdIndexVariants) {
     EXPECT_EQ(d.Name(), "Stripped index");
     EXPECT_EQ(entries(d),
               (TEntries{{"ACE", "ACE\n   Access Control Entry\n\nACE\n   Adobe Color Engine\n"},
-                        {"Apple-Pie", "  a dessert\n"}}));
+                        {"Apple-Pie", "  a dessert\n"},
+                        {"cafe", "cafe\n   A coffee house\n"},
+                        {"client-server", clientServer},
+                        {"client/server", clientServer}}));
 }
 
 TEST_F(Conversion, DamagedDictdIsAnErrorNamingTheFile) {

@@ -83,5 +83,6 @@ TEST(InstanceLock, DefaultPathLiesInTheRuntimeFolder) {
     EXPECT_EQ(instance_lock::defaultPath(), "/run/user/4242/TermovelMutex");
     ::unsetenv("XDG_RUNTIME_DIR");
     ::setenv("TMPDIR", "/no/such/folder", 1);
-    EXPECT_EQ(instance_lock::defaultPath(), "/tmp/TermovelMutex");
+    EXPECT_EQ(instance_lock::defaultPath(),
+              "/tmp/termovel-" + std::to_string(::geteuid()) + "/TermovelMutex");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -113,6 +114,45 @@ TEST(ProgramFolder, ChoosesTheBinarysFolderOnlyForAPortableCopy) {
             EXPECT_TRUE(fs::is_directory(user)) << c.what;
             EXPECT_TRUE(entryNames(user).empty()) << c.what;
         }
+    }
+}
+
+// A portable copy's folder that other users may write to is not the program's own: its
+// settings file and recovery folder could be theirs, so the user folder is used, as for an
+// installed copy, and what the copy was shipped with is read in place.
+TEST(ProgramFolder, AFolderOthersMayWriteToIsNotTheProgramsOwn) {
+    struct Case {
+        const char* what;
+        mode_t mode;
+        uid_t owner;  // 0: the user's own
+        gid_t group;  // 0: the user's own
+        bool own;
+    };
+    const uid_t self = ::geteuid();
+    const std::vector<Case> cases = {
+        {"the user's, closed to others", 0755, self, ::getegid(), true},
+        {"writable by all", 0777, self, ::getegid(), false},
+        {"writable by all, sticky", 01777, self, ::getegid(), false},
+        {"another user's", 0755, 65534, ::getegid(), false},
+        {"writable by a group of others", 0775, self, 65534, false},
+    };
+    for (const Case& c : cases) {
+        Installation setup;
+        fs::remove_all(setup.places.dataFolder);
+        const std::string& bin = setup.places.binaryFolder;
+        writeFile(program_folder::file(bin, "shipped.dic"), "x");
+        if (::chown(bin.c_str(), c.owner, c.group) != 0) {
+            EXPECT_NE(::geteuid(), 0u);
+            continue;  // another user's folder needs the superuser to make
+        }
+        ASSERT_EQ(::chmod(bin.c_str(), c.mode), 0);
+        EXPECT_EQ(program_folder::isOwn(bin), c.own) << c.what;
+        const std::string chosen = setup.choose(true);
+        EXPECT_EQ(chosen, c.own ? bin : setup.places.userFolder) << c.what;
+        const std::vector<std::string> data = program_folder::dataFolders(
+            setup.places, chosen, [](const std::string&) { return true; });
+        EXPECT_EQ(data, c.own ? std::vector<std::string>{} : std::vector<std::string>{bin})
+            << c.what;
     }
 }
 

@@ -1,6 +1,7 @@
 // Export to StarDict: the files' bytes, and the round trip through the StarDict reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "interchange/dict_data.h"
 #include "interchange/stardict_reader.h"
 #include "interchange/stardict_writer.h"
+#include "platform/codepage.h"
 #include "platform/compare.h"
 #include "test_support.h"
 
@@ -80,4 +82,41 @@ TEST(StarDictExport, ConvertsBackToTheSameTermsAndArticles) {
             std::erase(article, '\r');
         EXPECT_EQ(entries(back), expected) << c.what;
     }
+}
+
+// A StarDict headword is at most 255 bytes: a longer term goes in cut at the end of its last
+// whole character, and the export names it; one of 255 bytes goes in whole.
+TEST(StarDictExport, CutsTermsLongerThanAHeadwordAtACharacter) {
+    compare::setLocale("");
+    TTempFolder temp;
+    struct TCase {
+        std::string term;  // Windows-1251
+        size_t written;    // bytes of UTF-8 in the index
+    };
+    const std::vector<TCase> cases = {
+        {std::string(255, 'a'), 255},
+        {std::string(256, 'b'), 255},
+        {std::string(200, '\xe0'), 254},        // "а", two bytes each: 127 of them
+        {"x" + std::string(200, '\xe1'), 255},  // "x" and 127 "б"
+    };
+    TDictionary d;
+    for (const TCase& c : cases)
+        d.AddTerm(c.term, "article");
+    const TStarDictReport report = writeStarDict(d, temp.file("out.ifo"));
+    std::vector<std::string> words;
+    const std::string idx = readFile(temp.file("out.idx"));
+    for (size_t at = 0; at < idx.size(); at = idx.find('\0', at) + 1 + 8)
+        words.push_back(idx.substr(at, idx.find('\0', at) - at));
+    std::vector<int> cut;
+    for (const TCase& c : cases) {
+        const std::string utf8 = codepage::toUtf8(c.term);
+        EXPECT_NE(std::find(words.begin(), words.end(), utf8.substr(0, c.written)), words.end())
+            << c.written;
+        if (c.written < utf8.size())
+            cut.push_back(d.Find(c.term));
+    }
+    std::vector<int> reported = report.cutTerms;
+    std::sort(cut.begin(), cut.end());
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, cut);
 }

@@ -149,6 +149,16 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
         {"from-dictd a.index a.dict.dz " + created + " --form verse", 2,
          "Неизвестная форма статей: verse"},
         {"from-dictd a.index a.dict.dz " + created + " --reverse", 2, "(--form mueller)"},
+        // The reverse index's frequencies and table: only with --reverse, and of their shape.
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --wordnet " +
+             folder_.string(),
+         2, "только с --reverse"},
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --wordnet " +
+             folder_.string(),
+         3, "cntlist.rev"},
+        {"from-dictd a.index a.dict.dz " + created + " --form mueller --reverse --supplement " +
+             input,
+         3, "строка 1"},
         {"from-dictd " + (folder_ / "missing.index").string() + " " +
              (folder_ / "missing.dict.dz").string() + " " + created,
          3},
@@ -533,6 +543,8 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
     const std::string noFolder = (folder_ / "none" / "out.dic").string();
     const std::string index = (folder_ / "d.index").string();
     const std::string special = "это не обычный файл", folder = folder_.string();
+    const std::string longName = (folder_ / (std::string(300, 'n') + ".dic")).string();
+    const std::string tooLong = "имя файла слишком длинное";
     const std::string before = readFile(dic_);
     struct TCase {
         std::string arguments;
@@ -563,6 +575,11 @@ TEST_F(TermovelDic, EveryMessageNamesItsFile) {
         {"import " + fifo + " " + text, 3, fifo + ": " + special},
         {"export " + folder, 3, folder + ": это папка"},
         {"info " + folder + "/missing.dic", 3, folder + "/missing.dic: нет такого файла"},
+        // A name longer than the system takes is neither unreadable nor there already.
+        {"info " + longName, 3, longName + ": " + tooLong},
+        {"import " + dic_ + " " + longName, 3, longName + ": " + tooLong},
+        {"import " + longName + " " + text, 4, "Словарь " + longName + " не записан: " + tooLong},
+        {"from-dictd " + dictd + " " + longName, 4, longName + " не записан: " + tooLong},
     };
     for (const TCase& c : cases) {
         const TToolRun run = tool(c.arguments);
@@ -617,6 +634,7 @@ TEST_F(TermovelDic, ImportReadsUtf8AndWarnsNamingTheFile) {
         {utf8, 0, "Файл импорта " + utf8 + " прочитан как UTF-8", ""},
         {utf8 + " --encoding utf-8", 0, "прочитан как UTF-8 и переведён в Windows-1251", ""},
         // Forced, the mark hides the first term, as it always did.
+        {utf8 + " --encoding UTF-8", 0, "прочитан как UTF-8 и переведён в Windows-1251", ""},
         {utf8 + " --encoding cp1251", 0, "терминов добавлено 0", "не найдено ни одной строки"},
         {utf8 + " --encoding koi8-r", 2, "", "--encoding: ожидалось cp1251 или utf-8"},
         {crOnly, 0, "", "Файл импорта " + crOnly + ": строки разделены одним CR"},
@@ -631,5 +649,69 @@ TEST_F(TermovelDic, ImportReadsUtf8AndWarnsNamingTheFile) {
         EXPECT_NE(said.out.find(c.said), std::string::npos) << c.arguments << ": " << said.out;
         EXPECT_NE(warned.out.find(c.warned), std::string::npos)
             << c.arguments << ": " << warned.out;
+    }
+}
+
+// export --stardict makes its three files together or none of them: an output that is no
+// regular file, a name too long for the system, and a write that fails are refused naming the
+// file, and nothing is left at any of the three names nor as a temporary file.
+TEST_F(TermovelDic, StarDictExportMakesAllThreeFilesOrNone) {
+    namespace fs = std::filesystem;
+    const std::string many = (folder_ / "many.dic").string();
+    {
+        TDictionary d;
+        TTermBatch batch;
+        for (int i = 0; i < 3000; ++i)
+            batch.add("term" + std::to_string(i), "article " + std::to_string(i * 7919) + "\n");
+        d.addTerms(std::move(batch));
+        d.SaveToFile(many);
+    }
+    const std::string base = (folder_ / "out").string();
+    const std::string longest = (folder_ / std::string(251, 'n')).string();  // .ifo: 255 bytes
+    const std::string tooLong = (folder_ / std::string(300, 'n')).string();
+    struct TCase {
+        std::string planted;  // made before the export at the start of a name: a FIFO, a folder
+        std::string prefix;   // shell commands before the tool
+        std::string out;      // the export's base name
+        int code;
+        std::string named;
+    };
+    const std::vector<TCase> cases = {
+        {"fifo:.ifo", "", base, 3, base + ".ifo: это не обычный файл"},
+        {"folder:.idx", "", base, 3, base + ".idx: это папка"},
+        {"loop:.dict.dz", "", base, 3, base + ".dict.dz: символьные ссылки замкнуты в кольцо"},
+        {"", "", longest, 4, longest + ".dict.dz не записан: имя файла слишком длинное"},
+        {"", "", tooLong, 4, tooLong + ".ifo не записан: имя файла слишком длинное"},
+        // A file-size limit of 1 KiB stands for a full disk.
+        {"", "trap '' XFSZ; ulimit -f 2; ", base, 4, " не записан: файл больше, чем разрешено"},
+    };
+    for (const TCase& c : cases) {
+        std::string planted;
+        if (!c.planted.empty()) {
+            const size_t colon = c.planted.find(':');
+            const std::string kind = c.planted.substr(0, colon);
+            planted = c.out + c.planted.substr(colon + 1);
+            if (kind == "fifo")
+                ASSERT_EQ(::mkfifo(planted.c_str(), 0600), 0);
+            else if (kind == "folder")
+                fs::create_directory(planted);
+            else
+                fs::create_symlink(planted, planted);
+        }
+        const TToolRun run =
+            runShell(c.prefix + "LC_ALL=C timeout 60 " + TERMOVEL_TOOL_PATH +
+                     " export --stardict " + many + " " + c.out + ".ifo --force 2>&1");
+        EXPECT_EQ(run.code, c.code) << c.planted << c.prefix << ": " << run.out;
+        EXPECT_NE(run.out.find(c.named), std::string::npos) << c.planted << c.prefix << run.out;
+        EXPECT_NE(run.out.find("Файл StarDict " + c.out), std::string::npos) << run.out;
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            const std::string name = entry.path().string();
+            if (name != planted && !name.ends_with(".dic"))
+                left.push_back(name);
+        }
+        EXPECT_EQ(left, std::vector<std::string>{}) << c.planted << c.prefix;
+        if (!planted.empty())
+            fs::remove(planted);
     }
 }

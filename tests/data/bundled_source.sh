@@ -21,6 +21,18 @@ utf8=$(iconv -f CP1251 -t UTF-8 "$src") || fail "bytes that Windows-1251 does no
 
 checkBuilt "$([ -f "$name_file" ] && echo header)"
 
+# The text is wrapped at a fixed width: a short line that a line opening with a small letter
+# continues is a line break left inside a sentence.
+previous=""
+number=0
+while IFS= read -r line; do
+    number=$((number + 1))
+    if [[ -n $previous && $previous != @* && ${#previous} -lt 50 && $line =~ ^[[:lower:]] ]]; then
+        fail "a line break inside a sentence after line $((number - 1)): $previous"
+    fi
+    previous=$line
+done <<<"$utf8"
+
 blocks=$(grep -c '^[[:space:]]*@' <<<"$utf8" || true)
 ends=$(grep -c '^[[:space:]]*~~~[[:space:]]*$' <<<"$utf8" || true)
 terms=$("$tool" list "$dic" | wc -l)

@@ -71,12 +71,17 @@ desktop-file-validate "$usr/share/applications/org.termovel.Termovel.desktop" >"
 appstreamcli validate --no-net "$usr/share/metainfo/org.termovel.Termovel.metainfo.xml" \
     >"$artefacts/appstream.log" 2>&1 && ! grep -q '^[EWI]: ' "$artefacts/appstream.log" ||
     fail "appstreamcli validate: $(cat "$artefacts/appstream.log")"
-grep -q '<launchable type="desktop-id">org.termovel.Termovel.desktop</launchable>' \
-    "$usr/share/metainfo/org.termovel.Termovel.metainfo.xml" ||
+metainfo=$usr/share/metainfo/org.termovel.Termovel.metainfo.xml
+grep -q '<launchable type="desktop-id">org.termovel.Termovel.desktop</launchable>' "$metainfo" ||
     fail "the metadata does not launch the installed desktop entry"
+# termovel-dic is another package's binary, so the program's metadata does not provide it.
+! grep -q '<binary>termovel-dic</binary>' "$metainfo" ||
+    fail "the program's metadata provides termovel-dic, which termovel-dic's package installs"
 echo "ok: desktop-file-validate and appstreamcli validate pass"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+grep -q "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo" ||
+    fail "the metadata has no release $version"
 [ "$("$usr/bin/termovel-dic" --version)" = "termovel-dic $version" ] ||
     fail "termovel-dic --version does not print $version"
 manual=$(zcat "$usr/share/man/man1/termovel-dic.1.gz")
@@ -119,9 +124,23 @@ awk 'BEGIN { RS = ""; FS = "\n" }
 echo "ok: the copyright file covers all ${#bundled[@]} dictionaries and spells out each licence"
 
 # --- 4. The Debian packages -----------------------------------------------------------------
-(cd "$build" && cpack -G DEB -B "$work/deb" >"$artefacts/cpack.log" 2>&1) ||
-    fail "cpack failed (see cpack.log)"
-debversion=$version-1
+# Made with nothing set in the environment, and made again: the same bytes both times. The
+# second run makes only the program's package, the smallest (xz takes its time over the others);
+# every package is made the same way, and below each is checked to carry only the one date.
+for run in deb:all deb-again:program; do
+    components=()
+    [ "${run#*:}" = all ] || components=(-D "CPACK_COMPONENTS_ALL=${run#*:}")
+    (cd "$build" && env -u SOURCE_DATE_EPOCH cpack -G DEB "${components[@]}" -B "$work/${run%%:*}" \
+        >"$artefacts/cpack-${run%%:*}.log" 2>&1) || fail "cpack failed (see cpack-${run%%:*}.log)"
+done
+(cd "$work/deb" && sha256sum ./*.deb) >"$artefacts/sha256.txt"
+(cd "$work/deb-again" && sha256sum -c --ignore-missing "$artefacts/sha256.txt") >"$artefacts/sha256-again.txt" 2>&1 &&
+    grep -q ': OK$' "$artefacts/sha256-again.txt" ||
+    fail "two cpack runs of one build tree made different packages: $(cat "$artefacts/sha256-again.txt")"
+debversion=$(sed -n '1s/^termovel (\(.*\)) .*/\1/p' "$build/packaging/changelog.Debian")
+[[ $debversion == "$version"-[0-9]* ]] || fail "the packages' version '$debversion' is not one of $version"
+# Every file and every member of the packages carries the newest package entry's date.
+stamp=$(TZ=UTC date -d "@$(dpkg-parsechangelog -l "$build/packaging/changelog.Debian" -S Timestamp)" '+%Y-%m-%d %H:%M')
 # The package of an installed file: the tool and the data by their paths, the rest the program's.
 packageOf() {
     case $1 in
@@ -138,7 +157,8 @@ packageOf() {
 fields=("termovel:^Recommends: .*\bxchm\b" "termovel:^Depends:.*termovel-data \(= $debversion\)"
         "termovel:^Depends:.*qt6-translations-l10n" "termovel:^Depends:.*libqt6widgets6"
         "termovel:^Depends:.*libicu" "termovel-dic:^Depends:.*zlib1g"
-        "termovel-dic:!^Depends:.*(libqt6|libicu)" "termovel-data:^Architecture: all$")
+        "termovel-dic:!^Depends:.*(libqt6|libicu)" "termovel-data:^Architecture: all$"
+        "termovel-dic:^Static-Built-Using: .*\bicu \(= $(dpkg-query -W -f='${source:Version}' libicu-dev | sed 's/[.+]/\\&/g')\)")
 debs=()
 for package in termovel termovel-data termovel-dic; do
     fields+=("$package:^Package: $package\$" "$package:^Version: $debversion\$"
@@ -151,6 +171,14 @@ for package in termovel termovel-data termovel-dic; do
         <(awk '$1 !~ /^d/ {print $6}' "$artefacts/$package-contents.txt" | sort) >"$artefacts/$package.diff" ||
         fail "$package's files differ from its part of the staged tree: $(cat "$artefacts/$package.diff")"
     dpkg-deb -f "$deb" >"$artefacts/$package-control.txt"
+    [ "$(ar t "$deb" | tr '\n' ' ')" = "debian-binary control.tar.gz data.tar.xz " ] ||
+        fail "$package's members are $(ar t "$deb" | tr '\n' ' '), the contents not xz-compressed"
+    { TZ=UTC ar tv "$deb" | awk '{print $5 " " $4 " " $7 " " $6}' | TZ=UTC xargs -I{} date -d {} '+%Y-%m-%d %H:%M'
+      for part in --ctrl-tarfile --fsys-tarfile; do
+          dpkg-deb "$part" "$deb" | TZ=UTC tar -tv --full-time | awk '{print $4 " " substr($5, 1, 5)}'
+      done; } | sort | uniq -c >"$artefacts/$package-dates.txt"
+    [ "$(awk '{print $2 " " $3}' "$artefacts/$package-dates.txt")" = "$stamp" ] ||
+        fail "$package's files are not all dated $stamp: $(cat "$artefacts/$package-dates.txt")"
     for changelog in changelog.gz:$version changelog.Debian.gz:$debversion; do
         dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/doc/$package/${changelog%%:*}" | gzip -dc |
             head -n1 | grep -q "^termovel (${changelog#*:}) " ||

@@ -6,10 +6,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "platform/atomic_file.h"
 #include "platform/recovery_folder.h"
 #include "settings/reg_setup.h"
 #include "support/main_form_rig.h"
@@ -181,6 +186,53 @@ private slots:
                      tabs[i] == "own.dic" ? own : QString());
         }
         QCOMPARE(places.recoveryFiles(), left);
+    }
+
+    // A save writing a file of two names in place, cut short (here: the process ends before
+    // the writer can finish or clean up), leaves the old content in the recovery folder; the next
+    // start offers it under the file's own name. A recovery folder that is a link is not read.
+    void anInPlaceSaveCutShortIsOfferedAtTheNextStart_data() {
+        QTest::addColumn<bool>("linkedFolder");
+        QTest::addRow("own recovery folder") << false;
+        QTest::addRow("recovery folder is a link") << true;
+    }
+    void anInPlaceSaveCutShortIsOfferedAtTheNextStart() {
+        QFETCH(bool, linkedFolder);
+        TPlaces places;
+        const QString file = places.elsewhere.filePath("shared.dic");
+        rig::writeDic(file, {"", "", {{"old", ""}}});
+        const QString secondName = places.elsewhere.filePath("second-name.dic");
+        QCOMPARE(::link(qPrintable(file), qPrintable(secondName)), 0);
+        places.start().offerRecovery();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TAtomicFileWriter out(
+                file.toStdString(), std::nullopt,
+                {TAtomicFileWriter::TFlush::ToDisk, TAtomicFileWriter::TAccess::AsCreated,
+                 recovery_folder::forSaves()});
+            out.write("torn", 4);
+            ::_exit(0);
+        }
+        ::waitpid(child, nullptr, 0);
+        const std::string folder = recovery_folder::path(places.own.path().toStdString());
+        if (linkedFolder) {
+            std::filesystem::rename(folder, places.elsewhere.filePath("moved").toStdString());
+            std::filesystem::create_symlink(places.elsewhere.filePath("moved").toStdString(),
+                                            folder);
+        }
+        places.start({TAnswer::Yes});
+        places.form->offerRecovery();
+        QCOMPARE(places.fake->texts("confirm").size(), linkedFolder ? 0 : 1);
+        if (linkedFolder)
+            return;
+        QVERIFY(places.fake->texts("confirm")[0].contains("shared.dic"));
+        QCOMPARE(places.tabs(), QStringList{"shared.dic"});
+        places.choices.push_back(file);  // the save dialog comes up with it; accepted
+        places.form->actSaveExecute();
+        QCOMPARE(places.offered, QStringList{file});
+        TDictionary back;
+        back.LoadFromFile(secondName.toStdString());
+        QCOMPARE(rig::termsOf(back), QStringList{"old"});
     }
 
     // The desktop session ends: where it may ask, the exit questions come first and a No keeps

@@ -34,6 +34,7 @@ class TMainFormView;
 class TRegSetup;
 class TTrayIcon;
 class TWordForm;
+class TWordForms;
 class TWordListModel;
 struct TInstanceRequest;
 
@@ -303,6 +304,22 @@ private:
     void rememberSizeOf(TWordForm& form);
     void typeToFind(const QString& text);  // the word list's own type-to-find
 
+    // --- Word forms and suggestions (main_form_forms.cpp) ---
+    // Enter in the search box: typed text that is no term of the current dictionary but a
+    // form of one opens that term; otherwise the selected row opens (ShowTranslation), and
+    // with none selected the text gets suggestions.
+    void enterSearchText();
+    // Looks word (Windows-1251) up as written, then cleaned of the punctuation around it,
+    // through its ё/е variants and its dictionary forms: each candidate in the current
+    // dictionary, then (allTabs) in the others in tab order. The term found becomes current
+    // and opens; a term that is not the word as written is named in the status bar. False
+    // when nothing answers.
+    bool openThroughForms(const std::string& word, bool allTabs);
+    // Offers the terms near word, from the open dictionaries in tab order, current first, in
+    // a list under the search box; choosing one looks it up. Nothing when there are none.
+    void offerSuggestions(const std::string& word);
+    TWordForms& morphology();
+
     // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
     // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
     // either); the chosen path with the default extension added to a bare name, or empty.
@@ -384,5 +401,11 @@ private:
     // The frame of the viewing window whose article led to the next one, which then opens
     // beside it instead of at the cascade point; used once.
     std::optional<QRect> besideOf_;
+    // The word forms, loaded on first need, and the suggestion index of each dictionary
+    // (main_form_forms.cpp); shared pointers so that this header needs neither type whole.
+    std::shared_ptr<TWordForms> morphology_;
+    struct TSuggestCache;
+    std::shared_ptr<TSuggestCache> suggestCache_;
+    QMenu* suggestionMenu_ = nullptr;
     QString lastArticleSearch_;  // offered again by the next «Найти в статьях…»
 };

@@ -72,21 +72,13 @@ void TMainForm::lookUpWord(const QString& word) {
 
 bool TMainForm::openTerm(const QString& term) {
     const std::optional<std::string> bytes = toCp1251(term);
-    const int count = static_cast<int>(DicList.size());
-    // The current dictionary first, then the others in the order of their tabs.
-    for (int step = 0; bytes && CurDic >= 0 && step < count; ++step) {
-        const int index = (step == 0) ? CurDic : (step - 1 < CurDic ? step - 1 : step);
-        const int row = DicList[static_cast<size_t>(index)]->Find(*bytes);
-        if (row < 0)
-            continue;
-        if (index != CurDic)
-            selectTab(index);
-        selectRow(row);
-        ShowTranslation();
+    // The word as written, then as a reader means it: its ё/е variants and dictionary forms.
+    if (bytes && openThroughForms(*bytes, true))
         return true;
-    }
     besideOf_.reset();
     StatusBar->showMessage(QStringLiteral("Термин «%1» не найден в открытых словарях").arg(term));
+    if (bytes)
+        offerSuggestions(*bytes);
     return false;
 }
 

@@ -143,7 +143,7 @@ bool TMainForm::cmbStringKeyDown(QKeyEvent* event) {
         case Qt::Key_Enter:
             if (cmbString->currentText().isEmpty())
                 return false;
-            ShowTranslation();
+            enterSearchText();
             return true;
         case Qt::Key_Down:
         case Qt::Key_Up: {

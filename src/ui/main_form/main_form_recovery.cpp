@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/error.h"
 #include "platform/recovery_folder.h"
 #include "ui/main_form/main_form.h"
 
@@ -33,6 +34,9 @@ int TMainForm::writeRecovery() {
         std::filesystem::remove(written, ec);
     recoveryWritten_.clear();
     const std::string folder = recovery_folder::path(folders_.program);
+    // Made when first needed; never one that is a link, another user's or open to others.
+    bool usable = false;
+    bool prepared = false;
     int failed = 0;
     for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
         const TDictionary& dictionary = *DicList[static_cast<size_t>(i)];
@@ -42,7 +46,12 @@ int TMainForm::writeRecovery() {
         const std::string origin =
             dictionary.fileName().empty() ? tabCaption(i).toStdString() : dictionary.fileName();
         try {
-            std::filesystem::create_directories(folder, ec);
+            if (!prepared) {
+                usable = recovery_folder::prepare(folder);
+                prepared = true;
+            }
+            if (!usable)
+                throw TError(formatMessage(error_text::kCannotCreateFile, folder));
             const std::string path = folder + "/" + recovery_folder::newFileName(folder, origin);
             dictionary.saveCopy(path);
             recoveryWritten_.push_back(path);
@@ -56,8 +65,24 @@ int TMainForm::writeRecovery() {
 }
 
 void TMainForm::offerRecovery() {
-    for (const recovery_folder::TRecoveryFile& kept :
-         recovery_folder::list(recovery_folder::path(folders_.program))) {
+    const std::string folder = recovery_folder::path(folders_.program);
+    std::error_code missing;
+    if (std::filesystem::symlink_status(folder, missing).type() ==
+        std::filesystem::file_type::not_found) {
+        recovery_folder::useForSaves(folder);  // made when a save first needs it
+        return;
+    }
+    if (!recovery_folder::prepare(folder)) {
+        // What lies there may be anyone's: nothing is read from it or written to it.
+        std::fprintf(stderr,
+                     "termovel: папка %s не используется для восстановления: это ссылка, "
+                     "чужая папка или папка, открытая другим пользователям\n",
+                     folder.c_str());
+        return;
+    }
+    // A save written in place keeps the old content here until it has finished.
+    recovery_folder::useForSaves(folder);
+    for (const recovery_folder::TRecoveryFile& kept : recovery_folder::list(folder)) {
         const bool hasFolder = kept.origin.find('/') != std::string::npos;
         const QString fileName = QFileInfo(QString::fromStdString(kept.origin)).fileName();
         const TDialogs::TAnswer answer = dialogs().confirm(this, restoreQuestion(fileName));

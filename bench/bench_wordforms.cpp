@@ -1,0 +1,116 @@
+// A look-up through word forms against an exact one, and the suggestions for a misspelt word,
+// on WordNet's 147 000 terms (build/dics/en_wordnet.dic, or the file TERMOVEL_WORDNET names).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dictionary/dictionary.h"
+#include "wordforms/suggest_index.h"
+#include "wordforms/suggestions.h"
+#include "wordforms/word_forms.h"
+
+#ifndef TERMOVEL_DICS_DIR
+#error "TERMOVEL_DICS_DIR must name the folder of the converted dictionaries"
+#endif
+
+namespace {
+
+// Words as written and the dictionary forms they answer with.
+const char* const kTerms[] = {"book", "party", "work", "big", "mouse", "go", "child", "look up"};
+const char* const kForms[] = {"books", "parties", "worked",   "bigger",
+                              "mice",  "went",    "children", "looked up"};
+// Typos at one and two edits.
+const char* const kTypos[] = {"hosue", "recieve", "acommodate", "wrold", "ambiguos", "xylophnoe"};
+
+const TDictionary* wordNet() {
+    static const std::unique_ptr<TDictionary> dictionary = []() -> std::unique_ptr<TDictionary> {
+        const char* given = std::getenv("TERMOVEL_WORDNET");
+        const std::string path =
+            given && *given ? given : std::string(TERMOVEL_DICS_DIR) + "/en_wordnet.dic";
+        auto loaded = std::make_unique<TDictionary>();
+        try {
+            loaded->LoadFromFile(path);
+        } catch (...) {
+            return nullptr;
+        }
+        return loaded;
+    }();
+    return dictionary.get();
+}
+
+std::vector<std::string> termsOf(const TDictionary& d) {
+    std::vector<std::string> terms;
+    for (int i = 0; i < d.Count(); ++i)
+        terms.emplace_back(d.Term(i));
+    return terms;
+}
+
+// One look-up of each word of words through findThroughForms, the morphology loaded before.
+void lookUp(benchmark::State& state, const char* const* words, size_t count) {
+    const TDictionary* d = wordNet();
+    if (!d) {
+        state.SkipWithError("no WordNet dictionary (build/dics/en_wordnet.dic, TERMOVEL_WORDNET)");
+        return;
+    }
+    TWordForms forms;
+    forms.candidates("warm");
+    const auto isTerm = [&](std::string_view t) { return d->Find(std::string(t)) >= 0; };
+    size_t i = 0;
+    for (auto _ : state) {
+        const TFormMatch match = findThroughForms(forms, words[i++ % count], isTerm);
+        if (!match.found)
+            state.SkipWithError("a word did not answer");
+        benchmark::DoNotOptimize(match);
+    }
+}
+
+void BM_WordFormsLookup_Exact(benchmark::State& state) {
+    lookUp(state, kTerms, std::size(kTerms));
+}
+BENCHMARK(BM_WordFormsLookup_Exact)->Unit(benchmark::kMicrosecond);
+
+void BM_WordFormsLookup_ThroughForms(benchmark::State& state) {
+    lookUp(state, kForms, std::size(kForms));
+}
+BENCHMARK(BM_WordFormsLookup_ThroughForms)->Unit(benchmark::kMicrosecond);
+
+void BM_SuggestIndexBuild_WordNet(benchmark::State& state) {
+    const TDictionary* d = wordNet();
+    if (!d) {
+        state.SkipWithError("no WordNet dictionary");
+        return;
+    }
+    const std::vector<std::string> terms = termsOf(*d);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TSuggestIndex(terms).size());
+}
+BENCHMARK(BM_SuggestIndexBuild_WordNet)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Terms within two edits of a typo: the index walk alone (range 0), and the whole offer with
+// the forms' neighbours and Hunspell's suggestions (range 1).
+void BM_Suggest_WordNet(benchmark::State& state) {
+    const TDictionary* d = wordNet();
+    if (!d) {
+        state.SkipWithError("no WordNet dictionary");
+        return;
+    }
+    const std::vector<std::string> terms = termsOf(*d);
+    const TSuggestIndex index(terms);
+    TWordForms forms;
+    forms.candidates("warm");
+    const auto isTerm = [&](std::string_view t) { return d->Find(std::string(t)) >= 0; };
+    size_t i = 0;
+    for (auto _ : state) {
+        const char* typo = kTypos[i++ % std::size(kTypos)];
+        if (state.range(0) == 0)
+            benchmark::DoNotOptimize(index.near(typo, 2, 10));
+        else
+            benchmark::DoNotOptimize(suggestTerms(forms, index, terms, typo, isTerm));
+    }
+}
+BENCHMARK(BM_Suggest_WordNet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,142 @@
+// The main window's word forms and suggestions: a word that is no term answers through its
+// ё/е variants and dictionary forms, and one that nothing answers gets the terms near it.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
+
+#include <map>
+
+#include "platform/upcase.h"
+#include "ui/main_form/main_form.h"
+#include "ui/text.h"
+#include "wordforms/suggest_index.h"
+#include "wordforms/suggestions.h"
+#include "wordforms/word_forms.h"
+
+// The suggestion index of each open dictionary, built on its first need and built again when
+// the dictionary's term count changes (an edit).
+struct TMainForm::TSuggestCache {
+    struct TEntry {
+        int count = -1;
+        std::vector<std::string> terms;
+        std::unique_ptr<TSuggestIndex> index;
+    };
+    std::map<const TDictionary*, TEntry> entries;
+};
+
+namespace {
+
+constexpr size_t kSuggestions = 10;
+
+}  // namespace
+
+TWordForms& TMainForm::morphology() {
+    if (!morphology_)
+        morphology_ = std::make_shared<TWordForms>();
+    return *morphology_;
+}
+
+void TMainForm::enterSearchText() {
+    const std::optional<std::string> text = toCp1251(cmbString->currentText());
+    const TDictionary* dictionary = currentDictionary();
+    if (text && dictionary && dictionary->Find(*text) < 0) {
+        if (openThroughForms(*text, false))
+            return;
+        // With no row selected, Enter would open nothing.
+        if (selectedRow() < 0) {
+            offerSuggestions(*text);
+            return;
+        }
+    }
+    ShowTranslation();
+}
+
+bool TMainForm::openThroughForms(const std::string& word, bool allTabs) {
+    if (CurDic < 0)
+        return false;
+    std::vector<int> order{CurDic};
+    for (int i = 0; allTabs && i < static_cast<int>(DicList.size()); ++i) {
+        if (i != CurDic)
+            order.push_back(i);
+    }
+    const auto isTerm = [this](int dictionary, std::string_view text) {
+        return DicList[static_cast<size_t>(dictionary)]->Find(std::string(text)) >= 0;
+    };
+    TDictionaryMatch match;
+    for (int dictionary : order) {
+        if (isTerm(dictionary, word)) {
+            match = {dictionary, {word, TFormKind::AsWritten}};
+            break;
+        }
+    }
+    const std::string cleaned = cleanSelection(word);
+    if (match.dictionary < 0 && !cleaned.empty())
+        match = findInDictionaries(morphology(), cleaned, order, isTerm);
+    if (match.dictionary < 0)
+        return false;
+    if (match.dictionary != CurDic)
+        selectTab(match.dictionary);
+    selectRow(DicList[static_cast<size_t>(CurDic)]->Find(match.candidate.text));
+    ShowTranslation();
+    if (match.candidate.kind != TFormKind::AsWritten) {
+        StatusBar->showMessage(QStringLiteral("%1 — форма слова «%2»")
+                                   .arg(fromCp1251(cleaned), fromCp1251(match.candidate.text)));
+    }
+    return true;
+}
+
+void TMainForm::offerSuggestions(const std::string& word) {
+    const std::string cleaned = cleanSelection(word);
+    if (cleaned.empty() || CurDic < 0)
+        return;
+    if (!suggestCache_)
+        suggestCache_ = std::make_shared<TSuggestCache>();
+    // Indexes of closed dictionaries go.
+    std::erase_if(suggestCache_->entries, [this](const auto& entry) {
+        return std::none_of(DicList.begin(), DicList.end(),
+                            [&](const auto& d) { return d.get() == entry.first; });
+    });
+    std::vector<int> order{CurDic};
+    for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
+        if (i != CurDic)
+            order.push_back(i);
+    }
+    std::vector<std::string> near;
+    for (int index : order) {
+        if (near.size() >= kSuggestions)
+            break;
+        const TDictionary& dictionary = *DicList[static_cast<size_t>(index)];
+        TSuggestCache::TEntry& entry = suggestCache_->entries[&dictionary];
+        if (entry.count != dictionary.Count()) {
+            entry.count = dictionary.Count();
+            entry.terms.clear();
+            for (int i = 0; i < dictionary.Count(); ++i)
+                entry.terms.emplace_back(dictionary.Term(i));
+            entry.index = std::make_unique<TSuggestIndex>(entry.terms);
+        }
+        for (std::string& term : suggestTerms(
+                 morphology(), *entry.index, entry.terms, cleaned,
+                 [&](std::string_view t) { return dictionary.Find(std::string(t)) >= 0; },
+                 kSuggestions - near.size())) {
+            if (std::none_of(near.begin(), near.end(),
+                             [&](const std::string& n) { return upcase::equal(n, term); }))
+                near.push_back(std::move(term));
+        }
+    }
+    if (near.empty())
+        return;
+    if (!suggestionMenu_) {
+        suggestionMenu_ = new QMenu(this);
+        suggestionMenu_->setObjectName(QStringLiteral("suggestions"));
+    }
+    suggestionMenu_->clear();
+    suggestionMenu_->addAction(QStringLiteral("Возможно, вы искали:"))->setEnabled(false);
+    for (const std::string& term : near) {
+        const QString text = fromCp1251(term);
+        QAction* action = suggestionMenu_->addAction(QString(text).replace('&', "&&"));
+        connect(action, &QAction::triggered, this,
+                [this, text] { guarded([&] { lookUpWord(text); }); });
+    }
+    suggestionMenu_->popup(cmbString->mapToGlobal(QPoint(0, cmbString->height())));
+}
