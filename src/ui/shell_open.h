@@ -14,3 +14,7 @@ QUrl shellUrl(const QString& text);
 // Opens text with the desktop's handler. Returns whether the desktop accepted it; callers
 // that, like the help and web commands, report nothing may ignore the answer.
 bool shellOpen(const QString& text);
+
+// Whether the desktop names a program that opens the local file path (its type's default
+// handler, as xdg-mime tells it). False when it names none or cannot be asked.
+bool hasHandlerFor(const QString& path);
