@@ -23,15 +23,14 @@ bool shellOpen(const QString& text) {
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
-bool hasHandlerFor(const QString& path) {
+bool lacksHandlerFor(const QString& path) {
     // The desktop's opener hands the file on and returns at once, and it says nothing when no
     // program takes files of this type; so the desktop's choice is asked first.
     constexpr int kAnswerWaitMs = 3000;
     QProcess query;
     query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                              QMimeDatabase().mimeTypeForFile(path).name()});
-    if (!query.waitForFinished(kAnswerWaitMs) || query.exitStatus() != QProcess::NormalExit ||
-        query.exitCode() != 0)
+    if (!query.waitForFinished(kAnswerWaitMs) || query.exitStatus() != QProcess::NormalExit)
         return false;
-    return !query.readAllStandardOutput().trimmed().isEmpty();
+    return query.readAllStandardOutput().trimmed().isEmpty();
 }

@@ -15,6 +15,7 @@ QUrl shellUrl(const QString& text);
 // that, like the help and web commands, report nothing may ignore the answer.
 bool shellOpen(const QString& text);
 
-// Whether the desktop names a program that opens the local file path (its type's default
-// handler, as xdg-mime tells it). False when it names none or cannot be asked.
-bool hasHandlerFor(const QString& path);
+// Whether the desktop, asked which program opens the local file path (its type's default
+// handler, as xdg-mime tells it), names none. False also when it cannot be asked: the desktop's
+// opener may still find a program.
+bool lacksHandlerFor(const QString& path);

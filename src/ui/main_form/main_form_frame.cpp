@@ -157,7 +157,7 @@ void TMainForm::actSpravkaExecute() {
     // The viewer is only recommended by the package, so it may be missing: then the user is
     // told which package shows the help, rather than seeing nothing happen.
     const QString file = QString::fromStdString(helpFile());
-    if (!hasHandlerFor(file) || !shellOpen(file))
+    if (lacksHandlerFor(file) || !shellOpen(file))
         dialogs().warning(this, QStringLiteral("Не удалось открыть справку %1: в системе нет "
                                                "программы для просмотра файлов CHM. Справку "
                                                "показывает программа из пакета xchm.")

@@ -21,7 +21,7 @@ TOuterSize::TOuterSize(QWidget& window, QSize outer, TPlacement placement)
       placement_(placement),
       waitForFrame_(new QTimer(this)),
       triesLeft_(kTries) {
-    fit(QSize());
+    fit(QSize(0, 0));  // no frame yet
     waitForFrame_->setInterval(kTryEveryMs);
     connect(waitForFrame_, &QTimer::timeout, this, [this] {
         const QSize frame = window_.frameGeometry().size() - window_.size();
