@@ -19,8 +19,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <optional>
-
 #include "platform/compare.h"
 #include "settings/help_file.h"
 #include "support/main_form_rig.h"
@@ -131,7 +129,6 @@ private slots:
     void viewTogglesFlipBarsAndTicks();
     void helpOpensHelpFile();
     void helpWithMissingFileReportsNothing();
-    void helpWithoutViewerNamesThePackage();
     void webOpensProgramSite();
     void trayMenuIsPopupMenu();
     void trayDoubleClickAndRestoreItem_data();
@@ -431,41 +428,6 @@ void TestMainFormFrame::helpWithMissingFileReportsNothing() {
         QVERIFY(recorder.opened.isEmpty());
         QVERIFY(folder.dialogs().shown.empty());
     }
-}
-
-// Where the desktop knows no program for CHM files, F1 says so and names the package that has
-// one, instead of handing the file to nobody.
-void TestMainFormFrame::helpWithoutViewerNamesThePackage() {
-    TLookupFolder folder;
-    const std::string chm = folder.file("termovel.chm");
-    QFile file(QString::fromStdString(chm));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    setHelpFile(chm);
-    TMainForm& form = openActive(folder);
-    // A desktop with no programs registered at all.
-    const QString none = QString::fromStdString(folder.file("none"));
-    const QStringList variables{"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-                                "XDG_CONFIG_DIRS"};
-    QList<std::optional<QByteArray>> saved;
-    for (const QString& name : variables) {
-        const QByteArray variable = name.toLatin1();
-        saved << (qEnvironmentVariableIsSet(variable) ? std::optional(qgetenv(variable))
-                                                      : std::nullopt);
-        qputenv(variable, none.toUtf8());
-    }
-    TUrlRecorder recorder;
-    TMainFormView(form).actSpravka()->trigger();
-    for (int i = 0; i < variables.size(); ++i) {
-        if (saved[i])
-            qputenv(variables[i].toLatin1(), *saved[i]);
-        else
-            qunsetenv(variables[i].toLatin1());
-    }
-    QVERIFY(recorder.opened.isEmpty());
-    const QStringList warnings = folder.dialogs().texts("warning");
-    QCOMPARE(warnings.size(), 1);
-    QVERIFY2(warnings[0].contains("xchm"), qPrintable(warnings[0]));
 }
 
 void TestMainFormFrame::webOpensProgramSite() {
