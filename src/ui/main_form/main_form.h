@@ -101,8 +101,9 @@ public:
     void TabSetChange(int newTab, bool& allowChange);
 
     // --- Look-up ---
-    // Selects the first row whose term begins with the search text (case folded); leaves the
-    // selection alone when none does or the text is empty.
+    // Selects the first row whose term begins with the search text (case folded, letters the
+    // code page lacks in the form a dictionary holds them: é as e); leaves the selection alone
+    // when none does or the text is empty.
     void cmbStringChange();
     // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
     // puts its term into the box all selected, and consumes the key unless Alt is held.
@@ -197,13 +198,14 @@ public:
     static constexpr int kWaitingRequests = 8;
     // Brings the program forward: out of the notification area, no longer minimised, in front.
     void comeForward();
-    // Comes forward and puts word into the search box as if typed, then opens the term's
-    // translation window (openTerm). A word Windows-1251 cannot hold is refused in the
-    // information box and nothing else happens.
+    // Comes forward and puts word, in the form a dictionary would hold it (lookupForm: é as e),
+    // into the search box as if typed, then opens the term's translation window (openTerm). A
+    // word with a character that has no such form is refused in the information box, which
+    // names that character, and nothing else happens.
     void lookUpWord(const QString& word);
-    // Looks term up (case ignored) in the current dictionary, then in the others in tab order;
-    // the first that has it becomes current and the term's translation window opens as from
-    // the word list. When none has it, the status bar says so and false comes back.
+    // Looks term up (case ignored, in its lookupForm) in the current dictionary, then in the others
+    // in tab order; the first that has it becomes current and the term's translation window opens
+    // as from the word list. When none has it, the status bar says so and false comes back.
     bool openTerm(const QString& term);
     // «Найти в статьях…»: asks for a text and lists the current dictionary's terms whose
     // articles contain it; the term chosen there opens in its translation window.
