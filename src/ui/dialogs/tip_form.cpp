@@ -22,8 +22,8 @@ constexpr int kClientHeight = 196;
 const QString kHeader = QStringLiteral("А знаете ли вы что?...");
 
 // How many dictionaries the build bundles, counted by the build from its list of them.
-#ifndef TERMOVEL_BUNDLED_DICS
-#error "TERMOVEL_BUNDLED_DICS must give the number of bundled dictionaries"
+#ifndef TERMOVEL_BUNDLED_DIC_COUNT
+#error "TERMOVEL_BUNDLED_DIC_COUNT must give the number of bundled dictionaries"
 #endif
 
 // "1 словарь", "3 словаря", "9 словарей": the number with the noun in its Russian form.
@@ -52,7 +52,7 @@ const std::array<QString, kTipCount>& Tips() {
             QUrl(QString::fromUtf8(ProgramSite)).host(),
         QStringLiteral("В состав программы входят %1, в том числе англо-русский словарь, "
                        "словарь аккордов для гитары и словарь компьютерного слэнга")
-            .arg(dictionaries(TERMOVEL_BUNDLED_DICS)),
+            .arg(dictionaries(TERMOVEL_BUNDLED_DIC_COUNT)),
         QStringLiteral("С помощью программы Termovel вы можете создавать свои собственные "
                        "словари"),
         QStringLiteral("Для того, чтобы создать свой словарь сначала необходимо включить опцию "
