@@ -24,6 +24,8 @@ packages=(
     x11-utils
     imagemagick
     fonts-liberation
+    # Debian's default face, which the dialogs must also fit where Liberation is missing.
+    fonts-dejavu-core
     zlib1g-dev
     clang
     libclang-rt-dev

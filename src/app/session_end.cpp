@@ -73,7 +73,9 @@ void TSessionEnd::signalled() {
     char bytes[16];
     while (::read(pipe_[0], bytes, sizeof bytes) > 0) {
     }
+    form_.storeHistory();
     form_.writeRecovery();
+    endedBySignal_ = true;
     // exit, not quit: quit would close the windows, and closing asks questions nobody is
     // there to answer.
     QCoreApplication::exit(0);

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 
@@ -21,6 +22,17 @@
 namespace {
 
 constexpr const char* kAlreadyRunning = "Приложение уже запущено!";
+
+// The settings saved after a signal ended the program: an error box would keep the process
+// alive with nobody to close it, so a failure is told on the standard error stream and the
+// program ends all the same.
+void saveWithoutWindows(TRegSetup& regSetup) {
+    try {
+        regSetup.SaveIni();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "termovel: %s\n", errorText(error).toUtf8().constData());
+    }
+}
 
 }  // namespace
 
@@ -131,9 +143,13 @@ int runStartup(const TStartupEnvironment& environment) {
             environment.runLoop(*mainForm);
         else
             QApplication::exec();
+        const bool endedBySignal = sessionEnd->endedBySignal();
         sessionEnd.reset();
         mainForm.reset();
-        regSetup.SaveIni();
+        if (endedBySignal)
+            saveWithoutWindows(regSetup);
+        else
+            regSetup.SaveIni();
     } catch (const std::exception& error) {
         showError(dialogs, error);
     } catch (...) {

@@ -5,6 +5,7 @@
 #include <QCompleter>
 #include <QDialog>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
@@ -14,14 +15,28 @@
 namespace {
 
 // A message box that tells a close by the window's close box apart from the escape button:
-// Qt reports both as the escape button, but closing a question gives neither answer.
+// Qt reports both as the escape button, but closing a question gives neither answer. Its text
+// is plain: names of files and dictionaries come from outside and may look like markup.
 class TMessageBox : public QMessageBox {
 public:
-    using QMessageBox::QMessageBox;
+    TMessageBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
+        : QMessageBox(icon, caption, text, QMessageBox::NoButton, parent) {
+        setTextFormat(Qt::PlainText);
+    }
 
     bool closedByFrame() const { return closedByFrame_; }
+    // Esc then closes the box as its close box does, instead of pressing the escape button.
+    void setEscapeCloses(bool closes) { escapeCloses_ = closes; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (escapeCloses_ && event->matches(QKeySequence::Cancel)) {
+            close();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
     void closeEvent(QCloseEvent* event) override {
         const bool open = clickedButton() == nullptr;
         QMessageBox::closeEvent(event);
@@ -31,36 +46,45 @@ protected:
 
 private:
     bool closedByFrame_ = false;
+    bool escapeCloses_ = false;
 };
 
 // Boxes with one "OK": the button texts are set by hand so no translation of the standard
 // buttons can change them.
 void showWithOk(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                 const QString& text) {
-    TMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    TMessageBox box(icon, caption, text, parent);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
     box.exec();
 }
 
-}  // namespace
-
-TDialogs::TAnswer TQtDialogs::confirm(QWidget* parent, const QString& text) {
-    TMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
-                    parent);
+TDialogs::TAnswer askYesNo(QWidget* parent, const QString& text, bool escapeAnswersNo) {
+    TMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, parent);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
+    box.setEscapeCloses(!escapeAnswersNo);
     box.exec();
     if (box.closedByFrame())
-        return TAnswer::Closed;
+        return TDialogs::TAnswer::Closed;
     if (box.clickedButton() == yes)
-        return TAnswer::Yes;
+        return TDialogs::TAnswer::Yes;
     if (box.clickedButton() == no)
-        return TAnswer::No;
-    return TAnswer::Closed;
+        return TDialogs::TAnswer::No;
+    return TDialogs::TAnswer::Closed;
+}
+
+}  // namespace
+
+TDialogs::TAnswer TQtDialogs::confirm(QWidget* parent, const QString& text) {
+    return askYesNo(parent, text, true);
+}
+
+TDialogs::TAnswer TQtDialogs::confirmWithoutEscape(QWidget* parent, const QString& text) {
+    return askYesNo(parent, text, false);
 }
 
 void TQtDialogs::information(QWidget* parent, const QString& text) {

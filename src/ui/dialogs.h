@@ -19,6 +19,11 @@ public:
 
     // A confirmation: caption "Confirm", question icon, "&Yes" (default) and "&No" (Esc).
     virtual TAnswer confirm(QWidget* parent, const QString& text) = 0;
+    // The same box for a question whose No throws something away: only a click on a button (or
+    // its key) answers it, and Esc, like the close box, gives neither answer (Closed).
+    virtual TAnswer confirmWithoutEscape(QWidget* parent, const QString& text) {
+        return confirm(parent, text);
+    }
     // An information message: caption "Information", information icon, "OK".
     virtual void information(QWidget* parent, const QString& text) = 0;
     // A warning: caption "Warning", one "OK".
@@ -37,10 +42,12 @@ public:
     virtual int progressInterval() const { return kProgressInterval; }
 };
 
-// The real thing: Qt's message boxes with the program's own captions and button texts.
+// The real thing: Qt's message boxes with the program's own captions and button texts. Every
+// text is shown as plain text: a file name holding markup is shown as it is, never as markup.
 class TQtDialogs : public TDialogs {
 public:
     TAnswer confirm(QWidget* parent, const QString& text) override;
+    TAnswer confirmWithoutEscape(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
     void warning(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;

@@ -170,9 +170,13 @@ bool handOver(const std::string& path, const std::vector<TInstanceRequest>& requ
 
 QString selectedWord() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
-    QString text = clipboard->text(QClipboard::Selection).trimmed();
+    // Bytes that were not UTF-8 arrive as replacement characters: they belong to no word.
+    const auto textOf = [clipboard](QClipboard::Mode mode) {
+        return clipboard->text(mode).remove(QChar::ReplacementCharacter).trimmed();
+    };
+    QString text = textOf(QClipboard::Selection);
     if (text.isEmpty())
-        text = clipboard->text(QClipboard::Clipboard).trimmed();
+        text = textOf(QClipboard::Clipboard);
     const qsizetype lineEnd = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
     if (lineEnd >= 0)
         text = text.left(lineEnd).trimmed();

@@ -71,7 +71,8 @@ bool send(const std::string& path, const std::vector<TInstanceRequest>& requests
 bool handOver(const std::string& path, const std::vector<TInstanceRequest>& requests);
 
 // The desktop's selected text as a word to look up: the primary selection, or the clipboard
-// when the selection is empty; trimmed, its first line, at most 256 characters.
+// when the selection is empty; bytes that were not UTF-8 dropped, trimmed, its first line, at
+// most 256 characters.
 QString selectedWord();
 
 }  // namespace instance_channel

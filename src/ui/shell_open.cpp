@@ -1,6 +1,8 @@
 #include "ui/shell_open.h"
 
 #include <QDesktopServices>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QUrl>
@@ -19,4 +21,16 @@ QUrl shellUrl(const QString& text) {
 bool shellOpen(const QString& text) {
     const QUrl url = shellUrl(text);
     return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+bool lacksHandlerFor(const QString& path) {
+    // The desktop's opener hands the file on and returns at once, and it says nothing when no
+    // program takes files of this type; so the desktop's choice is asked first.
+    constexpr int kAnswerWaitMs = 3000;
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QMimeDatabase().mimeTypeForFile(path).name()});
+    if (!query.waitForFinished(kAnswerWaitMs) || query.exitStatus() != QProcess::NormalExit)
+        return false;
+    return query.readAllStandardOutput().trimmed().isEmpty();
 }

@@ -14,3 +14,8 @@ QUrl shellUrl(const QString& text);
 // Opens text with the desktop's handler. Returns whether the desktop accepted it; callers
 // that, like the help and web commands, report nothing may ignore the answer.
 bool shellOpen(const QString& text);
+
+// Whether the desktop, asked which program opens the local file path (its type's default
+// handler, as xdg-mime tells it), names none. False also when it cannot be asked: the desktop's
+// opener may still find a program.
+bool lacksHandlerFor(const QString& path);

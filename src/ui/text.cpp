@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QTextDocument>
 
+#include "interchange/fold_1251.h"
 #include "platform/codepage.h"
 
 QString fromCp1251(std::string_view text) {
@@ -12,6 +13,16 @@ QString fromCp1251(std::string_view text) {
 
 std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
     return codepage::fromUtf8(text.toUtf8().toStdString(), firstBad);
+}
+
+std::optional<std::string> lookupForm(const QString& text) {
+    if (std::optional<std::string> exact = toCp1251(text))
+        return exact;
+    std::string folded;
+    TCodePageFolder folder;
+    if (folder.append(text.toStdString(), folded).replaced > 0)
+        return std::nullopt;
+    return folded;
 }
 
 std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts) {

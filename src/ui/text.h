@@ -18,6 +18,11 @@ QString fromCp1251(std::string_view text);
 // the first such character then goes to *firstBad when firstBad is given.
 std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nullptr);
 
+// The form in which a dictionary would hold text, for looking a word up: as it is when
+// Windows-1251 holds it, otherwise folded as the converters fold headwords (é → e, ß → ss);
+// nullopt when some character has no near form in the code page.
+std::optional<std::string> lookupForm(const QString& text);
+
 // The first character, taking the texts in order, that Windows-1251 cannot hold; nullopt when
 // every text can be stored.
 std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts);

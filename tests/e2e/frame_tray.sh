@@ -5,8 +5,8 @@
 # opens "Запустить" / "Выход"; when the area goes away while the program hides in it, the window
 # comes back on the task bar. Without an area the program starts all the same and minimises
 # as usual; an area that appears later gets the icon. Translation windows cascade without
-# leaving the screen, frame included. Screenshots of the window (edit mode
-# off and on, a menu open) and of the icon's menu are kept as artefacts.
+# leaving the screen, frame included, each 224x298 with its frame. Screenshots of the window
+# (edit mode off and on, a menu open) and of the icon's menu are kept as artefacts.
 #
 # Usage: frame_tray.sh <termovel binary> <termovel-dic binary> <artefact dir>
 set -euo pipefail
@@ -220,6 +220,10 @@ settings 0
 startProgram
 keys "$main" a Return
 first=$(waitWindow "Перевод" 10 "$program") || fail "Enter in the search box opened no window"
+# The designed 224 x 298 is the window's outer size, frame and title bar included.
+box=$(frameBox "$first")
+[ "${box%%+*}" = "224x298" ] || fail "the first translation window is ${box%%+*} with its frame, not 224x298"
+echo "ok: a translation window opens at 224x298 with its frame"
 xdotool windowsize --sync "$first" 400 500 2>/dev/null || xdotool windowsize "$first" 400 500
 sleep 0.3
 keys "$first" Escape

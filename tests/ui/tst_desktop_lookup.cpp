@@ -1,7 +1,9 @@
 // Look-ups that come from outside the search box: a word handed over by a later start, a word
 // double-clicked in an article, and the search inside the articles.
+#include <QClipboard>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTabBar>
@@ -18,6 +20,15 @@ using rig::TWindow;
 
 namespace {
 
+// Enough terms before "hot dog" that its row lies below the word list's first screen.
+std::vector<std::pair<QString, QString>> foodTerms() {
+    std::vector<std::pair<QString, QString>> terms{{"cafe", "a small restaurant"},
+                                                   {"hot dog", "a sausage in a bun"}};
+    for (int i = 0; i < 60; ++i)
+        terms.push_back({QStringLiteral("fig %1").arg(i, 2, 10, QLatin1Char('0')), "a fruit"});
+    return terms;
+}
+
 // Two dictionaries: the current one first.
 TWindow twoDictionaries() {
     return TWindow({{"a_en.dic",
@@ -25,7 +36,7 @@ TWindow twoDictionaries() {
                      {{"cat", "a small animal that hunts the mouse;\nsee {hot\n   dog}"},
                       {"mouse", "a rodent"},
                       {"zebra", "a striped ANIMAL"}}},
-                    {"b_food.dic", "Food", {{"hot dog", "a sausage in a bun"}}}});
+                    {"b_food.dic", "Food", foodTerms()}});
 }
 
 QStringList windowTerms(const TMainForm& form) {
@@ -53,7 +64,11 @@ private slots:
     void wordAtTakesWordOrBracedPhrase();
     void lookUpWord_data();
     void lookUpWord();
+    void selectionDropsWhatIsNotUtf8_data();
+    void selectionDropsWhatIsNotUtf8();
     void requestWaitsForModalWindow();
+    void waitingRequestsAreBounded_data();
+    void waitingRequestsAreBounded();
     void doubleClickInArticleLeadsOn();
     void doubleClickInEditorOnlySelects();
     void searchInArticles_data();
@@ -96,6 +111,10 @@ void TestDesktopLookup::lookUpWord_data() {
         << "mou" << QStringList{} << 0 << "mou"
         << "Термин «mou» не найден в открытых словарях";
     QTest::newRow("not in the code page") << "λ" << QStringList{} << 0 << "" << none;
+    QTest::newRow("accents folded as the dictionary holds them")
+        << "Café" << QStringList{"cafe"} << 1 << "cafe" << none;
+    QTest::newRow("a letter with no near form still refused")
+        << "caf\u4E00" << QStringList{} << 0 << "" << none;
 }
 
 void TestDesktopLookup::lookUpWord() {
@@ -115,7 +134,29 @@ void TestDesktopLookup::lookUpWord() {
     QCOMPARE(view.StatusBar()->currentMessage(), message);
     if (!message.isEmpty())
         QCOMPARE(w.form->selectedRow(), 1);  // "mou" leads to mouse
-    QCOMPARE(w.fake->texts("information").size(), word == "λ" ? 1 : 0);
+    QCOMPARE(w.fake->texts("information").size(), windows.isEmpty() && message.isEmpty() ? 1 : 0);
+    // The row found is in view, also after the hand-over switched tabs.
+    const QListView* list = view.ListBox();
+    if (w.form->selectedRow() >= 0)
+        QVERIFY(list->viewport()->rect().contains(
+            list->visualRect(list->model()->index(w.form->selectedRow(), 0))));
+}
+
+void TestDesktopLookup::selectionDropsWhatIsNotUtf8_data() {
+    QTest::addColumn<QByteArray>("clipboard");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9") << "café";
+    QTest::newRow("stray bytes dropped") << QByteArray(" caf\xFF\xC3\xA9\xFE\nnext") << "café";
+    QTest::newRow("nothing but stray bytes") << QByteArray("\xFF\xFE") << "";
+}
+
+void TestDesktopLookup::selectionDropsWhatIsNotUtf8() {
+    QFETCH(QByteArray, clipboard);
+    QFETCH(QString, word);
+    auto* data = new QMimeData;
+    data->setData("text/plain", clipboard);
+    QGuiApplication::clipboard()->setMimeData(data);
+    QCOMPARE(instance_channel::selectedWord(), word);
 }
 
 void TestDesktopLookup::requestWaitsForModalWindow() {
@@ -132,6 +173,39 @@ void TestDesktopLookup::requestWaitsForModalWindow() {
     QTRY_COMPARE(windowTerms(*w.form), QStringList{"hot dog"});
 }
 
+// Twenty requests while a box waits for the user: a look-up replaces the one before it, and the
+// files wait only up to the bound; each would bring a box of its own.
+void TestDesktopLookup::waitingRequestsAreBounded_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("look-ups: the last one alone")
+        << int(TInstanceRequest::TKind::Lookup) << "information" << 1;
+    QTest::newRow("files: as many as may wait")
+        << int(TInstanceRequest::TKind::Open) << "error" << TMainForm::kWaitingRequests;
+}
+
+void TestDesktopLookup::waitingRequestsAreBounded() {
+    QFETCH(int, kind);
+    QFETCH(QString, box);
+    QFETCH(int, boxes);
+    TWindow w = twoDictionaries();
+    QDialog question(w.form);
+    question.setModal(true);
+    question.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&question));
+    for (int i = 0; i < 20; ++i) {
+        const QString argument = QStringLiteral("λ%1").arg(i);
+        w.form->carryOut({TInstanceRequest::TKind(kind), kind == int(TInstanceRequest::TKind::Open)
+                                                             ? w.path(argument)
+                                                             : argument});
+    }
+    question.close();
+    QTRY_COMPARE(w.fake->texts(box).size(), boxes);
+    QTest::qWait(500);
+    QCOMPARE(w.fake->texts(box).size(), boxes);
+}
+
 // The look-up itself is lookUpWord's and the braced phrase wordAt's: here the click reaches
 // them through the article, and the window it leads to opens beside the one clicked.
 void TestDesktopLookup::doubleClickInArticleLeadsOn() {
@@ -143,9 +217,15 @@ void TestDesktopLookup::doubleClickInArticleLeadsOn() {
     doubleClickWord(*cat, "dog");
     QCOMPARE(windowTerms(*w.form), (QStringList{"cat", "hot dog"}));
     QCOMPARE(TMainFormView(*w.form).TabSet()->currentIndex(), 1);
-    const TWordForm* led = w.form->translationWindows().back();
+    TWordForm* led = w.form->translationWindows().back();
     QCOMPARE(led->frameGeometry().left(), cat->frameGeometry().right() + 1);
     QCOMPARE(led->frameGeometry().top(), cat->frameGeometry().top());
+    // The next word of the same article opens a step further on, not over the first.
+    QVERIFY(QTest::qWaitForWindowExposed(led));
+    doubleClickWord(*cat, "mouse");
+    QCOMPARE(windowTerms(*w.form), (QStringList{"cat", "hot dog", "mouse"}));
+    QCOMPARE(w.form->translationWindows().back()->frameGeometry().topLeft(),
+             led->frameGeometry().topLeft() + QPoint(20, 20));
 }
 
 void TestDesktopLookup::doubleClickInEditorOnlySelects() {

@@ -1,19 +1,33 @@
 // The splash, the tip of the day and the about window: the splash's timer and link, the tips'
 // order and text, and how the about window closes and opens its links.
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <climits>
+#include <memory>
 #include <set>
 
+#include "dictionary/dictionary.h"
 #include "settings/program_identity.h"
+#include "settings/reg_setup.h"
+#include "support/fake_dialogs.h"
 #include "ui/dialogs/about_form.h"
+#include "ui/dialogs/article_search_form.h"
+#include "ui/dialogs/form_parts.h"
+#include "ui/dialogs/import_progress.h"
+#include "ui/dialogs/info_form.h"
 #include "ui/dialogs/logo_form.h"
+#include "ui/dialogs/options_form.h"
 #include "ui/dialogs/tip_form.h"
+#include "ui/dialogs/word_form.h"
 
 namespace {
 
@@ -30,6 +44,41 @@ struct TOpened {
     }
 };
 
+// The captions of window that its control cuts: each label, check box and button whose text
+// needs more width than the control has (a wrapping label: more height), as "name «text»".
+QStringList cutCaptions(const QWidget& window) {
+    QStringList cut;
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        if (!control->isVisibleTo(&window))
+            continue;
+        QString text;
+        QSize needed;
+        if (const auto* label = qobject_cast<const QLabel*>(control)) {
+            text = label->text();
+            needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
+                                       : QSize(label->sizeHint().width(), 0);
+        } else if (const auto* push = qobject_cast<const QPushButton*>(control)) {
+            // Not the size hint: the style's hint widens every button to a minimum of its own.
+            text = push->text();
+            const QStyle* style = push->style();
+            needed.setWidth(push->fontMetrics().horizontalAdvance(QString(text).remove('&')) +
+                            style->pixelMetric(QStyle::PM_ButtonMargin) +
+                            2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth));
+        } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            text = button->text();
+            needed.setWidth(button->sizeHint().width());
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+            text = group->title();
+            needed.setWidth(group->minimumSizeHint().width());
+        }
+        if (text.isEmpty())
+            continue;
+        if (needed.width() > control->width() || needed.height() > control->height())
+            cut << QStringLiteral("%1 «%2»").arg(control->objectName(), text);
+    }
+    return cut;
+}
+
 QString tipText(int index) {
     return kHeader + "\n\n" + Tips()[index];
 }
@@ -40,6 +89,54 @@ class TestSmallForms : public QObject {
     Q_OBJECT
 
 private slots:
+    // Every caption of every dialog fits its control at the dialogs' font, whichever face the
+    // system gives it: Liberation Sans, of Arial's metrics, or DejaVu Sans where Liberation is
+    // missing (the test runs once more so, its face named by TERMOVEL_DIALOG_FACE).
+    void captionsFitTheirControls_data() {
+        QTest::addColumn<QString>("dialog");
+        for (const char* dialog :
+             {"settings", "information", "information, editable", "tip", "about", "splash",
+              "search in articles", "import progress", "adding"})
+            QTest::newRow(dialog) << dialog;
+    }
+    void captionsFitTheirControls() {
+        QFETCH(QString, dialog);
+        const QString face = qEnvironmentVariable("TERMOVEL_DIALOG_FACE", "Liberation Sans");
+        QCOMPARE(QFontInfo(dialogFont()).family(), face);
+        QTemporaryDir dir;
+        TRegSetup setup(dir.filePath("termovel.ini").toStdString());
+        TFakeDialogs dialogs;
+        TDictionary dictionary;
+        std::unique_ptr<QWidget> window;
+        if (dialog == "settings") {
+            window = std::make_unique<TOptionsForm>(setup, dir.path().toStdString(), dialogs);
+        } else if (dialog.startsWith("information")) {
+            auto info = std::make_unique<TInfoForm>(dialogs);
+            if (dialog.endsWith("editable"))
+                info->MakeEditable();
+            info->fill(dictionary);
+            window = std::move(info);
+        } else if (dialog == "tip") {
+            window = std::make_unique<TTipForm>();
+        } else if (dialog == "about") {
+            window = std::make_unique<TAboutForm>();
+        } else if (dialog == "splash") {
+            window = std::make_unique<TLogoForm>();
+        } else if (dialog == "search in articles") {
+            window = std::make_unique<TArticleSearchForm>(dictionary, dialogs, nullptr);
+        } else if (dialog == "import progress") {
+            window = std::make_unique<TImportProgressForm>();
+        } else {
+            auto adding = std::make_unique<TWordForm>(nullptr);
+            adding->SetAdding();
+            window = std::move(adding);
+        }
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QStringList cut = cutCaptions(*window);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+    }
+
     // --- Splash ---
     void splashShowsTitlePictureAndFittingLabels() {
         TOpened opened;

@@ -1,6 +1,7 @@
 // Start-up: the single-instance check, the first-run rule, the error guard, the error box of
 // the message loop and the exact message boxes of TQtDialogs.
 #include <QAbstractButton>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -104,21 +106,33 @@ private:
     }
 
 private slots:
+    // A confirmation, and a question whose No throws something away, which Esc does not answer.
     void confirmHasExactCaptionAndButtons_data() {
+        QTest::addColumn<bool>("escapeAnswers");
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("expected");
-        QTest::newRow("Return answers Yes") << "return" << int(TDialogs::TAnswer::Yes);
-        QTest::newRow("Escape answers No") << "escape" << int(TDialogs::TAnswer::No);
-        QTest::newRow("click on Yes") << "yes" << int(TDialogs::TAnswer::Yes);
-        QTest::newRow("click on No") << "no" << int(TDialogs::TAnswer::No);
-        QTest::newRow("close box gives neither") << "close" << int(TDialogs::TAnswer::Closed);
+        QTest::newRow("Return answers Yes") << true << "return" << int(TDialogs::TAnswer::Yes);
+        QTest::newRow("Escape answers No") << true << "escape" << int(TDialogs::TAnswer::No);
+        QTest::newRow("click on Yes") << true << "yes" << int(TDialogs::TAnswer::Yes);
+        QTest::newRow("click on No") << true << "no" << int(TDialogs::TAnswer::No);
+        QTest::newRow("close box gives neither")
+            << true << "close" << int(TDialogs::TAnswer::Closed);
+        QTest::newRow("question: Escape gives neither")
+            << false << "escape" << int(TDialogs::TAnswer::Closed);
+        QTest::newRow("question: close box gives neither")
+            << false << "close" << int(TDialogs::TAnswer::Closed);
+        QTest::newRow("question: click on No") << false << "no" << int(TDialogs::TAnswer::No);
+        QTest::newRow("question: Return answers Yes")
+            << false << "return" << int(TDialogs::TAnswer::Yes);
     }
     void confirmHasExactCaptionAndButtons() {
+        QFETCH(bool, escapeAnswers);
         QFETCH(QString, action);
         QFETCH(int, expected);
         onNextBox([action](QMessageBox& box) {
             QCOMPARE(box.windowTitle(), QString("Confirm"));
             QCOMPARE(box.text(), QString("Выйти из программы?"));
+            QCOMPARE(box.textFormat(), Qt::PlainText);
             QCOMPARE(box.icon(), QMessageBox::Question);
             QCOMPARE(buttonTexts(box), QStringList({"&No", "&Yes"}));
             QCOMPARE(box.defaultButton()->text(), QString("&Yes"));
@@ -135,7 +149,10 @@ private slots:
                         b->click();
         });
         TQtDialogs dialogs;
-        QCOMPARE(int(dialogs.confirm(nullptr, "Выйти из программы?")), expected);
+        const QString text = "Выйти из программы?";
+        QCOMPARE(int(escapeAnswers ? dialogs.confirm(nullptr, text)
+                                   : dialogs.confirmWithoutEscape(nullptr, text)),
+                 expected);
     }
 
     void messagesHaveExactCaptionAndOneOk_data() {
@@ -158,17 +175,19 @@ private slots:
             seen = true;
             QCOMPARE(box.windowTitle(), caption);
             QCOMPARE(int(box.icon()), icon);
-            QCOMPARE(box.text(), QString("Текст"));
+            QCOMPARE(box.text(), QString("<b>Текст</b>"));
+            // Names of files come from outside: markup in them is shown, never obeyed.
+            QCOMPARE(box.textFormat(), Qt::PlainText);
             QCOMPARE(buttonTexts(box), QStringList({"OK"}));
             QTest::keyClick(&box, Qt::Key_Return);
         });
         TQtDialogs dialogs;
         if (kind == "information")
-            dialogs.information(nullptr, "Текст");
+            dialogs.information(nullptr, "<b>Текст</b>");
         else if (kind == "warning")
-            dialogs.warning(nullptr, "Текст");
+            dialogs.warning(nullptr, "<b>Текст</b>");
         else
-            dialogs.error(nullptr, "Текст");
+            dialogs.error(nullptr, "<b>Текст</b>");
         QVERIFY(seen);
     }
 
@@ -387,6 +406,42 @@ private slots:
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<TMainForm*>(w));
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // A signal ends the program as a normal end does, the search history saved with the
+    // settings; a settings file that cannot be written then is told on the standard error
+    // stream, since a box would keep the process alive with nobody to answer it.
+    void signalEndsAsANormalEnd_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("SIGTERM") << SIGTERM << true;
+        QTest::newRow("SIGHUP") << SIGHUP << true;
+        QTest::newRow("SIGTERM, settings unwritable") << SIGTERM << false;
+    }
+    void signalEndsAsANormalEnd() {
+        QFETCH(int, signal);
+        QFETCH(bool, writable);
+        QTemporaryDir dir;
+        const std::string ini = dir.filePath("termovel.ini").toStdString();
+        writeFile(ini, kOwnFile);
+        TFakeDialogs dialogs;
+        QCOMPARE(runStartup(environment(dir, dialogs,
+                                        [&](TMainForm& form) {
+                                            form.AddHistory("кот");
+                                            // A folder in the file's place: the rename fails.
+                                            if (!writable) {
+                                                QFile::remove(dir.filePath("termovel.ini"));
+                                                QDir(dir.path()).mkpath("termovel.ini/x");
+                                            }
+                                            ::raise(signal);
+                                            return QApplication::exec();
+                                        })),
+                 0);
+        QVERIFY(dialogs.shown.empty());
+        QCOMPARE(QFileInfo(dir.filePath("termovel.ini")).isDir(), !writable);
+        if (writable)
+            QVERIFY(readFile(ini).find("[History]\r\nN1=\xEA\xEE\xF2\r\nCount=1") !=
+                    std::string::npos);
     }
 
     void errorDuringTheSequenceSkipsTheRest() {

@@ -175,8 +175,9 @@ private slots:
 
         places.start({first, second});
         places.form->offerRecovery();
-        QCOMPARE(places.fake->texts("confirm").size(), 2);
-        QVERIFY(places.fake->texts("confirm")[0].contains("own.dic"));
+        // Questions that Esc does not answer: only No throws the changes away.
+        QCOMPARE(places.fake->texts("question").size(), 2);
+        QVERIFY(places.fake->texts("question")[0].contains("own.dic"));
         QCOMPARE(places.tabs(), tabs);
         for (int i = 0; i < tabs.size(); ++i) {
             const TDictionary& restored = TMainFormView(*places.form).dic(i);
@@ -233,6 +234,27 @@ private slots:
         TDictionary back;
         back.LoadFromFile(secondName.toStdString());
         QCOMPARE(rig::termsOf(back), QStringList{"old"});
+    }
+
+    // A recovery file that cannot be read is reported by its name, not by the bare stream error,
+    // and stays for another try.
+    void damagedRecoveryFileIsNamedAndKept() {
+        TPlaces places;
+        TMainForm& form = places.start();
+        form.actNewExecute();
+        form.actAddExecute();
+        QCOMPARE(form.writeRecovery(), 0);
+        const std::string kept =
+            recovery_folder::list(recovery_folder::path(places.own.path().toStdString()))
+                .at(0)
+                .path;
+        std::filesystem::resize_file(kept, 3);
+        places.start({TAnswer::Yes});
+        places.form->offerRecovery();
+        const QStringList errors = places.fake->texts("error");
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QString::fromStdString(kept)), qPrintable(errors[0]));
+        QCOMPARE(places.recoveryFiles(), 1);
     }
 
     // The desktop session ends: where it may ask, the exit questions come first and a No keeps

@@ -28,6 +28,15 @@ QFont titleFont() {
     return font;
 }
 
+void shrinkToFit(QLabel& label) {
+    constexpr int kSmallestPixels = 9;
+    QFont font = label.font();
+    while (label.sizeHint().width() > label.width() && font.pixelSize() > kSmallestPixels) {
+        font.setPixelSize(font.pixelSize() - 1);
+        label.setFont(font);
+    }
+}
+
 void setUpFixedDialog(QDialog& dialog, const QString& caption, QSize clientSize) {
     dialog.setWindowTitle(caption);
     dialog.setFont(dialogFont());

@@ -30,6 +30,11 @@ QFont dialogFont();
 // The title font of the splash and the about window: Arial, 19 pixels, bold.
 QFont titleFont();
 
+// Makes the font of a one-line label smaller, a pixel at a time, until its text fits the
+// label's width: a title on a picture has no room to grow, and a face wider than Arial's
+// metrics (DejaVu Sans where Liberation is missing) would cut it.
+void shrinkToFit(QLabel& label);
+
 // Draws the SVG picture at path at exactly size pixels (the screen's pixel ratio taken into
 // account, so it stays sharp).
 QPixmap pictureAt(const char* path, QSize size, qreal pixelRatio);

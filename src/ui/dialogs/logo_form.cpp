@@ -52,6 +52,7 @@ TLogoForm::~TLogoForm() = default;
 
 void TLogoForm::FormCreate() {
     lbTitle->setText(QString::fromUtf8(ProgramTitle));
+    shrinkToFit(*lbTitle);
 }
 
 void TLogoForm::Timer1Timer() {

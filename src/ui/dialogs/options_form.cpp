@@ -32,6 +32,8 @@ constexpr int kToolBarHeight = 31;
 // touches neither the edge nor the frame the scan button shows under the mouse.
 constexpr int kGroupMargin = 6;
 constexpr int kGroupWidth = kClientWidth - 2 * kGroupMargin;
+// Room between a check box and the group's side edges.
+constexpr int kCheckBoxMargin = 6;
 constexpr int kListHeight = 181;
 constexpr int kNameRole = Qt::UserRole;  // the item's name as Windows-1251 bytes
 
@@ -62,7 +64,6 @@ void TOptionsForm::createControls() {
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
     ToolBar1->setMovable(false);
     btnScan = new QToolButton(ToolBar1);
     btnScan->setObjectName(QStringLiteral("btnScan"));
@@ -71,34 +72,52 @@ void TOptionsForm::createControls() {
     btnScan->setIcon(QIcon(QString::fromUtf8(kScanPicturePath)));
     btnScan->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     btnScan->setAutoRaise(true);
-    btnScan->setFixedSize(156, 29);
+    btnScan->setFixedSize(std::max(156, btnScan->sizeHint().width()), 29);
     ToolBar1->addWidget(btnScan);
     connect(btnScan, &QToolButton::clicked, this, &TOptionsForm::btnScanClick);
 
     GroupBox1 = new QGroupBox(QStringLiteral("При запуске загружать словари:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(kGroupMargin, kToolBarHeight + kGroupMargin, kGroupWidth,
-                           kClientHeight - kToolBarHeight - kGroupMargin);
-
     CheckListBox = new QListWidget(GroupBox1);
     CheckListBox->setObjectName(QStringLiteral("CheckListBox"));
-    CheckListBox->setGeometry(6, 18, kGroupWidth - 12, kListHeight);
 
-    const auto checkBox = [this](const char* name, const QString& caption, int top) {
+    const auto checkBox = [this](const char* name, const QString& caption) {
         auto* box = new QCheckBox(caption, GroupBox1);
         box->setObjectName(QString::fromLatin1(name));
-        box->setGeometry(8, top, kGroupWidth - 16, 19);
         return box;
     };
-    chkEditMode = checkBox("chkEditMode", QStringLiteral("Разрешить режим редактирования"), 204);
-    chkLogo = checkBox("chkLogo", QStringLiteral("Показывать заставку при запуске"), 225);
-    chkTip = checkBox("chkTip", QStringLiteral("Показывать советы при запуске"), 246);
+    chkEditMode = checkBox("chkEditMode", QStringLiteral("Разрешить режим редактирования"));
+    chkLogo = checkBox("chkLogo", QStringLiteral("Показывать заставку при запуске"));
+    chkTip = checkBox("chkTip", QStringLiteral("Показывать советы при запуске"));
 
-    Button1 = placeButton(GroupBox1, "Button1", QStringLiteral("Ok"), QRect(24, 273, 75, 25), true);
+    Button1 = placeButton(GroupBox1, "Button1", QStringLiteral("Ok"), QRect(0, 0, 75, 25), true);
     Button2 =
-        placeButton(GroupBox1, "Button2", QStringLiteral("Отмена"), QRect(114, 273, 75, 25), false);
+        placeButton(GroupBox1, "Button2", QStringLiteral("Отмена"), QRect(0, 0, 75, 25), false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The designed width, or wider where the font the system gives the dialog needs more room
+    // for a caption (DejaVu Sans, where Liberation is missing, is wider than Arial's metrics):
+    // a caption is never cut.
+    int groupWidth = kGroupWidth;
+    for (const QCheckBox* box : {chkEditMode, chkLogo, chkTip})
+        groupWidth = std::max(groupWidth, box->sizeHint().width() + 2 * kCheckBoxMargin);
+    groupWidth = std::max(groupWidth, GroupBox1->minimumSizeHint().width());
+    groupWidth = std::max(groupWidth, btnScan->width());
+    const int clientWidth = groupWidth + 2 * kGroupMargin;
+    setFixedSize(clientWidth, kClientHeight);
+
+    ToolBar1->setGeometry(0, 0, clientWidth, kToolBarHeight);
+    GroupBox1->setGeometry(kGroupMargin, kToolBarHeight + kGroupMargin, groupWidth,
+                           kClientHeight - kToolBarHeight - kGroupMargin);
+    CheckListBox->setGeometry(6, 18, groupWidth - 12, kListHeight);
+    chkEditMode->setGeometry(kCheckBoxMargin, 204, groupWidth - 2 * kCheckBoxMargin, 19);
+    chkLogo->setGeometry(kCheckBoxMargin, 225, groupWidth - 2 * kCheckBoxMargin, 19);
+    chkTip->setGeometry(kCheckBoxMargin, 246, groupWidth - 2 * kCheckBoxMargin, 19);
+    // The buttons keep their places relative to the group's middle.
+    const int shift = (groupWidth - kGroupWidth) / 2;
+    Button1->move(24 + shift, 273);
+    Button2->move(114 + shift, 273);
 }
 
 void TOptionsForm::fillFromSettings() {

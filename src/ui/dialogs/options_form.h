@@ -22,7 +22,8 @@ class TOptionsForm : public QDialog {
     Q_OBJECT
 
 public:
-    // Builds the dialog (client 213 × 337, "Настройки", centred) and fills it from regSetup.
+    // Builds the dialog (client 213 × 337, wider only where the system's font needs more room
+    // for a caption; "Настройки", centred) and fills it from regSetup.
     // A List Count that is not an integer is shown in an error box through dialogs and gives
     // an empty list; a missing or empty entry gives an empty unchecked item; entries are listed
     // up to the last one present, never beyond Count. The scan looks in folders: the program

@@ -21,6 +21,23 @@ constexpr int kClientWidth = 329;
 constexpr int kClientHeight = 196;
 const QString kHeader = QStringLiteral("А знаете ли вы что?...");
 
+// How many dictionaries the build bundles, counted by the build from its list of them.
+#ifndef TERMOVEL_BUNDLED_DIC_COUNT
+#error "TERMOVEL_BUNDLED_DIC_COUNT must give the number of bundled dictionaries"
+#endif
+
+// "1 словарь", "3 словаря", "9 словарей": the number with the noun in its Russian form.
+QString dictionaries(int count) {
+    const int lastTwo = count % 100;
+    const int last = count % 10;
+    const char* noun = "словарей";
+    if (last == 1 && lastTwo != 11)
+        noun = "словарь";
+    else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14))
+        noun = "словаря";
+    return QStringLiteral("%1 ").arg(count) + QString::fromUtf8(noun);
+}
+
 unsigned timeSeededRandom() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     return static_cast<unsigned>(std::rand());
@@ -33,8 +50,9 @@ const std::array<QString, kTipCount>& Tips() {
         // The site by its host name alone: one word, so the box never wraps it in the middle.
         QStringLiteral("Новые словари и обновления программы ищите на её официальном сайте ") +
             QUrl(QString::fromUtf8(ProgramSite)).host(),
-        QStringLiteral("В состав программы входят 8 словарей, в том числе англо-русский словарь, "
-                       "словарь аккордов для гитары и словарь компьютерного слэнга"),
+        QStringLiteral("В состав программы входят %1, в том числе англо-русский словарь, "
+                       "словарь аккордов для гитары и словарь компьютерного слэнга")
+            .arg(dictionaries(TERMOVEL_BUNDLED_DIC_COUNT)),
         QStringLiteral("С помощью программы Termovel вы можете создавать свои собственные "
                        "словари"),
         QStringLiteral("Для того, чтобы создать свой словарь сначала необходимо включить опцию "

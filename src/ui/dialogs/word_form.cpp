@@ -17,11 +17,11 @@
 
 #include "ui/dialogs/form_parts.h"
 #include "ui/text.h"
+#include "ui/widgets/outer_size.h"
 
 namespace {
 
-constexpr int kDesignedWidth = 224;
-constexpr int kDesignedHeight = 298;
+constexpr QSize kDesignedSize(224, 298);
 constexpr int kCascadeStep = 20;
 // How far from the click a brace is looked for: a braced phrase names a term, never a page.
 constexpr qsizetype kPhraseReach = 256;
@@ -50,13 +50,20 @@ TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize) {
     return next;
 }
 
-QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize) {
+QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize,
+                   const std::vector<QPoint>& taken) {
     int left = source.right() + 1;
     if (left + windowSize.width() > screenSize.width())
         left = source.left() - windowSize.width();
     left = std::clamp(left, 0, std::max(0, screenSize.width() - windowSize.width()));
-    const int top =
-        std::clamp(source.top(), 0, std::max(0, screenSize.height() - windowSize.height()));
+    int top = std::clamp(source.top(), 0, std::max(0, screenSize.height() - windowSize.height()));
+    // Every window can take at most one spot, so this many steps always find a free one.
+    for (size_t step = 0; step < taken.size() && std::ranges::count(taken, QPoint(left, top)) > 0;
+         ++step) {
+        const TCascade next = nextCascade({top, left}, windowSize, screenSize);
+        top = next.top;
+        left = next.left;
+    }
     return {left, top};
 }
 
@@ -159,7 +166,12 @@ TWordForm::TWordForm(QWidget* owner) : QDialog(owner, Qt::Window) {
     Edit1->setFocusPolicy(Qt::ClickFocus);
     Memo1->setReadOnly(true);
     Memo1->setFocusPolicy(Qt::ClickFocus);
-    resize(kDesignedWidth, kDesignedHeight);
+    // The designed size is the window's outer size, frame and title bar included.
+    new TOuterSize(*this, kDesignedSize, TOuterSize::TPlacement::Kept);
+}
+
+void TWordForm::fitToFrame(QSize frame) {
+    resize(kDesignedSize - frame);
 }
 
 TWordForm::~TWordForm() {

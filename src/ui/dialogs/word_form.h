@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <vector>
+
 class QFrame;
 class QLineEdit;
 class QPlainTextEdit;
@@ -26,8 +28,11 @@ TCascade nextCascade(TCascade current, QSize windowSize, QSize screenSize);
 
 // Where a viewing window of windowSize opens beside the window whose frame is source: to its
 // right, or to its left where the right has no room, top edges level; kept on a screen of
-// screenSize.
-QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize);
+// screenSize. A spot where a window already stands (a corner in taken) is passed by as the
+// cascade steps, 20 pixels right and down, each edge wrapping to 0 where the window would leave
+// the screen, so windows opened one after another from one article do not hide each other.
+QPoint placeBeside(const QRect& source, QSize windowSize, QSize screenSize,
+                   const std::vector<QPoint>& taken = {});
 
 // The word of text at position, as a double click takes it in an article: inside braces
 // ("{bitty box}") the whole braced phrase, its blanks and line breaks made single spaces;
@@ -52,6 +57,11 @@ public:
     // shown, centred on the primary screen, modal dialog, caption "Добавление" / "Редактирование".
     void SetAdding();
     void SetEditing();
+
+    // Gives the window its designed outer size (224 × 298) for a frame of the given size, the
+    // one the window manager puts round the program's windows, before it is shown; until then
+    // (and when it is not called) the window sizes itself when it is first framed.
+    void fitToFrame(QSize frame);
 
     // Viewing mode is exactly a read-only term box.
     bool isViewing() const;

@@ -17,6 +17,7 @@
 
 #include "settings/reg_setup.h"
 #include "ui/dialogs/word_form.h"
+#include "ui/instance_channel.h"
 #include "ui/widgets/hints.h"
 #include "ui/widgets/image_icon.h"
 #include "ui/widgets/outer_size.h"
@@ -54,7 +55,6 @@ TMainForm::TMainForm(TRegSetup& regSetup, program_folder::TFolders folders,
     createStatusBar();
     createViewMenu();
     createTrayIcon();
-    createDialogs();
     applyFonts();
     // Keys that name a disabled command reach no control.
     new TShortcutGuard(*this);

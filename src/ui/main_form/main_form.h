@@ -29,6 +29,7 @@ class QMenu;
 class QStatusBar;
 class QSystemTrayIcon;
 class QTabBar;
+class QTimer;
 class QToolBar;
 class TMainFormView;
 class TRegSetup;
@@ -101,8 +102,9 @@ public:
     void TabSetChange(int newTab, bool& allowChange);
 
     // --- Look-up ---
-    // Selects the first row whose term begins with the search text (case folded); leaves the
-    // selection alone when none does or the text is empty.
+    // Selects the first row whose term begins with the search text (case folded, letters the
+    // code page lacks in the form a dictionary holds them: é as e); leaves the selection alone
+    // when none does or the text is empty.
     void cmbStringChange();
     // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
     // puts its term into the box all selected, and consumes the key unless Alt is held.
@@ -130,7 +132,7 @@ public:
     void actSubExecute();
     void actEditExecute();
     void actExitExecute();
-    // Asks for a text file with OpenDialog and imports it (ImportText); nothing without a
+    // Asks for a text file with the open dialog and imports it (ImportText); nothing without a
     // current dictionary or while an import runs.
     void actImportExecute();
     // Imports the text file at path into the current dictionary under a progress window that
@@ -139,8 +141,11 @@ public:
     // group follows the count. Raises "Cannot open file %s" or "Stream read error", the
     // dictionary then unchanged. Nothing without a current dictionary or while an import runs.
     void ImportText(const std::string& path);
-    // The close confirmation; sets canClose.
+    // The close confirmation; sets canClose. Yes stores the search history (storeHistory).
     void FormCloseQuery(bool& canClose);
+    // Puts the search box's history into the settings store (section History: Count and the
+    // numbered entries, the last used first), replacing what the section held.
+    void storeHistory();
 
     // --- Ended from outside (main_form_recovery.cpp) ---
     // Writes each dictionary with unsaved changes to a file of its own in recovery/ of the
@@ -156,7 +161,8 @@ public:
     // The desktop session is ending. When the session lets the program ask (mayInteract), the
     // exit command's questions and the close confirmation come first, and a No answers false:
     // the session should not end. Then everything still unsaved goes to recovery files
-    // (writeRecovery) and the answer is true; a close that follows asks nothing more.
+    // (writeRecovery), the search history goes into the settings store as a normal end puts
+    // it, and the answer is true; a close that follows asks nothing more.
     bool commitSession(bool mayInteract);
 
     // --- Frame ---
@@ -186,17 +192,21 @@ public:
     // Carries out a request of a later start: Show brings the program forward; Lookup and
     // Selection look up the word (lookUpWord) or the desktop's selected text; Open opens the
     // file into a new tab as Open does, its errors in the error box. While a modal window is
-    // shown or an import runs, the request waits for them.
+    // shown or an import runs, the request waits for them, in order, but never without bound: a
+    // new look-up replaces one that waits, a request like one that waits is dropped, and beyond
+    // kWaitingRequests waiting requests a new one is dropped and the status bar says so.
     void carryOut(const TInstanceRequest& request);
+    static constexpr int kWaitingRequests = 8;
     // Brings the program forward: out of the notification area, no longer minimised, in front.
     void comeForward();
-    // Comes forward and puts word into the search box as if typed, then opens the term's
-    // translation window (openTerm). A word Windows-1251 cannot hold is refused in the
-    // information box and nothing else happens.
+    // Comes forward and puts word, in the form a dictionary would hold it (lookupForm: é as e),
+    // into the search box as if typed, then opens the term's translation window (openTerm). A
+    // word with a character that has no such form is refused in the information box, which
+    // names that character, and nothing else happens.
     void lookUpWord(const QString& word);
-    // Looks term up (case ignored) in the current dictionary, then in the others in tab order;
-    // the first that has it becomes current and the term's translation window opens as from
-    // the word list. When none has it, the status bar says so and false comes back.
+    // Looks term up (case ignored, in its lookupForm) in the current dictionary, then in the others
+    // in tab order; the first that has it becomes current and the term's translation window opens
+    // as from the word list. When none has it, the status bar says so and false comes back.
     bool openTerm(const QString& term);
     // «Найти в статьях…»: asks for a text and lists the current dictionary's terms whose
     // articles contain it; the term chosen there opens in its translation window.
@@ -207,6 +217,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Requests that wait for a modal window or an import (carryOut): one more is kept, or not.
+    void keepWaiting(const TInstanceRequest& request);
+    // Carries out the waiting requests, oldest first, for as long as nothing holds the window.
+    void carryOutWaiting();
+    void carryOutNow(const TInstanceRequest& request);
     // Runs the exit command from the event loop as soon as no modal window is open.
     void leaveWhenNothingIsModal();
     // How much the window manager's frame adds to a window shown on this desktop: the largest
@@ -239,7 +254,9 @@ private:
     void applyFonts();
 
     // --- Dialogs (main_form_dialogs.cpp) ---
-    void createDialogs();
+    // A file dialog of Open (AcceptOpen) or Save, made for one showing: a dialog that stays
+    // would watch its folder and read its files' headers at every change there, all day long.
+    std::unique_ptr<QFileDialog> makeFileDialog(int acceptMode);
     // The "Словарь" and "Слова" menus shown exactly when EditMode is "1".
     void applyEditMode();
 
@@ -321,8 +338,8 @@ private:
     TWordForms& morphology();
 
     // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
-    // Shows OpenDialog (shared by Open and the import, so each offers the file chosen last by
-    // either); the chosen path with the default extension added to a bare name, or empty.
+    // Shows the open dialog (one for Open and the import alike, so each offers the file chosen
+    // last by either); the chosen path with the default extension added to a bare name, or empty.
     QString chooseFileToOpen();
     // The file Save offers for the current dictionary: its own file; for a bundled dictionary
     // read in place from a data folder, the same name in the program folder, where the saved
@@ -355,8 +372,6 @@ private:
     QMenu* mnHelp = nullptr;
     QMenu* PopupMenu = nullptr;
     TTrayIcon* TrayIcon1 = nullptr;
-    QFileDialog* OpenDialog = nullptr;
-    QFileDialog* SaveDialog = nullptr;
 
     QAction* actTranslate = nullptr;
     QAction* actInfo = nullptr;
@@ -396,6 +411,7 @@ private:
     // A close or exit asked for while an import ran; it is carried out once the import has ended.
     bool leaveAfterImport_ = false;
     QString lastFolder_;  // the folder of the file last chosen in a file dialog
+    QString lastOpened_;  // the file last chosen in the open dialog, offered by the next one
     std::vector<std::string> recoveryWritten_;  // the recovery files this run wrote
     bool sessionConfirmed_ = false;             // the session's end has asked the exit questions
     // The frame of the viewing window whose article led to the next one, which then opens
@@ -408,4 +424,6 @@ private:
     std::shared_ptr<TSuggestCache> suggestCache_;
     QMenu* suggestionMenu_ = nullptr;
     QString lastArticleSearch_;  // offered again by the next «Найти в статьях…»
+    std::vector<TInstanceRequest> waitingRequests_;  // oldest first, at most kWaitingRequests
+    QTimer* waitingRetry_ = nullptr;                 // looks again whether the window is free
 };

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -25,11 +26,52 @@ constexpr int kRequestRetryMs = 200;
 
 void TMainForm::carryOut(const TInstanceRequest& request) {
     // A modal window (a question, the search in articles) or an import holds the current
-    // dictionary and its position: the request waits until it is done, as the user would.
-    if (importRunning_ || QApplication::activeModalWidget()) {
-        QTimer::singleShot(kRequestRetryMs, this, [this, request] { carryOut(request); });
+    // dictionary and its position: the request waits until it is done, as the user would, and
+    // after those that already wait.
+    if (importRunning_ || QApplication::activeModalWidget() || !waitingRequests_.empty()) {
+        keepWaiting(request);
         return;
     }
+    carryOutNow(request);
+}
+
+void TMainForm::keepWaiting(const TInstanceRequest& request) {
+    const auto isLookup = [](const TInstanceRequest& r) {
+        return r.kind == TInstanceRequest::TKind::Lookup ||
+               r.kind == TInstanceRequest::TKind::Selection;
+    };
+    // Requests pile up while a box waits for the user; each could bring a box of its own. Only
+    // the last word asked for is worth looking up, and the same request twice does nothing
+    // more than once.
+    if (isLookup(request))
+        std::erase_if(waitingRequests_, isLookup);
+    else if (std::ranges::find(waitingRequests_, request) != waitingRequests_.end())
+        return;
+    if (static_cast<int>(waitingRequests_.size()) >= kWaitingRequests) {
+        StatusBar->showMessage(
+            QStringLiteral("Запрос не выполнен: уже ждут %1 запросов").arg(kWaitingRequests));
+        return;
+    }
+    waitingRequests_.push_back(request);
+    if (!waitingRetry_) {
+        waitingRetry_ = new QTimer(this);
+        waitingRetry_->setInterval(kRequestRetryMs);
+        connect(waitingRetry_, &QTimer::timeout, this, &TMainForm::carryOutWaiting);
+    }
+    waitingRetry_->start();
+}
+
+void TMainForm::carryOutWaiting() {
+    while (!waitingRequests_.empty() && !importRunning_ && !QApplication::activeModalWidget()) {
+        const TInstanceRequest next = waitingRequests_.front();
+        waitingRequests_.erase(waitingRequests_.begin());
+        carryOutNow(next);
+    }
+    if (waitingRequests_.empty() && waitingRetry_)
+        waitingRetry_->stop();
+}
+
+void TMainForm::carryOutNow(const TInstanceRequest& request) {
     // A request comes from the event loop: an error ends in the error box, as a command's does.
     guarded([&] {
         switch (request.kind) {
@@ -59,20 +101,29 @@ void TMainForm::lookUpWord(const QString& word) {
     comeForward();
     if (word.isEmpty())
         return;
-    char32_t bad = 0;
-    if (!toCp1251(word, &bad)) {
-        dialogs().information(this, unstorableCharacterText(bad));
+    // Looked up as the dictionary would hold it: "résumé" finds "resume". Only a character
+    // with no near form in the code page is refused, and it is the one named.
+    const std::optional<std::string> term = lookupForm(word);
+    if (!term) {
+        for (const char32_t character : word.toUcs4()) {
+            if (!lookupForm(QString::fromUcs4(&character, 1))) {
+                dialogs().information(this, unstorableCharacterText(character));
+                break;
+            }
+        }
         return;
     }
     // As if typed: the list moves to where the text's beginning puts it.
-    setSearchText(word);
+    const QString shown = fromCp1251(*term);
+    setSearchText(shown);
     cmbStringChange();
-    openTerm(word);
+    openTerm(shown);
 }
 
 bool TMainForm::openTerm(const QString& term) {
-    const std::optional<std::string> bytes = toCp1251(term);
-    // The word as written, then as a reader means it: its ё/е variants and dictionary forms.
+    // Looked up as the dictionary would hold it ("résumé" finds "resume"), then as a reader
+    // means it: the word as written, its ё/е variants and dictionary forms, in every tab.
+    const std::optional<std::string> bytes = lookupForm(term);
     if (bytes && openThroughForms(*bytes, true))
         return true;
     besideOf_.reset();

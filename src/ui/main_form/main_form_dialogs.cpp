@@ -1,9 +1,10 @@
-// The dialogs of the main window: the file dialogs of Open and Save, which it keeps between
-// uses, and the settings, information and about windows, made for one showing each.
+// The dialogs of the main window: the file dialogs of Open and Save and the settings,
+// information and about windows, each made for one showing.
 #include <QFileDialog>
 #include <QMenu>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 #include "settings/reg_setup.h"
@@ -24,23 +25,25 @@ void setUpFileDialog(QFileDialog& dialog) {
 
 }  // namespace
 
-void TMainForm::createDialogs() {
-    // Both dialogs live as long as the window, so each offers the folder and the file chosen
-    // the last time it was used.
-    OpenDialog = new QFileDialog(this);
-    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
-    setUpFileDialog(*OpenDialog);
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    // A name that does not exist is handed on; opening it then reports the missing file.
-    OpenDialog->setFileMode(QFileDialog::AnyFile);
-
-    SaveDialog = new QFileDialog(this);
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-    setUpFileDialog(*SaveDialog);
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setFileMode(QFileDialog::AnyFile);
-    // The dialog asks itself before a file is overwritten.
-    SaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+std::unique_ptr<QFileDialog> TMainForm::makeFileDialog(int acceptMode) {
+    auto dialog = std::make_unique<QFileDialog>(this);
+    setUpFileDialog(*dialog);
+    // A name that does not exist is handed on by the open dialog; opening it then reports the
+    // missing file.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    if (acceptMode == QFileDialog::AcceptOpen) {
+        dialog->setObjectName(QStringLiteral("OpenDialog"));
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        // It offers the folder and the file chosen the last time.
+        if (!lastOpened_.isEmpty())
+            dialog->selectFile(lastOpened_);
+    } else {
+        dialog->setObjectName(QStringLiteral("SaveDialog"));
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        // The dialog asks itself before a file is overwritten.
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+    }
+    return dialog;
 }
 
 void TMainForm::applyEditMode() {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTabBar>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -74,12 +75,14 @@ void TMainForm::actNewExecute() {
 }
 
 QString TMainForm::chooseFileToOpen() {
-    if (!dialogs().execFileDialog(*OpenDialog))
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptOpen);
+    if (!dialogs().execFileDialog(*dialog))
         return QString();
-    const QString chosen = OpenDialog->selectedFiles().value(0);
+    const QString chosen = dialog->selectedFiles().value(0);
     if (chosen.isEmpty())
         return chosen;
     lastFolder_ = QFileInfo(chosen).absolutePath();
+    lastOpened_ = chosen;
     return withDefaultSuffix(chosen, true);
 }
 
@@ -105,10 +108,11 @@ void TMainForm::actSaveExecute() {
     TDictionary* dictionary = editableDictionary();
     if (!dictionary)
         return;
-    SaveDialog->selectFile(saveProposal());
-    if (!dialogs().execFileDialog(*SaveDialog))
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
+    dialog->selectFile(saveProposal());
+    if (!dialogs().execFileDialog(*dialog))
         return;
-    const QString chosen = SaveDialog->selectedFiles().value(0);
+    const QString chosen = dialog->selectedFiles().value(0);
     if (chosen.isEmpty())
         return;
     const QString path = withDefaultSuffix(chosen, false);

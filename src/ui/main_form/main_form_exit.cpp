@@ -45,6 +45,10 @@ void TMainForm::FormCloseQuery(bool& canClose) {
         return;
     }
     canClose = true;
+    storeHistory();
+}
+
+void TMainForm::storeHistory() {
     // The history goes back to the settings from the top down, Count last, so the next run
     // starts with the same list; start-up writes the file once the loop has ended.
     TRegSetup& setup = regSetup();

@@ -154,7 +154,14 @@ void TMainForm::actSpravkaExecute() {
     // Nothing is said when there is no help file: the command then simply opens nothing.
     if (!program_folder::fileExists(helpFile()))
         return;
-    shellOpen(QString::fromStdString(helpFile()));
+    // The viewer is only recommended by the package, so it may be missing: then the user is
+    // told which package shows the help, rather than seeing nothing happen.
+    const QString file = QString::fromStdString(helpFile());
+    if (lacksHandlerFor(file) || !shellOpen(file))
+        dialogs().warning(this, QStringLiteral("Не удалось открыть справку %1: в системе нет "
+                                               "программы для просмотра файлов CHM. Справку "
+                                               "показывает программа из пакета xchm.")
+                                    .arg(file));
 }
 
 void TMainForm::actWebExecute() {

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/upcase.h"
 #include "settings/reg_setup.h"
@@ -128,8 +129,9 @@ void TMainForm::setSearchText(const QString& text) {
 void TMainForm::cmbStringChange() {
     if (!currentDictionary())
         return;
-    // Text the code page cannot hold begins no term.
-    const std::optional<std::string> text = toCp1251(cmbString->currentText());
+    // Letters the code page lacks are looked for by their near form (é as e), as the terms of
+    // converted dictionaries hold them; text with no such form begins no term.
+    const std::optional<std::string> text = lookupForm(cmbString->currentText());
     if (!text)
         return;
     const int row = wordListModel_->findPrefix(*text);
@@ -275,10 +277,15 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
     });
     if (WordWidth != 0 && WordHeight != 0)
         form->resize(WordWidth, WordHeight);
+    else if (!decorationSize().isEmpty())
+        form->fitToFrame(decorationSize());
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->geometry().size() : QSize();
     if (beside) {
-        form->move(placeBeside(*beside, form->size() + decorationSize(), screenSize));
+        std::vector<QPoint> taken;
+        for (const TWordForm* open : wordForms_)
+            taken.push_back(open->frameGeometry().topLeft());
+        form->move(placeBeside(*beside, form->size() + decorationSize(), screenSize, taken));
     } else {
         form->move(WordLeft, WordTop);
         // The new window has no frame until it is shown; the frame the window manager put

@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/recovery_folder.h"
 #include "ui/main_form/main_form.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -21,8 +22,17 @@ QString restoreQuestion(const QString& fileName) {
     return QStringLiteral(
                "Словарь %1 не был сохранён, когда программа завершилась в прошлый "
                "раз. Восстановить несохранённые изменения? При ответе «No» они "
-               "будут удалены.")
+               "будут удалены; если закрыть окно, вопрос повторится при следующем запуске.")
         .arg(fileName);
+}
+
+// A recovery file that cannot be read: which dictionary, which file, why, and that it stays.
+QString unreadableText(const QString& fileName, const std::string& path,
+                       const std::exception& error) {
+    return QStringLiteral(
+               "Не удалось прочитать несохранённые изменения словаря %1 из файла %2: "
+               "%3. Файл оставлен на месте.")
+        .arg(fileName, QString::fromStdString(path), errorText(error));
 }
 
 }  // namespace
@@ -85,16 +95,19 @@ void TMainForm::offerRecovery() {
     for (const recovery_folder::TRecoveryFile& kept : recovery_folder::list(folder)) {
         const bool hasFolder = kept.origin.find('/') != std::string::npos;
         const QString fileName = QFileInfo(QString::fromStdString(kept.origin)).fileName();
-        const TDialogs::TAnswer answer = dialogs().confirm(this, restoreQuestion(fileName));
+        // No throws the changes away, so only a click on No counts: Esc, like the close box,
+        // gives no answer and the file is offered again at the next start.
+        const TDialogs::TAnswer answer =
+            dialogs().confirmWithoutEscape(this, restoreQuestion(fileName));
         if (answer == TDialogs::TAnswer::Closed)
-            continue;  // neither answer: asked again at the next start
+            continue;
         if (answer == TDialogs::TAnswer::Yes) {
             auto dictionary = std::make_unique<TDictionary>();
             try {
                 dictionary->LoadFromFile(kept.path);
             } catch (const std::exception& error) {
                 // The file stays, so nothing is lost that might still be read another way.
-                reportError(error);
+                dialogs().error(this, unreadableText(fileName, kept.path, error));
                 continue;
             }
             // Back under its own file's name, unsaved: Save writes it where it came from.
@@ -117,6 +130,9 @@ bool TMainForm::commitSession(bool mayInteract) {
         if (!canClose)
             return false;
         sessionConfirmed_ = true;
+    } else {
+        // Nobody is asked, so the close confirmation that stores the history does not run.
+        storeHistory();
     }
     // Whatever was left unsaved, by answer or for want of a question, is kept.
     writeRecovery();

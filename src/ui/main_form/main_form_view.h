@@ -34,8 +34,6 @@ public:
     QMenu* mnHelp() const { return form_.mnHelp; }
     QMenu* PopupMenu() const { return form_.PopupMenu; }
     TTrayIcon* TrayIcon1() const { return form_.TrayIcon1; }
-    QFileDialog* OpenDialog() const { return form_.OpenDialog; }
-    QFileDialog* SaveDialog() const { return form_.SaveDialog; }
 
     QAction* actTranslate() const { return form_.actTranslate; }
     QAction* actInfo() const { return form_.actInfo; }

@@ -14,13 +14,14 @@ constexpr int kTries = 50;
 
 }  // namespace
 
-TOuterSize::TOuterSize(QWidget& window, QSize outer)
+TOuterSize::TOuterSize(QWidget& window, QSize outer, TPlacement placement)
     : QObject(&window),
       window_(window),
       outer_(outer),
+      placement_(placement),
       waitForFrame_(new QTimer(this)),
       triesLeft_(kTries) {
-    fit(QSize());
+    fit(QSize(0, 0));  // no frame yet
     waitForFrame_->setInterval(kTryEveryMs);
     connect(waitForFrame_, &QTimer::timeout, this, [this] {
         const QSize frame = window_.frameGeometry().size() - window_.size();
@@ -33,7 +34,12 @@ TOuterSize::TOuterSize(QWidget& window, QSize outer)
 }
 
 void TOuterSize::fit(QSize frame) {
+    if (placement_ == TPlacement::Kept && !frame.isEmpty() && window_.size() != given_)
+        return;
     window_.resize(outer_ - frame);
+    given_ = window_.size();
+    if (placement_ == TPlacement::Kept)
+        return;
     // A window's position is that of its frame.
     if (const QScreen* screen = window_.screen())
         window_.move(screen->availableGeometry().center() -

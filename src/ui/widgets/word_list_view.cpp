@@ -70,6 +70,9 @@ void TWordListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
             value = top - (height - rowHeight_) / 2;
             break;
     }
+    // After a reset (a tab change) Qt updates the scroll range only later, on its delayed
+    // layout; the old range would clamp the value and leave the row out of view.
+    updateGeometries();
     verticalScrollBar()->setValue(value);
 }
 

@@ -5,7 +5,15 @@
 #include <QStringList>
 
 TDialogs::TAnswer TFakeDialogs::confirm(QWidget*, const QString& text) {
-    shown.push_back({"confirm", text});
+    return answer("confirm", text);
+}
+
+TDialogs::TAnswer TFakeDialogs::confirmWithoutEscape(QWidget*, const QString& text) {
+    return answer("question", text);
+}
+
+TDialogs::TAnswer TFakeDialogs::answer(const QString& kind, const QString& text) {
+    shown.push_back({kind, text});
     if (confirmAnswers.empty()) {
         ++unansweredConfirms;
         return TAnswer::No;

@@ -13,14 +13,16 @@
 class TFakeDialogs : public TDialogs {
 public:
     struct TShown {
-        QString kind;  // "confirm", "information", "warning" or "error"
+        // "confirm", "question" (a confirmation that Esc does not answer), "information",
+        // "warning" or "error"
+        QString kind;
         QString text;
     };
 
     // What was shown, in order.
     std::vector<TShown> shown;
-    // Answers for the coming confirmations, in order; when it runs dry the answer is No and
-    // unansweredConfirms counts the surprise.
+    // Answers for the coming confirmations and questions, in order; when it runs dry the answer is
+    // No and unansweredConfirms counts the surprise.
     std::deque<TAnswer> confirmAnswers;
     int unansweredConfirms = 0;
     // Decides a file dialog (set the selected file and return true to accept); default cancels.
@@ -36,6 +38,7 @@ public:
     int progressIntervalMs = 0;
 
     TAnswer confirm(QWidget* parent, const QString& text) override;
+    TAnswer confirmWithoutEscape(QWidget* parent, const QString& text) override;
     void information(QWidget* parent, const QString& text) override;
     void warning(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
@@ -47,4 +50,8 @@ public:
     // Texts shown of one kind, in order.
     QStringList texts(const QString& kind) const;
     void clear() { shown.clear(); }
+
+private:
+    // Records the box and takes the next scripted answer.
+    TAnswer answer(const QString& kind, const QString& text);
 };
