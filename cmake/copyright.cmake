@@ -4,7 +4,8 @@
 # Included by packaging/CMakeLists.txt, it only sets TERMOVEL_DIC_SOURCES, the table below. Run
 # as a script (cmake -DOUT=... -DDICS=... -DICU_BUILT_IN=ON|OFF -P copyright.cmake), it writes
 # OUT: the program's own paragraph, one Files paragraph per bundled dictionary, one for ICU when
-# the command-line tool has it built in, and the licence texts.
+# the command-line tool has it built in, one for Hunspell when the programs have it built in,
+# and the licence texts.
 # The holders and licences of dictionaries made from other people's data are read from the
 # copyright files of the Debian packages they come from, so they say what their source says.
 
@@ -91,6 +92,8 @@ function(commonLicence name var)
         set(file GPL-2)
     elseif(name MATCHES "^GPL-3")
         set(file GPL-3)
+    elseif(name MATCHES "^LGPL-2\\.1")
+        set(file LGPL-2.1)
     elseif(name MATCHES "^GFDL")
         set(file GFDL-1.3)
     elseif(name STREQUAL "CC0-1.0")
@@ -376,6 +379,46 @@ Comment: The binary termovel-dic has ICU built in, with its data (from Debian's
         list(APPEND licences "${icu_LICENCE}")
         set(licence_${lid} "${icu_TEXT}")
     endif()
+endif()
+
+# Hunspell, when built into the programs (the word forms and the spelling suggestions): its
+# Debian copyright file lists the holders under "Copyrights:" and offers the library under the
+# MPL 1.1, the GPL 2.0 or the LGPL 2.1 (or later); Termovel takes it under the LGPL, the choice
+# that joins a program under the GPL 3.
+if(HUNSPELL_BUILT_IN)
+    readLines(/usr/share/doc/libhunspell-dev/copyright hunspell_lines)
+    set(hunspell_holders)
+    set(in_holders OFF)
+    foreach(line IN LISTS hunspell_lines)
+        string(STRIP "${line}" stripped)
+        if(stripped STREQUAL "Copyrights:")
+            set(in_holders ON)
+        elseif(in_holders AND stripped STREQUAL "")
+            break()
+        elseif(in_holders)
+            string(REGEX REPLACE "^(Copyright +)?\\(C\\) +" "" stripped "${stripped}")
+            list(APPEND hunspell_holders "${stripped}")
+        endif()
+    endforeach()
+    if(NOT hunspell_holders)
+        message(FATAL_ERROR "Не удалось прочитать владельцев из "
+                            "/usr/share/doc/libhunspell-dev/copyright")
+    endif()
+    copyrightField("${kHolders};${hunspell_holders}" copyright)
+    string(APPEND out "
+Files: src/wordforms/*
+${copyright}License: ${kProgramLicence} and LGPL-2.1+
+Comment: The binaries termovel and termovel-dic have Hunspell built in (from Debian's
+ libhunspell-dev), which finds the dictionary forms of a word and spelling suggestions.
+ Hunspell is offered under the MPL 1.1, the GPL 2.0 or the LGPL 2.1 or later; it is
+ used here under the LGPL.
+")
+    list(APPEND licences LGPL-2.1+)
+    set(licence_LGPL_2_1_
+        "This library is free software${kSemicolon} you can redistribute it and/or modify it"
+        "under the terms of the GNU Lesser General Public License as published by the Free"
+        "Software Foundation${kSemicolon} either version 2.1 of the License, or (at your option)"
+        "any later version.")
 endif()
 
 # The project's own dictionaries, one paragraph per licence.

@@ -182,7 +182,8 @@ system.")
 # the control field Static-Built-Using names their source packages and versions, so that a
 # security update of either is known to need a rebuild of termovel-dic.
 if(TERMOVEL_TOOL_STATIC_ICU)
-    termovel_static_built_using(static_built_using ${ICU_STATIC_LIBRARIES} libstdc++.a libgcc.a)
+    termovel_static_built_using(static_built_using ${ICU_STATIC_LIBRARIES} ${HUNSPELL_LIBRARY}
+                                libstdc++.a libgcc.a)
     if(static_built_using)
         # CPack writes no field of a project's own, and each field as it is given: the line
         # rides behind the package's Source field (the source package all three come from).
@@ -190,6 +191,14 @@ if(TERMOVEL_TOOL_STATIC_ICU)
     elseif(TERMOVEL_PACKAGE_FLAGS)
         message(FATAL_ERROR "The packages of the static libraries termovel-dic links are not "
                             "known to dpkg, so its Static-Built-Using cannot be written")
+    endif()
+endif()
+# The windowed program has Hunspell built in the same way.
+if(TERMOVEL_STATIC_HUNSPELL)
+    termovel_static_built_using(program_static_built_using ${HUNSPELL_LIBRARY})
+    if(program_static_built_using)
+        set(CPACK_DEBIAN_PROGRAM_PACKAGE_SOURCE
+            "termovel\nStatic-Built-Using: ${program_static_built_using}")
     endif()
 endif()
 include(CPack)

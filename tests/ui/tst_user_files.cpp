@@ -223,10 +223,10 @@ private slots:
         }
         places.start({TAnswer::Yes});
         places.form->offerRecovery();
-        QCOMPARE(places.fake->texts("confirm").size(), linkedFolder ? 0 : 1);
+        QCOMPARE(places.fake->texts("question").size(), linkedFolder ? 0 : 1);
         if (linkedFolder)
             return;
-        QVERIFY(places.fake->texts("confirm")[0].contains("shared.dic"));
+        QVERIFY(places.fake->texts("question")[0].contains("shared.dic"));
         QCOMPARE(places.tabs(), QStringList{"shared.dic"});
         places.choices.push_back(file);  // the save dialog comes up with it; accepted
         places.form->actSaveExecute();
