@@ -192,8 +192,10 @@ wait "$trayer_pid" 2>/dev/null || true
 sleep 0.5
 settings 0
 startProgram
-xdotool windowminimize "$main"
-waitUntil 3 iconic || fail "without an area the window was not minimised as usual"
+# Asked again until it holds: on a busy machine the request can come before the window manager
+# has taken the new window over, and is then lost.
+minimised() { iconic || { xdotool windowminimize "$main" 2>/dev/null; sleep 0.3; iconic; }; }
+waitUntil 10 minimised || fail "without an area the window was not minimised as usual"
 onTaskBar "$main" || fail "without an area the minimised window left the task bar"
 echo "ok: without a notification area the window minimises onto the task bar"
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowmap "$main"

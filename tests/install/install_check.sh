@@ -237,8 +237,10 @@ data=$usr/share/termovel
 
 # The Help command's hand-over to the desktop, recorded instead of opening a viewer.
 mkdir -p "$work/fakebin"
+# The desktop names a viewer for the help file (F1 warns instead when it names none).
 printf '#!/bin/sh\necho "$@" >>%s\n' "$work/opened.log" >"$work/fakebin/xdg-open"
-chmod 755 "$work/fakebin" "$work/fakebin/xdg-open"
+printf '#!/bin/sh\necho xchm.desktop\n' >"$work/fakebin/xdg-mime"
+chmod 755 "$work/fakebin" "$work/fakebin/xdg-open" "$work/fakebin/xdg-mime"
 : >"$work/opened.log"
 chmod 666 "$work/opened.log"
 
