@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "platform/codepage.h"
 #include "wordforms/suggest_index.h"
 #include "wordforms/suggestions.h"
 #include "wordforms/word_forms.h"
@@ -76,6 +77,21 @@ void BM_WordFormsLookup_ThroughForms(benchmark::State& state) {
     lookUp(state, kForms, std::size(kForms));
 }
 BENCHMARK(BM_WordFormsLookup_ThroughForms)->Unit(benchmark::kMicrosecond);
+
+// All candidates of Russian words whose dictionary form lies past Hunspell's stems: reflexive
+// verbs and participles traced to their verb, each candidate checked with Hunspell.
+void BM_WordFormsCandidates_RussianVerbs(benchmark::State& state) {
+    std::vector<std::string> words;
+    for (const char* utf8 : {"допускается", "указанных", "помечен", "оканчивающееся", "создаются",
+                             "используемых", "приведённых", "завершилась"})
+        words.push_back(codepage::fromUtf8(utf8).value());
+    TWordForms forms;
+    forms.candidates(words.front());
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(forms.candidates(words[i++ % words.size()]));
+}
+BENCHMARK(BM_WordFormsCandidates_RussianVerbs)->Unit(benchmark::kMicrosecond);
 
 void BM_SuggestIndexBuild_WordNet(benchmark::State& state) {
     const TDictionary* d = wordNet();

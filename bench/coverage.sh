@@ -13,6 +13,15 @@
 #                coreutils, and apt.mo, package apt)
 # The sample is drawn with a fixed seed, so two runs over the same files see the same words.
 # Proper names are left aside: a capitalised word that does not begin a sentence is skipped.
+#
+# It also prints, per language, how well word forms do their part: among the running words
+# whose dictionary form is a term, the share that get it. A word answered (exactly or through
+# forms) counts as one whose form is a term and that got it. A word not answered is looked up
+# in bench/coverage_lemmas.tsv, its dictionary forms labelled by hand: when one of them is a
+# term of the dictionary (an exact look-up answers it) the word should have been answered and
+# counts as missed; when none is, the dictionary lacks the word (a gap of its content, not of
+# word forms) and it is left out. A word not answered and not labelled is listed so it can be
+# labelled, and left out too.
 set -euo pipefail
 tool=${1:?usage: bench/coverage.sh TERMOVEL-DIC [DICS_FOLDER] [WORDS] [CATALOGUE.mo...]}
 dics=${2:-$(dirname "$tool")/../dics}
@@ -25,6 +34,8 @@ fi
 for f in "$tool" "$dics/ru_en_mueller.dic" "$dics/en_ru_mueller.dic" "${catalogues[@]}"; do
     [ -e "$f" ] || { echo "coverage.sh: $f is missing" >&2; exit 2; }
 done
+lemmas=$(dirname "$0")/coverage_lemmas.tsv
+[ -e "$lemmas" ] || { echo "coverage.sh: $lemmas is missing" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME=$work/cache LC_ALL=C.UTF-8
@@ -86,19 +97,48 @@ while read -r language n w; do
     elif "$tool" lookup "$dic" "$w" >/dev/null 2>"$work/err"; then
         answer=forms
     else
-        answer=none
+        # none: the dictionary lacks the word's forms (gap), holds one of them (missed), or
+        # the word is not labelled yet (unlabelled).
+        answer=unlabelled
+        forms=$(awk -F'\t' -v w="$w" '$1 == w { print $2; exit }' "$lemmas")
+        if [ -n "$forms" ]; then
+            answer=gap
+            for form in $forms; do
+                if [ "$form" != - ] && "$tool" lookup "$dic" "$form" --exact >/dev/null 2>&1; then
+                    answer=missed
+                    break
+                fi
+            done
+        fi
     fi
     echo "$language $n $answer $w"
 done < "$work/sample" > "$work/answers"
 
 awk '
-{ total[$1] += $2; share[$1 " " $3] += $2; if ($3 == "none") missed[$1] = missed[$1] " " $4 }
+{
+    total[$1] += $2
+    kind = ($3 == "exact" || $3 == "forms") ? $3 : "none"
+    share[$1 " " kind] += $2
+    if (kind == "none") share[$1 " " $3] += $2
+    if (kind == "none") missed[$1] = missed[$1] " " $4
+    if ($3 == "missed") formsMissed[$1] = formsMissed[$1] " " $4
+    if ($3 == "unlabelled") unlabelled[$1] = unlabelled[$1] " " $4
+}
 END {
-    printf "%-8s %8s %8s %8s %8s\n", "language", "words", "exact", "forms", "none"
-    for (l in total)
-        printf "%-8s %8d %7.1f%% %7.1f%% %7.1f%%\n", l, total[l],
+    printf "%-8s %8s %8s %8s %8s   %s\n", "language", "words", "exact", "forms", "none",
+           "form is a term: answered (missed, gap, unlabelled)"
+    for (l in total) {
+        answered = share[l " exact"] + share[l " forms"]
+        owed = answered + share[l " missed"]
+        printf "%-8s %8d %7.1f%% %7.1f%% %7.1f%%   %7.1f%% of %d (%d, %d, %d)\n", l, total[l],
                100 * share[l " exact"] / total[l], 100 * share[l " forms"] / total[l],
-               100 * share[l " none"] / total[l]
+               100 * share[l " none"] / total[l], owed ? 100 * answered / owed : 0, owed,
+               share[l " missed"], share[l " gap"], share[l " unlabelled"]
+    }
     for (l in missed)
         printf "not answered (%s):%s\n", l, missed[l]
+    for (l in formsMissed)
+        printf "form is a term, not answered (%s):%s\n", l, formsMissed[l]
+    for (l in unlabelled)
+        printf "not labelled in coverage_lemmas.tsv (%s):%s\n", l, unlabelled[l]
 }' "$work/answers"

@@ -110,3 +110,10 @@ std::vector<std::string> TSpeller::stems(std::string_view cp1251) const {
 std::vector<std::string> TSpeller::suggestions(std::string_view cp1251) const {
     return impl_->ask(cp1251, Hunspell_suggest);
 }
+
+bool TSpeller::accepts(std::string_view cp1251) const {
+    if (!impl_->handle)
+        return false;
+    const std::optional<std::string> word = impl_->toDic->convert(cp1251);
+    return word && !word->empty() && Hunspell_spell(impl_->handle, word->c_str()) != 0;
+}

@@ -27,6 +27,9 @@ public:
     // Hunspell's spelling suggestions for the word, best first.
     std::vector<std::string> suggestions(std::string_view cp1251) const;
 
+    // Whether Hunspell takes the word as correctly spelt (a word of its own or a form of one).
+    bool accepts(std::string_view cp1251) const;
+
 private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;

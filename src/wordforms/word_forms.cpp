@@ -127,6 +127,181 @@ void readFormLines(std::istream& in, bool utf8, TFormTable& table, Key key) {
     }
 }
 
+// Lower-cased Cyrillic letters of the code page (Latin and other bytes stay): Hunspell's stems
+// are compared and cut by their endings in lower case.
+std::string cyrillicLower(std::string_view cp1251) {
+    std::string out(cp1251);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0xC0 && b <= 0xDF)
+            c = static_cast<char>(b + 0x20);
+        else if (b == kYoUpper)
+            c = static_cast<char>(kYo);
+    }
+    return out;
+}
+
+std::string cp1251Of(const char* utf8) {
+    return codepage::fromUtf8(utf8).value_or(std::string());
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// How a Russian participle's ending turns back into its verb's infinitive: the ending and the
+// infinitive endings to try in its place, likeliest first. Hunspell gives a participle's
+// nominative (masculine, singular) as its stem: «указана» → указанный, «используемых» →
+// используемый. Which infinitive ending a verb takes is not told by its participle alone, so
+// each candidate is kept only when Hunspell knows it as a word.
+struct TParticipleRule {
+    std::string ending;
+    std::vector<std::string> infinitives;
+};
+
+const std::vector<TParticipleRule>& participleRules() {
+    static const std::vector<TParticipleRule> rules = [] {
+        const std::vector<std::pair<const char*, std::vector<const char*>>> utf8 = {
+            // present passive: используемый, принимаемый, изменяемый, видимый, хранимый
+            {"уемый", {"овать", "евать"}},
+            {"аемый", {"ать"}},
+            {"яемый", {"ять"}},
+            {"еемый", {"еть"}},
+            {"имый", {"ить", "еть", "ать"}},
+            // present active: использующий, оканчивающий, идущий, говорящий, лежащий
+            {"ующий", {"овать", "евать"}},
+            {"ающий", {"ать"}},
+            {"яющий", {"ять"}},
+            {"еющий", {"еть"}},
+            {"ущий", {"ать", "ти", "ть"}},
+            {"ящий", {"ить", "еть", "ать", "ять"}},
+            {"ащий", {"ать", "ить"}},
+            // past active: использовавший, завершивший
+            {"вший", {"ть"}},
+            // past passive: указанный, потерянный, открытый, взятый
+            {"анный", {"ать"}},
+            {"янный", {"ять"}},
+            {"тый", {"ть"}},
+        };
+        std::vector<TParticipleRule> out;
+        for (const auto& [ending, infinitives] : utf8) {
+            TParticipleRule rule{cp1251Of(ending), {}};
+            for (const char* infinitive : infinitives)
+                rule.infinitives.push_back(cp1251Of(infinitive));
+            out.push_back(std::move(rule));
+        }
+        return out;
+    }();
+    return rules;
+}
+
+// Infinitives a past passive participle in -енный/-ённый may come from: the stem before the
+// ending takes -ить or -еть, after undoing the consonant change the participle made
+// (помеченный → пометить, заряженный → зарядить, упрощённый → упростить, брошенный →
+// бросить, установленный → установить), or -сти/-ти/-ь for the verbs in -сти, -ти, -чь
+// (приведённый → привести, принесённый → принести, испечённый → испечь).
+void enParticipleVerbs(const std::string& base, std::vector<std::string>& out) {
+    static const std::vector<std::pair<std::string, std::vector<std::string>>> changes = [] {
+        const std::vector<std::pair<const char*, std::vector<const char*>>> utf8 = {
+            {"жд", {"д"}},     {"ж", {"з", "д"}}, {"ч", {"т", "к"}}, {"щ", {"ст", "т"}},
+            {"ш", {"с", "х"}}, {"бл", {"б"}},     {"вл", {"в"}},     {"пл", {"п"}},
+            {"мл", {"м"}},     {"фл", {"ф"}},
+        };
+        std::vector<std::pair<std::string, std::vector<std::string>>> result;
+        for (const auto& [from, tos] : utf8) {
+            std::vector<std::string> to;
+            for (const char* t : tos)
+                to.push_back(cp1251Of(t));
+            result.emplace_back(cp1251Of(from), std::move(to));
+        }
+        return result;
+    }();
+    static const std::string it = cp1251Of("ить"), et = cp1251Of("еть"), sti = cp1251Of("сти"),
+                             ti = cp1251Of("ти"), soft = cp1251Of("ь"), d = cp1251Of("д"),
+                             t = cp1251Of("т"), s = cp1251Of("с"), ch = cp1251Of("ч");
+    out.push_back(base + it);
+    out.push_back(base + et);
+    for (const auto& [from, tos] : changes) {
+        if (endsWith(base, from)) {
+            for (const std::string& to : tos)
+                out.push_back(base.substr(0, base.size() - from.size()) + to + it);
+            break;
+        }
+    }
+    if (endsWith(base, d) || endsWith(base, t))
+        out.push_back(base.substr(0, base.size() - 1) + sti);
+    if (endsWith(base, s))
+        out.push_back(base + ti);
+    if (endsWith(base, ch))
+        out.push_back(base + soft);
+}
+
+// The infinitives a participle's nominative (lower case) may come from, not yet checked.
+std::vector<std::string> participleVerbs(const std::string& participle) {
+    std::vector<std::string> out;
+    static const std::string en = cp1251Of("енный"), yon = cp1251Of("ённый");
+    for (const std::string* ending : {&en, &yon}) {
+        if (endsWith(participle, *ending) && participle.size() > ending->size() + 1)
+            enParticipleVerbs(participle.substr(0, participle.size() - ending->size()), out);
+    }
+    for (const TParticipleRule& rule : participleRules()) {
+        if (!endsWith(participle, rule.ending) || participle.size() <= rule.ending.size() + 1)
+            continue;
+        const std::string base = participle.substr(0, participle.size() - rule.ending.size());
+        for (const std::string& infinitive : rule.infinitives)
+            out.push_back(base + infinitive);
+    }
+    return out;
+}
+
+// Dictionary forms a Russian dictionary may hold instead of the Hunspell stem (lower case):
+// the verb without its reflexive particle (допускаться → допускать), and the verb a
+// participle comes from (указанный → указать; оканчивающийся → оканчиваться, оканчивать).
+// Only words the speller accepts are given, so no guessed non-word is ever looked up.
+void derivedRussianForms(const std::string& stem, const TSpeller& speller,
+                         std::vector<std::string>& out) {
+    static const std::string sya = cp1251Of("ся"), s = cp1251Of("сь"), ti = cp1251Of("ти"),
+                             short_i = cp1251Of("й");
+    const auto keep = [&](const std::string& word) {
+        if (word != stem && speller.accepts(word))
+            out.push_back(word);
+    };
+    const bool reflexive = endsWith(stem, sya) || endsWith(stem, s);
+    if (!reflexive) {
+        for (const std::string& verb : participleVerbs(stem))
+            keep(verb);
+        return;
+    }
+    if (stem.size() < 5)
+        return;
+    const std::string base = stem.substr(0, stem.size() - 2);
+    const auto reflexiveOf = [&](const std::string& verb) {
+        return verb + (endsWith(verb, ti) ? s : sya);
+    };
+    if (!endsWith(base, short_i)) {
+        // An infinitive loses its particle (допускаться → допускать); a finite form Hunspell
+        // lists as a word of its own («создаются») leads to its infinitives through the form
+        // without the particle (создают → создавать, and создаваться before it).
+        if (!speller.accepts(base))
+            return;
+        const std::vector<std::string> stems = speller.stems(base);
+        if (stems.empty())
+            keep(base);
+        for (const std::string& found : stems) {
+            const std::string verb = cyrillicLower(found);
+            if (verb != base)
+                keep(reflexiveOf(verb));
+            keep(verb);
+        }
+        return;
+    }
+    // A reflexive participle: its reflexive verb first, then the verb without the particle.
+    for (const std::string& verb : participleVerbs(base)) {
+        keep(reflexiveOf(verb));
+        keep(verb);
+    }
+}
+
 }  // namespace
 
 TLanguage languageOf(std::string_view cp1251) {
@@ -257,6 +432,13 @@ std::vector<std::string> TWordForms::formsOfWord(std::string_view word) {
     }
     if (auto it = d.exceptions.find(asciiLower(word)); it != d.exceptions.end())
         addAll(it->second);
+    // After every stem, what Russian stems lead to: the verb behind a reflexive form or a
+    // participle, for dictionaries that list only the verb.
+    if (language == TLanguage::Russian && d.speller && d.speller->valid()) {
+        const size_t stems = forms.size();
+        for (size_t i = 0; i < stems; ++i)
+            derivedRussianForms(cyrillicLower(forms[i]), *d.speller, forms);
+    }
     // A dictionary may spell a form with е where the morphology writes ё.
     const size_t found = forms.size();
     for (size_t i = 0; i < found; ++i) {

@@ -56,7 +56,9 @@ public:
 
     // The texts to try for word, in the order they should answer: the word as written, its
     // ё/е variants, then its dictionary forms in the order the morphology ranks them (the
-    // table of our own first, then Hunspell's stems, then WordNet's exceptions). For several
+    // table of our own first, then Hunspell's stems, then WordNet's exceptions, then for
+    // Russian the verbs behind reflexive forms and participles: «допускается» → допускаться,
+    // допускать; «указана» → указанный, указать; each a word Hunspell knows). For several
     // words, the forms are those of the first word followed by the rest as written ("looked
     // up" → "look up"). No two candidates are equal with letter case ignored. Text longer
     // than 256 bytes is only itself. The first call

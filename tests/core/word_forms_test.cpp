@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/upcase.h"
 #include "test_support.h"
+#include "wordforms/speller.h"
 #include "wordforms/suggest_index.h"
 #include "wordforms/suggestions.h"
 #include "wordforms/word_forms.h"
@@ -97,6 +98,39 @@ TEST(WordForms, VerbsThroughTenseAndPerson) {
                         {"books", "book"}});
 }
 
+// Dictionaries that hold only the verb answer its reflexive forms and its participles.
+TEST(WordForms, RussianReflexiveFormsAndParticiplesLeadToTheVerb) {
+    if (!haveHunspell())
+        GTEST_SKIP() << "hunspell-ru is not installed";
+    TWordForms forms;
+    expectForms(forms, {{"допускается", "допускать"},
+                        {"завершилась", "завершить"},
+                        {"создаются", "создавать"},
+                        {"указана", "указать"},
+                        {"указанных", "указать"},
+                        {"помечен", "пометить"},
+                        {"вложенных", "вложить"},
+                        {"приведённых", "привести"},
+                        {"открыта", "открыть"},
+                        {"используемых", "использовать"},
+                        {"оканчивающееся", "оканчиваться"},
+                        {"оканчивающееся", "оканчивать"},
+                        {"завершивших", "завершить"}});
+    // Hunspell's own stem comes before the verb derived from it, the reflexive verb before
+    // the one without the particle.
+    EXPECT_EQ(answer(forms, "указана", termSet({"указать", "указанный"})), "указанный");
+    EXPECT_EQ(answer(forms, "допускается", termSet({"допускать", "допускаться"})), "допускаться");
+    // Only words Hunspell knows are offered: no ending is guessed onto a stem.
+    TSpeller speller("/usr/share/hunspell", "ru_RU");
+    for (const char* word : {"помечен", "заданной", "говорящих", "видимые", "оканчивающееся"}) {
+        for (const TFormCandidate& c : forms.candidates(cp(word))) {
+            if (c.kind == TFormKind::Form) {
+                EXPECT_TRUE(speller.accepts(c.text)) << word << " → " << utf8(c.text);
+            }
+        }
+    }
+}
+
 TEST(WordForms, EnglishIrregularFormsFromWordNet) {
     if (!haveWordNet())
         GTEST_SKIP() << "wordnet-base is not installed";
@@ -120,7 +154,12 @@ TEST(WordForms, OwnTableAnswersWithoutHunspell) {
                         {"шел", "идти"},
                         {"меня", "я"},
                         {"неё", "она"},
-                        {"нас", "мы"}});
+                        {"нас", "мы"},
+                        {"одной", "один"},
+                        {"со", "с"},
+                        {"во", "в"},
+                        {"двумя", "два"},
+                        {"столбцов", "столбец"}});
     EXPECT_EQ(answer(forms, "людей", termSet({"человек"})), "человек");
 }
 
