@@ -93,6 +93,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SOURCE_DATE_EPOCH exported by whoever runs cpack wins. The contents are compressed with xz, as
 # Debian's own packages are.
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Two threads, not "all the processors": xz's multi-threaded encoder cuts the stream into blocks
+# of a fixed size whatever the number of threads, where a single thread writes one block, so a
+# fixed count above one gives the same bytes on any machine, in about half the time on two.
+set(CPACK_THREADS 2)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/packaging/cpack_options.cmake)
 file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} CONTENT
 "# Made by cmake/install.cmake: what cpack sets before it makes the packages.
