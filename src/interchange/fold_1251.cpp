@@ -346,3 +346,13 @@ TFoldCounts TCodePageFolder::append(std::string_view utf8, std::string& out, boo
     }
     return counts;
 }
+
+std::optional<std::string> foldForLookup(std::string_view utf8) {
+    if (std::optional<std::string> exact = codepage::fromUtf8(utf8))
+        return exact;
+    std::string folded;
+    TCodePageFolder folder;
+    if (folder.append(utf8, folded).replaced > 0)
+        return std::nullopt;
+    return folded;
+}

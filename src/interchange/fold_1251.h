@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,3 +48,8 @@ private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
 };
+
+// The form in which a dictionary would hold a word looked up (UTF-8): as it is when Windows-1251
+// holds it, otherwise folded as the converters fold headwords (é → e, ß → ss); nullopt when some
+// character has no near form in the code page. The window's look-ups and the tool's share it.
+std::optional<std::string> foldForLookup(std::string_view utf8);

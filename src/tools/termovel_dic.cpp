@@ -135,18 +135,6 @@ int list(const std::string& path) {
     return kExitOk;
 }
 
-// The term as the dictionary would hold it: folded to Windows-1251 as the converters fold
-// headwords (é → e), or nullopt when a character cannot be held even so.
-std::optional<std::string> lookupTerm(std::string_view utf8) {
-    if (std::optional<std::string> exact = codepage::fromUtf8(utf8))
-        return exact;
-    std::string folded;
-    TCodePageFolder folder;
-    if (folder.append(utf8, folded).replaced > 0)
-        return std::nullopt;
-    return folded;
-}
-
 // Writes one UTF-8 line to standard error as it is (no program name before it), control
 // characters escaped on a terminal.
 void printNote(const std::string& utf8) {
@@ -178,7 +166,7 @@ std::string suggestionText(const std::string& path, std::string_view word, TWord
 
 int lookup(const std::string& path, std::string_view termUtf8, bool useIndex, bool exact) {
     requireReadable("Словарь", path);
-    const std::optional<std::string> held = lookupTerm(termUtf8);
+    const std::optional<std::string> held = foldForLookup(termUtf8);
     if (!held)
         throw TFailure{"Термин не найден: " + std::string(termUtf8) +
                            " (в кодировке Windows-1251 его не записать)",

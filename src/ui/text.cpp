@@ -16,13 +16,7 @@ std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad) {
 }
 
 std::optional<std::string> lookupForm(const QString& text) {
-    if (std::optional<std::string> exact = toCp1251(text))
-        return exact;
-    std::string folded;
-    TCodePageFolder folder;
-    if (folder.append(text.toStdString(), folded).replaced > 0)
-        return std::nullopt;
-    return folded;
+    return foldForLookup(text.toStdString());
 }
 
 std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts) {
