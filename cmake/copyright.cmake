@@ -102,6 +102,15 @@ function(commonLicence name var)
     set(${var} "${file}" PARENT_SCOPE)
 endfunction()
 
+# Spells out licence name with the lines of text once, however many paragraphs name it.
+macro(keepLicence name text)
+    string(MAKE_C_IDENTIFIER "${name}" kept_lid)
+    if(NOT DEFINED licence_${kept_lid})
+        list(APPEND licences "${name}")
+        set(licence_${kept_lid} "${text}")
+    endif()
+endmacro()
+
 # Reads the copyright file of a Debian package. Sets <prefix>_COPYRIGHT (the holders, a list),
 # <prefix>_LICENCE (its name) and <prefix>_TEXT (the licence or notice, a list of lines).
 #
@@ -332,11 +341,7 @@ foreach(dic IN LISTS DICS_SORTED)
         if(NOT "${${id}_PART_LICENCE}" STREQUAL "")
             list(APPEND holders "${${id}_PART_COPYRIGHT}")
             list(APPEND names "${${id}_PART_LICENCE}")
-            string(MAKE_C_IDENTIFIER "${${id}_PART_LICENCE}" part_lid)
-            if(NOT DEFINED licence_${part_lid})
-                list(APPEND licences "${${id}_PART_LICENCE}")
-                set(licence_${part_lid} "${${id}_PART_TEXT}")
-            endif()
+            keepLicence("${${id}_PART_LICENCE}" "${${id}_PART_TEXT}")
         endif()
         set(licence "${${id}_LICENCE}")
         string(MAKE_C_IDENTIFIER "${licence}" lid)
@@ -374,11 +379,7 @@ ${copyright}License: ${kProgramLicence} and ${icu_LICENCE}
 Comment: The binary termovel-dic has ICU built in, with its data (from Debian's
  libicu-dev), so that a look-up does not wait for the dynamic loader.
 ")
-    string(MAKE_C_IDENTIFIER "${icu_LICENCE}" lid)
-    if(NOT DEFINED licence_${lid})
-        list(APPEND licences "${icu_LICENCE}")
-        set(licence_${lid} "${icu_TEXT}")
-    endif()
+    keepLicence("${icu_LICENCE}" "${icu_TEXT}")
 endif()
 
 # Hunspell, when built into the programs (the word forms and the spelling suggestions): its
@@ -413,12 +414,12 @@ Comment: The binaries termovel and termovel-dic have Hunspell built in (from Deb
  Hunspell is offered under the MPL 1.1, the GPL 2.0 or the LGPL 2.1 or later; it is
  used here under the LGPL.
 ")
-    list(APPEND licences LGPL-2.1+)
-    set(licence_LGPL_2_1_
+    set(lgpl_notice
         "This library is free software${kSemicolon} you can redistribute it and/or modify it"
         "under the terms of the GNU Lesser General Public License as published by the Free"
         "Software Foundation${kSemicolon} either version 2.1 of the License, or (at your option)"
         "any later version.")
+    keepLicence(LGPL-2.1+ "${lgpl_notice}")
 endif()
 
 # The project's own dictionaries, one paragraph per licence.
