@@ -42,9 +42,12 @@ constexpr std::chrono::milliseconds kLockPoll{20};
 
 constexpr const char* kTempMark = ".tmp";
 
+// The piece in which the old content of a file written in place is copied aside and back.
+constexpr size_t kCopyPiece = size_t{1} << 20;
+
 // --- Temporary files removed, and a file written in place put back, on SIGTERM/SIGINT/SIGHUP
 // The handler may only touch what is async-signal-safe: fixed buffers and atomic values, read
-// with open, read, pwrite, ftruncate, fsync, unlink, signal and raise. A slot is 0 free, 1
+// with open, pread, pwrite, ftruncate, fsync, unlink, signal and raise. A slot is 0 free, 1
 // being filled, 2 holding a path.
 constexpr int kTrackedSlots = 8;
 char gTracked[kTrackedSlots][PATH_MAX];
@@ -55,6 +58,30 @@ std::atomic<int> gTrackedState[kTrackedSlots];
 std::atomic<int> gInPlaceFd{-1};
 char gInPlaceCopy[PATH_MAX];
 
+// Copies everything from in to out from their starts through buffer. Async-signal-safe.
+// Returns the number of bytes copied, or -1 when a read or write fails.
+off_t copyAll(int in, int out, char* buffer, size_t size) {
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(in, buffer, size, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            return at;
+        if (::pwrite(out, buffer, static_cast<size_t>(n), at) != n)
+            return -1;
+        at += n;
+    }
+}
+
+// Puts the kept old content (in) back over a file written in place (out): copied, cut to its
+// length and flushed to the disk. Async-signal-safe. Returns false when any step fails.
+bool putBack(int in, int out, char* buffer, size_t size) {
+    const off_t length = copyAll(in, out, buffer, size);
+    return length >= 0 && ::ftruncate(out, length) == 0 && ::fsync(out) == 0;
+}
+
 // Writes the copy back over the file written in place, then removes the copy.
 void restoreInPlace() {
     const int fd = gInPlaceFd.exchange(-1);
@@ -64,17 +91,9 @@ void restoreInPlace() {
     if (in < 0)
         return;
     char buffer[4096];
-    off_t at = 0;
-    ssize_t n = 0;
-    while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 || ::pwrite(fd, buffer, static_cast<size_t>(n), at) != n)
-            break;
-        at += n;
-    }
+    const bool restored = putBack(in, fd, buffer, sizeof buffer);
     ::close(in);
-    if (n == 0 && ::ftruncate(fd, at) == 0 && ::fsync(fd) == 0)
+    if (restored)
         ::unlink(gInPlaceCopy);
 }
 
@@ -208,23 +227,6 @@ bool mayFollow(const std::filesystem::path& link, const struct stat& info, bool 
                !private_folder::writableByOthers(folder);
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
     return !shared || info.st_uid == user || info.st_uid == folder.st_uid;
-}
-
-// Copies everything from in to out from their starts. Returns false when a read or write fails.
-bool copyAll(int in, int out) {
-    std::vector<char> buffer(size_t{1} << 20);
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(in, buffer.data(), buffer.size(), at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (::pwrite(out, buffer.data(), static_cast<size_t>(n), at) != n)
-            return false;
-        at += n;
-    }
 }
 
 void syncFolder(const std::string& folder) {
@@ -484,7 +486,9 @@ void TAtomicFileWriter::keepOldContent() {
         if (out < 0 && errno != EEXIST)
             break;
     }
-    bool kept = out >= 0 && copyAll(in, out) && ::fsync(out) == 0;
+    std::vector<char> buffer(kCopyPiece);
+    bool kept =
+        out >= 0 && copyAll(in, out, buffer.data(), buffer.size()) >= 0 && ::fsync(out) == 0;
     ::close(in);
     if (out >= 0 && ::close(out) != 0)
         kept = false;
@@ -509,9 +513,8 @@ void TAtomicFileWriter::restoreOldContent() {
     const int in = ::open(keepPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     const int out =
         in < 0 ? -1 : ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-    struct stat kept {};
-    const bool restored = out >= 0 && ::fstat(in, &kept) == 0 && copyAll(in, out) &&
-                          ::ftruncate(out, kept.st_size) == 0 && ::fsync(out) == 0;
+    std::vector<char> buffer(kCopyPiece);
+    const bool restored = out >= 0 && putBack(in, out, buffer.data(), buffer.size());
     if (in >= 0)
         ::close(in);
     if (out >= 0 && ::close(out) != 0)

@@ -40,7 +40,7 @@ bool isUserPrivateGroup(gid_t gid) {
 }
 
 bool ownAndClosed(const struct stat& info) {
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && !writableByOthers(info);
+    return S_ISDIR(info.st_mode) && isUsersAlone(info);
 }
 
 }  // namespace
@@ -49,6 +49,10 @@ bool writableByOthers(const struct stat& info) {
     if (info.st_mode & S_IWOTH)
         return true;
     return (info.st_mode & S_IWGRP) && !isUserPrivateGroup(info.st_gid);
+}
+
+bool isUsersAlone(const struct stat& info) {
+    return info.st_uid == ::geteuid() && !writableByOthers(info);
 }
 
 bool isOwn(const std::string& folder) {
@@ -74,12 +78,15 @@ bool make(const std::string& folder) {
     return own;
 }
 
-std::string inTemporary() {
+std::string temporaryBase() {
+    // A TMPDIR that names no folder must not stop the program from starting.
     std::error_code ec;
     std::string base = std::filesystem::temp_directory_path(ec).string();
-    if (ec || base.empty())
-        base = "/tmp";
-    const std::string folder = base + "/termovel-" + std::to_string(::geteuid());
+    return ec || base.empty() ? "/tmp" : base;
+}
+
+std::string inTemporary() {
+    const std::string folder = temporaryBase() + "/termovel-" + std::to_string(::geteuid());
     return make(folder) ? folder : std::string();
 }
 

@@ -20,6 +20,13 @@ namespace private_folder {
 // own).
 bool writableByOthers(const struct stat& info);
 
+// Whether what info describes belongs to the effective user and no one else may change it (see
+// writableByOthers); callers check the kind (folder, regular file) themselves.
+bool isUsersAlone(const struct stat& info);
+
+// The temporary folder shared by all users: $TMPDIR when it names a folder, else /tmp.
+std::string temporaryBase();
+
 // Whether folder is one of the user's own: a real folder (not a link), owned by the effective
 // user, and writable by no one else (see writableByOthers).
 bool isOwn(const std::string& folder);

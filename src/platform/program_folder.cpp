@@ -113,7 +113,7 @@ TProgramPlaces runningPlaces(const std::string& dataFromBinary) {
 bool isOwn(const std::string& folder) {
     struct stat info {};
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::geteuid() && !private_folder::writableByOthers(info);
+           private_folder::isUsersAlone(info);
 }
 
 std::string choose(const TProgramPlaces& places,

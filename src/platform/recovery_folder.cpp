@@ -1,7 +1,6 @@
 #include "platform/recovery_folder.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -76,7 +75,7 @@ std::optional<TParsedName> parse(const std::string& name) {
 bool trusted(const fs::path& entry) {
     struct stat info {};
     return ::lstat(entry.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           info.st_uid == ::geteuid() && !private_folder::writableByOthers(info);
+           private_folder::isUsersAlone(info);
 }
 
 // The recovery files in folder with their numbers, in number order: all that are named as

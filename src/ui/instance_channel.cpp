@@ -18,8 +18,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
+
+#include "platform/private_folder.h"
 
 namespace instance_channel {
 
@@ -53,13 +54,14 @@ const TKindName& kindName(TInstanceRequest::TKind kind) {
 }  // namespace
 
 std::string privateFolder(const std::string& base) {
-    const std::string folder = base + "/termovel-" + std::to_string(::getuid());
+    const std::string folder = base + "/termovel-" + std::to_string(::geteuid());
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return {};
-    // lstat, not stat: a link planted by someone else must not lead the socket elsewhere.
+    // lstat, not stat: a link planted by someone else must not lead the socket elsewhere. Unlike
+    // private_folder::make, a folder others may as much as look into is refused, not closed.
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
+        info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)
         return {};
     return folder;
 }
@@ -68,11 +70,7 @@ std::string socketPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime)
         return std::string(runtime) + "/" + kSocketName;
-    std::error_code ec;
-    std::string temp = std::filesystem::temp_directory_path(ec).string();
-    if (ec || temp.empty())
-        temp = "/tmp";
-    const std::string folder = privateFolder(temp);
+    const std::string folder = privateFolder(private_folder::temporaryBase());
     return folder.empty() ? std::string() : folder + "/" + kSocketName;
 }
 

@@ -61,28 +61,34 @@ TEST(InstanceLock, UnusableLockPlaceLetsTheProgramStart) {
     EXPECT_TRUE(instance_lock::acquire(folder.file("missing/TermovelMutex")));
 }
 
-TEST(InstanceLock, DefaultPathLiesInTheRuntimeFolder) {
-    // Restores an environment variable when the test ends.
-    struct TSavedVariable {
-        const char* name;
-        bool set;
-        std::string value;
-        explicit TSavedVariable(const char* n) : name(n), set(std::getenv(n) != nullptr) {
-            if (set)
-                value = std::getenv(n);
-        }
-        ~TSavedVariable() {
-            if (set)
-                ::setenv(name, value.c_str(), 1);
-            else
-                ::unsetenv(name);
-        }
-    };
-    const TSavedVariable runtime("XDG_RUNTIME_DIR"), tmp("TMPDIR");
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
+// Without a runtime folder the lock lies in a folder of the user's own in the temporary folder,
+// so that another user can neither hold it nor put a link in its place.
+TEST(InstanceLock, DefaultPathLiesInTheRuntimeFolderElseInAFolderOfTheUsersOwn) {
+    namespace fs = std::filesystem;
+    TTempFolder temp;
+    const TScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/4242"), tmp("TMPDIR", "/no/such/folder");
     EXPECT_EQ(instance_lock::defaultPath(), "/run/user/4242/TermovelMutex");
     ::unsetenv("XDG_RUNTIME_DIR");
-    ::setenv("TMPDIR", "/no/such/folder", 1);
-    EXPECT_EQ(instance_lock::defaultPath(),
-              "/tmp/termovel-" + std::to_string(::geteuid()) + "/TermovelMutex");
+    const std::string ownName = "/termovel-" + std::to_string(::geteuid());
+    EXPECT_EQ(instance_lock::defaultPath(), "/tmp" + ownName + "/TermovelMutex");
+
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    const std::string own = temp.path() + ownName, lock = own + "/TermovelMutex";
+    EXPECT_EQ(instance_lock::defaultPath(), lock);
+    EXPECT_EQ(describe(own), "dir 0700 own");
+    EXPECT_TRUE(instance_lock::acquire(lock));
+    EXPECT_EQ(describe(lock), "file 0600 own");
+
+    // A link in the lock's place is never followed, so no file is created where it leads.
+    ASSERT_EQ(::unlink(lock.c_str()), 0);
+    ASSERT_EQ(::symlink(temp.file("made-through-link").c_str(), lock.c_str()), 0);
+    EXPECT_TRUE(instance_lock::acquire(lock));
+    EXPECT_EQ(describe(temp.file("made-through-link")), "missing");
+
+    // The folder's name taken by a link or a folder open to all: no lock there at all.
+    for (const std::string kind : {"link", "dir 0777"}) {
+        fs::remove_all(own);
+        plant(kind, own, temp.path());
+        EXPECT_EQ(instance_lock::defaultPath(), "") << kind;
+    }
 }

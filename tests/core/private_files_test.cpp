@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "dictionary/dictionary.h"
 #include "platform/atomic_file.h"
-#include "platform/instance_lock.h"
-#include "platform/private_folder.h"
 #include "platform/profile.h"
 #include "platform/recovery_folder.h"
 #include "test_support.h"
@@ -33,21 +29,6 @@ constexpr uid_t kFolderOwner = 65533;  // a third one, owning a shared folder
 
 bool isRoot() {
     return ::geteuid() == 0;
-}
-
-// "file 0600 own", "dir 0700 other", "link", "missing": what lies at path, not following links.
-std::string describe(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0)
-        return "missing";
-    if (S_ISLNK(info.st_mode))
-        return "link";
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", info.st_mode & 07777);
-    return std::string(S_ISDIR(info.st_mode)   ? "dir "
-                       : S_ISREG(info.st_mode) ? "file "
-                                               : "other ") +
-           mode + (info.st_uid == ::geteuid() ? " own" : " other");
 }
 
 // The one entry of folder whose name starts with prefix, or "".
@@ -72,33 +53,11 @@ std::vector<std::string> wordsOf(const std::string& path) {
     return terms(d);
 }
 
-// Sets an environment variable for the test's length.
-struct TScopedVariable {
-    std::string name;
-    bool set;
-    std::string value;
-    TScopedVariable(const char* n, const char* newValue)
-        : name(n), set(std::getenv(n) != nullptr), value(set ? std::getenv(n) : "") {
-        if (newValue)
-            ::setenv(n, newValue, 1);
-        else
-            ::unsetenv(n);
-    }
-    ~TScopedVariable() {
-        if (set)
-            ::setenv(name.c_str(), value.c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
-    }
-};
-
 }  // namespace
 
 TEST(SaveSafety, EveryFileTheProgramMakesIsTheUsersAlone) {
     TTempFolder temp;
     const mode_t oldMask = ::umask(022);
-    const TScopedVariable tmp("TMPDIR", temp.path().c_str());
-    const TScopedVariable runtime("XDG_RUNTIME_DIR", nullptr);
     struct TCase {
         const char* what;
         std::function<std::string()> make;  // makes the file, describes it while it is there
@@ -116,7 +75,6 @@ TEST(SaveSafety, EveryFileTheProgramMakesIsTheUsersAlone) {
          "file 0600 own"},
         {"recovery copy",
          [&] {
-             saveWords(temp.file("private.dic"), {"a"});
              TDictionary d;
              d.AddTerm("unsaved", "work");
              d.saveCopy(temp.file("1-copy"));
@@ -127,10 +85,9 @@ TEST(SaveSafety, EveryFileTheProgramMakesIsTheUsersAlone) {
          "dir 0700 own"},
         {"recovery folder an older version left open to all",
          [&] {
-             ::mkdir(temp.file("old-recovery").c_str(), 0755);
-             return describe(recovery_folder::prepare(temp.file("old-recovery"))
-                                 ? temp.file("old-recovery")
-                                 : "");
+             const std::string old = temp.file("old-recovery");
+             ::mkdir(old.c_str(), 0755);
+             return describe(recovery_folder::prepare(old) ? old : "");
          },
          "dir 0700 own"},
         {"old content kept while a file of two names is written in place",
@@ -142,15 +99,6 @@ TEST(SaveSafety, EveryFileTheProgramMakesIsTheUsersAlone) {
                  {TAtomicFileWriter::TFlush::ToDisk, TAtomicFileWriter::TAccess::AsCreated, keep});
              out.write("x", 1);
              return describe(entryStarting(keep, "1-"));
-         },
-         "file 0600 own"},
-        {"lock folder without a runtime folder",
-         [&] { return describe(fs::path(instance_lock::defaultPath()).parent_path().string()); },
-         "dir 0700 own"},
-        {"lock file",
-         [&] {
-             EXPECT_TRUE(instance_lock::acquire(instance_lock::defaultPath()));
-             return describe(instance_lock::defaultPath());
          },
          "file 0600 own"},
         {"a new settings file",
@@ -301,14 +249,10 @@ TEST(SaveSafety, AnInPlaceSaveCutShortLeavesTheOldContentToRecover) {
             EXPECT_EQ(readFile(other), c.left == TLeft::New ? "torn" : before) << c.what;
             continue;
         }
-        // The next start: the copy is offered under the file's own name, restored, saved back.
+        // The copy is offered under the file's own name, holding the old content.
         ASSERT_EQ(offered.size(), 1u) << c.what;
         EXPECT_EQ(offered[0].origin, path) << c.what;
-        TDictionary restored;
-        restored.LoadFromFile(offered[0].path);
-        restored.setFileName(offered[0].origin);
-        restored.SaveToFile(restored.fileName());
-        EXPECT_EQ(wordsOf(other), (std::vector<std::string>{"old", "older"})) << c.what;
+        EXPECT_EQ(readFile(offered[0].path), before) << c.what;
     }
 }
 
@@ -316,87 +260,25 @@ TEST(RecoveryFolder, OnlyTheUsersOwnEntriesInAFolderOfTheirOwnAreRead) {
     TTempFolder temp;
     const std::string folder = temp.file("recovery");
     ASSERT_TRUE(recovery_folder::prepare(folder));
-    struct TEntry {
-        const char* name;
-        std::function<void(const std::string&)> plant;
-        bool listed;
-    };
-    const std::vector<TEntry> entries = {
-        {"1-%2Fhome%2Fu%2Fmine.dic", [](const std::string& p) { writeFile(p, "x"); }, true},
-        {"2-%2Fhome%2Fu%2Flink.dic",
-         [&](const std::string& p) { fs::create_symlink(temp.file("elsewhere"), p); }, false},
-        {"3-%2Fhome%2Fu%2Fopen.dic",
-         [](const std::string& p) {
-             writeFile(p, "x");
-             ::chmod(p.c_str(), 0666);
-         },
-         false},
-        {"4-%2Fhome%2Fu%2Fpipe.dic", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
-         false},
-        {"5-%2Fhome%2Fu%2Ftheirs.dic",
-         [](const std::string& p) {
-             writeFile(p, "x");
-             if (::chown(p.c_str(), kOther, kOther) != 0)
-                 ::unlink(p.c_str());  // not the superuser: there is no one else's file
-         },
-         false},
-    };
     writeFile(temp.file("elsewhere"), "x");
-    for (const TEntry& e : entries)
-        e.plant(folder + "/" + e.name);
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"1-%2Fhome%2Fu%2Fmine.dic", "file"},          {"2-%2Fhome%2Fu%2Flink.dic", "link"},
+        {"3-%2Fhome%2Fu%2Fopen.dic", "file 0666"},     {"4-%2Fhome%2Fu%2Fpipe.dic", "fifo"},
+        {"5-%2Fhome%2Fu%2Ftheirs.dic", "file theirs"},
+    };
+    for (const auto& [name, kind] : entries)
+        plant(kind, folder + "/" + name, temp.file("elsewhere"));
     std::vector<std::string> listed;
     for (const recovery_folder::TRecoveryFile& f : recovery_folder::list(folder))
         listed.push_back(fs::path(f.path).filename().string());
-    EXPECT_EQ(listed, std::vector<std::string>{entries[0].name});
+    EXPECT_EQ(listed, std::vector<std::string>{entries[0].first});
 
     // Recovery folders refused: nothing is read from them or written to them.
-    struct TFolder {
-        const char* what;
-        std::function<void(const std::string&)> plant;
-    };
-    const std::vector<TFolder> folders = {
-        {"a link to a folder", [&](const std::string& p) { fs::create_symlink(folder, p); }},
-        {"open to all",
-         [](const std::string& p) {
-             ::mkdir(p.c_str(), 0777);
-             ::chmod(p.c_str(), 0777);
-         }},
-        {"another user's",
-         [](const std::string& p) {
-             ::mkdir(p.c_str(), 0700);
-             if (::chown(p.c_str(), kOther, kOther) != 0)
-                 ::chmod(p.c_str(), 0777);  // not the superuser: open to all instead
-         }},
-    };
-    for (size_t i = 0; i < folders.size(); ++i) {
-        const std::string path = temp.file("refused" + std::to_string(i));
-        folders[i].plant(path);
+    for (const std::string kind : {"link", "dir 0777", "dir theirs"}) {
+        const std::string path = temp.file("refused " + kind);
+        plant(kind, path, folder);
         const std::string before = describe(path);
-        EXPECT_FALSE(recovery_folder::prepare(path)) << folders[i].what;
-        EXPECT_EQ(describe(path), before) << folders[i].what;
+        EXPECT_FALSE(recovery_folder::prepare(path)) << kind;
+        EXPECT_EQ(describe(path), before) << kind;
     }
-}
-
-TEST(InstanceLock, WithoutARuntimeFolderTheLockLiesInAFolderOfTheUsersOwn) {
-    TTempFolder temp;
-    const TScopedVariable tmp("TMPDIR", temp.path().c_str());
-    const TScopedVariable runtime("XDG_RUNTIME_DIR", nullptr);
-    const std::string own = temp.file("termovel-" + std::to_string(::geteuid()));
-    EXPECT_EQ(instance_lock::defaultPath(), own + "/TermovelMutex");
-    EXPECT_EQ(describe(own), "dir 0700 own");
-
-    // A link in the lock's place is never followed, so no file is created where it leads.
-    ASSERT_EQ(::symlink(temp.file("made-through-link").c_str(), (own + "/TermovelMutex").c_str()),
-              0);
-    EXPECT_TRUE(instance_lock::acquire(own + "/TermovelMutex"));
-    EXPECT_EQ(describe(temp.file("made-through-link")), "missing");
-
-    // The folder's name taken by a link or a folder open to all: no lock there at all.
-    fs::remove_all(own);
-    fs::create_symlink(temp.path(), own);
-    EXPECT_EQ(instance_lock::defaultPath(), "");
-    fs::remove(own);
-    ASSERT_EQ(::mkdir(own.c_str(), 0777), 0);
-    ASSERT_EQ(::chmod(own.c_str(), 0777), 0);
-    EXPECT_EQ(instance_lock::defaultPath(), "");
 }

@@ -254,24 +254,6 @@ TEST(ProgramFolder, UserDataHomeFollowsTheBaseDirectoryRules) {
 
 namespace {
 
-// Sets an environment variable, or unsets it for a null value, until the end of the scope.
-class TScopedEnv {
-public:
-    TScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = std::getenv(name);
-        if (old)
-            old_ = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~TScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
-    TScopedEnv(const TScopedEnv&) = delete;
-    TScopedEnv& operator=(const TScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 std::string userFolderWith(const char* xdgDataHome, const char* home) {
     TScopedEnv xdg("XDG_DATA_HOME", xdgDataHome), homeVariable("HOME", home);
     return program_folder::runningPlaces("../share/t").userFolder;

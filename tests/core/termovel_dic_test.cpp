@@ -20,12 +20,13 @@
 
 namespace {
 
-// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only).
-// The root order, whatever the machine is set to; timeout: a tool that blocks (on a FIFO, say)
-// fails its case instead of the whole run.
-TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1") {
-    return runShell("LC_ALL=C timeout 60 " + std::string(TERMOVEL_TOOL_PATH) + " " + arguments +
-                    " " + redirect);
+// Runs the tool; redirect says what goes into out ("2>&1 1>/dev/null" for standard error only),
+// before are shell commands run first (limits). The root order, whatever the machine is set to;
+// timeout: a tool that blocks (on a FIFO, say) fails its case instead of the whole run.
+TToolRun tool(const std::string& arguments, const std::string& redirect = "2>&1",
+              const std::string& before = "") {
+    return runShell(before + "LC_ALL=C timeout 60 " + std::string(TERMOVEL_TOOL_PATH) + " " +
+                    arguments + " " + redirect);
 }
 
 // Runs the tool under script, so that its standard output and error are a terminal; returns
@@ -670,46 +671,35 @@ TEST_F(TermovelDic, StarDictExportMakesAllThreeFilesOrNone) {
     const std::string longest = (folder_ / std::string(251, 'n')).string();  // .ifo: 255 bytes
     const std::string tooLong = (folder_ / std::string(300, 'n')).string();
     struct TCase {
-        std::string planted;  // made before the export at the start of a name: a FIFO, a folder
-        std::string prefix;   // shell commands before the tool
-        std::string out;      // the export's base name
+        std::string planted;  // what is put at out + suffix first (see plant); a link to itself
+        std::string suffix;
+        std::string prefix;  // shell commands before the tool
+        std::string out;     // the export's base name
         int code;
         std::string named;
     };
     const std::vector<TCase> cases = {
-        {"fifo:.ifo", "", base, 3, base + ".ifo: это не обычный файл"},
-        {"folder:.idx", "", base, 3, base + ".idx: это папка"},
-        {"loop:.dict.dz", "", base, 3, base + ".dict.dz: символьные ссылки замкнуты в кольцо"},
-        {"", "", longest, 4, longest + ".dict.dz не записан: имя файла слишком длинное"},
-        {"", "", tooLong, 4, tooLong + ".ifo не записан: имя файла слишком длинное"},
+        {"fifo", ".ifo", "", base, 3, base + ".ifo: это не обычный файл"},
+        {"dir", ".idx", "", base, 3, base + ".idx: это папка"},
+        {"link", ".dict.dz", "", base, 3, base + ".dict.dz: символьные ссылки замкнуты в кольцо"},
+        {"", "", "", longest, 4, longest + ".dict.dz не записан: имя файла слишком длинное"},
+        {"", "", "", tooLong, 4, tooLong + ".ifo не записан: имя файла слишком длинное"},
         // A file-size limit of 1 KiB stands for a full disk.
-        {"", "trap '' XFSZ; ulimit -f 2; ", base, 4, " не записан: файл больше, чем разрешено"},
+        {"", "", "trap '' XFSZ; ulimit -f 2; ", base, 4, " не записан: файл больше, чем разрешено"},
     };
     for (const TCase& c : cases) {
-        std::string planted;
-        if (!c.planted.empty()) {
-            const size_t colon = c.planted.find(':');
-            const std::string kind = c.planted.substr(0, colon);
-            planted = c.out + c.planted.substr(colon + 1);
-            if (kind == "fifo")
-                ASSERT_EQ(::mkfifo(planted.c_str(), 0600), 0);
-            else if (kind == "folder")
-                fs::create_directory(planted);
-            else
-                fs::create_symlink(planted, planted);
-        }
+        const std::string planted = c.planted.empty() ? "" : c.out + c.suffix;
+        if (!planted.empty())
+            plant(c.planted, planted, planted);
         const TToolRun run =
-            runShell(c.prefix + "LC_ALL=C timeout 60 " + TERMOVEL_TOOL_PATH +
-                     " export --stardict " + many + " " + c.out + ".ifo --force 2>&1");
+            tool("export --stardict " + many + " " + c.out + ".ifo --force", "2>&1", c.prefix);
         EXPECT_EQ(run.code, c.code) << c.planted << c.prefix << ": " << run.out;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.planted << c.prefix << run.out;
         EXPECT_NE(run.out.find("Файл StarDict " + c.out), std::string::npos) << run.out;
-        std::vector<std::string> left;
-        for (const auto& entry : fs::directory_iterator(folder_)) {
-            const std::string name = entry.path().string();
-            if (name != planted && !name.ends_with(".dic"))
-                left.push_back(name);
-        }
+        std::vector<std::string> left = entryNames(folder_.string());
+        std::erase_if(left, [&](const std::string& name) {
+            return (folder_ / name).string() == planted || name.ends_with(".dic");
+        });
         EXPECT_EQ(left, std::vector<std::string>{}) << c.planted << c.prefix;
         if (!planted.empty())
             fs::remove(planted);

@@ -2,16 +2,19 @@
 
 #include <grp.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -117,6 +120,64 @@ inline void makeReadOnly(const std::string& folder) {
                                              perms::group_exec | perms::others_read |
                                              perms::others_exec);
 }
+
+// What lies at path, not following links: "file 0600 own", "dir 0700 other" (kind, mode, and
+// whether the effective user owns it), "link" or "missing".
+inline std::string describe(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return "missing";
+    if (S_ISLNK(info.st_mode))
+        return "link";
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", info.st_mode & 07777);
+    return std::string(S_ISDIR(info.st_mode)   ? "dir "
+                       : S_ISREG(info.st_mode) ? "file "
+                                               : "other ") +
+           mode + (info.st_uid == ::geteuid() ? " own" : " other");
+}
+
+// Puts at path what kind names, as another user, an older version or a mistake may have left
+// it: "file", "file 0666", "fifo", "link" (to target; to itself for a loop), "dir", "dir 0777",
+// and "file theirs" or "dir theirs" (the user "nobody"'s; without the superuser, who alone can
+// give things away, the file is left out and the folder is open to all instead).
+inline void plant(const std::string& kind, const std::string& path,
+                  const std::string& target = "") {
+    const bool dir = kind.starts_with("dir");
+    if (kind == "link")
+        std::filesystem::create_symlink(target, path);
+    else if (kind == "fifo")
+        ::mkfifo(path.c_str(), 0600);
+    else if (dir)
+        ::mkdir(path.c_str(), 0700);
+    else
+        writeFile(path, "x");
+    if (kind.ends_with("0666") || kind.ends_with("0777"))
+        ::chmod(path.c_str(), dir ? 0777 : 0666);
+    if (kind.ends_with("theirs") && ::chown(path.c_str(), 65534, 65534) != 0) {
+        if (dir)
+            ::chmod(path.c_str(), 0777);
+        else
+            ::unlink(path.c_str());
+    }
+}
+
+// Sets an environment variable, or unsets it for a null value, until the end of the scope.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~TScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 const std::string kNoError = "(no error)";
 

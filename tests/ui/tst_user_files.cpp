@@ -68,9 +68,8 @@ struct TPlaces {
         return {own.path().toStdString(), {data.path().toStdString()}};
     }
     QStringList tabs() const { return rig::tabs(*form); }
-    int recoveryFiles() const {
-        return int(recovery_folder::list(recovery_folder::path(own.path().toStdString())).size());
-    }
+    std::string recoveryFolder() const { return recovery_folder::path(own.path().toStdString()); }
+    int recoveryFiles() const { return int(recovery_folder::list(recoveryFolder()).size()); }
     QStringList terms(int tab) const { return rig::termsOf(TMainFormView(*form).dic(tab)); }
 };
 
@@ -215,7 +214,7 @@ private slots:
             ::_exit(0);
         }
         ::waitpid(child, nullptr, 0);
-        const std::string folder = recovery_folder::path(places.own.path().toStdString());
+        const std::string folder = places.recoveryFolder();
         if (linkedFolder) {
             std::filesystem::rename(folder, places.elsewhere.filePath("moved").toStdString());
             std::filesystem::create_symlink(places.elsewhere.filePath("moved").toStdString(),
@@ -244,10 +243,7 @@ private slots:
         form.actNewExecute();
         form.actAddExecute();
         QCOMPARE(form.writeRecovery(), 0);
-        const std::string kept =
-            recovery_folder::list(recovery_folder::path(places.own.path().toStdString()))
-                .at(0)
-                .path;
+        const std::string kept = recovery_folder::list(places.recoveryFolder()).at(0).path;
         std::filesystem::resize_file(kept, 3);
         places.start({TAnswer::Yes});
         places.form->offerRecovery();
