@@ -1,11 +1,8 @@
 #include "dictionary/dic_check.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "dictionary/dictionary.h"
@@ -13,7 +10,6 @@
 #include "dictionary/secret_memory_stream.h"
 #include "platform/compare.h"
 #include "platform/error.h"
-#include "platform/regular_file.h"
 
 namespace {
 
@@ -72,23 +68,19 @@ TDicCheck walk(TUnscrambledFile& file) {
 // second copy of the whole file is ever made.
 bool savesBackTheSame(const TDictionary& d, const std::string& path) {
     constexpr size_t kPiece = size_t{1} << 20;
-    struct stat info {};
-    const int fd = regular_file::openForReading(path, info);
-    if (fd < 0)
+    std::optional<file_format::TRecordStream> file;
+    try {
+        file.emplace(path);
+    } catch (const TError&) {
         return false;
-    struct TCloser {
-        int fd;
-        ~TCloser() { ::close(fd); }
-    } closer{fd};
-    const auto fileSize = static_cast<size_t>(std::max<off_t>(info.st_size, 0));
+    }
     TSecretMemoryStream piece;
     std::string onDisk;
     size_t offset = 0;
     auto matches = [&] {
         keystream::scrambleFrom(piece.data(), piece.size(), offset);
         onDisk.resize(piece.size());
-        if (piece.size() > fileSize - std::min(fileSize, offset) ||
-            !file_format::readFully(fd, onDisk.data(), piece.size(), offset) ||
+        if (!file->readBytesAt(offset, onDisk.data(), piece.size()) ||
             std::memcmp(onDisk.data(), piece.data(), piece.size()) != 0)
             return false;
         offset += piece.size();
@@ -101,7 +93,7 @@ bool savesBackTheSame(const TDictionary& d, const std::string& path) {
         if (piece.size() >= kPiece && !matches())
             return false;
     }
-    return matches() && offset == fileSize;
+    return matches() && offset == file->fileSize();
 }
 
 }  // namespace

@@ -24,8 +24,13 @@ void throwShortData() {
     throw TError(error_text::kStreamRead);
 }
 
-bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
-                int64_t count, size_t items) {
+namespace {
+
+// Walks up to items items of the layout from item number item at offset (see layoutFits). Until
+// a long record is met, damage counts as fitting when lenient (the reader meets it at once);
+// after one, what follows is looked at for at least kProbeItems items and must fit.
+bool walkLayout(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
+                int64_t count, size_t items, bool lenient) {
     for (size_t left = items; left > 0; --left, ++item) {
         if (item >= kFirstEntryItem &&
             item - kFirstEntryItem >= 2 * static_cast<uint64_t>(std::max<int64_t>(count, 0)))
@@ -34,11 +39,10 @@ bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offs
         // what came before, as it would in a file of any size.
         if (offset == fileSize)
             return true;
-        if (offset > fileSize || fileSize - offset < kIntSize)
-            return false;
         char bytes[kIntSize];
-        if (!readAt(source, offset, bytes, kIntSize))
-            return false;
+        if (offset > fileSize || fileSize - offset < kIntSize ||
+            !readAt(source, offset, bytes, kIntSize))
+            return lenient;
         keystream::unscrambleShort(bytes, kIntSize, offset);
         const int32_t value = decodeInt32(bytes);
         offset += kIntSize;
@@ -47,41 +51,26 @@ bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offs
             continue;
         }
         if (value < 0 || static_cast<size_t>(value) > fileSize - offset)
-            return false;
+            return lenient;
         offset += static_cast<size_t>(value);
         // What follows a long record is looked at as far as what follows the first one.
-        if (static_cast<size_t>(value) >= kProbeFrom)
+        if (static_cast<size_t>(value) >= kProbeFrom) {
+            lenient = false;
             left = std::max(left, kProbeItems + 1);
+        }
     }
     return true;
 }
 
+}  // namespace
+
+bool layoutFits(TReadAt readAt, const void* source, size_t fileSize, size_t offset, uint64_t item,
+                int64_t count, size_t items) {
+    return walkLayout(readAt, source, fileSize, offset, item, count, items, false);
+}
+
 bool leadingRecordsFit(TReadAt readAt, const void* source, size_t fileSize, size_t items) {
-    size_t offset = 0;
-    int64_t count = -1;
-    for (uint64_t item = 0; item < items; ++item) {
-        if (item >= kFirstEntryItem &&
-            item - kFirstEntryItem >= 2 * static_cast<uint64_t>(std::max<int64_t>(count, 0)))
-            return true;
-        char bytes[kIntSize];
-        if (offset > fileSize || fileSize - offset < kIntSize ||
-            !readAt(source, offset, bytes, kIntSize))
-            return true;
-        keystream::unscrambleShort(bytes, kIntSize, offset);
-        const int32_t value = decodeInt32(bytes);
-        offset += kIntSize;
-        if (item == kCountItem) {
-            count = value;
-            continue;
-        }
-        if (value < 0 || static_cast<size_t>(value) > fileSize - offset)
-            return true;
-        if (static_cast<size_t>(value) >= kProbeFrom)
-            return layoutFits(readAt, source, fileSize, offset + static_cast<size_t>(value),
-                              item + 1, count, kProbeItems);
-        offset += static_cast<size_t>(value);
-    }
-    return true;
+    return walkLayout(readAt, source, fileSize, 0, 0, -1, items, true);
 }
 
 TRecordStream::TRecordStream(const std::string& path) {

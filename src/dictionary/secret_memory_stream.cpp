@@ -291,19 +291,8 @@ TUnscrambledFile::~TUnscrambledFile() {
 
 bool TUnscrambledFile::readScrambledAt(const void* source, size_t offset, char* out, size_t n) {
     const auto* file = static_cast<const TUnscrambledFile*>(source);
-    if (offset > file->size_ || n > file->size_ - offset)
-        return false;
-    while (n > 0) {
-        const ssize_t got = ::pread(file->fd_, out, n, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got;
-        n -= static_cast<size_t>(got);
-        offset += static_cast<size_t>(got);
-    }
-    return true;
+    return offset <= file->size_ && n <= file->size_ - offset &&
+           file_format::readFully(file->fd_, out, n, offset);
 }
 
 size_t TUnscrambledFile::readPiece(size_t done, size_t target) {

@@ -27,18 +27,24 @@ std::string cp1251(std::string_view utf8) {
     return codepage::fromUtf8(utf8).value();
 }
 
-std::string gzipWhole(std::string_view data) {
+// data deflated in one call: as gzip (windowBits MAX_WBITS + 16) or raw (-MAX_WBITS), finished
+// (Z_FINISH) or flushed in full (Z_FULL_FLUSH, as a dictzip chunk before the last).
+std::string deflated(std::string_view data, int windowBits, int flush) {
     z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 32, '\0');
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     z.avail_in = static_cast<uInt>(data.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
     z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
+    deflate(&z, flush);
     out.resize(out.size() - z.avail_out);
     deflateEnd(&z);
     return out;
+}
+
+std::string gzipWhole(std::string_view data) {
+    return deflated(data, MAX_WBITS + 16, Z_FINISH);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -583,21 +589,6 @@ TEST_F(Conversion, CompressedDataIsReadOnlyAsFarAsItsIndexRefers) {
 
 namespace {
 
-// Raw deflate of data as one dictzip chunk: flushed in full, or finished for the last one.
-std::string deflateChunk(std::string_view data, bool last) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, last ? Z_FINISH : Z_FULL_FLUSH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-}
-
 std::string le16(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
 }
@@ -607,7 +598,7 @@ std::string le16(uint32_t v) {
 // chunk; a bad chunk table makes the dictzip file plain gzip to the reader.
 std::string zerosThen(size_t chunks, uint32_t chunkLength, const std::string& tail, bool dictzip,
                       bool badTable = false) {
-    const std::string zero = deflateChunk(std::string(chunkLength, '\0'), false);
+    const std::string zero = deflated(std::string(chunkLength, '\0'), -MAX_WBITS, Z_FULL_FLUSH);
     if (!dictzip) {
         const std::string member = gzipWhole(std::string(chunkLength, '\0'));
         std::string out;
@@ -618,7 +609,7 @@ std::string zerosThen(size_t chunks, uint32_t chunkLength, const std::string& ta
     std::string table = le16(1) + le16(chunkLength) + le16(static_cast<uint32_t>(chunks + 1));
     for (size_t i = 0; i < chunks; ++i)
         table += le16(static_cast<uint32_t>(zero.size()));
-    const std::string last = deflateChunk(tail, true);
+    const std::string last = deflated(tail, -MAX_WBITS, Z_FINISH);
     table += le16(static_cast<uint32_t>(badTable ? last.size() + 1 : last.size()));
     const std::string extra = "RA" + le16(static_cast<uint32_t>(table.size())) + table;
     std::string out = std::string("\x1f\x8b\x08\x04\0\0\0\0\0\x03", 10) +

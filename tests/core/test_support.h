@@ -82,21 +82,17 @@ inline void writeScrambled(const std::string& path, std::string plain) {
     writeFile(path, plain);
 }
 
-// Runs body as a user without privileges, so permission bits count even when the tests run as
-// the superuser (who ignores them): as "nobody" in a child process then. body returns "" when
-// all is well, else what went wrong; so does this function.
-inline std::string asUnprivileged(const std::function<std::string()>& body) {
-    if (::geteuid() != 0)
-        return body();
+// Runs body in a child process and returns what it returned; when the child does not end of
+// itself (it crashed, or was stopped), failure followed by whatever it had written.
+inline std::string inChildProcess(const std::function<std::string()>& body,
+                                  const std::string& failure) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
         return "no pipe";
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipeFds[0]);
-        std::string result = "cannot drop privileges";
-        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)
-            result = body();
+        const std::string result = body();
         (void)!::write(pipeFds[1], result.data(), result.size());
         ::_exit(0);
     }
@@ -108,9 +104,22 @@ inline std::string asUnprivileged(const std::function<std::string()>& body) {
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status))
-        return "the unprivileged run crashed";
-    return result;
+    return WIFEXITED(status) ? result : failure + result;
+}
+
+// Runs body as a user without privileges, so permission bits count even when the tests run as
+// the superuser (who ignores them): as "nobody" in a child process then. body returns "" when
+// all is well, else what went wrong; so does this function.
+inline std::string asUnprivileged(const std::function<std::string()>& body) {
+    if (::geteuid() != 0)
+        return body();
+    return inChildProcess(
+        [&]() -> std::string {
+            if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0)
+                return body();
+            return "cannot drop privileges";
+        },
+        "the unprivileged run crashed");
 }
 
 // Makes folder read-only for everybody (and readable, so an unprivileged user gets in).

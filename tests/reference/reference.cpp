@@ -49,6 +49,26 @@ void unscrambleByRegister(char* data, size_t size) {
     }
 }
 
+uint64_t indexChecksum(const char* data, size_t size) {
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    const size_t blocked = size / 32 * 32;
+    uint64_t lanes[4] = {size, size ^ 1, size ^ 2, size ^ 3};
+    for (size_t word = 0; word < blocked / 8; ++word) {
+        uint64_t value = 0;
+        for (size_t byte = 8; byte-- > 0;)
+            value = value << 8 | static_cast<unsigned char>(data[8 * word + byte]);
+        uint64_t& lane = lanes[word % 4];
+        lane = (lane ^ value) * kMultiplier;
+        lane ^= lane >> 29;
+    }
+    uint64_t h = lanes[0];
+    for (size_t lane = 1; lane < 4; ++lane)
+        h = (h ^ lanes[lane]) * kMultiplier;
+    for (size_t i = blocked; i < size; ++i)
+        h = (h ^ static_cast<unsigned char>(data[i])) * kMultiplier;
+    return h ^ (h >> 32);
+}
+
 int linearPrefixSearch(const TDictionary& dictionary, std::string_view prefix) {
     if (prefix.empty())
         return -1;

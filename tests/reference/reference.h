@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ void unscrambleByRegister(char* data, size_t size);
 // Scans from the first position and returns the first term that begins with prefix when both
 // are upper-cased, or -1 when none does or prefix is empty.
 int linearPrefixSearch(const TDictionary& dictionary, std::string_view prefix);
+
+// The checksum that closes a look-up index file, taken over its size bytes one 64-bit word at a
+// time: each whole 32-byte block gives its four little-endian words to four running values in
+// turn, which are then combined, and the bytes after the last whole block go in one by one.
+uint64_t indexChecksum(const char* data, size_t size);
 
 // A collator of its own for a locale ("" the root order), at the strength of the term
 // comparison, that compares every text in full: no shortcut, no table.
