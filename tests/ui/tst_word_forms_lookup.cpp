@@ -11,10 +11,10 @@
 
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
-#include "ui/dialogs/word_form.h"
 #include "ui/instance_channel.h"
 
 using rig::TWindow;
+using rig::windowTerms;
 
 namespace {
 
@@ -34,13 +34,6 @@ TWindow twoDictionaries() {
                       {"look up", "seek"},
                       {"ещё", "more"}}},
                     {"b_ru.dic", "Русский", {{"кошка", "cat"}, {"еще", "more"}}}});
-}
-
-QStringList windowTerms(const TMainForm& form) {
-    QStringList terms;
-    for (const TWordForm* window : form.translationWindows())
-        terms << window->termText();
-    return terms;
 }
 
 }  // namespace
