@@ -14,11 +14,10 @@
 #include "wordforms/suggestions.h"
 #include "wordforms/word_forms.h"
 
-// The suggestion index of each open dictionary, built on its first need and built again when
-// the dictionary's term count changes (an edit).
+// The suggestion index of each open dictionary, built on its first need and dropped when the
+// dictionary's terms change or it closes (forgetSuggestions).
 struct TMainForm::TSuggestCache {
     struct TEntry {
-        int count = -1;
         std::vector<std::string> terms;
         std::unique_ptr<TSuggestIndex> index;
     };
@@ -95,25 +94,24 @@ bool TMainForm::openThroughForms(const std::string& word, bool allTabs) {
     return true;
 }
 
+void TMainForm::forgetSuggestions(const TDictionary* dictionary) {
+    if (suggestCache_)
+        suggestCache_->entries.erase(dictionary);
+}
+
 void TMainForm::offerSuggestions(const std::string& word) {
     const std::string cleaned = cleanSelection(word);
     if (cleaned.empty() || CurDic < 0)
         return;
     if (!suggestCache_)
         suggestCache_ = std::make_shared<TSuggestCache>();
-    // Indexes of closed dictionaries go.
-    std::erase_if(suggestCache_->entries, [this](const auto& entry) {
-        return std::none_of(DicList.begin(), DicList.end(),
-                            [&](const auto& d) { return d.get() == entry.first; });
-    });
     std::vector<std::string> near;
     for (int index : tabOrder(CurDic, DicList.size(), true)) {
         if (near.size() >= kSuggestions)
             break;
         const TDictionary& dictionary = *DicList[static_cast<size_t>(index)];
         TSuggestCache::TEntry& entry = suggestCache_->entries[&dictionary];
-        if (entry.count != dictionary.Count()) {
-            entry.count = dictionary.Count();
+        if (!entry.index) {
             entry.terms = dictionaryTerms(dictionary);
             entry.index = std::make_unique<TSuggestIndex>(entry.terms);
         }
