@@ -8,8 +8,6 @@
 #include <QLineEdit>
 #include <QListView>
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "bench_app.h"
@@ -17,37 +15,18 @@
 #include "dictionary/dictionary.h"
 #include "ui/dialogs.h"
 #include "ui/dialogs/article_search_form.h"
-
-#ifndef TERMOVEL_DICS_DIR
-#error "TERMOVEL_DICS_DIR must name the folder of the converted dictionaries"
-#endif
+#include "wordnet_dictionary.h"
 
 namespace {
 
 // Texts with few, many and no matches.
 const char* const kTexts[] = {"feline", "the", "xyzzy"};
 
-const TDictionary* wordNet() {
-    static const std::unique_ptr<TDictionary> dictionary = []() -> std::unique_ptr<TDictionary> {
-        const char* given = std::getenv("TERMOVEL_WORDNET");
-        const std::string path =
-            given && *given ? given : std::string(TERMOVEL_DICS_DIR) + "/en_wordnet.dic";
-        auto loaded = std::make_unique<TDictionary>();
-        try {
-            loaded->LoadFromFile(path);
-        } catch (...) {
-            return nullptr;
-        }
-        return loaded;
-    }();
-    return dictionary.get();
-}
-
 void BM_ArticleSearchWindow_WordNet(benchmark::State& state) {
     benchApplication();
     const TDictionary* dictionary = wordNet();
     if (!dictionary) {
-        state.SkipWithError("no WordNet dictionary (build/dics/en_wordnet.dic, TERMOVEL_WORDNET)");
+        state.SkipWithError(kNoWordNet);
         return;
     }
     TQtDialogs dialogs;
@@ -71,7 +50,7 @@ BENCHMARK(BM_ArticleSearchWindow_WordNet)
 void BM_ArticleSearchCore_WordNet(benchmark::State& state) {
     const TDictionary* dictionary = wordNet();
     if (!dictionary) {
-        state.SkipWithError("no WordNet dictionary (build/dics/en_wordnet.dic, TERMOVEL_WORDNET)");
+        state.SkipWithError(kNoWordNet);
         return;
     }
     for (auto _ : state)

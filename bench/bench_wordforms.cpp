@@ -2,8 +2,6 @@
 // on WordNet's 147 000 terms (build/dics/en_wordnet.dic, or the file TERMOVEL_WORDNET names).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +10,7 @@
 #include "wordforms/suggest_index.h"
 #include "wordforms/suggestions.h"
 #include "wordforms/word_forms.h"
-
-#ifndef TERMOVEL_DICS_DIR
-#error "TERMOVEL_DICS_DIR must name the folder of the converted dictionaries"
-#endif
+#include "wordnet_dictionary.h"
 
 namespace {
 
@@ -26,34 +21,11 @@ const char* const kForms[] = {"books", "parties", "worked",   "bigger",
 // Typos at one and two edits.
 const char* const kTypos[] = {"hosue", "recieve", "acommodate", "wrold", "ambiguos", "xylophnoe"};
 
-const TDictionary* wordNet() {
-    static const std::unique_ptr<TDictionary> dictionary = []() -> std::unique_ptr<TDictionary> {
-        const char* given = std::getenv("TERMOVEL_WORDNET");
-        const std::string path =
-            given && *given ? given : std::string(TERMOVEL_DICS_DIR) + "/en_wordnet.dic";
-        auto loaded = std::make_unique<TDictionary>();
-        try {
-            loaded->LoadFromFile(path);
-        } catch (...) {
-            return nullptr;
-        }
-        return loaded;
-    }();
-    return dictionary.get();
-}
-
-std::vector<std::string> termsOf(const TDictionary& d) {
-    std::vector<std::string> terms;
-    for (int i = 0; i < d.Count(); ++i)
-        terms.emplace_back(d.Term(i));
-    return terms;
-}
-
 // One look-up of each word of words through findThroughForms, the morphology loaded before.
 void lookUp(benchmark::State& state, const char* const* words, size_t count) {
     const TDictionary* d = wordNet();
     if (!d) {
-        state.SkipWithError("no WordNet dictionary (build/dics/en_wordnet.dic, TERMOVEL_WORDNET)");
+        state.SkipWithError(kNoWordNet);
         return;
     }
     TWordForms forms;
@@ -96,10 +68,10 @@ BENCHMARK(BM_WordFormsCandidates_RussianVerbs)->Unit(benchmark::kMicrosecond);
 void BM_SuggestIndexBuild_WordNet(benchmark::State& state) {
     const TDictionary* d = wordNet();
     if (!d) {
-        state.SkipWithError("no WordNet dictionary");
+        state.SkipWithError(kNoWordNet);
         return;
     }
-    const std::vector<std::string> terms = termsOf(*d);
+    const std::vector<std::string> terms = dictionaryTerms(*d);
     for (auto _ : state)
         benchmark::DoNotOptimize(TSuggestIndex(terms).size());
 }
@@ -110,10 +82,10 @@ BENCHMARK(BM_SuggestIndexBuild_WordNet)->Unit(benchmark::kMillisecond)->Iteratio
 void BM_Suggest_WordNet(benchmark::State& state) {
     const TDictionary* d = wordNet();
     if (!d) {
-        state.SkipWithError("no WordNet dictionary");
+        state.SkipWithError(kNoWordNet);
         return;
     }
-    const std::vector<std::string> terms = termsOf(*d);
+    const std::vector<std::string> terms = dictionaryTerms(*d);
     const TSuggestIndex index(terms);
     TWordForms forms;
     forms.candidates("warm");

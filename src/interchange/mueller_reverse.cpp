@@ -464,6 +464,14 @@ bool continuesItemBefore(std::string_view term) {
     return second.starts_with("котор") || isOneOf(second, kRelativeAfterPreposition);
 }
 
+// The first line of text (without its line feed), taken off text.
+std::string_view takeLine(std::string_view& text) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    return line;
+}
+
 std::string frequencyKey(std::string_view word, char type) {
     std::string key = lowered(trimBlanks(word));
     std::replace(key.begin(), key.end(), ' ', '_');
@@ -638,9 +646,7 @@ void TMuellerReverse::addUse(const std::string& text, size_t sense, int weight, 
 size_t TMuellerReverse::setFrequencies(std::string_view cntlist) {
     size_t lines = 0;
     while (!cntlist.empty()) {
-        const size_t end = cntlist.find('\n');
-        const std::string_view line = cntlist.substr(0, end);
-        cntlist = end == std::string_view::npos ? std::string_view() : cntlist.substr(end + 1);
+        const std::string_view line = takeLine(cntlist);
         // "lemma%type:…" then the sense's number and its count.
         const size_t percent = line.find('%');
         const size_t last = line.rfind(' ');
@@ -673,9 +679,7 @@ size_t TMuellerReverse::addSupplement(std::string_view table) {
     size_t rows = 0;
     size_t lineNumber = 0;
     while (!table.empty()) {
-        const size_t end = table.find('\n');
-        std::string_view line = table.substr(0, end);
-        table = end == std::string_view::npos ? std::string_view() : table.substr(end + 1);
+        std::string_view line = takeLine(table);
         ++lineNumber;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
@@ -708,14 +712,12 @@ size_t TMuellerReverse::addSupplement(std::string_view table) {
 size_t TMuellerReverse::addLemmas(std::string_view index) {
     size_t words = 0;
     while (!index.empty()) {
-        const size_t end = index.find('\n');
-        const std::string_view line = index.substr(0, end);
-        index = end == std::string_view::npos ? std::string_view() : index.substr(end + 1);
+        const std::string_view line = takeLine(index);
         // The licence opens the file with indented lines.
         if (line.empty() || line[0] == ' ')
             continue;
         const std::string lemma(line.substr(0, line.find(' ')));
-        lemmas_[lemma] = true;
+        lemmas_.insert(lemma);
         if (lemma.find_first_of("_-") != std::string::npos) {
             std::string glued = lemma;
             std::erase_if(glued, [](char c) { return c == '_' || c == '-'; });

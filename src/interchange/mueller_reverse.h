@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The Russian–English index of Mueller's English–Russian dictionary (see mueller_text.h for how
@@ -94,7 +95,7 @@ private:
     // (1 noun, 2 verb, 3 adjective, 4 adverb, 0 all together).
     std::unordered_map<std::string, double> frequencies_;
     // WordNet's words in small letters, and its compound words by their letters run together.
-    std::unordered_map<std::string, bool> lemmas_;
+    std::unordered_set<std::string> lemmas_;
     std::unordered_map<std::string, std::string> compounds_;
     size_t order_ = 0;
 };

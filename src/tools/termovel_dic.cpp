@@ -151,10 +151,7 @@ std::string suggestionText(const std::string& path, std::string_view word, TWord
     } catch (const TError&) {
         return {};
     }
-    std::vector<std::string> terms;
-    terms.reserve(static_cast<size_t>(d.Count()));
-    for (int i = 0; i < d.Count(); ++i)
-        terms.emplace_back(d.Term(i));
+    const std::vector<std::string> terms = dictionaryTerms(d);
     const TSuggestIndex index(terms);
     const std::vector<std::string> near = suggestTerms(
         forms, index, terms, word, [&](std::string_view t) { return d.Find(std::string(t)) >= 0; });
@@ -502,21 +499,19 @@ int run(const std::vector<std::string>& args) {
         // --no-index and --exact may stand anywhere after the command; with two arguments
         // only, the second is the term looked up, whatever it says.
         std::vector<std::string> rest(args.begin() + 1, args.end());
-        bool useIndex = true;
-        bool exact = false;
-        for (bool taken = true; taken && rest.size() > 2;) {
-            taken = false;
-            for (const char* flag : {"--no-index", "--exact"}) {
-                const auto at = std::find(rest.begin(), rest.end(), flag);
-                if (at == rest.end())
-                    continue;
+        // Removes every occurrence of flag while more than the file and the term are left.
+        const auto take = [&rest](std::string_view flag) {
+            bool taken = false;
+            for (auto at = std::find(rest.begin(), rest.end(), flag);
+                 rest.size() > 2 && at != rest.end();
+                 at = std::find(rest.begin(), rest.end(), flag)) {
                 rest.erase(at);
-                (std::string_view(flag) == "--exact" ? exact : useIndex) =
-                    std::string_view(flag) == "--exact";
                 taken = true;
-                break;
             }
-        }
+            return taken;
+        };
+        const bool useIndex = !take("--no-index");
+        const bool exact = take("--exact");
         if (rest.size() != 2)
             throw TFailure{kUsage};
         return lookup(rest[0], rest[1], useIndex, exact);

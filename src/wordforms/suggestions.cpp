@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "dictionary/dictionary.h"
 #include "platform/upcase.h"
 #include "wordforms/suggest_index.h"
 #include "wordforms/word_forms.h"
@@ -61,4 +62,12 @@ std::vector<std::string> suggestTerms(TWordForms& forms, const TSuggestIndex& in
     for (const std::string& suggestion : spelling)
         add(suggestion);
     return out;
+}
+
+std::vector<std::string> dictionaryTerms(const TDictionary& dictionary) {
+    std::vector<std::string> terms;
+    terms.reserve(static_cast<size_t>(dictionary.Count()));
+    for (int i = 0; i < dictionary.Count(); ++i)
+        terms.emplace_back(dictionary.Term(i));
+    return terms;
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+class TDictionary;
 class TSuggestIndex;
 class TWordForms;
 
@@ -17,3 +18,6 @@ std::vector<std::string> suggestTerms(TWordForms& forms, const TSuggestIndex& in
                                       const std::vector<std::string>& terms, std::string_view word,
                                       const std::function<bool(std::string_view)>& isTerm,
                                       size_t limit = 10);
+
+// The terms of dictionary in its order, copied: the list a TSuggestIndex over it is built from.
+std::vector<std::string> dictionaryTerms(const TDictionary& dictionary);

@@ -79,14 +79,20 @@ std::string asciiLower(std::string_view text) {
     return out;
 }
 
+// Every ё (Ё) of the text written as е (Е).
+std::string yoAsYe(std::string_view cp1251) {
+    std::string out(cp1251);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == kYo || b == kYoUpper)
+            c = static_cast<char>(b == kYo ? kYe : kYeUpper);
+    }
+    return out;
+}
+
 // Upper-cased with Ё as Е: the key under which the table of our own is kept and asked.
 std::string tableKey(std::string_view cp1251) {
-    std::string key = upcase::text(cp1251);
-    for (char& c : key) {
-        if (static_cast<unsigned char>(c) == kYoUpper)
-            c = static_cast<char>(kYeUpper);
-    }
-    return key;
+    return yoAsYe(upcase::text(cp1251));
 }
 
 using TFormTable = std::unordered_map<std::string, std::vector<std::string>>;
@@ -319,17 +325,8 @@ std::vector<std::string> yoVariants(std::string_view cp1251) {
     std::vector<std::string> out;
     if (cp1251.size() > kLongestWord)
         return out;
-    std::string plain(cp1251);
-    bool hadYo = false;
-    for (char& c : plain) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == kYo || b == kYoUpper) {
-            c = static_cast<char>(b == kYo ? kYe : kYeUpper);
-            hadYo = true;
-        }
-    }
-    if (hadYo)
-        out.push_back(plain);
+    if (std::string plain = yoAsYe(cp1251); plain != cp1251)
+        out.push_back(std::move(plain));
     for (size_t i = 0; i < cp1251.size(); ++i) {
         const auto b = static_cast<unsigned char>(cp1251[i]);
         if (b == kYe || b == kYeUpper) {
@@ -442,10 +439,8 @@ std::vector<std::string> TWordForms::formsOfWord(std::string_view word) {
     // A dictionary may spell a form with е where the morphology writes ё.
     const size_t found = forms.size();
     for (size_t i = 0; i < found; ++i) {
-        std::vector<std::string> variants = yoVariants(forms[i]);
-        if (!variants.empty() && forms[i] != variants.front() &&
-            forms[i].find(static_cast<char>(kYo)) != std::string::npos)
-            forms.push_back(variants.front());
+        if (forms[i].find(static_cast<char>(kYo)) != std::string::npos)
+            forms.push_back(yoAsYe(forms[i]));
     }
     return forms;
 }

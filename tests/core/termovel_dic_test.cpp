@@ -15,6 +15,7 @@
 
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
+#include "platform/codepage.h"
 #include "platform/compare.h"
 #include "test_support.h"
 
@@ -703,5 +704,61 @@ TEST_F(TermovelDic, StarDictExportMakesAllThreeFilesOrNone) {
         EXPECT_EQ(left, std::vector<std::string>{}) << c.planted << c.prefix;
         if (!planted.empty())
             fs::remove(planted);
+    }
+}
+
+// A word that is no term answers through its ё/е variants and dictionary forms, the term that
+// answered named on standard error; --exact keeps the word as written; when nothing answers,
+// standard error lists the terms near it.
+TEST_F(TermovelDic, LookupAnswersThroughFormsOrSuggestsNearTerms) {
+    const std::string dic = (folder_ / "forms.dic").string();
+    TEntries pairs;
+    for (const auto& [term, article] : TEntries{{"кошка", "cat"},
+                                                {"ещё", "more"},
+                                                {"go", "идти"},
+                                                {"mouse", "мышь"},
+                                                {"look up", "искать"},
+                                                {"house", "дом"},
+                                                {"horse", "лошадь"}})
+        pairs.push_back({codepage::fromUtf8(term).value(), codepage::fromUtf8(article).value()});
+    saveEntries(dic, pairs);
+    struct TCase {
+        std::string arguments;
+        int code;
+        std::string out;  // standard output, whole
+        std::string err;  // standard error, whole
+        bool needsMorphology = false;
+    };
+    const std::string notFound = "termovel-dic: Термин не найден: ";
+    const std::vector<TCase> cases = {
+        {"кошка", 0, "cat\n", ""},
+        {"кошки", 0, "cat\n", "«кошки» → кошка\n", true},
+        {"--no-index Кошкой", 0, "cat\n", "«Кошкой» → кошка\n", true},
+        {"еще", 0, "more\n", "«еще» → ещё\n"},
+        {"mice", 0, "мышь\n", "«mice» → mouse\n", true},
+        {"went --no-index", 0, "идти\n", "«went» → go\n", true},
+        {"'\"House\",'", 0, "дом\n", "«\"House\",» → House\n"},
+        {"'looked up'", 0, "искать\n", "«looked up» → look up\n", true},
+        {"кошки --exact", 1, "", notFound + "кошки\n"},
+        {"--exact еще --no-index", 1, "", notFound + "еще\n"},
+        {"--exact кошка", 0, "cat\n", ""},
+        // With two arguments the second is the term, whatever it says.
+        {"--exact", 1, "", notFound + "--exact\n"},
+        {"hosue", 1, "", notFound + "hosue\nВозможно, вы искали: house, horse, mouse\n"},
+        {"mosue", 1, "", notFound + "mosue\nВозможно, вы искали: mouse, house\n"},
+        {"кшка", 1, "", notFound + "кшка\nВозможно, вы искали: кошка\n"},
+        {"xylophone", 1, "", notFound + "xylophone\n"},
+    };
+    const std::string err = (folder_ / "err").string();
+    for (const TCase& c : cases) {
+        if (c.needsMorphology && !(haveHunspell() && haveWordNet()))
+            continue;
+        // The term index goes into the test's own cache folder.
+        const TToolRun run =
+            runShell("LC_ALL=C XDG_CACHE_HOME=" + folder_.string() + " timeout 60 " +
+                     TERMOVEL_TOOL_PATH + " lookup " + dic + " " + c.arguments + " 2>" + err);
+        EXPECT_EQ(run.code, c.code) << c.arguments;
+        EXPECT_EQ(run.out, c.out) << c.arguments;
+        EXPECT_EQ(readFile(err), c.err) << c.arguments;
     }
 }

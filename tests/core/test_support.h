@@ -237,6 +237,17 @@ inline std::string plainBytes(const TDictionary& d) {
     return std::string(s.data(), s.size());
 }
 
+// Whether the morphology data word forms read is installed: Hunspell's Russian and English
+// dictionaries, WordNet's lists of irregular forms. Tests that need it skip without it.
+inline bool haveHunspell() {
+    return std::filesystem::exists("/usr/share/hunspell/ru_RU.dic") &&
+           std::filesystem::exists("/usr/share/hunspell/en_US.dic");
+}
+inline bool haveWordNet() {
+    return std::filesystem::exists("/usr/share/wordnet/noun.exc") &&
+           std::filesystem::exists("/usr/share/wordnet/verb.exc");
+}
+
 using TEntries = std::vector<std::pair<std::string, std::string>>;
 
 // Saves a dictionary of these (term, article) pairs, added in turn, to path.

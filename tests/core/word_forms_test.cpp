@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <set>
 #include <string>
@@ -24,15 +23,6 @@ std::string utf8(const std::string& cp1251) {
     return codepage::toUtf8(cp1251);
 }
 
-bool haveHunspell() {
-    return std::filesystem::exists("/usr/share/hunspell/ru_RU.dic") &&
-           std::filesystem::exists("/usr/share/hunspell/en_US.dic");
-}
-
-bool haveWordNet() {
-    return std::filesystem::exists("/usr/share/wordnet/verb.exc");
-}
-
 // The term that answers word (UTF-8) when terms are the dictionary's, "" when none does.
 std::string answer(TWordForms& forms, const std::string& word, const std::set<std::string>& terms) {
     const TFormMatch match = findThroughForms(forms, cp(word), [&](std::string_view text) {
@@ -41,86 +31,117 @@ std::string answer(TWordForms& forms, const std::string& word, const std::set<st
     return match.found ? utf8(match.candidate.text) : "";
 }
 
-// The terms upper-cased, as answer compares them.
+// The terms upper-cased, as answer compares them ("" is none).
 std::set<std::string> termSet(const std::vector<std::string>& utf8Terms) {
     std::set<std::string> out;
-    for (const std::string& t : utf8Terms)
-        out.insert(utf8(upcase::text(cp(t))));
+    for (const std::string& t : utf8Terms) {
+        if (!t.empty())
+            out.insert(utf8(upcase::text(cp(t))));
+    }
     return out;
 }
 
+// What a row of the forms table needs installed: nothing (our own table and ё/е; asked with
+// no morphology data at all), Hunspell's dictionaries, or WordNet's exception lists.
+enum class TNeeds { Nothing, Hunspell, WordNet };
+
 struct TFormCase {
-    std::string word;
-    std::string term;  // the dictionary form that must answer
+    std::vector<std::string> words;
+    std::string term;  // the dictionary form that must answer each word, "" for none
+    TNeeds needs = TNeeds::Nothing;
+    std::string other = "";  // a term of the dictionary that must not answer
 };
 
-void expectForms(TWordForms& forms, const std::vector<TFormCase>& cases) {
-    for (const TFormCase& c : cases) {
-        // Each word alone with its dictionary form and a neighbour that must not answer.
-        EXPECT_EQ(answer(forms, c.word, termSet({c.term, c.word + "x"})), c.term) << c.word;
-    }
-}
+// Each word alone with its dictionary form, other, and a neighbour that must not answer.
+const TFormCase kForms[] = {
+    // A Russian noun through its cases and numbers, a verb through its tense and person.
+    {{"кошки", "кошке", "кошку", "кошкой", "кошек", "кошкам", "кошками", "кошках", "Кошки"},
+     "кошка",
+     TNeeds::Hunspell},
+    {{"книгу"}, "книга", TNeeds::Hunspell},
+    {{"столами"}, "стол", TNeeds::Hunspell},
+    {{"говорю", "говоришь", "говорит", "говорим", "говорят", "говорил", "говорили"},
+     "говорить",
+     TNeeds::Hunspell},
+    {{"works", "worked", "working"}, "work", TNeeds::Hunspell},
+    {{"parties"}, "party", TNeeds::Hunspell},
+    {{"books"}, "book", TNeeds::Hunspell},
+    // Dictionaries that hold only the verb answer its reflexive forms and its participles.
+    {{"допускается"}, "допускать", TNeeds::Hunspell},
+    {{"завершилась", "завершивших"}, "завершить", TNeeds::Hunspell},
+    {{"создаются"}, "создавать", TNeeds::Hunspell},
+    {{"указана", "указанных"}, "указать", TNeeds::Hunspell},
+    {{"помечен"}, "пометить", TNeeds::Hunspell},
+    {{"вложенных"}, "вложить", TNeeds::Hunspell},
+    {{"приведённых"}, "привести", TNeeds::Hunspell},
+    {{"открыта"}, "открыть", TNeeds::Hunspell},
+    {{"используемых"}, "использовать", TNeeds::Hunspell},
+    {{"оканчивающееся"}, "оканчиваться", TNeeds::Hunspell},
+    {{"оканчивающееся"}, "оканчивать", TNeeds::Hunspell},
+    // Hunspell's own stem comes before the verb derived from it, the reflexive verb before
+    // the one without the particle.
+    {{"указана"}, "указанный", TNeeds::Hunspell, "указать"},
+    {{"допускается"}, "допускаться", TNeeds::Hunspell, "допускать"},
+    // Phrasal terms through the forms of the first word, not the first word alone.
+    {{"looked up"}, "look up", TNeeds::Hunspell, "look"},
+    {{"reaching out"}, "reach out", TNeeds::Hunspell, "reach"},
+    {{"gave up"}, "give up", TNeeds::Hunspell, "give"},
+    // English irregular forms.
+    {{"went"}, "go", TNeeds::WordNet},
+    {{"mice"}, "mouse", TNeeds::WordNet},
+    {{"children"}, "child", TNeeds::WordNet},
+    {{"better"}, "good", TNeeds::WordNet},
+    {{"bigger"}, "big", TNeeds::WordNet},
+    {{"Geese"}, "goose", TNeeds::WordNet},
+    // Our own table is built in: it answers with no morphology data installed at all.
+    {{"людей"}, "люди"},
+    {{"людей"}, "человек"},
+    {{"детей"}, "ребёнок"},
+    {{"любви"}, "любовь"},
+    {{"шла", "шел"}, "идти"},
+    {{"меня"}, "я"},
+    {{"неё"}, "она"},
+    {{"нас"}, "мы"},
+    {{"одной"}, "один"},
+    {{"со"}, "с"},
+    {{"во"}, "в"},
+    {{"двумя"}, "два"},
+    {{"столбцов"}, "столбец"},
+    // ё and е are one letter both ways; the word as written comes before its variant.
+    {{"еще"}, "ещё"},
+    {{"всё"}, "все"},
+    {{"ЕЩЕ"}, "ЕЩЁ"},
+    {{"Ёлка"}, "Елка"},
+    {{"елка"}, "ёлка"},
+    {{"все"}, "все", TNeeds::Nothing, "всё"},
+    // Without morphology data only the word and its ё/е variants answer.
+    {{"кошки"}, "", TNeeds::Nothing, "кошка"},
+    {{"mice"}, "", TNeeds::Nothing, "mouse"},
+    {{"кошка"}, "кошка"},
+};
 
 }  // namespace
 
-TEST(WordForms, RussianNounThroughCasesAndNumbers) {
+TEST(WordForms, FormsLeadToTheirDictionaryForm) {
+    TWordForms installed;
+    TTempFolder empty;
+    TWordForms without({empty.path(), empty.path()});
+    for (const TFormCase& c : kForms) {
+        if ((c.needs == TNeeds::Hunspell && !haveHunspell()) ||
+            (c.needs == TNeeds::WordNet && !haveWordNet()))
+            continue;
+        TWordForms& forms = c.needs == TNeeds::Nothing ? without : installed;
+        for (const std::string& word : c.words) {
+            EXPECT_EQ(answer(forms, word, termSet({c.term, c.other, word + "x"})), c.term) << word;
+        }
+    }
+}
+
+// Only words Hunspell knows are offered: no ending is guessed onto a stem.
+TEST(WordForms, DerivedRussianFormsAreWordsHunspellKnows) {
     if (!haveHunspell())
         GTEST_SKIP() << "hunspell-ru is not installed";
     TWordForms forms;
-    expectForms(forms, {{"кошки", "кошка"},
-                        {"кошке", "кошка"},
-                        {"кошку", "кошка"},
-                        {"кошкой", "кошка"},
-                        {"кошек", "кошка"},
-                        {"кошкам", "кошка"},
-                        {"кошками", "кошка"},
-                        {"кошках", "кошка"},
-                        {"книгу", "книга"},
-                        {"столами", "стол"},
-                        {"Кошки", "кошка"}});
-}
-
-TEST(WordForms, VerbsThroughTenseAndPerson) {
-    if (!haveHunspell())
-        GTEST_SKIP() << "hunspell-ru and hunspell-en-us are not installed";
-    TWordForms forms;
-    expectForms(forms, {{"говорю", "говорить"},
-                        {"говоришь", "говорить"},
-                        {"говорит", "говорить"},
-                        {"говорим", "говорить"},
-                        {"говорят", "говорить"},
-                        {"говорил", "говорить"},
-                        {"говорили", "говорить"},
-                        {"works", "work"},
-                        {"worked", "work"},
-                        {"working", "work"},
-                        {"parties", "party"},
-                        {"books", "book"}});
-}
-
-// Dictionaries that hold only the verb answer its reflexive forms and its participles.
-TEST(WordForms, RussianReflexiveFormsAndParticiplesLeadToTheVerb) {
-    if (!haveHunspell())
-        GTEST_SKIP() << "hunspell-ru is not installed";
-    TWordForms forms;
-    expectForms(forms, {{"допускается", "допускать"},
-                        {"завершилась", "завершить"},
-                        {"создаются", "создавать"},
-                        {"указана", "указать"},
-                        {"указанных", "указать"},
-                        {"помечен", "пометить"},
-                        {"вложенных", "вложить"},
-                        {"приведённых", "привести"},
-                        {"открыта", "открыть"},
-                        {"используемых", "использовать"},
-                        {"оканчивающееся", "оканчиваться"},
-                        {"оканчивающееся", "оканчивать"},
-                        {"завершивших", "завершить"}});
-    // Hunspell's own stem comes before the verb derived from it, the reflexive verb before
-    // the one without the particle.
-    EXPECT_EQ(answer(forms, "указана", termSet({"указать", "указанный"})), "указанный");
-    EXPECT_EQ(answer(forms, "допускается", termSet({"допускать", "допускаться"})), "допускаться");
-    // Only words Hunspell knows are offered: no ending is guessed onto a stem.
     TSpeller speller("/usr/share/hunspell", "ru_RU");
     for (const char* word : {"помечен", "заданной", "говорящих", "видимые", "оканчивающееся"}) {
         for (const TFormCandidate& c : forms.candidates(cp(word))) {
@@ -131,70 +152,14 @@ TEST(WordForms, RussianReflexiveFormsAndParticiplesLeadToTheVerb) {
     }
 }
 
-TEST(WordForms, EnglishIrregularFormsFromWordNet) {
-    if (!haveWordNet())
-        GTEST_SKIP() << "wordnet-base is not installed";
-    TWordForms forms;
-    expectForms(forms, {{"went", "go"},
-                        {"mice", "mouse"},
-                        {"children", "child"},
-                        {"better", "good"},
-                        {"bigger", "big"},
-                        {"Geese", "goose"}});
-}
-
-// Our own table is built in: it answers with no morphology data installed at all.
-TEST(WordForms, OwnTableAnswersWithoutHunspell) {
+TEST(WordForms, WithoutMorphologyDataNoSuggestionsAndOnlyYoVariants) {
     TTempFolder empty;
     TWordForms forms({empty.path(), empty.path()});
-    expectForms(forms, {{"людей", "люди"},
-                        {"детей", "ребёнок"},
-                        {"любви", "любовь"},
-                        {"шла", "идти"},
-                        {"шел", "идти"},
-                        {"меня", "я"},
-                        {"неё", "она"},
-                        {"нас", "мы"},
-                        {"одной", "один"},
-                        {"со", "с"},
-                        {"во", "в"},
-                        {"двумя", "два"},
-                        {"столбцов", "столбец"}});
-    EXPECT_EQ(answer(forms, "людей", termSet({"человек"})), "человек");
-}
-
-TEST(WordForms, YoAndYeAreOneLetterBothWays) {
-    TTempFolder empty;
-    TWordForms forms({empty.path(), empty.path()});
-    const std::vector<TFormCase> cases = {
-        {"еще", "ещё"}, {"всё", "все"}, {"ЕЩЕ", "ЕЩЁ"}, {"Ёлка", "Елка"}, {"елка", "ёлка"}};
-    for (const TFormCase& c : cases)
-        EXPECT_EQ(answer(forms, c.word, termSet({c.term})), c.term) << c.word;
-    // The word as written comes before its variant.
-    EXPECT_EQ(answer(forms, "все", termSet({"всё", "все"})), "все");
-}
-
-TEST(WordForms, WithoutMorphologyDataOnlyTheWordAndItsYoVariantsAnswer) {
-    TTempFolder empty;
-    TWordForms forms({empty.path(), empty.path()});
-    EXPECT_EQ(answer(forms, "кошки", termSet({"кошка"})), "");
-    EXPECT_EQ(answer(forms, "mice", termSet({"mouse"})), "");
-    EXPECT_EQ(answer(forms, "кошка", termSet({"кошка"})), "кошка");
     EXPECT_TRUE(forms.spellingSuggestions(cp("кошкк")).empty());
     const std::vector<TFormCandidate> candidates = forms.candidates(cp("елка"));
     ASSERT_EQ(candidates.size(), 2u);
     EXPECT_EQ(candidates[0].kind, TFormKind::AsWritten);
     EXPECT_EQ(candidates[1].kind, TFormKind::YoVariant);
-}
-
-TEST(WordForms, PhrasalTermsThroughTheFormsOfTheFirstWord) {
-    if (!haveHunspell())
-        GTEST_SKIP() << "hunspell-en-us is not installed";
-    TWordForms forms;
-    const std::vector<TFormCase> cases = {
-        {"looked up", "look up"}, {"reaching out", "reach out"}, {"gave up", "give up"}};
-    for (const TFormCase& c : cases)
-        EXPECT_EQ(answer(forms, c.word, termSet({c.term, "look", "reach"})), c.term) << c.word;
 }
 
 TEST(WordForms, OrderIsCandidateFirstThenDictionaryInTheOrderGiven) {
@@ -235,7 +200,7 @@ TEST(WordForms, LanguageIsToldByTheFirstLetter) {
 }
 
 TEST(WordForms, SelectionIsCleanedAsAReaderMeansIt) {
-    const std::vector<TFormCase> cases = {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"\"house\",", "house"},
         {"Cat.", "Cat"},
         {"«кошки»!", "кошки"},
@@ -248,8 +213,8 @@ TEST(WordForms, SelectionIsCleanedAsAReaderMeansIt) {
         {"dogs'", "dogs"},
         {"—", ""},
     };
-    for (const TFormCase& c : cases)
-        EXPECT_EQ(utf8(cleanSelection(cp(c.word))), c.term) << c.word;
+    for (const auto& [selection, word] : cases)
+        EXPECT_EQ(utf8(cleanSelection(cp(selection))), word) << selection;
 }
 
 namespace {

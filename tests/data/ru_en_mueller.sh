@@ -74,11 +74,12 @@ right=$(countRight <<<"$rows")
 # словах …", a relative clause or a contrast of more than one word taken for a headword
 # ("где …", "что …", "который …", "когда …", "а …", "но …", "в котором …"), a description
 # ("указывает …", "употр. …"), or an unbalanced quote. Set phrases that open so are words.
-terms=$("$tool" list "$dic" | wc -l)
-noise=$("$tool" list "$dic" | grep -E \
+list=$("$tool" list "$dic")
+terms=$(wc -l <<<"$list")
+noise=$(grep -E \
     -e ' и пр$' -e '^в сложных словах' \
     -e '^(где|куда|откуда|когда|котор[^ ]+|что|чтобы|а|но|и) ' -e '^[^ ]+ (котор|кому |чем )' \
-    -e '^(указывает|выражает|означает|употр|служит|передаётся)' -e '^[^"]*"[^"]*$' |
+    -e '^(указывает|выражает|означает|употр|служит|передаётся)' -e '^[^"]*"[^"]*$' <<<"$list" |
     grep -cvE '^(где|когда|куда|что|кто) (бы|угодно|же|касается)|^(а|и) (именно|то|также|так далее|тот и другой)$' || true)
 echo "noise keys: $noise of $terms"
 [ $((noise * 1000)) -lt $((terms * 5)) ] || fail "$noise noise keys of $terms terms (0.5 % at most)"

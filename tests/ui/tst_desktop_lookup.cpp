@@ -17,6 +17,7 @@
 #include "ui/instance_channel.h"
 
 using rig::TWindow;
+using rig::windowTerms;
 
 namespace {
 
@@ -37,13 +38,6 @@ TWindow twoDictionaries() {
                       {"mouse", "a rodent"},
                       {"zebra", "a striped ANIMAL"}}},
                     {"b_food.dic", "Food", foodTerms()}});
-}
-
-QStringList windowTerms(const TMainForm& form) {
-    QStringList terms;
-    for (const TWordForm* window : form.translationWindows())
-        terms << window->termText();
-    return terms;
 }
 
 void doubleClickWord(TWordForm& window, const QString& word) {

@@ -11,10 +11,10 @@
 
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
-#include "ui/dialogs/word_form.h"
 #include "ui/instance_channel.h"
 
 using rig::TWindow;
+using rig::windowTerms;
 
 namespace {
 
@@ -36,13 +36,6 @@ TWindow twoDictionaries() {
                     {"b_ru.dic", "Русский", {{"кошка", "cat"}, {"еще", "more"}}}});
 }
 
-QStringList windowTerms(const TMainForm& form) {
-    QStringList terms;
-    for (const TWordForm* window : form.translationWindows())
-        terms << window->termText();
-    return terms;
-}
-
 }  // namespace
 
 class TestWordFormsLookup : public QObject {
@@ -54,6 +47,7 @@ private slots:
     void handedOverWordAnswersThroughForms();
     void enterOnATypedFormOpensItsTerm();
     void nothingAnsweringOffersNearTerms();
+    void suggestionsFollowARenamedTerm();
 };
 
 void TestWordFormsLookup::handedOverWordAnswersThroughForms_data() {
@@ -121,6 +115,27 @@ void TestWordFormsLookup::nothingAnsweringOffersNearTerms() {
     QCOMPARE(actions[1]->text(), QStringLiteral("zebra"));
     actions[1]->trigger();
     QCOMPARE(windowTerms(*w.form), QStringList{"zebra"});
+}
+
+// The terms offered are those of the dictionary as it is now, also after an edit that keeps
+// the number of terms.
+void TestWordFormsLookup::suggestionsFollowARenamedTerm() {
+    TWindow w = twoDictionaries();
+    w.form->show();
+    const auto offered = [&] {
+        w.form->carryOut({TInstanceRequest::TKind::Lookup, "zebar"});
+        QStringList texts;
+        for (const QAction* action :
+             w.form->findChild<QMenu*>(QStringLiteral("suggestions"))->actions())
+            texts << action->text();
+        return texts;
+    };
+    QCOMPARE(offered(), (QStringList{"Возможно, вы искали:", "zebra"}));
+    w.clickRow(w.rows().indexOf("zebra"));
+    w.typeIntoNextWindow("zebu", "a small ox");
+    TMainFormView(*w.form).actEdit()->trigger();
+    QCOMPARE(w.rows().indexOf("zebra"), -1);
+    QCOMPARE(offered(), (QStringList{"Возможно, вы искали:", "zebu"}));
 }
 
 QTEST_MAIN(TestWordFormsLookup)

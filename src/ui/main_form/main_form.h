@@ -335,6 +335,8 @@ private:
     // Offers the terms near word, from the open dictionaries in tab order, current first, in
     // a list under the search box; choosing one looks it up. Nothing when there are none.
     void offerSuggestions(const std::string& word);
+    // Drops the suggestion index of dictionary: its terms changed, or it closes.
+    void forgetSuggestions(const TDictionary* dictionary);
     TWordForms& morphology();
 
     // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---

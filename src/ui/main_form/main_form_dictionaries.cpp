@@ -147,6 +147,7 @@ void TMainForm::closeCurrentDictionary() {
     // The word list reads the dictionary directly: let go of it before it is destroyed.
     CurDic = -1;
     refillWordList();
+    forgetSuggestions(DicList[static_cast<size_t>(closed)].get());
     DicList.erase(DicList.begin() + closed);
     int next = -1;
     {
@@ -220,6 +221,7 @@ void TMainForm::termsChanged() {
     const TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
+    forgetSuggestions(dictionary);
     if (dictionary->Count() > 0)
         setTermsGroupEnabled(true);
     else

@@ -14,11 +14,10 @@
 #include "wordforms/suggestions.h"
 #include "wordforms/word_forms.h"
 
-// The suggestion index of each open dictionary, built on its first need and built again when
-// the dictionary's term count changes (an edit).
+// The suggestion index of each open dictionary, built on its first need and dropped when the
+// dictionary's terms change or it closes (forgetSuggestions).
 struct TMainForm::TSuggestCache {
     struct TEntry {
-        int count = -1;
         std::vector<std::string> terms;
         std::unique_ptr<TSuggestIndex> index;
     };
@@ -28,6 +27,16 @@ struct TMainForm::TSuggestCache {
 namespace {
 
 constexpr size_t kSuggestions = 10;
+
+// The tabs to ask in turn: the current one, then, with allTabs, the others left to right.
+std::vector<int> tabOrder(int current, size_t count, bool allTabs) {
+    std::vector<int> order{current};
+    for (int i = 0; allTabs && i < static_cast<int>(count); ++i) {
+        if (i != current)
+            order.push_back(i);
+    }
+    return order;
+}
 
 }  // namespace
 
@@ -55,22 +64,21 @@ void TMainForm::enterSearchText() {
 bool TMainForm::openThroughForms(const std::string& word, bool allTabs) {
     if (CurDic < 0)
         return false;
-    std::vector<int> order{CurDic};
-    for (int i = 0; allTabs && i < static_cast<int>(DicList.size()); ++i) {
-        if (i != CurDic)
-            order.push_back(i);
-    }
+    const std::vector<int> order = tabOrder(CurDic, DicList.size(), allTabs);
     const auto isTerm = [this](int dictionary, std::string_view text) {
         return DicList[static_cast<size_t>(dictionary)]->Find(std::string(text)) >= 0;
     };
+    // The text as handed over may be a term that cleaning would cut ("C++" to C); the
+    // cleaned word is asked as written first below, so the text is asked here only when
+    // cleaning changed it.
+    const std::string cleaned = cleanSelection(word);
     TDictionaryMatch match;
-    for (int dictionary : order) {
-        if (isTerm(dictionary, word)) {
-            match = {dictionary, {word, TFormKind::AsWritten}};
+    for (size_t i = 0; cleaned != word && i < order.size(); ++i) {
+        if (isTerm(order[i], word)) {
+            match = {order[i], {word, TFormKind::AsWritten}};
             break;
         }
     }
-    const std::string cleaned = cleanSelection(word);
     if (match.dictionary < 0 && !cleaned.empty())
         match = findInDictionaries(morphology(), cleaned, order, isTerm);
     if (match.dictionary < 0)
@@ -86,33 +94,25 @@ bool TMainForm::openThroughForms(const std::string& word, bool allTabs) {
     return true;
 }
 
+void TMainForm::forgetSuggestions(const TDictionary* dictionary) {
+    if (suggestCache_)
+        suggestCache_->entries.erase(dictionary);
+}
+
 void TMainForm::offerSuggestions(const std::string& word) {
     const std::string cleaned = cleanSelection(word);
     if (cleaned.empty() || CurDic < 0)
         return;
     if (!suggestCache_)
         suggestCache_ = std::make_shared<TSuggestCache>();
-    // Indexes of closed dictionaries go.
-    std::erase_if(suggestCache_->entries, [this](const auto& entry) {
-        return std::none_of(DicList.begin(), DicList.end(),
-                            [&](const auto& d) { return d.get() == entry.first; });
-    });
-    std::vector<int> order{CurDic};
-    for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
-        if (i != CurDic)
-            order.push_back(i);
-    }
     std::vector<std::string> near;
-    for (int index : order) {
+    for (int index : tabOrder(CurDic, DicList.size(), true)) {
         if (near.size() >= kSuggestions)
             break;
         const TDictionary& dictionary = *DicList[static_cast<size_t>(index)];
         TSuggestCache::TEntry& entry = suggestCache_->entries[&dictionary];
-        if (entry.count != dictionary.Count()) {
-            entry.count = dictionary.Count();
-            entry.terms.clear();
-            for (int i = 0; i < dictionary.Count(); ++i)
-                entry.terms.emplace_back(dictionary.Term(i));
+        if (!entry.index) {
+            entry.terms = dictionaryTerms(dictionary);
             entry.index = std::make_unique<TSuggestIndex>(entry.terms);
         }
         for (std::string& term : suggestTerms(

@@ -59,6 +59,13 @@ QStringList tabs(const TMainForm& form) {
     return out;
 }
 
+QStringList windowTerms(const TMainForm& form) {
+    QStringList out;
+    for (const TWordForm* window : form.translationWindows())
+        out << window->termText();
+    return out;
+}
+
 QStringList history(const TMainForm& form) {
     QStringList out;
     for (int i = 0; i < TMainFormView(form).cmbString()->count(); ++i)

@@ -46,9 +46,10 @@ void writeDic(const QString& path, const TDicFile& file);
 QStringList termsOf(const TDictionary& dictionary);
 
 // --- The window read back ---
-QStringList rows(const TMainForm& form);     // the word list, top down
-QStringList tabs(const TMainForm& form);     // the tab captions, left to right
-QStringList history(const TMainForm& form);  // the search box's entries, top down
+QStringList rows(const TMainForm& form);         // the word list, top down
+QStringList tabs(const TMainForm& form);         // the tab captions, left to right
+QStringList history(const TMainForm& form);      // the search box's entries, top down
+QStringList windowTerms(const TMainForm& form);  // the open translation windows' terms
 // Enabled states as "1"/"0" in the order Close, Info, Add, Save, Sub, Edit, Translate.
 QString states(const TMainForm& form);
 
