@@ -8,6 +8,7 @@
 
 #include "dictionary/file_format.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/term_index.h"
 #include "platform/atomic_file.h"
 #include "platform/compare.h"
 #include "platform/error.h"
@@ -193,6 +194,21 @@ struct TDictionary::TImpl {
     std::string author;
     std::string info;
 
+    // While the dictionary is read through its index: the index, and the article last read
+    // (Article hands out a view of it). The entries are then empty.
+    std::shared_ptr<const TTermFile> indexed;
+    mutable std::string articleRead;
+    mutable int articleReadAt = -1;
+
+    int count() const {
+        return indexed ? static_cast<int>(indexed->count()) : static_cast<int>(entries.size());
+    }
+
+    // Loads the indexed file whole, once the dictionary is to change or be saved: from then on
+    // the entries hold it. Raises TDictionaryChanged when the file is no longer the version
+    // indexed (nothing changes then), and as LoadFromFile does.
+    void loadWhole();
+
     // The locale the entries' heads and plain flags were worked out under; when it has
     // changed they are no longer trusted, until the dictionary is next emptied.
     uint64_t generation = compare::orderGeneration();
@@ -244,7 +260,7 @@ struct TDictionary::TImpl {
     }
 
     void checkIndex(int position) const {
-        if (position < 0 || static_cast<size_t>(position) >= entries.size())
+        if (position < 0 || position >= count())
             throw TError(formatMessage(error_text::kListIndex, std::to_string(position)));
     }
 
@@ -275,6 +291,8 @@ struct TDictionary::TImpl {
     }
 
     void clear() {
+        indexed.reset();
+        articleReadAt = -1;
         std::vector<TTermEntry>().swap(entries);
         arena.clear();
         garbage = 0;
@@ -346,22 +364,33 @@ TDictionary::TDictionary() : impl_(std::make_unique<TImpl>()) {}
 TDictionary::~TDictionary() = default;
 
 int TDictionary::Count() const {
-    return static_cast<int>(impl_->entries.size());
+    return impl_->count();
 }
 
 std::string_view TDictionary::Term(int position) const {
     impl_->checkIndex(position);
+    if (impl_->indexed)
+        return impl_->indexed->term(static_cast<size_t>(position));
     return impl_->entries[static_cast<size_t>(position)].termView();
 }
 
 std::string_view TDictionary::Article(int position) const {
     impl_->checkIndex(position);
+    if (impl_->indexed) {
+        if (impl_->articleReadAt != position) {
+            impl_->articleReadAt = -1;
+            impl_->articleRead = impl_->indexed->article(static_cast<size_t>(position));
+            impl_->articleReadAt = position;
+        }
+        return impl_->articleRead;
+    }
     return impl_->entries[static_cast<size_t>(position)].articleView();
 }
 
 int TDictionary::Find(std::string_view term) const {
     bool found = false;
-    const size_t at = impl_->search(term, found);
+    const size_t at =
+        impl_->indexed ? impl_->indexed->lowerBound(term, found) : impl_->search(term, found);
     return found ? static_cast<int>(at) : -1;
 }
 
@@ -369,10 +398,13 @@ int TDictionary::lowerBound(std::string_view term) const {
     // Terms are unique, so an equal one found is the first not before term; otherwise the
     // search ends at the insertion position.
     bool found = false;
+    if (impl_->indexed)
+        return static_cast<int>(impl_->indexed->lowerBound(term, found));
     return static_cast<int>(impl_->search(term, found));
 }
 
 int TDictionary::AddTerm(std::string_view term, std::string_view article) {
+    impl_->loadWhole();
     bool found = false;
     const size_t at = impl_->search(term, found);
     if (found)
@@ -393,8 +425,13 @@ int TDictionary::ChangeTerm(std::string_view term, std::string_view article) {
 }
 
 bool TDictionary::GetTerm(int position, std::string& term, std::string& article) const {
-    if (position < 0 || static_cast<size_t>(position) >= impl_->entries.size())
+    if (position < 0 || position >= impl_->count())
         return false;
+    if (impl_->indexed) {
+        article.assign(Article(position));
+        term.assign(Term(position));
+        return true;
+    }
     const TTermEntry& entry = impl_->entries[static_cast<size_t>(position)];
     term.assign(entry.termView());
     article.assign(entry.articleView());
@@ -403,6 +440,7 @@ bool TDictionary::GetTerm(int position, std::string& term, std::string& article)
 
 void TDictionary::Delete(int position) {
     impl_->checkIndex(position);
+    impl_->loadWhole();
     const TTermEntry& gone = impl_->entries[static_cast<size_t>(position)];
     impl_->garbage += gone.termLength + size_t{gone.articleLength};
     impl_->entries.erase(impl_->entries.begin() + position);
@@ -416,6 +454,7 @@ void TDictionary::Clear() {
 }
 
 int TDictionary::addTerms(TTermBatch&& batch) {
+    impl_->loadWhole();
     std::vector<TTermEntry> pending = std::move(batch.entries_);
     batch.entries_.clear();
     impl_->arena.adopt(std::move(batch.arena_));
@@ -438,16 +477,19 @@ const std::string& TDictionary::Info() const {
 }
 
 void TDictionary::SetName(std::string_view text) {
+    impl_->loadWhole();
     impl_->name.assign(text);
     impl_->modified = true;
 }
 
 void TDictionary::SetAuthor(std::string_view text) {
+    impl_->loadWhole();
     impl_->author.assign(text);
     impl_->modified = true;
 }
 
 void TDictionary::SetInfo(std::string_view text) {
+    impl_->loadWhole();
     impl_->info.assign(text);
     impl_->modified = true;
 }
@@ -465,6 +507,7 @@ void TParaItem::LoadFromStream(TSecretMemoryStream& stream) {
 }
 
 void TDictionary::SaveToStream(TSecretMemoryStream& stream) const {
+    impl_->loadWhole();
     const auto& entries = impl_->entries;
     size_t total = kEmptyFileSize + impl_->name.size() + impl_->author.size() + impl_->info.size();
     for (const TTermEntry& entry : entries)
@@ -581,6 +624,7 @@ bool TDictionary::IsOwnFile(const std::string& path) const {
 std::optional<TFileStamp> TDictionary::TImpl::write(const std::string& path,
                                                     const std::optional<TFileStamp>& expected,
                                                     TAtomicFileWriter::TAccess access) const {
+    const_cast<TImpl*>(this)->loadWhole();
     // The layout is built, scrambled and written a piece at a time: the very bytes of building
     // the whole content in one stream and scrambling it, but without a second copy of the
     // whole file in memory, and with the disk at work while later pieces are built.
@@ -655,4 +699,56 @@ void TDictionary::LoadFromFile(const std::string& path) {
     impl_->file = replacedFileKey(path);
     impl_->fileStamp = file.stamp();
     impl_->fileName = path;
+}
+
+void TDictionary::TImpl::loadWhole() {
+    if (!indexed)
+        return;
+    const std::shared_ptr<const TTermFile> index = indexed;
+    TDictionary whole;
+    whole.LoadFromFile(index->path());
+    // The file must still be the version whose terms were shown, or positions would move
+    // under the caller.
+    if (!(*whole.impl_->fileStamp == index->stamp()))
+        throw TDictionaryChanged(formatMessage(error_text::kFileChanged, index->path()));
+    std::string keptName = std::move(fileName);
+    *this = std::move(*whole.impl_);
+    fileName = std::move(keptName);
+}
+
+void TDictionary::openIndexed(std::shared_ptr<const TTermFile> file) {
+    Clear();
+    impl_->name = file->name();
+    impl_->author = file->author();
+    impl_->info = file->info();
+    impl_->modified = false;
+    impl_->file = replacedFileKey(file->path());
+    impl_->fileStamp = file->stamp();
+    impl_->fileName = file->path();
+    impl_->indexed = std::move(file);
+}
+
+void TDictionary::openIndexed(const std::string& path, const std::string& folder) {
+    std::shared_ptr<const TTermFile> file;
+    try {
+        file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade);
+    } catch (...) {
+        Clear();
+        impl_->file.clear();
+        impl_->fileStamp.reset();
+        impl_->fileName.clear();
+        throw;
+    }
+    if (file)
+        openIndexed(std::move(file));
+    else
+        LoadFromFile(path);
+}
+
+std::shared_ptr<const TTermFile> TDictionary::termFile() const {
+    return impl_->indexed;
+}
+
+bool TDictionary::fileChanged() const {
+    return impl_->indexed && impl_->indexed->fileChanged();
 }

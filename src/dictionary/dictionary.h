@@ -8,6 +8,7 @@
 #include "dictionary/term_arena.h"
 
 class TSecretMemoryStream;
+class TTermFile;
 
 // New (term, article) pairs gathered in their order of arrival, to be added to a dictionary in
 // one go (TDictionary::addTerms). Texts are copied into the batch's own arena.
@@ -53,6 +54,12 @@ enum class TOverwrite {
 // with one article. All texts are Windows-1251 bytes.
 //
 // Position i is row i of the word list: every operation that moves positions reports where.
+//
+// A dictionary opened through its term index (openIndexed) holds none of its file in memory:
+// terms are read from the index and each article from the file when asked for. The first
+// change, or a save, loads the file whole first; from then on the dictionary is as one loaded
+// by LoadFromFile. Reads that need the file raise TDictionaryChanged (see term_index.h) when it
+// is no longer the version indexed, and change nothing.
 class TDictionary {
 public:
     TDictionary();
@@ -66,7 +73,8 @@ public:
     // The term at position; the view stays valid until the dictionary next changes. Raises
     // TError("List index out of bounds (%d)") outside 0..Count-1.
     std::string_view Term(int position) const;
-    // The article at position. Raises as Term.
+    // The article at position. Raises as Term. The view stays valid until the dictionary next
+    // changes or, for a dictionary read through its index, until the next Article or GetTerm.
     std::string_view Article(int position) const;
 
     // Position of the term equal to term (letter case ignored), or -1.
@@ -129,8 +137,8 @@ public:
     // since, raises TFileChanged("Файл %s изменён другой программой") with path, leaving all
     // as it was. A file that is gone, or another file, is written as usual.
     void SaveToFile(const std::string& path, TOverwrite overwrite = TOverwrite::Always);
-    // Replaces the contents with the file's, clears Modified, and takes the file as its own as
-    // it was before reading. Raises TError("Cannot open file %s") or TError("Stream read
+    // Replaces the contents with the file's whole, clears Modified, and takes the file as its
+    // own as it was before reading. Raises TError("Cannot open file %s") or TError("Stream read
     // error"); then Modified is true, what was read so far stays and the dictionary has no file.
     void LoadFromFile(const std::string& path);
     // Whether path leads to the file the dictionary was last loaded from or saved to, by its
@@ -151,6 +159,21 @@ public:
     // only the user may read (a new file is made with mode 0600). Raises
     // TError("Cannot create file %s") or TError("Stream write error"), leaving no file behind.
     void saveCopy(const std::string& path) const;
+
+    // Replaces the contents with those of the file the index was made for, read through the
+    // index from now on: clears Modified, and takes the file as its own as it was indexed, as
+    // LoadFromFile would. The index must be of a file that loads (TTermFile::open checks).
+    void openIndexed(std::shared_ptr<const TTermFile> file);
+    // Opens the file through its term index kept in folder (made there by the first opening;
+    // "" keeps it in memory), or loads it whole when it cannot have one. Raises as
+    // LoadFromFile, with the dictionary then as LoadFromFile leaves it.
+    void openIndexed(const std::string& path, const std::string& folder);
+    // The index the dictionary is read through, while it is (opened so and not changed since);
+    // null otherwise.
+    std::shared_ptr<const TTermFile> termFile() const;
+    // Whether the dictionary is read through its index and its file has been written, replaced
+    // or removed since it was indexed. A cheap check (one status call).
+    bool fileChanged() const;
 
 private:
     struct TImpl;

@@ -13,7 +13,8 @@
 #include "platform/compare.h"
 
 std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& paths,
-                                                unsigned threads) {
+                                                unsigned threads,
+                                                const std::optional<std::string>& indexFolder) {
     std::vector<TLoadedDictionary> results(paths.size());
     // The comparison opens its collator on first use; done here, before any other thread runs,
     // the threads only read it.
@@ -36,7 +37,10 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
             TLoadedDictionary& result = results[order[taken]];
             try {
                 auto dictionary = std::make_unique<TDictionary>();
-                dictionary->LoadFromFile(paths[order[taken]]);
+                if (indexFolder)
+                    dictionary->openIndexed(paths[order[taken]], *indexFolder);
+                else
+                    dictionary->LoadFromFile(paths[order[taken]]);
                 result.dictionary = std::move(dictionary);
             } catch (...) {
                 result.error = std::current_exception();
@@ -61,10 +65,12 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
     return results;
 }
 
-TBackgroundLoad::TBackgroundLoad(std::vector<std::string> paths) : paths_(std::move(paths)) {
+TBackgroundLoad::TBackgroundLoad(std::vector<std::string> paths,
+                                 std::optional<std::string> indexFolder)
+    : paths_(std::move(paths)), indexFolder_(std::move(indexFolder)) {
     (void)compare::terms("", "");
     try {
-        thread_ = std::thread([this] { results_ = loadDictionaries(paths_); });
+        thread_ = std::thread([this] { results_ = loadDictionaries(paths_, 0, indexFolder_); });
         started_ = true;
     } catch (const std::system_error&) {
     }
@@ -79,6 +85,6 @@ std::vector<TLoadedDictionary> TBackgroundLoad::take() {
     if (thread_.joinable())
         thread_.join();
     if (!started_)
-        results_ = loadDictionaries(paths_);
+        results_ = loadDictionaries(paths_, 0, indexFolder_);
     return std::move(results_);
 }

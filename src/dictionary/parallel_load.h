@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,22 +15,26 @@ struct TLoadedDictionary {
     std::exception_ptr error;
 };
 
-// Loads each file with TDictionary::LoadFromFile on up to threads threads (0: as many as the
+// Loads each file with TDictionary::LoadFromFile, or with indexFolder opens it through its term
+// index kept there (TDictionary::openIndexed), on up to threads threads (0: as many as the
 // machine has processors; the caller's thread is one of them), the largest files first so the
 // long loads start at once. Returns one result per path, in the order of paths; a load that
 // raises leaves its error there and the others go on. Nothing but the dictionaries is touched,
 // so whatever the caller then does with the results happens in the order it chooses, exactly
 // as if the files had been loaded one by one.
-std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& paths,
-                                                unsigned threads = 0);
+std::vector<TLoadedDictionary> loadDictionaries(
+    const std::vector<std::string>& paths, unsigned threads = 0,
+    const std::optional<std::string>& indexFolder = std::nullopt);
 
 // A loadDictionaries run on a thread of its own, so that its starter goes on with other work
 // (building a window) while the files are read and parsed.
 class TBackgroundLoad {
 public:
-    // Makes the term comparison ready on the calling thread, then starts loading paths. Where
-    // no thread can be had, take() loads them itself.
-    explicit TBackgroundLoad(std::vector<std::string> paths);
+    // Makes the term comparison ready on the calling thread, then starts loading paths (through
+    // their term indexes in indexFolder when given, see loadDictionaries). Where no thread can
+    // be had, take() loads them itself.
+    explicit TBackgroundLoad(std::vector<std::string> paths,
+                             std::optional<std::string> indexFolder = std::nullopt);
     // Waits for the load to end.
     ~TBackgroundLoad();
     TBackgroundLoad(const TBackgroundLoad&) = delete;
@@ -43,6 +48,7 @@ public:
 
 private:
     std::vector<std::string> paths_;
+    std::optional<std::string> indexFolder_;
     std::vector<TLoadedDictionary> results_;
     std::thread thread_;
     bool started_ = false;

@@ -4,9 +4,11 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "platform/upcase.h"
 
 namespace {
@@ -59,14 +61,17 @@ TPrefixSearch::TPrefixSearch(const TDictionary* dictionary) : dictionary_(dictio
 void TPrefixSearch::reset(const TDictionary* dictionary) {
     dictionary_ = dictionary;
     built_ = false;
-    order_.clear();
-    order_.shrink_to_fit();
-    tree_.clear();
-    tree_.shrink_to_fit();
+    std::vector<uint32_t>().swap(ownOrder_);
+    std::vector<uint32_t>().swap(ownTree_);
+    termFile_.reset();
+    order_ = nullptr;
+    tree_ = nullptr;
+    count_ = 0;
 }
 
-bool TPrefixSearch::lessUpper(int a, int b) const {
-    return compareUpper(dictionary_->Term(a), dictionary_->Term(b)) < 0;
+bool TPrefixSearch::lessUpper(uint32_t a, uint32_t b) const {
+    return compareUpper(dictionary_->Term(static_cast<int>(a)),
+                        dictionary_->Term(static_cast<int>(b))) < 0;
 }
 
 namespace {
@@ -145,76 +150,100 @@ void sortByKey(TKeyedPosition* from, TKeyedPosition* to, size_t first, size_t la
 
 }  // namespace
 
+std::vector<uint32_t> upperOrder(size_t count,
+                                 const std::function<std::string_view(size_t)>& termAt) {
+    const auto& t = upperTable();
+    // Keys are made in position order, so the stable sort leaves equal keys by position.
+    std::vector<TKeyedPosition> items(count);
+    // The terms' bytes lie scattered over memory, so each is fetched a few terms ahead of its
+    // use, its view kept in a small ring till then: the misses then overlap instead of
+    // following one another.
+    constexpr size_t kAhead = 16;
+    std::array<std::string_view, kAhead> ahead;
+    for (size_t i = 0; i < std::min(count, kAhead); ++i) {
+        ahead[i] = termAt(i);
+        __builtin_prefetch(ahead[i].data());
+    }
+    for (size_t i = 0; i < count; ++i) {
+        std::string_view& slot = ahead[i % kAhead];
+        items[i] = {upperKey(slot, t), static_cast<int>(i)};
+        if (i + kAhead < count) {
+            slot = termAt(i + kAhead);
+            __builtin_prefetch(slot.data());
+        }
+    }
+    std::vector<TKeyedPosition> spare(items.size());
+    sortByKey(items.data(), spare.data(), 0, items.size(), 0, false);
+
+    std::vector<uint32_t> order(count);
+    for (size_t k = 0; k < items.size(); ++k)
+        order[k] = static_cast<uint32_t>(items[k].position);
+
+    // Runs of equal keys are finished by comparing the whole terms; equal upper-cased terms
+    // (never two in one dictionary) keep position order, so that the order is total and the
+    // same on every build.
+    auto less = [&termAt](uint32_t a, uint32_t b) {
+        const int c = compareUpper(termAt(a), termAt(b));
+        return c != 0 ? c < 0 : a < b;
+    };
+    for (size_t from = 0; from < items.size();) {
+        size_t to = from + 1;
+        while (to < items.size() && items[to].key == items[from].key)
+            ++to;
+        if (to - from > 1)
+            std::sort(order.begin() + static_cast<std::ptrdiff_t>(from),
+                      order.begin() + static_cast<std::ptrdiff_t>(to), less);
+        from = to;
+    }
+    return order;
+}
+
+std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order) {
+    const size_t n = order.size();
+    std::vector<uint32_t> tree(2 * n, UINT32_MAX);
+    std::copy(order.begin(), order.end(), tree.begin() + static_cast<std::ptrdiff_t>(n));
+    for (size_t i = n; i-- > 1;)
+        tree[i] = std::min(tree[2 * i], tree[2 * i + 1]);
+    return tree;
+}
+
 void TPrefixSearch::build() {
-    order_.clear();
+    termFile_.reset();
+    ownOrder_.clear();
     if (dictionary_) {
-        const int count = dictionary_->Count();
-        const auto& t = upperTable();
-        // Keys are made in position order, so the stable sort leaves equal keys by position.
-        std::vector<TKeyedPosition> items(static_cast<size_t>(count));
-        // The terms' bytes lie scattered over the dictionary's memory, so each is fetched a few
-        // terms ahead of its use, its view kept in a small ring till then: the misses then
-        // overlap instead of following one another.
-        constexpr int kAhead = 16;
-        std::array<std::string_view, kAhead> ahead;
-        for (int i = 0; i < std::min(count, kAhead); ++i) {
-            ahead[static_cast<size_t>(i)] = dictionary_->Term(i);
-            __builtin_prefetch(ahead[static_cast<size_t>(i)].data());
+        if (std::shared_ptr<const TTermFile> file = dictionary_->termFile()) {
+            // A dictionary read through its index has the order made already.
+            count_ = file->count();
+            order_ = file->upperOrder();
+            tree_ = file->minimumTree();
+            termFile_ = std::move(file);
+            built_ = true;
+            return;
         }
-        for (int i = 0; i < count; ++i) {
-            std::string_view& slot = ahead[static_cast<size_t>(i % kAhead)];
-            items[static_cast<size_t>(i)] = {upperKey(slot, t), i};
-            if (i + kAhead < count) {
-                slot = dictionary_->Term(i + kAhead);
-                __builtin_prefetch(slot.data());
-            }
-        }
-        std::vector<TKeyedPosition> spare(items.size());
-        sortByKey(items.data(), spare.data(), 0, items.size(), 0, false);
-
-        order_.resize(static_cast<size_t>(count));
-        for (size_t k = 0; k < items.size(); ++k)
-            order_[k] = items[k].position;
-
-        // Runs of equal keys are finished by comparing the whole terms; equal upper-cased
-        // terms (never two in one dictionary) keep position order, so that the order is total
-        // and the same on every build.
-        auto less = [this](int a, int b) {
-            const int c = compareUpper(dictionary_->Term(a), dictionary_->Term(b));
-            return c != 0 ? c < 0 : a < b;
-        };
-        for (size_t from = 0; from < items.size();) {
-            size_t to = from + 1;
-            while (to < items.size() && items[to].key == items[from].key)
-                ++to;
-            if (to - from > 1)
-                std::sort(order_.begin() + static_cast<std::ptrdiff_t>(from),
-                          order_.begin() + static_cast<std::ptrdiff_t>(to), less);
-            from = to;
-        }
+        const TDictionary& dictionary = *dictionary_;
+        ownOrder_ = upperOrder(static_cast<size_t>(dictionary.Count()),
+                               [&](size_t i) { return dictionary.Term(static_cast<int>(i)); });
     }
     buildTree();
     built_ = true;
 }
 
 void TPrefixSearch::buildTree() {
-    const size_t n = order_.size();
-    tree_.assign(2 * n, INT_MAX);
-    std::copy(order_.begin(), order_.end(), tree_.begin() + static_cast<std::ptrdiff_t>(n));
-    for (size_t i = n; i-- > 1;)
-        tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
+    ownTree_ = minimumTree(ownOrder_);
+    count_ = ownOrder_.size();
+    order_ = ownOrder_.data();
+    tree_ = ownTree_.data();
 }
 
-int TPrefixSearch::rangeMinimum(int from, int to) const {
-    const int n = static_cast<int>(order_.size());
-    int best = INT_MAX;
-    for (int l = from + n, r = to + n; l < r; l >>= 1, r >>= 1) {
+int TPrefixSearch::rangeMinimum(size_t from, size_t to) const {
+    uint32_t best = UINT32_MAX;
+    for (size_t l = from + count_, r = to + count_; l < r; l >>= 1, r >>= 1) {
         if (l & 1)
-            best = std::min(best, tree_[static_cast<size_t>(l++)]);
+            best = std::min(best, tree_[l++]);
         if (r & 1)
-            best = std::min(best, tree_[static_cast<size_t>(--r)]);
+            best = std::min(best, tree_[--r]);
     }
-    return best;
+    return static_cast<int>(best);
 }
 
 int TPrefixSearch::find(std::string_view prefix) {
@@ -222,25 +251,25 @@ int TPrefixSearch::find(std::string_view prefix) {
         return -1;
     if (!built_)
         build();
-    if (order_.empty())
+    if (count_ == 0)
         return -1;
     const std::string upperPrefix = upcase::text(prefix);
-    auto termAt = [this](int k) { return dictionary_->Term(order_[static_cast<size_t>(k)]); };
+    auto termAt = [this](size_t k) { return dictionary_->Term(static_cast<int>(order_[k])); };
 
-    // Every term that begins with the prefix lies in one run [lo, hi) of the byte order.
-    int lo = 0;
-    int hi = static_cast<int>(order_.size());
+    // Every term that begins with the prefix lies in one run [lo, end) of the byte order.
+    size_t lo = 0;
+    size_t hi = count_;
     while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
+        const size_t mid = lo + (hi - lo) / 2;
         if (comparePrefix(termAt(mid), upperPrefix) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    int end = lo;
-    hi = static_cast<int>(order_.size());
+    size_t end = lo;
+    hi = count_;
     while (end < hi) {
-        const int mid = end + (hi - end) / 2;
+        const size_t mid = end + (hi - end) / 2;
         if (comparePrefix(termAt(mid), upperPrefix) <= 0)
             end = mid + 1;
         else
@@ -254,24 +283,34 @@ int TPrefixSearch::find(std::string_view prefix) {
 void TPrefixSearch::termInserted(int position) {
     if (!built_)
         return;
-    for (int& p : order_) {
-        if (p >= position)
+    if (termFile_) {
+        // The index's order is of the file; a changed dictionary gets an order of its own.
+        reset(dictionary_);
+        return;
+    }
+    for (uint32_t& p : ownOrder_) {
+        if (p >= static_cast<uint32_t>(position))
             ++p;
     }
-    const auto at = std::upper_bound(order_.begin(), order_.end(), position,
-                                     [this](int a, int b) { return lessUpper(a, b); });
-    order_.insert(at, position);
+    const auto at =
+        std::upper_bound(ownOrder_.begin(), ownOrder_.end(), static_cast<uint32_t>(position),
+                         [this](uint32_t a, uint32_t b) { return lessUpper(a, b); });
+    ownOrder_.insert(at, static_cast<uint32_t>(position));
     buildTree();
 }
 
 void TPrefixSearch::termRemoved(int position) {
     if (!built_)
         return;
-    const auto at = std::find(order_.begin(), order_.end(), position);
-    if (at != order_.end())
-        order_.erase(at);
-    for (int& p : order_) {
-        if (p > position)
+    if (termFile_) {
+        reset(dictionary_);
+        return;
+    }
+    const auto at = std::find(ownOrder_.begin(), ownOrder_.end(), static_cast<uint32_t>(position));
+    if (at != ownOrder_.end())
+        ownOrder_.erase(at);
+    for (uint32_t& p : ownOrder_) {
+        if (p > static_cast<uint32_t>(position))
             --p;
     }
     buildTree();

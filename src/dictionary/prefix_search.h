@@ -1,9 +1,23 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 class TDictionary;
+class TTermFile;
+
+// The positions 0..count-1 sorted by their terms' bytes upper-cased by the Windows-1251 table,
+// a beginning before its continuations and equal texts by position: every beginning is then
+// one contiguous run. termAt(i) gives the term at position i.
+std::vector<uint32_t> upperOrder(size_t count,
+                                 const std::function<std::string_view(size_t)>& termAt);
+// The iterative minimum tree over order: leaves at [n, 2n), node i the least of nodes 2i and
+// 2i + 1, node 0 unused.
+std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order);
 
 // Incremental search over one dictionary: the first position, in the dictionary's own order,
 // whose term begins with a typed text when both are upper-cased by the Windows-1251 table.
@@ -15,7 +29,8 @@ class TDictionary;
 // gives the smallest position. The answer is therefore the linear scan's by construction.
 //
 // The index is built on the first search after a reset (O(n log n)), and kept in step with
-// single insertions and removals in O(n) without a rebuild.
+// single insertions and removals in O(n) without a rebuild. A dictionary read through its term
+// index brings the order made already, which is used in place.
 class TPrefixSearch {
 public:
     // Searches dictionary, which must outlive this object or be replaced by reset().
@@ -42,12 +57,17 @@ public:
     void build();
 
 private:
-    bool lessUpper(int a, int b) const;
+    bool lessUpper(uint32_t a, uint32_t b) const;
     void buildTree();
-    int rangeMinimum(int from, int to) const;  // over order_[from, to)
+    int rangeMinimum(size_t from, size_t to) const;  // over order_[from, to)
 
     const TDictionary* dictionary_ = nullptr;
     bool built_ = false;
-    std::vector<int> order_;  // positions sorted by upper-cased term bytes
-    std::vector<int> tree_;   // iterative minimum tree over order_: leaves at [n, 2n)
+    // The order and its tree in use: the vectors below, or the term index's.
+    size_t count_ = 0;
+    const uint32_t* order_ = nullptr;
+    const uint32_t* tree_ = nullptr;
+    std::vector<uint32_t> ownOrder_;             // positions sorted by upper-cased term bytes
+    std::vector<uint32_t> ownTree_;              // iterative minimum tree over ownOrder_
+    std::shared_ptr<const TTermFile> termFile_;  // keeps the index's order readable
 };

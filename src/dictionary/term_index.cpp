@@ -15,13 +15,19 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include "dictionary/file_format.h"
+#include "dictionary/file_lookup.h"
+#include "dictionary/prefix_search.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/file_stamp.h"
 #include "platform/private_folder.h"
+
+// The index's arrays are used in place, as the machine's own integers.
+static_assert(std::endian::native == std::endian::little, "the term index is little-endian");
 
 namespace {
 
@@ -31,29 +37,34 @@ namespace {
 //   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds,
 //   status change seconds and nanoseconds (i64 each),
 //   flags (u32: bit 0 provisional), the content check (u64; of a provisional index only),
-//   offset count N (u32), stride S (u32), entry count E (u32), order name length
-//   L (u32), the order name (L bytes), the plain-byte weights of that order (256 × u32, see
-//   compare::plainWeights; all 0 when it has none), N × the file offset of a term record
-//   (u32), checksum of all the bytes before it (u64).
+//   term count E, order name length L, the header texts' lengths (name, author, info), term
+//   bytes T (u32 each),
+//   the order name (L bytes), the plain-byte weights of that order (256 × u32, see
+//   compare::plainWeights; all 0 when it has none), the header texts,
+//   zero bytes to a multiple of 8, then the arrays:
+//     E × the file offset of the term's record (u64),
+//     E + 1 × where the term's bytes start among the term bytes (u32; the last one is T),
+//     E × the positions in the order of their upper-cased terms (u32),
+//     2E × the minimum tree over them (u32; node 0 unused),
+//     the term bytes (T),
+//   zero bytes to a multiple of 8, and the checksum of all the bytes before it (u64).
+//
+// Positions are in the dictionary's order and hold its distinct terms, the first of equal ones
+// in file order, each cut at its first zero byte, exactly as loading the file keeps them.
 //
 // The stamp alone does not tell every version of a file apart: a rewrite in place within the
 // file system's timestamp step keeps size, inode and both times. An index made while the
 // file's times were that recent is provisional: it holds a checksum of the file's bytes, and
-// is used only while the file still has them; the first look-up once the times are old enough
-// writes it again as final. A large file that recent gets no index until it is older. The weights
-// are part of what the index was made for, never a comparison to search with: the search always
-// compares as the program does.
-//
-// A file in the dictionary's order (as the program saves it) lists every S-th of its E entries
-// in file order: a look-up finds the two listed entries around the term and reads on from the
-// first, at most S + 1 records. Any other file lists, with S = 1, its distinct terms (the first
-// of equal ones in file order) sorted. Offsets are 32-bit, so a file of 4 GiB or more gets no
-// index.
+// is used only while the file still has them; once the times are old enough the index is
+// written again as final. A large file that recent gets no index kept until it is older. The
+// weights are part of what the index was made for, never a comparison to search with: the
+// search always compares as the program does.
 constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
-constexpr uint32_t kVersion = 3;
+constexpr uint32_t kVersion = 4;
 constexpr size_t kStampSize = 7 * 8;
 constexpr size_t kFlagsSize = 4 + 8;
-constexpr size_t kFixedSize = sizeof kMagic + 4 + kStampSize + kFlagsSize + 4 * 4;
+constexpr size_t kFieldsAt = sizeof kMagic + 4 + kStampSize + kFlagsSize;
+constexpr size_t kFixedSize = kFieldsAt + 6 * 4;
 constexpr uint32_t kProvisional = 1;
 // How recent a file's times may be for an index made from it to be only provisional: above
 // the coarsest timestamp step of the usual file systems (two seconds), so that a later change
@@ -62,13 +73,14 @@ constexpr int64_t kRecentNanoseconds = int64_t{2'000'000'000} + 100'000'000;
 // The largest file a provisional index is made for: its check reads the whole file, which for a
 // larger one would cost more than the index saves (and a damaged one is not read whole).
 constexpr size_t kProvisionalUpTo = size_t{64} << 20;
-// Every how many entries a file in order lists one: a look-up reads at most this many records
-// more, and the index is this many times smaller than one offset per entry.
-constexpr size_t kStride = 16;
-constexpr size_t kOffsetSize = 4;
 constexpr size_t kChecksumSize = 8;
 constexpr size_t kMaxOrderName = 256;
 constexpr size_t kWeightsSize = 256 * 4;
+constexpr size_t kAlignment = 8;
+
+size_t aligned(size_t n) {
+    return (n + kAlignment - 1) / kAlignment * kAlignment;
+}
 
 // The dictionary's order: texts made only of plain bytes compare by a table of weights (the
 // first differing weight, else the shorter first; see compare::plainWeights), any other by the
@@ -154,17 +166,16 @@ uint64_t checksum(const char* data, size_t size) {
     return h ^ (h >> 32);
 }
 
-// What an index must have been made for: the file opened, as it is now.
-std::string stampBytes(const file_format::TRecordStream& records) {
-    const TFileStamp& stamp = records.stamp();
+// What an index must have been made for: the file opened, as it was then.
+std::string stampBytes(const TFileStamp& stamp, const struct timespec& changeTime) {
     std::string out;
     putU64(out, static_cast<uint64_t>(stamp.device));
     putU64(out, static_cast<uint64_t>(stamp.inode));
     putU64(out, static_cast<uint64_t>(stamp.size));
     putU64(out, static_cast<uint64_t>(stamp.modifiedSeconds));
     putU64(out, static_cast<uint64_t>(stamp.modifiedNanoseconds));
-    putU64(out, static_cast<uint64_t>(records.changeTime().tv_sec));
-    putU64(out, static_cast<uint64_t>(records.changeTime().tv_nsec));
+    putU64(out, static_cast<uint64_t>(changeTime.tv_sec));
+    putU64(out, static_cast<uint64_t>(changeTime.tv_nsec));
     return out;
 }
 
@@ -221,211 +232,6 @@ bool sameWeights(const char* p) {
             return false;
     }
     return true;
-}
-
-// Where the terms lie: every stride-th of entries records in file order (stride > 1, a file in
-// the dictionary's order), or the distinct terms sorted (stride 1); count offsets in all, at
-// offsets as u32 (the index's bytes) or in words.
-struct TTermList {
-    size_t stride = 1;
-    size_t entries = 0;
-    size_t count = 0;
-    const char* offsets = nullptr;
-    const std::vector<size_t>* words = nullptr;
-
-    size_t offset(size_t i) const {
-        return words ? (*words)[i] : getU32(offsets + kOffsetSize * i);
-    }
-};
-
-// A valid index file, mapped into memory: only the pages the search reads are read.
-class TIndexView {
-public:
-    // The index name in the folder dirFd when it is one of the user's own files, whole, and made
-    // for the file records reads, as it is now, under the current order; else nothing.
-    static std::optional<TIndexView> open(int dirFd, const std::string& name,
-                                          const file_format::TRecordStream& records) {
-        struct stat info {};
-        const int fd = private_folder::openOwnFile(dirFd, name, info);
-        if (fd < 0)
-            return std::nullopt;
-        // No index is larger than one offset per entry of the file (eight bytes at least).
-        const size_t largest = kFixedSize + kMaxOrderName + kWeightsSize +
-                               kOffsetSize * (records.fileSize() / 8 + 1) + kChecksumSize;
-        auto mapping = std::make_shared<TMapping>();
-        if (static_cast<size_t>(info.st_size) <= largest &&
-            static_cast<size_t>(info.st_size) >= kFixedSize + kChecksumSize) {
-            mapping->size = static_cast<size_t>(info.st_size);
-            mapping->data = ::mmap(nullptr, mapping->size, PROT_READ, MAP_PRIVATE, fd, 0);
-        }
-        ::close(fd);
-        if (mapping->data == MAP_FAILED)
-            return std::nullopt;
-        const char* p = static_cast<const char*>(mapping->data);
-        const size_t body = mapping->size - kChecksumSize;
-        if (std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
-            std::memcmp(p + 12, stampBytes(records).data(), kStampSize) != 0)
-            return std::nullopt;
-        const char* flags = p + 12 + kStampSize;
-        const char* fields = flags + kFlagsSize;
-        const size_t count = getU32(fields);
-        const size_t stride = getU32(fields + 4);
-        const size_t entries = getU32(fields + 8);
-        const size_t orderLength = getU32(fields + 12);
-        if (orderLength > kMaxOrderName || stride == 0 ||
-            (stride > 1 && count != (entries + stride - 1) / stride) ||
-            body != kFixedSize + orderLength + kWeightsSize + count * kOffsetSize ||
-            std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
-            !sameWeights(p + kFixedSize + orderLength) || getU64(p + body) != checksum(p, body))
-            return std::nullopt;
-        TIndexView view;
-        view.mapping_ = std::move(mapping);
-        view.provisional_ = (getU32(flags) & kProvisional) != 0;
-        view.contentCheck_ = getU64(flags + 4);
-        view.list_ = {stride, entries, count, p + kFixedSize + orderLength + kWeightsSize};
-        return view;
-    }
-
-    const TTermList& list() const { return list_; }
-    // Whether the index holds only while the file's bytes have the content check.
-    bool provisional() const { return provisional_; }
-    uint64_t contentCheck() const { return contentCheck_; }
-
-private:
-    struct TMapping {
-        void* data = MAP_FAILED;
-        size_t size = 0;
-        ~TMapping() {
-            if (data != MAP_FAILED)
-                ::munmap(data, size);
-        }
-    };
-
-    std::shared_ptr<TMapping> mapping_;
-    bool provisional_ = false;
-    uint64_t contentCheck_ = 0;
-    TTermList list_;
-};
-
-// Writes the index for the file records reads into the folder dirFd, whole or not at all; any
-// failure leaves no index, which costs only speed. With a content check the index is
-// provisional.
-void writeIndex(int dirFd, const std::string& name, const file_format::TRecordStream& records,
-                const TTermList& list, std::optional<uint64_t> content) {
-    if (records.fileSize() > UINT32_MAX)
-        return;
-    std::string bytes(kMagic, sizeof kMagic);
-    putU32(bytes, kVersion);
-    bytes += stampBytes(records);
-    putU32(bytes, content ? kProvisional : 0);
-    putU64(bytes, content.value_or(0));
-    const std::string order = compare::orderName();
-    if (order.size() > kMaxOrderName)
-        return;
-    putU32(bytes, static_cast<uint32_t>(list.count));
-    putU32(bytes, static_cast<uint32_t>(list.stride));
-    putU32(bytes, static_cast<uint32_t>(list.entries));
-    putU32(bytes, static_cast<uint32_t>(order.size()));
-    bytes += order;
-    const uint32_t* weights = compare::plainWeights();
-    for (size_t i = 0; i < 256; ++i)
-        putU32(bytes, weights ? weights[i] : 0);
-    size_t at = bytes.size();
-    bytes.resize(at + kOffsetSize * list.count);
-    for (size_t i = 0; i < list.count; ++i, at += kOffsetSize)
-        file_format::encodeInt32(bytes.data() + at, static_cast<int32_t>(list.offset(i)));
-    putU64(bytes, checksum(bytes.data(), bytes.size()));
-    // The index tells which terms a dictionary holds, so only its owner may read it; a torn
-    // index fails its checksum and is made again, so there is no need to wait for the disk.
-    (void)private_folder::replaceFile(dirFd, name, bytes.data(), bytes.size());
-}
-
-// The first position whose term is not before term, reading terms through termAt; false when
-// a term cannot be read.
-template <typename TTermAt>
-bool lowerBound(const TOrder& order, size_t count, std::string_view term, TTermAt termAt,
-                size_t& found) {
-    size_t low = 0;
-    size_t high = count;
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
-        std::string_view probe;
-        if (!termAt(middle, probe))
-            return false;
-        if (order.compare(probe, term) < 0)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    found = low;
-    return true;
-}
-
-// Looks term up in the list, reading each record the search visits from the file. Returns
-// false when a record cannot be read.
-bool searchRecords(file_format::TRecordStream& records, const TOrder& order, const TTermList& list,
-                   std::string_view term, std::optional<std::string>& article) {
-    std::string value;
-    size_t next = 0;
-    auto termAt = [&](size_t i, std::string_view& probe) {
-        if (!records.readRecordAt(list.offset(i), value, next))
-            return false;
-        probe = value;
-        return true;
-    };
-    size_t at = 0;
-    if (!lowerBound(order, list.count, term, termAt, at))
-        return false;
-    size_t offset = 0;
-    size_t left = 0;
-    if (list.stride == 1) {
-        // Only the term found can be equal.
-        left = at < list.count ? 1 : 0;
-        offset = left ? list.offset(at) : 0;
-    } else if (list.count > 0) {
-        // The first entry not before term lies after the listed one before it, within
-        // stride + 1 records of it, in file order.
-        const size_t from = at == 0 ? 0 : at - 1;
-        left = std::min(list.stride + 1, list.entries - from * list.stride);
-        offset = list.offset(from);
-    }
-    std::string text;
-    for (; left > 0; --left) {
-        if (!records.readRecordAt(offset, value, next))
-            return false;
-        const int found = order.compare(value, term);
-        if (found > 0)
-            return true;
-        if (!records.readRecordAt(next, text, offset))
-            return false;
-        if (found == 0) {
-            article = std::move(text);
-            return true;
-        }
-    }
-    return true;
-}
-
-// The look-up through a valid index, or nothing when there is none or a record disagrees.
-// Reads records at offsets only, so the stream stays at the start of the file for the long way.
-std::optional<TIndexedLookup> lookUpThroughIndex(file_format::TRecordStream& records,
-                                                 std::string_view term, int dirFd,
-                                                 const std::string& name) {
-    // The index must be of the very file opened, as it is now.
-    const std::optional<TIndexView> index = TIndexView::open(dirFd, name, records);
-    if (!index)
-        return std::nullopt;
-    if (index->provisional() && contentCheck(records) != index->contentCheck())
-        return std::nullopt;
-    TIndexedLookup answer;
-    answer.fromIndex = true;
-    if (!searchRecords(records, TOrder(compare::plainWeights()), index->list(), term,
-                       answer.article))
-        return std::nullopt;
-    // Once the file's times are old enough to change with any change, the index is final.
-    if (index->provisional() && !changedRecently(records) && records.unchanged())
-        writeIndex(dirFd, name, records, index->list(), std::nullopt);
-    return answer;
 }
 
 // Whether each term of the walk comes after the one before it, at a few byte looks per term.
@@ -530,84 +336,393 @@ private:
     bool first_ = true;
 };
 
-// The long way: walks the whole file as lookUpInFile does, noting where each term lies, and
-// answers from what it noted. A file saved by the program is already in order, which one
-// comparison per term confirms; only a file that is not gets sorted.
-TIndexedLookup walkAndIndex(file_format::TRecordStream& records, std::string_view term, int dirFd,
-                            const std::string& indexName) {
-    // The content check is taken before the walk: a change in between then shows as a
-    // mismatch, never as a check that matches offsets of other bytes.
-    std::optional<uint64_t> content;
-    bool indexable = dirFd >= 0 && !indexName.empty();
-    if (indexable && changedRecently(records)) {
-        if (records.fileSize() <= kProvisionalUpTo)
-            content = contentCheck(records);
-        indexable = content.has_value();
-    }
+// The terms of a file as loading keeps them, in the dictionary's order: where each record
+// starts, and the values one after another.
+struct TWalked {
     std::string name;
     std::string author;
     std::string info;
-    const int32_t count = file_format::readHeader(records, name, author, info);
-    // While the file is in order: the offset of every kStride-th entry.
-    std::vector<size_t> offsets;
-    const size_t firstOffset = records.offset();
+    std::vector<uint64_t> offsets;
+    std::vector<uint32_t> starts{0};  // one more than offsets: the end of the last value
+    std::string terms;
+
+    size_t count() const { return offsets.size(); }
+    std::string_view term(size_t i) const {
+        return {terms.data() + starts[i], starts[i + 1] - starts[i]};
+    }
+    // Appends a term; false when the term bytes would outgrow what the index can address.
+    bool add(uint64_t offset, std::string_view value) {
+        if (value.size() > UINT32_MAX - terms.size())
+            return false;
+        offsets.push_back(offset);
+        terms.append(value);
+        starts.push_back(static_cast<uint32_t>(terms.size()));
+        return true;
+    }
+};
+
+// Puts the walked terms in the dictionary's order, keeping the first of equal terms in file
+// order. They are sorted once by collation key, a byte comparison far cheaper than pairwise
+// collation, stably, so equal keys keep their file order.
+void sortWalked(TWalked& walked) {
+    const size_t n = walked.count();
+    std::string keys;
+    std::vector<size_t> keyStart(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        keyStart[i] = keys.size();
+        compare::appendSortKey(walked.term(i), keys);
+    }
+    keyStart[n] = keys.size();
+    auto key = [&](size_t i) {
+        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
+    };
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    TWalked sorted;
+    sorted.offsets.reserve(n);
+    sorted.terms.reserve(walked.terms.size());
+    for (size_t k = 0; k < n; ++k) {
+        if (k == 0 || key(order[k]) != key(order[k - 1]))
+            sorted.add(walked.offsets[order[k]], walked.term(order[k]));
+    }
+    walked.offsets = std::move(sorted.offsets);
+    walked.starts = std::move(sorted.starts);
+    walked.terms = std::move(sorted.terms);
+}
+
+// Walks the whole file from its start, as loading does, keeping every term and where it lies.
+// Raises TError("Stream read error") on short or bad data; false when the terms are too many
+// bytes for an index. A file the program saved is already in order, which one comparison per
+// term confirms; only a file that is not gets sorted.
+bool walkFile(file_format::TRecordStream& records, TWalked& walked, TIndexProgress* progress) {
+    const int32_t count = file_format::readHeader(records, walked.name, walked.author, walked.info);
+    if (progress)
+        progress->total = records.fileSize();
+    if (count > 0)
+        walked.offsets.reserve(std::min(static_cast<size_t>(count), records.fileSize() / 8));
     bool ordered = true;
+    bool fits = true;
     TNeighbourOrder neighbours;
     // The term before: the walk keeps it until the next term has been seen.
     std::string_view previous;
     size_t entry = 0;
     const bool whole = records.walkTerms(count, [&](size_t offset, std::string_view value) {
-        if (ordered) {
-            ordered = neighbours.next(previous, value) <= 0 || entry == 0;
-            if (entry % kStride == 0)
-                offsets.push_back(offset);
-            previous = value;
-        }
-        ++entry;
+        const int order = neighbours.next(previous, value);
+        previous = value;
+        if (progress && ++entry % 4096 == 0)
+            progress->done = offset;
+        // An equal neighbour is a later copy of a term: the first one stays.
+        if (order == 0 && ordered && walked.count() > 0)
+            return;
+        ordered = ordered && order < 0;
+        fits = fits && walked.add(offset, value);
     });
     if (!whole)
         file_format::throwShortData();
-    TTermList list{kStride, static_cast<size_t>(std::max(count, 0)), offsets.size(), nullptr,
-                   &offsets};
-    if (!ordered) {
-        // Sorted afresh from every term; the stable sort keeps equal terms in file order, so
-        // the first of them is the one kept.
-        struct TEntry {
-            size_t offset;
-            std::string term;
-        };
-        std::vector<TEntry> entries;
-        entries.reserve(static_cast<size_t>(count));
-        std::string value;
-        std::string article;
-        size_t next = 0;
-        for (size_t offset = firstOffset, i = 0; i < static_cast<size_t>(count);
-             ++i, offset = next) {
-            if (!records.readRecordAt(offset, value, next) ||
-                !records.readRecordAt(next, article, next))
-                file_format::throwShortData();
-            entries.push_back({offset, value});
-        }
-        std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
-            return compare::terms(a.term, b.term) < 0;
-        });
-        offsets.clear();
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (i == 0 || compare::terms(entries[i - 1].term, entries[i].term) != 0)
-                offsets.push_back(entries[i].offset);
-        }
-        list = {1, entries.size(), offsets.size(), nullptr, &offsets};
+    if (!fits)
+        return false;
+    if (!ordered)
+        sortWalked(walked);
+    if (progress)
+        progress->done = records.fileSize();
+    return true;
+}
+
+// The index bytes for the walked file: header, arrays and checksum.
+std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
+                       const struct timespec& changeTime, std::optional<uint64_t> content) {
+    const std::string order = compare::orderName();
+    const size_t count = walked.count();
+    const std::vector<uint32_t> upper = upperOrder(count, [&](size_t i) { return walked.term(i); });
+    const std::vector<uint32_t> tree = minimumTree(upper);
+
+    std::string bytes(kMagic, sizeof kMagic);
+    putU32(bytes, kVersion);
+    bytes += stampBytes(stamp, changeTime);
+    putU32(bytes, content ? kProvisional : 0);
+    putU64(bytes, content.value_or(0));
+    for (const size_t field : {count, order.size(), walked.name.size(), walked.author.size(),
+                               walked.info.size(), walked.terms.size()})
+        putU32(bytes, static_cast<uint32_t>(field));
+    bytes += order;
+    const uint32_t* weights = compare::plainWeights();
+    for (size_t i = 0; i < 256; ++i)
+        putU32(bytes, weights ? weights[i] : 0);
+    bytes += walked.name;
+    bytes += walked.author;
+    bytes += walked.info;
+    bytes.resize(aligned(bytes.size()));
+    for (const uint64_t offset : walked.offsets)
+        putU64(bytes, offset);
+    for (const std::vector<uint32_t>* array : {&walked.starts, &upper, &tree}) {
+        const size_t at = bytes.size();
+        bytes.resize(at + 4 * array->size());
+        std::memcpy(bytes.data() + at, array->data(), 4 * array->size());
     }
-    TIndexedLookup answer;
-    if (!searchRecords(records, TOrder(compare::plainWeights()), list, term, answer.article))
-        file_format::throwShortData();
-    // A file that changed during the walk gets no index.
-    if (indexable && records.unchanged())
-        writeIndex(dirFd, indexName, records, list, content);
-    return answer;
+    bytes += walked.terms;
+    bytes.resize(aligned(bytes.size()));
+    putU64(bytes, checksum(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// An open folder descriptor, closed at the end of its scope.
+struct TFolder {
+    int fd = -1;
+    ~TFolder() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+[[noreturn]] void throwChanged(const std::string& path) {
+    throw TDictionaryChanged(formatMessage(error_text::kFileChanged, path));
 }
 
 }  // namespace
+
+// The index's bytes: a read-only mapping of the index file, or bytes made in memory.
+struct TTermFile::TBytes {
+    void* mapped = MAP_FAILED;
+    size_t size = 0;
+    std::string memory;
+
+    const char* data() const {
+        return mapped != MAP_FAILED ? static_cast<const char*>(mapped) : memory.data();
+    }
+    ~TBytes() {
+        if (mapped != MAP_FAILED)
+            ::munmap(mapped, size);
+    }
+};
+
+TTermFile::TTermFile() = default;
+
+TTermFile::~TTermFile() = default;
+
+bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent) {
+    const char* p = bytes->data();
+    const size_t size = bytes->size;
+    if (size < kFixedSize + kWeightsSize + kChecksumSize ||
+        std::memcmp(p, kMagic, sizeof kMagic) != 0 || getU32(p + 8) != kVersion ||
+        std::memcmp(p + 12, stampBytes(stamp_, changeTime_).data(), kStampSize) != 0)
+        return false;
+    const char* fields = p + kFieldsAt;
+    const size_t count = getU32(fields);
+    const size_t orderLength = getU32(fields + 4);
+    const size_t header[3] = {getU32(fields + 8), getU32(fields + 12), getU32(fields + 16)};
+    const size_t termBytes = getU32(fields + 20);
+    // Every entry takes at least eight bytes of the file, and a term's value lies within it.
+    const auto fileSize = static_cast<uint64_t>(stamp_.size);
+    if (orderLength > kMaxOrderName || count > fileSize / 8 + 1 || termBytes > fileSize ||
+        uint64_t{header[0]} + header[1] + header[2] > fileSize)
+        return false;
+    const size_t textsAt = kFixedSize + orderLength + kWeightsSize;
+    const size_t arraysAt = aligned(textsAt + header[0] + header[1] + header[2]);
+    const size_t termsAt = arraysAt + 8 * count + 4 * (count + 1) + 4 * count + 4 * 2 * count;
+    const size_t body = aligned(termsAt + termBytes);
+    if (size != body + kChecksumSize ||
+        std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
+        !sameWeights(p + kFixedSize + orderLength) || getU64(p + body) != checksum(p, body))
+        return false;
+    const char* starts = p + arraysAt + 8 * count;
+    const auto* upper = reinterpret_cast<const uint32_t*>(starts + 4 * (count + 1));
+    const uint32_t* tree = upper + count;
+    // Whatever the checksum says, no value may lead a read outside the index or the file.
+    uint32_t before = 0;
+    for (size_t i = 0; i <= count; ++i) {
+        const uint32_t start = getU32(starts + 4 * i);
+        if (start < before || start > termBytes || (i == 0 && start != 0))
+            return false;
+        before = start;
+    }
+    if (before != termBytes)
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        if (upper[i] >= count || tree[count + i] >= count ||
+            getU64(p + arraysAt + 8 * i) + 8 > fileSize)
+            return false;
+    }
+    for (size_t i = 1; i < count; ++i) {
+        if (tree[i] >= count)
+            return false;
+    }
+    const char* flags = p + 12 + kStampSize;
+    if (checkContent && (getU32(flags) & kProvisional) != 0) {
+        // Only while the file still has the bytes it was made from.
+        const file_format::TRecordStream records(path_);
+        if (!(records.stamp() == stamp_) || contentCheck(records) != getU64(flags + 4))
+            return false;
+    }
+    const char* texts = p + textsAt;
+    name_.assign(texts, header[0]);
+    author_.assign(texts + header[0], header[1]);
+    info_.assign(texts + header[0] + header[1], header[2]);
+    count_ = count;
+    records_ = p + arraysAt;
+    termStart_ = starts;
+    upperOrder_ = upper;
+    tree_ = tree;
+    terms_ = p + termsAt;
+    termBytes_ = termBytes;
+    // The checks above read every page; only those the window reads later need stay resident.
+    if (bytes->mapped != MAP_FAILED)
+        ::madvise(bytes->mapped, bytes->size, MADV_DONTNEED);
+    bytes_ = std::move(bytes);
+    return true;
+}
+
+std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const std::string& folder,
+                                                 TOpen how, TIndexProgress* progress,
+                                                 std::string* refusedFolder) {
+    // One opening of the file serves both ways: the index is checked against its stamp, and an
+    // index that cannot be used is made from the same file.
+    file_format::TRecordStream records(path);
+    std::shared_ptr<TTermFile> file(new TTermFile);
+    file->path_ = path;
+    file->stamp_ = records.stamp();
+    file->changeTime_ = records.changeTime();
+    TFolder cache;
+    const std::string name = folder.empty() ? std::string() : indexNameOf(path);
+    if (!name.empty())
+        cache.fd = private_folder::openOwn(folder, refusedFolder);
+
+    auto mapCached = [&](bool checkContent) -> bool {
+        struct stat info {};
+        const int fd = private_folder::openOwnFile(cache.fd, name, info);
+        if (fd < 0)
+            return false;
+        auto bytes = std::make_shared<TBytes>();
+        // No index is larger than this: per entry of eight file bytes at most 32 bytes of
+        // arrays, and texts no longer than the file.
+        const uint64_t largest = kFixedSize + kMaxOrderName + kWeightsSize + 2 * kAlignment +
+                                 kChecksumSize + 4 + 5 * static_cast<uint64_t>(records.fileSize());
+        if (static_cast<uint64_t>(info.st_size) <= largest && info.st_size > 0) {
+            bytes->size = static_cast<size_t>(info.st_size);
+            bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
+        }
+        ::close(fd);
+        return bytes->mapped != MAP_FAILED && file->adopt(std::move(bytes), checkContent);
+    };
+
+    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
+        file->fromCache_ = true;
+        // Once the file's times are old enough to change with any change, a provisional index
+        // is written again as final: the same bytes with the flag cleared.
+        const char* p = file->bytes_->data();
+        if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 && !changedRecently(records) &&
+            records.unchanged()) {
+            std::string final(p, file->bytes_->size - kChecksumSize);
+            std::memset(final.data() + 12 + kStampSize, 0, kFlagsSize);
+            putU64(final, checksum(final.data(), final.size()));
+            (void)private_folder::replaceFile(cache.fd, name, final.data(), final.size());
+        }
+        return file;
+    }
+    if (how == TOpen::Cached)
+        return nullptr;
+
+    // The content check is taken before the walk: a change in between then shows as a
+    // mismatch, never as a check that matches offsets of other bytes.
+    std::optional<uint64_t> content;
+    bool keep = cache.fd >= 0;
+    if (keep && changedRecently(records)) {
+        if (records.fileSize() <= kProvisionalUpTo)
+            content = contentCheck(records);
+        keep = content.has_value();
+    }
+    TWalked walked;
+    if (!walkFile(records, walked, progress))
+        return nullptr;
+    auto bytes = std::make_shared<TBytes>();
+    bytes->memory = indexBytes(walked, file->stamp_, file->changeTime_, content);
+    bytes->size = bytes->memory.size();
+    // A file that changed during the walk gets no index kept; the one made serves until the
+    // first article read finds the change.
+    if (keep && records.unchanged()) {
+        // The index tells which terms a dictionary holds, so only its owner may read it; a torn
+        // index fails its checksum and is made again, so there is no need to wait for the disk.
+        if (private_folder::replaceFile(cache.fd, name, bytes->memory.data(), bytes->size)) {
+            std::shared_ptr<TTermFile> mapped(new TTermFile);
+            mapped->path_ = path;
+            mapped->stamp_ = file->stamp_;
+            mapped->changeTime_ = file->changeTime_;
+            std::swap(file, mapped);
+            if (mapCached(false))
+                return file;
+            std::swap(file, mapped);
+        }
+    }
+    if (!file->adopt(std::move(bytes), false))
+        file_format::throwShortData();
+    return file;
+}
+
+std::string_view TTermFile::term(size_t position) const {
+    if (position >= count_)
+        return {};
+    const uint32_t start = getU32(termStart_ + 4 * position);
+    return {terms_ + start, getU32(termStart_ + 4 * (position + 1)) - start};
+}
+
+uint64_t TTermFile::recordOffset(size_t position) const {
+    return getU64(records_ + 8 * position);
+}
+
+size_t TTermFile::lowerBound(std::string_view term, bool& found) const {
+    const TOrder order(compare::plainWeights());
+    size_t low = 0;
+    size_t high = count_;
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (order.compare(this->term(middle), term) < 0)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    found = low < count_ && order.compare(this->term(low), term) == 0;
+    return low;
+}
+
+std::string TTermFile::article(size_t position) const {
+    if (position >= count_)
+        throwChanged(path_);
+    const std::lock_guard<std::mutex> lock(reading_);
+    // The file stays open between reads: a replacement by rename leaves these reads on the
+    // version indexed (fileChanged tells of it), and a write in place shows in its stamp.
+    if (!file_) {
+        try {
+            file_ = std::make_unique<file_format::TRecordStream>(path_);
+        } catch (const TError&) {
+            throwChanged(path_);  // gone, or no longer a file that can be read
+        }
+        if (!(file_->stamp() == stamp_) || file_->changeTime().tv_sec != changeTime_.tv_sec ||
+            file_->changeTime().tv_nsec != changeTime_.tv_nsec) {
+            file_.reset();
+            throwChanged(path_);
+        }
+    }
+    if (!file_->unchanged())
+        throwChanged(path_);
+    // The record at the offset must still be the term's, or what follows is another article.
+    std::string value;
+    size_t next = 0;
+    if (!file_->readRecordAt(recordOffset(position), value, next) || value != term(position))
+        throwChanged(path_);
+    std::string text;
+    if (!file_->readRecordAt(next, text, next))
+        throwChanged(path_);
+    return text;
+}
+
+bool TTermFile::fileChanged() const {
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0)
+        return true;
+    return !(file_stamp::fromStat(info) == stamp_) || info.st_ctim.tv_sec != changeTime_.tv_sec ||
+           info.st_ctim.tv_nsec != changeTime_.tv_nsec;
+}
 
 std::string termIndexFolder() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
@@ -621,26 +736,27 @@ std::string termIndexFolder() {
 
 TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
                              const std::string& folder) {
-    // One opening of the file serves both ways: the index is checked against its stamp, and a
-    // look-up that cannot use the index walks the same file.
-    file_format::TRecordStream records(path);
-    std::string refused;
-    struct TFolder {
-        int fd = -1;
-        ~TFolder() {
-            if (fd >= 0)
-                ::close(fd);
+    TIndexedLookup answer;
+    std::shared_ptr<const TTermFile> file = TTermFile::open(
+        path, folder, TTermFile::TOpen::CachedOrMade, nullptr, &answer.refusedFolder);
+    for (int attempt = 0; file; ++attempt) {
+        answer.fromIndex = file->fromCache();
+        bool found = false;
+        const size_t at = file->lowerBound(term, found);
+        if (!found)
+            return answer;
+        try {
+            answer.article = file->article(at);
+            return answer;
+        } catch (const TDictionaryChanged&) {
+            if (attempt > 0)
+                throw;
         }
-    } cache;
-    const std::string name = folder.empty() ? std::string() : indexNameOf(path);
-    if (!name.empty())
-        cache.fd = private_folder::openOwn(folder, &refused);
-    if (cache.fd >= 0) {
-        if (std::optional<TIndexedLookup> answer =
-                lookUpThroughIndex(records, term, cache.fd, name))
-            return *std::move(answer);
+        // The index disagrees with the file: the long way, with an index made afresh.
+        file = TTermFile::open(path, folder, TTermFile::TOpen::Made);
     }
-    TIndexedLookup answer = walkAndIndex(records, term, cache.fd, name);
-    answer.refusedFolder = std::move(refused);
+    // Terms too many bytes for an index: the walk without one.
+    answer.fromIndex = false;
+    answer.article = lookUpInFile(path, term);
     return answer;
 }

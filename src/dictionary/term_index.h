@@ -1,21 +1,138 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// A side index of a dictionary file's terms, kept in the user's cache, so that one term can be
-// looked up by reading a few records of the file instead of walking all of it.
+#include "platform/error.h"
+#include "platform/file_stamp.h"
+
+// A side index of a dictionary file's terms, kept in the user's cache, so that a dictionary
+// can be shown, searched and looked up in without reading the file whole: the window reads
+// terms from the index and an article from the file only when it is shown.
 //
-// The index lists where each distinct term's record starts (the first of equal terms in file
-// order), in the dictionary's order. It holds for exactly one version of one file (device,
-// inode, size, modification and status change time, and its bytes while those times are too
-// recent to tell versions apart) under one collation order, and carries a checksum; any other
-// index is ignored and replaced. It is never needed: a cache that cannot be read or written
-// only costs the time of walking the file.
+// The index holds, in the dictionary's order, every distinct term (the first of equal terms in
+// file order, as loading keeps it), where its record starts in the file, the header texts, and
+// the terms' order by upper-cased bytes that the incremental search walks. It holds for exactly
+// one version of one file (device, inode, size, modification and status change time, and its
+// bytes while those times are too recent to tell versions apart) under one collation order,
+// and carries a checksum; any other index is ignored and replaced. It is never needed: without
+// a cache the index is made in memory, which costs only the time of walking the file.
 //
 // Indexes are kept only in a folder of the user's own (see platform/private_folder.h), and an
 // index is read only when it is the user's own file that nobody else may write.
+
+// Raised when a dictionary read through its index finds that its file is no longer the
+// version indexed (written in place, replaced or cut short by another program): nothing from
+// the new file is shown against the old terms. The message names the file.
+class TDictionaryChanged : public TError {
+public:
+    using TError::TError;
+};
+
+// How far the making of an index has come, for a progress display: bytes of the file walked
+// out of its size. Written by the making thread, read by any.
+struct TIndexProgress {
+    std::atomic<uint64_t> done{0};
+    std::atomic<uint64_t> total{0};
+};
+
+// One dictionary file's index, open: the index file mapped read-only (only the pages read
+// become resident), or the index made in memory when it could not be kept. Every read is
+// checked against the index's bounds, so no index bytes can lead a read astray.
+namespace file_format {
+class TRecordStream;
+}
+
+class TTermFile {
+public:
+    ~TTermFile();
+    TTermFile(const TTermFile&) = delete;
+    TTermFile& operator=(const TTermFile&) = delete;
+
+    // How an index is had: only from the cache; from the cache, else made; made afresh
+    // whatever the cache holds (after the file was found to disagree with it).
+    enum class TOpen { Cached, CachedOrMade, Made };
+
+    // Opens the index of the dictionary file path kept in folder when it is valid for the file
+    // as it is now; otherwise, unless how is Cached, walks the file, makes the index (written
+    // into folder when it can be: created mode 0700, the index mode 0600, never through a
+    // link) and opens that. Returns null when how is Cached and there is no valid index, or
+    // when the file's terms are too many bytes for an index (over 4 GiB). Raises
+    // TError("Cannot open file %s") for a file that cannot be opened and TError("Stream read
+    // error") for one that does not load, as TDictionary::LoadFromFile does. An empty folder
+    // means no cache; so does one that is a link, another user's or open to others, which
+    // refusedFolder (when given) then names. progress, when given, follows the walk.
+    static std::shared_ptr<const TTermFile> open(const std::string& path, const std::string& folder,
+                                                 TOpen how, TIndexProgress* progress = nullptr,
+                                                 std::string* refusedFolder = nullptr);
+
+    // Whether the index was read from the cache rather than made by this opening.
+    bool fromCache() const { return fromCache_; }
+    // The file as the index was made for it.
+    const std::string& path() const { return path_; }
+    const TFileStamp& stamp() const { return stamp_; }
+
+    const std::string& name() const { return name_; }
+    const std::string& author() const { return author_; }
+    const std::string& info() const { return info_; }
+
+    // Number of distinct terms.
+    size_t count() const { return count_; }
+    // The term at position (0..count-1); the view holds while this object lives.
+    std::string_view term(size_t position) const;
+    // The first position whose term is not before term in the dictionary's order; found says
+    // whether it equals term.
+    size_t lowerBound(std::string_view term, bool& found) const;
+
+    // The positions in the order of their terms' upper-cased bytes, and the minimum tree over
+    // them (leaves at [count, 2 count)), as TPrefixSearch keeps them; each value is below
+    // count, checked when the index is opened.
+    const uint32_t* upperOrder() const { return upperOrder_; }
+    const uint32_t* minimumTree() const { return tree_; }
+
+    // Reads the article at position from the file. Raises TDictionaryChanged when the file is
+    // no longer the version indexed or the record there is not the term's, and
+    // TError("Cannot open file %s") when it cannot be opened.
+    std::string article(size_t position) const;
+
+    // Whether the file at path is no longer the version indexed (gone, replaced or written).
+    bool fileChanged() const;
+
+private:
+    TTermFile();
+    struct TBytes;
+    // Takes the bytes as the index when they are a whole, valid index for the file's stamp
+    // (with checkContent, a provisional one only while the file still has its bytes).
+    bool adopt(std::shared_ptr<TBytes> bytes, bool checkContent);
+    uint64_t recordOffset(size_t position) const;
+
+    std::shared_ptr<TBytes> bytes_;
+    std::string path_;
+    TFileStamp stamp_;
+    struct timespec changeTime_ {};
+    bool fromCache_ = false;
+    std::string name_;
+    std::string author_;
+    std::string info_;
+    size_t count_ = 0;
+    const char* records_ = nullptr;    // count × u64
+    const char* termStart_ = nullptr;  // (count + 1) × u32
+    const uint32_t* upperOrder_ = nullptr;
+    const uint32_t* tree_ = nullptr;
+    const char* terms_ = nullptr;
+    size_t termBytes_ = 0;
+    // The file, open once the first article is read.
+    mutable std::mutex reading_;
+    mutable std::unique_ptr<file_format::TRecordStream> file_;
+};
 
 // The answer of a look-up, and whether the index gave it.
 struct TIndexedLookup {
@@ -30,11 +147,8 @@ struct TIndexedLookup {
 std::string termIndexFolder();
 
 // Gives exactly what lookUpInFile(path, term) gives, and raises as it does for a file that
-// does not load. With a valid index for the file as it is now in folder, the binary search
-// reads only the records it visits, each checked as it is read; a record that disagrees with
-// the index sends the look-up the long way. The long way walks the whole file and then writes
-// a fresh index into folder (created mode 0700, the index mode 0600, never through a link);
-// writing it may fail without any harm. An empty folder means no index at all; so does a folder
-// that is a link, another user's or open to others, which refusedFolder then names.
+// does not load. With a valid index for the file as it is now in folder, reads only the term's
+// records, checked as they are read; a record that disagrees with the index sends the look-up
+// the long way, which walks the whole file and writes a fresh index (see TTermFile::open).
 TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
                              const std::string& folder);

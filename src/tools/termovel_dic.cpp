@@ -91,6 +91,24 @@ void loadDictionary(TDictionary& d, const std::string& path) {
     }
 }
 
+// Opens the dictionary through its term index in the user's cache (made by the first use), so
+// that its terms come from the index and only the articles asked for from the file.
+void openIndexed(TDictionary& d, const std::string& path) {
+    try {
+        std::string refused;
+        std::shared_ptr<const TTermFile> file = TTermFile::open(
+            path, termIndexFolder(), TTermFile::TOpen::CachedOrMade, nullptr, &refused);
+        if (!refused.empty())
+            printError("индекс не используется: " + refused);
+        if (file)
+            d.openIndexed(std::move(file));
+        else
+            d.LoadFromFile(path);  // terms too many bytes for an index
+    } catch (const TError& e) {
+        throw readFailure("Словарь", path, &e);
+    }
+}
+
 // Builds the text of every entry of the dictionary with write(position, out) and hands it to
 // emit in pieces of about 64 KiB, so a large dictionary's listing is never held whole.
 template <typename Write>
@@ -109,7 +127,7 @@ void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write wri
 
 int info(const std::string& path) {
     TDictionary d;
-    loadDictionary(d, path);
+    openIndexed(d, path);
     print("Название словаря: ");
     printText(d.Name());
     print("\nАвтор-составитель: ");
@@ -127,7 +145,7 @@ int info(const std::string& path) {
 
 int list(const std::string& path) {
     TDictionary d;
-    loadDictionary(d, path);
+    openIndexed(d, path);
     emitEntries(d, printText, [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
@@ -147,7 +165,12 @@ void printNote(const std::string& utf8) {
 std::string suggestionText(const std::string& path, std::string_view word, TWordForms& forms) {
     TDictionary d;
     try {
-        d.LoadFromFile(path);
+        std::shared_ptr<const TTermFile> file =
+            TTermFile::open(path, termIndexFolder(), TTermFile::TOpen::CachedOrMade);
+        if (file)
+            d.openIndexed(std::move(file));
+        else
+            d.LoadFromFile(path);
     } catch (const TError&) {
         return {};
     }
@@ -464,8 +487,13 @@ int search(const std::string& path, std::string_view textUtf8) {
     if (text.empty())
         throw TFailure{"Пустой текст поиска\n" + std::string(kUsage)};
     TDictionary d;
-    loadDictionary(d, path);
-    const std::vector<int> found = findInArticles(d, text);
+    openIndexed(d, path);
+    std::vector<int> found;
+    try {
+        found = findInArticles(d, text);
+    } catch (const TError& e) {
+        throw readFailure("Словарь", path, &e);
+    }
     std::string out;
     for (int at : found) {
         out.append(d.Term(at));

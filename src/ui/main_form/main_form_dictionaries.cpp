@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dictionary/parallel_load.h"
+#include "dictionary/term_index.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "settings/reg_setup.h"
@@ -98,7 +99,9 @@ void TMainForm::startLoadingDics() {
              program_folder::listDictionaries(folders_))
             paths.push_back(listed.path);
     }
-    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths));
+    // Each opens through its term index in the user's cache: terms from the index, articles
+    // from the file when shown, so neither start-up nor memory grows with the collection.
+    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths), termIndexFolder());
 }
 
 void TMainForm::LoadDics() {
@@ -120,7 +123,7 @@ void TMainForm::LoadDics() {
 
 void TMainForm::OpenDic(const std::string& fileName) {
     auto dictionary = std::make_unique<TDictionary>();
-    dictionary->LoadFromFile(fileName);  // raises; then nothing below happens
+    dictionary->openIndexed(fileName, termIndexFolder());  // raises; then nothing below happens
     addLoadedDic(fileName, std::move(dictionary));
 }
 
