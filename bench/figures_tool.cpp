@@ -7,12 +7,17 @@
 //                                      first letters of 200 terms spread over the dictionary
 //                                      into the search box and prints the median and p99 ms
 //                                      from key press to the selected row painted
+//   termovel_figures collection FOLDER the real main window over FOLDER's dictionaries, a tab
+//                                      each: 40 terms of each typed into its tab, 1000 tab
+//                                      changes, 3000 articles of random terms read; median
+//                                      and p99 ms of each
 // Every result is printed as "name value" lines for the script to put into its table.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +37,7 @@
 #include "ui/dialogs.h"
 #include "ui/main_form/main_form.h"
 #include "ui/main_form/main_form_view.h"
+#include "ui/text.h"
 
 namespace {
 
@@ -95,58 +101,164 @@ public:
     int execModal(QDialog&) override { return 0; }
 };
 
-int keystrokes(int argc, char** argv, const std::string& dicPath) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    const std::string name = QFileInfo(QString::fromStdString(dicPath)).fileName().toStdString();
-    if (!QFile::copy(QString::fromStdString(dicPath),
-                     folder.filePath(QString::fromStdString(name))))
-        return 1;
-    TRegSetup setup(folder.filePath("termovel.ini").toStdString());
-    setup.WriteValue("List", "Count", "0");
-    TMainForm form(setup, folder.path().toStdString(), std::make_unique<TSilentDialogs>());
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
-        return 1;
-    const TMainFormView view(form);
-    if (view.dicCount() != 1)
-        return 1;
-    const TDictionary& dictionary = view.dic(0);
+// The real main window over folder (its dictionaries open as at start-up, every one in a tab),
+// offscreen, with its settings in a file of its own.
+struct TWindow {
+    QTemporaryDir settingsFolder;
+    TRegSetup setup{settingsFolder.filePath("termovel.ini").toStdString()};
+    std::unique_ptr<TMainForm> form;
+
+    bool open(const QString& folder) {
+        setup.WriteValue("Main", "EditMode", "0");
+        setup.WriteValue("List", "Count", "0");
+        form = std::make_unique<TMainForm>(setup, folder.toStdString(),
+                                           std::make_unique<TSilentDialogs>());
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
+};
+
+// Up to count terms of dictionary spread over it, each cut to its first eight characters, of
+// letters only and at least three long: what a user types to find a term.
+std::vector<QString> typedTerms(const TDictionary& dictionary, size_t count, std::mt19937& random) {
+    std::vector<QString> terms;
+    for (size_t tries = 0; terms.size() < count && dictionary.Count() > 0 && tries < 100 * count;
+         ++tries) {
+        const QString term =
+            fromCp1251(std::string(dictionary.Term(random() % dictionary.Count()))).left(8);
+        if (term.size() >= 3 &&
+            std::all_of(term.begin(), term.end(), [](QChar c) { return c.isLetter(); }))
+            terms.push_back(term);
+    }
+    return terms;
+}
+
+// Types each term letter by letter from an empty box into the current tab, timing every key
+// press to the selected row painted. Returns how many terms did not end on a row starting with
+// what was typed.
+int typeTerms(const TMainFormView& view, const std::vector<QString>& terms,
+              std::vector<double>& samples) {
     QLineEdit* edit = view.cmbString()->lineEdit();
     QListView* list = view.ListBox();
-
-    // Latin terms spread over the dictionary, typed letter by letter from an empty box.
-    std::vector<std::string> terms;
-    std::mt19937 random(20261207);
-    while (terms.size() < 200 && dictionary.Count() > 0) {
-        std::string term(dictionary.Term(static_cast<int>(random() % dictionary.Count())));
-        if (term.size() >= 3 && std::all_of(term.begin(), term.end(), [](char c) {
-                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            }))
-            terms.push_back(term.substr(0, std::min<size_t>(term.size(), 8)));
-    }
-    std::vector<double> samples;
+    const TDictionary& dictionary = view.dic(view.CurDic());
     int missed = 0;
-    for (const std::string& term : terms) {
+    for (const QString& term : terms) {
         edit->clear();
-        for (const char c : term) {
+        for (const QChar c : term) {
             const auto start = TClock::now();
-            QTest::keyClick(edit, c);
+            // The key of the letter with the letter as its text, as a keyboard sends it (Qt's
+            // keys of letters are their capitals' code points); keyClicks knows ASCII only.
+            QTest::sendKeyEvent(QTest::Click, edit, static_cast<Qt::Key>(c.toUpper().unicode()),
+                                QString(c), Qt::NoModifier);
             list->viewport()->repaint();
             samples.push_back(msSince(start));
         }
         const int row = list->currentIndex().row();
-        if (row < 0 || !QString::fromLatin1(std::string(dictionary.Term(row)).c_str())
-                            .startsWith(QString::fromLatin1(term.c_str()), Qt::CaseInsensitive))
+        if (row < 0 ||
+            !fromCp1251(std::string(dictionary.Term(row))).startsWith(term, Qt::CaseInsensitive))
             ++missed;
     }
+    return missed;
+}
+
+int keystrokes(int argc, char** argv, const std::string& dicPath) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir folder;
+    const QString source = QString::fromStdString(dicPath);
+    if (!QFile::copy(source, folder.filePath(QFileInfo(source).fileName())))
+        return 1;
+    TWindow window;
+    if (!window.open(folder.path()))
+        return 1;
+    const TMainFormView view(*window.form);
+    if (view.dicCount() != 1)
+        return 1;
+    // Latin terms spread over the dictionary, as a user of an English dictionary types them.
+    std::mt19937 random(20261207);
+    std::vector<QString> terms;
+    for (const QString& term : typedTerms(view.dic(0), 1000, random)) {
+        if (terms.size() < 200 && std::all_of(term.begin(), term.end(), [](QChar c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }))
+            terms.push_back(term);
+    }
+    std::vector<double> samples;
+    const int missed = typeTerms(view, terms, samples);
     if (samples.empty())
         return 1;
     std::printf("terms %d\nkeystrokes %zu\nmissed %d\nkey_median_ms %.3f\nkey_p99_ms %.3f\n",
-                dictionary.Count(), samples.size(), missed, percentile(samples, 0.5),
+                view.dic(0).Count(), samples.size(), missed, percentile(samples, 0.5),
                 percentile(samples, 0.99));
     return missed == 0 ? 0 : 1;
+}
+
+// The window over a whole collection: typing in every tab, changing tabs, and reading articles.
+int collection(int argc, char** argv, const std::string& folder) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TWindow window;
+    if (!window.open(QString::fromStdString(folder)))
+        return 1;
+    const TMainFormView view(*window.form);
+    const int tabs = view.dicCount();
+    if (tabs < 2)
+        return 1;
+    QTabBar* tabBar = view.TabSet();
+    QListView* list = view.ListBox();
+    std::mt19937 random(20261208);
+
+    // Keystrokes: 40 terms of each dictionary typed into its own tab.
+    std::vector<double> keys;
+    int missed = 0;
+    for (int tab = 0; tab < tabs; ++tab) {
+        tabBar->setCurrentIndex(tab);
+        if (view.CurDic() != tab)
+            return 1;
+        missed += typeTerms(view, typedTerms(view.dic(tab), 40, random), keys);
+    }
+    view.cmbString()->lineEdit()->clear();
+
+    // Tab changes as a click on another tab does, to the new list and tab strip painted.
+    std::vector<double> changes;
+    for (int i = 0; i < 1000; ++i) {
+        const int to = (view.CurDic() + 1 + static_cast<int>(random() % (tabs - 1))) % tabs;
+        const auto start = TClock::now();
+        tabBar->setCurrentIndex(to);
+        list->viewport()->repaint();
+        tabBar->repaint();
+        changes.push_back(msSince(start));
+        if (view.CurDic() != to)
+            return 1;
+    }
+
+    // Articles: a random term of the current dictionary read as the translation window gets
+    // it (GetTerm), the current tab changed at random in between.
+    std::vector<double> articles;
+    std::string term;
+    std::string article;
+    for (int i = 0; i < 3000; ++i) {
+        tabBar->setCurrentIndex(static_cast<int>(random() % tabs));
+        const TDictionary& dictionary = view.dic(view.CurDic());
+        if (dictionary.Count() == 0)
+            continue;
+        const int row = static_cast<int>(random() % dictionary.Count());
+        const auto start = TClock::now();
+        const bool read = dictionary.GetTerm(row, term, article);
+        articles.push_back(msSince(start));
+        if (!read)
+            return 1;
+    }
+    if (keys.empty() || articles.empty())
+        return 1;
+    std::printf(
+        "dics %d\nkeystrokes %zu\nmissed %d\nkey_median_ms %.3f\nkey_p99_ms %.3f\n"
+        "tab_changes %zu\ntab_median_ms %.3f\ntab_p99_ms %.3f\n"
+        "articles %zu\narticle_median_ms %.4f\narticle_p99_ms %.4f\n",
+        tabs, keys.size(), missed, percentile(keys, 0.5), percentile(keys, 0.99), changes.size(),
+        percentile(changes, 0.5), percentile(changes, 0.99), articles.size(),
+        percentile(articles, 0.5), percentile(articles, 0.99));
+    return 0;
 }
 
 }  // namespace
@@ -159,6 +271,10 @@ int main(int argc, char** argv) {
         return loadSave(argv[2]);
     if (command == "keystrokes" && argc == 3)
         return keystrokes(argc, argv, argv[2]);
-    std::fprintf(stderr, "usage: termovel_figures text N FILE | loadsave FILE | keystrokes FILE\n");
+    if (command == "collection" && argc == 3)
+        return collection(argc, argv, argv[2]);
+    std::fprintf(stderr,
+                 "usage: termovel_figures text N FILE | loadsave FILE | keystrokes FILE | "
+                 "collection FOLDER\n");
     return 2;
 }
