@@ -118,17 +118,21 @@ struct TWindow {
     }
 };
 
-// Up to count terms of dictionary spread over it, each cut to its first eight characters, of
-// letters only and at least three long: what a user types to find a term.
-std::vector<QString> typedTerms(const TDictionary& dictionary, size_t count, std::mt19937& random) {
+// Up to count terms of dictionary spread over it, of at least three letters and nothing else
+// (of Latin letters alone with latinOnly), each cut to its first eight: what a user types to
+// find a term.
+std::vector<QString> typedTerms(const TDictionary& dictionary, size_t count, bool latinOnly,
+                                std::mt19937& random) {
+    const auto typable = [latinOnly](QChar c) {
+        return latinOnly ? (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') : c.isLetter();
+    };
     std::vector<QString> terms;
     for (size_t tries = 0; terms.size() < count && dictionary.Count() > 0 && tries < 100 * count;
          ++tries) {
         const QString term =
-            fromCp1251(std::string(dictionary.Term(random() % dictionary.Count()))).left(8);
-        if (term.size() >= 3 &&
-            std::all_of(term.begin(), term.end(), [](QChar c) { return c.isLetter(); }))
-            terms.push_back(term);
+            fromCp1251(std::string(dictionary.Term(random() % dictionary.Count())));
+        if (term.size() >= 3 && std::all_of(term.begin(), term.end(), typable))
+            terms.push_back(term.left(8));
     }
     return terms;
 }
@@ -176,13 +180,7 @@ int keystrokes(int argc, char** argv, const std::string& dicPath) {
         return 1;
     // Latin terms spread over the dictionary, as a user of an English dictionary types them.
     std::mt19937 random(20261207);
-    std::vector<QString> terms;
-    for (const QString& term : typedTerms(view.dic(0), 1000, random)) {
-        if (terms.size() < 200 && std::all_of(term.begin(), term.end(), [](QChar c) {
-                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            }))
-            terms.push_back(term);
-    }
+    const std::vector<QString> terms = typedTerms(view.dic(0), 200, true, random);
     std::vector<double> samples;
     const int missed = typeTerms(view, terms, samples);
     if (samples.empty())
@@ -215,7 +213,7 @@ int collection(int argc, char** argv, const std::string& folder) {
         tabBar->setCurrentIndex(tab);
         if (view.CurDic() != tab)
             return 1;
-        missed += typeTerms(view, typedTerms(view.dic(tab), 40, random), keys);
+        missed += typeTerms(view, typedTerms(view.dic(tab), 40, false, random), keys);
     }
     view.cmbString()->lineEdit()->clear();
 
