@@ -6,7 +6,8 @@
 #    dictionaries alone and with none (the program reports it itself: TERMOVEL_REPORT_RSS), and
 #    the peak of the whole run beside it;
 #  - keystroke to selected row and tab change in the real window over the collection, and
-#    reading a random term's article as the translation window does, median and p99.
+#    reading a random term's article as the translation window does, median and p99 in wall
+#    time (the targets) and p99 in CPU time (what is left of it on a busy machine).
 # The collection is the build's bundled dictionaries plus dictionaries of Debian converted by
 # termovel-dic (GCIDE, Littré, FreeDict English–Russian, a Czech one, more FreeDict while the
 # whole is under 300 MB). Its converted part is made once, on the first run, in
@@ -115,18 +116,20 @@ contents=$(for f in "$full"/*.dic; do
 done | sort -k2 -g -r | paste -sd, | sed 's/,/, /g')
 
 # termovel-dic writes its look-up index of each file (a look-up of a term no file has).
-for f in "$full"/*.dic; do "$tool" lookup "$f" zzzzqqqq >/dev/null 2>&1 || true; done
+for f in "$bundled"/*.dic "$full"/*.dic; do "$tool" lookup "$f" zzzzqqqq >/dev/null 2>&1 || true; done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# One start: "ms rss_kb peak_kb".
+# One start: "ms rss_kb peak_kb"; a start that fails or reports no memory ends the script.
 start_once() {
-    local dir=$1 start end
+    local dir=$1 start end rss
     start=$(date +%s%N)
     TERMOVEL_EXIT_AFTER_SHOW=1 TERMOVEL_REPORT_RSS=1 /usr/bin/time -f %M -o "$scratch/peak" \
-        "$dir/termovel" >/dev/null 2>"$scratch/stderr"
+        "$dir/termovel" >/dev/null 2>"$scratch/stderr" || { cat "$scratch/stderr" >&2; return 1; }
     end=$(date +%s%N)
-    echo "$(((end - start) / 1000000)) $(sed -n 's/^rss_kb=//p' "$scratch/stderr" | tail -n1) $(tail -n1 "$scratch/peak")"
+    rss=$(sed -n 's/^rss_kb=//p' "$scratch/stderr" | tail -n1)
+    [ -n "$rss" ] || { echo "collection.sh: $dir/termovel reported no memory" >&2; return 1; }
+    echo "$(((end - start) / 1000000)) $rss $(tail -n1 "$scratch/peak")"
 }
 
 # --- Start-up and memory: a warm-up start of each, then the three taken in turn ---------------
@@ -134,7 +137,8 @@ for dir in "$empty" "$bundled" "$full"; do start_once "$dir" >/dev/null; done
 : >"$scratch/starts"
 for _ in $(seq "$runs"); do
     for name in empty bundled collection; do
-        echo "$name $(start_once "$scratch/$name")" >>"$scratch/starts"
+        line=$(start_once "$scratch/$name")
+        echo "$name $line" >>"$scratch/starts"
     done
 done
 # figure NAME FIELD: the median of one column of one kind of start.
@@ -170,8 +174,8 @@ echo "| Resident memory after start-up, bundled dictionaries | ${rss_bundled} MB
 echo "| Resident memory after start-up, the collection | ${rss_collection} MB | ≤ 60 MB + 3 % of $mb MB = $rss_target MB ($(status "$rss_collection" "$rss_target")) |"
 echo "| Peak resident memory of the whole run: none, bundled, the collection | ${peak_empty}, ${peak_bundled}, ${peak_collection} MB | |"
 echo "| Keystroke to selection over the collection ($keystrokes keys in $dics tabs, $missed missed), median | ${key_median_ms} ms | |"
-echo "| Keystroke to selection, p99 | ${key_p99_ms} ms | < 2 ms ($(below "$key_p99_ms" 2)) |"
+echo "| Keystroke to selection, p99 (in CPU time ${key_cpu_p99_ms} ms) | ${key_p99_ms} ms | < 2 ms ($(below "$key_p99_ms" 2)) |"
 echo "| Tab change ($tab_changes among $dics tabs), median | ${tab_median_ms} ms | |"
-echo "| Tab change, p99 | ${tab_p99_ms} ms | < 2 ms ($(below "$tab_p99_ms" 2)) |"
+echo "| Tab change, p99 (in CPU time ${tab_cpu_p99_ms} ms) | ${tab_p99_ms} ms | < 2 ms ($(below "$tab_p99_ms" 2)) |"
 echo "| Article of a random term read as the translation window does ($articles), median | ${article_median_ms} ms | |"
-echo "| Article read, p99 | ${article_p99_ms} ms | < 1 ms ($(below "$article_p99_ms" 1)) |"
+echo "| Article read, p99 (in CPU time ${article_cpu_p99_ms} ms) | ${article_p99_ms} ms | < 1 ms ($(below "$article_p99_ms" 1)) |"
