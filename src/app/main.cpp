@@ -34,9 +34,28 @@ bool hasDisplay() {
     return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
 }
 
-// For the start-up benchmark only (bench/figures.sh): with TERMOVEL_EXIT_AFTER_SHOW set, the
-// process ends at once, with code 0 and nothing saved, when the main window has painted
-// itself for the first time, so the time from exec to exit is the time to a shown window.
+// For the benchmarks only (bench/collection.sh): prints the resident set as it stands, the
+// VmRSS line of /proc/self/status, as "rss_kb=N" on stderr; nothing where /proc is missing.
+void reportResidentMemory() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status)
+        return;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        long kb = 0;
+        if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) {
+            std::fprintf(stderr, "rss_kb=%ld\n", kb);
+            break;
+        }
+    }
+    std::fclose(status);
+}
+
+// For the start-up benchmarks only (bench/figures.sh, bench/collection.sh): with
+// TERMOVEL_EXIT_AFTER_SHOW set, the process ends at once, with code 0 and nothing saved, when the
+// main window has painted itself for the first time, so the time from exec to exit is the time to a
+// shown window. With TERMOVEL_REPORT_RSS set as well, it reports its resident memory at that moment
+// first.
 class TExitAfterFirstPaint : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -44,6 +63,8 @@ public:
             armed_ = true;
             // After this paint is done: the next turn of the loop.
             QTimer::singleShot(0, [] {
+                if (isSet("TERMOVEL_REPORT_RSS"))
+                    reportResidentMemory();
                 std::fflush(nullptr);
                 std::_Exit(0);
             });
