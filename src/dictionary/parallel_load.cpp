@@ -10,11 +10,13 @@
 #include <utility>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "platform/compare.h"
 
 std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& paths,
                                                 unsigned threads,
-                                                const std::optional<std::string>& indexFolder) {
+                                                const std::optional<std::string>& indexFolder,
+                                                bool onlyMadeIndexes) {
     std::vector<TLoadedDictionary> results(paths.size());
     // The comparison opens its collator on first use; done here, before any other thread runs,
     // the threads only read it.
@@ -37,8 +39,17 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
             TLoadedDictionary& result = results[order[taken]];
             try {
                 auto dictionary = std::make_unique<TDictionary>();
-                if (indexFolder)
-                    dictionary->openIndexed(paths[order[taken]], *indexFolder);
+                const std::string& path = paths[order[taken]];
+                if (indexFolder && onlyMadeIndexes) {
+                    std::shared_ptr<const TTermFile> file =
+                        TTermFile::open(path, *indexFolder, TTermFile::TOpen::Cached);
+                    if (!file) {
+                        result.indexToMake = true;
+                        continue;
+                    }
+                    dictionary->openIndexed(std::move(file));
+                } else if (indexFolder)
+                    dictionary->openIndexed(path, *indexFolder);
                 else
                     dictionary->LoadFromFile(paths[order[taken]]);
                 result.dictionary = std::move(dictionary);
@@ -66,11 +77,14 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
 }
 
 TBackgroundLoad::TBackgroundLoad(std::vector<std::string> paths,
-                                 std::optional<std::string> indexFolder)
-    : paths_(std::move(paths)), indexFolder_(std::move(indexFolder)) {
+                                 std::optional<std::string> indexFolder, bool onlyMadeIndexes)
+    : paths_(std::move(paths)),
+      indexFolder_(std::move(indexFolder)),
+      onlyMadeIndexes_(onlyMadeIndexes) {
     (void)compare::terms("", "");
     try {
-        thread_ = std::thread([this] { results_ = loadDictionaries(paths_, 0, indexFolder_); });
+        thread_ = std::thread(
+            [this] { results_ = loadDictionaries(paths_, 0, indexFolder_, onlyMadeIndexes_); });
         started_ = true;
     } catch (const std::system_error&) {
     }
@@ -85,6 +99,53 @@ std::vector<TLoadedDictionary> TBackgroundLoad::take() {
     if (thread_.joinable())
         thread_.join();
     if (!started_)
-        results_ = loadDictionaries(paths_, 0, indexFolder_);
+        results_ = loadDictionaries(paths_, 0, indexFolder_, onlyMadeIndexes_);
     return std::move(results_);
+}
+
+TIndexBuild::TIndexBuild(std::string path, std::string folder)
+    : path_(std::move(path)), folder_(std::move(folder)) {
+    (void)compare::terms("", "");
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        run();
+    }
+}
+
+TIndexBuild::~TIndexBuild() {
+    progress_.cancel = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void TIndexBuild::run() {
+    try {
+        std::shared_ptr<const TTermFile> file =
+            TTermFile::open(path_, folder_, TTermFile::TOpen::CachedOrMade, &progress_);
+        auto dictionary = std::make_unique<TDictionary>();
+        if (file)
+            dictionary->openIndexed(std::move(file));
+        else
+            dictionary->LoadFromFile(path_);
+        dictionary_ = std::move(dictionary);
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+    finished_ = true;
+}
+
+int TIndexBuild::progress() const {
+    const uint64_t total = progress_.total;
+    if (finished_)
+        return 100;
+    return total == 0 ? 0 : static_cast<int>(std::min<uint64_t>(99, progress_.done * 100 / total));
+}
+
+std::unique_ptr<TDictionary> TIndexBuild::take() {
+    if (thread_.joinable())
+        thread_.join();
+    if (error_)
+        std::rethrow_exception(error_);
+    return std::move(dictionary_);
 }

@@ -411,8 +411,11 @@ bool walkFile(file_format::TRecordStream& records, TWalked& walked, TIndexProgre
     const bool whole = records.walkTerms(count, [&](size_t offset, std::string_view value) {
         const int order = neighbours.next(previous, value);
         previous = value;
-        if (progress && ++entry % 4096 == 0)
+        if (progress && ++entry % 4096 == 0) {
             progress->done = offset;
+            if (progress->cancel)
+                throw TIndexCancelled("Index cancelled");
+        }
         // An equal neighbour is a later copy of a term: the first one stays.
         if (order == 0 && ordered && walked.count() > 0)
             return;

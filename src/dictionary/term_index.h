@@ -38,10 +38,18 @@ public:
 };
 
 // How far the making of an index has come, for a progress display: bytes of the file walked
-// out of its size. Written by the making thread, read by any.
+// out of its size. Written by the making thread, read by any; cancel, set by any, makes the
+// walk give up soon with TIndexCancelled.
 struct TIndexProgress {
     std::atomic<uint64_t> done{0};
     std::atomic<uint64_t> total{0};
+    std::atomic<bool> cancel{false};
+};
+
+// Raised by the making of an index that was cancelled.
+class TIndexCancelled : public TError {
+public:
+    using TError::TError;
 };
 
 // One dictionary file's index, open: the index file mapped read-only (only the pages read
