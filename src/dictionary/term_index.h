@@ -137,9 +137,15 @@ private:
     const uint32_t* tree_ = nullptr;
     const char* terms_ = nullptr;
     size_t termBytes_ = 0;
-    // The file, open once the first article is read.
+    // Reads the record at offset through the window (see article); false on short or bad data.
+    bool readRecord(size_t offset, std::string& value, size_t& next) const;
+
+    // The file, open once the first article is read, and the bytes last read from it
+    // (scrambled), from windowAt_ on.
     mutable std::mutex reading_;
     mutable std::unique_ptr<file_format::TRecordStream> file_;
+    mutable std::string window_;
+    mutable size_t windowAt_ = 0;
 };
 
 // The answer of a look-up, and whether the index gave it.
