@@ -41,13 +41,20 @@ namespace {
 //   bytes T (u32 each),
 //   the order name (L bytes), the plain-byte weights of that order (256 × u32, see
 //   compare::plainWeights; all 0 when it has none), the header texts,
-//   zero bytes to a multiple of 8, then the arrays:
+//   zero bytes to a multiple of 8,
+//   the block checks: B × the checksum of each block of 4096 bytes of the arrays below (u64; the
+//   last block may be shorter), then the checksum of all the bytes before it (u64),
+//   the arrays:
 //     E × the file offset of the term's record (u64),
 //     E + 1 × where the term's bytes start among the term bytes (u32; the last one is T),
 //     E × the positions in the order of their upper-cased terms (u32),
 //     2E × the minimum tree over them (u32; node 0 unused),
-//     the term bytes (T),
-//   zero bytes to a multiple of 8, and the checksum of all the bytes before it (u64).
+//     the term bytes (T), zero bytes to a multiple of 8,
+//   and the checksum of all the bytes before it (u64).
+//
+// The window checks the whole index when it opens it, on the loading threads. A single look-up
+// by the tool reads a few dozen of its blocks, and checks only those: the header and block
+// checks at once, each block before its first use.
 //
 // Positions are in the dictionary's order and hold its distinct terms, the first of equal ones
 // in file order, each cut at its first zero byte, exactly as loading the file keeps them.
@@ -77,9 +84,67 @@ constexpr size_t kChecksumSize = 8;
 constexpr size_t kMaxOrderName = 256;
 constexpr size_t kWeightsSize = 256 * 4;
 constexpr size_t kAlignment = 8;
+constexpr size_t kBlock = 4096;
 
 size_t aligned(size_t n) {
     return (n + kAlignment - 1) / kAlignment * kAlignment;
+}
+
+// Where each part of an index lies, from the counts in its header.
+struct TLayout {
+    size_t textsAt = 0;
+    size_t blocksAt = 0;  // the block checks
+    size_t blocks = 0;
+    size_t headerCheckAt = 0;
+    size_t arraysAt = 0;  // = the record offsets
+    size_t startsAt = 0;
+    size_t upperAt = 0;
+    size_t treeAt = 0;
+    size_t termsAt = 0;
+    size_t body = 0;  // where the closing checksum lies
+    size_t size = 0;
+
+    TLayout(size_t count, size_t orderLength, size_t texts, size_t termBytes) {
+        textsAt = kFixedSize + orderLength + kWeightsSize;
+        blocksAt = aligned(textsAt + texts);
+        const size_t arrays =
+            aligned(8 * count + 4 * (count + 1) + 4 * count + 8 * count + termBytes);
+        blocks = (arrays + kBlock - 1) / kBlock;
+        headerCheckAt = blocksAt + 8 * blocks;
+        arraysAt = headerCheckAt + kChecksumSize;
+        startsAt = arraysAt + 8 * count;
+        upperAt = startsAt + 4 * (count + 1);
+        treeAt = upperAt + 4 * count;
+        termsAt = treeAt + 8 * count;
+        body = arraysAt + arrays;
+        size = body + kChecksumSize;
+    }
+};
+
+uint32_t getU32(const char* p);
+void putU32(std::string& out, uint32_t v);
+uint64_t checksum(const char* data, size_t size);
+
+// The layout of index bytes whose header has been checked.
+TLayout layoutOf(const char* p) {
+    const char* fields = p + kFieldsAt;
+    return TLayout(getU32(fields), getU32(fields + 4),
+                   size_t{getU32(fields + 8)} + getU32(fields + 12) + getU32(fields + 16),
+                   getU32(fields + 20));
+}
+
+// Writes the checks of index bytes laid out as layout: each block's, the header's and the
+// closing one.
+void seal(std::string& bytes, const TLayout& layout) {
+    for (size_t block = 0; block < layout.blocks; ++block) {
+        const size_t from = layout.arraysAt + block * kBlock;
+        const uint64_t sum = checksum(bytes.data() + from, std::min(kBlock, layout.body - from));
+        std::memcpy(bytes.data() + layout.blocksAt + 8 * block, &sum, 8);
+    }
+    const uint64_t headerSum = checksum(bytes.data(), layout.headerCheckAt);
+    std::memcpy(bytes.data() + layout.headerCheckAt, &headerSum, 8);
+    const uint64_t sum = checksum(bytes.data(), layout.body);
+    std::memcpy(bytes.data() + layout.body, &sum, 8);
 }
 
 // The dictionary's order: texts made only of plain bytes compare by a table of weights (the
@@ -456,17 +521,21 @@ std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
     bytes += walked.name;
     bytes += walked.author;
     bytes += walked.info;
-    bytes.resize(aligned(bytes.size()));
-    for (const uint64_t offset : walked.offsets)
-        putU64(bytes, offset);
-    for (const std::vector<uint32_t>* array : {&walked.starts, &upper, &tree}) {
-        const size_t at = bytes.size();
-        bytes.resize(at + 4 * array->size());
-        std::memcpy(bytes.data() + at, array->data(), 4 * array->size());
+    const TLayout layout(count, order.size(),
+                         walked.name.size() + walked.author.size() + walked.info.size(),
+                         walked.terms.size());
+    bytes.resize(layout.size);
+    char* at = bytes.data() + layout.arraysAt;
+    for (const uint64_t offset : walked.offsets) {
+        std::memcpy(at, &offset, 8);
+        at += 8;
     }
-    bytes += walked.terms;
-    bytes.resize(aligned(bytes.size()));
-    putU64(bytes, checksum(bytes.data(), bytes.size()));
+    for (const std::vector<uint32_t>* array : {&walked.starts, &upper, &tree}) {
+        std::memcpy(at, array->data(), 4 * array->size());
+        at += 4 * array->size();
+    }
+    std::memcpy(at, walked.terms.data(), walked.terms.size());
+    seal(bytes, layout);
     return bytes;
 }
 
@@ -504,7 +573,7 @@ TTermFile::TTermFile() = default;
 
 TTermFile::~TTermFile() = default;
 
-bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent) {
+bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust trust) {
     const char* p = bytes->data();
     const size_t size = bytes->size;
     if (size < kFixedSize + kWeightsSize + kChecksumSize ||
@@ -521,35 +590,42 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent) {
     if (orderLength > kMaxOrderName || count > fileSize / 8 + 1 || termBytes > fileSize ||
         uint64_t{header[0]} + header[1] + header[2] > fileSize)
         return false;
-    const size_t textsAt = kFixedSize + orderLength + kWeightsSize;
-    const size_t arraysAt = aligned(textsAt + header[0] + header[1] + header[2]);
-    const size_t termsAt = arraysAt + 8 * count + 4 * (count + 1) + 4 * count + 4 * 2 * count;
-    const size_t body = aligned(termsAt + termBytes);
-    if (size != body + kChecksumSize ||
+    const TLayout layout(count, orderLength, header[0] + header[1] + header[2], termBytes);
+    if (size != layout.size ||
         std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
-        !sameWeights(p + kFixedSize + orderLength) || getU64(p + body) != checksum(p, body))
+        !sameWeights(p + kFixedSize + orderLength) ||
+        getU64(p + layout.headerCheckAt) != checksum(p, layout.headerCheckAt))
         return false;
-    const char* starts = p + arraysAt + 8 * count;
-    const auto* upper = reinterpret_cast<const uint32_t*>(starts + 4 * (count + 1));
-    const uint32_t* tree = upper + count;
-    // Whatever the checksum says, no value may lead a read outside the index or the file.
-    uint32_t before = 0;
-    for (size_t i = 0; i <= count; ++i) {
-        const uint32_t start = getU32(starts + 4 * i);
-        if (start < before || start > termBytes || (i == 0 && start != 0))
+    const char* starts = p + layout.startsAt;
+    const auto* upper = reinterpret_cast<const uint32_t*>(p + layout.upperAt);
+    const auto* tree = reinterpret_cast<const uint32_t*>(p + layout.treeAt);
+    if (trust == TTrust::Whole) {
+        if (getU64(p + layout.body) != checksum(p, layout.body))
             return false;
-        before = start;
-    }
-    if (before != termBytes)
-        return false;
-    for (size_t i = 0; i < count; ++i) {
-        if (upper[i] >= count || tree[count + i] >= count ||
-            getU64(p + arraysAt + 8 * i) + 8 > fileSize)
+        // Whatever the checksum says, no value may lead a read outside the index or the file.
+        uint32_t before = 0;
+        for (size_t i = 0; i <= count; ++i) {
+            const uint32_t start = getU32(starts + 4 * i);
+            if (start < before || start > termBytes || (i == 0 && start != 0))
+                return false;
+            before = start;
+        }
+        if (before != termBytes)
             return false;
-    }
-    for (size_t i = 1; i < count; ++i) {
-        if (tree[i] >= count)
-            return false;
+        for (size_t i = 0; i < count; ++i) {
+            if (upper[i] >= count || tree[count + i] >= count ||
+                getU64(p + layout.arraysAt + 8 * i) + 8 > fileSize)
+                return false;
+        }
+        for (size_t i = 1; i < count; ++i) {
+            if (tree[i] >= count)
+                return false;
+        }
+    } else if (trust == TTrust::OnUse) {
+        blocks_ = p + layout.blocksAt;
+        arrays_ = p + layout.arraysAt;
+        arraysEnd_ = p + layout.body;
+        checked_.assign(layout.blocks, 0);
     }
     const char* flags = p + 12 + kStampSize;
     if (checkContent && (getU32(flags) & kProvisional) != 0) {
@@ -558,19 +634,19 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent) {
         if (!(records.stamp() == stamp_) || contentCheck(records) != getU64(flags + 4))
             return false;
     }
-    const char* texts = p + textsAt;
+    const char* texts = p + layout.textsAt;
     name_.assign(texts, header[0]);
     author_.assign(texts + header[0], header[1]);
     info_.assign(texts + header[0] + header[1], header[2]);
     count_ = count;
-    records_ = p + arraysAt;
+    records_ = p + layout.arraysAt;
     termStart_ = starts;
     upperOrder_ = upper;
     tree_ = tree;
-    terms_ = p + termsAt;
+    terms_ = p + layout.termsAt;
     termBytes_ = termBytes;
     // The checks above read every page; only those the window reads later need stay resident.
-    if (bytes->mapped != MAP_FAILED)
+    if (trust == TTrust::Whole && bytes->mapped != MAP_FAILED)
         ::madvise(bytes->mapped, bytes->size, MADV_DONTNEED);
     bytes_ = std::move(bytes);
     return true;
@@ -578,7 +654,7 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent) {
 
 std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress,
-                                                 std::string* refusedFolder) {
+                                                 std::string* refusedFolder, TCheck check) {
     // One opening of the file serves both ways: the index is checked against its stamp, and an
     // index that cannot be used is made from the same file.
     file_format::TRecordStream records(path);
@@ -591,7 +667,7 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
     if (!name.empty())
         cache.fd = private_folder::openOwn(folder, refusedFolder);
 
-    auto mapCached = [&](bool checkContent) -> bool {
+    auto mapCached = [&](bool checkContent, TTrust trust) -> bool {
         struct stat info {};
         const int fd = private_folder::openOwnFile(cache.fd, name, info);
         if (fd < 0)
@@ -606,19 +682,20 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
             bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
         }
         ::close(fd);
-        return bytes->mapped != MAP_FAILED && file->adopt(std::move(bytes), checkContent);
+        return bytes->mapped != MAP_FAILED && file->adopt(std::move(bytes), checkContent, trust);
     };
 
-    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
+    const TTrust trust = check == TCheck::Whole ? TTrust::Whole : TTrust::OnUse;
+    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true, trust)) {
         file->fromCache_ = true;
         // Once the file's times are old enough to change with any change, a provisional index
         // is written again as final: the same bytes with the flag cleared.
         const char* p = file->bytes_->data();
         if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 && !changedRecently(records) &&
             records.unchanged()) {
-            std::string final(p, file->bytes_->size - kChecksumSize);
+            std::string final(p, file->bytes_->size);
             std::memset(final.data() + 12 + kStampSize, 0, kFlagsSize);
-            putU64(final, checksum(final.data(), final.size()));
+            seal(final, layoutOf(final.data()));
             (void)private_folder::replaceFile(cache.fd, name, final.data(), final.size());
         }
         return file;
@@ -652,24 +729,51 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
             mapped->stamp_ = file->stamp_;
             mapped->changeTime_ = file->changeTime_;
             std::swap(file, mapped);
-            if (mapCached(false))
+            // Mapped, the index's pages are the page cache's and not the process's; its bytes
+            // are the ones just made.
+            if (mapCached(false, TTrust::Made))
                 return file;
             std::swap(file, mapped);
         }
     }
-    if (!file->adopt(std::move(bytes), false))
+    if (!file->adopt(std::move(bytes), false, TTrust::Made))
         file_format::throwShortData();
     return file;
+}
+
+void TTermFile::checkUse(const char* from, size_t n) const {
+    if (n == 0)
+        return;
+    const size_t first = static_cast<size_t>(from - arrays_) / kBlock;
+    const size_t last = static_cast<size_t>(from + n - 1 - arrays_) / kBlock;
+    for (size_t block = first; block <= last; ++block) {
+        if (checked_[block])
+            continue;
+        const char* at = arrays_ + block * kBlock;
+        const size_t size = std::min(kBlock, static_cast<size_t>(arraysEnd_ - at));
+        if (checksum(at, size) != getU64(blocks_ + 8 * block))
+            throwChanged(path_);
+        checked_[block] = 1;
+    }
 }
 
 std::string_view TTermFile::term(size_t position) const {
     if (position >= count_)
         return {};
+    if (!checked_.empty())
+        checkUse(termStart_ + 4 * position, 8);
     const uint32_t start = getU32(termStart_ + 4 * position);
-    return {terms_ + start, getU32(termStart_ + 4 * (position + 1)) - start};
+    const uint32_t end = getU32(termStart_ + 4 * (position + 1));
+    if (start > end || end > termBytes_)
+        throwChanged(path_);
+    if (!checked_.empty())
+        checkUse(terms_ + start, end - start);
+    return {terms_ + start, end - start};
 }
 
 uint64_t TTermFile::recordOffset(size_t position) const {
+    if (!checked_.empty())
+        checkUse(records_ + 8 * position, 8);
     return getU64(records_ + 8 * position);
 }
 
@@ -777,23 +881,26 @@ std::string termIndexFolder() {
 TIndexedLookup lookUpIndexed(const std::string& path, std::string_view term,
                              const std::string& folder) {
     TIndexedLookup answer;
-    std::shared_ptr<const TTermFile> file = TTermFile::open(
-        path, folder, TTermFile::TOpen::CachedOrMade, nullptr, &answer.refusedFolder);
+    std::shared_ptr<const TTermFile> file =
+        TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, nullptr,
+                        &answer.refusedFolder, TTermFile::TCheck::OnUse);
     for (int attempt = 0; file; ++attempt) {
         answer.fromIndex = file->fromCache();
-        bool found = false;
-        const size_t at = file->lowerBound(term, found);
-        if (!found)
-            return answer;
         try {
-            answer.article = file->article(at);
+            bool found = false;
+            const size_t at = file->lowerBound(term, found);
+            answer.article.reset();
+            if (found)
+                answer.article = file->article(at);
             return answer;
         } catch (const TDictionaryChanged&) {
             if (attempt > 0)
                 throw;
         }
-        // The index disagrees with the file: the long way, with an index made afresh.
-        file = TTermFile::open(path, folder, TTermFile::TOpen::Made);
+        // The index disagrees with the file, or failed its check: the long way, with an index
+        // made afresh.
+        file = TTermFile::open(path, folder, TTermFile::TOpen::Made, nullptr, nullptr,
+                               TTermFile::TCheck::OnUse);
     }
     // Terms too many bytes for an index: the walk without one.
     answer.fromIndex = false;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/file_stamp.h"
@@ -68,6 +69,10 @@ public:
     // How an index is had: only from the cache; from the cache, else made; made afresh
     // whatever the cache holds (after the file was found to disagree with it).
     enum class TOpen { Cached, CachedOrMade, Made };
+    // How much of an index from the cache is checked: all of it as it is opened (what the
+    // window needs: it reads the arrays in place), or each block as it is first read (a single
+    // look-up, which reads a few dozen).
+    enum class TCheck { Whole, OnUse };
 
     // Opens the index of the dictionary file path kept in folder when it is valid for the file
     // as it is now; otherwise, unless how is Cached, walks the file, makes the index (written
@@ -80,7 +85,8 @@ public:
     // refusedFolder (when given) then names. progress, when given, follows the walk.
     static std::shared_ptr<const TTermFile> open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress = nullptr,
-                                                 std::string* refusedFolder = nullptr);
+                                                 std::string* refusedFolder = nullptr,
+                                                 TCheck check = TCheck::Whole);
 
     // Whether the index was read from the cache rather than made by this opening.
     bool fromCache() const { return fromCache_; }
@@ -94,7 +100,8 @@ public:
 
     // Number of distinct terms.
     size_t count() const { return count_; }
-    // The term at position (0..count-1); the view holds while this object lives.
+    // The term at position (0..count-1); the view holds while this object lives. With
+    // TCheck::OnUse, raises TDictionaryChanged when the index's bytes there fail their check.
     std::string_view term(size_t position) const;
     // The first position whose term is not before term in the dictionary's order; found says
     // whether it equals term.
@@ -117,9 +124,13 @@ public:
 private:
     TTermFile();
     struct TBytes;
+    // How bytes to be adopted are checked: as TCheck says, or not at all (made just now).
+    enum class TTrust { Whole, OnUse, Made };
     // Takes the bytes as the index when they are a whole, valid index for the file's stamp
     // (with checkContent, a provisional one only while the file still has its bytes).
-    bool adopt(std::shared_ptr<TBytes> bytes, bool checkContent);
+    bool adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust trust);
+    // With TCheck::OnUse: checks the blocks that hold the n bytes at from, once each.
+    void checkUse(const char* from, size_t n) const;
     uint64_t recordOffset(size_t position) const;
 
     std::shared_ptr<TBytes> bytes_;
@@ -137,6 +148,11 @@ private:
     const uint32_t* tree_ = nullptr;
     const char* terms_ = nullptr;
     size_t termBytes_ = 0;
+    // With TCheck::OnUse: the block checks, the arrays they cover, and which blocks passed.
+    const char* blocks_ = nullptr;
+    const char* arrays_ = nullptr;
+    const char* arraysEnd_ = nullptr;
+    mutable std::vector<uint8_t> checked_;
     // Reads the record at offset through the window (see article); false on short or bad data.
     bool readRecord(size_t offset, std::string& value, size_t& next) const;
 
