@@ -404,7 +404,13 @@ int TDictionary::lowerBound(std::string_view term) const {
 }
 
 int TDictionary::AddTerm(std::string_view term, std::string_view article) {
-    impl_->loadWhole();
+    if (impl_->indexed) {
+        // The texts may be views of this dictionary's index, which loading lets go of.
+        const std::string termCopy(term);
+        const std::string articleCopy(article);
+        impl_->loadWhole();
+        return AddTerm(termCopy, articleCopy);
+    }
     bool found = false;
     const size_t at = impl_->search(term, found);
     if (found)
@@ -477,19 +483,31 @@ const std::string& TDictionary::Info() const {
 }
 
 void TDictionary::SetName(std::string_view text) {
-    impl_->loadWhole();
+    if (impl_->indexed) {
+        const std::string copy(text);  // it may be a view of this dictionary's own text
+        impl_->loadWhole();
+        return SetName(copy);
+    }
     impl_->name.assign(text);
     impl_->modified = true;
 }
 
 void TDictionary::SetAuthor(std::string_view text) {
-    impl_->loadWhole();
+    if (impl_->indexed) {
+        const std::string copy(text);  // it may be a view of this dictionary's own text
+        impl_->loadWhole();
+        return SetAuthor(copy);
+    }
     impl_->author.assign(text);
     impl_->modified = true;
 }
 
 void TDictionary::SetInfo(std::string_view text) {
-    impl_->loadWhole();
+    if (impl_->indexed) {
+        const std::string copy(text);  // it may be a view of this dictionary's own text
+        impl_->loadWhole();
+        return SetInfo(copy);
+    }
     impl_->info.assign(text);
     impl_->modified = true;
 }
