@@ -706,10 +706,18 @@ void TDictionary::TImpl::loadWhole() {
         return;
     const std::shared_ptr<const TTermFile> index = indexed;
     TDictionary whole;
-    whole.LoadFromFile(index->path());
+    try {
+        whole.LoadFromFile(index->path());
+    } catch (const TError&) {
+        // A file cut short or gone since it was indexed is a changed file, not a damaged one.
+        if (index->fileChanged())
+            throw TDictionaryChanged(formatMessage(error_text::kFileChanged, index->path()));
+        throw;
+    }
     // The file must still be the version whose terms were shown, or positions would move
-    // under the caller.
-    if (!(*whole.impl_->fileStamp == index->stamp()))
+    // under the caller. The stamp alone misses a write in place that put the modification
+    // time back; the status change time, looked at once the file is read, tells that too.
+    if (!(*whole.impl_->fileStamp == index->stamp()) || index->fileChanged())
         throw TDictionaryChanged(formatMessage(error_text::kFileChanged, index->path()));
     std::string keptName = std::move(fileName);
     *this = std::move(*whole.impl_);
