@@ -193,6 +193,12 @@ TEST(IndexedDictionary, EditsAndSavesAsALoadedDictionary) {
         {"delete", [](auto& d) { return (d.Delete(1), ""); }},
         {"rename", [](auto& d) { return (d.SetName("renamed"), ""); }},
         {"describe", [](auto& d) { return (d.SetInfo("info"), d.SetAuthor("me"), ""); }},
+        // Contents that belong to another file stay unsaved and unchecked against this one.
+        {"give another file, add a present term",
+         [](auto& d) {
+             d.setFileName(d.fileName() + ".other");
+             return std::to_string(d.AddTerm("cherry", "x"));
+         }},
         {"add a batch",
          [](auto& d) {
              TTermBatch batch;
@@ -213,7 +219,8 @@ TEST(IndexedDictionary, EditsAndSavesAsALoadedDictionary) {
                 const std::string dic = temp.file(std::to_string(k) + ".dic");
                 saveFruit(dic);
                 k == 0 ? d.openIndexed(dic, temp.file("cache")) : d.LoadFromFile(dic);
-                outcome[k] = edit(d) + (d.Modified() ? " modified" : " unmodified");
+                outcome[k] = edit(d);
+                outcome[k] += d.Modified() ? " modified" : " unmodified";
                 outcome[k] += d.termFile() ? " indexed" : "";
                 // The copy kept for recovery.
                 d.saveCopy(dic + ".copy");
