@@ -118,6 +118,24 @@ TEST(IndexedDictionary, AnswersAsLoadingTheWholeFile) {
             EXPECT_EQ(indexed.fileName(), dic);
             EXPECT_EQ(answers(indexed, probes, prefixes, false), expected)
                 << what << " in '" << folder << "'";
+            // Once the dictionary changes (a term added, or one removed), the incremental
+            // search keeps in step with it.
+            for (const bool adding : {true, false}) {
+                TDictionary changed;
+                changed.openIndexed(dic, folder);
+                TPrefixSearch search(&changed);
+                search.build();
+                if (adding) {
+                    search.termInserted(changed.AddTerm("\xc0new", ""));
+                } else if (changed.Count() > 0) {
+                    changed.Delete(changed.Count() / 2);
+                    search.termRemoved(changed.Count() / 2);
+                }
+                for (const std::string& prefix : prefixes) {
+                    ASSERT_EQ(search.find(prefix), reference::linearPrefixSearch(changed, prefix))
+                        << what << ", " << prefix << (adding ? ", added" : ", removed");
+                }
+            }
         }
     }
 }
