@@ -724,14 +724,30 @@ void TDictionary::TImpl::loadWhole() {
         return;
     const std::shared_ptr<const TTermFile> index = indexed;
     TDictionary whole;
-    whole.LoadFromFile(index->path());
+    try {
+        whole.LoadFromFile(index->path());
+    } catch (const TError&) {
+        // A file cut short or gone since it was indexed is a changed file, not a damaged one.
+        if (index->fileChanged())
+            throw TDictionaryChanged(formatMessage(error_text::kFileChanged, index->path()));
+        throw;
+    }
     // The file must still be the version whose terms were shown, or positions would move
-    // under the caller.
-    if (!(*whole.impl_->fileStamp == index->stamp()))
+    // under the caller. The stamp alone misses a write in place that put the modification
+    // time back; the status change time, looked at once the file is read, tells that too.
+    if (!(*whole.impl_->fileStamp == index->stamp()) || index->fileChanged())
         throw TDictionaryChanged(formatMessage(error_text::kFileChanged, index->path()));
+    // The contents are the same; which file they belong to, and whether it holds them, stay as
+    // they were (setFileName may have given them another).
     std::string keptName = std::move(fileName);
+    std::string keptFile = std::move(file);
+    std::optional<TFileStamp> keptStamp = std::move(fileStamp);
+    const bool keptModified = modified;
     *this = std::move(*whole.impl_);
     fileName = std::move(keptName);
+    file = std::move(keptFile);
+    fileStamp = std::move(keptStamp);
+    modified = keptModified;
 }
 
 void TDictionary::openIndexed(std::shared_ptr<const TTermFile> file) {

@@ -68,14 +68,6 @@ TAnswer byIndex(const std::string& path, const std::string& term, const std::str
     });
 }
 
-// The four-entry dictionary the cache tests look up in.
-void saveFruit(const std::string& dic) {
-    saveEntries(dic, {{"apple", "apple article"},
-                      {"banana", "banana article"},
-                      {"cherry", "cherry article"},
-                      {"zebra", "zebra article"}});
-}
-
 }  // namespace
 
 // The look-up that reads the file once must answer exactly as loading it and searching would,
@@ -457,17 +449,28 @@ std::string withWeightsReversed(std::string bytes) {
     return resealed(bytes);
 }
 
-// Rewrites the dictionary's bytes in place with plain (of the same size), then puts its
-// modification time back, as an editor writing within one timestamp step would leave it.
-void rewriteInPlace(const std::string& path, std::string plain) {
-    struct stat before {};
-    ::stat(path.c_str(), &before);
-    keystream::scramble(plain.data(), plain.size());
-    const int fd = ::open(path.c_str(), O_WRONLY);
-    (void)!::pwrite(fd, plain.data(), plain.size(), 0);
-    ::close(fd);
-    const struct timespec times[2] = {before.st_atim, before.st_mtim};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+// The index bytes with value at place i of one of its arrays (0 the records' places in the
+// file, u64 each; 1 where the terms start, 2 the upper-case order, 3 the minimum tree, u32
+// each) and the checksum made to match; value -1 swaps the records' places 0 and 1.
+std::string withArrayValue(std::string bytes, int array, size_t i, int64_t value) {
+    auto u32 = [&](size_t at) {
+        uint32_t v = 0;
+        std::memcpy(&v, bytes.data() + at, 4);
+        return size_t{v};
+    };
+    // After magic, version, stamp and flags: the count, the order name's length, the header
+    // texts' lengths; then the order name, the weights and the texts.
+    const size_t count = u32(80);
+    const size_t texts = 104 + u32(84) + 256 * 4;
+    const size_t arrays = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
+    const size_t at[4] = {arrays, arrays + 8 * count, arrays + 12 * count + 4,
+                          arrays + 16 * count + 4};
+    if (value < 0)
+        std::swap_ranges(bytes.begin() + at[0], bytes.begin() + at[0] + 8,
+                         bytes.begin() + at[0] + 8);
+    else
+        bytes.replace(at[array] + (array == 0 ? 8 : 4) * i, 4, le32(static_cast<int32_t>(value)));
+    return resealed(bytes);
 }
 
 }  // namespace
@@ -485,7 +488,21 @@ TEST(TermIndex, StaleOrMadeUpIndexIsNotBelieved) {
         emptyHeader() + le32(3) + entry("apple", "a") + entry("mango", "m") + entry("zebra", "z");
     ASSERT_EQ(two.size(), three.size());
     using TChange = std::function<void(const std::string& dic, const std::string& index)>;
-    const std::vector<std::pair<const char*, TChange>> cases = {
+    // A value of the index's arrays changed, the checksum made to match.
+    auto arrayValue = [](int array, size_t i, int64_t value) -> TChange {
+        return [=](auto&, auto& index) {
+            writeFile(index, withArrayValue(readFile(index), array, i, value));
+        };
+    };
+    // Whether the index, as changed, is opened at all: every value that could lead a read
+    // outside the index or the file is checked first; a record's place that leads to another
+    // record is found when the article is read.
+    struct TCase {
+        const char* what;
+        TChange change;
+        bool opened = false;
+    };
+    const std::vector<TCase> cases = {
         {"rewritten in place at once, time put back",
          [&](auto& dic, auto&) { rewriteInPlace(dic, three); }},
         {"rewritten in place later, time put back",
@@ -500,8 +517,15 @@ TEST(TermIndex, StaleOrMadeUpIndexIsNotBelieved) {
              EXPECT_EQ(resealed(bytes), bytes);
              writeFile(index, withWeightsReversed(bytes));
          }},
+        {"records' places swapped", arrayValue(0, 0, -1), true},
+        {"a record's place past the file's end", arrayValue(0, 1, two.size() - 4)},
+        {"the first term starting after 0", arrayValue(1, 0, 1)},
+        {"a term starting past the term bytes", arrayValue(1, 1, 11)},
+        {"an upper-case order value past the count", arrayValue(2, 1, 2)},
+        {"a tree node past the count", arrayValue(3, 1, 2)},
+        {"a tree leaf past the count", arrayValue(3, 3, 0x7FFFFFFF)},
     };
-    for (const auto& [what, change] : cases) {
+    for (const auto& [what, change, opened] : cases) {
         TTempFolder temp;
         const std::string dic = temp.file("d.dic");
         const std::string cache = temp.file("cache");
@@ -509,6 +533,7 @@ TEST(TermIndex, StaleOrMadeUpIndexIsNotBelieved) {
         lookUpIndexed(dic, "apple", cache);
         const std::string index = cache + "/" + entryNames(cache).at(0);
         change(dic, index);
+        EXPECT_EQ(TTermFile::open(dic, cache, TTermFile::TOpen::Cached) != nullptr, opened) << what;
         for (const std::string term : {"zebra", "mango", "apple"}) {
             EXPECT_EQ(byIndex(dic, term, cache), byLoading(dic, term)) << what << ", " << term;
         }

@@ -107,11 +107,20 @@ TEST_F(TermovelDic, ReadsAFileTheProgramWrote) {
         {search + "елка", 0, "spruce\n"},
         {search + "absent", 1, "termovel-dic: Текст не найден ни в одной статье\n"},
     };
-    for (const TCase& c : cases) {
-        const TToolRun run = tool(c.arguments);
-        EXPECT_EQ(run.code, c.code) << c.arguments;
-        EXPECT_EQ(run.out, c.out) << c.arguments;
+    // Without a cache (the term index made in memory), then with a fresh one, where the first
+    // round makes the indexes and the second reads them.
+    const std::string cache = (folder_ / "cache").string();
+    for (const std::string& before :
+         {std::string("env -u XDG_CACHE_HOME -u HOME "), "XDG_CACHE_HOME=" + cache + " ",
+          "XDG_CACHE_HOME=" + cache + " "}) {
+        for (const TCase& c : cases) {
+            const TToolRun run = tool(c.arguments, "2>&1", before);
+            EXPECT_EQ(run.code, c.code) << before << c.arguments;
+            EXPECT_EQ(run.out, c.out) << before << c.arguments;
+        }
     }
+    // One index for each of the two dictionaries.
+    EXPECT_EQ(entryNames(cache + "/termovel").size(), 2u);
 }
 
 TEST_F(TermovelDic, FailuresExitWithTheirCodes) {

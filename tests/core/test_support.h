@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <grp.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -258,6 +259,14 @@ inline void saveEntries(const std::string& path, const TEntries& pairs) {
     d.SaveToFile(path);
 }
 
+// The four-entry dictionary the cache tests look up in.
+inline void saveFruit(const std::string& dic) {
+    saveEntries(dic, {{"apple", "apple article"},
+                      {"banana", "banana article"},
+                      {"cherry", "cherry article"},
+                      {"zebra", "zebra article"}});
+}
+
 // The dictionary's (term, article) pairs in order.
 inline TEntries entries(const TDictionary& d) {
     TEntries out;
@@ -306,6 +315,19 @@ inline void randomDictionary(std::mt19937& random, TDictionary& d) {
     const int count = static_cast<int>(random() % 12);
     for (int i = 0; i < count; ++i)
         d.AddTerm(randomText(random, pieces, 5), randomText(random, pieces, 10));
+}
+
+// Rewrites the dictionary's bytes in place with plain (of the same size), then puts its
+// modification time back, as an editor writing within one timestamp step would leave it.
+inline void rewriteInPlace(const std::string& path, std::string plain) {
+    struct stat before {};
+    ::stat(path.c_str(), &before);
+    keystream::scramble(plain.data(), plain.size());
+    const int fd = ::open(path.c_str(), O_WRONLY);
+    (void)!::pwrite(fd, plain.data(), plain.size(), 0);
+    ::close(fd);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 struct TToolRun {
