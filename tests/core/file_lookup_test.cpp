@@ -459,10 +459,13 @@ std::string withArrayValue(std::string bytes, int array, size_t i, int64_t value
         return size_t{v};
     };
     // After magic, version, stamp and flags: the count, the order name's length, the header
-    // texts' lengths; then the order name, the weights and the texts.
+    // texts' lengths, the term bytes; then the order name, the weights and the texts, the block
+    // checks (one per 4096 bytes of the arrays) and the header's check.
     const size_t count = u32(80);
     const size_t texts = 104 + u32(84) + 256 * 4;
-    const size_t arrays = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
+    const size_t checks = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
+    const size_t arraysSize = (20 * count + 4 + u32(100) + 7) / 8 * 8;
+    const size_t arrays = checks + 8 * ((arraysSize + 4095) / 4096) + 8;
     const size_t at[4] = {arrays, arrays + 8 * count, arrays + 12 * count + 4,
                           arrays + 16 * count + 4};
     if (value < 0)
