@@ -24,6 +24,9 @@ constexpr size_t kSniffBytes = 4096;
 constexpr size_t kMaxTagName = 32;
 constexpr size_t kMaxTagAttributes = 256;
 constexpr size_t kIndentStep = 2;
+// A sub-entry's headword with "~" made the entry's headword is kept to this length, so that a
+// line of many "~" cannot multiply a long headword.
+constexpr size_t kMaxSubHeadword = 4096;
 
 void appendUtf8(std::string& out, uint32_t c) {
     if (c < 0x80) {
@@ -168,6 +171,7 @@ bool readTag(std::string_view s, size_t at, TTag& tag) {
 std::string withoutComments(std::string_view s) {
     std::string out;
     out.reserve(s.size());
+    bool closable = true;
     size_t i = 0;
     while (i < s.size()) {
         if (s[i] == '\\' && i + 1 < s.size()) {
@@ -175,12 +179,13 @@ std::string withoutComments(std::string_view s) {
             i += 2;
             continue;
         }
-        if (s.substr(i, 2) == "{{") {
+        if (closable && s.substr(i, 2) == "{{") {
             const size_t end = s.find("}}", i + 2);
             if (end != std::string_view::npos) {
                 i = end + 2;
                 continue;
             }
+            closable = false;  // no later "{{" closes either: the text is not searched again
         }
         out.push_back(s[i++]);
     }
@@ -226,7 +231,7 @@ std::string withHeadword(std::string_view line, std::string_view headword) {
         if (line[i] == '\\' && i + 1 < line.size()) {
             out.append(line.substr(i, 2));
             ++i;
-        } else if (line[i] == '~') {
+        } else if (line[i] == '~' && out.size() + escaped.size() <= kMaxSubHeadword) {
             out += escaped;
         } else {
             out.push_back(line[i]);
@@ -237,13 +242,13 @@ std::string withHeadword(std::string_view line, std::string_view headword) {
 
 // A line of a body rendered (see renderDslBody); indent receives its indentation in steps.
 std::string renderLine(std::string_view line, std::string_view headword,
-                       const TDslAbbreviations* abbreviations, size_t& indent) {
+                       const TDslAbbreviations* abbreviations, size_t room, size_t& indent) {
     std::string out;
     indent = 0;
     size_t mediaStart = std::string::npos;
     size_t abbreviationStart = std::string::npos;
     int references = 0;
-    for (size_t i = 0; i < line.size();) {
+    for (size_t i = 0; i < line.size() && out.size() <= room;) {
         const char c = line[i];
         if (c == '\\') {
             if (i + 1 < line.size())
@@ -286,6 +291,8 @@ std::string renderLine(std::string_view line, std::string_view headword,
             continue;
         }
         if (c == '~') {
+            if (out.size() + headword.size() > room)
+                break;
             out += headword;
             ++i;
             continue;
@@ -475,7 +482,9 @@ void TDslWalk::entry(const std::vector<std::string_view>& headwords, std::string
         if (e.headword.empty())
             e.headword = shown;
         for (const std::string& term : terms) {
-            if (unique.insert(term).second)
+            if (e.terms.size() >= kMaxEntryTerms)
+                ++notes_.termsLeftOut;
+            else if (unique.insert(term).second)
                 e.terms.push_back(term);
         }
     }
@@ -540,6 +549,9 @@ std::vector<std::string> TDslNotes::lines(const std::string& path) const {
         out.push_back(path + ": заголовков одной статьи больше " +
                       std::to_string(kMaxPendingHeadwords) +
                       ", лишние пропущены: " + std::to_string(droppedHeadwordLines));
+    if (termsLeftOut > 0)
+        out.push_back(path + ": заголовков сверх предела на статью пропущено: " +
+                      std::to_string(termsLeftOut));
     if (emptyHeadwords > 0)
         out.push_back(path + ": пустых заголовков пропущено: " + std::to_string(emptyHeadwords));
     for (const std::string& include : includes)
@@ -577,6 +589,7 @@ std::vector<std::string> dslHeadwordTerms(std::string_view line, std::string* sh
     };
     std::vector<TPart> parts(1);
     bool inOptional = false;
+    bool closable = true;
     for (size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (c == '\\') {
@@ -586,11 +599,13 @@ std::vector<std::string> dslHeadwordTerms(std::string_view line, std::string* sh
             continue;
         }
         if (c == '{') {
-            // An unsorted part, skipped to its closing brace (escapes inside skipped too).
+            // An unsorted part, skipped to its closing brace (escapes inside skipped too). When
+            // none closes it, no later brace is closed either, and the line is not searched again.
             size_t j = i + 1;
-            while (j < text.size() && text[j] != '}')
+            while (closable && j < text.size() && text[j] != '}')
                 j += text[j] == '\\' ? 2 : 1;
-            i = j < text.size() ? j + 1 : i + 1;
+            closable = closable && j < text.size();
+            i = closable ? j + 1 : i + 1;
             continue;
         }
         TTag tag;
@@ -648,6 +663,8 @@ std::string renderDslBody(std::string_view body, std::string_view headword,
     std::string out;
     bool inSubEntry = false;
     eachLine(text, [&](std::string_view raw) {
+        if (out.size() >= kMaxRenderedBody)
+            return;
         const std::string_view line = leftTrimmed(raw);
         if (line.starts_with('@')) {
             const std::string_view sub = trimmed(line.substr(1));
@@ -663,7 +680,8 @@ std::string renderDslBody(std::string_view body, std::string_view headword,
         if (inSubEntry)
             return;
         size_t indent = 0;
-        const std::string rendered = renderLine(line, headword, abbreviations, indent);
+        const std::string rendered =
+            renderLine(line, headword, abbreviations, kMaxRenderedBody - out.size(), indent);
         if (rendered.empty())
             return;
         out.append(indent * kIndentStep, ' ');
@@ -729,8 +747,16 @@ void readDsl(const std::string& path, TConversion& conversion, bool abbreviation
         [&](const TDslEntry& e) {
             const std::string article =
                 renderDslBody(e.body, e.headword, abbreviations ? &table : nullptr);
-            for (const std::string& term : e.terms)
-                conversion.add(term, article);
+            // Each term holds its own copy of the article: a long article goes to fewer of
+            // them, so that memory stays bounded by the file's size.
+            const size_t copies =
+                std::max<size_t>(1, kArticleCopies / std::max<size_t>(article.size(), 1));
+            for (size_t i = 0; i < e.terms.size(); ++i) {
+                if (i < copies)
+                    conversion.add(e.terms[i], article);
+                else
+                    ++notes.termsLeftOut;
+            }
         },
         notes);
     if (!header.name.empty())

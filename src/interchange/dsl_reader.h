@@ -53,6 +53,9 @@ struct TDslNotes {
     uint64_t headwordsWithoutBody = 0;  // headword lines no body followed, left out
     uint64_t droppedHeadwordLines = 0;  // headword lines beyond kMaxPendingHeadwords, left out
     uint64_t emptyHeadwords = 0;        // headword lines with nothing left of a term
+    // Terms of one entry beyond kMaxEntryTerms, or beyond the copies of its article that
+    // kArticleCopies allows, left out.
+    uint64_t termsLeftOut = 0;
     std::vector<std::string> includes;  // included files that could not be read, with why
 
     // The notes as lines in the tool's words, naming the file; none when nothing was met.
@@ -63,6 +66,13 @@ constexpr int kMaxIncludeDepth = 4;
 constexpr size_t kMaxOptionalParts = 5;
 // The headword lines kept for one body: a file of headword lines without bodies costs no more.
 constexpr size_t kMaxPendingHeadwords = 1000;
+// The terms one entry gives at most (its headword lines with their optional parts).
+constexpr size_t kMaxEntryTerms = 1000;
+// The bytes of copies of one article a conversion makes for its terms (each term at least one).
+constexpr size_t kArticleCopies = size_t{16} << 20;
+// A rendered body stops at about this length: no line is started beyond it, and "~" stops
+// repeating the headword there (a line of many "~" would multiply it).
+constexpr size_t kMaxRenderedBody = size_t{16} << 20;
 // How far a compressed DSL may inflate: its compressed size times this, at least
 // kMinInflatedLimit, at most TDictData::kMaxSize. Text of dictionaries compresses by far less.
 constexpr uint64_t kMaxDslInflateRatio = 64;

@@ -292,6 +292,26 @@ TEST_F(Dsl, ManyHeadwordLinesWithoutBodyAreBounded) {
     walkDsl(
         path, [&](const TDslEntry&) { ADD_FAILURE(); }, none);
     EXPECT_EQ(none.headwordsWithoutBody + none.droppedHeadwordLines, 100000u);
+
+    // Optional parts multiply the terms: an entry gives at most kMaxEntryTerms of them.
+    std::string optional;
+    for (int i = 0; i < 100; ++i)
+        optional += "w" + std::to_string(i) + "(a)(b)(c)(d)(e)\n";
+    writeFile(path, optional + "\tbody\n");
+    TDslNotes capped;
+    terms = 0;
+    walkDsl(
+        path, [&](const TDslEntry& e) { terms += e.terms.size(); }, capped);
+    EXPECT_EQ(terms, kMaxEntryTerms);
+    EXPECT_EQ(capped.termsLeftOut, 100 * 32 - kMaxEntryTerms);
+
+    // "~" repeats the headword: the rendered body is cut, as is a sub-entry's headword.
+    const std::string longHeadword(1000, 'h');
+    const std::string tildes =
+        "\t" + std::string(100000, '~') + "\n\t@ " + std::string(100000, '~');
+    const std::string rendered = renderDslBody(tildes, longHeadword);
+    EXPECT_LE(rendered.size(), kMaxRenderedBody + tildes.size());  // a line beyond at most
+    EXPECT_GE(rendered.size(), kMaxRenderedBody - longHeadword.size());
 }
 
 TEST_F(Dsl, IncludedFilesAreReadInPlaceOnceAndNotTooDeep) {
