@@ -248,8 +248,11 @@ std::string renderLine(std::string_view line, std::string_view headword,
     size_t mediaStart = std::string::npos;
     size_t abbreviationStart = std::string::npos;
     int references = 0;
-    for (size_t i = 0; i < line.size() && out.size() <= room;) {
+    for (size_t i = 0; i < line.size();) {
         const char c = line[i];
+        // Past the room the line ends, at a character's first byte so that none is cut.
+        if (out.size() > room && (static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            break;
         if (c == '\\') {
             if (i + 1 < line.size())
                 out.push_back(line[i + 1]);
