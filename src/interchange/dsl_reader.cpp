@@ -379,6 +379,9 @@ private:
     const std::function<void(const TDslEntry&)>& visit_;
     TDslNotes& notes_;
     std::set<std::string> seen_;
+    // The file being read and its decoded text, for the entries' places.
+    std::string_view file_;
+    std::string_view text_;
 };
 
 std::string decodedFile(const std::string& path, TDslNotes& notes) {
@@ -399,6 +402,18 @@ std::string decodedFile(const std::string& path, TDslNotes& notes) {
 void TDslWalk::file(const std::string& path, int depth) {
     seen_.insert(pathKey(path));
     const std::string text = decodedFile(path, notes_);
+    // An included file is read in the middle of this one: where the entries lie is restored
+    // after it.
+    struct TRestore {
+        TDslWalk& walk;
+        std::string_view file, text;
+        ~TRestore() {
+            walk.file_ = file;
+            walk.text_ = text;
+        }
+    } restore{*this, file_, text_};
+    file_ = path;
+    text_ = text;
     std::vector<std::string_view> headwords;
     size_t bodyStart = std::string::npos, bodyEnd = 0;
     auto flush = [&] {
@@ -476,6 +491,8 @@ void TDslWalk::directive(std::string_view line, const std::string& path, int dep
 void TDslWalk::entry(const std::vector<std::string_view>& headwords, std::string_view body) {
     TDslEntry e;
     e.body = body;
+    e.file = file_;
+    e.bodyOffset = static_cast<uint64_t>(body.data() - text_.data());
     std::set<std::string, std::less<>> unique;
     for (std::string_view line : headwords) {
         std::string shown;
@@ -505,8 +522,11 @@ void TDslWalk::subEntries(std::string_view body, std::string_view headword) {
         TDslEntry e;
         e.subEntry = true;
         e.terms = dslHeadwordTerms(line, &e.headword);
-        if (start != std::string::npos)
+        e.file = file_;
+        if (start != std::string::npos) {
             e.body = body.substr(start, end - start);
+            e.bodyOffset = static_cast<uint64_t>(e.body.data() - text_.data());
+        }
         if (e.terms.empty())
             ++notes_.emptyHeadwords;
         else

@@ -43,6 +43,8 @@ struct TDslEntry {
     std::string headword;            // what "~" in the body stands for
     std::string_view body;           // the body's lines as written (UTF-8), sub-entries included
     bool subEntry = false;           // an "@" sub-entry of the entry before it
+    std::string_view file;           // the file it lies in (the one walked or an included one)
+    uint64_t bodyOffset = 0;         // where body starts in that file's decoded text
 };
 
 // What the walk met that a reader should be told of, each counted.

@@ -334,6 +334,20 @@ TEST_F(Dsl, IncludedFilesAreReadInPlaceOnceAndNotTooDeep) {
     EXPECT_EQ(entries, expected);
     EXPECT_EQ(header.name, "Main");
     ASSERT_EQ(notes.includes.size(), 2u);
+    // Each entry tells where its body lies: in which file and where in its decoded text.
+    std::vector<std::string> places;
+    TDslNotes again;
+    walkDsl(
+        temp_.file("main.dsl"),
+        [&](const TDslEntry& e) {
+            places.push_back(std::filesystem::path(e.file).filename().string() + "@" +
+                             std::to_string(e.bodyOffset) + ":" + std::string(e.body));
+        },
+        again);
+    ASSERT_GE(places.size(), 3u);
+    EXPECT_EQ(places.front(), "main.dsl@15:\t1");
+    EXPECT_EQ(places[1], "part.dsl@15:\t2");
+    EXPECT_EQ(places.back(), "main.dsl@40:\t26");
     EXPECT_NE(notes.includes[0].find("gone.dsl: файла нет"), std::string::npos);
     EXPECT_NE(
         notes.includes[1].find("d" + std::to_string(kMaxIncludeDepth) + ".dsl: вложен глубже"),
