@@ -92,8 +92,9 @@ std::vector<std::string> dslHeadwordTerms(std::string_view line, std::string* sh
 using TDslAbbreviations = std::map<std::string, std::string, std::less<>>;
 
 // The body of an entry rendered as plain text, a line for each of its lines: "[m1]"…"[m9]" indent
-// the line by that many steps of two blanks; other tags are dropped with their contents kept;
-// a media file "[s]name[/s]" is named («[звук: name]», «[рисунок: name]», «[видео: name]»);
+// the line by that many steps of two blanks ("[m]" alone by none); other tags are dropped with
+// their contents kept; a media file "[s]name[/s]" is named («[звук: name]», «[рисунок: name]»,
+// «[видео: name]»);
 // "[p]abbr[/p]" is expanded when abbreviations are given and name it; "~" is the headword;
 // "<<word>>" is the word; "{{…}}" comments are dropped. A sub-entry stays as its headword's line
 // and its body is left out (it is an entry of its own). A tag never closed ends with the line.
