@@ -202,6 +202,14 @@ TEST_F(Dsl, EncodingsAreToldAndDecodedToUtf8) {
              return be;
          }(),
          text},
+        {"utf-16be bare",
+         [&] {
+             std::string le = utf16le(text), be;
+             for (size_t i = 0; i < le.size(); i += 2)
+                 be += std::string{le[i + 1], le[i]};
+             return be;
+         }(),
+         text},
         {"odd utf-16", "\xFF\xFE" + utf16le("ab") + "c", "ab", 0, true},
         {"lone surrogate", "\xFF\xFE" + std::string("a\0\x00\xD8z\0", 6), "a\xEF\xBF\xBDz", 1},
         {"surrogate pair", "\xFF\xFE" + std::string("\x3D\xD8\x00\xDE", 4), "\xF0\x9F\x98\x80"},
