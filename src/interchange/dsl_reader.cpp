@@ -391,6 +391,10 @@ std::string decodedFile(const std::string& path, TDslNotes& notes) {
         std::min(TDictData::kMaxSize,
                  std::max(kMinInflatedLimit, (error ? 0 : stored) * kMaxDslInflateRatio));
     TDictData data(path, limit + 1);
+    if (data.size() > limit && !error && data.size() == stored) {
+        throw TError(path + ": файл больше " + std::to_string(limit >> 20) +
+                     " МиБ — такой словарь не прочитать");
+    }
     if (data.size() > limit) {
         throw TError(path + ": сжатый текст распаковывается больше чем в " +
                      std::to_string(limit >> 20) +
