@@ -10,7 +10,8 @@ scripts/build.sh
 
 # Short fuzzing runs, 20 s each: the dictionary loader (seeded with the bundled dictionaries),
 # the settings file read into the settings store and saved back (seeded with sample files),
-# and the text-import parser (seeded with the bundled dictionaries' sources). First each target
+# the text-import parser (seeded with the bundled dictionaries' sources) and the DSL reader
+# (seeded with sample DSL files in UTF-8 and UTF-16). First each target
 # replays the inputs that once broke it (fuzz/regressions/<target>/). A smoke test that the
 # targets build and that arbitrary input stays safe; longer runs are made by hand with the
 # same build (see CONTRIBUTING.md).
@@ -19,14 +20,16 @@ if command -v clang++ >/dev/null 2>&1; then
         CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
             -DTERMOVEL_GUI=OFF -DTERMOVEL_BENCH=OFF -DBUILD_TESTING=OFF -DTERMOVEL_FUZZ=ON
     fi
-    cmake --build build/fuzz -j "$(nproc)" --target load_dic_fuzz ini_fuzz import_fuzz
-    mkdir -p build/fuzz/corpus build/fuzz/corpus-ini build/fuzz/corpus-import
+    cmake --build build/fuzz -j "$(nproc)" --target load_dic_fuzz ini_fuzz import_fuzz dsl_fuzz
+    mkdir -p build/fuzz/corpus build/fuzz/corpus-ini build/fuzz/corpus-import build/fuzz/corpus-dsl
     # Only the small dictionaries: the ones converted from dictd run to tens of megabytes,
     # which would leave a short run no time for mutations.
     find build/dics -name '*.dic' -size -256k -exec cp -n {} build/fuzz/corpus/ \; 2>/dev/null || true
     cp -n fuzz/seeds/*.ini build/fuzz/corpus-ini/ 2>/dev/null || true
     cp -n data/*.txt build/fuzz/corpus-import/ 2>/dev/null || true
-    for target in load_dic_fuzz:corpus ini_fuzz:corpus-ini import_fuzz:corpus-import; do
+    cp -n fuzz/seeds/*.dsl build/fuzz/corpus-dsl/ 2>/dev/null || true
+    for target in load_dic_fuzz:corpus ini_fuzz:corpus-ini import_fuzz:corpus-import \
+        dsl_fuzz:corpus-dsl; do
         name=${target%%:*}
         corpus=build/fuzz/${target##*:}
         log=build/fuzz/$name.log

@@ -10,6 +10,7 @@
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
+#include "interchange/dsl_reader.h"
 #include "interchange/mueller_reverse.h"
 #include "interchange/stardict_reader.h"
 #include "platform/codepage.h"
@@ -23,6 +24,8 @@ const char* const kConvertUsage =
     "                                        словарь из словарей StarDict\n"
     "      ЗАГОЛОВОК: --name TEXT --author TEXT --info TEXT --info-file FILE\n"
     "      --force: заменить уже существующий OUT.dic\n"
+    "      --abbreviations: с from-dsl — пометы [p] раскрыть по файлу сокращений\n"
+    "                      ИМЯ_abrv.dsl рядом со словарём\n"
     "      --form prose: строки каждого абзаца статьи соединить в одну\n"
     "      --form mueller: статьи записаны по правилам словаря Мюллера (транскрипции\n"
     "                      знаками-заменителями, пометы с \"_\")\n"
@@ -40,6 +43,7 @@ struct THeaderOptions {
     bool force = false;
     TArticleForm form = TArticleForm::asIs;
     bool reverse = false;
+    bool abbreviations = false;  // DSL: [p] marks expanded from the abbreviation file
     std::optional<std::string> wordnet, supplement;  // for the reverse index
 };
 
@@ -54,6 +58,10 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
         }
         if (a == "--force") {
             header.force = true;
+            continue;
+        }
+        if (a == "--abbreviations") {
+            header.abbreviations = true;
             continue;
         }
         if (a == "--reverse") {
@@ -106,19 +114,31 @@ void printReport(const std::string& out, const TConversionReport& r) {
           "\nСимволов заменено на \"?\": " + std::to_string(r.characters.replaced) + "\n");
 }
 
-// Reads one database into the conversion (files: the index and data of dictd, or the .ifo
-// of StarDict). A failure names the file: the core's own messages name it, and a file that
-// cannot be opened is told apart (missing, a folder, a device, a loop of links).
-// Articles lost to a damaged chunk are added to skipped.
-void readDatabase(const std::vector<std::string>& files, bool dictd, TConversion& conversion,
-                  std::vector<std::string>& skipped) {
-    const std::string database =
-        dictd ? "База dictd " + files[0] + " " + files[1] : "Словарь StarDict " + files[0];
+enum class TSource { dictd, stardict, dsl };
+
+// Reads one database into the conversion (files: the index and data of dictd, the .ifo of
+// StarDict, or the DSL file). A failure names the file: the core's own messages name it, and a file
+// that cannot be opened is told apart (missing, a folder, a device, a loop of links). Articles lost
+// to a damaged chunk are added to skipped, and what a DSL file held that could not be read to
+// notes.
+void readDatabase(const std::vector<std::string>& files, TSource source, bool abbreviations,
+                  TConversion& conversion, std::vector<std::string>& skipped,
+                  std::vector<std::string>& notes) {
+    const std::string database = source == TSource::dictd
+                                     ? "База dictd " + files[0] + " " + files[1]
+                                 : source == TSource::stardict ? "Словарь StarDict " + files[0]
+                                                               : "Словарь DSL " + files[0];
     try {
-        if (dictd)
+        if (source == TSource::dictd) {
             readDictd(files[0], files[1], conversion, &skipped);
-        else
+        } else if (source == TSource::stardict) {
             readStarDict(files[0], conversion, &skipped);
+        } else {
+            TDslNotes dsl;
+            readDsl(files[0], conversion, abbreviations, dsl);
+            for (std::string& line : dsl.lines(files[0]))
+                notes.push_back(std::move(line));
+        }
     } catch (const TError& e) {
         const std::string_view opening = error_text::kCannotOpenFile;
         if (isError(e, opening)) {
@@ -145,8 +165,16 @@ int runConvertCommand(const std::vector<std::string>& args) {
     if (args.empty())
         return -1;
     const bool dictd = args[0] == "from-dictd";
-    if (!dictd && args[0] != "from-stardict")
+    std::optional<TSource> known;
+    if (dictd)
+        known = TSource::dictd;
+    else if (args[0] == "from-stardict")
+        known = TSource::stardict;
+    else if (args[0] == "from-dsl")
+        known = TSource::dsl;
+    if (!known)
         return -1;
+    const TSource source = *known;
     THeaderOptions header;
     const std::vector<std::string> files = parse(args, header);
     const size_t group = dictd ? 2 : 1;
@@ -155,6 +183,11 @@ int runConvertCommand(const std::vector<std::string>& args) {
 
     requireDictionaryOrNothing(files.back());
     requireFreeUnlessForced(files.back(), header.force);
+
+    if (header.abbreviations && source != TSource::dsl)
+        throw TFailure{
+            "--abbreviations раскрывает пометы словарей DSL: оно действует только с "
+            "from-dsl"};
 
     if (header.reverse && header.form != TArticleForm::mueller)
         throw TFailure{
@@ -195,11 +228,13 @@ int runConvertCommand(const std::vector<std::string>& args) {
             }
         }
     }
-    std::vector<std::string> skipped;
+    std::vector<std::string> skipped, notes;
     for (size_t i = 0; i + 1 < files.size(); i += group)
         readDatabase(
             {files.begin() + static_cast<long>(i), files.begin() + static_cast<long>(i + group)},
-            dictd, conversion, skipped);
+            source, header.abbreviations, conversion, skipped, notes);
+    for (const std::string& note : notes)
+        printError(note);
     // A damaged chunk costs only the articles inside it; each is named.
     constexpr size_t kNamedSkips = 20;
     for (size_t i = 0; i < skipped.size() && i < kNamedSkips; ++i)

@@ -182,6 +182,59 @@ TEST_F(TermovelDic, FailuresExitWithTheirCodes) {
     EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
+TEST_F(TermovelDic, FromDslConvertsAndLooksUp) {
+    // UTF-16LE with its mark, as DSL files mostly are: "#NAME", two headword lines of one body,
+    // an optional part, an abbreviation, a sub-entry and a media file.
+    const std::string text =
+        "#NAME \"Кошки\"\ncat\nkitty{-ies}\n\t[m1][p]n[/p] [b]кошка[/b] "
+        "[s]cat.wav[/s]\n\t@ ~ nap\n\tсон\n\t@\nrun(s)\n\tбежать\n";
+    std::string utf16 = "\xFF\xFE";
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const unsigned code = c >= 0xC0 ? (c & 0x1F) << 6 | (text[i + 1] & 0x3F) : c;
+        i += c >= 0xC0 ? 2 : 1;
+        utf16 += {static_cast<char>(code & 0xFF), static_cast<char>(code >> 8)};
+    }
+    const std::string dsl = (folder_ / "Cats.dsl").string(), out = (folder_ / "cats.dic").string();
+    writeFile(dsl, utf16);
+    writeFile((folder_ / "Cats_abrv.dsl").string(), "n\n\tсущ.\n");
+    const std::string damaged = (folder_ / "damaged.dsl").string();
+    writeFile(damaged, "\xFF\xFE" + std::string("\t\0x\0\n\0w\0\n\0\t\0b\0\n\0!", 19));
+    const std::string other = (folder_ / "other.dic").string();
+    struct TCase {
+        std::string arguments;
+        int code;
+        std::string says;  // a part of what it prints
+    };
+    const std::vector<TCase> cases = {
+        {"from-dsl " + dsl + " " + out, 0, "Статей прочитано: 5\nТерминов: 5"},
+        {"info " + out, 0, "Название словаря: Кошки\n"},
+        {"lookup " + out + " kitty", 0, "  n кошка [звук: cat.wav]\ncat nap\n"},
+        {"lookup " + out + " RUN", 0, "бежать\n"},
+        {"lookup " + out + " runs", 0, "бежать\n"},
+        {"lookup " + out + " 'cat nap'", 0, "сон\n"},
+        {"from-dsl " + dsl + " " + out + " --force --abbreviations --name Другое", 0,
+         "Терминов: 5"},
+        {"info " + out, 0, "Название словаря: Другое\n"},
+        {"lookup " + out + " cat", 0, "  сущ. кошка [звук: cat.wav]\n"},
+        {"from-dsl " + damaged + " " + other, 0, "последний байт пропущен"},
+        {"from-dsl " + damaged + " " + other + " --force", 0,
+         "строк статьи до первого заголовка пропущено: 1"},
+        {"lookup " + other + " w", 0, "b\n"},
+        {"from-dsl " + damaged + " " + other + " --force --abbreviations", 3,
+         damaged + ": рядом нет файла сокращений"},
+        {"from-dictd a.index a.dict " + other + " --force --abbreviations", 2, "только с from-dsl"},
+        {"from-dsl " + (folder_ / "gone.dsl").string() + " " + other + " --force", 3,
+         (folder_ / "gone.dsl").string()},
+        {"from-dsl " + dsl, 2, "Использование"},
+    };
+    for (const TCase& c : cases) {
+        const TToolRun run = tool(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments << ": " << run.out;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.arguments << ": " << run.out;
+    }
+}
+
 TEST_F(TermovelDic, HelpAndVersionGoToStandardOutputUsageErrorsToStandardError) {
     const TToolRun help = tool("--help", "2>/dev/null");
     EXPECT_EQ(help.code, 0);
