@@ -8,7 +8,7 @@ scripts/ensure_deps.sh
 scripts/build.sh
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
 
-# Short fuzzing runs, 20 s each: the dictionary loader (seeded with the bundled dictionaries),
+# Short fuzzing runs, 15 s each: the dictionary loader (seeded with the bundled dictionaries),
 # the settings file read into the settings store and saved back (seeded with sample files),
 # the text-import parser (seeded with the bundled dictionaries' sources) and the DSL reader
 # (seeded with sample DSL files in UTF-8 and UTF-16). First each target
@@ -40,7 +40,7 @@ if command -v clang++ >/dev/null 2>&1; then
             echo "$name fails again on an input kept in fuzz/regressions/$name." >&2
             exit 1
         fi
-        if ! build/fuzz/fuzz/$name -max_total_time=20 -timeout=10 -malloc_limit_mb=256 \
+        if ! build/fuzz/fuzz/$name -max_total_time=15 -timeout=10 -malloc_limit_mb=256 \
             -artifact_prefix=build/fuzz/ "$corpus" >"$log" 2>&1; then
             tail -n 60 "$log"
             echo "$name failed under fuzzing; the input is saved as build/fuzz/crash-* (or" \
