@@ -137,10 +137,17 @@ void TMainForm::actSearchArticlesExecute() {
     const TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
+    if (reloadCurrentIfChanged())
+        return;
     TArticleSearchForm form(*dictionary, dialogs(), this);
     form.setText(lastArticleSearch_);
     const int result = dialogs().execModal(form);
     lastArticleSearch_ = form.text();
+    if (form.dictionaryChanged()) {
+        // The search stopped at an article that was no longer the one indexed.
+        dictionaryChanged();
+        return;
+    }
     if (result != QDialog::Accepted || form.chosenRow() < 0)
         return;
     selectRow(form.chosenRow());
