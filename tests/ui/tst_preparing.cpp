@@ -16,7 +16,9 @@
 #include "dictionary/term_index.h"
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
+#include "ui/dialogs/article_search_form.h"
 #include "ui/dialogs/word_form.h"
+#include "ui/instance_channel.h"
 
 namespace {
 
@@ -69,8 +71,10 @@ private slots:
     void tabWithoutIndexIsPreparedWhileOthersWork_data();
     void tabWithoutIndexIsPreparedWhileOthersWork();
     void closingTabBeingPreparedCancelsIt();
+    void lookupRequestWaitsForPreparedTabs();
     void fileChangedUnderWindowIsReadAfresh_data();
     void fileChangedUnderWindowIsReadAfresh();
+    void searchInArticlesStopsAtChangedFile();
     void editedLazyTabSavesAndRecovers();
 };
 
@@ -198,30 +202,49 @@ void TestPreparing::closingTabBeingPreparedCancelsIt() {
     QCOMPARE(rig::tabs(form), QStringList{"fruit.dic"});
 }
 
+// A word handed over by a later start is looked up in every tab, so it waits while a tab is
+// being prepared (its dictionary may be the one that has the word), then opens.
+void TestPreparing::lookupRequestWaitsForPreparedTabs() {
+    TLookupFolder folder;
+    folder.writeDic("fruit.dic", kFruit, "Fruit");
+    folder.writeDic("trees.dic", kTrees, "Trees");
+    makeIndex(folder.file("fruit.dic"));
+    TMainForm& form = folder.open({}, false);
+    QVERIFY(TMainFormView(form).preparing(1));
+    form.carryOut({TInstanceRequest::TKind::Lookup, QStringLiteral("birch")});
+    QVERIFY(form.translationWindows().empty());
+    QVERIFY(statusText(form).isEmpty());  // no «not found» for a word that is only being prepared
+    QVERIFY(rig::waitUntilPrepared(form));
+    QTRY_COMPARE(rig::windowTerms(form), QStringList{"birch"});
+    QCOMPARE(form.currentDictionary(), &TMainFormView(form).dic(1));
+    QVERIFY(windowsShowTheirOwnArticles(form));
+}
+
 // Another program replaces the file (a rename over it), writes it in place, or cuts it short
 // while the window shows it. The next read of it, or a tab change to it, reads it afresh with
 // a word in the status bar: no other term's article is ever shown, and the tab then shows the
 // file as it is now (or its error, when it no longer loads).
 void TestPreparing::fileChangedUnderWindowIsReadAfresh_data() {
-    QTest::addColumn<QString>("change");   // rename, in place, truncate
-    QTest::addColumn<QString>("command");  // translate, edit, delete, tab
-    QTest::addColumn<QStringList>("rowsAfter");
+    QTest::addColumn<QString>("change");  // rename, in place, truncate
+    // translate, edit, delete, search (in articles), tab (chosen again), focus (the window
+    // comes back from another program)
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("rowsAfter");  // none: the file no longer loads
 
     const QStringList trees = {"ash", "birch", "cedar", "elm"};
-    QTest::newRow("replaced, then translated") << "rename"
-                                               << "translate" << trees;
-    QTest::newRow("written in place, then translated") << "in place"
-                                                       << "translate" << trees;
-    QTest::newRow("cut short, then translated") << "truncate"
-                                                << "translate" << QStringList();
-    QTest::newRow("replaced, then edited") << "rename"
-                                           << "edit" << trees;
-    QTest::newRow("written in place, then deleted from") << "in place"
-                                                         << "delete" << trees;
-    QTest::newRow("replaced, then its tab chosen") << "rename"
-                                                   << "tab" << trees;
-    QTest::newRow("cut short, then its tab chosen") << "truncate"
-                                                    << "tab" << QStringList();
+    const auto row = [](const char* name, const char* change, const char* command,
+                        const QStringList& rowsAfter) {
+        QTest::newRow(name) << QString(change) << QString(command) << rowsAfter;
+    };
+    row("replaced, then translated", "rename", "translate", trees);
+    row("written in place, then translated", "in place", "translate", trees);
+    row("cut short, then translated", "truncate", "translate", {});
+    row("replaced, then edited", "rename", "edit", trees);
+    row("written in place, then deleted from", "in place", "delete", trees);
+    row("written in place, then searched in", "in place", "search", trees);
+    row("replaced, then its tab chosen", "rename", "tab", trees);
+    row("cut short, then its tab chosen", "truncate", "tab", {});
+    row("replaced, then the window comes back", "rename", "focus", trees);
 }
 
 void TestPreparing::fileChangedUnderWindowIsReadAfresh() {
@@ -262,6 +285,12 @@ void TestPreparing::fileChangedUnderWindowIsReadAfresh() {
         clickTab(form, 0);
         QVERIFY(statusText(form).isEmpty());
         clickTab(form, 1);
+    } else if (command == "focus") {
+        QApplication::setActiveWindow(nullptr);
+        QVERIFY(statusText(form).isEmpty());
+        QApplication::setActiveWindow(&form);
+    } else if (command == "search") {
+        view.actSearchArticles()->trigger();
     } else {
         pickRow(form, 1);  // banana
         QAction* action = command == "translate" ? view.actTranslate()
@@ -291,6 +320,40 @@ void TestPreparing::fileChangedUnderWindowIsReadAfresh() {
     view.actTranslate()->trigger();
     QCOMPARE(rig::windowTerms(form), QStringList{"birch"});
     QVERIFY(windowsShowTheirOwnArticles(form));
+}
+
+// The file is written in place while the search in articles window is open: the search stops
+// at the first article that is no longer the one indexed, offers nothing, and the window closes
+// with the dictionary read afresh.
+void TestPreparing::searchInArticlesStopsAtChangedFile() {
+    TLookupFolder folder;
+    folder.writeDic("fruit.dic", kFruit, "Fruit");
+    TMainForm& form = folder.open();
+    const std::string path = folder.file("fruit.dic");
+    folder.writeDic("new.tmp", kTrees, "Trees");
+    bool complete = true;
+    std::vector<int> offered = {-1};
+    folder.dialogs().onModal = [&](QDialog& dialog) {
+        auto& search = static_cast<TArticleSearchForm&>(dialog);
+        QFile fresh(QString::fromStdString(folder.file("new.tmp")));
+        QFile old(QString::fromStdString(path));
+        if (!fresh.open(QIODevice::ReadOnly) || !old.open(QIODevice::ReadWrite) || !old.resize(0) ||
+            old.write(fresh.readAll()) <= 0)
+            return int(QDialog::Rejected);
+        old.close();
+        search.setText(QStringLiteral("article"));
+        complete = search.search();
+        offered = search.found();
+        return int(QDialog::Rejected);
+    };
+    TMainFormView(form).actSearchArticles()->trigger();
+    QVERIFY(!complete);
+    QVERIFY(offered.empty());
+    QCOMPARE(statusText(form),
+             QStringLiteral("Словарь «fruit.dic» изменён другой программой и перечитан"));
+    QVERIFY(folder.dialogs().texts("error").isEmpty());
+    QVERIFY(rig::waitUntilPrepared(form));
+    QCOMPARE(rig::rows(form), (QStringList{"ash", "birch", "cedar", "elm"}));
 }
 
 // A tab opened through its index and edited: the edit loads it whole, Save writes it where it

@@ -192,7 +192,8 @@ public:
     // Carries out a request of a later start: Show brings the program forward; Lookup and
     // Selection look up the word (lookUpWord) or the desktop's selected text; Open opens the
     // file into a new tab as Open does, its errors in the error box. While a modal window is
-    // shown or an import runs, the request waits for them, in order, but never without bound: a
+    // shown or an import runs (and, for a look-up, while a tab is being prepared), the request
+    // waits for them, in order, but never without bound: a
     // new look-up replaces one that waits, a request like one that waits is dropped, and beyond
     // kWaitingRequests waiting requests a new one is dropped and the status bar says so.
     void carryOut(const TInstanceRequest& request);
