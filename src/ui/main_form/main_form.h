@@ -49,8 +49,9 @@ struct TInstanceRequest;
 // main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
 // (search box, word list, translation windows), main_form_edit.cpp (editing commands),
 // main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
-// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns) and
-// main_form_recovery.cpp (unsaved work kept when the program is ended from outside).
+// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns),
+// main_form_recovery.cpp (unsaved work kept when the program is ended from outside) and
+// main_form_indexing.cpp (tabs whose term index is being made, files changed under the window).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -343,8 +344,8 @@ private:
     void forgetPreparing(const TDictionary* slot);
     // Reads dictionary index afresh through a new index after another program changed its
     // file, saying so in the status bar. A dictionary with unsaved changes is never read
-    // through its index, so it is never reloaded.
-    void reloadChangedDictionary(int index);
+    // through its index, so it is never reloaded. Returns whether it was.
+    bool reloadChangedDictionary(int index);
     // Before a command that may load the current dictionary whole (every edit, a save, an
     // import): when its file was changed by another program, reads it afresh instead and
     // answers true, so nothing the user is about to type is lost to a load that cannot be.

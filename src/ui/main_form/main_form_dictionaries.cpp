@@ -273,8 +273,7 @@ void TMainForm::TabSetChange(int newTab, bool& allowChange) {
     // A dictionary whose file another program changed is read afresh before it shows; the
     // reload runs this again for the tab, then being prepared.
     if (newTab >= 0 && newTab < static_cast<int>(DicList.size()) && !isPreparing(newTab) &&
-        DicList[static_cast<size_t>(newTab)]->fileChanged()) {
-        reloadChangedDictionary(newTab);
+        DicList[static_cast<size_t>(newTab)]->fileChanged() && reloadChangedDictionary(newTab)) {
         allowChange = true;
         return;
     }

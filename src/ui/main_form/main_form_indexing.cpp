@@ -141,35 +141,33 @@ void TMainForm::showPreparingProgress() {
 
 // --- Files changed by another program ---
 
-void TMainForm::reloadChangedDictionary(int index) {
+bool TMainForm::reloadChangedDictionary(int index) {
     if (index < 0 || index >= static_cast<int>(DicList.size()) || isPreparing(index))
-        return;
+        return false;
     const TDictionary& dictionary = *DicList[static_cast<size_t>(index)];
     const std::shared_ptr<const TTermFile> file = dictionary.termFile();
     if (!file || dictionary.Modified())
-        return;
+        return false;
     const std::string path = file->path();
     prepareTab(index, path);
     StatusBar->showMessage(QStringLiteral("Словарь «%1» изменён другой программой и перечитан")
                                .arg(tabCaption(index)));
     advancePreparing();
+    return true;
 }
 
 bool TMainForm::reloadCurrentIfChanged() {
     if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()) || isPreparing(CurDic) ||
         !DicList[static_cast<size_t>(CurDic)]->fileChanged())
         return false;
-    reloadChangedDictionary(CurDic);
-    return true;
+    return reloadChangedDictionary(CurDic);
 }
 
 bool TMainForm::reloadChangedDictionaries() {
     bool reloaded = false;
     for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
-        if (!isPreparing(i) && DicList[static_cast<size_t>(i)]->fileChanged()) {
-            reloadChangedDictionary(i);
-            reloaded = true;
-        }
+        if (!isPreparing(i) && DicList[static_cast<size_t>(i)]->fileChanged())
+            reloaded = reloadChangedDictionary(i) || reloaded;
     }
     return reloaded;
 }
