@@ -4,6 +4,8 @@
 // the only line of the word list, and every command that would read or write the dictionary is
 // off for it. A dictionary found changed under the program is prepared afresh the same way.
 #include <QApplication>
+#include <QComboBox>
+#include <QEvent>
 #include <QStatusBar>
 #include <QTimer>
 
