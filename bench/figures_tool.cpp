@@ -130,8 +130,8 @@ public:
     int execModal(QDialog&) override { return 0; }
 };
 
-// The real main window over folder (its dictionaries open as at start-up, every one in a tab),
-// offscreen, with its settings in a file of its own.
+// The real main window over folder (its dictionaries open as at start-up, every one in a tab,
+// each ready), offscreen, with its settings in a file of its own.
 struct TWindow {
     QTemporaryDir settingsFolder;
     TRegSetup setup{settingsFolder.filePath("termovel.ini").toStdString()};
@@ -143,7 +143,13 @@ struct TWindow {
         form = std::make_unique<TMainForm>(setup, folder.toStdString(),
                                            std::make_unique<TSilentDialogs>());
         form->show();
-        return QTest::qWaitForWindowExposed(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            return false;
+        // A file whose term index is not made yet opens as a tab being prepared: the figures
+        // are of the dictionaries themselves, so the window is taken once every tab is ready.
+        while (TMainFormView(*form).preparingCount() > 0)
+            QTest::qWait(10);
+        return true;
     }
 };
 

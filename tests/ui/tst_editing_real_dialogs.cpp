@@ -27,7 +27,9 @@ void TestEditingRealDialogs::informationBoxSitsOverOpenAddingWindow() {
     QTemporaryDir folder;
     rig::writeDic(folder.path() + "/f.dic", {"f.dic", "", {{"apple", "яблоко"}}});
     TRegSetup setup(folder.path().toStdString() + "/termovel.ini");
+    rig::useOwnCache();
     TMainForm form(setup, folder.path().toStdString());  // Qt's own boxes and windows
+    QVERIFY(rig::waitUntilPrepared(form));
     form.show();
 
     // Answers whatever modal window is up, step by step, as a user would.

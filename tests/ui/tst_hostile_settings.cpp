@@ -135,6 +135,7 @@ private slots:
             .write(ini.constData(), ini.size());
 
         TFakeDialogs dialogs;
+        rig::useOwnCache();
         TStartupEnvironment env;
         env.programFolder = dir.path().toStdString();
         env.lockPath = dir.filePath("TermovelMutex").toStdString();

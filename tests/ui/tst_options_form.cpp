@@ -16,6 +16,7 @@
 
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
+#include "support/main_form_rig.h"
 #include "ui/dialogs/options_form.h"
 #include "ui/main_form/main_form.h"
 #include "ui/text.h"
@@ -316,7 +317,11 @@ private slots:
         form->accept();
         QCOMPARE(storedList(*setup_), QStringList({"-a.dic", "-b.dic", "Count=2"}));
         // The files are not even dictionaries: a start that tried to open them would report it.
+        // (A damaged file is found once its index is being made: the window is taken when no
+        // tab is being prepared any more.)
+        rig::useOwnCache();
         TMainForm next(*setup_, folder(), std::make_unique<TFakeDialogs>());
+        QVERIFY(rig::waitUntilPrepared(next));
         QVERIFY(!next.currentDictionary());
         QCOMPARE(static_cast<TFakeDialogs&>(next.dialogs()).texts("error"), QStringList());
     }

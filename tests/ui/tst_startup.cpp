@@ -24,6 +24,7 @@
 #include "settings/program_identity.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
+#include "support/main_form_rig.h"
 #include "ui/dialogs/logo_form.h"
 #include "ui/dialogs/tip_form.h"
 #include "ui/main_form/main_form.h"
@@ -97,6 +98,7 @@ private:
     // Start-up over the folder with its own lock; loop runs in place of the message loop.
     TStartupEnvironment environment(const QTemporaryDir& dir, TFakeDialogs& dialogs,
                                     std::function<int(TMainForm&)> loop) {
+        rig::useOwnCache();
         TStartupEnvironment env;
         env.programFolder = dir.path().toStdString();
         env.lockPath = dir.filePath("TermovelMutex").toStdString();

@@ -61,7 +61,9 @@ struct TPlaces {
             static_cast<TWordForm&>(dialog).setTexts("added", "a new article");
             return int(QDialog::Accepted);
         };
+        rig::useOwnCache();
         form = std::make_unique<TMainForm>(*setup, folders(), std::move(dialogs));
+        rig::waitUntilPrepared(*form);
         return *form;
     }
     program_folder::TFolders folders() const {

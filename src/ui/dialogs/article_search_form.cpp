@@ -19,6 +19,7 @@
 
 #include "dictionary/article_search.h"
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "ui/dialogs.h"
 #include "ui/text.h"
 
@@ -141,7 +142,20 @@ bool TArticleSearchForm::search() {
     clock.start();
     const int count = dictionary_.Count();
     for (int first = 0; first < count && !cancelled_; first += kSearchStep) {
-        findInArticles(dictionary_, *text, first, std::min(count, first + kSearchStep), found);
+        try {
+            findInArticles(dictionary_, *text, first, std::min(count, first + kSearchStep), found);
+        } catch (const TDictionaryChanged&) {
+            // Another program changed the file: no term found in the new file may be offered
+            // against the old positions. The window closes and the dictionary is read afresh.
+            dictionaryChanged_ = true;
+            pbSearch->hide();
+            btnCancel->hide();
+            edText->setEnabled(true);
+            btnFind->setEnabled(true);
+            model_->show({});
+            QDialog::reject();
+            return false;
+        }
         // A search that has run as long as a progress window's update interval shows its
         // progress and can be cancelled; a shorter one shows none.
         if (clock.elapsed() < dialogs_.progressInterval())

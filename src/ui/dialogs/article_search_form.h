@@ -43,6 +43,9 @@ public:
     void choose(int row);
     // The dictionary position of the chosen term, or -1.
     int chosenRow() const { return chosenRow_; }
+    // Whether a search stopped because another program changed the dictionary's file; the
+    // window then closed (rejected), and the dictionary is to be read afresh.
+    bool dictionaryChanged() const { return dictionaryChanged_; }
 
     void reject() override;
 
@@ -58,6 +61,7 @@ private:
     TDialogs& dialogs_;
     TFoundTermsModel* model_;
     int chosenRow_ = -1;
+    bool dictionaryChanged_ = false;
     bool searching_ = false;
     bool cancelled_ = false;
 };

@@ -3,6 +3,7 @@
 #include "ui/text.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QListView>
@@ -15,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "dictionary/term_index.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs/word_form.h"
 #include "ui/instance_channel.h"
@@ -79,6 +81,14 @@ void TMainForm::reportError(const std::exception& error) {
 void TMainForm::guarded(const std::function<void()>& handler) {
     try {
         handler();
+    } catch (const TDictionaryChanged& error) {
+        // Another program changed a dictionary's file under a read: nothing of the new file was
+        // shown; the dictionary is read afresh, unless a modal window or an import holds one,
+        // when the message says what happened.
+        if (QApplication::activeModalWidget() || importRunning_)
+            reportError(error);
+        else
+            dictionaryChanged();
     } catch (const std::exception& error) {
         reportError(error);
     }

@@ -49,8 +49,9 @@ struct TInstanceRequest;
 // main_form_dictionaries.cpp (the open dictionaries and their tabs), main_form_lookup.cpp
 // (search box, word list, translation windows), main_form_edit.cpp (editing commands),
 // main_form_exit.cpp (leaving), main_form_import.cpp (the text import), main_form_frame.cpp
-// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns) and
-// main_form_recovery.cpp (unsaved work kept when the program is ended from outside).
+// (menus, tool bar, status bar, tray), main_form_dialogs.cpp (the dialogs the window owns),
+// main_form_recovery.cpp (unsaved work kept when the program is ended from outside) and
+// main_form_indexing.cpp (tabs whose term index is being made, files changed under the window).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -64,8 +65,8 @@ public:
 
     TDialogs& dialogs() { return *dialogs_; }
     TRegSetup& regSetup() { return regSetup_; }
-    // The current dictionary, or nullptr when none is open. Its terms change only through the
-    // window's commands.
+    // The current dictionary, or nullptr when none is open or the current tab's is still being
+    // prepared (its index is being made). Its terms change only through the window's commands.
     const TDictionary* currentDictionary() const;
     // The selected row of the word list, or -1.
     int selectedRow() const;
@@ -192,7 +193,8 @@ public:
     // Carries out a request of a later start: Show brings the program forward; Lookup and
     // Selection look up the word (lookUpWord) or the desktop's selected text; Open opens the
     // file into a new tab as Open does, its errors in the error box. While a modal window is
-    // shown or an import runs, the request waits for them, in order, but never without bound: a
+    // shown or an import runs (and, for a look-up, while a tab is being prepared), the request
+    // waits for them, in order, but never without bound: a
     // new look-up replaces one that waits, a request like one that waits is dropped, and beyond
     // kWaitingRequests waiting requests a new one is dropped and the status bar says so.
     void carryOut(const TInstanceRequest& request);
@@ -214,6 +216,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Coming back to the window looks whether another program changed an open dictionary.
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -309,6 +313,48 @@ private:
     void applyTitle();                             // title rule for the current dictionary
     int appendTab(const QString& caption);         // signals blocked; returns the tab's index
     void setTabCaption(int index, const QString& caption);
+
+    // Removes dictionary index and its tab: the current one as closeCurrentDictionary does,
+    // another one leaving the current tab as it is.
+    void removeDictionary(int index);
+    // The error box of a dictionary file that could not be opened: its message, naming the
+    // file when the message does not already.
+    void reportDicError(const std::string& path, const std::exception& error);
+
+    // --- Tabs being prepared (main_form_indexing.cpp) ---
+    // A tab whose dictionary file has no term index made yet: its slot in DicList holds an
+    // empty stand-in, which nothing may read or write, until the index is made on a thread of
+    // its own; then the dictionary takes the slot. One index is made at a time, the current
+    // tab's first, then in tab order, so the window keeps a processor to itself.
+    struct TPreparing {
+        const TDictionary* slot = nullptr;  // the stand-in in DicList
+        std::string path;
+        std::unique_ptr<TIndexBuild> build;  // under way, or not started yet
+    };
+    // Puts path's tab into the preparing state in the slot of DicList index (or, with index
+    // -1, as a new last tab captioned after the file, not made current).
+    void prepareTab(int index, const std::string& path);
+    bool isPreparing(int index) const;
+    // Takes a finished index into its tab, starts the next one and shows the progress; the
+    // timer runs this while any tab is being prepared.
+    void advancePreparing();
+    // The word list's line for a tab being prepared, when it is current.
+    void showPreparingProgress();
+    // Drops the preparing of the dictionary in slot (its tab is closing): cancels its making.
+    void forgetPreparing(const TDictionary* slot);
+    // Reads dictionary index afresh through a new index after another program changed its
+    // file, saying so in the status bar. A dictionary with unsaved changes is never read
+    // through its index, so it is never reloaded. Returns whether it was.
+    bool reloadChangedDictionary(int index);
+    // Before a command that may load the current dictionary whole (every edit, a save, an
+    // import): when its file was changed by another program, reads it afresh instead and
+    // answers true, so nothing the user is about to type is lost to a load that cannot be.
+    bool reloadCurrentIfChanged();
+    // Reloads every open dictionary whose file another program changed; true when one was.
+    bool reloadChangedDictionaries();
+    // After a read raised TDictionaryChanged: reloads the dictionaries whose files changed, or
+    // the current one when none tells (its read found a record other than the one indexed).
+    void dictionaryChanged();
 
     // --- Look-up (main_form_lookup.cpp) ---
     void connectLookupSignals();
@@ -428,4 +474,6 @@ private:
     QString lastArticleSearch_;  // offered again by the next «Найти в статьях…»
     std::vector<TInstanceRequest> waitingRequests_;  // oldest first, at most kWaitingRequests
     QTimer* waitingRetry_ = nullptr;                 // looks again whether the window is free
+    std::vector<TPreparing> preparing_;  // tabs whose index is being made, in no given order
+    QTimer* preparingTimer_ = nullptr;   // polls the making of an index while one is under way
 };

@@ -22,13 +22,20 @@ namespace {
 // How often a request that has to wait looks again whether the window is free.
 constexpr int kRequestRetryMs = 200;
 
+bool isLookup(const TInstanceRequest& request) {
+    return request.kind == TInstanceRequest::TKind::Lookup ||
+           request.kind == TInstanceRequest::TKind::Selection;
+}
+
 }  // namespace
 
 void TMainForm::carryOut(const TInstanceRequest& request) {
     // A modal window (a question, the search in articles) or an import holds the current
     // dictionary and its position: the request waits until it is done, as the user would, and
-    // after those that already wait.
-    if (importRunning_ || QApplication::activeModalWidget() || !waitingRequests_.empty()) {
+    // after those that already wait. A look-up also waits while a tab is being prepared, whose
+    // dictionary may hold the word before the tabs that are ready.
+    if (importRunning_ || QApplication::activeModalWidget() || !waitingRequests_.empty() ||
+        (isLookup(request) && !preparing_.empty())) {
         keepWaiting(request);
         return;
     }
@@ -36,10 +43,6 @@ void TMainForm::carryOut(const TInstanceRequest& request) {
 }
 
 void TMainForm::keepWaiting(const TInstanceRequest& request) {
-    const auto isLookup = [](const TInstanceRequest& r) {
-        return r.kind == TInstanceRequest::TKind::Lookup ||
-               r.kind == TInstanceRequest::TKind::Selection;
-    };
     // Requests pile up while a box waits for the user; each could bring a box of its own. Only
     // the last word asked for is worth looking up, and the same request twice does nothing
     // more than once.
@@ -62,7 +65,8 @@ void TMainForm::keepWaiting(const TInstanceRequest& request) {
 }
 
 void TMainForm::carryOutWaiting() {
-    while (!waitingRequests_.empty() && !importRunning_ && !QApplication::activeModalWidget()) {
+    while (!waitingRequests_.empty() && !importRunning_ && !QApplication::activeModalWidget() &&
+           !(isLookup(waitingRequests_.front()) && !preparing_.empty())) {
         const TInstanceRequest next = waitingRequests_.front();
         waitingRequests_.erase(waitingRequests_.begin());
         carryOutNow(next);
@@ -137,10 +141,17 @@ void TMainForm::actSearchArticlesExecute() {
     const TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
+    if (reloadCurrentIfChanged())
+        return;
     TArticleSearchForm form(*dictionary, dialogs(), this);
     form.setText(lastArticleSearch_);
     const int result = dialogs().execModal(form);
     lastArticleSearch_ = form.text();
+    if (form.dictionaryChanged()) {
+        // The search stopped at an article that was no longer the one indexed.
+        dictionaryChanged();
+        return;
+    }
     if (result != QDialog::Accepted || form.chosenRow() < 0)
         return;
     selectRow(form.chosenRow());

@@ -26,7 +26,9 @@
 #include "ui/widgets/word_list_model.h"
 
 const TDictionary* TMainForm::currentDictionary() const {
-    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()))
+    // A tab being prepared holds a stand-in that must never be read, edited or saved (over
+    // the real file): to every command it is no dictionary at all.
+    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()) || isPreparing(CurDic))
         return nullptr;
     return DicList[static_cast<size_t>(CurDic)].get();
 }
@@ -55,17 +57,25 @@ void TMainForm::openDicsReporting(const std::vector<std::string>& paths,
         try {
             if (loaded[i].error)
                 std::rethrow_exception(loaded[i].error);
-            addLoadedDic(paths[i], std::move(loaded[i].dictionary));
+            // A file without a made index gets its tab in its place now; the index is made
+            // afterwards while the window is usable.
+            if (loaded[i].indexToMake)
+                prepareTab(-1, paths[i]);
+            else
+                addLoadedDic(paths[i], std::move(loaded[i].dictionary));
         } catch (const std::exception& error) {
-            // One bad file costs only its own tab: the rest of the start-up goes on. Its box
-            // names it, since several files may fail with the same message.
-            const QString text = errorText(error);
-            const QString file = QString::fromStdString(paths[i]);
-            dialogs().error(this, text.contains(file)
-                                      ? text
-                                      : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
+            // One bad file costs only its own tab: the rest of the start-up goes on.
+            reportDicError(paths[i], error);
         }
     }
+}
+
+void TMainForm::reportDicError(const std::string& path, const std::exception& error) {
+    // The box names the file, since several files may fail with the same message.
+    const QString text = errorText(error);
+    const QString file = QString::fromStdString(path);
+    dialogs().error(
+        this, text.contains(file) ? text : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
 }
 
 void TMainForm::startLoadingDics() {
@@ -100,8 +110,10 @@ void TMainForm::startLoadingDics() {
             paths.push_back(listed.path);
     }
     // Each opens through its term index in the user's cache: terms from the index, articles
-    // from the file when shown, so neither start-up nor memory grows with the collection.
-    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths), termIndexFolder());
+    // from the file when shown, so neither start-up nor memory grows with the collection. A
+    // file whose index is not made yet is not walked here: its tab is prepared once the
+    // window shows (prepareTab).
+    startupLoad_ = std::make_unique<TBackgroundLoad>(std::move(paths), termIndexFolder(), true);
 }
 
 void TMainForm::LoadDics() {
@@ -119,6 +131,7 @@ void TMainForm::LoadDics() {
 
     if (TabSet->count() > 0)
         selectTab(0);
+    advancePreparing();
 }
 
 void TMainForm::OpenDic(const std::string& fileName) {
@@ -136,10 +149,11 @@ void TMainForm::addLoadedDic(const std::string& fileName, std::unique_ptr<TDicti
 int TMainForm::addDictionary(std::unique_ptr<TDictionary> dictionary, const QString& caption) {
     DicList.push_back(std::move(dictionary));
     const int index = appendTab(caption);
-    // The new tab is always a change of dictionary, also when it is the strip's first tab,
-    // which the strip selects by itself on adding.
-    selectTab(index, true);
     setDictionaryGroupEnabled(true);
+    // The new tab is always a change of dictionary, also when it is the strip's first tab,
+    // which the strip selects by itself on adding. (A tab being prepared then turns the
+    // commands that need its dictionary off again.)
+    selectTab(index, true);
     return index;
 }
 
@@ -151,6 +165,7 @@ void TMainForm::closeCurrentDictionary() {
     CurDic = -1;
     refillWordList();
     forgetSuggestions(DicList[static_cast<size_t>(closed)].get());
+    forgetPreparing(DicList[static_cast<size_t>(closed)].get());
     DicList.erase(DicList.begin() + closed);
     int next = -1;
     {
@@ -174,6 +189,26 @@ void TMainForm::closeCurrentDictionary() {
     // terms group and the title all follow it.
     bool allowChange = true;
     TabSetChange(next, allowChange);
+}
+
+void TMainForm::removeDictionary(int index) {
+    if (index < 0 || index >= static_cast<int>(DicList.size()))
+        return;
+    if (index == CurDic) {
+        closeCurrentDictionary();
+        return;
+    }
+    forgetSuggestions(DicList[static_cast<size_t>(index)].get());
+    forgetPreparing(DicList[static_cast<size_t>(index)].get());
+    DicList.erase(DicList.begin() + index);
+    {
+        // The current tab stays current; only its index moves.
+        const QSignalBlocker blocker(TabSet);
+        TabSet->removeTab(index);
+        if (index < CurDic)
+            --CurDic;
+        TabSet->setCurrentIndex(CurDic);
+    }
 }
 
 // --- Terms of the current dictionary ---
@@ -235,8 +270,20 @@ void TMainForm::termsChanged() {
 
 void TMainForm::TabSetChange(int newTab, bool& allowChange) {
     CurDic = newTab;
+    // A dictionary whose file another program changed is read afresh before it shows; the
+    // reload runs this again for the tab, then being prepared.
+    if (newTab >= 0 && newTab < static_cast<int>(DicList.size()) && !isPreparing(newTab) &&
+        DicList[static_cast<size_t>(newTab)]->fileChanged() && reloadChangedDictionary(newTab)) {
+        allowChange = true;
+        return;
+    }
     refillWordList();
     const TDictionary* dictionary = currentDictionary();
+    const bool preparing = isPreparing(newTab);
+    if (preparing)
+        showPreparingProgress();
+    setDictionaryGroupEnabled(!preparing);
+    actClose->setEnabled(true);  // closing a tab being prepared cancels its preparing
     setTermsGroupEnabled(dictionary && dictionary->Count() > 0);
     applyTitle();
     setSearchText(QString());

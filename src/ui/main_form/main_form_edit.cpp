@@ -106,7 +106,7 @@ void TMainForm::actOpenExecute() {
 
 void TMainForm::actSaveExecute() {
     TDictionary* dictionary = editableDictionary();
-    if (!dictionary)
+    if (!dictionary || reloadCurrentIfChanged())
         return;
     const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
     dialog->selectFile(saveProposal());
@@ -133,11 +133,12 @@ void TMainForm::actSaveExecute() {
 }
 
 void TMainForm::actCloseExecute() {
-    if (TabSet->count() == 0 || !currentDictionary())
+    // A tab being prepared closes too, which cancels its preparing.
+    if (TabSet->count() == 0 || CurDic < 0 || CurDic >= static_cast<int>(DicList.size()))
         return;
     // Only an explicit Yes discards unsaved changes: a question box closed without an answer
     // keeps the dictionary, since nothing else stands between it and the loss.
-    if (currentDictionary()->Modified() &&
+    if (currentDictionary() && currentDictionary()->Modified() &&
         dialogs().confirm(this, QStringLiteral("Словарь не сохранен! Продолжить?")) !=
             TDialogs::TAnswer::Yes)
         return;
@@ -165,7 +166,7 @@ bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& art
 
 void TMainForm::actAddExecute() {
     const TDictionary* dictionary = currentDictionary();
-    if (!dictionary)
+    if (!dictionary || reloadCurrentIfChanged())
         return;
     TCheckedWordForm form(this);
     form.SetAdding();
@@ -186,7 +187,7 @@ void TMainForm::actAddExecute() {
 void TMainForm::actSubExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0)
+    if (!dictionary || row < 0 || reloadCurrentIfChanged())
         return;
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
         TDialogs::TAnswer::Yes)
@@ -199,7 +200,7 @@ void TMainForm::actSubExecute() {
 void TMainForm::actEditExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0)
+    if (!dictionary || row < 0 || reloadCurrentIfChanged())
         return;
     std::string term;
     std::string article;

@@ -18,6 +18,9 @@ public:
     const TDictionary& dic(int index) const {
         return *form_.DicList.at(static_cast<size_t>(index));
     }
+    // Whether tab index is being prepared (its index is still being made).
+    bool preparing(int index) const { return form_.isPreparing(index); }
+    int preparingCount() const { return static_cast<int>(form_.preparing_.size()); }
     int WordTop() const { return form_.WordTop; }
     int WordLeft() const { return form_.WordLeft; }
     int WordWidth() const { return form_.WordWidth; }

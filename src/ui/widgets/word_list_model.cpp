@@ -10,8 +10,24 @@ TWordListModel::TWordListModel(QObject* parent) : QAbstractListModel(parent) {}
 void TWordListModel::setDictionary(TDictionary* dictionary) {
     beginResetModel();
     dictionary_ = dictionary;
+    notice_.clear();
     rows_ = dictionary ? dictionary->Count() : 0;
     search_.reset(dictionary);
+    endResetModel();
+}
+
+void TWordListModel::setNotice(const QString& text) {
+    if (dictionary_ || text == notice_)
+        return;
+    if (!notice_.isEmpty() && !text.isEmpty()) {
+        // Only the text moves on: no reset, so the view keeps its place.
+        notice_ = text;
+        emit dataChanged(index(0), index(0), {Qt::DisplayRole});
+        return;
+    }
+    beginResetModel();
+    notice_ = text;
+    rows_ = notice_.isEmpty() ? 0 : 1;
     endResetModel();
 }
 
@@ -75,7 +91,15 @@ void TWordListModel::removeTerm(int position) {
         return;
     }
     beginRemoveRows(QModelIndex(), position, position);
-    dictionary_->Delete(position);
+    try {
+        dictionary_->Delete(position);
+    } catch (...) {
+        // Nothing was removed after all (the dictionary could not be read whole): close the
+        // announced removal and show the dictionary as it is.
+        endRemoveRows();
+        refresh();
+        throw;
+    }
     search_.termRemoved(position);
     rows_ = dictionary_->Count();
     endRemoveRows();
@@ -83,7 +107,7 @@ void TWordListModel::removeTerm(int position) {
 
 void TWordListModel::refresh() {
     beginResetModel();
-    rows_ = dictionary_ ? dictionary_->Count() : 0;
+    rows_ = dictionary_ ? dictionary_->Count() : (notice_.isEmpty() ? 0 : 1);
     search_.reset(dictionary_);
     endResetModel();
 }
@@ -99,10 +123,19 @@ QModelIndex TWordListModel::index(int row, int column, const QModelIndex& parent
 }
 
 QVariant TWordListModel::data(const QModelIndex& index, int role) const {
+    if (!notice_.isEmpty())
+        return index.isValid() && index.row() == 0 && role == Qt::DisplayRole ? notice_
+                                                                              : QVariant();
     if (!index.isValid() || !dictionary_ || index.column() != 0 || index.row() < 0 ||
         index.row() >= dictionary_->Count())
         return {};
     if (role != Qt::DisplayRole)
         return {};
     return fromCp1251(dictionary_->Term(index.row()));
+}
+
+Qt::ItemFlags TWordListModel::flags(const QModelIndex& index) const {
+    if (!notice_.isEmpty())
+        return Qt::ItemNeverHasChildren;
+    return QAbstractListModel::flags(index);
 }

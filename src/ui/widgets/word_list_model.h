@@ -19,8 +19,12 @@ class TWordListModel : public QAbstractListModel {
 public:
     explicit TWordListModel(QObject* parent = nullptr);
 
-    // Shows dictionary (nullptr: an empty list) with one model reset.
+    // Shows dictionary (nullptr: an empty list) with one model reset; no notice.
     void setDictionary(TDictionary* dictionary);
+    // With no dictionary shown: one line of text that is no term (it cannot be selected, and
+    // nothing opens from it), such as how far the dictionary's preparing has come; an empty
+    // text takes it away.
+    void setNotice(const QString& text);
     TDictionary* dictionary() const { return dictionary_; }
 
     // The first row whose term begins with prefix (Windows-1251 bytes, case folded), or -1;
@@ -42,8 +46,11 @@ public:
     // the kept row count without further calls.
     QModelIndex index(int row, int column = 0,
                       const QModelIndex& parent = QModelIndex()) const override;
-    // DisplayRole: the term as text; any other role or a bad index: an invalid value.
+    // DisplayRole: the term as text (or the notice); any other role or a bad index: an
+    // invalid value.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // The notice's line can be neither selected nor chosen.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
     // The position at which term would be inserted (the first term that sorts after it).
@@ -51,6 +58,7 @@ private:
     int insertWith(std::string_view term, std::string_view article, bool raiseWhenPresent);
 
     TDictionary* dictionary_ = nullptr;
-    int rows_ = 0;  // the dictionary's Count as last reported to the view
+    int rows_ = 0;  // the dictionary's Count as last reported to the view (1 for a notice)
+    QString notice_;
     TPrefixSearch search_;
 };

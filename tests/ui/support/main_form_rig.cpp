@@ -4,9 +4,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListView>
 #include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include "dictionary/dictionary.h"
 #include "platform/codepage.h"
@@ -83,9 +86,27 @@ QString states(const TMainForm& form) {
     return out;
 }
 
+void useOwnCache() {
+    static QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+}
+
+bool waitUntilPrepared(TMainForm& form, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (TMainFormView(form).preparingCount() > 0) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
 }  // namespace rig
 
-TLookupFolder::TLookupFolder() : setup_(std::make_unique<TRegSetup>(file("termovel.ini"))) {}
+TLookupFolder::TLookupFolder() : setup_(std::make_unique<TRegSetup>(file("termovel.ini"))) {
+    rig::useOwnCache();
+}
 
 TLookupFolder::~TLookupFolder() = default;
 
@@ -106,12 +127,15 @@ void TLookupFolder::writeList(const std::string& section, const std::string& cou
         setup_->WriteValue(section, "N" + std::to_string(i + 1), entries[i]);
 }
 
-TMainForm& TLookupFolder::open(const std::function<void(TFakeDialogs&)>& prepare) {
+TMainForm& TLookupFolder::open(const std::function<void(TFakeDialogs&)>& prepare,
+                               bool untilPrepared) {
     auto fake = std::make_unique<TFakeDialogs>();
     dialogs_ = fake.get();
     if (prepare)
         prepare(*fake);
     form_ = std::make_unique<TMainForm>(*setup_, path(), std::move(fake));
+    if (untilPrepared && !rig::waitUntilPrepared(*form_))
+        qWarning("the window's tabs were still being prepared");
     return *form_;
 }
 

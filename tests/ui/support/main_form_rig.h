@@ -53,6 +53,14 @@ QStringList windowTerms(const TMainForm& form);  // the open translation windows
 // Enabled states as "1"/"0" in the order Close, Info, Add, Save, Sub, Edit, Translate.
 QString states(const TMainForm& form);
 
+// Points $XDG_CACHE_HOME at a folder of this test process's own (made once), so that the term
+// indexes the window makes never touch the user's cache. Every rig that builds a window calls
+// it first.
+void useOwnCache();
+// Runs the event loop until no tab of the window is being prepared any more (each index made,
+// or its error shown); false when that takes longer than timeoutMs.
+bool waitUntilPrepared(TMainForm& form, int timeoutMs = 20000);
+
 }  // namespace rig
 
 // A program folder for one window test: fill it (dictionaries, settings), then open() builds
@@ -75,8 +83,11 @@ public:
     void writeList(const std::string& section, const std::string& count,
                    const std::vector<std::string>& entries);
 
-    // prepare, when given, scripts the dialogs before the window is built (and loads).
-    TMainForm& open(const std::function<void(TFakeDialogs&)>& prepare = {});
+    // prepare, when given, scripts the dialogs before the window is built (and loads). The
+    // window comes back with every tab ready (rig::waitUntilPrepared) unless untilPrepared is
+    // false, when tabs whose index is still to be made are being prepared.
+    TMainForm& open(const std::function<void(TFakeDialogs&)>& prepare = {},
+                    bool untilPrepared = true);
     TMainForm& form() { return *form_; }
     TFakeDialogs& dialogs() { return *dialogs_; }
 
