@@ -209,6 +209,15 @@ struct TDictionary::TImpl {
     // indexed (nothing changes then), and as LoadFromFile does.
     void loadWhole();
 
+    // Sets one of the header texts; text may be a view of this dictionary's own, which loading
+    // the indexed file whole replaces.
+    void setText(std::string TImpl::*field, std::string_view text) {
+        std::string copy(text);
+        loadWhole();
+        this->*field = std::move(copy);
+        modified = true;
+    }
+
     // The locale the entries' heads and plain flags were worked out under; when it has
     // changed they are no longer trusted, until the dictionary is next emptied.
     uint64_t generation = compare::orderGeneration();
@@ -483,33 +492,15 @@ const std::string& TDictionary::Info() const {
 }
 
 void TDictionary::SetName(std::string_view text) {
-    if (impl_->indexed) {
-        const std::string copy(text);  // it may be a view of this dictionary's own text
-        impl_->loadWhole();
-        return SetName(copy);
-    }
-    impl_->name.assign(text);
-    impl_->modified = true;
+    impl_->setText(&TImpl::name, text);
 }
 
 void TDictionary::SetAuthor(std::string_view text) {
-    if (impl_->indexed) {
-        const std::string copy(text);  // it may be a view of this dictionary's own text
-        impl_->loadWhole();
-        return SetAuthor(copy);
-    }
-    impl_->author.assign(text);
-    impl_->modified = true;
+    impl_->setText(&TImpl::author, text);
 }
 
 void TDictionary::SetInfo(std::string_view text) {
-    if (impl_->indexed) {
-        const std::string copy(text);  // it may be a view of this dictionary's own text
-        impl_->loadWhole();
-        return SetInfo(copy);
-    }
-    impl_->info.assign(text);
-    impl_->modified = true;
+    impl_->setText(&TImpl::info, text);
 }
 
 bool TDictionary::Modified() const {
@@ -762,10 +753,11 @@ void TDictionary::openIndexed(std::shared_ptr<const TTermFile> file) {
     impl_->indexed = std::move(file);
 }
 
-void TDictionary::openIndexed(const std::string& path, const std::string& folder) {
+void TDictionary::openIndexed(const std::string& path, const std::string& folder,
+                              TIndexProgress* progress) {
     std::shared_ptr<const TTermFile> file;
     try {
-        file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade);
+        file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress);
     } catch (...) {
         Clear();
         impl_->file.clear();

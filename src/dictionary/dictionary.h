@@ -9,6 +9,7 @@
 
 class TSecretMemoryStream;
 class TTermFile;
+struct TIndexProgress;
 
 // New (term, article) pairs gathered in their order of arrival, to be added to a dictionary in
 // one go (TDictionary::addTerms). Texts are copied into the batch's own arena.
@@ -165,9 +166,11 @@ public:
     // LoadFromFile would. The index must be of a file that loads (TTermFile::open checks).
     void openIndexed(std::shared_ptr<const TTermFile> file);
     // Opens the file through its term index kept in folder (made there by the first opening;
-    // "" keeps it in memory), or loads it whole when it cannot have one. Raises as
-    // LoadFromFile, with the dictionary then as LoadFromFile leaves it.
-    void openIndexed(const std::string& path, const std::string& folder);
+    // "" keeps it in memory; progress, when given, follows the making), or loads it whole when
+    // it cannot have one. Raises as LoadFromFile, with the dictionary then as LoadFromFile
+    // leaves it.
+    void openIndexed(const std::string& path, const std::string& folder,
+                     TIndexProgress* progress = nullptr);
     // The index the dictionary is read through, while it is (opened so and not changed since);
     // null otherwise.
     std::shared_ptr<const TTermFile> termFile() const;

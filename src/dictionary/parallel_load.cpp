@@ -51,7 +51,7 @@ std::vector<TLoadedDictionary> loadDictionaries(const std::vector<std::string>& 
                 } else if (indexFolder)
                     dictionary->openIndexed(path, *indexFolder);
                 else
-                    dictionary->LoadFromFile(paths[order[taken]]);
+                    dictionary->LoadFromFile(path);
                 result.dictionary = std::move(dictionary);
             } catch (...) {
                 result.error = std::current_exception();
@@ -121,13 +121,8 @@ TIndexBuild::~TIndexBuild() {
 
 void TIndexBuild::run() {
     try {
-        std::shared_ptr<const TTermFile> file =
-            TTermFile::open(path_, folder_, TTermFile::TOpen::CachedOrMade, &progress_);
         auto dictionary = std::make_unique<TDictionary>();
-        if (file)
-            dictionary->openIndexed(std::move(file));
-        else
-            dictionary->LoadFromFile(path_);
+        dictionary->openIndexed(path_, folder_, &progress_);
         dictionary_ = std::move(dictionary);
     } catch (...) {
         error_ = std::current_exception();

@@ -842,9 +842,7 @@ std::string TTermFile::article(size_t position) const {
         } catch (const TError&) {
             throwChanged(path_);  // gone, or no longer a file that can be read
         }
-        if (!file_->unchanged() || !(file_->stamp() == stamp_) ||
-            file_->changeTime().tv_sec != changeTime_.tv_sec ||
-            file_->changeTime().tv_nsec != changeTime_.tv_nsec) {
+        if (!file_->unchanged() || !isIndexedVersion(file_->stamp(), file_->changeTime())) {
             file_.reset();
             throwChanged(path_);
         }
@@ -862,10 +860,13 @@ std::string TTermFile::article(size_t position) const {
 
 bool TTermFile::fileChanged() const {
     struct stat info {};
-    if (::stat(path_.c_str(), &info) != 0)
-        return true;
-    return !(file_stamp::fromStat(info) == stamp_) || info.st_ctim.tv_sec != changeTime_.tv_sec ||
-           info.st_ctim.tv_nsec != changeTime_.tv_nsec;
+    return ::stat(path_.c_str(), &info) != 0 ||
+           !isIndexedVersion(file_stamp::fromStat(info), info.st_ctim);
+}
+
+bool TTermFile::isIndexedVersion(const TFileStamp& stamp, const struct timespec& changeTime) const {
+    return stamp == stamp_ && changeTime.tv_sec == changeTime_.tv_sec &&
+           changeTime.tv_nsec == changeTime_.tv_nsec;
 }
 
 std::string termIndexFolder() {

@@ -132,6 +132,8 @@ private:
     // With TCheck::OnUse: checks the blocks that hold the n bytes at from, once each.
     void checkUse(const char* from, size_t n) const;
     uint64_t recordOffset(size_t position) const;
+    // Whether a file of this stamp and status change time is the version indexed.
+    bool isIndexedVersion(const TFileStamp& stamp, const struct timespec& changeTime) const;
 
     std::shared_ptr<TBytes> bytes_;
     std::string path_;
