@@ -816,9 +816,8 @@ TEST_F(TermovelDic, LookupAnswersThroughFormsOrSuggestsNearTerms) {
         if (c.needsMorphology && !(haveHunspell() && haveWordNet()))
             continue;
         // The term index goes into the test's own cache folder.
-        const TToolRun run =
-            runShell("LC_ALL=C XDG_CACHE_HOME=" + folder_.string() + " timeout 60 " +
-                     TERMOVEL_TOOL_PATH + " lookup " + dic + " " + c.arguments + " 2>" + err);
+        const TToolRun run = tool("lookup " + dic + " " + c.arguments, "2>" + err,
+                                  "XDG_CACHE_HOME=" + folder_.string() + " ");
         EXPECT_EQ(run.code, c.code) << c.arguments;
         EXPECT_EQ(run.out, c.out) << c.arguments;
         EXPECT_EQ(readFile(err), c.err) << c.arguments;

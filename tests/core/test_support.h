@@ -148,9 +148,10 @@ inline std::string describe(const std::string& path) {
 }
 
 // Puts at path what kind names, as another user, an older version or a mistake may have left
-// it: "file", "file 0666", "fifo", "link" (to target; to itself for a loop), "dir", "dir 0777",
-// and "file theirs" or "dir theirs" (the user "nobody"'s; without the superuser, who alone can
-// give things away, the file is left out and the folder is open to all instead).
+// it: "file", "fifo", "link" (to target; to itself for a loop), "dir", either with a mode
+// ("file 0666", "dir 0750"), and "file theirs" or "dir theirs" (the user "nobody"'s; without the
+// superuser, who alone can give things away, the file is left out and the folder is open to all
+// instead).
 inline void plant(const std::string& kind, const std::string& path,
                   const std::string& target = "") {
     const bool dir = kind.starts_with("dir");
@@ -162,8 +163,8 @@ inline void plant(const std::string& kind, const std::string& path,
         ::mkdir(path.c_str(), 0700);
     else
         writeFile(path, "x");
-    if (kind.ends_with("0666") || kind.ends_with("0777"))
-        ::chmod(path.c_str(), dir ? 0777 : 0666);
+    if (const size_t space = kind.find(" 0"); space != std::string::npos)
+        ::chmod(path.c_str(), static_cast<mode_t>(std::stoul(kind.substr(space + 1), nullptr, 8)));
     if (kind.ends_with("theirs") && ::chown(path.c_str(), 65534, 65534) != 0) {
         if (dir)
             ::chmod(path.c_str(), 0777);
@@ -251,12 +252,31 @@ inline bool haveWordNet() {
 
 using TEntries = std::vector<std::pair<std::string, std::string>>;
 
+// Adds these (term, article) pairs to d in turn.
+inline void addEntries(TDictionary& d, const TEntries& pairs) {
+    for (const auto& [term, article] : pairs)
+        d.AddTerm(term, article);
+}
+
 // Saves a dictionary of these (term, article) pairs, added in turn, to path.
 inline void saveEntries(const std::string& path, const TEntries& pairs) {
     TDictionary d;
-    for (const auto& [term, article] : pairs)
-        d.AddTerm(term, article);
+    addEntries(d, pairs);
     d.SaveToFile(path);
+}
+
+// The plain file layout of a dictionary of these pairs.
+inline std::string plainEntries(const TEntries& pairs) {
+    TDictionary d;
+    addEntries(d, pairs);
+    return plainBytes(d);
+}
+
+// Puts a dictionary of these pairs in path's place by a rename, as another program replacing
+// the file would.
+inline void replaceWith(const std::string& path, const TEntries& pairs) {
+    saveEntries(path + ".new", pairs);
+    std::filesystem::rename(path + ".new", path);
 }
 
 // The four-entry dictionary the cache tests look up in.
