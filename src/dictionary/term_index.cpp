@@ -658,10 +658,15 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
     // One opening of the file serves both ways: the index is checked against its stamp, and an
     // index that cannot be used is made from the same file.
     file_format::TRecordStream records(path);
-    std::shared_ptr<TTermFile> file(new TTermFile);
-    file->path_ = path;
-    file->stamp_ = records.stamp();
-    file->changeTime_ = records.changeTime();
+    // An index of the file as opened, with no bytes yet.
+    auto unfilled = [&] {
+        std::shared_ptr<TTermFile> file(new TTermFile);
+        file->path_ = path;
+        file->stamp_ = records.stamp();
+        file->changeTime_ = records.changeTime();
+        return file;
+    };
+    std::shared_ptr<TTermFile> file = unfilled();
     TFolder cache;
     const std::string name = folder.empty() ? std::string() : indexNameOf(path);
     if (!name.empty())
@@ -724,10 +729,7 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
         // The index tells which terms a dictionary holds, so only its owner may read it; a torn
         // index fails its checksum and is made again, so there is no need to wait for the disk.
         if (private_folder::replaceFile(cache.fd, name, bytes->memory.data(), bytes->size)) {
-            std::shared_ptr<TTermFile> mapped(new TTermFile);
-            mapped->path_ = path;
-            mapped->stamp_ = file->stamp_;
-            mapped->changeTime_ = file->changeTime_;
+            std::shared_ptr<TTermFile> mapped = unfilled();
             std::swap(file, mapped);
             // Mapped, the index's pages are the page cache's and not the process's; its bytes
             // are the ones just made.
