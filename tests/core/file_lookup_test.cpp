@@ -404,11 +404,33 @@ TEST(TermIndex, CacheOfLinksOtherUsersOrOpenModesIsNeverWrittenThrough) {
 
 namespace {
 
-// The index bytes with their closing checksum made anew over the rest.
+// The u32 of the index bytes at at. After magic, version, stamp and flags come the count (at
+// 80), the order name's length, the header texts' lengths, the term bytes; then the order name,
+// the weights and the texts, the block checks (one per 4096 bytes of the arrays) and the
+// header's check; then the arrays.
+size_t u32At(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return size_t{v};
+}
+
+// Where the index bytes' arrays start.
+size_t arraysAt(const std::string& bytes) {
+    auto u32 = [&](size_t at) { return u32At(bytes, at); };
+    const size_t texts = 104 + u32(84) + 256 * 4;
+    const size_t checks = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
+    const size_t arraysSize = (20 * u32(80) + 4 + u32(100) + 7) / 8 * 8;
+    return checks + 8 * ((arraysSize + 4095) / 4096) + 8;
+}
+
+// The index bytes with their header's check (just before the arrays, over all before it) and
+// their closing checksum (over all the rest) made anew.
 std::string resealed(std::string bytes) {
-    const uint64_t sum = reference::indexChecksum(bytes.data(), bytes.size() - 8);
-    bytes.replace(bytes.size() - 8, 8,
-                  le32(static_cast<int32_t>(sum)) + le32(static_cast<int32_t>(sum >> 32)));
+    for (const size_t at : {arraysAt(bytes) - 8, bytes.size() - 8}) {
+        const uint64_t sum = reference::indexChecksum(bytes.data(), at);
+        bytes.replace(at, 8,
+                      le32(static_cast<int32_t>(sum)) + le32(static_cast<int32_t>(sum >> 32)));
+    }
     return bytes;
 }
 
@@ -416,12 +438,7 @@ std::string resealed(std::string bytes) {
 // to match.
 std::string withWeightsReversed(std::string bytes) {
     const uint32_t* own = compare::plainWeights();
-    std::string table;
-    for (int i = 0; i < 256; ++i)
-        table += le32(static_cast<int32_t>(own ? own[i] : 0));
-    const size_t at = bytes.find(table);
-    if (at == std::string::npos)
-        return {};
+    const size_t at = 104 + u32At(bytes, 84);
     for (int i = 0; i < 256; ++i) {
         const uint32_t w = own && own[i] ? 256 - own[i] : static_cast<uint32_t>(256 - i);
         bytes.replace(at + 4 * static_cast<size_t>(i), 4, le32(static_cast<int32_t>(w)));
@@ -433,19 +450,8 @@ std::string withWeightsReversed(std::string bytes) {
 // file, u64 each; 1 where the terms start, 2 the upper-case order, 3 the minimum tree, u32
 // each) and the checksum made to match; value -1 swaps the records' places 0 and 1.
 std::string withArrayValue(std::string bytes, int array, size_t i, int64_t value) {
-    auto u32 = [&](size_t at) {
-        uint32_t v = 0;
-        std::memcpy(&v, bytes.data() + at, 4);
-        return size_t{v};
-    };
-    // After magic, version, stamp and flags: the count, the order name's length, the header
-    // texts' lengths, the term bytes; then the order name, the weights and the texts, the block
-    // checks (one per 4096 bytes of the arrays) and the header's check.
-    const size_t count = u32(80);
-    const size_t texts = 104 + u32(84) + 256 * 4;
-    const size_t checks = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
-    const size_t arraysSize = (20 * count + 4 + u32(100) + 7) / 8 * 8;
-    const size_t arrays = checks + 8 * ((arraysSize + 4095) / 4096) + 8;
+    const size_t count = u32At(bytes, 80);
+    const size_t arrays = arraysAt(bytes);
     const size_t at[4] = {arrays, arrays + 8 * count, arrays + 12 * count + 4,
                           arrays + 16 * count + 4};
     if (value < 0)
