@@ -225,7 +225,6 @@ TEST_F(Dsl, HeaderAndEntriesAndDamagedShapesAreReadWithCountedNotes) {
          "{x}\n\tbody\ny\n\tbody\n",
          "y: body/\n",
          {"пустых заголовков пропущено: 1"}},
-        {"unclosed tags", "w\n\t[m1][b]bold [i]text\n", "w:   bold text/\n", {}},
         {"invalid utf-8",
          "w\xFF\n\tb\n",
          "w\xEF\xBF\xBD: b/\n",
