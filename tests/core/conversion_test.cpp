@@ -23,10 +23,6 @@
 
 namespace {
 
-std::string cp1251(std::string_view utf8) {
-    return codepage::fromUtf8(utf8).value();
-}
-
 // ---------------------------------------------------------------------------------------
 // Folding
 

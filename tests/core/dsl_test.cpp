@@ -7,7 +7,6 @@
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dsl_reader.h"
-#include "platform/codepage.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "test_support.h"
@@ -19,10 +18,6 @@ std::string swapped(std::string le) {
     for (size_t i = 0; i + 1 < le.size(); i += 2)
         std::swap(le[i], le[i + 1]);
     return le;
-}
-
-std::string cp1251(std::string_view utf8) {
-    return codepage::fromUtf8(utf8).value();
 }
 
 // The entries of a DSL file as "term|term: article" lines (articles rendered, line breaks as
@@ -144,7 +139,7 @@ TEST_F(Dsl, EncodingsAreToldAndDecodedToUtf8) {
         "f: неверных последовательностей UTF-8 или UTF-16 заменено на «�»: ";
     struct TCase {
         std::string name, bytes, decoded;
-        std::vector<std::string> notes;  // the notes' lines, for a file "f"
+        std::vector<std::string> notes = {};  // the notes' lines, for a file "f"
     };
     const std::vector<TCase> cases = {
         {"utf-8", text, text},

@@ -25,6 +25,7 @@
 
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 // Helpers shared by the core tests: temporary folders and files, running as an unprivileged
@@ -216,6 +217,11 @@ inline std::string bigEndian(uint64_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     return out;
+}
+
+// UTF-8 text as the Windows-1251 bytes the dictionary stores (the text must fit the code page).
+inline std::string cp1251(std::string_view utf8) {
+    return codepage::fromUtf8(utf8).value();
 }
 
 // UTF-8 text (ASCII and Cyrillic are enough here) as UTF-16LE bytes.
