@@ -10,6 +10,7 @@
 
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-constexpr uint32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = 0xFFFD;
 // The bytes looked at to tell UTF-16 without its mark: UTF-8 text never holds a zero byte, while
 // UTF-16 holds one in every character of Latin script, line breaks and markup included.
 constexpr size_t kSniffBytes = 4096;
@@ -27,24 +28,6 @@ constexpr size_t kIndentStep = 2;
 // A sub-entry's headword with "~" made the entry's headword is kept to this length, so that a
 // line of many "~" cannot multiply a long headword.
 constexpr size_t kMaxSubHeadword = 4096;
-
-void appendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | c >> 6));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | c >> 12));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | c >> 18));
-        out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 void decodeUtf16(std::string_view bytes, bool littleEndian, std::string& out, TDslNotes& notes) {
     if (bytes.size() % 2 != 0) {
@@ -67,7 +50,7 @@ void decodeUtf16(std::string_view bytes, bool littleEndian, std::string& out, TD
             c = kReplacement;
             ++notes.replacedCharacters;
         }
-        appendUtf8(out, c);
+        codepage::appendUtf8(out, c);
     }
 }
 
@@ -84,7 +67,7 @@ void decodeUtf8(std::string_view bytes, std::string& out, TDslNotes& notes) {
             UChar32 c;
             U8_NEXT(s + i, at, left, c);
             if (c <= 0) {
-                appendUtf8(out, kReplacement);
+                codepage::appendUtf8(out, kReplacement);
                 ++notes.replacedCharacters;
             } else {
                 out.append(bytes.substr(i, static_cast<size_t>(at)));
@@ -248,6 +231,14 @@ std::string renderLine(std::string_view line, std::string_view headword,
     size_t mediaStart = std::string::npos;
     size_t abbreviationStart = std::string::npos;
     int references = 0;
+    static const TDslAbbreviations kNone;
+    const TDslAbbreviations& known = abbreviations ? *abbreviations : kNone;
+    // The text since "[s]" made the media file's label.
+    auto nameMedia = [&] {
+        const std::string label = mediaLabel(std::string_view(out).substr(mediaStart));
+        out.replace(mediaStart, std::string::npos, label);
+        mediaStart = std::string::npos;
+    };
     for (size_t i = 0; i < line.size();) {
         const char c = line[i];
         // Past the room the line ends, at a character's first byte so that none is cut.
@@ -266,30 +257,18 @@ std::string renderLine(std::string_view line, std::string_view headword,
             if (!tag.closing && name.size() <= 2 && name[0] == 'm' &&
                 (name.size() == 1 || std::isdigit(static_cast<unsigned char>(name[1])))) {
                 indent = name.size() == 1 ? 0 : static_cast<size_t>(name[1] - '0');
-            } else if (name == "s") {
-                if (!tag.closing) {
-                    mediaStart = out.size();
-                } else if (mediaStart != std::string::npos) {
-                    const std::string label = mediaLabel(std::string_view(out).substr(mediaStart));
-                    out.resize(mediaStart);
-                    out += label;
-                    mediaStart = std::string::npos;
-                }
-            } else if (name == "p") {
-                if (!tag.closing) {
-                    abbreviationStart = out.size();
-                } else if (abbreviationStart != std::string::npos) {
-                    if (abbreviations) {
-                        const std::string_view shown =
-                            trimmed(std::string_view(out).substr(abbreviationStart));
-                        const auto found = abbreviations->find(shown);
-                        if (found != abbreviations->end()) {
-                            out.resize(abbreviationStart);
-                            out += found->second;
-                        }
-                    }
-                    abbreviationStart = std::string::npos;
-                }
+            } else if (name == "s" && !tag.closing) {
+                mediaStart = out.size();
+            } else if (name == "s" && mediaStart != std::string::npos) {
+                nameMedia();
+            } else if (name == "p" && !tag.closing) {
+                abbreviationStart = out.size();
+            } else if (name == "p" && abbreviationStart != std::string::npos) {
+                const auto found =
+                    known.find(trimmed(std::string_view(out).substr(abbreviationStart)));
+                if (found != known.end())
+                    out.replace(abbreviationStart, std::string::npos, found->second);
+                abbreviationStart = std::string::npos;
             }
             continue;
         }
@@ -314,11 +293,8 @@ std::string renderLine(std::string_view line, std::string_view headword,
         ++i;
     }
     // A media name never closed is named all the same.
-    if (mediaStart != std::string::npos) {
-        const std::string label = mediaLabel(std::string_view(out).substr(mediaStart));
-        out.resize(mediaStart);
-        out += label;
-    }
+    if (mediaStart != std::string::npos)
+        nameMedia();
     return std::string(trimmed(out));
 }
 

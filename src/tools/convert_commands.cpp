@@ -164,9 +164,8 @@ void readDatabase(const std::vector<std::string>& files, TSource source, bool ab
 int runConvertCommand(const std::vector<std::string>& args) {
     if (args.empty())
         return -1;
-    const bool dictd = args[0] == "from-dictd";
     std::optional<TSource> known;
-    if (dictd)
+    if (args[0] == "from-dictd")
         known = TSource::dictd;
     else if (args[0] == "from-stardict")
         known = TSource::stardict;
@@ -177,7 +176,7 @@ int runConvertCommand(const std::vector<std::string>& args) {
     const TSource source = *known;
     THeaderOptions header;
     const std::vector<std::string> files = parse(args, header);
-    const size_t group = dictd ? 2 : 1;
+    const size_t group = source == TSource::dictd ? 2 : 1;
     if (files.size() < group + 1 || (files.size() - 1) % group != 0)
         throw TFailure{std::string("Использование:\n") + kConvertUsage};
 

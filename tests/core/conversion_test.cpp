@@ -23,30 +23,6 @@
 
 namespace {
 
-std::string cp1251(std::string_view utf8) {
-    return codepage::fromUtf8(utf8).value();
-}
-
-// data deflated in one call: as gzip (windowBits MAX_WBITS + 16) or raw (-MAX_WBITS), finished
-// (Z_FINISH) or flushed in full (Z_FULL_FLUSH, as a dictzip chunk before the last).
-std::string deflated(std::string_view data, int windowBits, int flush) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, flush);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-}
-
-std::string gzipWhole(std::string_view data) {
-    return deflated(data, MAX_WBITS + 16, Z_FINISH);
-}
-
 // ---------------------------------------------------------------------------------------
 // Folding
 

@@ -188,18 +188,11 @@ TEST_F(TermovelDic, FromDslConvertsAndLooksUp) {
     const std::string text =
         "#NAME \"Кошки\"\ncat\nkitty{-ies}\n\t[m1][p]n[/p] [b]кошка[/b] "
         "[s]cat.wav[/s]\n\t@ ~ nap\n\tсон\n\t@\nrun(s)\n\tбежать\n";
-    std::string utf16 = "\xFF\xFE";
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const unsigned code = c >= 0xC0 ? (c & 0x1F) << 6 | (text[i + 1] & 0x3F) : c;
-        i += c >= 0xC0 ? 2 : 1;
-        utf16 += {static_cast<char>(code & 0xFF), static_cast<char>(code >> 8)};
-    }
     const std::string dsl = (folder_ / "Cats.dsl").string(), out = (folder_ / "cats.dic").string();
-    writeFile(dsl, utf16);
+    writeFile(dsl, "\xFF\xFE" + utf16le(text));
     writeFile((folder_ / "Cats_abrv.dsl").string(), "n\n\tсущ.\n");
     const std::string damaged = (folder_ / "damaged.dsl").string();
-    writeFile(damaged, "\xFF\xFE" + std::string("\t\0x\0\n\0w\0\n\0\t\0b\0\n\0!", 19));
+    writeFile(damaged, "\xFF\xFE" + utf16le("\tx\nw\n\tb\n") + "!");
     const std::string other = (folder_ / "other.dic").string();
     struct TCase {
         std::string arguments;
@@ -208,18 +201,15 @@ TEST_F(TermovelDic, FromDslConvertsAndLooksUp) {
     };
     const std::vector<TCase> cases = {
         {"from-dsl " + dsl + " " + out, 0, "Статей прочитано: 5\nТерминов: 5"},
-        {"info " + out, 0, "Название словаря: Кошки\n"},
         {"lookup " + out + " kitty", 0, "  n кошка [звук: cat.wav]\ncat nap\n"},
-        {"lookup " + out + " RUN", 0, "бежать\n"},
-        {"lookup " + out + " runs", 0, "бежать\n"},
         {"lookup " + out + " 'cat nap'", 0, "сон\n"},
         {"from-dsl " + dsl + " " + out + " --force --abbreviations --name Другое", 0,
          "Терминов: 5"},
         {"info " + out, 0, "Название словаря: Другое\n"},
-        {"lookup " + out + " cat", 0, "  сущ. кошка [звук: cat.wav]\n"},
-        {"from-dsl " + damaged + " " + other, 0, "последний байт пропущен"},
-        {"from-dsl " + damaged + " " + other + " --force", 0,
-         "строк статьи до первого заголовка пропущено: 1"},
+        // Every note is told, each naming the file.
+        {"from-dsl " + damaged + " " + other, 0,
+         "последний байт пропущен\ntermovel-dic: " + damaged +
+             ": строк статьи до первого заголовка пропущено: 1\n"},
         {"lookup " + other + " w", 0, "b\n"},
         {"from-dsl " + damaged + " " + other + " --force --abbreviations", 3,
          damaged + ": рядом нет файла сокращений"},

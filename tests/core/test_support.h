@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,11 +19,13 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "dictionary/dictionary.h"
 #include "dictionary/secret_memory_stream.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 // Helpers shared by the core tests: temporary folders and files, running as an unprivileged
@@ -215,6 +218,44 @@ inline std::string bigEndian(uint64_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     return out;
+}
+
+// UTF-8 text as the Windows-1251 bytes the dictionary stores (the text must fit the code page).
+inline std::string cp1251(std::string_view utf8) {
+    return codepage::fromUtf8(utf8).value();
+}
+
+// UTF-8 text (ASCII and Cyrillic are enough here) as UTF-16LE bytes.
+inline std::string utf16le(std::string_view utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool two = c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size();
+        const uint32_t code = two ? (c & 0x1F) << 6 | (utf8[i + 1] & 0x3F) : c;
+        i += two ? 2 : 1;
+        out += {static_cast<char>(code & 0xFF), static_cast<char>(code >> 8)};
+    }
+    return out;
+}
+
+// data deflated in one call: as gzip (windowBits MAX_WBITS + 16) or raw (-MAX_WBITS), finished
+// (Z_FINISH) or flushed in full (Z_FULL_FLUSH, as a dictzip chunk before the last).
+inline std::string deflated(std::string_view data, int windowBits, int flush) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, flush);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+inline std::string gzipWhole(std::string_view data) {
+    return deflated(data, MAX_WBITS + 16, Z_FINISH);
 }
 
 // A string record of the dictionary file: the length, then the bytes.
