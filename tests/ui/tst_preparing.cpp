@@ -35,7 +35,7 @@ private slots:
     void tabWithoutIndexIsPreparedWhileOthersWork();
     void fileChangedUnderWindowIsReadAfresh_data();
     void fileChangedUnderWindowIsReadAfresh();
-    void editedLazyTabSavesAndRecovers();
+    void editedTabIsNeverReadAfresh();
 };
 
 // Start-up with two files, only some of whose indexes are made: each tab stands in its place at
@@ -270,7 +270,7 @@ void TestPreparing::fileChangedUnderWindowIsReadAfresh() {
 // A tab opened through its index and edited: the edit loads it whole, its unsaved work goes to a
 // recovery file, and it is never read afresh whatever happens to the file. (Saving an edited
 // tab over a file another program wrote is the editing tests' own.)
-void TestPreparing::editedLazyTabSavesAndRecovers() {
+void TestPreparing::editedTabIsNeverReadAfresh() {
     TLookupFolder folder;
     folder.writeDic("fruit.dic", rig::cp(kFruitRows), "Fruit");
     folder.setup().WriteValue("Main", "EditMode", "1");
