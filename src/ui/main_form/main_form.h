@@ -335,21 +335,26 @@ private:
     // -1, as a new last tab captioned after the file, not made current).
     void prepareTab(int index, const std::string& path);
     bool isPreparing(int index) const;
+    const TPreparing* preparingOf(const TDictionary* slot) const;  // nullptr when not prepared
     // Takes a finished index into its tab, starts the next one and shows the progress; the
     // timer runs this while any tab is being prepared.
     void advancePreparing();
     // The word list's line for a tab being prepared, when it is current.
     void showPreparingProgress();
-    // Drops the preparing of the dictionary in slot (its tab is closing): cancels its making.
-    void forgetPreparing(const TDictionary* slot);
+    // Drops what the window keeps beside DicList for a dictionary that closes or is replaced:
+    // its suggestion index, and its preparing, whose making is cancelled.
+    void forgetDictionary(const TDictionary* dictionary);
+    // Puts dictionary into slot index of DicList; the one there goes.
+    void replaceDictionary(int index, std::unique_ptr<TDictionary> dictionary);
     // Reads dictionary index afresh through a new index after another program changed its
     // file, saying so in the status bar. A dictionary with unsaved changes is never read
     // through its index, so it is never reloaded. Returns whether it was.
     bool reloadChangedDictionary(int index);
-    // Before a command that may load the current dictionary whole (every edit, a save, an
-    // import): when its file was changed by another program, reads it afresh instead and
-    // answers true, so nothing the user is about to type is lost to a load that cannot be.
-    bool reloadCurrentIfChanged();
+    // Before a command that may load dictionary index whole (every edit, a save, an import) or
+    // before its tab shows: when its file was changed by another program, reads it afresh
+    // instead and answers true, so nothing the user is about to type is lost to a load that
+    // cannot be.
+    bool reloadIfChanged(int index);
     // Reloads every open dictionary whose file another program changed; true when one was.
     bool reloadChangedDictionaries();
     // After a read raised TDictionaryChanged: reloads the dictionaries whose files changed, or

@@ -141,7 +141,7 @@ void TMainForm::actSearchArticlesExecute() {
     const TDictionary* dictionary = currentDictionary();
     if (!dictionary)
         return;
-    if (reloadCurrentIfChanged())
+    if (reloadIfChanged(CurDic))
         return;
     TArticleSearchForm form(*dictionary, dialogs(), this);
     form.setText(lastArticleSearch_);

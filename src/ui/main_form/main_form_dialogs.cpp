@@ -64,7 +64,7 @@ void TMainForm::actSetupExecute() {
 
 void TMainForm::actInfoExecute() {
     const TDictionary* dictionary = currentDictionary();
-    if (!dictionary || reloadCurrentIfChanged())
+    if (!dictionary || reloadIfChanged(CurDic))
         return;
     TInfoForm form(dialogs(), this);
     // Edit mode is read afresh each time, so a change in the settings counts at once.

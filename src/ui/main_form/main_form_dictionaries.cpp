@@ -164,8 +164,7 @@ void TMainForm::closeCurrentDictionary() {
     // The word list reads the dictionary directly: let go of it before it is destroyed.
     CurDic = -1;
     refillWordList();
-    forgetSuggestions(DicList[static_cast<size_t>(closed)].get());
-    forgetPreparing(DicList[static_cast<size_t>(closed)].get());
+    forgetDictionary(DicList[static_cast<size_t>(closed)].get());
     DicList.erase(DicList.begin() + closed);
     int next = -1;
     {
@@ -198,8 +197,7 @@ void TMainForm::removeDictionary(int index) {
         closeCurrentDictionary();
         return;
     }
-    forgetSuggestions(DicList[static_cast<size_t>(index)].get());
-    forgetPreparing(DicList[static_cast<size_t>(index)].get());
+    forgetDictionary(DicList[static_cast<size_t>(index)].get());
     DicList.erase(DicList.begin() + index);
     {
         // The current tab stays current; only its index moves.
@@ -272,8 +270,7 @@ void TMainForm::TabSetChange(int newTab, bool& allowChange) {
     CurDic = newTab;
     // A dictionary whose file another program changed is read afresh before it shows; the
     // reload runs this again for the tab, then being prepared.
-    if (newTab >= 0 && newTab < static_cast<int>(DicList.size()) && !isPreparing(newTab) &&
-        DicList[static_cast<size_t>(newTab)]->fileChanged() && reloadChangedDictionary(newTab)) {
+    if (reloadIfChanged(newTab)) {
         allowChange = true;
         return;
     }

@@ -106,7 +106,7 @@ void TMainForm::actOpenExecute() {
 
 void TMainForm::actSaveExecute() {
     TDictionary* dictionary = editableDictionary();
-    if (!dictionary || reloadCurrentIfChanged())
+    if (!dictionary || reloadIfChanged(CurDic))
         return;
     const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
     dialog->selectFile(saveProposal());
@@ -166,7 +166,7 @@ bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& art
 
 void TMainForm::actAddExecute() {
     const TDictionary* dictionary = currentDictionary();
-    if (!dictionary || reloadCurrentIfChanged())
+    if (!dictionary || reloadIfChanged(CurDic))
         return;
     TCheckedWordForm form(this);
     form.SetAdding();
@@ -187,7 +187,7 @@ void TMainForm::actAddExecute() {
 void TMainForm::actSubExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0 || reloadCurrentIfChanged())
+    if (!dictionary || row < 0 || reloadIfChanged(CurDic))
         return;
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
         TDialogs::TAnswer::Yes)
@@ -200,7 +200,7 @@ void TMainForm::actSubExecute() {
 void TMainForm::actEditExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0 || reloadCurrentIfChanged())
+    if (!dictionary || row < 0 || reloadIfChanged(CurDic))
         return;
     std::string term;
     std::string article;

@@ -28,12 +28,22 @@ constexpr int kPreparingPoll = 150;
 
 }  // namespace
 
+const TMainForm::TPreparing* TMainForm::preparingOf(const TDictionary* slot) const {
+    const auto tab = std::find_if(preparing_.begin(), preparing_.end(),
+                                  [slot](const TPreparing& each) { return each.slot == slot; });
+    return tab == preparing_.end() ? nullptr : &*tab;
+}
+
 bool TMainForm::isPreparing(int index) const {
-    if (index < 0 || index >= static_cast<int>(DicList.size()))
-        return false;
-    const TDictionary* slot = DicList[static_cast<size_t>(index)].get();
-    return std::any_of(preparing_.begin(), preparing_.end(),
-                       [slot](const TPreparing& tab) { return tab.slot == slot; });
+    return index >= 0 && index < static_cast<int>(DicList.size()) &&
+           preparingOf(DicList[static_cast<size_t>(index)].get());
+}
+
+void TMainForm::replaceDictionary(int index, std::unique_ptr<TDictionary> dictionary) {
+    if (index == CurDic)
+        wordListModel_->setDictionary(nullptr);  // let go of the dictionary before it goes
+    forgetDictionary(DicList[static_cast<size_t>(index)].get());
+    DicList[static_cast<size_t>(index)] = std::move(dictionary);
 }
 
 void TMainForm::prepareTab(int index, const std::string& path) {
@@ -42,10 +52,7 @@ void TMainForm::prepareTab(int index, const std::string& path) {
     if (index < 0) {
         addLoadedDic(path, std::move(standIn));
     } else {
-        if (index == CurDic)
-            wordListModel_->setDictionary(nullptr);  // let go of the dictionary before it goes
-        forgetSuggestions(DicList[static_cast<size_t>(index)].get());
-        DicList[static_cast<size_t>(index)] = std::move(standIn);
+        replaceDictionary(index, std::move(standIn));
         if (index == CurDic) {
             bool allowChange = true;
             TabSetChange(index, allowChange);
@@ -61,9 +68,11 @@ void TMainForm::prepareTab(int index, const std::string& path) {
         preparingTimer_->start();
 }
 
-void TMainForm::forgetPreparing(const TDictionary* slot) {
+void TMainForm::forgetDictionary(const TDictionary* dictionary) {
+    forgetSuggestions(dictionary);
     // Destroying the making cancels it and waits for its thread, which gives up soon.
-    std::erase_if(preparing_, [slot](const TPreparing& tab) { return tab.slot == slot; });
+    std::erase_if(preparing_,
+                  [dictionary](const TPreparing& tab) { return tab.slot == dictionary; });
 }
 
 void TMainForm::advancePreparing() {
@@ -89,9 +98,7 @@ void TMainForm::advancePreparing() {
             reportDicError(done.path, error);
         }
         if (dictionary && index >= 0) {
-            if (index == CurDic)
-                wordListModel_->setDictionary(nullptr);
-            DicList[static_cast<size_t>(index)] = std::move(dictionary);
+            replaceDictionary(index, std::move(dictionary));
             if (index == CurDic) {
                 // The search text typed meanwhile stays and now finds its term.
                 const QString typed = cmbString->currentText();
@@ -132,12 +139,8 @@ void TMainForm::advancePreparing() {
 void TMainForm::showPreparingProgress() {
     if (!isPreparing(CurDic))
         return;
-    const TDictionary* slot = DicList[static_cast<size_t>(CurDic)].get();
-    int percent = 0;
-    for (const TPreparing& tab : preparing_) {
-        if (tab.slot == slot && tab.build)
-            percent = tab.build->progress();
-    }
+    const TPreparing* tab = preparingOf(DicList[static_cast<size_t>(CurDic)].get());
+    const int percent = tab->build ? tab->build->progress() : 0;
     wordListModel_->setNotice(QStringLiteral("Подготовка словаря: %1 %").arg(percent));
 }
 
@@ -158,19 +161,15 @@ bool TMainForm::reloadChangedDictionary(int index) {
     return true;
 }
 
-bool TMainForm::reloadCurrentIfChanged() {
-    if (CurDic < 0 || CurDic >= static_cast<int>(DicList.size()) || isPreparing(CurDic) ||
-        !DicList[static_cast<size_t>(CurDic)]->fileChanged())
-        return false;
-    return reloadChangedDictionary(CurDic);
+bool TMainForm::reloadIfChanged(int index) {
+    return index >= 0 && index < static_cast<int>(DicList.size()) && !isPreparing(index) &&
+           DicList[static_cast<size_t>(index)]->fileChanged() && reloadChangedDictionary(index);
 }
 
 bool TMainForm::reloadChangedDictionaries() {
     bool reloaded = false;
-    for (int i = 0; i < static_cast<int>(DicList.size()); ++i) {
-        if (!isPreparing(i) && DicList[static_cast<size_t>(i)]->fileChanged())
-            reloaded = reloadChangedDictionary(i) || reloaded;
-    }
+    for (int i = 0; i < static_cast<int>(DicList.size()); ++i)
+        reloaded = reloadIfChanged(i) || reloaded;
     return reloaded;
 }
 

@@ -7,11 +7,15 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListView>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "platform/codepage.h"
 #include "ui/dialogs/word_form.h"
 
@@ -86,6 +90,26 @@ QString states(const TMainForm& form) {
     return out;
 }
 
+QString status(const TMainForm& form) {
+    return TMainFormView(form).StatusBar()->currentMessage();
+}
+
+bool ownArticles(const TMainForm& form) {
+    const auto& windows = form.translationWindows();
+    return std::all_of(windows.begin(), windows.end(), [](const TWordForm* window) {
+        return window->articleText() == QStringLiteral("article of ") + window->termText();
+    });
+}
+
+void clickTab(TMainForm& form, int index) {
+    TMainFormView(form).TabSet()->setCurrentIndex(index);
+}
+
+void clickRow(TMainForm& form, int row) {
+    QListView* list = TMainFormView(form).ListBox();
+    list->setCurrentIndex(list->model()->index(row, 0));
+}
+
 void useOwnCache() {
     static QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
@@ -125,6 +149,11 @@ void TLookupFolder::writeList(const std::string& section, const std::string& cou
     setup_->WriteValue(section, "Count", count);
     for (size_t i = 0; i < entries.size(); ++i)
         setup_->WriteValue(section, "N" + std::to_string(i + 1), entries[i]);
+}
+
+bool TLookupFolder::makeIndex(const std::string& fileName) const {
+    return TTermFile::open(file(fileName), termIndexFolder(), TTermFile::TOpen::CachedOrMade) !=
+           nullptr;
 }
 
 TMainForm& TLookupFolder::open(const std::function<void(TFakeDialogs&)>& prepare,
@@ -174,8 +203,7 @@ void TWindow::chooseFile(const QString& fileName) {
 }
 
 void TWindow::clickRow(int row) {
-    QListView* list = TMainFormView(*form).ListBox();
-    list->setCurrentIndex(list->model()->index(row, 0));
+    rig::clickRow(*form, row);
 }
 
 int TWindow::answerModal(QDialog& dialog) {

@@ -52,6 +52,13 @@ QStringList history(const TMainForm& form);      // the search box's entries, to
 QStringList windowTerms(const TMainForm& form);  // the open translation windows' terms
 // Enabled states as "1"/"0" in the order Close, Info, Add, Save, Sub, Edit, Translate.
 QString states(const TMainForm& form);
+QString status(const TMainForm& form);  // the status bar's message
+// Every open translation window shows "article of <its term>", as TLookupFolder writes them.
+bool ownArticles(const TMainForm& form);
+
+// --- The user's clicks ---
+void clickTab(TMainForm& form, int index);
+void clickRow(TMainForm& form, int row);  // selects the row
 
 // Points $XDG_CACHE_HOME at a folder of this test process's own (made once), so that the term
 // indexes the window makes never touch the user's cache. Every rig that builds a window calls
@@ -82,6 +89,8 @@ public:
     // Fills a list-type settings section: Count then N1..Nn.
     void writeList(const std::string& section, const std::string& count,
                    const std::vector<std::string>& entries);
+    // Makes the term index of a file in the cache now, so that its tab opens at once.
+    bool makeIndex(const std::string& fileName) const;
 
     // prepare, when given, scripts the dialogs before the window is built (and loads). The
     // window comes back with every tab ready (rig::waitUntilPrepared) unless untilPrepared is
