@@ -531,6 +531,8 @@ std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
         at += 8;
     }
     for (const std::vector<uint32_t>* array : {&walked.starts, &upper, &tree}) {
+        if (array->empty())
+            continue;  // an empty dictionary's arrays have no data to copy
         std::memcpy(at, array->data(), 4 * array->size());
         at += 4 * array->size();
     }
