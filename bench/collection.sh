@@ -76,20 +76,9 @@ done
 # --- Program folders, beside the collection so that its files can be hard links ---------------
 scratch=$(mktemp -d "$cache/run.XXXXXX")
 xvfb=""
-cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# -noreset: a start timed just as the run before left would otherwise meet the server resetting.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$scratch/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+source bench/private_display.sh
+trap stop_private_display EXIT
+start_private_display
 # Indexes and other cached files of this run only: the warm-up start (and termovel-dic before
 # it) makes whatever the program keeps there.
 export XDG_CACHE_HOME=$scratch/cache

@@ -30,20 +30,9 @@ tool=$build/src/termovel-dic
 figures=$build/bench/termovel_figures
 scratch=$(mktemp -d)
 xvfb=""
-cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# -noreset: a start timed just as the run before left would otherwise meet the server resetting.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -noreset -nolisten tcp 3>"$scratch/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$scratch/display")"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+source bench/private_display.sh
+trap stop_private_display EXIT
+start_private_display
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
