@@ -754,10 +754,11 @@ void TDictionary::openIndexed(std::shared_ptr<const TTermFile> file) {
 }
 
 void TDictionary::openIndexed(const std::string& path, const std::string& folder,
-                              TIndexProgress* progress) {
+                              TIndexProgress* progress, std::string* refusedFolder) {
     std::shared_ptr<const TTermFile> file;
     try {
-        file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress);
+        file =
+            TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
     } catch (...) {
         Clear();
         impl_->file.clear();

@@ -167,10 +167,11 @@ public:
     void openIndexed(std::shared_ptr<const TTermFile> file);
     // Opens the file through its term index kept in folder (made there by the first opening;
     // "" keeps it in memory; progress, when given, follows the making), or loads it whole when
-    // it cannot have one. Raises as LoadFromFile, with the dictionary then as LoadFromFile
-    // leaves it.
+    // it cannot have one. refusedFolder, when given, gets why the folder was not used (see
+    // TTermFile::open). Raises as LoadFromFile, with the dictionary then as LoadFromFile leaves
+    // it.
     void openIndexed(const std::string& path, const std::string& folder,
-                     TIndexProgress* progress = nullptr);
+                     TIndexProgress* progress = nullptr, std::string* refusedFolder = nullptr);
     // The index the dictionary is read through, while it is (opened so and not changed since);
     // null otherwise.
     std::shared_ptr<const TTermFile> termFile() const;

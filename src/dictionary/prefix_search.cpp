@@ -208,8 +208,7 @@ std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order) {
 }
 
 void TPrefixSearch::build() {
-    termFile_.reset();
-    ownOrder_.clear();
+    reset(dictionary_);  // whatever order was kept goes, the index's or one of its own
     if (dictionary_) {
         if (std::shared_ptr<const TTermFile> file = dictionary_->termFile()) {
             // A dictionary read through its index has the order made already.

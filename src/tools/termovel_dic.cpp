@@ -96,14 +96,9 @@ void loadDictionary(TDictionary& d, const std::string& path) {
 void openIndexed(TDictionary& d, const std::string& path) {
     try {
         std::string refused;
-        std::shared_ptr<const TTermFile> file = TTermFile::open(
-            path, termIndexFolder(), TTermFile::TOpen::CachedOrMade, nullptr, &refused);
+        d.openIndexed(path, termIndexFolder(), nullptr, &refused);
         if (!refused.empty())
             printError("индекс не используется: " + refused);
-        if (file)
-            d.openIndexed(std::move(file));
-        else
-            d.LoadFromFile(path);  // terms too many bytes for an index
     } catch (const TError& e) {
         throw readFailure("Словарь", path, &e);
     }
@@ -165,12 +160,7 @@ void printNote(const std::string& utf8) {
 std::string suggestionText(const std::string& path, std::string_view word, TWordForms& forms) {
     TDictionary d;
     try {
-        std::shared_ptr<const TTermFile> file =
-            TTermFile::open(path, termIndexFolder(), TTermFile::TOpen::CachedOrMade);
-        if (file)
-            d.openIndexed(std::move(file));
-        else
-            d.LoadFromFile(path);
+        d.openIndexed(path, termIndexFolder());
     } catch (const TError&) {
         return {};
     }
