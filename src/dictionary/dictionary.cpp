@@ -199,6 +199,9 @@ struct TDictionary::TImpl {
     std::shared_ptr<const TTermFile> indexed;
     mutable std::string articleRead;
     mutable int articleReadAt = -1;
+    // A dictionary of another format read in place: its texts' form, and never changed.
+    TTextForm textForm = TTextForm::Cp1251;
+    bool readOnly = false;
 
     int count() const {
         return indexed ? static_cast<int>(indexed->count()) : static_cast<int>(entries.size());
@@ -778,4 +781,12 @@ std::shared_ptr<const TTermFile> TDictionary::termFile() const {
 
 bool TDictionary::fileChanged() const {
     return impl_->indexed && impl_->indexed->fileChanged();
+}
+
+TTextForm TDictionary::textForm() const {
+    return impl_->textForm;
+}
+
+bool TDictionary::readOnly() const {
+    return impl_->readOnly;
 }

@@ -50,9 +50,17 @@ enum class TOverwrite {
     IfUnchanged,  // the dictionary's own file only as it was when last loaded or saved
 };
 
+// How a dictionary's texts (terms, articles, header) are written.
+enum class TTextForm {
+    Cp1251,  // Windows-1251 bytes: the program's own files and everything made in the program
+    Utf8,    // UTF-8 as written: a dictionary of another format read in place (dictd, StarDict,
+             // DSL), which is never written back and so never folded
+};
+
 // One open dictionary: the header texts Name, Author and Info, the Modified flag, and its terms
 // in ascending order of the term comparison (letter case ignored, no two terms equal), each
-// with one article. All texts are Windows-1251 bytes.
+// with one article. All texts are Windows-1251 bytes, except in a dictionary of another format
+// read in place, whose texts are UTF-8 (see textForm) and which never changes (see readOnly).
 //
 // Position i is row i of the word list: every operation that moves positions reports where.
 //
@@ -175,6 +183,15 @@ public:
     // The index the dictionary is read through, while it is (opened so and not changed since);
     // null otherwise.
     std::shared_ptr<const TTermFile> termFile() const;
+    // How the texts are written: Utf8 exactly for a dictionary of another format read in place.
+    TTextForm textForm() const;
+    // Whether the dictionary is another format's, read in place: it is never changed or written
+    // to its files. Every change (AddTerm, ChangeTerm, Delete, Clear, addTerms, the Set…
+    // texts, LoadFromStream) and SaveToFile raise TError("Словарь «%s» открыт только для
+    // чтения") with its name, changing nothing; a copy in the program's format is made by
+    // converting it (folding its text), never by saving it.
+    bool readOnly() const;
+
     // Whether the dictionary is read through its index and its file has been written, replaced
     // or removed since it was indexed. A cheap check (one status call).
     bool fileChanged() const;
