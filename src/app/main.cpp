@@ -10,6 +10,8 @@
 
 #include "app/desktop_identity.h"
 #include "app/startup.h"
+#include "dictionary/source.h"
+#include "interchange/source_readers.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "settings/program_identity.h"
@@ -79,6 +81,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Dictionaries of other formats (dictd, StarDict, DSL) open where they lie.
+    setSourceOpener(openSourceReader);
     if (!hasDisplay()) {
         const std::string self = program_folder::file(program_folder::path(), "termovel");
         std::fprintf(stderr,

@@ -1,11 +1,15 @@
 #include "interchange/dict_data.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -21,11 +25,15 @@ constexpr size_t kSubfieldHeaderSize = 1 + 1 + 2;
 constexpr size_t kChunkTableHeaderSize = 2 + 2 + 2;  // VER, CHLEN, CHCNT
 constexpr size_t kTrailerSize = 4 + 4;               // CRC32, ISIZE
 constexpr uint16_t kChunkTableVersion = 1;
+constexpr uint64_t kFinalBlockSize = 2;
 // Deflate cannot expand data by more than about this factor; a size claimed beyond it is not
 // believed when room is set aside.
 constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr uint64_t kHintedRatio = 16;
 constexpr size_t kInflateStep = size_t{1} << 20;
+// The most a dictzip header can take: its fixed part, the extra field and a file name and
+// comment of reasonable length.
+constexpr uint64_t kMaxHeaderSize = kFixedHeaderSize + 2 + 0xFFFF + 2 * 4096 + 2;
 
 uint16_t readLe16(const unsigned char* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -69,46 +77,20 @@ bool inflateRaw(const unsigned char* data, size_t size, size_t limit, std::strin
 
 }  // namespace
 
-TDictData::TDictData(const std::string& path, uint64_t needed, uint64_t named) : path_(path) {
-    file_.LoadFromFile(path);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
-    const bool gzip = file_.size() >= 2 && bytes[0] == kGzipId1 && bytes[1] == kGzipId2;
-    if (!gzip) {
-        content_ = std::string_view(file_.data(), file_.size());
-        size_ = file_.size();
-        return;
-    }
-    if (readChunkTable())
-        return;
-    if (needed != kWhole && named != kWhole &&
-        needed > std::min(named, kMaxSize) * kGapFactor + kGapMargin) {
-        fail("сжат gzip без таблицы фрагментов (не dictzip), а индекс указывает на данные до " +
-             std::to_string(needed) + " байт при статьях всего на " + std::to_string(named) +
-             " байт: чтобы дойти до них, пришлось бы распаковать всё, что лежит перед ними "
-             "(распакуйте файл или сожмите его dictzip)");
-    }
-    inflateWhole(needed);
-}
-
-void TDictData::fail(const std::string& what) const {
-    throw TError(path_ + ": " + what);
-}
-
-// Reads the dictzip header; returns false (nothing set) when the file is plain gzip or its
-// chunk table does not agree with the file.
-bool TDictData::readChunkTable() {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
-    const size_t fileSize = file_.size();
-    if (fileSize < kFixedHeaderSize + kTrailerSize || bytes[2] != kDeflate)
+bool readDictzipTable(std::string_view head, uint64_t fileSize, uint32_t isize,
+                      TChunkTable& table) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    const size_t headSize = head.size();
+    if (headSize < kFixedHeaderSize + 2 || fileSize < kFixedHeaderSize + kTrailerSize ||
+        bytes[2] != kDeflate)
         return false;
     const unsigned char flags = bytes[3];
-    // The extra field's two length bytes lie within the trailer's room checked above.
     if (!(flags & kFlagExtra))
         return false;
     size_t pos = kFixedHeaderSize;
     const size_t extraLength = readLe16(bytes + pos);
     pos += 2;
-    if (extraLength > fileSize - pos)
+    if (extraLength > headSize - pos)
         return false;
     const size_t extraEnd = pos + extraLength;
 
@@ -141,7 +123,8 @@ bool TDictData::readChunkTable() {
     pos = extraEnd;
     for (unsigned char flag : {kFlagName, kFlagComment}) {
         if (flags & flag) {
-            const void* end = std::memchr(bytes + pos, 0, fileSize - pos);
+            const void* end =
+                pos < headSize ? std::memchr(bytes + pos, 0, headSize - pos) : nullptr;
             if (!end)
                 return false;
             pos = static_cast<size_t>(static_cast<const unsigned char*>(end) - bytes) + 1;
@@ -159,21 +142,64 @@ bool TDictData::readChunkTable() {
         at += sizes[i];
     }
     starts[sizes.size()] = at;
-    const uint64_t total = readLe32(bytes + fileSize - 4);
+    const uint64_t total = isize;
     const uint64_t count = sizes.size();
     // A chunk table may not promise more than its chunks could inflate to: a damaged or made-up
     // size would otherwise be believed when readers set room aside for the content.
+    // dictzip ends its stream with an empty final block after the last chunk, outside the
+    // table: two bytes.
     const bool fits =
-        at == fileSize - kTrailerSize && total <= (at - pos) * kMaxDeflateRatio &&
+        at <= fileSize - kTrailerSize && fileSize - kTrailerSize - at <= kFinalBlockSize &&
+        total <= (at - pos) * kMaxDeflateRatio &&
         (count == 0 ? total == 0
                     : total > (count - 1) * chunkLength && total <= count * chunkLength);
     if (!fits)
         return false;
+    table.chunkLength = chunkLength;
+    table.starts = std::move(starts);
+    table.size = total;
+    return true;
+}
+
+TDictData::TDictData(const std::string& path, uint64_t needed, uint64_t named) : path_(path) {
+    file_.LoadFromFile(path);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
+    const bool gzip = file_.size() >= 2 && bytes[0] == kGzipId1 && bytes[1] == kGzipId2;
+    if (!gzip) {
+        content_ = std::string_view(file_.data(), file_.size());
+        size_ = file_.size();
+        return;
+    }
+    if (readChunkTable())
+        return;
+    if (needed != kWhole && named != kWhole &&
+        needed > std::min(named, kMaxSize) * kGapFactor + kGapMargin) {
+        fail("сжат gzip без таблицы фрагментов (не dictzip), а индекс указывает на данные до " +
+             std::to_string(needed) + " байт при статьях всего на " + std::to_string(named) +
+             " байт: чтобы дойти до них, пришлось бы распаковать всё, что лежит перед ними "
+             "(распакуйте файл или сожмите его dictzip)");
+    }
+    inflateWhole(needed);
+}
+
+void TDictData::fail(const std::string& what) const {
+    throw TError(path_ + ": " + what);
+}
+
+// Reads the dictzip header; returns false (nothing set) when the file is plain gzip or its
+// chunk table does not agree with the file.
+bool TDictData::readChunkTable() {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(file_.data());
+    const size_t fileSize = file_.size();
+    const uint32_t isize = fileSize >= kTrailerSize ? readLe32(bytes + fileSize - 4) : 0;
+    TChunkTable table;
+    if (!readDictzipTable(std::string_view(file_.data(), fileSize), fileSize, isize, table))
+        return false;
     chunked_ = true;
-    chunkLength_ = chunkLength;
-    chunkStart_ = std::move(starts);
-    chunks_.assign(sizes.size(), std::string());
-    size_ = total;
+    chunkLength_ = table.chunkLength;
+    chunkStart_ = std::move(table.starts);
+    chunks_.assign(chunkStart_.size() - 1, std::string());
+    size_ = table.size;
     return true;
 }
 
@@ -270,6 +296,120 @@ std::string_view TDictData::read(uint64_t offset, uint64_t length) {
         spanning_.append(part, 0, std::min<uint64_t>(part.size(), length - spanning_.size()));
     }
     return spanning_;
+}
+
+TDataReader::TDataReader(const std::string& path) : path_(path) {
+    struct stat info {};
+    fd_ = regular_file::openForReading(path, info);
+    if (fd_ < 0)
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    fileSize_ = static_cast<uint64_t>(info.st_size);
+    std::string head;
+    readRaw(0, static_cast<size_t>(std::min<uint64_t>(fileSize_, kMaxHeaderSize)), head);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+    const bool gzip = head.size() >= 2 && bytes[0] == kGzipId1 && bytes[1] == kGzipId2;
+    if (!gzip) {
+        size_ = fileSize_;
+        return;
+    }
+    std::string trailer;
+    if (fileSize_ >= kTrailerSize)
+        readRaw(fileSize_ - 4, 4, trailer);
+    const uint32_t isize =
+        trailer.size() == 4 ? readLe32(reinterpret_cast<const unsigned char*>(trailer.data())) : 0;
+    if (readDictzipTable(head, fileSize_, isize, table_)) {
+        chunked_ = true;
+        size_ = table_.size;
+        return;
+    }
+    // Plain gzip is reached only by inflating all that lies before a range: a small one is
+    // inflated once, a large one would cost its whole content in memory.
+    const std::string refused =
+        path + ": сжат gzip без таблицы фрагментов (не dictzip) и распаковывается больше чем в " +
+        std::to_string(kMaxInflated >> 20) +
+        " МиБ — на месте такой файл не прочитать (распакуйте его или сожмите dictzip)";
+    if (fileSize_ > kMaxInflated)
+        throw TError(refused);
+    {
+        TDictData whole(path, kMaxInflated + 1);
+        if (whole.size() > kMaxInflated)
+            throw TError(refused);
+        inflated_.assign(whole.all());
+    }
+    size_ = inflated_.size();
+    ::close(fd_);
+    fd_ = -1;
+}
+
+TDataReader::~TDataReader() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void TDataReader::readRaw(uint64_t offset, size_t length, std::string& out) const {
+    out.resize(length);
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw TError(path_ + ": файл не читается с байта " + std::to_string(offset + done) +
+                         " (изменён или обрезан?)");
+        done += static_cast<size_t>(n);
+    }
+}
+
+void TDataReader::chunk(size_t index) const {
+    if (cachedIndex_ == index)
+        return;
+    cachedIndex_ = SIZE_MAX;
+    const uint64_t expected =
+        std::min<uint64_t>(table_.chunkLength, size_ - uint64_t{index} * table_.chunkLength);
+    const uint64_t start = table_.starts[index];
+    readRaw(start, static_cast<size_t>(table_.starts[index + 1] - start), compressed_);
+    cached_.clear();
+    if (!inflateRaw(reinterpret_cast<const unsigned char*>(compressed_.data()), compressed_.size(),
+                    expected, cached_) ||
+        cached_.size() != expected) {
+        throw TDamagedData(path_ + ": сжатый фрагмент " + std::to_string(index + 1) + " из " +
+                           std::to_string(table_.starts.size() - 1) + " повреждён");
+    }
+    cachedIndex_ = index;
+}
+
+std::string TDataReader::read(uint64_t offset, uint64_t length) const {
+    if (offset > size_ || length > size_ - offset) {
+        throw TError(path_ + ": статья (смещение " + std::to_string(offset) + ", длина " +
+                     std::to_string(length) + ") лежит за концом данных (" + std::to_string(size_) +
+                     " байт)");
+    }
+    if (length > TDictData::kMaxArticle) {
+        throw TError(path_ + ": статья (смещение " + std::to_string(offset) + ") длиннее " +
+                     std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+    }
+    std::string out;
+    if (length == 0)
+        return out;
+    if (fd_ < 0)
+        return inflated_.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
+    const std::lock_guard lock(mutex_);
+    if (!chunked_) {
+        readRaw(offset, static_cast<size_t>(length), out);
+        return out;
+    }
+    out.reserve(static_cast<size_t>(length));
+    for (uint64_t at = offset; at < offset + length;) {
+        const size_t index = static_cast<size_t>(at / table_.chunkLength);
+        chunk(index);
+        const uint64_t within = at - uint64_t{index} * table_.chunkLength;
+        const size_t n =
+            static_cast<size_t>(std::min<uint64_t>(cached_.size() - within, offset + length - at));
+        out.append(cached_, static_cast<size_t>(within), n);
+        at += n;
+    }
+    return out;
 }
 
 std::string makeDictzip(std::string_view data, uint32_t chunkLength) {

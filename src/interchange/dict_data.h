@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,6 +92,59 @@ private:
     std::vector<uint64_t> chunkStart_;  // file offset of each chunk, plus one past the last
     std::vector<std::string> chunks_;
     std::string spanning_;  // a range that crosses chunk borders, copied together
+};
+
+// The chunk table of a dictzip file (see TDictData).
+struct TChunkTable {
+    uint32_t chunkLength = 0;
+    std::vector<uint64_t> starts;  // file offset of each chunk, plus one past the last
+    uint64_t size = 0;             // the uncompressed size
+};
+
+// Reads the chunk table from head, the file's first bytes (the whole file, or as much as its
+// header may take), given the file's size and the trailer's ISIZE. False when the file is no
+// dictzip or its table does not agree with the file.
+bool readDictzipTable(std::string_view head, uint64_t fileSize, uint32_t isize, TChunkTable& table);
+
+// A data file read at random where it lies, for dictionaries read in place: memory does not
+// grow with the file. Plain content is read by byte ranges from the open file, dictzip chunks
+// are inflated one at a time as a range needs them (the last one kept). Plain gzip cannot be
+// reached at random: it is inflated once into memory when its content is at most kMaxInflated
+// bytes, and refused with a message saying so when larger. Reads may come from any thread.
+class TDataReader {
+public:
+    // Raises TError("Cannot open file %s"), or a TError naming the file for plain gzip that is
+    // damaged or too large to hold.
+    explicit TDataReader(const std::string& path);
+    ~TDataReader();
+    TDataReader(const TDataReader&) = delete;
+    TDataReader& operator=(const TDataReader&) = delete;
+
+    uint64_t size() const { return size_; }
+    const std::string& path() const { return path_; }
+
+    // The bytes [offset, offset + length) of the uncompressed content. Raises a TError naming
+    // the file when the range ends beyond the content or the file cannot be read there, and
+    // TDamagedData when a chunk it falls in is damaged.
+    std::string read(uint64_t offset, uint64_t length) const;
+
+    static constexpr uint64_t kMaxInflated = uint64_t{32} << 20;
+
+private:
+    void readRaw(uint64_t offset, size_t length, std::string& out) const;
+    void chunk(size_t index) const;  // makes index the cached chunk
+
+    std::string path_;
+    int fd_ = -1;
+    uint64_t fileSize_ = 0;
+    uint64_t size_ = 0;
+    bool chunked_ = false;
+    TChunkTable table_;
+    std::string inflated_;  // plain gzip, inflated whole
+    mutable std::mutex mutex_;
+    mutable size_t cachedIndex_ = SIZE_MAX;
+    mutable std::string cached_;
+    mutable std::string compressed_;
 };
 
 // Raised for a range of a dictzip file that falls in a damaged chunk: only what lies in that

@@ -55,9 +55,13 @@ std::string_view firstLine(std::string_view text) {
     return text.substr(0, text.find('\n'));
 }
 
-bool isHeaderWord(std::string_view word) {
+}  // namespace
+
+bool isDictdHeaderWord(std::string_view word) {
     return word.starts_with(kHeaderPrefix) || word.starts_with(kStrippedHeaderPrefix);
 }
+
+namespace {
 
 // The letters and digits of a UTF-8 text, lowered: what is left of a headword in an index
 // built without punctuation, and what two spellings of one headword share.
@@ -110,7 +114,7 @@ bool indexFormOf(std::string_view word, std::string_view shown) {
 // The text of a header entry: its article without the line naming the entry, the lines
 // that remain without blank lines around them. With oneLine, the lines joined by blanks.
 std::string headerText(std::string_view article, bool oneLine) {
-    if (isHeaderWord(trimBlanks(firstLine(article)))) {
+    if (isDictdHeaderWord(trimBlanks(firstLine(article)))) {
         const size_t end = article.find('\n');
         article = end == std::string_view::npos ? std::string_view() : article.substr(end + 1);
     }
@@ -146,19 +150,59 @@ std::string headerText(std::string_view article, bool oneLine) {
     return out;
 }
 
-void takeHeader(std::string_view word, std::string_view article, TConversion& conversion) {
+}  // namespace
+
+TDictdHeaderField dictdHeaderEntry(std::string_view word, std::string_view article,
+                                   std::string& text) {
+    if (!isDictdHeaderWord(word))
+        return TDictdHeaderField::none;
     const std::string_view rest = word.starts_with(kHeaderPrefix)
                                       ? word.substr(kHeaderPrefix.size())
                                       : word.substr(kStrippedHeaderPrefix.size());
-    if (rest == "-short" || rest == "short")
-        conversion.setName(headerText(article, true));
-    else if (rest == "-info" || rest == "info")
-        conversion.setInfo(headerText(article, false));
-    else if (rest == "-url" || rest == "url")
-        conversion.setAuthor(headerText(article, true));
+    if (rest == "-short" || rest == "short") {
+        text = headerText(article, true);
+        return TDictdHeaderField::name;
+    }
+    if (rest == "-info" || rest == "info") {
+        text = headerText(article, false);
+        return TDictdHeaderField::info;
+    }
+    if (rest == "-url" || rest == "url") {
+        text = headerText(article, true);
+        return TDictdHeaderField::author;
+    }
+    return TDictdHeaderField::other;
 }
 
-}  // namespace
+std::string_view dictdTerm(std::string_view word, std::string_view article) {
+    const std::string_view shown = trimBlanks(firstLine(article));
+    return !shown.empty() && (shown == word || indexFormOf(word, shown)) ? shown : word;
+}
+
+bool parseDictdIndexLine(std::string_view line, const std::string& indexPath, size_t lineNumber,
+                         TDictdIndexEntry& entry) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.empty())
+        return false;
+    std::string_view fields[4];
+    size_t count = 0;
+    while (count < 4) {
+        const size_t tab = count < 3 ? line.find('\t') : std::string_view::npos;
+        fields[count++] = line.substr(0, tab);
+        if (tab == std::string_view::npos)
+            break;
+        line.remove_prefix(tab + 1);
+    }
+    if (count < 3 || !decodeDictdNumber(fields[1], entry.offset) ||
+        !decodeDictdNumber(fields[2], entry.length)) {
+        throw TError(indexPath + ": строка " + std::to_string(lineNumber) +
+                     ": ожидались заголовок, смещение и длина через табуляцию");
+    }
+    entry.indexWord = fields[0];
+    entry.word = count == 4 ? fields[3] : fields[0];
+    return true;
+}
 
 void readDictd(const std::string& indexPath, const std::string& dataPath, TConversion& conversion,
                std::vector<std::string>* skipped) {
@@ -167,61 +211,46 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
 
     // The index is read first, so that the data is inflated only as far as it refers to and
     // room is set aside only for the articles it names.
-    struct TEntry {
-        std::string_view word;
-        uint64_t offset;
-        uint64_t length;
-    };
-    std::vector<TEntry> entries;
+    std::vector<TDictdIndexEntry> entries;
     TArticleExtent extent;
     std::string_view text(index.data(), index.size());
     size_t lineNumber = 0;
-    std::string_view fields[4];
     while (!text.empty()) {
         ++lineNumber;
         const size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
+        const std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty())
+        TDictdIndexEntry entry;
+        if (!parseDictdIndexLine(line, indexPath, lineNumber, entry))
             continue;
-
-        size_t count = 0;
-        while (count < 4) {
-            const size_t tab = count < 3 ? line.find('\t') : std::string_view::npos;
-            fields[count++] = line.substr(0, tab);
-            if (tab == std::string_view::npos)
-                break;
-            line.remove_prefix(tab + 1);
-        }
-        uint64_t offset = 0;
-        uint64_t length = 0;
-        if (count < 3 || !decodeDictdNumber(fields[1], offset) ||
-            !decodeDictdNumber(fields[2], length)) {
-            throw TError(indexPath + ": строка " + std::to_string(lineNumber) +
-                         ": ожидались заголовок, смещение и длина через табуляцию");
-        }
-        extent.add(dataPath, fields[0], "строка", lineNumber, offset, length);
-        entries.push_back({count == 4 ? fields[3] : fields[0], offset, length});
+        extent.add(dataPath, entry.indexWord, "строка", lineNumber, entry.offset, entry.length);
+        entries.push_back(entry);
     }
 
     TDictData data(dataPath, extent.needed, extent.total);
     conversion.reserve(extent.total + index.size() / 2);
-    for (const TEntry& entry : entries) {
+    for (const TDictdIndexEntry& entry : entries) {
         const std::optional<std::string_view> read =
             readArticle(data, entry.offset, entry.length, entry.word, skipped);
         if (!read)
             continue;
         const std::string_view article = *read;
-        if (isHeaderWord(entry.word)) {
-            takeHeader(entry.word, article, conversion);
-            continue;
+        std::string header;
+        switch (dictdHeaderEntry(entry.word, article, header)) {
+            case TDictdHeaderField::none:
+                conversion.add(dictdTerm(entry.word, article), article);
+                break;
+            case TDictdHeaderField::name:
+                conversion.setName(header);
+                break;
+            case TDictdHeaderField::info:
+                conversion.setInfo(header);
+                break;
+            case TDictdHeaderField::author:
+                conversion.setAuthor(header);
+                break;
+            case TDictdHeaderField::other:
+                break;
         }
-        const std::string_view shown = trimBlanks(firstLine(article));
-        conversion.add(!shown.empty() && (shown == entry.word || indexFormOf(entry.word, shown))
-                           ? shown
-                           : entry.word,
-                       article);
     }
 }

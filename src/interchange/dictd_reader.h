@@ -30,3 +30,32 @@ void readDictd(const std::string& indexPath, const std::string& dataPath, TConve
 // Reads a number in dictd's base 64 into value; false when digits is empty, longer than 10
 // digits (no sane offset needs more) or holds a character that is no digit.
 bool decodeDictdNumber(std::string_view digits, uint64_t& value);
+
+// The parts of reading a dictd database that the converter shares with the reader in place.
+
+// One line of the index: the headword as the index lists it, the headword its entry stands for
+// (the original one when the line gives it) and the article's place in the data.
+struct TDictdIndexEntry {
+    std::string_view indexWord;
+    std::string_view word;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
+// Reads one line of the index (its line break left out) into entry; false for an empty line.
+// Raises a TError naming the index and the line when it is malformed.
+bool parseDictdIndexLine(std::string_view line, const std::string& indexPath, size_t lineNumber,
+                         TDictdIndexEntry& entry);
+
+// Whether an entry is one of the database's own (00-database-…), no term.
+bool isDictdHeaderWord(std::string_view word);
+
+// What a header entry gives: the name, the description, the author line, or nothing (another
+// 00-database entry); none for an entry that is a term.
+enum class TDictdHeaderField { none, name, info, author, other };
+TDictdHeaderField dictdHeaderEntry(std::string_view word, std::string_view article,
+                                   std::string& text);
+
+// The term of an entry: the article's headword line when it is the index's word in the
+// database's own letter case and punctuation, else the index's word.
+std::string_view dictdTerm(std::string_view word, std::string_view article);

@@ -54,7 +54,12 @@ void decodeUtf16(std::string_view bytes, bool littleEndian, std::string& out, TD
     }
 }
 
-void decodeUtf8(std::string_view bytes, std::string& out, TDslNotes& notes) {
+// Where decoded UTF-8 text stops matching its bytes one for one: after each invalid sequence made
+// U+FFFD, the decoded position and the bytes' lead over it from there on.
+using TAnchors = std::vector<std::pair<uint64_t, int64_t>>;
+
+void decodeUtf8(std::string_view bytes, std::string& out, TDslNotes& notes,
+                TAnchors* anchors = nullptr) {
     out.reserve(bytes.size());
     const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t n = bytes.size();
@@ -69,6 +74,10 @@ void decodeUtf8(std::string_view bytes, std::string& out, TDslNotes& notes) {
             if (c <= 0) {
                 codepage::appendUtf8(out, kReplacement);
                 ++notes.replacedCharacters;
+                if (anchors) {
+                    const int64_t lead = anchors->empty() ? 0 : anchors->back().second;
+                    anchors->emplace_back(out.size(), lead + at - 3);
+                }
             } else {
                 out.append(bytes.substr(i, static_cast<size_t>(at)));
             }
@@ -347,6 +356,13 @@ private:
     void entry(const std::vector<std::string_view>& headwords, std::string_view body);
     void subEntries(std::string_view body, std::string_view headword);
     void directive(std::string_view line, const std::string& path, int depth);
+    // Sets where the entry's body lies in the file's bytes.
+    void place(TDslEntry& e) {
+        e.bodyOffset = static_cast<uint64_t>(e.body.data() - text_.data());
+        e.encoding = decoded_->encoding;
+        e.rawOffset = decoded_->rawOffset(e.bodyOffset);
+        e.rawLength = decoded_->rawOffset(e.bodyOffset + e.body.size()) - e.rawOffset;
+    }
     void setOnce(std::string& field, std::string value) {
         if (field.empty())
             field = std::move(value);
@@ -358,9 +374,51 @@ private:
     // The file being read and its decoded text, for the entries' places.
     std::string_view file_;
     std::string_view text_;
+    TDecodedDsl* decoded_ = nullptr;
 };
 
-std::string decodedFile(const std::string& path, TDslNotes& notes) {
+}  // namespace
+
+TDecodedDsl decodeDsl(std::string_view bytes, TDslNotes& notes, bool anchored) {
+    TDecodedDsl decoded;
+    decoded.encoding = dslEncoding(bytes, decoded.markLength);
+    bytes.remove_prefix(decoded.markLength);
+    if (decoded.encoding == TDslEncoding::utf8)
+        decodeUtf8(bytes, decoded.text, notes, anchored ? &decoded.anchors : nullptr);
+    else
+        decodeUtf16(bytes, decoded.encoding == TDslEncoding::utf16le, decoded.text, notes);
+    return decoded;
+}
+
+uint64_t TDecodedDsl::rawOffset(uint64_t at) {
+    if (encoding == TDslEncoding::utf8) {
+        auto after = std::upper_bound(anchors.begin(), anchors.end(), at,
+                                      [](uint64_t d, const auto& a) { return d < a.first; });
+        const int64_t lead = after == anchors.begin() ? 0 : std::prev(after)->second;
+        return markLength + static_cast<uint64_t>(static_cast<int64_t>(at) + lead);
+    }
+    // UTF-16 takes two bytes for each character of the basic plane, four for the others (those
+    // four bytes long in UTF-8); U+FFFD made of an invalid unit took two.
+    auto units = [&](uint64_t from, uint64_t to) {
+        uint64_t bytes = 0;
+        for (uint64_t i = from; i < to; ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if ((c & 0xC0) != 0x80)
+                bytes += c >= 0xF0 ? 4 : 2;
+        }
+        return bytes;
+    };
+    if (at >= cursorText)
+        cursorRaw += units(cursorText, at);
+    else
+        cursorRaw -= units(at, cursorText);
+    cursorText = at;
+    return markLength + cursorRaw;
+}
+
+namespace {
+
+TDecodedDsl decodedFile(const std::string& path, TDslNotes& notes) {
     std::error_code error;
     const uint64_t stored = fs::file_size(path, error);
     const uint64_t limit =
@@ -376,24 +434,28 @@ std::string decodedFile(const std::string& path, TDslNotes& notes) {
                      std::to_string(limit >> 20) +
                      " МиБ — такого словаря не бывает, файл повреждён или подложен");
     }
-    return decodeDslText(data.all(), notes);
+    return decodeDsl(data.all(), notes, true);
 }
 
 void TDslWalk::file(const std::string& path, int depth) {
     seen_.insert(pathKey(path));
-    const std::string text = decodedFile(path, notes_);
+    TDecodedDsl decoded = decodedFile(path, notes_);
+    const std::string& text = decoded.text;
     // An included file is read in the middle of this one: where the entries lie is restored
     // after it.
     struct TRestore {
         TDslWalk& walk;
         std::string_view file, text;
+        TDecodedDsl* decoded;
         ~TRestore() {
             walk.file_ = file;
             walk.text_ = text;
+            walk.decoded_ = decoded;
         }
-    } restore{*this, file_, text_};
+    } restore{*this, file_, text_, decoded_};
     file_ = path;
     text_ = text;
+    decoded_ = &decoded;
     std::vector<std::string_view> headwords;
     size_t bodyStart = std::string::npos, bodyEnd = 0;
     auto flush = [&] {
@@ -472,7 +534,7 @@ void TDslWalk::entry(const std::vector<std::string_view>& headwords, std::string
     TDslEntry e;
     e.body = body;
     e.file = file_;
-    e.bodyOffset = static_cast<uint64_t>(body.data() - text_.data());
+    place(e);
     std::set<std::string, std::less<>> unique;
     for (std::string_view line : headwords) {
         std::string shown;
@@ -505,7 +567,7 @@ void TDslWalk::subEntries(std::string_view body, std::string_view headword) {
         e.file = file_;
         if (start != std::string::npos) {
             e.body = body.substr(start, end - start);
-            e.bodyOffset = static_cast<uint64_t>(e.body.data() - text_.data());
+            place(e);
         }
         if (e.terms.empty())
             ++notes_.emptyHeadwords;
@@ -562,26 +624,42 @@ std::vector<std::string> TDslNotes::lines(const std::string& path) const {
     return out;
 }
 
-std::string decodeDslText(std::string_view bytes, TDslNotes& notes) {
-    std::string out;
+TDslEncoding dslEncoding(std::string_view bytes, size_t& markLength) {
+    markLength = 0;
     if (bytes.starts_with(kUtf8Bom)) {
-        decodeUtf8(bytes.substr(kUtf8Bom.size()), out, notes);
-    } else if (bytes.starts_with("\xFF\xFE")) {
-        decodeUtf16(bytes.substr(2), true, out, notes);
-    } else if (bytes.starts_with("\xFE\xFF")) {
-        decodeUtf16(bytes.substr(2), false, out, notes);
-    } else {
-        size_t zeroEven = 0, zeroOdd = 0;
-        for (size_t i = 0; i < std::min(bytes.size(), kSniffBytes); ++i) {
-            if (bytes[i] == '\0')
-                ++(i % 2 ? zeroOdd : zeroEven);
-        }
-        if (zeroOdd + zeroEven == 0)
-            decodeUtf8(bytes, out, notes);
-        else
-            decodeUtf16(bytes, zeroOdd >= zeroEven, out, notes);
+        markLength = kUtf8Bom.size();
+        return TDslEncoding::utf8;
     }
+    if (bytes.starts_with("\xFF\xFE")) {
+        markLength = 2;
+        return TDslEncoding::utf16le;
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        markLength = 2;
+        return TDslEncoding::utf16be;
+    }
+    size_t zeroEven = 0, zeroOdd = 0;
+    for (size_t i = 0; i < std::min(bytes.size(), kSniffBytes); ++i) {
+        if (bytes[i] == '\0')
+            ++(i % 2 ? zeroOdd : zeroEven);
+    }
+    if (zeroOdd + zeroEven == 0)
+        return TDslEncoding::utf8;
+    return zeroOdd >= zeroEven ? TDslEncoding::utf16le : TDslEncoding::utf16be;
+}
+
+std::string decodeDslBody(std::string_view bytes, TDslEncoding encoding) {
+    TDslNotes notes;
+    std::string out;
+    if (encoding == TDslEncoding::utf8)
+        decodeUtf8(bytes, out, notes);
+    else
+        decodeUtf16(bytes, encoding == TDslEncoding::utf16le, out, notes);
     return out;
+}
+
+std::string decodeDslText(std::string_view bytes, TDslNotes& notes) {
+    return decodeDsl(bytes, notes, false).text;
 }
 
 std::vector<std::string> dslHeadwordTerms(std::string_view line, std::string* shown) {
@@ -750,10 +828,7 @@ void readDsl(const std::string& path, TConversion& conversion, bool abbreviation
         [&](const TDslEntry& e) {
             const std::string article =
                 renderDslBody(e.body, e.headword, abbreviations ? &table : nullptr);
-            // Each term holds its own copy of the article: a long article goes to fewer of
-            // them, so that memory stays bounded by the file's size.
-            const size_t copies =
-                std::max<size_t>(1, kArticleCopies / std::max<size_t>(article.size(), 1));
+            const size_t copies = dslArticleCopies(article.size());
             for (size_t i = 0; i < e.terms.size(); ++i) {
                 if (i < copies)
                     conversion.add(e.terms[i], article);
@@ -764,13 +839,24 @@ void readDsl(const std::string& path, TConversion& conversion, bool abbreviation
         notes);
     if (!header.name.empty())
         conversion.setName(header.name);
+    const std::string info = dslHeaderInfo(header);
+    if (!info.empty())
+        conversion.setInfo(info);
+}
+
+std::string dslHeaderInfo(const TDslHeader& header) {
     std::string info;
     if (!header.indexLanguage.empty())
         info += "Язык заголовков: " + header.indexLanguage + "\n";
     if (!header.contentsLanguage.empty())
         info += "Язык статей: " + header.contentsLanguage + "\n";
-    if (!info.empty()) {
+    if (!info.empty())
         info.pop_back();
-        conversion.setInfo(info);
-    }
+    return info;
+}
+
+size_t dslArticleCopies(size_t articleSize) {
+    // Each term holds its own copy of the article: a long article goes to fewer of them, so
+    // that memory stays bounded by the file's size.
+    return std::max<size_t>(1, kArticleCopies / std::max<size_t>(articleSize, 1));
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TConversion;
@@ -37,6 +38,9 @@ struct TDslHeader {
     std::string contentsLanguage;
 };
 
+// How a DSL file's text is written.
+enum class TDslEncoding : uint8_t { utf8, utf16le, utf16be };
+
 // One entry as the walk meets it.
 struct TDslEntry {
     std::vector<std::string> terms;  // the headwords as terms, each once, in order
@@ -45,6 +49,11 @@ struct TDslEntry {
     bool subEntry = false;           // an "@" sub-entry of the entry before it
     std::string_view file;           // the file it lies in (the one walked or an included one)
     uint64_t bodyOffset = 0;         // where body starts in that file's decoded text
+    // Where body lies in that file's bytes (its uncompressed content) and how they are written:
+    // decodeDslBody of those bytes gives body back.
+    TDslEncoding encoding = TDslEncoding::utf8;
+    uint64_t rawOffset = 0;
+    uint64_t rawLength = 0;
 };
 
 // What the walk met that a reader should be told of, each counted.
@@ -84,6 +93,29 @@ constexpr uint64_t kMinInflatedLimit = uint64_t{64} << 20;
 // sequences as U+FFFD (counted in notes).
 std::string decodeDslText(std::string_view bytes, TDslNotes& notes);
 
+// How the bytes of a DSL file are written, told by its byte order mark (whose length goes to
+// markLength) or, without one, by its zero bytes.
+TDslEncoding dslEncoding(std::string_view bytes, size_t& markLength);
+
+// Bytes of a DSL file (whole lines of its text, no byte order mark) as UTF-8, invalid
+// sequences as U+FFFD: the same text decodeDslText gives for them within the whole file.
+std::string decodeDslBody(std::string_view bytes, TDslEncoding encoding);
+
+// A DSL file's text decoded, with what takes a place in it back to the file's bytes.
+struct TDecodedDsl {
+    std::string text;
+    TDslEncoding encoding = TDslEncoding::utf8;
+    size_t markLength = 0;
+    std::vector<std::pair<uint64_t, int64_t>> anchors;  // UTF-8: after each U+FFFD made
+    // The byte offset of position at of text (a character's start). Cheapest when called with
+    // positions near each other.
+    uint64_t rawOffset(uint64_t at);
+
+private:
+    uint64_t cursorText = 0, cursorRaw = 0;
+};
+TDecodedDsl decodeDsl(std::string_view bytes, TDslNotes& notes, bool anchored);
+
 // The terms of one headword line (as written, UTF-8), and in shown what "~" stands for: the line
 // with its unsorted parts left out and its optional parts taken.
 std::vector<std::string> dslHeadwordTerms(std::string_view line, std::string* shown = nullptr);
@@ -116,6 +148,12 @@ std::string dslAbbreviationPath(const std::string& dslPath);
 
 // The abbreviations of an abbreviation file: each headword and its body rendered on one line.
 TDslAbbreviations readDslAbbreviations(const std::string& path, TDslNotes& notes);
+
+// The description a DSL file's header gives: its languages, a line each.
+std::string dslHeaderInfo(const TDslHeader& header);
+
+// How many terms of an entry get a copy of an article of this size.
+size_t dslArticleCopies(size_t articleSize);
 
 // Reads a DSL file into the conversion: each term of an entry with its rendered body, the name
 // from #NAME and the languages as the description. With abbreviations, "[p]" marks are expanded

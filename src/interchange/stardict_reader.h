@@ -1,9 +1,16 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "dictionary/source.h"
+
 class TConversion;
+struct TArticleExtent;
 
 // Reads a StarDict dictionary, named by its .ifo file, into the conversion: the entries of
 // its index in index order, then one entry per synonym whose article refers to its main
@@ -35,3 +42,62 @@ class TConversion;
 // compressed data is damaged.
 void readStarDict(const std::string& ifoPath, TConversion& conversion,
                   std::vector<std::string>* skipped = nullptr);
+
+// The parts of reading a StarDict dictionary that the converter shares with the reader in place.
+
+// The .ifo read, and the files beside it.
+struct TStarDictLayout {
+    std::map<std::string, std::string> ifo;
+    std::string idxPath;            // FILE.idx or FILE.idx.gz
+    std::string dataPath;           // FILE.dict or FILE.dict.dz
+    std::string synPath;            // FILE.syn (or .syn.dz), empty when there is none
+    size_t offsetBytes = 4;         // of the offsets in .idx
+    std::string sequence;           // sametypesequence
+    TSourceReader::THeader header;  // each text empty when the .ifo gives none
+
+    std::string value(const char* key) const;
+};
+
+// Raises TError("Cannot open file %s"), or a TError naming the file when it is no .ifo.
+TStarDictLayout readStarDictLayout(const std::string& ifoPath);
+
+struct TStarDictEntry {
+    std::string_view word;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+// The entries of the .idx content (views into idx), checked against the .ifo's idxfilesize and
+// wordcount and TDictData::kMaxArticle; extent, when given, receives what they ask of the data.
+std::vector<TStarDictEntry> readStarDictIdx(const TStarDictLayout& layout, std::string_view idx,
+                                            TArticleExtent* extent = nullptr);
+
+// Calls each with every synonym of the .syn content and the number of the entry it names.
+// Raises a TError naming the file when it is truncated or names no entry.
+void forEachStarDictSynonym(
+    const TStarDictLayout& layout, std::string_view syn, size_t entryCount,
+    const std::function<void(std::string_view synonym, size_t target)>& each);
+
+// The article a synonym stands with: a reference to its main headword.
+std::string starDictSeeAlso(std::string_view main);
+
+// Builds an entry's article from its fields (see readStarDict). Returns a view of the data
+// itself when the article is one plain text field, else of the builder's own text (valid until
+// the next build).
+class TStarDictArticleBuilder {
+public:
+    TStarDictArticleBuilder(const std::string& dataPath, std::string_view sequence);
+    std::string_view build(std::string_view word, std::string_view data);
+
+private:
+    // Takes one field of the type from the front of data and returns what follows it.
+    std::string_view take(std::string_view word, char type, std::string_view data);
+    void field(char type, std::string_view value);
+    [[noreturn]] void overrun(std::string_view word) const;
+
+    std::string dataPath_;
+    std::string sequence_;
+    std::string text_;
+    std::string_view single_;
+    int fields_ = 0;
+};

@@ -22,8 +22,10 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/source.h"
 #include "dictionary/term_index.h"
 #include "interchange/fold_1251.h"
+#include "interchange/source_readers.h"
 #include "interchange/stardict_writer.h"
 #include "interchange/tab_text.h"
 #include "interchange/text_export.h"
@@ -609,6 +611,8 @@ void guardStandardStreams() {
 
 int main(int argc, char** argv) {
     guardStandardStreams();
+    // Dictionaries of other formats (dictd, StarDict, DSL) open where they lie.
+    setSourceOpener(openSourceReader);
     std::vector<std::string> args(argv + 1, argv + argc);
     int code = kExitOk;
     std::string message;

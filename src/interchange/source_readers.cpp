@@ -1,0 +1,421 @@
+#include "interchange/source_readers.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "dictionary/term_index.h"
+#include "interchange/dict_data.h"
+#include "interchange/dictd_reader.h"
+#include "interchange/dsl_reader.h"
+#include "interchange/stardict_reader.h"
+#include "interchange/text_import.h"
+#include "platform/error.h"
+#include "platform/regular_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Locators are the readers' own bytes: fixed-width little-endian numbers, then text.
+void putNumber(std::string& out, uint64_t value, size_t bytes = 8) {
+    for (size_t i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+}
+
+// Reads the fields of a locator in order; a locator too short for them is not one this reader
+// made for the source as it is.
+class TLocator {
+public:
+    TLocator(std::string_view bytes, const std::string& path) : bytes_(bytes), path_(path) {}
+
+    uint64_t number(size_t bytes = 8) {
+        need(bytes);
+        uint64_t value = 0;
+        for (size_t i = 0; i < bytes; ++i)
+            value |= uint64_t{static_cast<unsigned char>(bytes_[i])} << (8 * i);
+        bytes_.remove_prefix(bytes);
+        return value;
+    }
+    std::string_view text(size_t length) {
+        need(length);
+        const std::string_view out = bytes_.substr(0, length);
+        bytes_.remove_prefix(length);
+        return out;
+    }
+    std::string_view rest() const { return bytes_; }
+
+private:
+    void need(size_t bytes) const {
+        if (bytes_.size() < bytes)
+            throw TDictionaryChanged(path_ + ": указатель статьи не от этого словаря");
+    }
+
+    std::string_view bytes_;
+    const std::string& path_;
+};
+
+// The bytes [offset, offset + length) of data as the walk read them; a range that is no longer
+// there or lies in a damaged chunk means the file changed since.
+std::string readChanged(const TDataReader& data, uint64_t offset, uint64_t length) {
+    try {
+        return data.read(offset, length);
+    } catch (const TError& e) {
+        throw TDictionaryChanged(std::string(e.what()) +
+                                 " — файл изменён после того, как был "
+                                 "проиндексирован");
+    }
+}
+
+void report(TIndexProgress* progress, uint64_t done) {
+    if (!progress)
+        return;
+    progress->done = std::min<uint64_t>(done, progress->total);
+    if (progress->cancel)
+        throw TIndexCancelled("Index cancelled");
+}
+
+uint64_t fileSize(const std::string& path) {
+    std::error_code error;
+    const uint64_t size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+void requireFile(const std::string& path) {
+    if (regular_file::kindOf(path) != regular_file::TKind::Regular)
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+}
+
+std::string lowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// dictd: the index walked line by line, each article read at its offset and length.
+class TDictdSource : public TSourceReader {
+public:
+    TDictdSource(std::string indexPath, std::string dataPath)
+        : indexPath_(std::move(indexPath)), data_(dataPath) {
+        requireFile(indexPath_);
+    }
+
+    std::vector<std::string> files() const override { return {indexPath_, data_.path()}; }
+
+    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
+                 TIndexProgress* progress) override {
+        std::ifstream index(indexPath_, std::ios::binary);
+        if (!index)
+            throw TError(formatMessage(error_text::kCannotOpenFile, indexPath_));
+        if (progress)
+            progress->total = fileSize(indexPath_);
+        THeader header;
+        bool hasName = false, hasInfo = false, hasAuthor = false;
+        std::string line, locator, headerText;
+        uint64_t done = 0;
+        for (size_t lineNumber = 1; std::getline(index, line); ++lineNumber) {
+            done += line.size() + 1;
+            if (lineNumber % 1024 == 0)
+                report(progress, done);
+            TDictdIndexEntry entry;
+            if (!parseDictdIndexLine(line, indexPath_, lineNumber, entry))
+                continue;
+            if (entry.length > TDictData::kMaxArticle) {
+                throw TError(data_.path() + ": статья «" + std::string(entry.indexWord) +
+                             "» (строка " + std::to_string(lineNumber) + " индекса) длиннее " +
+                             std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+            }
+            std::string article;
+            try {
+                article = data_.read(entry.offset, entry.length);
+            } catch (const TDamagedData&) {
+                continue;  // an article in a damaged chunk cannot be shown: the rest can
+            }
+            switch (dictdHeaderEntry(entry.word, article, headerText)) {
+                case TDictdHeaderField::none:
+                    if (!article.empty()) {
+                        locator.clear();
+                        putNumber(locator, entry.offset);
+                        putNumber(locator, entry.length);
+                        visit(dictdTerm(entry.word, article), locator);
+                    }
+                    break;
+                case TDictdHeaderField::name:
+                    if (!std::exchange(hasName, true))
+                        header.name = headerText;
+                    break;
+                case TDictdHeaderField::info:
+                    if (!std::exchange(hasInfo, true))
+                        header.info = headerText;
+                    break;
+                case TDictdHeaderField::author:
+                    if (!std::exchange(hasAuthor, true))
+                        header.author = headerText;
+                    break;
+                case TDictdHeaderField::other:
+                    break;
+            }
+        }
+        if (index.bad())
+            throw TError(indexPath_ + ": " + error_text::kStreamRead);
+        report(progress, done);
+        return header;
+    }
+
+    std::string article(std::string_view locator) const override {
+        TLocator in(locator, data_.path());
+        const uint64_t offset = in.number();
+        const uint64_t length = in.number();
+        return readChanged(data_, offset, length);
+    }
+
+private:
+    std::string indexPath_;
+    TDataReader data_;
+};
+
+// Whether two headwords are one term to the index: equal but for letter case and blanks at
+// their ends.
+bool sameHeadword(std::string_view a, std::string_view b) {
+    a = trimBlanks(a);
+    b = trimBlanks(b);
+    if (a == b)
+        return true;
+    const icu::UnicodeString ua = icu::UnicodeString::fromUTF8(a);
+    return ua.caseCompare(icu::UnicodeString::fromUTF8(b), U_FOLD_CASE_DEFAULT) == 0;
+}
+
+// StarDict: the entries of .idx, then the synonyms of .syn as references to their headwords.
+class TStarDictSource : public TSourceReader {
+public:
+    explicit TStarDictSource(const std::string& ifoPath)
+        : ifoPath_(ifoPath), layout_(readStarDictLayout(ifoPath)), data_(layout_.dataPath) {
+        requireFile(layout_.idxPath);
+    }
+
+    std::vector<std::string> files() const override {
+        std::vector<std::string> out = {ifoPath_, layout_.idxPath, layout_.dataPath};
+        if (!layout_.synPath.empty())
+            out.push_back(layout_.synPath);
+        return out;
+    }
+
+    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
+                 TIndexProgress* progress) override {
+        // The index is held while it is walked (a synonym names its entry by number); the data
+        // is read an article at a time.
+        TDictData idxFile(layout_.idxPath);
+        const std::string_view idx = idxFile.all();
+        const std::vector<TStarDictEntry> entries = readStarDictIdx(layout_, idx);
+        const uint64_t synSize = layout_.synPath.empty() ? 0 : fileSize(layout_.synPath);
+        if (progress)
+            progress->total = idx.size() + synSize;
+        TStarDictArticleBuilder builder(layout_.dataPath, layout_.sequence);
+        std::string locator;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const TStarDictEntry& entry = entries[i];
+            if (i % 1024 == 0)
+                report(progress, static_cast<uint64_t>(entry.word.data() - idx.data()));
+            std::string fields;
+            try {
+                fields = data_.read(entry.offset, entry.size);
+            } catch (const TDamagedData&) {
+                continue;  // an article in a damaged chunk cannot be shown: the rest can
+            }
+            // An entry with no text (only sounds or pictures) gives no article.
+            if (builder.build(entry.word, fields).empty())
+                continue;
+            locator.assign(1, kEntry);
+            putNumber(locator, entry.offset);
+            putNumber(locator, entry.size);
+            visit(entry.word, locator);
+        }
+        report(progress, idx.size());
+        if (!layout_.synPath.empty()) {
+            TDictData synFile(layout_.synPath);
+            const std::string_view syn = synFile.all();
+            size_t count = 0;
+            forEachStarDictSynonym(
+                layout_, syn, entries.size(), [&](std::string_view synonym, size_t target) {
+                    if (++count % 1024 == 0)
+                        report(progress, idx.size() + (synonym.data() - syn.data()));
+                    const std::string_view main = entries[target].word;
+                    // A synonym that differs from its headword only in letter case would
+                    // refer to itself.
+                    if (sameHeadword(synonym, main))
+                        return;
+                    locator.assign(1, kSynonym);
+                    locator.append(main);
+                    visit(synonym, locator);
+                });
+        }
+        report(progress, idx.size() + synSize);
+        return layout_.header;
+    }
+
+    std::string article(std::string_view locator) const override {
+        TLocator in(locator, layout_.dataPath);
+        const std::string_view kind = in.text(1);
+        if (kind[0] == kSynonym)
+            return starDictSeeAlso(in.rest());
+        if (kind[0] != kEntry)
+            in.text(SIZE_MAX);  // no locator of this reader's
+        const uint64_t offset = in.number();
+        const uint64_t size = in.number();
+        const std::string fields = readChanged(data_, offset, size);
+        TStarDictArticleBuilder builder(layout_.dataPath, layout_.sequence);
+        try {
+            return std::string(builder.build({}, fields));
+        } catch (const TError& e) {
+            throw TDictionaryChanged(std::string(e.what()) +
+                                     " — файл изменён после того, как "
+                                     "был проиндексирован");
+        }
+    }
+
+private:
+    static constexpr char kEntry = 'E';
+    static constexpr char kSynonym = 'S';
+
+    std::string ifoPath_;
+    TStarDictLayout layout_;
+    TDataReader data_;
+};
+
+// DSL: the entries as walkDsl meets them, each body read back from its file's bytes and
+// rendered. An entry's locator names the file it lies in (empty for the one opened) with the
+// body's place there and the headword "~" stands for.
+class TDslSource : public TSourceReader {
+public:
+    explicit TDslSource(const std::string& path) : path_(path) {
+        requireFile(path);
+        // The file is opened now, so that one that cannot be read in place (plain gzip too
+        // large to hold) is told at once.
+        readers_.emplace(std::string(), std::make_unique<TDataReader>(path));
+    }
+
+    std::vector<std::string> files() const override {
+        const std::lock_guard lock(mutex_);
+        std::vector<std::string> out = {path_};
+        out.insert(out.end(), included_.begin(), included_.end());
+        return out;
+    }
+
+    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
+                 TIndexProgress* progress) override {
+        if (progress)
+            progress->total = readers_.at({})->size();
+        std::vector<std::string> included;
+        std::string locator;
+        size_t count = 0;
+        TDslNotes notes;
+        const TDslHeader header = walkDsl(
+            path_,
+            [&](const TDslEntry& e) {
+                const bool main = e.file == path_;
+                if (main && ++count % 256 == 0)
+                    report(progress, e.rawOffset);
+                if (!main && std::find(included.begin(), included.end(), e.file) == included.end())
+                    included.emplace_back(e.file);
+                const std::string article = renderDslBody(e.body, e.headword);
+                if (article.empty())
+                    return;
+                locator.clear();
+                putNumber(locator, static_cast<uint8_t>(e.encoding), 1);
+                putNumber(locator, e.rawOffset);
+                putNumber(locator, e.rawLength);
+                const std::string_view file = main ? std::string_view() : e.file;
+                putNumber(locator, file.size(), 4);
+                locator.append(file);
+                locator.append(e.headword);
+                const size_t copies = dslArticleCopies(article.size());
+                for (size_t i = 0; i < e.terms.size() && i < copies; ++i)
+                    visit(e.terms[i], locator);
+            },
+            notes);
+        {
+            const std::lock_guard lock(mutex_);
+            included_ = std::move(included);
+        }
+        report(progress, readers_.at({})->size());
+        THeader out;
+        out.name = header.name;
+        out.info = dslHeaderInfo(header);
+        return out;
+    }
+
+    std::string article(std::string_view locator) const override {
+        TLocator in(locator, path_);
+        const auto encoding = static_cast<TDslEncoding>(in.number(1));
+        const uint64_t offset = in.number();
+        const uint64_t length = in.number();
+        const std::string file(in.text(static_cast<size_t>(in.number(4))));
+        const std::string_view headword = in.rest();
+        if (encoding != TDslEncoding::utf8 && encoding != TDslEncoding::utf16le &&
+            encoding != TDslEncoding::utf16be)
+            in.text(SIZE_MAX);
+        std::string bytes;
+        {
+            const std::lock_guard lock(mutex_);
+            auto found = readers_.find(file);
+            if (found == readers_.end()) {
+                try {
+                    found = readers_.emplace(file, std::make_unique<TDataReader>(file)).first;
+                } catch (const TError& e) {
+                    throw TDictionaryChanged(std::string(e.what()) +
+                                             " — файл изменён после того, как был "
+                                             "проиндексирован");
+                }
+            }
+            bytes = readChanged(*found->second, offset, length);
+        }
+        return renderDslBody(decodeDslBody(bytes, encoding), headword);
+    }
+
+private:
+    std::string path_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> included_;
+    // The files' readers, by the name locators give them (the opened file's is empty).
+    mutable std::map<std::string, std::unique_ptr<TDataReader>> readers_;
+};
+
+std::string firstExisting(const std::string& base, std::initializer_list<const char*> suffixes) {
+    for (const char* suffix : suffixes) {
+        if (regular_file::kindOf(base + suffix) == regular_file::TKind::Regular)
+            return base + suffix;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<TSourceReader> openSourceReader(const std::string& path) {
+    const std::string name = lowerAscii(fs::path(path).filename().string());
+    auto base = [&](size_t suffix) { return path.substr(0, path.size() - suffix); };
+    if (name.ends_with(".index") && name.size() > 6) {
+        const std::string data = firstExisting(base(6), {".dict", ".dict.dz"});
+        if (data.empty())
+            return nullptr;
+        return std::make_unique<TDictdSource>(path, data);
+    }
+    if (name.ends_with(".ifo") && name.size() > 4)
+        return std::make_unique<TStarDictSource>(path);
+    for (std::string_view suffix : {std::string_view(".dsl"), std::string_view(".dsl.dz")}) {
+        if (name.ends_with(suffix) && name.size() > suffix.size()) {
+            if (name.substr(0, name.size() - suffix.size()).ends_with("_abrv"))
+                return nullptr;
+            return std::make_unique<TDslSource>(path);
+        }
+    }
+    return nullptr;
+}
