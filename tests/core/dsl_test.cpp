@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dsl_reader.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "source_support.h"
 #include "test_support.h"
 
 namespace {
@@ -338,6 +340,75 @@ TEST_F(Dsl, ConversionUsesNameAbbreviationsAndEveryTerm) {
         EXPECT_EQ(d.Name(), cp1251("Англо-русский"));
         EXPECT_EQ(d.Info(), cp1251("Язык заголовков: English\r\nЯзык статей: Russian"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Dsl, ArticlesReadInPlaceAreTheConvertersOwn) {
+    compare::setLocale("");
+    // An invalid byte and a character beyond the basic plane before the bodies: the bytes no
+    // longer match the decoded text one for one.
+    const std::string utf8 =
+        "#NAME \"Česky\xFF\"\n#INDEX_LANGUAGE \"Czech\"\npřítel\n\t[m1]přítel — [b]друг[/b]\n"
+        "\t@ ~ můj\n\tmy friend\n\t@\n\t[ex]ещё[/ex]\nhrad{y}\n\tзамок\n";
+    const std::string utf16 = "smile\n\t😀 улыбка\ndům\n\t[trn]дом[/trn]\n";
+    struct TCase {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> files;  // the first is opened
+        std::pair<std::string, std::string> entry;  // one term and its article, unfolded
+    };
+    const std::vector<TCase> cases = {
+        {"utf-8", {{"a.dsl", utf8}}, {"přítel", "  přítel — друг\npřítel můj\nещё\n"}},
+        {"utf-8 gzip", {{"a.dsl.dz", gzipWhole(utf8)}}, {"přítel můj", "my friend\n"}},
+        {"utf-16le", {{"b.dsl", "\xFF\xFE" + utf16le(utf16)}}, {"dům", "дом\n"}},
+        {"utf-16le dictzip", {{"b.dsl.dz", makeDictzip(utf16le(utf16), 7)}}, {"dům", "дом\n"}},
+        {"utf-16be", {{"b.dsl", "\xFE\xFF" + swapped(utf16le(utf16))}}, {"dům", "дом\n"}},
+        {"include",
+         {{"main.dsl", "#NAME \"Main\"\nhrad\n\tзамок\n#INCLUDE \"part.dsl\"\nz\n\tзет\n"},
+          {"part.dsl", "\xFF\xFE" + utf16le(utf16)}},
+         {"dům", "дом\n"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> paths;
+        for (const auto& [name, bytes] : c.files)
+            paths.push_back(write(name, bytes));
+        TConversion conversion;
+        TDslNotes notes;
+        readDsl(paths[0], conversion, false, notes);
+        TDictionary converted, inPlace;
+        conversion.finish(converted);
+        convertInPlace(paths[0], inPlace);
+        EXPECT_EQ(entries(inPlace), entries(converted));
+        EXPECT_EQ(inPlace.Name(), converted.Name());
+        EXPECT_EQ(inPlace.Info(), converted.Info());
+        EXPECT_GT(inPlace.Count(), 1);
+        // Text is given as written: no folding.
+        const TInPlace read = readInPlace(paths[0]);
+        EXPECT_NE(std::find(read.entries.begin(), read.entries.end(), c.entry), read.entries.end());
+    }
+}
+
+TEST_F(Dsl, SourceChangedSinceTheWalkIsToldNotMisread) {
+    const std::string text = "a\n\tfirst\nb\n\tsecond and longer\n";
+    for (const std::string& name : {"c.dsl", "c.dsl.dz"}) {
+        const std::string path = write(name, name.ends_with(".dz") ? makeDictzip(text, 8) : text);
+        const std::unique_ptr<TSourceReader> reader = openSourceReader(path);
+        ASSERT_TRUE(reader);
+        std::vector<std::string> locators;
+        reader->walk([&](std::string_view, std::string_view l) { locators.emplace_back(l); },
+                     nullptr);
+        ASSERT_EQ(locators.size(), 2u);
+        write(name, name.ends_with(".dz") ? makeDictzip("a\n\tfirst\n", 8) : "a\n\tfirst\n");
+        const std::unique_ptr<TSourceReader> again = openSourceReader(path);
+        EXPECT_EQ(again->article(locators[0]), "first\n");
+        EXPECT_THROW(again->article(locators[1]), TDictionaryChanged);
+        EXPECT_THROW(again->article("\x01"), TDictionaryChanged);
+    }
+    // An abbreviation file is no dictionary of its own.
+    EXPECT_EQ(openSourceReader(write("c_abrv.dsl", "n\n\tnoun\n")), nullptr);
 }
 
 }  // namespace
