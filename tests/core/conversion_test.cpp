@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/term_index.h"
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
@@ -19,6 +20,7 @@
 #include "platform/codepage.h"
 #include "platform/compare.h"
 #include "platform/error.h"
+#include "source_support.h"
 #include "test_support.h"
 
 namespace {
@@ -654,4 +656,120 @@ TEST_F(Conversion, FarArticleInflatesOnlyItsChunkOrIsRefused) {
             }
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Sources read in place
+
+TEST(DataReader, ReadsRangesAtRandomFromTheOpenFile) {
+    TTempFolder folder;
+    std::string data;
+    for (int i = 0; i < 200; ++i)
+        data += "line " + std::to_string(i) + "\n";
+    // dictzip itself ends the stream with an empty final block after the last chunk.
+    std::string withFinalBlock = makeDictzip(data, 64);
+    withFinalBlock.insert(withFinalBlock.size() - 8, "\x03\x00", 2);
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"plain", data},
+        {"dictzip", makeDictzip(data, 16)},
+        {"dictzip with its final block", withFinalBlock},
+        {"gzip", gzipWhole(data)},
+    };
+    const std::vector<std::pair<uint64_t, uint64_t>> ranges = {
+        {0, 5}, {10, 100}, {data.size() - 3, 3}, {7, 0}, {500, 700}};
+    for (const auto& [name, bytes] : files) {
+        const std::string path = folder.file("d");
+        writeFile(path, bytes);
+        const TDataReader reader(path);
+        ASSERT_EQ(reader.size(), data.size()) << name;
+        for (const auto& [offset, length] : ranges)
+            EXPECT_EQ(reader.read(offset, length), data.substr(offset, length)) << name;
+        EXPECT_NE(errorOf([&] { reader.read(data.size() - 1, 2); }).find(path + ": статья"),
+                  std::string::npos)
+            << name;
+    }
+
+    // A damaged chunk of a file dictzip wrote costs only what lies in it, also to a converter.
+    std::string garbled = withFinalBlock;
+    for (size_t i = garbled.size() / 2; i < garbled.size() / 2 + 20; ++i)
+        garbled[i] = static_cast<char>(0xFF);
+    writeFile(folder.file("g"), garbled);
+    const TDataReader reader(folder.file("g"));
+    EXPECT_EQ(reader.read(0, 5), data.substr(0, 5));
+    size_t damaged = 0;
+    for (uint64_t at = 0; at < data.size(); at += 64) {
+        try {
+            reader.read(at, 1);
+        } catch (const TDamagedData&) {
+            ++damaged;
+        }
+    }
+    EXPECT_GT(damaged, 0u);
+    EXPECT_LT(damaged, data.size() / 64 - 1);
+    TDictData whole(folder.file("g"));
+    EXPECT_EQ(whole.read(0, 5), data.substr(0, 5));
+
+    // Plain gzip that inflates beyond what may be held is refused, by name.
+    writeFile(folder.file("big.gz"), gzipWhole(std::string(TDataReader::kMaxInflated + 1, 'x')));
+    EXPECT_NE(errorOf([&] {
+                  TDataReader big(folder.file("big.gz"));
+              }).find(folder.file("big.gz") + ": сжат gzip без таблицы фрагментов"),
+              std::string::npos);
+}
+
+TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {
+    const TDictdWriter w = sampleDictd();
+    writeFile(folder.file("d.index"), w.index);
+    writeFile(folder.file("d.dict.dz"), makeDictzip(w.data, 16));
+    TStarDictWriter v;
+    v.add("apple", std::string("ˈæpl") + '\0' + "яблоко");
+    v.add("Apple", std::string("ˈæpl") + '\0' + "компания");
+    v.add("pear", std::string("peə") + '\0' + "груша");
+    v.synonym("pome", 0);
+    v.synonym("APPLE", 0);
+    v.synonym("žába", 2);
+    writeFile(folder.file("s.ifo"), v.ifo("sametypesequence=tm\n"));
+    writeFile(folder.file("s.idx"), v.idx);
+    writeFile(folder.file("s.dict"), v.dict);
+    writeFile(folder.file("s.syn"), v.syn);
+    for (std::string name : {"d.index", "s.ifo"}) {
+        const std::string path = folder.file(name);
+        TConversion conversion;
+        if (name == "d.index")
+            readDictd(path, folder.file("d.dict.dz"), conversion);
+        else
+            readStarDict(path, conversion);
+        TDictionary converted, inPlace;
+        conversion.finish(converted);
+        convertInPlace(path, inPlace);
+        EXPECT_EQ(entries(inPlace), entries(converted)) << name;
+        EXPECT_EQ(inPlace.Name(), converted.Name()) << name;
+        EXPECT_EQ(inPlace.Author(), converted.Author()) << name;
+        EXPECT_EQ(inPlace.Info(), converted.Info()) << name;
+
+        // Cancelled: the walk gives up.
+        TIndexProgress progress;
+        progress.cancel = true;
+        EXPECT_THROW(openSourceReader(path)->walk([](auto, auto) {}, &progress), TIndexCancelled);
+    }
+    // Text as written, no folding.
+    const TInPlace sd = readInPlace(folder.file("s.ifo"));
+    EXPECT_EQ(sd.entries.back(), (std::pair<std::string, std::string>{"žába", "см. pear\n"}));
+
+    // The data rewritten shorter: the articles beyond it are told as changed.
+    const TInPlace dictd = readInPlace(folder.file("d.index"));
+    writeFile(folder.file("d.dict.dz"), makeDictzip(w.data.substr(0, 40), 16));
+    writeFile(folder.file("s.dict"), v.dict.substr(0, 10));
+    for (const auto& [path, locator] : {std::pair{folder.file("d.index"), dictd.locators.back()},
+                                        std::pair{folder.file("s.ifo"), sd.locators[2]}}) {
+        EXPECT_THROW(openSourceReader(path)->article(locator), TDictionaryChanged) << path;
+        EXPECT_THROW(openSourceReader(path)->article("x"), TDictionaryChanged) << path;
+    }
+
+    // What is no source of these formats.
+    EXPECT_EQ(openSourceReader(folder.file("s.dic")), nullptr);
+    writeFile(folder.file("lone.index"), w.index);
+    EXPECT_EQ(openSourceReader(folder.file("lone.index")), nullptr);
+    EXPECT_EQ(errorOf([&] { openSourceReader(folder.file("gone.ifo")); }),
+              "Cannot open file " + folder.file("gone.ifo"));
 }
