@@ -2,7 +2,8 @@
 // promises: no crash and no error (the file is readable; only compressed data may be refused),
 // terms non-empty, on one line and valid UTF-8, no entry with more than kMaxEntryTerms terms,
 // never more entries than lines of text, and rendered bodies valid UTF-8 ending in a line break,
-// without empty lines and no longer than the rendering's limit allows.
+// without empty lines and no longer than the rendering's limit allows; and each body's place in
+// the file's bytes decodes to the body itself.
 #include <unicode/utf8.h>
 
 #include <cstddef>
@@ -80,6 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 check(body.empty() || body.back() == '\n');
                 check(body.find("\n\n") == std::string::npos && !body.starts_with('\n'));
                 check(body.size() <= kMaxRenderedBody + 4 * (e.body.size() + 4096));
+                // The body's place in the file's bytes gives the body back, as the reader in
+                // place reads it.
+                if (!compressed && e.file == path) {
+                    check(e.rawOffset <= size && e.rawLength <= size - e.rawOffset);
+                    check(decodeDslBody(bytes.substr(e.rawOffset, e.rawLength), e.encoding) ==
+                          e.body);
+                }
             },
             notes);
     } catch (const TError&) {

@@ -42,6 +42,11 @@ packages=(
     dict-foldoc
     dict-vera
     dict-jargon
+    # Dictionaries read where they lie, whose answers the data test checks against conversion.
+    dict-gcide
+    dict-freedict-eng-rus
+    stardict-xmlittre
+    stardict-czech
     # WordNet's counts of tagged senses: how common an English word is, for the order of the
     # Russian–English dictionary's translations.
     wordnet-base

@@ -18,6 +18,10 @@
 // that memory does not grow with the source (plain gzip, which cannot be read at random, only
 // when small; see TDataReader).
 //
+// A DSL file's files() name the files it includes only once it has been walked (they are known
+// only from its text); a locator names the file its body lies in, so that articles are read
+// from included files by a reader that did not walk.
+//
 // Returns null for any other path (a .dic, a dictd index with no data beside it). Raises
 // TError("Cannot open file %s"), or a TError naming the file, for one that cannot be opened.
 std::unique_ptr<TSourceReader> openSourceReader(const std::string& path);
