@@ -7,11 +7,11 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <utility>
 
+#include "dictionary/secret_memory_stream.h"
 #include "dictionary/term_index.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
@@ -111,44 +111,100 @@ public:
 
     std::vector<std::string> files() const override { return {indexPath_, data_.path()}; }
 
+    // The articles are read in the order they lie in the data, so that each chunk is inflated
+    // once (an index sorted by headword may jump about the data), and the entries are then
+    // handed in the index's order with what their articles decided: the term, a header text,
+    // or no entry at all.
     THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
                  TIndexProgress* progress) override {
-        std::ifstream index(indexPath_, std::ios::binary);
-        if (!index)
-            throw TError(formatMessage(error_text::kCannotOpenFile, indexPath_));
+        TSecretMemoryStream file;
+        file.LoadFromFile(indexPath_);
+        const std::string_view index(file.data(), file.size());
         if (progress)
-            progress->total = fileSize(indexPath_);
-        THeader header;
-        bool hasName = false, hasInfo = false, hasAuthor = false;
-        std::string line, locator, headerText;
-        uint64_t done = 0;
-        for (size_t lineNumber = 1; std::getline(index, line); ++lineNumber) {
-            done += line.size() + 1;
-            if (lineNumber % 1024 == 0)
-                report(progress, done);
-            TDictdIndexEntry entry;
-            if (!parseDictdIndexLine(line, indexPath_, lineNumber, entry))
-                continue;
-            if (entry.length > TDictData::kMaxArticle) {
-                throw TError(data_.path() + ": статья «" + std::string(entry.indexWord) +
-                             "» (строка " + std::to_string(lineNumber) + " индекса) длиннее " +
-                             std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+            progress->total = index.size() + data_.size();
+
+        struct TEntry {
+            uint64_t offset, length;
+            uint64_t line;   // where its line starts in the index
+            uint64_t taken;  // where its term or header text starts in taken
+            uint32_t takenLength;
+            uint32_t lineNumber;
+            enum : uint8_t { skipped, word, shown, header } kind;
+        };
+        std::vector<TEntry> entries;
+        TDictdIndexEntry parsed;
+        auto parse = [&](const TEntry& e) {
+            const std::string_view rest = index.substr(e.line);
+            parseDictdIndexLine(rest.substr(0, rest.find('\n')), indexPath_, e.lineNumber, parsed);
+        };
+        uint64_t lineNumber = 0;
+        for (size_t at = 0; at < index.size();) {
+            ++lineNumber;
+            const size_t end = std::min(index.find('\n', at), index.size());
+            if (lineNumber % 4096 == 0)
+                report(progress, at);
+            if (parseDictdIndexLine(index.substr(at, end - at), indexPath_, lineNumber, parsed)) {
+                if (parsed.length > TDictData::kMaxArticle) {
+                    throw TError(data_.path() + ": статья «" + std::string(parsed.indexWord) +
+                                 "» (строка " + std::to_string(lineNumber) + " индекса) длиннее " +
+                                 std::to_string(TDictData::kMaxArticle >> 20) + " МиБ");
+                }
+                entries.push_back({parsed.offset, parsed.length, at, 0, 0,
+                                   static_cast<uint32_t>(lineNumber), TEntry::skipped});
             }
-            std::string article;
+            at = end + 1;
+        }
+
+        std::vector<uint32_t> order(entries.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<uint32_t>(i);
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+            return entries[x].offset < entries[y].offset;
+        });
+        std::string taken;  // the terms that are the articles' own lines, and header texts
+        std::string article, headerText;
+        for (size_t k = 0; k < order.size(); ++k) {
+            TEntry& e = entries[order[k]];
+            if (k % 1024 == 0)
+                report(progress, index.size() + std::min(e.offset, data_.size()));
             try {
-                article = data_.read(entry.offset, entry.length);
+                article = data_.read(e.offset, e.length);
             } catch (const TDamagedData&) {
                 continue;  // an article in a damaged chunk cannot be shown: the rest can
             }
-            switch (dictdHeaderEntry(entry.word, article, headerText)) {
-                case TDictdHeaderField::none:
-                    if (!article.empty()) {
-                        locator.clear();
-                        putNumber(locator, entry.offset);
-                        putNumber(locator, entry.length);
-                        visit(dictdTerm(entry.word, article), locator);
-                    }
-                    break;
+            parse(e);
+            std::string_view keep;
+            if (dictdHeaderEntry(parsed.word, article, headerText) != TDictdHeaderField::none) {
+                e.kind = TEntry::header;
+                keep = article;
+            } else if (article.empty()) {
+                continue;
+            } else {
+                const std::string_view term = dictdTerm(parsed.word, article);
+                e.kind = term.data() == parsed.word.data() ? TEntry::word : TEntry::shown;
+                keep = e.kind == TEntry::shown ? term : std::string_view();
+            }
+            e.taken = taken.size();
+            e.takenLength = static_cast<uint32_t>(keep.size());
+            taken.append(keep);
+        }
+
+        THeader header;
+        bool hasName = false, hasInfo = false, hasAuthor = false;
+        std::string locator;
+        for (const TEntry& e : entries) {
+            if (e.kind == TEntry::skipped)
+                continue;
+            parse(e);
+            const std::string_view kept = std::string_view(taken).substr(e.taken, e.takenLength);
+            if (e.kind != TEntry::header) {
+                locator.clear();
+                putNumber(locator, e.offset);
+                putNumber(locator, e.length);
+                visit(e.kind == TEntry::shown ? kept : parsed.word, locator);
+                continue;
+            }
+            switch (dictdHeaderEntry(parsed.word, kept, headerText)) {
                 case TDictdHeaderField::name:
                     if (!std::exchange(hasName, true))
                         header.name = headerText;
@@ -161,13 +217,11 @@ public:
                     if (!std::exchange(hasAuthor, true))
                         header.author = headerText;
                     break;
-                case TDictdHeaderField::other:
+                default:
                     break;
             }
         }
-        if (index.bad())
-            throw TError(indexPath_ + ": " + error_text::kStreamRead);
-        report(progress, done);
+        report(progress, index.size() + data_.size());
         return header;
     }
 
@@ -219,25 +273,37 @@ public:
         const uint64_t synSize = layout_.synPath.empty() ? 0 : fileSize(layout_.synPath);
         if (progress)
             progress->total = idx.size() + synSize;
+        // Which entries have text is found reading the articles in the order they lie in the
+        // data, so that each chunk is inflated once; they are handed in the index's order.
+        std::vector<uint32_t> order(entries.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<uint32_t>(i);
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+            return entries[x].offset < entries[y].offset;
+        });
+        std::vector<bool> hasText(entries.size());
         TStarDictArticleBuilder builder(layout_.dataPath, layout_.sequence);
-        std::string locator;
-        for (size_t i = 0; i < entries.size(); ++i) {
-            const TStarDictEntry& entry = entries[i];
-            if (i % 1024 == 0)
-                report(progress, static_cast<uint64_t>(entry.word.data() - idx.data()));
-            std::string fields;
+        std::string fields;
+        for (size_t k = 0; k < order.size(); ++k) {
+            const TStarDictEntry& entry = entries[order[k]];
+            if (k % 1024 == 0)
+                report(progress, idx.size() * k / order.size());
             try {
                 fields = data_.read(entry.offset, entry.size);
             } catch (const TDamagedData&) {
                 continue;  // an article in a damaged chunk cannot be shown: the rest can
             }
             // An entry with no text (only sounds or pictures) gives no article.
-            if (builder.build(entry.word, fields).empty())
+            hasText[order[k]] = !builder.build(entry.word, fields).empty();
+        }
+        std::string locator;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (!hasText[i])
                 continue;
             locator.assign(1, kEntry);
-            putNumber(locator, entry.offset);
-            putNumber(locator, entry.size);
-            visit(entry.word, locator);
+            putNumber(locator, entries[i].offset);
+            putNumber(locator, entries[i].size);
+            visit(entries[i].word, locator);
         }
         report(progress, idx.size());
         if (!layout_.synPath.empty()) {
