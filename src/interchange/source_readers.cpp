@@ -392,6 +392,9 @@ public:
                     report(progress, e.rawOffset);
                 if (!main && std::find(included.begin(), included.end(), e.file) == included.end())
                     included.emplace_back(e.file);
+                // A body longer than an article may be is not read back in place.
+                if (e.rawLength > TDictData::kMaxArticle)
+                    return;
                 const std::string article = renderDslBody(e.body, e.headword);
                 if (article.empty())
                     return;

@@ -747,7 +747,11 @@ TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {
         EXPECT_EQ(inPlace.Author(), converted.Author()) << name;
         EXPECT_EQ(inPlace.Info(), converted.Info()) << name;
 
-        // Cancelled: the walk gives up.
+        // The walk's progress comes to its end; cancelled, the walk gives up.
+        TIndexProgress walked;
+        openSourceReader(path)->walk([](auto, auto) {}, &walked);
+        EXPECT_GT(walked.total, 0u);
+        EXPECT_EQ(walked.done, walked.total);
         TIndexProgress progress;
         progress.cancel = true;
         EXPECT_THROW(openSourceReader(path)->walk([](auto, auto) {}, &progress), TIndexCancelled);
