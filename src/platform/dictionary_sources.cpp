@@ -34,7 +34,7 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
 
 class TSearch {
 public:
-    explicit TSearch(const std::vector<std::string>& known) {
+    TSearch(const std::vector<std::string>& known, int maxEntries) : maxEntries_(maxEntries) {
         for (const std::string& path : known) {
             struct stat info {};
             if (::stat(path.c_str(), &info) == 0)
@@ -43,7 +43,7 @@ public:
     }
 
     void searchFolder(const std::string& folder) {
-        budget_ = kMaxEntries;
+        budget_ = maxEntries_;
         walk(folder, 0);
     }
 
@@ -95,6 +95,7 @@ private:
     std::set<TIdentity> folders_;
     std::set<TIdentity> files_;
     std::vector<std::string> found_;
+    int maxEntries_ = 0;
     int budget_ = 0;
 };
 
@@ -120,12 +121,26 @@ std::vector<std::string> standardFolders(const char* home, const char* xdgDataHo
 }
 
 std::vector<std::string> standardFolders() {
+    if (const char* chosen = std::getenv("TERMOVEL_SOURCE_FOLDERS"))
+        return folderList(chosen);
     const char* home = std::getenv("HOME");
     if (!home || !*home) {
         const passwd* user = ::getpwuid(::getuid());
         home = user ? user->pw_dir : nullptr;
     }
     return standardFolders(home, std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"));
+}
+
+std::vector<std::string> folderList(const std::string& list) {
+    std::vector<std::string> folders;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t end = std::min(list.find(':', start), list.size());
+        if (end > start && list[start] == '/')
+            folders.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return folders;
 }
 
 bool isDictionaryName(const std::string& name) {
@@ -142,8 +157,8 @@ bool isDictionaryName(const std::string& name) {
 }
 
 std::vector<std::string> find(const std::vector<std::string>& folders,
-                              const std::vector<std::string>& known) {
-    TSearch search(known);
+                              const std::vector<std::string>& known, int maxEntries) {
+    TSearch search(known, maxEntries);
     for (const std::string& folder : folders)
         search.searchFolder(folder);
     return search.take();

@@ -23,8 +23,14 @@ std::vector<std::string> standardFolders(const char* home, const char* xdgDataHo
                                          const char* xdgDataDirs);
 
 // standardFolders from the environment ($HOME, else the user database; $XDG_DATA_HOME,
-// $XDG_DATA_DIRS).
+// $XDG_DATA_DIRS). When $TERMOVEL_SOURCE_FOLDERS is set, its absolute folders (separated by
+// ":"; none when it is empty) stand instead: a test or a measurement runs without the
+// machine's dictionaries so.
 std::vector<std::string> standardFolders();
+
+// The absolute folders of a ":"-separated list, in order; relative and empty entries are
+// ignored.
+std::vector<std::string> folderList(const std::string& list);
 
 // Whether the file name (without folder) names a dictionary the search lists, judged by its
 // ending alone (letter case ignored): ".dic", ".ifo" (StarDict), ".index" (dictd, listed only
@@ -37,9 +43,10 @@ bool isDictionaryName(const std::string& name);
 // subfolder's dictionaries where the subfolder's name falls), a dictd index only when
 // "<name>.dict" or "<name>.dict.dz" lies beside it. Links are followed, but each real folder
 // and each real file is taken once (so a link that loops ends there), never deeper than
-// kMaxDepth below a folder nor beyond kMaxEntries entries of it. A file that is one of known
+// kMaxDepth below a folder nor beyond maxEntries entries of it. A file that is one of known
 // (the same file, by any path) is left out. Folders that are missing or unreadable give none.
 std::vector<std::string> find(const std::vector<std::string>& folders,
-                              const std::vector<std::string>& known = {});
+                              const std::vector<std::string>& known = {},
+                              int maxEntries = kMaxEntries);
 
 }  // namespace dictionary_sources

@@ -78,6 +78,16 @@ TEST(DictionarySources, StandardFoldersFollowTheDataFolders) {
             << (c.dataDirs ? c.dataDirs : "default");
 }
 
+TEST(DictionarySources, AChosenListOfFolders) {
+    const std::vector<std::pair<std::string, TNames>> cases = {
+        {"", {}},
+        {"/a:/b/c", {"/a", "/b/c"}},
+        {"::relative:/a:", {"/a"}},
+    };
+    for (const auto& [list, folders] : cases)
+        EXPECT_EQ(dictionary_sources::folderList(list), folders) << list;
+}
+
 TEST(DictionarySources, NamesThatAreDictionaries) {
     const std::vector<std::pair<const char*, bool>> cases = {
         {"a.dic", true},      {"A.DIC", true},      {"x.ifo", true},       {"gcide.index", true},
@@ -139,15 +149,16 @@ TEST(DictionarySources, SearchesFoldersInOrderEachOnce) {
 }
 
 TEST(DictionarySources, AFolderTooLargeIsCutShort) {
+    constexpr int kLimit = 40;
     TTempFolder root;
     fs::create_directory(root.file("big"));
-    for (int i = 0; i < dictionary_sources::kMaxEntries + 10; ++i)
-        writeFile(root.file("big/" + std::to_string(100000 + i) + ".dic"), "");
+    for (int i = 0; i < kLimit + 10; ++i)
+        writeFile(root.file("big/" + std::to_string(100 + i) + ".dic"), "");
     lay(root.path(), {"small/s.dic"});
-    const auto found = dictionary_sources::find({root.file("big"), root.file("small")});
-    // The first kMaxEntries entries of the large folder, and (each searched folder has a
-    // budget of its own) the next folder still searched.
-    ASSERT_EQ(found.size(), size_t(dictionary_sources::kMaxEntries) + 1);
+    const auto found = dictionary_sources::find({root.file("big"), root.file("small")}, {}, kLimit);
+    // The first kLimit entries of the large folder, and (each searched folder has a budget of
+    // its own) the next folder still searched.
+    ASSERT_EQ(found.size(), size_t(kLimit) + 1);
     EXPECT_EQ(found.back(), root.file("small/s.dic"));
 }
 

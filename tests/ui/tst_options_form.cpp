@@ -161,6 +161,10 @@ private slots:
         QVERIFY2(caption.left() > 0, "the caption touches the dialog's left edge");
         QVERIFY2(caption.top() > button.bottom() + 1, "the caption touches the scan button");
         QVERIFY(form->rect().contains(group->geometry()));
+        // The folders button stands beside the scan, whole, not in the tool bar's overflow.
+        QVERIFY(form->btnFolders->isVisible());
+        QVERIFY(form->btnFolders->geometry().right() < form->ToolBar1->width());
+        QVERIFY(form->btnFolders->geometry().left() > form->btnScan->geometry().right());
         for (const QWidget* control : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             QVERIFY2(group->rect().contains(control->geometry()),
                      qPrintable(control->objectName()));

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRect>
 #include <QStringList>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -79,13 +80,16 @@ void TOptionsForm::createControls() {
     btnScan->setFixedSize(std::max(156, btnScan->sizeHint().width()), 29);
     ToolBar1->addWidget(btnScan);
     connect(btnScan, &QToolButton::clicked, this, &TOptionsForm::btnScanClick);
-    // Beside the scan, the folders it searches besides the usual places.
+    // Beside the scan, the folders it searches besides the usual places: a picture alone, so
+    // the dialog keeps its designed width; the tooltip names it.
     btnFolders = new QToolButton(ToolBar1);
     btnFolders->setObjectName(QStringLiteral("btnFolders"));
-    btnFolders->setText(QStringLiteral("Папки…"));
+    btnFolders->setAccessibleName(QStringLiteral("Папки со словарями"));
     btnFolders->setToolTip(QStringLiteral("Папки со словарями"));
+    btnFolders->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    btnFolders->setToolButtonStyle(Qt::ToolButtonIconOnly);
     btnFolders->setAutoRaise(true);
-    btnFolders->setFixedSize(btnFolders->sizeHint().width(), 29);
+    btnFolders->setFixedSize(29, 29);
     ToolBar1->addWidget(btnFolders);
     connect(btnFolders, &QToolButton::clicked, this, &TOptionsForm::btnFoldersClick);
 

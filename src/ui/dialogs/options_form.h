@@ -45,8 +45,9 @@ public:
     // full path) at once. A name or path that Windows-1251 cannot hold (or the settings file
     // cannot keep) is left out, and those left out are shown in one information box afterwards.
     void ScanDictionaries();
-    // The "Папки…" button: the window of the added folders (TSourceFoldersForm), shown through
-    // dialogs; with Ok its list becomes the dialog's, searched by the next scan and stored on OK.
+    // The folders button beside the scan (a folder picture, tooltip "Папки со словарями"): the
+    // window of the added folders (TSourceFoldersForm), shown through dialogs; with Ok its list
+    // becomes the dialog's, searched by the next scan and stored on OK.
     void btnFoldersClick();
     // The added folders as the dialog now holds them (UTF-8 paths).
     const std::vector<std::string>& addedFolders() const { return addedFolders_; }
