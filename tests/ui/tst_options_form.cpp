@@ -492,6 +492,20 @@ private slots:
         QCOMPARE(dialogs_.texts("warning").size(), warnings);
     }
 
+    // Damaged counts of the two sections are told; OK stores what the dialog shows.
+    void damagedCountsAreToldAndPutRightOnOk() {
+        setup_->WriteValue("Sources", "Count", "x");
+        setup_->WriteValue("Sources", "N1", "+/a.ifo");
+        setup_->WriteValue("Folders", "Count", "y");
+        setup_->WriteValue("Folders", "N1", "/f");
+        auto form = open();
+        QCOMPARE(dialogs_.texts("error"), QStringList({"'x' is not a valid integer value",
+                                                       "'y' is not a valid integer value"}));
+        form->accept();
+        QCOMPARE(storedSources(), QStringList{"Count=0"});
+        QCOMPARE(storedFolders(), QStringList{});
+    }
+
     // A folder just added is searched by the next scan, before the dialog is closed.
     void scanSearchesTheFoldersJustAdded() {
         layFiles({"col/sub/m.dic", "col/n.ifo"});

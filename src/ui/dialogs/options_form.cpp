@@ -170,6 +170,8 @@ void TOptionsForm::fillFromSettings() {
         addedFolders_ = dictionary_list::folders(regSetup_);
     } catch (const std::exception& error) {
         reportError(error);
+        // As with the list, OK stores what the dialog shows, which puts the section right.
+        foldersChanged_ = true;
     }
     chkEditMode->setChecked(regSetup_.IsOn("EditMode"));
     chkLogo->setChecked(regSetup_.IsOn("ShowLogo"));
