@@ -32,6 +32,33 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
     });
 }
 
+// Whether the file name is one of a dictionary the search lists.
+bool isDictionaryName(const std::string& name) {
+    for (const char* abbreviations : {"_abrv.dsl", "_abrv.dsl.dz"}) {
+        if (endsWithIgnoringCase(name, abbreviations))
+            return false;
+    }
+    for (const char* ending : {".dic", ".ifo", ".index", ".dsl", ".dsl.dz"}) {
+        // A name that is nothing but the ending (".dic") is a hidden file without a name.
+        if (name.size() > std::string_view(ending).size() && endsWithIgnoringCase(name, ending))
+            return true;
+    }
+    return false;
+}
+
+// The absolute folders of a ":"-separated list, in order.
+std::vector<std::string> folderList(const std::string& list) {
+    std::vector<std::string> folders;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t end = std::min(list.find(':', start), list.size());
+        if (end > start && list[start] == '/')
+            folders.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return folders;
+}
+
 class TSearch {
 public:
     TSearch(const std::vector<std::string>& known, int maxEntries) : maxEntries_(maxEntries) {
@@ -129,31 +156,6 @@ std::vector<std::string> standardFolders() {
         home = user ? user->pw_dir : nullptr;
     }
     return standardFolders(home, std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"));
-}
-
-std::vector<std::string> folderList(const std::string& list) {
-    std::vector<std::string> folders;
-    size_t start = 0;
-    while (start <= list.size()) {
-        const size_t end = std::min(list.find(':', start), list.size());
-        if (end > start && list[start] == '/')
-            folders.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return folders;
-}
-
-bool isDictionaryName(const std::string& name) {
-    for (const char* abbreviations : {"_abrv.dsl", "_abrv.dsl.dz"}) {
-        if (endsWithIgnoringCase(name, abbreviations))
-            return false;
-    }
-    for (const char* ending : {".dic", ".ifo", ".index", ".dsl", ".dsl.dz"}) {
-        // A name that is nothing but the ending (".dic") is a hidden file without a name.
-        if (name.size() > std::string_view(ending).size() && endsWithIgnoringCase(name, ending))
-            return true;
-    }
-    return false;
 }
 
 std::vector<std::string> find(const std::vector<std::string>& folders,

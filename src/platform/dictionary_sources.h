@@ -28,19 +28,12 @@ std::vector<std::string> standardFolders(const char* home, const char* xdgDataHo
 // machine's dictionaries so.
 std::vector<std::string> standardFolders();
 
-// The absolute folders of a ":"-separated list, in order; relative and empty entries are
-// ignored.
-std::vector<std::string> folderList(const std::string& list);
-
-// Whether the file name (without folder) names a dictionary the search lists, judged by its
-// ending alone (letter case ignored): ".dic", ".ifo" (StarDict), ".index" (dictd, listed only
-// with its data beside it), ".dsl" and ".dsl.dz", but not a DSL abbreviation file
-// ("…_abrv.dsl", "…_abrv.dsl.dz"), which belongs to the dictionary beside it.
-bool isDictionaryName(const std::string& name);
-
 // The dictionaries in folders and their subfolders, as full paths (folder + "/" + the path
-// below it): the folders in the order given, within a folder its entries in name order (a
-// subfolder's dictionaries where the subfolder's name falls), a dictd index only when
+// below it), judged by the name's ending (letter case ignored): ".dic", ".ifo" (StarDict),
+// ".index" (dictd), ".dsl" and ".dsl.dz" but not a DSL abbreviation file ("…_abrv.dsl",
+// "…_abrv.dsl.dz"), which belongs to the dictionary beside it. The folders in the order given,
+// within a folder its entries in name order (a subfolder's dictionaries where the subfolder's name
+// falls), a dictd index only when
 // "<name>.dict" or "<name>.dict.dz" lies beside it. Links are followed, but each real folder
 // and each real file is taken once (so a link that loops ends there), never deeper than
 // kMaxDepth below a folder nor beyond maxEntries entries of it. A file that is one of known

@@ -78,27 +78,6 @@ TEST(DictionarySources, StandardFoldersFollowTheDataFolders) {
             << (c.dataDirs ? c.dataDirs : "default");
 }
 
-TEST(DictionarySources, AChosenListOfFolders) {
-    const std::vector<std::pair<std::string, TNames>> cases = {
-        {"", {}},
-        {"/a:/b/c", {"/a", "/b/c"}},
-        {"::relative:/a:", {"/a"}},
-    };
-    for (const auto& [list, folders] : cases)
-        EXPECT_EQ(dictionary_sources::folderList(list), folders) << list;
-}
-
-TEST(DictionarySources, NamesThatAreDictionaries) {
-    const std::vector<std::pair<const char*, bool>> cases = {
-        {"a.dic", true},      {"A.DIC", true},      {"x.ifo", true},       {"gcide.index", true},
-        {"b.dsl", true},      {"b.DSL.dz", true},   {"b_abrv.dsl", false}, {"b_ABRV.dsl.dz", false},
-        {"x.idx", false},     {"x.dict.dz", false}, {"x.syn", false},      {".dic", false},
-        {"notes.txt", false}, {"x.dsl.gz", false},  {"abrv.dsl", true},
-    };
-    for (const auto& [name, is] : cases)
-        EXPECT_EQ(dictionary_sources::isDictionaryName(name), is) << name;
-}
-
 // One folder searched, its layout and what is found, in order.
 TEST(DictionarySources, FindsEachKindInNameOrder) {
     struct TCase {
@@ -115,9 +94,9 @@ TEST(DictionarySources, FindsEachKindInNameOrder) {
          {"b/xml/XMLittre.ifo", "b/xml/XMLittre.idx", "a.ifo", "b/czech/c.ifo",
           "b/czech/res/p.png"},
          {"a.ifo", "b/czech/c.ifo", "b/xml/XMLittre.ifo"}},
-        {"DSL but not its abbreviations",
-         {"en.dsl", "en_abrv.dsl", "ru.dsl.dz", "ru_abrv.dsl.dz", "ru.ann"},
-         {"en.dsl", "ru.dsl.dz"}},
+        {"DSL but not its abbreviations, endings in any case",
+         {"en.dsl", "en_abrv.dsl", "ru.DSL.dz", "ru_ABRV.dsl.dz", "ru.ann", "x.dsl.gz", ".dic"},
+         {"en.dsl", "ru.DSL.dz"}},
         {".dic files too, folders named like them not",
          {"Zeta.dic", "alpha.dic", "folder.dic/", "словарь.dic"},
          {"alpha.dic", "Zeta.dic", "словарь.dic"}},
