@@ -9,6 +9,8 @@ start_private_display() {
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     export XDG_RUNTIME_DIR=$scratch/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
+    # Only the dictionaries a run lays out count, never those the machine has installed.
+    export TERMOVEL_SOURCE_FOLDERS=${TERMOVEL_SOURCE_FOLDERS-}
 }
 
 stop_private_display() {

@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "dictionary/source.h"
 #include "interchange/source_readers.h"
+#include "platform/dictionary_sources.h"
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
 #include "settings/program_identity.h"
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
         program_folder::runningPlaces(TERMOVEL_DATA_FROM_BINARY);
     environment.programFolder = program_folder::choose(places);
     environment.dataFolders = program_folder::dataFolders(places, environment.programFolder);
+    environment.sourceFolders = dictionary_sources::standardFolders();
     environment.lockPath = instance_lock::defaultPath();
     environment.dialogs = &app.dialogs();
     TExitAfterFirstPaint exitAfterShow;

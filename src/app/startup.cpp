@@ -91,7 +91,8 @@ int runStartup(const TStartupEnvironment& environment) {
             }))
             return 0;
 
-        const program_folder::TFolders folders(environment.programFolder, environment.dataFolders);
+        const program_folder::TFolders folders(environment.programFolder, environment.dataFolders,
+                                               environment.sourceFolders);
         setHelpFile(program_folder::resolve(folders, kHelpFileName));
 
         TRegSetup regSetup(program_folder::file(environment.programFolder, kIniFileName));

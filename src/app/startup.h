@@ -46,6 +46,9 @@ struct TStartupEnvironment {
     // The shared data read in place (bundled dictionaries, help file), searched after the
     // program folder and hidden by a file of the same name there.
     std::vector<std::string> dataFolders;
+    // Where dictionaries of the system and of the user lie (dictd, StarDict, collections),
+    // searched when every dictionary is listed; none when empty.
+    std::vector<std::string> sourceFolders;
     std::string lockPath;         // the single-instance lock file
     TDialogs* dialogs = nullptr;  // the warning and the error boxes of start-up itself
     // The boxes of the main window itself (errors while it opens dictionaries and reads the

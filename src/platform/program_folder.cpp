@@ -41,11 +41,6 @@ std::u32string upperName(const std::string& name) {
     return out;
 }
 
-bool nameBefore(const std::string& a, const std::string& b) {
-    const std::u32string ua = upperName(a), ub = upperName(b);
-    return ua != ub ? ua < ub : a < b;
-}
-
 bool isFolder(const std::string& path) {
     std::error_code ec;
     return fs::is_directory(path, ec);
@@ -59,6 +54,11 @@ bool sameFolder(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+bool nameBefore(const std::string& a, const std::string& b) {
+    const std::u32string ua = upperName(a), ub = upperName(b);
+    return ua != ub ? ua < ub : a < b;
+}
 
 std::string path() {
     std::error_code ec;

@@ -63,13 +63,19 @@ std::vector<std::string> dataFolders(
 
 // Where the program's files are looked for: its own folder first, where new and edited files
 // are written, then the shared data folders, read in place. A folder given alone reads no
-// shared data.
+// shared data. Besides them, the folders where dictionaries of the system and of the user lie
+// (dictionary_sources::standardFolders), searched when the program lists every dictionary; a
+// program given none searches only the folders the user added.
 struct TFolders {
-    TFolders(std::string programFolder, std::vector<std::string> dataFolders = {})
-        : program(std::move(programFolder)), data(std::move(dataFolders)) {}
+    TFolders(std::string programFolder, std::vector<std::string> dataFolders = {},
+             std::vector<std::string> sourceFolders = {})
+        : program(std::move(programFolder)),
+          data(std::move(dataFolders)),
+          sources(std::move(sourceFolders)) {}
 
     std::string program;
     std::vector<std::string> data;
+    std::vector<std::string> sources;
 };
 
 // The first file called name in folders.program, then folders.data in order; when none holds
@@ -97,6 +103,10 @@ std::string file(const std::string& folder, const std::string& name);
 // Names (without folder) of the entries of folder whose name matches "*.dic" ignoring case,
 // hidden files included, folders skipped, in name order. An unreadable folder gives none.
 std::vector<std::string> listDictionaries(const std::string& folder);
+
+// The order of names in a listing: as an NTFS listing orders them, each character upper-cased
+// (names are UTF-8; a byte that is no valid UTF-8 stands for itself), then byte order.
+bool nameBefore(const std::string& a, const std::string& b);
 
 // Whether a regular file (or a link to one) exists at path.
 bool fileExists(const std::string& path);

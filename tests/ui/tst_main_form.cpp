@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <filesystem>
@@ -29,6 +30,8 @@ private slots:
 
     void startupDictionaries_data();
     void startupDictionaries();
+    void startupTakesSourcesByFullPath_data();
+    void startupTakesSourcesByFullPath();
     void folderNamedLikeDictionaryIsSkipped();
     void ampersandInFileNameIsNoMnemonic();
     void badListCountReportsAndScans();
@@ -88,6 +91,82 @@ void TestMainForm::startupDictionaries() {
     QCOMPARE(TMainFormView(form).dicCount(), expectedTabs.size());
     QCOMPARE(folder.dialogs().shown.size(), size_t{0});
     QCOMPARE(TMainFormView(form).CurDic(), expectedTabs.isEmpty() ? -1 : 0);
+}
+
+// Dictionaries found elsewhere ("@" stands for a folder outside the program folder): the
+// Sources section names them by full path after the List's bare names, and with no list made
+// yet the ones found in the source folders and the added folders open after the program's own.
+void TestMainForm::startupTakesSourcesByFullPath_data() {
+    QTest::addColumn<QStringList>("list");     // Count, then the entries
+    QTest::addColumn<QStringList>("sources");  // Count, then the entries; empty: no section
+    QTest::addColumn<QStringList>("folders");  // the Folders section, likewise
+    QTest::addColumn<bool>("searched");        // "@/sub" is the source folder
+    QTest::addColumn<QStringList>("expectedTabs");
+    QTest::addColumn<QStringList>("errors");
+
+    QTest::newRow("the list, then the sources in their order")
+        << QStringList{"2", "+b.dic", "-a.dic"}
+        << QStringList{"4", "+@/y.dic", "-@/sub/x.dic", "+@/gone.dic", "+@/sub/x.dic"}
+        << QStringList{} << false << QStringList{"b.dic", "y.dic", "x.dic"} << QStringList{};
+    QTest::newRow("sources alone make a list")
+        << QStringList{"0"} << QStringList{"1", "+@/sub/x.dic"} << QStringList{} << true
+        << QStringList{"x.dic"} << QStringList{};
+    QTest::newRow("a path that is not absolute is not taken")
+        << QStringList{"0"} << QStringList{"2", "+a.dic", "+@/y.dic"} << QStringList{} << false
+        << QStringList{"y.dic"} << QStringList{};
+    QTest::newRow("no list yet: the program's own, then those found")
+        << QStringList{"0"} << QStringList{} << QStringList{"1", "@/added"} << true
+        << QStringList{"a.dic", "b.dic", "x.dic", "z.dic"} << QStringList{};
+    QTest::newRow("no list yet, no source folders: the added folders still")
+        << QStringList{"0"} << QStringList{} << QStringList{"1", "@/added"} << false
+        << QStringList{"a.dic", "b.dic", "z.dic"} << QStringList{};
+    QTest::newRow("a damaged Sources count is told, the list still opens")
+        << QStringList{"1", "+a.dic"} << QStringList{"many", "+@/y.dic"} << QStringList{} << false
+        << QStringList{"a.dic"}
+        << QStringList{QStringLiteral("'many' is not a valid integer value")};
+    QTest::newRow("a file without the section opens its list as always")
+        << QStringList{"1", "+a.dic"} << QStringList{} << QStringList{} << true
+        << QStringList{"a.dic"} << QStringList{};
+}
+
+void TestMainForm::startupTakesSourcesByFullPath() {
+    QFETCH(QStringList, list);
+    QFETCH(QStringList, sources);
+    QFETCH(QStringList, folders);
+    QFETCH(bool, searched);
+    QFETCH(QStringList, expectedTabs);
+    QFETCH(QStringList, errors);
+
+    QTemporaryDir elsewhere;
+    const std::string at = elsewhere.path().toStdString();
+    TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
+    folder.writeDic("b.dic", {"beta"});
+    std::filesystem::create_directories(at + "/sub");
+    std::filesystem::create_directories(at + "/added");
+    for (const auto& [path, term] : std::vector<std::pair<std::string, std::string>>{
+             {"/sub/x.dic", "xi"}, {"/y.dic", "ypsilon"}, {"/added/z.dic", "zeta"}}) {
+        TDictionary dictionary;
+        dictionary.AddTerm(term, "article of " + term);
+        dictionary.SaveToFile(at + path);
+    }
+    const auto write = [&](const std::string& section, QStringList entries) {
+        if (entries.isEmpty())
+            return;
+        std::vector<std::string> values;
+        for (const QString& entry : entries.mid(1))
+            values.push_back(QString(entry).replace('@', elsewhere.path()).toStdString());
+        folder.writeList(section, entries[0].toStdString(), values);
+    };
+    write("List", list);
+    write("Sources", sources);
+    write("Folders", folders);
+    if (searched)
+        folder.sourceFolders = {at + "/sub"};
+
+    TMainForm& form = folder.open();
+    QCOMPARE(rig::tabs(form), expectedTabs);
+    QCOMPARE(folder.dialogs().texts("error"), errors);
 }
 
 void TestMainForm::folderNamedLikeDictionaryIsSkipped() {

@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -13,11 +15,15 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "settings/dictionary_list.h"
 #include "settings/reg_setup.h"
 #include "support/fake_dialogs.h"
 #include "support/main_form_rig.h"
 #include "ui/dialogs/options_form.h"
+#include "ui/dialogs/source_folders_form.h"
 #include "ui/main_form/main_form.h"
 #include "ui/text.h"
 
@@ -59,17 +65,71 @@ class TestOptionsForm : public QObject {
 
     std::string folder() const { return dir_->path().toStdString(); }
 
-    // A dialog over the store, built as the settings command builds it.
-    std::unique_ptr<TOptionsForm> open() {
-        return std::make_unique<TOptionsForm>(*setup_, folder(), dialogs_);
+    // A dialog over the store, built as the settings command builds it; sources are the
+    // folders searched for dictionaries found elsewhere.
+    std::unique_ptr<TOptionsForm> open(std::vector<std::string> sources = {}) {
+        return std::make_unique<TOptionsForm>(
+            *setup_, program_folder::TFolders(folder(), {}, std::move(sources)), dialogs_);
+    }
+
+    // Opens the folders window from the dialog and carries out steps in it: "add NAME" (the
+    // folder dialog answered with NAME under the temporary folder, or cancelled for "add"
+    // alone), "remove N" (row N selected, then "Удалить"), and last "ok" or "cancel".
+    void inFoldersWindow(TOptionsForm& form, const QStringList& steps) {
+        dialogs_.onModal = [&](QDialog& dialog) {
+            auto* window = qobject_cast<TSourceFoldersForm*>(&dialog);
+            if (!window)
+                return int(QDialog::Rejected);
+            for (const QString& step : steps) {
+                const QString argument = step.section(' ', 1);
+                if (step.startsWith("add")) {
+                    dialogs_.onFileDialog = [&](QFileDialog& files) {
+                        if (argument.isEmpty())
+                            return false;
+                        files.selectFile(argument.startsWith('/') ? argument
+                                                                  : dir_->filePath(argument));
+                        return true;
+                    };
+                    QTest::mouseClick(window->btnAdd, Qt::LeftButton);
+                } else if (step.startsWith("remove")) {
+                    window->lbFolders->setCurrentRow(argument.toInt());
+                    QTest::mouseClick(window->btnRemove, Qt::LeftButton);
+                }
+            }
+            return int(steps.last() == "ok" ? QDialog::Accepted : QDialog::Rejected);
+        };
+        form.show();
+        QTest::mouseClick(form.btnFolders, Qt::LeftButton);
+        dialogs_.onModal = nullptr;
+        dialogs_.onFileDialog = nullptr;
+    }
+
+    // The Folders section as paths under the temporary folder; "none" without the section.
+    QStringList storedFolders() const {
+        if (setup_->KeyNames("Folders").empty())
+            return {"none"};
+        QStringList out;
+        for (const std::string& path : dictionary_list::folders(*setup_))
+            out << QString::fromStdString(path).remove(dir_->path() + "/");
+        return out;
+    }
+
+    // The Sources section as N1..NCount with the temporary folder as "@", then "Count=".
+    QStringList storedSources() const {
+        QStringList out;
+        for (const std::string& value : dictionary_list::sourceValues(*setup_))
+            out << fromCp1251(value).replace(dir_->path(), "@");
+        return out << "Count=" + QString::fromStdString(setup_->ReadValue("Sources", "Count"));
     }
 
     void layFiles(const QStringList& names) {
         for (const QString& name : names) {
-            if (name.endsWith('/'))
-                QVERIFY(QDir(dir_->path()).mkdir(name.chopped(1)));
-            else
+            if (name.endsWith('/')) {
+                QVERIFY(QDir(dir_->path()).mkpath(name.chopped(1)));
+            } else {
+                QVERIFY(QDir(dir_->path()).mkpath(QFileInfo(name).path()));
                 touch(dir_->filePath(name));
+            }
         }
     }
 
@@ -101,6 +161,10 @@ private slots:
         QVERIFY2(caption.left() > 0, "the caption touches the dialog's left edge");
         QVERIFY2(caption.top() > button.bottom() + 1, "the caption touches the scan button");
         QVERIFY(form->rect().contains(group->geometry()));
+        // The folders button stands beside the scan, whole, not in the tool bar's overflow.
+        QVERIFY(form->btnFolders->isVisible());
+        QVERIFY(form->btnFolders->geometry().right() < form->ToolBar1->width());
+        QVERIFY(form->btnFolders->geometry().left() > form->btnScan->geometry().right());
         for (const QWidget* control : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             QVERIFY2(group->rect().contains(control->geometry()),
                      qPrintable(control->objectName()));
@@ -306,6 +370,151 @@ private slots:
         auto form = open();
         form->accept();
         QCOMPARE(storedList(*setup_), stored.split(','));
+    }
+
+    // The scan offers, after the program folder's own, what the source folders and the added
+    // folders hold, shown as the file's name and its folder, and stores them by full path in
+    // Sources while List keeps bare names only.
+    void scanOffersDictionariesFoundElsewhere() {
+        layFiles({"a.dic", "src/dictd/gcide.index", "src/dictd/gcide.dict.dz",
+                  "src/dictd/nodata.index", "src/stardict/xml/XMLittre.ifo", "src/en.dsl",
+                  "src/en_abrv.dsl", "added/own/m.dic", "added/jiří/j.dic"});
+        setup_->WriteValue("Folders", "Count", "1");
+        setup_->WriteValue("Folders", "N1", (dir_->path() + "/added").toStdString());
+        auto form = open({dir_->filePath("src").toStdString()});
+        form->ScanDictionaries();
+        const QString at = dir_->path();
+        QCOMPARE(items(*form), QStringList({"+a.dic", "+gcide.index (" + at + "/src/dictd)",
+                                            "+en.dsl (" + at + "/src)",
+                                            "+XMLittre.ifo (" + at + "/src/stardict/xml)",
+                                            "+m.dic (" + at + "/added/own)"}));
+        QCOMPARE(storedList(*setup_), QStringList({"+a.dic", "Count=1"}));
+        QCOMPARE(storedSources(), QStringList({"+@/src/dictd/gcide.index", "+@/src/en.dsl",
+                                               "+@/src/stardict/xml/XMLittre.ifo",
+                                               "+@/added/own/m.dic", "Count=4"}));
+        // The path Windows-1251 cannot hold is named, as an unfit file name is.
+        QCOMPARE(dialogs_.texts("information").size(), 1);
+        QVERIFY(dialogs_.texts("information")[0].endsWith("\n" + at + "/added/jiří/j.dic"));
+    }
+
+    // Sources shown from the store after the List's entries; OK writes each back to its own
+    // section, and a file that never had Sources gets none.
+    void okKeepsSourcesApartFromTheList_data() {
+        QTest::addColumn<QStringList>("sources");  // Count, then the entries; empty: none
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("stored");  // after unchecking the last item and OK
+        QTest::newRow("older file")
+            << QStringList{} << QStringList{"+a.dic", "-b.dic"} << QStringList{"Count="};
+        QTest::newRow("sources after the list")
+            << QStringList{"2", "+/s/dictd/gcide.index", "-/x/Словари/r.dsl"}
+            << QStringList{"+a.dic", "-b.dic", "+gcide.index (/s/dictd)", "-r.dsl (/x/Словари)"}
+            << QStringList{"+/s/dictd/gcide.index", "-/x/Словари/r.dsl", "Count=2"};
+        QTest::newRow("an entry without a path is dropped")
+            << QStringList{"2", "+", "+/y.ifo"} << QStringList{"+a.dic", "-b.dic", "+y.ifo (/)"}
+            << QStringList{"-/y.ifo", "Count=1"};
+    }
+    void okKeepsSourcesApartFromTheList() {
+        QFETCH(QStringList, sources);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, stored);
+        setup_->WriteValue("List", "Count", "2");
+        setup_->WriteValue("List", "N1", "+a.dic");
+        setup_->WriteValue("List", "N2", "-b.dic");
+        if (!sources.isEmpty())
+            setup_->WriteValue("Sources", "Count", sources[0].toStdString());
+        for (int i = 1; i < sources.size(); ++i)
+            setup_->WriteValue("Sources", "N" + std::to_string(i), *toCp1251(sources[i]));
+        auto form = open();
+        QCOMPARE(items(*form), shown);
+        QListWidgetItem* last = form->CheckListBox->item(form->CheckListBox->count() - 1);
+        if (sources.size() > 1)
+            last->setCheckState(Qt::Unchecked);
+        form->accept();
+        QCOMPARE(storedList(*setup_), QStringList({"+a.dic", "-b.dic", "Count=2"}));
+        QCOMPARE(storedSources(), stored);
+        QCOMPARE(setup_->KeyNames("Sources").empty(), sources.isEmpty());
+        QVERIFY(dialogs_.shown.empty());
+    }
+
+    // Folders added and removed in the folders window reach the store only through Ok there and
+    // OK in the settings dialog.
+    void foldersAreAddedAndRemoved_data() {
+        QTest::addColumn<QStringList>("before");  // the Folders section's folders
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("ok");  // the settings dialog closes with OK
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<int>("warnings");
+        QTest::newRow("two added") << QStringList{} << QStringList{"add one", "add two", "ok"}
+                                   << true << QStringList{"one", "two"} << 0;
+        QTest::newRow("one added, the first removed")
+            << QStringList{"one"} << QStringList{"add two", "remove 0", "ok"} << true
+            << QStringList{"two"} << 0;
+        QTest::newRow("nothing to remove without a selection")
+            << QStringList{"one"} << QStringList{"remove -1", "ok"} << true << QStringList{"one"}
+            << 0;
+        QTest::newRow("the same folder twice, once through a link")
+            << QStringList{} << QStringList{"add one", "add link", "ok"} << true
+            << QStringList{"one"} << 0;
+        QTest::newRow("a file is no folder") << QStringList{} << QStringList{"add file.txt", "ok"}
+                                             << true << QStringList{"none"} << 1;
+        QTest::newRow("a path Windows-1251 cannot hold")
+            << QStringList{} << QStringList{"add jiří", "add two", "ok"} << true
+            << QStringList{"two"} << 1;
+        QTest::newRow("the folder dialog cancelled")
+            << QStringList{} << QStringList{"add", "ok"} << true << QStringList{"none"} << 0;
+        QTest::newRow("the folders window cancelled")
+            << QStringList{"one"} << QStringList{"remove 0", "add two", "cancel"} << true
+            << QStringList{"one"} << 0;
+        QTest::newRow("the settings dialog cancelled")
+            << QStringList{} << QStringList{"add one", "ok"} << false << QStringList{"none"} << 0;
+    }
+    void foldersAreAddedAndRemoved() {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, steps);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, stored);
+        QFETCH(int, warnings);
+        layFiles({"one/", "two/", "jiří/", "file.txt"});
+        QVERIFY(QFile::link(dir_->filePath("one"), dir_->filePath("link")));
+        if (!before.isEmpty()) {
+            std::vector<std::string> paths;
+            for (const QString& name : before)
+                paths.push_back(dir_->filePath(name).toStdString());
+            dictionary_list::writeFolders(*setup_, paths);
+        }
+        auto form = open();
+        inFoldersWindow(*form, steps);
+        if (ok)
+            form->accept();
+        else
+            form->reject();
+        QCOMPARE(storedFolders(), stored);
+        QCOMPARE(dialogs_.texts("warning").size(), warnings);
+    }
+
+    // Damaged counts of the two sections are told; OK stores what the dialog shows.
+    void damagedCountsAreToldAndPutRightOnOk() {
+        setup_->WriteValue("Sources", "Count", "x");
+        setup_->WriteValue("Sources", "N1", "+/a.ifo");
+        setup_->WriteValue("Folders", "Count", "y");
+        setup_->WriteValue("Folders", "N1", "/f");
+        auto form = open();
+        QCOMPARE(dialogs_.texts("error"), QStringList({"'x' is not a valid integer value",
+                                                       "'y' is not a valid integer value"}));
+        form->accept();
+        QCOMPARE(storedSources(), QStringList{"Count=0"});
+        QCOMPARE(storedFolders(), QStringList{});
+    }
+
+    // A folder just added is searched by the next scan, before the dialog is closed.
+    void scanSearchesTheFoldersJustAdded() {
+        layFiles({"col/sub/m.dic", "col/n.ifo"});
+        auto form = open();
+        inFoldersWindow(*form, {"add col", "ok"});
+        form->ScanDictionaries();
+        QCOMPARE(storedSources(), QStringList({"+@/col/n.ifo", "+@/col/sub/m.dic", "Count=2"}));
+        form->reject();
+        QCOMPARE(storedFolders(), QStringList{"none"});
     }
 
     void everyItemUncheckedOpensNoDictionaryAtTheNextStart() {

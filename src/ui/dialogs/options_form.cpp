@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRect>
 #include <QStringList>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -16,10 +17,13 @@
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "platform/dictionary_sources.h"
 #include "platform/program_folder.h"
+#include "settings/dictionary_list.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
 #include "ui/dialogs/form_parts.h"
+#include "ui/dialogs/source_folders_form.h"
 #include "ui/text.h"
 #include "ui/widgets/image_list.h"
 
@@ -35,14 +39,15 @@ constexpr int kGroupWidth = kClientWidth - 2 * kGroupMargin;
 // Room between a check box and the group's side edges.
 constexpr int kCheckBoxMargin = 6;
 constexpr int kListHeight = 181;
-constexpr int kNameRole = Qt::UserRole;  // the item's name as Windows-1251 bytes
+constexpr int kNameRole = Qt::UserRole;        // the item's name (or path) as Windows-1251 bytes
+constexpr int kSourceRole = Qt::UserRole + 1;  // whether it is a full path, kept in Sources
 
 const char* const kList = "List";
 const char* const kMain = "Main";
 
 QString leftOutText(const QStringList& names) {
     return QStringLiteral(
-               "Эти файлы не внесены в список: в их именах есть знаки, которых нет в "
+               "Эти файлы не внесены в список: в их именах или путях есть знаки, которых нет в "
                "кодировке Windows-1251.\n\n") +
            names.join(QLatin1Char('\n'));
 }
@@ -75,6 +80,18 @@ void TOptionsForm::createControls() {
     btnScan->setFixedSize(std::max(156, btnScan->sizeHint().width()), 29);
     ToolBar1->addWidget(btnScan);
     connect(btnScan, &QToolButton::clicked, this, &TOptionsForm::btnScanClick);
+    // Beside the scan, the folders it searches besides the usual places: a picture alone, so
+    // the dialog keeps its designed width; the tooltip names it.
+    btnFolders = new QToolButton(ToolBar1);
+    btnFolders->setObjectName(QStringLiteral("btnFolders"));
+    btnFolders->setAccessibleName(QStringLiteral("Папки со словарями"));
+    btnFolders->setToolTip(QStringLiteral("Папки со словарями"));
+    btnFolders->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    btnFolders->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnFolders->setAutoRaise(true);
+    btnFolders->setFixedSize(29, 29);
+    ToolBar1->addWidget(btnFolders);
+    connect(btnFolders, &QToolButton::clicked, this, &TOptionsForm::btnFoldersClick);
 
     GroupBox1 = new QGroupBox(QStringLiteral("При запуске загружать словари:"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -103,8 +120,8 @@ void TOptionsForm::createControls() {
     for (const QCheckBox* box : {chkEditMode, chkLogo, chkTip})
         groupWidth = std::max(groupWidth, box->sizeHint().width() + 2 * kCheckBoxMargin);
     groupWidth = std::max(groupWidth, GroupBox1->minimumSizeHint().width());
-    groupWidth = std::max(groupWidth, btnScan->width());
-    const int clientWidth = groupWidth + 2 * kGroupMargin;
+    const int clientWidth = std::max(groupWidth + 2 * kGroupMargin, ToolBar1->sizeHint().width());
+    groupWidth = clientWidth - 2 * kGroupMargin;
     setFixedSize(clientWidth, kClientHeight);
 
     ToolBar1->setGeometry(0, 0, clientWidth, kToolBarHeight);
@@ -120,13 +137,17 @@ void TOptionsForm::createControls() {
     Button2->move(114 + shift, 273);
 }
 
+void TOptionsForm::reportError(const std::exception& error) {
+    dialogs_.error(parentWidget(), errorText(error));
+}
+
 void TOptionsForm::fillFromSettings() {
     int count = 0;
     try {
         count = StrToInt(regSetup_.ReadValue(kList, "Count"));
     } catch (const std::exception& error) {
         // A list that cannot be read opens empty, so that the scan can make a new one.
-        dialogs_.error(parentWidget(), errorText(error));
+        reportError(error);
         count = 0;
     }
     // Only the entries the file holds, however large the Count: a missing number gives no item.
@@ -136,20 +157,55 @@ void TOptionsForm::fillFromSettings() {
         else
             appendItem(value.substr(1), value[0] == '+');
     }
+    try {
+        for (const std::string& value : dictionary_list::sourceValues(regSetup_)) {
+            // An entry without a path names nothing: OK would store it again as nothing.
+            if (value.size() > 1)
+                appendItem(value.substr(1), value[0] == '+', true);
+        }
+    } catch (const std::exception& error) {
+        reportError(error);
+    }
+    try {
+        addedFolders_ = dictionary_list::folders(regSetup_);
+    } catch (const std::exception& error) {
+        reportError(error);
+        // As with the list, OK stores what the dialog shows, which puts the section right.
+        foldersChanged_ = true;
+    }
     chkEditMode->setChecked(regSetup_.IsOn("EditMode"));
     chkLogo->setChecked(regSetup_.IsOn("ShowLogo"));
     chkTip->setChecked(regSetup_.IsOn("ShowTip"));
 }
 
-void TOptionsForm::appendItem(const std::string& name, bool checked) {
-    auto* item = new QListWidgetItem(fromCp1251(name), CheckListBox);
+void TOptionsForm::appendItem(const std::string& name, bool checked, bool source) {
+    QString text = fromCp1251(name);
+    if (source) {
+        // The file's name first, so that the list reads by dictionaries; its folder tells two
+        // files of one name apart and says where the dictionary comes from.
+        const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+        const QString folder = slash > 0 ? text.left(slash) : QStringLiteral("/");
+        text = QStringLiteral("%1 (%2)").arg(text.mid(slash + 1), folder);
+    }
+    auto* item = new QListWidgetItem(text, CheckListBox);
     item->setData(kNameRole, QByteArray::fromStdString(name));
+    item->setData(kSourceRole, source);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    if (source)
+        item->setToolTip(fromCp1251(name));
 }
 
 void TOptionsForm::btnScanClick() {
     ScanDictionaries();
+}
+
+void TOptionsForm::btnFoldersClick() {
+    TSourceFoldersForm form(addedFolders_, dialogs_, this);
+    if (dialogs_.execModal(form) != QDialog::Accepted)
+        return;
+    foldersChanged_ = foldersChanged_ || form.folders() != addedFolders_;
+    addedFolders_ = form.folders();
 }
 
 void TOptionsForm::ScanDictionaries() {
@@ -157,9 +213,11 @@ void TOptionsForm::ScanDictionaries() {
     regSetup_.ClearSection(kList);
     int counter = 0;
     QStringList leftOut;
+    std::vector<std::string> listedPaths;
     for (const program_folder::TListedDictionary& listed :
          program_folder::listDictionaries(folders_)) {
         const std::string& fileName = listed.name;
+        listedPaths.push_back(listed.path);
         // Names on disk are UTF-8; the list holds Windows-1251, and a name it cannot hold
         // would name another file (or none) when start-up reads it back.
         const std::optional<std::string> name = codepage::fromUtf8(fileName);
@@ -172,6 +230,22 @@ void TOptionsForm::ScanDictionaries() {
         regSetup_.WriteValue(kList, numberedKey(counter), "+" + *name);
     }
     regSetup_.WriteValue(kList, "Count", std::to_string(counter));
+
+    // Dictionaries found elsewhere are named by their full path, under the same rule: a path
+    // that would not read back as itself is not stored.
+    std::vector<std::string> searched = folders_.sources;
+    searched.insert(searched.end(), addedFolders_.begin(), addedFolders_.end());
+    std::vector<std::string> sources;
+    for (const std::string& path : dictionary_sources::find(searched, listedPaths)) {
+        const std::optional<std::string> stored = dictionary_list::storedPath(path);
+        if (!stored) {
+            leftOut << QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+            continue;
+        }
+        appendItem(*stored, true, true);
+        sources.push_back("+" + *stored);
+    }
+    dictionary_list::writeSources(regSetup_, sources);
     if (!leftOut.isEmpty())
         dialogs_.information(this, leftOutText(leftOut));
 }
@@ -180,18 +254,27 @@ void TOptionsForm::FormCloseQuery(bool& canClose) {
     canClose = true;
     if (result() != QDialog::Accepted)
         return;
-    const int items = CheckListBox->count();
-    for (int i = 0; i < items; ++i) {
+    int names = 0;
+    std::vector<std::string> sources;
+    for (int i = 0; i < CheckListBox->count(); ++i) {
         const QListWidgetItem* item = CheckListBox->item(i);
-        const std::string flag = item->checkState() == Qt::Checked ? "+" : "-";
-        regSetup_.WriteValue(kList, numberedKey(i + 1),
-                             flag + item->data(kNameRole).toByteArray().toStdString());
+        const std::string value = (item->checkState() == Qt::Checked ? "+" : "-") +
+                                  item->data(kNameRole).toByteArray().toStdString();
+        if (item->data(kSourceRole).toBool())
+            sources.push_back(value);
+        else
+            regSetup_.WriteValue(kList, numberedKey(++names), value);
     }
     // Count names exactly the entries shown; a Count that was damaged, or larger than the
     // entries present, is put right, so start-up reads the list the user just confirmed.
-    const std::string count = std::to_string(items);
+    const std::string count = std::to_string(names);
     if (regSetup_.ReadValue(kList, "Count") != count)
         regSetup_.WriteValue(kList, "Count", count);
+    // A file that never had the section gets none for an empty list.
+    if (!sources.empty() || !regSetup_.KeyNames(dictionary_list::kSources).empty())
+        dictionary_list::writeSources(regSetup_, sources);
+    if (foldersChanged_)
+        dictionary_list::writeFolders(regSetup_, addedFolders_);
     regSetup_.WriteValue(kMain, "EditMode", chkEditMode->isChecked() ? "1" : "0");
     regSetup_.WriteValue(kMain, "ShowLogo", chkLogo->isChecked() ? "1" : "0");
     regSetup_.WriteValue(kMain, "ShowTip", chkTip->isChecked() ? "1" : "0");

@@ -87,10 +87,12 @@ public:
     // in the error box and the later steps still run.
     void FormCreate();
     // Opens the dictionaries that List names ("+name", a bare name looked for in the program
-    // folder, then the data folders) or, with a Count of 0 or less, every *.dic of those
-    // folders together (a name of the program folder hiding the same name in a data folder);
-    // selects the first tab. A bad Count is reported
-    // and treated as 0; a file that fails to load is reported and skipped.
+    // folder, then the data folders), then those Sources names ("+path", a full path); or, when
+    // neither names any (List's Count 0 or less, no Sources), every *.dic of those folders
+    // together (a name of the program folder hiding the same name in a data folder), then every
+    // dictionary found in the source folders and the folders the user added. Selects the first
+    // tab. A bad Count is reported and the list it counts treated as empty; a file that fails to
+    // load is reported and skipped.
     void LoadDics();
     // Opens the file into a new current tab (addDictionary). Raises the load's error; no tab
     // is added then.
@@ -449,10 +451,10 @@ private:
     TRegSetup& regSetup_;
     program_folder::TFolders folders_;
     std::unique_ptr<TDialogs> dialogs_;
-    // The start-up load under way from construction to LoadDics, and the error that reading the
-    // list's Count gave (reported by LoadDics, first, as the list is read).
+    // The start-up load under way from construction to LoadDics, and the errors that reading the
+    // list's sections gave (reported by LoadDics, first, as the list is read).
     std::unique_ptr<TBackgroundLoad> startupLoad_;
-    std::exception_ptr listCountError_;
+    std::vector<std::exception_ptr> listErrors_;
     TWordListModel* wordListModel_ = nullptr;
     std::vector<TWordForm*> wordForms_;
     bool settingText_ = false;       // the code is writing the search box

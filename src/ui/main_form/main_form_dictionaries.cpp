@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +19,9 @@
 #include "dictionary/parallel_load.h"
 #include "dictionary/term_index.h"
 #include "platform/codepage.h"
+#include "platform/dictionary_sources.h"
 #include "platform/program_folder.h"
+#include "settings/dictionary_list.h"
 #include "settings/reg_setup.h"
 #include "ui/dialogs.h"
 #include "ui/main_form/main_form.h"
@@ -78,29 +81,54 @@ void TMainForm::reportDicError(const std::string& path, const std::exception& er
         this, text.contains(file) ? text : QStringLiteral("Файл словаря %1:\n%2").arg(file, text));
 }
 
+namespace {
+
+// The value of a list's entry when it is switched on ("+" and the rest), else nothing.
+std::optional<std::string> switchedOn(const std::string& value) {
+    if (value.empty() || value[0] != '+')
+        return std::nullopt;
+    return value.substr(1);
+}
+
+}  // namespace
+
 void TMainForm::startLoadingDics() {
-    int count = 0;
-    try {
-        count = StrToInt(regSetup_.ReadValue("List", "Count"));
-    } catch (const std::exception&) {
-        // A list that cannot be read is no list: every dictionary of the folder opens.
-        listCountError_ = std::current_exception();
-        count = 0;
-    }
+    // Each section of the list is read on its own: a damaged one costs only its own entries.
+    const auto reading = [this](auto read) {
+        try {
+            return read();
+        } catch (const std::exception&) {
+            listErrors_.push_back(std::current_exception());
+            return decltype(read())();
+        }
+    };
+    const int count = reading([this] { return StrToInt(regSetup_.ReadValue("List", "Count")); });
+    const std::vector<std::string> sources =
+        reading([this] { return dictionary_list::sourceValues(regSetup_); });
 
     std::vector<std::string> paths;
-    if (count > 0) {
+    if (count > 0 || !sources.empty()) {
         // Only the entries the file holds, however large the Count.
-        for (const std::string& value : regSetup_.NumberedValues("List", count)) {
+        for (const std::string& value : regSetup_.NumberedValues("List", std::max(count, 0))) {
             // "+" marks a dictionary that is switched on; "-" one switched off, "" nothing.
-            if (value.empty() || value[0] != '+')
+            const std::optional<std::string> name = switchedOn(value);
+            if (!name)
                 continue;
-            const std::string name = value.substr(1);
             // Start-up opens only files of the program folder: a name that reaches elsewhere
             // is skipped like a missing file.
-            if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
+            if (name->find('/') != std::string::npos || name->find('\\') != std::string::npos)
                 continue;
-            const std::string path = program_folder::resolve(folders_, codepage::toUtf8(name));
+            const std::string path = program_folder::resolve(folders_, codepage::toUtf8(*name));
+            if (program_folder::fileExists(path))
+                paths.push_back(path);
+        }
+        // Dictionaries found elsewhere are named by their full path; one that has gone is
+        // skipped like a missing bare name.
+        for (const std::string& value : sources) {
+            const std::optional<std::string> stored = switchedOn(value);
+            if (!stored || stored->empty() || (*stored)[0] != '/')
+                continue;
+            const std::string path = codepage::toUtf8(*stored);
             if (program_folder::fileExists(path))
                 paths.push_back(path);
         }
@@ -108,6 +136,12 @@ void TMainForm::startLoadingDics() {
         for (const program_folder::TListedDictionary& listed :
              program_folder::listDictionaries(folders_))
             paths.push_back(listed.path);
+        std::vector<std::string> searched = folders_.sources;
+        for (const std::string& folder :
+             reading([this] { return dictionary_list::folders(regSetup_); }))
+            searched.push_back(folder);
+        for (const std::string& path : dictionary_sources::find(searched, paths))
+            paths.push_back(path);
     }
     // Each opens through its term index in the user's cache: terms from the index, articles
     // from the file when shown, so neither start-up nor memory grows with the collection. A
@@ -119,9 +153,9 @@ void TMainForm::startLoadingDics() {
 void TMainForm::LoadDics() {
     if (!startupLoad_)
         startLoadingDics();
-    if (listCountError_) {
+    for (const std::exception_ptr& listError : std::exchange(listErrors_, {})) {
         try {
-            std::rethrow_exception(std::exchange(listCountError_, nullptr));
+            std::rethrow_exception(listError);
         } catch (const std::exception& error) {
             reportError(error);
         }

@@ -73,6 +73,9 @@ waitUntil 10 xdpyinfo >/dev/null 2>&1 || true
 # The lock lives in a runtime folder of this run alone.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The dictionaries the machine has installed (dictd, StarDict) are not the run's: a first start
+# lists only the program's own.
+export TERMOVEL_SOURCE_FOLDERS=
 
 # A home of the run's own, so that nothing of the machine's user is read or written.
 ownHome() {

@@ -162,7 +162,8 @@ TMainForm& TLookupFolder::open(const std::function<void(TFakeDialogs&)>& prepare
     dialogs_ = fake.get();
     if (prepare)
         prepare(*fake);
-    form_ = std::make_unique<TMainForm>(*setup_, path(), std::move(fake));
+    form_ = std::make_unique<TMainForm>(
+        *setup_, program_folder::TFolders(path(), {}, sourceFolders), std::move(fake));
     if (untilPrepared && !rig::waitUntilPrepared(*form_))
         qWarning("the window's tabs were still being prepared");
     return *form_;

@@ -100,6 +100,10 @@ public:
     TMainForm& form() { return *form_; }
     TFakeDialogs& dialogs() { return *dialogs_; }
 
+    // The folders where dictionaries found elsewhere are searched (none by default, so that
+    // the machine's own dictionaries never reach a test).
+    std::vector<std::string> sourceFolders;
+
 private:
     QTemporaryDir dir_;
     std::unique_ptr<TRegSetup> setup_;
