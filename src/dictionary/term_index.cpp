@@ -882,6 +882,11 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
 std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress,
                                                  std::string* refusedFolder, TCheck check) {
+    // A dictionary of another format is read in place through its reader.
+    if (const TSourceOpener& opener = sourceOpener()) {
+        if (std::unique_ptr<TSourceReader> reader = opener(path))
+            return openSource(std::move(reader), path, folder, how, progress, refusedFolder);
+    }
     // One opening of the file serves both ways: the index is checked against its stamp, and an
     // index that cannot be used is made from the same file.
     file_format::TRecordStream records(path);

@@ -90,7 +90,9 @@ public:
     // TError("Cannot open file %s") for a file that cannot be opened and TError("Stream read
     // error") for one that does not load, as TDictionary::LoadFromFile does. An empty folder
     // means no cache; so does one that is a link, another user's or open to others, which
-    // refusedFolder (when given) then names. progress, when given, follows the walk.
+    // refusedFolder (when given) then names. progress, when given, follows the walk. A path
+    // that the source opener (see source.h) takes for a dictionary of another format is
+    // opened as openSource opens it, and check is then always Whole.
     static std::shared_ptr<const TTermFile> open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress = nullptr,
                                                  std::string* refusedFolder = nullptr,
