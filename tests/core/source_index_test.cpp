@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "dictionary/article_search.h"
 #include "dictionary/dictionary.h"
+#include "dictionary/parallel_load.h"
 #include "dictionary/prefix_search.h"
 #include "dictionary/source.h"
 #include "dictionary/term_index.h"
@@ -386,4 +389,29 @@ TEST(SourceIndex, Utf8ComparisonAgreesWithTheCodePagesOne) {
         }
     }
     compare::setLocale("");
+}
+
+// The start-up's load takes a source's index from the cache once made, and the index is made
+// on a thread of its own as for a dictionary file.
+TEST(SourceIndex, ParallelLoadAndIndexBuildOpenSources) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    TTempFolder temp;
+    const std::string path = temp.file("s.tab");
+    const TSourceEntries entries = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
+    writeSource(path, entries);
+    const std::string cache = temp.file("cache");
+    EXPECT_TRUE(loadDictionaries({path}, 1, cache, true).at(0).indexToMake);
+    TIndexBuild build(path, cache);
+    while (!build.finished())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::unique_ptr<TDictionary> made = build.take();
+    EXPECT_EQ(contents(*made), model(entries));
+    std::vector<TLoadedDictionary> loaded =
+        loadDictionaries({path, temp.file("gone.tab")}, 2, cache, true);
+    ASSERT_NE(loaded.at(0).dictionary, nullptr);
+    EXPECT_TRUE(loaded[0].dictionary->termFile()->fromCache());
+    EXPECT_TRUE(loaded[0].dictionary->readOnly());
+    EXPECT_EQ(contents(*loaded[0].dictionary), model(entries));
+    EXPECT_TRUE(loaded.at(1).error != nullptr);
 }
