@@ -27,6 +27,11 @@
 // and carries a checksum; any other index is ignored and replaced. It is never needed: without
 // a cache the index is made in memory, which costs only the time of walking the file.
 //
+// A dictionary of another format read in place (a source, see source.h) has an index of the
+// same kind: its terms in UTF-8 and the UTF-8 order, for each term the locators of all the
+// source's entries it joins (which the source's reader takes back to read their articles),
+// and the versions of every file of the source, a change to any of which makes it stale.
+//
 // Indexes are kept only in a folder of the user's own (see platform/private_folder.h), and an
 // index is read only when it is the user's own file that nobody else may write.
 
