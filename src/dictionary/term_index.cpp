@@ -1238,6 +1238,8 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     walked.versions = versionBytes;
     if (!walkSource(*reader, walked, progress))
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    if (progress)
+        progress->done = progress->total.load();
     auto bytes = std::make_shared<TBytes>();
     bytes->memory = indexBytes(walked, file->stamp_, file->changeTime_, content);
     bytes->size = bytes->memory.size();
@@ -1254,8 +1256,6 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     }
     if (!file->adopt(std::move(bytes), false, TTrust::Made))
         file_format::throwShortData();
-    if (progress)
-        progress->done = progress->total.load();
     return file;
 }
 
