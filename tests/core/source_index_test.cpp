@@ -28,13 +28,18 @@ namespace {
 using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
 
 // A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
-// one starting with '#', is no entry), its header in a companion file "NAME.hdr" of three
-// lines, which is one of its files. A locator is the line's byte offset.
+// one starting with '#', is no entry), its header in a companion file "NAME.hdr" (name,
+// author, then the description's lines), which is one of its files, but known as such only
+// once walked (as a file a source includes). A locator is the line's byte offset.
 class TTabReader : public TSourceReader {
 public:
     explicit TTabReader(std::string path) : path_(std::move(path)) {}
 
-    std::vector<std::string> files() const override { return {path_, path_ + ".hdr"}; }
+    std::vector<std::string> files() const override {
+        if (!walked_)
+            return {path_};
+        return {path_, path_ + ".hdr"};
+    }
 
     THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
                  TIndexProgress* progress) override {
@@ -51,14 +56,16 @@ public:
             if (progress && progress->cancel)
                 throw TIndexCancelled("Index cancelled");
         }
+        walked_ = true;
         std::string header = readFile(path_ + ".hdr");
         std::vector<std::string> lines(3);
-        for (size_t i = 0, at = 0; i < 3 && at < header.size(); ++i) {
+        size_t at = 0;
+        for (size_t i = 0; i < 2 && at < header.size(); ++i) {
             const size_t end = std::min(header.find('\n', at), header.size());
             lines[i] = header.substr(at, end - at);
             at = end + 1;
         }
-        return {lines[0], lines[1], lines[2]};
+        return {lines[0], lines[1], header.substr(std::min(at, header.size()))};
     }
 
     std::string article(std::string_view locator) const override {
@@ -73,6 +80,7 @@ public:
 
 private:
     std::string path_;
+    bool walked_ = false;
 };
 
 // Sets the tests' opener for the scope: a path ending in ".tab" is a source.
@@ -91,7 +99,7 @@ public:
 };
 
 void writeSource(const std::string& path, const TSourceEntries& entries,
-                 const std::string& header = "Name\nAuthor\nInfo") {
+                 const std::string& header = "Name\nAuthor\nInfo\nmore") {
     std::string text;
     for (const auto& [headword, article] : entries)
         text += headword + "\t" + article + "\n";
@@ -196,7 +204,7 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
             EXPECT_EQ(d.termFile()->fromCache(), fromCache) << folder;
             EXPECT_EQ(d.textForm(), TTextForm::Utf8);
             EXPECT_TRUE(d.readOnly());
-            EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info");
+            EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info\r\nmore");
             EXPECT_EQ(d.fileName(), path);
             EXPECT_EQ(contents(d), expected) << folder;
             for (size_t i = 0; i < expected.size(); ++i) {
