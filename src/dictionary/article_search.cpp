@@ -63,6 +63,16 @@ std::vector<int> findInArticles(const TDictionary& dictionary, std::string_view 
 
 void findInArticles(const TDictionary& dictionary, std::string_view text, int first, int end,
                     std::vector<int>& found) {
+    if (dictionary.textForm() == TTextForm::Utf8) {
+        // UTF-8 letters change their length as they change case: each article is upper-cased
+        // whole, then searched for the upper-cased text.
+        const std::string pattern = upcase::utf8(text);
+        for (int i = first; i < end; ++i) {
+            if (upcase::utf8(dictionary.Article(i)).find(pattern) != std::string::npos)
+                found.push_back(i);
+        }
+        return;
+    }
     const TFoldedSearcher searcher(text);
     for (int i = first; i < end; ++i) {
         if (searcher.foundIn(dictionary.Article(i)))

@@ -8,6 +8,7 @@
 
 #include "dictionary/file_format.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/source.h"
 #include "dictionary/term_index.h"
 #include "platform/atomic_file.h"
 #include "platform/compare.h"
@@ -215,6 +216,7 @@ struct TDictionary::TImpl {
     // Sets one of the header texts; text may be a view of this dictionary's own, which loading
     // the indexed file whole replaces.
     void setText(std::string TImpl::*field, std::string_view text) {
+        refuseChange();
         std::string copy(text);
         loadWhole();
         this->*field = std::move(copy);
@@ -302,7 +304,18 @@ struct TDictionary::TImpl {
         }
     }
 
+    // Raises the read-only error when the dictionary is another format's read in place.
+    void refuseChange() const {
+        if (!readOnly)
+            return;
+        const std::string shown =
+            !name.empty() ? name : std::filesystem::path(fileName).filename().string();
+        throw TError(formatMessage(error_text::kReadOnly, shown));
+    }
+
     void clear() {
+        textForm = TTextForm::Cp1251;
+        readOnly = false;
         indexed.reset();
         articleReadAt = -1;
         std::vector<TTermEntry>().swap(entries);
@@ -416,6 +429,7 @@ int TDictionary::lowerBound(std::string_view term) const {
 }
 
 int TDictionary::AddTerm(std::string_view term, std::string_view article) {
+    impl_->refuseChange();
     if (impl_->indexed) {
         // The texts may be views of this dictionary's index, which loading lets go of.
         const std::string termCopy(term);
@@ -437,6 +451,7 @@ int TDictionary::AddTerm(std::string_view term, std::string_view article) {
 }
 
 int TDictionary::ChangeTerm(std::string_view term, std::string_view article) {
+    impl_->refuseChange();
     if (Find(term) >= 0)
         throw TError(error_text::kSortedList);
     return AddTerm(term, article);
@@ -457,6 +472,7 @@ bool TDictionary::GetTerm(int position, std::string& term, std::string& article)
 }
 
 void TDictionary::Delete(int position) {
+    impl_->refuseChange();
     impl_->checkIndex(position);
     impl_->loadWhole();
     const TTermEntry& gone = impl_->entries[static_cast<size_t>(position)];
@@ -467,11 +483,13 @@ void TDictionary::Delete(int position) {
 }
 
 void TDictionary::Clear() {
+    impl_->refuseChange();
     impl_->clear();
     impl_->modified = true;
 }
 
 int TDictionary::addTerms(TTermBatch&& batch) {
+    impl_->refuseChange();
     impl_->loadWhole();
     std::vector<TTermEntry> pending = std::move(batch.entries_);
     batch.entries_.clear();
@@ -579,6 +597,7 @@ size_t TDictionary::TImpl::parseEntries(const char* data, size_t size, size_t po
 }
 
 void TDictionary::LoadFromStream(TSecretMemoryStream& stream) {
+    impl_->refuseChange();
     Clear();
     file_format::TRecordReader header(stream.data(), stream.size(), stream.position());
     int32_t count = 0;
@@ -664,6 +683,7 @@ std::optional<TFileStamp> TDictionary::TImpl::write(const std::string& path,
 }
 
 void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
+    impl_->refuseChange();
     const std::string key = replacedFileKey(path);
     std::optional<TFileStamp> expected;
     if (overwrite == TOverwrite::IfUnchanged)
@@ -677,6 +697,7 @@ void TDictionary::SaveToFile(const std::string& path, TOverwrite overwrite) {
 }
 
 void TDictionary::saveCopy(const std::string& path) const {
+    impl_->refuseChange();
     impl_->write(path, std::nullopt, TAtomicFileWriter::TAccess::UserOnly);
 }
 
@@ -692,7 +713,9 @@ void TDictionary::setFileName(const std::string& path) {
 }
 
 void TDictionary::LoadFromFile(const std::string& path) {
-    Clear();
+    // Loading replaces the dictionary whole, whatever it was (also one read in place).
+    impl_->clear();
+    impl_->modified = true;
     impl_->file.clear();
     impl_->fileStamp.reset();
     impl_->fileName.clear();
@@ -716,6 +739,8 @@ void TDictionary::LoadFromFile(const std::string& path) {
 void TDictionary::TImpl::loadWhole() {
     if (!indexed)
         return;
+    // Another format's dictionary has no file of the program's to load: it never changes.
+    refuseChange();
     const std::shared_ptr<const TTermFile> index = indexed;
     TDictionary whole;
     try {
@@ -745,7 +770,9 @@ void TDictionary::TImpl::loadWhole() {
 }
 
 void TDictionary::openIndexed(std::shared_ptr<const TTermFile> file) {
-    Clear();
+    impl_->clear();
+    impl_->textForm = file->isSource() ? TTextForm::Utf8 : TTextForm::Cp1251;
+    impl_->readOnly = file->isSource();
     impl_->name = file->name();
     impl_->author = file->author();
     impl_->info = file->info();
@@ -760,10 +787,20 @@ void TDictionary::openIndexed(const std::string& path, const std::string& folder
                               TIndexProgress* progress, std::string* refusedFolder) {
     std::shared_ptr<const TTermFile> file;
     try {
-        file =
-            TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
+        // A dictionary of another format is read in place through its reader.
+        std::unique_ptr<TSourceReader> reader;
+        if (const TSourceOpener& opener = sourceOpener())
+            reader = opener(path);
+        if (reader) {
+            file = TTermFile::openSource(std::move(reader), path, folder,
+                                         TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
+        } else {
+            file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress,
+                                   refusedFolder);
+        }
     } catch (...) {
-        Clear();
+        impl_->clear();
+        impl_->modified = true;
         impl_->file.clear();
         impl_->fileStamp.reset();
         impl_->fileName.clear();

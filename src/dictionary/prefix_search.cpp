@@ -28,8 +28,8 @@ const std::array<unsigned char, 256>& upperTable() {
 // Compares the upper-cased term with the already upper-cased prefix over the prefix's length
 // only: negative when the term sorts before every text that begins with prefix, zero when it
 // begins with prefix, positive when it sorts after them all.
-int comparePrefix(std::string_view term, std::string_view upperPrefix) {
-    const auto& t = upperTable();
+int comparePrefix(std::string_view term, std::string_view upperPrefix,
+                  const std::array<unsigned char, 256>& t = upperTable()) {
     const size_t n = std::min(term.size(), upperPrefix.size());
     for (size_t i = 0; i < n; ++i) {
         const unsigned char a = t[static_cast<unsigned char>(term[i])];
@@ -42,8 +42,8 @@ int comparePrefix(std::string_view term, std::string_view upperPrefix) {
 
 // Orders two terms by their upper-cased bytes, a beginning before its continuations: negative,
 // zero or positive.
-int compareUpper(std::string_view x, std::string_view y) {
-    const auto& t = upperTable();
+int compareUpper(std::string_view x, std::string_view y,
+                 const std::array<unsigned char, 256>& t = upperTable()) {
     const size_t n = std::min(x.size(), y.size());
     for (size_t i = 0; i < n; ++i) {
         const unsigned char p = t[static_cast<unsigned char>(x[i])];
@@ -54,6 +54,17 @@ int compareUpper(std::string_view x, std::string_view y) {
     return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
 }
 
+// The table that leaves every byte as it is: for texts upper-cased already.
+const std::array<unsigned char, 256>& sameTable() {
+    static const std::array<unsigned char, 256> kTable = [] {
+        std::array<unsigned char, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[b] = static_cast<unsigned char>(b);
+        return t;
+    }();
+    return kTable;
+}
+
 }  // namespace
 
 TPrefixSearch::TPrefixSearch(const TDictionary* dictionary) : dictionary_(dictionary) {}
@@ -61,6 +72,7 @@ TPrefixSearch::TPrefixSearch(const TDictionary* dictionary) : dictionary_(dictio
 void TPrefixSearch::reset(const TDictionary* dictionary) {
     dictionary_ = dictionary;
     built_ = false;
+    utf8_ = dictionary && dictionary->textForm() == TTextForm::Utf8;
     std::vector<uint32_t>().swap(ownOrder_);
     std::vector<uint32_t>().swap(ownTree_);
     termFile_.reset();
@@ -70,6 +82,10 @@ void TPrefixSearch::reset(const TDictionary* dictionary) {
 }
 
 bool TPrefixSearch::lessUpper(uint32_t a, uint32_t b) const {
+    if (utf8_) {
+        return compareUpper(upcase::utf8(dictionary_->Term(static_cast<int>(a))),
+                            upcase::utf8(dictionary_->Term(static_cast<int>(b))), sameTable()) < 0;
+    }
     return compareUpper(dictionary_->Term(static_cast<int>(a)),
                         dictionary_->Term(static_cast<int>(b))) < 0;
 }
@@ -150,9 +166,42 @@ void sortByKey(TKeyedPosition* from, TKeyedPosition* to, size_t first, size_t la
 
 }  // namespace
 
+namespace {
+
+std::vector<uint32_t> upperOrderBy(size_t count,
+                                   const std::function<std::string_view(size_t)>& termAt,
+                                   const std::array<unsigned char, 256>& t);
+
+}  // namespace
+
 std::vector<uint32_t> upperOrder(size_t count,
-                                 const std::function<std::string_view(size_t)>& termAt) {
-    const auto& t = upperTable();
+                                 const std::function<std::string_view(size_t)>& termAt,
+                                 TTextForm form) {
+    if (form == TTextForm::Cp1251)
+        return upperOrderBy(count, termAt, upperTable());
+    // UTF-8 letters change their length as they change case, so the terms are upper-cased
+    // once, into room of the sort's own, and ordered by those bytes as they are.
+    std::string upper;
+    std::vector<size_t> starts;
+    starts.reserve(count + 1);
+    for (size_t i = 0; i < count; ++i) {
+        starts.push_back(upper.size());
+        upper += upcase::utf8(termAt(i));
+    }
+    starts.push_back(upper.size());
+    return upperOrderBy(
+        count,
+        [&](size_t i) {
+            return std::string_view(upper.data() + starts[i], starts[i + 1] - starts[i]);
+        },
+        sameTable());
+}
+
+namespace {
+
+std::vector<uint32_t> upperOrderBy(size_t count,
+                                   const std::function<std::string_view(size_t)>& termAt,
+                                   const std::array<unsigned char, 256>& t) {
     // Keys are made in position order, so the stable sort leaves equal keys by position.
     std::vector<TKeyedPosition> items(count);
     // The terms' bytes lie scattered over memory, so each is fetched a few terms ahead of its
@@ -182,8 +231,8 @@ std::vector<uint32_t> upperOrder(size_t count,
     // Runs of equal keys are finished by comparing the whole terms; equal upper-cased terms
     // (never two in one dictionary) keep position order, so that the order is total and the
     // same on every build.
-    auto less = [&termAt](uint32_t a, uint32_t b) {
-        const int c = compareUpper(termAt(a), termAt(b));
+    auto less = [&termAt, &t](uint32_t a, uint32_t b) {
+        const int c = compareUpper(termAt(a), termAt(b), t);
         return c != 0 ? c < 0 : a < b;
     };
     for (size_t from = 0; from < items.size();) {
@@ -197,6 +246,8 @@ std::vector<uint32_t> upperOrder(size_t count,
     }
     return order;
 }
+
+}  // namespace
 
 std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order) {
     const size_t n = order.size();
@@ -220,8 +271,9 @@ void TPrefixSearch::build() {
             return;
         }
         const TDictionary& dictionary = *dictionary_;
-        ownOrder_ = upperOrder(static_cast<size_t>(dictionary.Count()),
-                               [&](size_t i) { return dictionary.Term(static_cast<int>(i)); });
+        ownOrder_ = upperOrder(
+            static_cast<size_t>(dictionary.Count()),
+            [&](size_t i) { return dictionary.Term(static_cast<int>(i)); }, dictionary.textForm());
     }
     buildTree();
     built_ = true;
@@ -252,15 +304,17 @@ int TPrefixSearch::find(std::string_view prefix) {
         build();
     if (count_ == 0)
         return -1;
-    const std::string upperPrefix = upcase::text(prefix);
-    auto termAt = [this](size_t k) { return dictionary_->Term(static_cast<int>(order_[k])); };
+    const std::string upperPrefix = utf8_ ? upcase::utf8(prefix) : upcase::text(prefix);
+    const auto& table = utf8_ ? sameTable() : upperTable();
+    std::string room;
+    auto termAt = [&](size_t k) { return orderedTerm(k, room); };
 
     // Every term that begins with the prefix lies in one run [lo, end) of the byte order.
     size_t lo = 0;
     size_t hi = count_;
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
-        if (comparePrefix(termAt(mid), upperPrefix) < 0)
+        if (comparePrefix(termAt(mid), upperPrefix, table) < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -269,7 +323,7 @@ int TPrefixSearch::find(std::string_view prefix) {
     hi = count_;
     while (end < hi) {
         const size_t mid = end + (hi - end) / 2;
-        if (comparePrefix(termAt(mid), upperPrefix) <= 0)
+        if (comparePrefix(termAt(mid), upperPrefix, table) <= 0)
             end = mid + 1;
         else
             hi = mid;
@@ -277,6 +331,14 @@ int TPrefixSearch::find(std::string_view prefix) {
     if (lo == end)
         return -1;
     return rangeMinimum(lo, end);
+}
+
+std::string_view TPrefixSearch::orderedTerm(size_t k, std::string& room) const {
+    const std::string_view term = dictionary_->Term(static_cast<int>(order_[k]));
+    if (!utf8_)
+        return term;
+    room = upcase::utf8(term);
+    return room;
 }
 
 void TPrefixSearch::termInserted(int position) {

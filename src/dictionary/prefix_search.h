@@ -7,20 +7,24 @@
 #include <string_view>
 #include <vector>
 
-class TDictionary;
+#include "dictionary/dictionary.h"
+
 class TTermFile;
 
-// The positions 0..count-1 sorted by their terms' bytes upper-cased by the Windows-1251 table,
-// a beginning before its continuations and equal texts by position: every beginning is then
-// one contiguous run. termAt(i) gives the term at position i.
+// The positions 0..count-1 sorted by their terms' bytes upper-cased as their form is (the
+// Windows-1251 table, or UTF-8 code point by code point), a beginning before its continuations
+// and equal texts by position: every beginning is then one contiguous run. termAt(i) gives the
+// term at position i.
 std::vector<uint32_t> upperOrder(size_t count,
-                                 const std::function<std::string_view(size_t)>& termAt);
+                                 const std::function<std::string_view(size_t)>& termAt,
+                                 TTextForm form = TTextForm::Cp1251);
 // The iterative minimum tree over order: leaves at [n, 2n), node i the least of nodes 2i and
 // 2i + 1, node 0 unused.
 std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order);
 
 // Incremental search over one dictionary: the first position, in the dictionary's own order,
-// whose term begins with a typed text when both are upper-cased by the Windows-1251 table.
+// whose term begins with a typed text when both are upper-cased as the dictionary's texts are
+// written (the Windows-1251 table, or UTF-8 code point by code point; see upcase.h).
 //
 // The dictionary is ordered by the locale's collation, and the terms that share a beginning
 // of bytes are not contiguous in that order (ignorable characters, Ё beside Е, contractions),
@@ -61,8 +65,13 @@ private:
     void buildTree();
     int rangeMinimum(size_t from, size_t to) const;  // over order_[from, to)
 
+    // The term at a position of the order, upper-cased when the dictionary is UTF-8 (the
+    // Windows-1251 table is applied byte by byte as the terms are compared).
+    std::string_view orderedTerm(size_t k, std::string& room) const;
+
     const TDictionary* dictionary_ = nullptr;
     bool built_ = false;
+    bool utf8_ = false;
     // The order and its tree in use: the vectors below, or the term index's.
     size_t count_ = 0;
     const uint32_t* order_ = nullptr;

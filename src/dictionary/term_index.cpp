@@ -21,6 +21,7 @@
 #include "dictionary/file_format.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/prefix_search.h"
+#include "dictionary/source.h"
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/file_stamp.h"
@@ -36,20 +37,26 @@ namespace {
 //   magic "TrmvIdx" 0 (8 bytes), version (u32),
 //   the file's stamp: device, inode, size (u64 each), modification seconds and nanoseconds,
 //   status change seconds and nanoseconds (i64 each),
-//   flags (u32: bit 0 provisional), the content check (u64; of a provisional index only),
+//   flags (u32: bit 0 provisional, bit 1 a source), the content check (u64; of a provisional
+//   index only),
 //   term count E, order name length L, the header texts' lengths (name, author, info), term
-//   bytes T (u32 each),
+//   bytes T, the versions' length V, locator bytes C (u32 each),
 //   the order name (L bytes), the plain-byte weights of that order (256 × u32, see
 //   compare::plainWeights; all 0 when it has none), the header texts,
+//   the versions (a source's: for each of its files, the path's length (u32), the path, and
+//   its stamp as above; none for a dictionary file),
 //   zero bytes to a multiple of 8,
 //   the block checks: B × the checksum of each block of 4096 bytes of the arrays below (u64; the
 //   last block may be shorter), then the checksum of all the bytes before it (u64),
 //   the arrays:
-//     E × the file offset of the term's record (u64),
+//     E × the file offset of the term's record (u64); for a source, where the term's locators
+//       start among the locator bytes (its list ends where the next one starts),
 //     E + 1 × where the term's bytes start among the term bytes (u32; the last one is T),
 //     E × the positions in the order of their upper-cased terms (u32),
 //     2E × the minimum tree over them (u32; node 0 unused),
-//     the term bytes (T), zero bytes to a multiple of 8,
+//     the term bytes (T),
+//     the locator bytes (C; a source's only): each locator's length (u32) and bytes,
+//     zero bytes to a multiple of 8,
 //   and the checksum of all the bytes before it (u64).
 //
 // The window checks the whole index when it opens it, on the loading threads. A single look-up
@@ -57,7 +64,9 @@ namespace {
 // checks at once, each block before its first use.
 //
 // Positions are in the dictionary's order and hold its distinct terms, the first of equal ones
-// in file order, each cut at its first zero byte, exactly as loading the file keeps them.
+// in file order, each cut at its first zero byte, exactly as loading the file keeps them. A
+// source's terms are UTF-8, in the UTF-8 order, with the upper order of their UTF-8
+// upper-casing; each has the locators of all its entries in the order the reader walked them.
 //
 // The stamp alone does not tell every version of a file apart: a rewrite in place within the
 // file system's timestamp step keeps size, inode and both times. An index made while the
@@ -67,12 +76,14 @@ namespace {
 // weights are part of what the index was made for, never a comparison to search with: the
 // search always compares as the program does.
 constexpr char kMagic[8] = {'T', 'r', 'm', 'v', 'I', 'd', 'x', 0};
-constexpr uint32_t kVersion = 4;
+constexpr uint32_t kVersion = 5;
 constexpr size_t kStampSize = 7 * 8;
 constexpr size_t kFlagsSize = 4 + 8;
 constexpr size_t kFieldsAt = sizeof kMagic + 4 + kStampSize + kFlagsSize;
-constexpr size_t kFixedSize = kFieldsAt + 6 * 4;
+constexpr size_t kFieldCount = 8;
+constexpr size_t kFixedSize = kFieldsAt + kFieldCount * 4;
 constexpr uint32_t kProvisional = 1;
+constexpr uint32_t kSource = 2;
 // How recent a file's times may be for an index made from it to be only provisional: above
 // the coarsest timestamp step of the usual file systems (two seconds), so that a later change
 // is sure to give the file other times.
@@ -101,14 +112,16 @@ struct TLayout {
     size_t upperAt = 0;
     size_t treeAt = 0;
     size_t termsAt = 0;
+    size_t locatorsAt = 0;
     size_t body = 0;  // where the closing checksum lies
     size_t size = 0;
 
-    TLayout(size_t count, size_t orderLength, size_t texts, size_t termBytes) {
+    // texts: the header texts and the versions together.
+    TLayout(size_t count, size_t orderLength, size_t texts, size_t termBytes, size_t locatorBytes) {
         textsAt = kFixedSize + orderLength + kWeightsSize;
         blocksAt = aligned(textsAt + texts);
         const size_t arrays =
-            aligned(8 * count + 4 * (count + 1) + 4 * count + 8 * count + termBytes);
+            aligned(8 * count + 4 * (count + 1) + 4 * count + 8 * count + termBytes + locatorBytes);
         blocks = (arrays + kBlock - 1) / kBlock;
         headerCheckAt = blocksAt + 8 * blocks;
         arraysAt = headerCheckAt + kChecksumSize;
@@ -116,6 +129,7 @@ struct TLayout {
         upperAt = startsAt + 4 * (count + 1);
         treeAt = upperAt + 4 * count;
         termsAt = treeAt + 8 * count;
+        locatorsAt = termsAt + termBytes;
         body = arraysAt + arrays;
         size = body + kChecksumSize;
     }
@@ -129,8 +143,9 @@ uint64_t checksum(const char* data, size_t size);
 TLayout layoutOf(const char* p) {
     const char* fields = p + kFieldsAt;
     return TLayout(getU32(fields), getU32(fields + 4),
-                   size_t{getU32(fields + 8)} + getU32(fields + 12) + getU32(fields + 16),
-                   getU32(fields + 20));
+                   size_t{getU32(fields + 8)} + getU32(fields + 12) + getU32(fields + 16) +
+                       getU32(fields + 24),
+                   getU32(fields + 20), getU32(fields + 28));
 }
 
 // Writes the checks of index bytes laid out as layout: each block's, the header's and the
@@ -410,6 +425,11 @@ struct TWalked {
     std::vector<uint64_t> offsets;
     std::vector<uint32_t> starts{0};  // one more than offsets: the end of the last value
     std::string terms;
+    // A source's: its files' versions (as the index holds them), and its terms' locators
+    // (offsets then say where each term's list starts among them).
+    bool source = false;
+    std::string versions;
+    std::string locators;
 
     size_t count() const { return offsets.size(); }
     std::string_view term(size_t i) const {
@@ -503,16 +523,19 @@ std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
                        const struct timespec& changeTime, std::optional<uint64_t> content) {
     const std::string order = compare::orderName();
     const size_t count = walked.count();
-    const std::vector<uint32_t> upper = upperOrder(count, [&](size_t i) { return walked.term(i); });
+    const std::vector<uint32_t> upper = upperOrder(
+        count, [&](size_t i) { return walked.term(i); },
+        walked.source ? TTextForm::Utf8 : TTextForm::Cp1251);
     const std::vector<uint32_t> tree = minimumTree(upper);
 
     std::string bytes(kMagic, sizeof kMagic);
     putU32(bytes, kVersion);
     bytes += stampBytes(stamp, changeTime);
-    putU32(bytes, content ? kProvisional : 0);
+    putU32(bytes, (content ? kProvisional : 0) | (walked.source ? kSource : 0));
     putU64(bytes, content.value_or(0));
-    for (const size_t field : {count, order.size(), walked.name.size(), walked.author.size(),
-                               walked.info.size(), walked.terms.size()})
+    for (const size_t field :
+         {count, order.size(), walked.name.size(), walked.author.size(), walked.info.size(),
+          walked.terms.size(), walked.versions.size(), walked.locators.size()})
         putU32(bytes, static_cast<uint32_t>(field));
     bytes += order;
     const uint32_t* weights = compare::plainWeights();
@@ -521,9 +544,11 @@ std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
     bytes += walked.name;
     bytes += walked.author;
     bytes += walked.info;
-    const TLayout layout(count, order.size(),
-                         walked.name.size() + walked.author.size() + walked.info.size(),
-                         walked.terms.size());
+    bytes += walked.versions;
+    const TLayout layout(
+        count, order.size(),
+        walked.name.size() + walked.author.size() + walked.info.size() + walked.versions.size(),
+        walked.terms.size(), walked.locators.size());
     bytes.resize(layout.size);
     char* at = bytes.data() + layout.arraysAt;
     for (const uint64_t offset : walked.offsets) {
@@ -537,6 +562,8 @@ std::string indexBytes(const TWalked& walked, const TFileStamp& stamp,
         at += 4 * array->size();
     }
     std::memcpy(at, walked.terms.data(), walked.terms.size());
+    at += walked.terms.size();
+    std::memcpy(at, walked.locators.data(), walked.locators.size());
     seal(bytes, layout);
     return bytes;
 }
@@ -552,6 +579,176 @@ struct TFolder {
 
 [[noreturn]] void throwChanged(const std::string& path) {
     throw TDictionaryChanged(formatMessage(error_text::kFileChanged, path));
+}
+
+// The file at path as it is now (links followed), or nothing when it cannot be examined.
+std::optional<TFileVersion> versionOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return TFileVersion{path, file_stamp::fromStat(info), info.st_ctim};
+}
+
+bool sameVersion(const TFileVersion& a, const TFileVersion& b) {
+    return a.stamp == b.stamp && a.changeTime.tv_sec == b.changeTime.tv_sec &&
+           a.changeTime.tv_nsec == b.changeTime.tv_nsec;
+}
+
+// Whether every file is still the version seen.
+bool unchangedVersions(const std::vector<TFileVersion>& versions) {
+    for (const TFileVersion& seen : versions) {
+        const std::optional<TFileVersion> now = versionOf(seen.path);
+        if (!now || !sameVersion(*now, seen))
+            return false;
+    }
+    return true;
+}
+
+// The versions as the index holds them: each path's length, the path and its stamp.
+std::string versionsBytes(const std::vector<TFileVersion>& versions) {
+    std::string out;
+    for (const TFileVersion& version : versions) {
+        putU32(out, static_cast<uint32_t>(version.path.size()));
+        out += version.path;
+        out += stampBytes(version.stamp, version.changeTime);
+    }
+    return out;
+}
+
+// Whether a change to any of the files now might leave it with the times it has.
+bool changedRecently(const std::vector<TFileVersion>& versions) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    for (const TFileVersion& version : versions) {
+        const int64_t latest =
+            std::max(nanoseconds(version.stamp.modifiedSeconds, version.stamp.modifiedNanoseconds),
+                     nanoseconds(version.changeTime.tv_sec, version.changeTime.tv_nsec));
+        if (nanoseconds(now.tv_sec, now.tv_nsec) - latest < kRecentNanoseconds)
+            return true;
+    }
+    return false;
+}
+
+// A checksum of the bytes of all the files, each read while it is still the version seen;
+// nothing when one cannot be read, is another version, or they are too large to read for it.
+std::optional<uint64_t> sourceContentCheck(const std::vector<TFileVersion>& versions) {
+    uint64_t total = 0;
+    for (const TFileVersion& version : versions)
+        total += static_cast<uint64_t>(version.stamp.size);
+    if (total > kProvisionalUpTo)
+        return std::nullopt;
+    uint64_t h = total;
+    std::string piece(size_t{1} << 20, '\0');
+    for (const TFileVersion& version : versions) {
+        const int fd = ::open(version.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return std::nullopt;
+        struct stat info {};
+        bool whole = ::fstat(fd, &info) == 0 && file_stamp::fromStat(info) == version.stamp;
+        uint64_t read = 0;
+        while (whole) {
+            const ssize_t n = ::read(fd, piece.data(), piece.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                whole = n == 0 && read == static_cast<uint64_t>(version.stamp.size);
+                break;
+            }
+            read += static_cast<uint64_t>(n);
+            h = (h ^ checksum(piece.data(), static_cast<size_t>(n))) * 0x9E3779B97F4A7C15ull;
+        }
+        ::close(fd);
+        if (!whole)
+            return std::nullopt;
+    }
+    return h;
+}
+
+// A headword as a term: blanks and line breaks around it dropped, control characters inside
+// it made blanks (a term is one line), as the converters keep headwords.
+void tidyHeadword(std::string_view headword, std::string& out) {
+    while (!headword.empty() && static_cast<unsigned char>(headword.front()) <= 0x20)
+        headword.remove_prefix(1);
+    while (!headword.empty() && static_cast<unsigned char>(headword.back()) <= 0x20)
+        headword.remove_suffix(1);
+    out.assign(headword);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    }
+}
+
+// Walks a source, keeping its terms in the UTF-8 order: each distinct term once, as its first
+// entry in the walk wrote it, with the locators of all its entries in walk order. Entries are
+// sorted once by collation key, stably, so equal terms keep their walk order. Raises what the
+// reader raises; false when the terms or locators are too many bytes for an index.
+bool walkSource(TSourceReader& reader, TWalked& walked, TIndexProgress* progress) {
+    std::string terms;
+    std::vector<size_t> termStart{0};
+    std::string locators;
+    std::vector<size_t> locatorStart{0};
+    std::string tidy;
+    const TSourceReader::THeader header = reader.walk(
+        [&](std::string_view headword, std::string_view locator) {
+            tidyHeadword(headword, tidy);
+            if (tidy.empty())
+                return;
+            terms += tidy;
+            termStart.push_back(terms.size());
+            locators += locator;
+            locatorStart.push_back(locators.size());
+        },
+        progress);
+    walked.name = header.name;
+    walked.author = header.author;
+    walked.info = header.info;
+    const size_t n = termStart.size() - 1;
+    auto term = [&](size_t i) {
+        return std::string_view(terms.data() + termStart[i], termStart[i + 1] - termStart[i]);
+    };
+    std::string keys;
+    std::vector<size_t> keyStart(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        keyStart[i] = keys.size();
+        compare::appendSortKeyUtf8(term(i), keys);
+        if (progress && i % 4096 == 0 && progress->cancel)
+            throw TIndexCancelled("Index cancelled");
+    }
+    keyStart[n] = keys.size();
+    auto key = [&](size_t i) {
+        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
+    };
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    walked.source = true;
+    walked.offsets.reserve(n);
+    for (size_t k = 0; k < n; ++k) {
+        const uint32_t i = order[k];
+        if (k == 0 || key(i) != key(order[k - 1])) {
+            if (!walked.add(walked.locators.size(), term(i)))
+                return false;
+        }
+        const size_t length = locatorStart[i + 1] - locatorStart[i];
+        if (length > UINT32_MAX - 4 || walked.locators.size() > UINT32_MAX - 4 - length)
+            return false;
+        putU32(walked.locators, static_cast<uint32_t>(length));
+        walked.locators.append(locators, locatorStart[i], length);
+    }
+    return true;
+}
+
+// Articles of one headword follow each other with an empty line between them, as the
+// converters join them.
+void appendJoined(std::string& joined, std::string_view article) {
+    if (!joined.empty()) {
+        if (joined.back() != '\n')
+            joined.push_back('\n');
+        if (joined.size() < 2 || joined[joined.size() - 2] != '\n')
+            joined.push_back('\n');
+    }
+    joined.append(article);
 }
 
 }  // namespace
@@ -587,13 +784,30 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     const size_t orderLength = getU32(fields + 4);
     const size_t header[3] = {getU32(fields + 8), getU32(fields + 12), getU32(fields + 16)};
     const size_t termBytes = getU32(fields + 20);
-    // Every entry takes at least eight bytes of the file, and a term's value lies within it.
-    const auto fileSize = static_cast<uint64_t>(stamp_.size);
-    if (orderLength > kMaxOrderName || count > fileSize / 8 + 1 || termBytes > fileSize ||
-        uint64_t{header[0]} + header[1] + header[2] > fileSize)
+    const size_t versionsLength = getU32(fields + 24);
+    const size_t locatorBytes = getU32(fields + 28);
+    const char* flags = p + 12 + kStampSize;
+    const bool source = isSource();
+    if (((getU32(flags) & kSource) != 0) != source || versionsLength != versionBytes_.size() ||
+        orderLength > kMaxOrderName)
         return false;
-    const TLayout layout(count, orderLength, header[0] + header[1] + header[2], termBytes);
+    const auto fileSize = static_cast<uint64_t>(stamp_.size);
+    if (source) {
+        // Each term has at least one locator, of at least its length's four bytes.
+        if (count > locatorBytes / 4)
+            return false;
+    } else if (count > fileSize / 8 + 1 || termBytes > fileSize || locatorBytes != 0 ||
+               uint64_t{header[0]} + header[1] + header[2] > fileSize) {
+        // Every entry takes at least eight bytes of the file, and a term's value lies within
+        // it.
+        return false;
+    }
+    const TLayout layout(count, orderLength, header[0] + header[1] + header[2] + versionsLength,
+                         termBytes, locatorBytes);
+    const char* texts = p + layout.textsAt;
     if (size != layout.size ||
+        std::string_view(texts + header[0] + header[1] + header[2], versionsLength) !=
+            versionBytes_ ||
         std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
         !sameWeights(p + kFixedSize + orderLength) ||
         getU64(p + layout.headerCheckAt) != checksum(p, layout.headerCheckAt))
@@ -615,8 +829,14 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
         if (before != termBytes)
             return false;
         for (size_t i = 0; i < count; ++i) {
-            if (upper[i] >= count || tree[count + i] >= count ||
-                getU64(p + layout.arraysAt + 8 * i) + 8 > fileSize)
+            const uint64_t offset = getU64(p + layout.arraysAt + 8 * i);
+            // A source's lists start at 0, each after the one before and within the locators.
+            const bool inside =
+                source ? offset < locatorBytes &&
+                             (i == 0 ? offset == 0
+                                     : offset > getU64(p + layout.arraysAt + 8 * (i - 1)))
+                       : offset + 8 <= fileSize;
+            if (upper[i] >= count || tree[count + i] >= count || !inside)
                 return false;
         }
         for (size_t i = 1; i < count; ++i) {
@@ -629,14 +849,17 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
         arraysEnd_ = p + layout.body;
         checked_.assign(layout.blocks, 0);
     }
-    const char* flags = p + 12 + kStampSize;
     if (checkContent && (getU32(flags) & kProvisional) != 0) {
         // Only while the file still has the bytes it was made from.
-        const file_format::TRecordStream records(path_);
-        if (!(records.stamp() == stamp_) || contentCheck(records) != getU64(flags + 4))
-            return false;
+        if (source) {
+            if (sourceContentCheck(versions_) != getU64(flags + 4))
+                return false;
+        } else {
+            const file_format::TRecordStream records(path_);
+            if (!(records.stamp() == stamp_) || contentCheck(records) != getU64(flags + 4))
+                return false;
+        }
     }
-    const char* texts = p + layout.textsAt;
     name_.assign(texts, header[0]);
     author_.assign(texts + header[0], header[1]);
     info_.assign(texts + header[0] + header[1], header[2]);
@@ -647,6 +870,8 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     tree_ = tree;
     terms_ = p + layout.termsAt;
     termBytes_ = termBytes;
+    locators_ = p + layout.locatorsAt;
+    locatorBytes_ = locatorBytes;
     // The checks above read every page; only those the window reads later need stay resident.
     if (trust == TTrust::Whole && bytes->mapped != MAP_FAILED)
         ::madvise(bytes->mapped, bytes->size, MADV_DONTNEED);
@@ -783,16 +1008,20 @@ uint64_t TTermFile::recordOffset(size_t position) const {
 
 size_t TTermFile::lowerBound(std::string_view term, bool& found) const {
     const TOrder order(compare::plainWeights());
+    const bool utf8 = isSource();
+    auto compareTerms = [&](std::string_view a, std::string_view b) {
+        return utf8 ? compare::termsUtf8(a, b) : order.compare(a, b);
+    };
     size_t low = 0;
     size_t high = count_;
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (order.compare(this->term(middle), term) < 0)
+        if (compareTerms(this->term(middle), term) < 0)
             low = middle + 1;
         else
             high = middle;
     }
-    found = low < count_ && order.compare(this->term(low), term) == 0;
+    found = low < count_ && compareTerms(this->term(low), term) == 0;
     return low;
 }
 
@@ -837,6 +1066,8 @@ bool TTermFile::readRecord(size_t offset, std::string& value, size_t& next) cons
 std::string TTermFile::article(size_t position) const {
     if (position >= count_)
         throwChanged(path_);
+    if (isSource())
+        return sourceArticle(position);
     const std::lock_guard<std::mutex> lock(reading_);
     // The file stays open between reads: a replacement by rename leaves these reads on the
     // version indexed (fileChanged tells of it), and a write in place shows in its stamp.
@@ -863,6 +1094,8 @@ std::string TTermFile::article(size_t position) const {
 }
 
 bool TTermFile::fileChanged() const {
+    if (isSource())
+        return changedSourceFile() != nullptr;
     struct stat info {};
     return ::stat(path_.c_str(), &info) != 0 ||
            !isIndexedVersion(file_stamp::fromStat(info), info.st_ctim);
@@ -871,6 +1104,154 @@ bool TTermFile::fileChanged() const {
 bool TTermFile::isIndexedVersion(const TFileStamp& stamp, const struct timespec& changeTime) const {
     return stamp == stamp_ && changeTime.tv_sec == changeTime_.tv_sec &&
            changeTime.tv_nsec == changeTime_.tv_nsec;
+}
+
+std::vector<std::string> TTermFile::files() const {
+    if (!isSource())
+        return {path_};
+    std::vector<std::string> paths;
+    for (const TFileVersion& version : versions_)
+        paths.push_back(version.path);
+    return paths;
+}
+
+const std::string* TTermFile::changedSourceFile() const {
+    for (const TFileVersion& seen : versions_) {
+        const std::optional<TFileVersion> now = versionOf(seen.path);
+        if (!now || !sameVersion(*now, seen))
+            return &seen.path;
+    }
+    return nullptr;
+}
+
+std::string TTermFile::sourceArticle(size_t position) const {
+    const std::lock_guard<std::mutex> lock(reading_);
+    // Every read makes sure the source is still the version indexed: the reader's locators
+    // are of that version's bytes.
+    if (const std::string* changed = changedSourceFile())
+        throwChanged(*changed);
+    uint64_t from = getU64(records_ + 8 * position);
+    const uint64_t to =
+        position + 1 < count_ ? getU64(records_ + 8 * (position + 1)) : locatorBytes_;
+    if (from >= to || to > locatorBytes_)
+        throwChanged(path_);
+    std::string joined;
+    std::vector<std::string> texts;
+    while (from < to) {
+        if (to - from < 4)
+            throwChanged(path_);
+        const uint32_t length = getU32(locators_ + from);
+        from += 4;
+        if (length > to - from)
+            throwChanged(path_);
+        std::string text = reader_->article(std::string_view(locators_ + from, length));
+        from += length;
+        // An entry without text adds nothing; one text under two spellings of a term is kept
+        // once.
+        if (text.empty() || std::find(texts.begin(), texts.end(), text) != texts.end())
+            continue;
+        appendJoined(joined, text);
+        texts.push_back(std::move(text));
+    }
+    return joined;
+}
+
+std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceReader> reader,
+                                                       const std::string& path,
+                                                       const std::string& folder, TOpen how,
+                                                       TIndexProgress* progress,
+                                                       std::string* refusedFolder) {
+    std::vector<std::string> paths = reader->files();
+    if (paths.empty())
+        paths.push_back(path);
+    // The versions are taken before anything is read: a change after this shows as a
+    // mismatch, never as an index of bytes that were not the ones walked.
+    std::vector<TFileVersion> versions;
+    for (const std::string& name : paths) {
+        std::optional<TFileVersion> version = versionOf(name);
+        if (!version)
+            throw TError(formatMessage(error_text::kCannotOpenFile, name));
+        versions.push_back(std::move(*version));
+    }
+    const std::string versionBytes = versionsBytes(versions);
+    auto unfilled = [&] {
+        std::shared_ptr<TTermFile> file(new TTermFile);
+        file->path_ = path;
+        file->stamp_ = versions.front().stamp;
+        file->changeTime_ = versions.front().changeTime;
+        file->reader_ = reader;
+        file->versions_ = versions;
+        file->versionBytes_ = versionBytes;
+        return file;
+    };
+    std::shared_ptr<TTermFile> file = unfilled();
+    TFolder cache;
+    const std::string name = folder.empty() ? std::string() : indexNameOf(path);
+    if (!name.empty())
+        cache.fd = private_folder::openOwn(folder, refusedFolder);
+
+    auto mapCached = [&](bool checkContent) -> bool {
+        struct stat info {};
+        const int fd = private_folder::openOwnFile(cache.fd, name, info);
+        if (fd < 0)
+            return false;
+        auto bytes = std::make_shared<TBytes>();
+        if (info.st_size > 0 && static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
+            bytes->size = static_cast<size_t>(info.st_size);
+            bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
+        }
+        ::close(fd);
+        return bytes->mapped != MAP_FAILED &&
+               file->adopt(std::move(bytes), checkContent,
+                           checkContent ? TTrust::Whole : TTrust::Made);
+    };
+
+    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
+        file->fromCache_ = true;
+        const char* p = file->bytes_->data();
+        if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 && !changedRecently(versions) &&
+            unchangedVersions(versions)) {
+            std::string final(p, file->bytes_->size);
+            std::memset(final.data() + 12 + kStampSize, 0, 4);
+            std::memcpy(final.data() + 12 + kStampSize, &kSource, 4);
+            std::memset(final.data() + 12 + kStampSize + 4, 0, 8);
+            seal(final, layoutOf(final.data()));
+            (void)private_folder::replaceFile(cache.fd, name, final.data(), final.size());
+        }
+        return file;
+    }
+    if (how == TOpen::Cached)
+        return nullptr;
+
+    std::optional<uint64_t> content;
+    bool keep = cache.fd >= 0;
+    if (keep && changedRecently(versions)) {
+        content = sourceContentCheck(versions);
+        keep = content.has_value();
+    }
+    TWalked walked;
+    walked.versions = versionBytes;
+    if (!walkSource(*reader, walked, progress))
+        throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    auto bytes = std::make_shared<TBytes>();
+    bytes->memory = indexBytes(walked, file->stamp_, file->changeTime_, content);
+    bytes->size = bytes->memory.size();
+    // A source that changed during the walk gets no index kept; the one made serves until the
+    // first article read finds the change.
+    if (keep && unchangedVersions(versions)) {
+        if (private_folder::replaceFile(cache.fd, name, bytes->memory.data(), bytes->size)) {
+            std::shared_ptr<TTermFile> mapped = unfilled();
+            std::swap(file, mapped);
+            if (mapCached(false))
+                return file;
+            std::swap(file, mapped);
+        }
+    }
+    if (!file->adopt(std::move(bytes), false, TTrust::Made))
+        file_format::throwShortData();
+    if (progress)
+        progress->done = progress->total.load();
+    return file;
 }
 
 std::string termIndexFolder() {

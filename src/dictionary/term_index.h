@@ -59,6 +59,14 @@ public:
 namespace file_format {
 class TRecordStream;
 }
+class TSourceReader;
+
+// One file of a source as it was when seen: its path, stamp and status change time.
+struct TFileVersion {
+    std::string path;
+    TFileStamp stamp;
+    struct timespec changeTime {};
+};
 
 class TTermFile {
 public:
@@ -88,9 +96,32 @@ public:
                                                  std::string* refusedFolder = nullptr,
                                                  TCheck check = TCheck::Whole);
 
+    // Opens the index of a dictionary of another format read in place (see source.h), opened
+    // by path and read through reader, as open does for a dictionary file: kept in folder,
+    // made when missing or when it no longer holds for the versions of every file of
+    // reader->files() (and for the order), made in memory without a cache. Its terms are the
+    // headwords as written (UTF-8), blanks and line breaks around them dropped and control
+    // characters inside made blanks, an empty one left out, in the UTF-8 order
+    // (compare::termsUtf8); entries whose headwords are equal terms make one term, the first
+    // headword in the reader's walk, whose article joins theirs (see article). Raises what the
+    // reader raises (TError naming the file, TIndexCancelled), and TError("Cannot open file
+    // %s") for a source whose terms are too many bytes for an index. how Cached returns null
+    // when there is no valid index.
+    static std::shared_ptr<const TTermFile> openSource(std::shared_ptr<TSourceReader> reader,
+                                                       const std::string& path,
+                                                       const std::string& folder, TOpen how,
+                                                       TIndexProgress* progress = nullptr,
+                                                       std::string* refusedFolder = nullptr);
+
+    // Whether the index is of a dictionary of another format (openSource).
+    bool isSource() const { return reader_ != nullptr; }
+    // The files the index holds for: the dictionary file, or every file of the source.
+    std::vector<std::string> files() const;
+
     // Whether the index was read from the cache rather than made by this opening.
     bool fromCache() const { return fromCache_; }
-    // The file as the index was made for it.
+    // The file as the index was made for it (the path given; for a source, the stamp of its
+    // first file).
     const std::string& path() const { return path_; }
     const TFileStamp& stamp() const { return stamp_; }
 
@@ -115,10 +146,14 @@ public:
 
     // Reads the article at position from the file. Raises TDictionaryChanged when the file is
     // no longer the version indexed or the record there is not the term's, and
-    // TError("Cannot open file %s") when it cannot be opened.
+    // TError("Cannot open file %s") when it cannot be opened. For a source: the articles of the
+    // term's entries in walk order, each text once, empty ones left out, with an empty line
+    // between them; TDictionaryChanged (naming the file) when any of its files is no longer
+    // the version indexed, and what the reader raises.
     std::string article(size_t position) const;
 
-    // Whether the file at path is no longer the version indexed (gone, replaced or written).
+    // Whether the file at path (for a source, any of its files) is no longer the version
+    // indexed (gone, replaced or written).
     bool fileChanged() const;
 
 private:
@@ -134,6 +169,20 @@ private:
     uint64_t recordOffset(size_t position) const;
     // Whether a file of this stamp and status change time is the version indexed.
     bool isIndexedVersion(const TFileStamp& stamp, const struct timespec& changeTime) const;
+    // A source's article (see article).
+    std::string sourceArticle(size_t position) const;
+    // The first of a source's files that is no longer the version indexed; null when none.
+    const std::string* changedSourceFile() const;
+
+    // A source: its reader, and each of its files as indexed, also as the bytes the index
+    // holds for them.
+    std::shared_ptr<TSourceReader> reader_;
+    std::vector<TFileVersion> versions_;
+    std::string versionBytes_;
+    // A source's locators: count entries of the record offsets are where each term's list
+    // starts among these bytes, each locator its length (u32) and bytes.
+    const char* locators_ = nullptr;
+    size_t locatorBytes_ = 0;
 
     std::shared_ptr<TBytes> bytes_;
     std::string path_;

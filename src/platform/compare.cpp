@@ -3,6 +3,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
+#include <unicode/ustring.h>
 #include <unicode/uversion.h>
 
 #include <algorithm>
@@ -87,6 +88,31 @@ struct TUtf16 {
             out[i] = static_cast<UChar>(codepage::toUnicode(static_cast<unsigned char>(text[i])));
         data = out;
         length = static_cast<int32_t>(text.size());
+    }
+};
+
+// Converts UTF-8 bytes to UTF-16, ill-formed bytes as U+FFFD (stack for short terms).
+struct TUtf16FromUtf8 {
+    static constexpr size_t kInline = 256;
+    UChar inline_[kInline];
+    std::u16string heap;
+    const UChar* data = nullptr;
+    int32_t length = 0;
+
+    explicit TUtf16FromUtf8(std::string_view text) {
+        // A UTF-8 text never has more UTF-16 units than bytes.
+        UChar* out = inline_;
+        if (text.size() > kInline) {
+            heap.resize(text.size());
+            out = heap.data();
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(out, static_cast<int32_t>(std::max<size_t>(text.size(), 1)), &length,
+                             text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
+                             &status);
+        if (U_FAILURE(status))
+            length = 0;
+        data = out;
     }
 };
 
@@ -405,6 +431,62 @@ int terms(std::string_view a, std::string_view b) {
             return *order;
     }
     return fullCompare(c, a, b);
+}
+
+namespace {
+
+// The collation key of text already in UTF-16, appended to out.
+size_t appendKey(UCollator* c, const UChar* text, int32_t length, std::string& out) {
+    const size_t start = out.size();
+    // Most keys of secondary strength take about two bytes per character.
+    size_t room = 2 * static_cast<size_t>(length) + 16;
+    for (;;) {
+        out.resize(start + room);
+        const int32_t needed =
+            ucol_getSortKey(c, text, length, reinterpret_cast<uint8_t*>(out.data() + start),
+                            static_cast<int32_t>(room));
+        if (needed > 0 && static_cast<size_t>(needed) <= room) {
+            out.resize(start + static_cast<size_t>(needed));
+            return static_cast<size_t>(needed);
+        }
+        if (needed <= 0)
+            throw TError(error_text::kNoCollationKey);
+        room = static_cast<size_t>(needed);
+    }
+}
+
+// Whether both texts are ASCII made only of plain bytes: then the table decides as for
+// Windows-1251 text, whose first half is ASCII. A contraction within ASCII is a sequence of
+// the code page too, and so already out of the table.
+std::optional<int> compareAsciiByTable(const TWeights& table, std::string_view a,
+                                       std::string_view b) {
+    for (std::string_view text : {a, b}) {
+        for (const char ch : text) {
+            if (static_cast<unsigned char>(ch) >= 0x80)
+                return std::nullopt;
+        }
+    }
+    return compareByTable(table, a, b);
+}
+
+}  // namespace
+
+int termsUtf8(std::string_view a, std::string_view b) {
+    TState& s = state();
+    UCollator* c = s.collator ? s.collator.get() : collator();
+    if (s.shortcut) {
+        if (const std::optional<int> order = compareAsciiByTable(s.weights, a, b))
+            return *order;
+    }
+    const TUtf16FromUtf8 ua(a);
+    const TUtf16FromUtf8 ub(b);
+    return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
+}
+
+size_t appendSortKeyUtf8(std::string_view term, std::string& out) {
+    UCollator* c = collator();
+    const TUtf16FromUtf8 u(term);
+    return appendKey(c, u.data, u.length, out);
 }
 
 size_t appendSortKey(std::string_view term, std::string& out) {

@@ -22,6 +22,15 @@ int terms(std::string_view a, std::string_view b);
 // than comparing them pairwise. Keys are valid only under the locale they were made with.
 size_t appendSortKey(std::string_view term, std::string& out);
 
+// The same comparison over UTF-8 texts (a dictionary of another format read in place): the
+// same collator, strength and locale, so a text that Windows-1251 can hold orders the same
+// written either way. Bytes that are not well-formed UTF-8 weigh as U+FFFD.
+int termsUtf8(std::string_view a, std::string_view b);
+
+// The collation key of a UTF-8 term, as appendSortKey gives it for a Windows-1251 one: keys
+// compared byte by byte order as termsUtf8 orders their terms.
+size_t appendSortKeyUtf8(std::string_view term, std::string& out);
+
 // The shortcut table of terms() under the current locale, or null when the shortcut is off:
 // for each byte, a non-zero weight when the byte collates as one plain unit, else 0. For two
 // texts made only of plain bytes, terms() is the first differing weight, or the shorter text

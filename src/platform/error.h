@@ -33,6 +33,7 @@ inline constexpr const char* kCannotOpenFile = "Cannot open file %s";
 inline constexpr const char* kCannotCreateFile = "Cannot create file %s";
 inline constexpr const char* kUnableToWrite = "Unable to write to %s";
 inline constexpr const char* kFileChanged = "Файл %s изменён другой программой";
+inline constexpr const char* kReadOnly = "Словарь «%s» открыт только для чтения";
 inline constexpr const char* kFileBusy = "Файл %s сейчас сохраняет другая программа";
 inline constexpr const char* kNotAnInteger = "'%s' is not a valid integer value";
 inline constexpr const char* kNoCollator = "Cannot open the collator";

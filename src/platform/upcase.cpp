@@ -1,6 +1,7 @@
 #include "platform/upcase.h"
 
 #include <unicode/uchar.h>
+#include <unicode/utf8.h>
 
 #include <array>
 
@@ -52,6 +53,35 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 bool equal(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWith(a, b);
+}
+
+std::string utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t i = 0;
+    while (i < length) {
+        const uint8_t b = bytes[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b));
+            ++i;
+            continue;
+        }
+        const int32_t start = i;
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) {
+            out.append(text.data() + start, static_cast<size_t>(i - start));
+            continue;
+        }
+        const UChar32 upper = u_toupper(c);
+        char encoded[U8_MAX_LENGTH];
+        int32_t n = 0;
+        U8_APPEND_UNSAFE(encoded, n, upper);
+        out.append(encoded, static_cast<size_t>(n));
+    }
+    return out;
 }
 
 }  // namespace upcase

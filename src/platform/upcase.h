@@ -24,4 +24,9 @@ bool startsWith(std::string_view text, std::string_view prefix);
 // Whether the two texts are equal when both are upper-cased.
 bool equal(std::string_view a, std::string_view b);
 
+// UTF-8 text upper-cased code point by code point by Unicode's simple case mapping (each
+// letter to one letter, whatever its length in bytes); bytes that are not well-formed UTF-8
+// stay as they are. ASCII text takes a byte table.
+std::string utf8(std::string_view text);
+
 }  // namespace upcase

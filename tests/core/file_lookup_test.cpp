@@ -405,8 +405,9 @@ TEST(TermIndex, CacheOfLinksOtherUsersOrOpenModesIsNeverWrittenThrough) {
 namespace {
 
 // The u32 of the index bytes at at. After magic, version, stamp and flags come the count (at
-// 80), the order name's length, the header texts' lengths, the term bytes; then the order name,
-// the weights and the texts, the block checks (one per 4096 bytes of the arrays) and the
+// 80), the order name's length, the header texts' lengths, the term bytes, the versions' length
+// and the locator bytes (both 0 for a dictionary file); then the order name, the weights and
+// the texts, the block checks (one per 4096 bytes of the arrays) and the
 // header's check; then the arrays.
 size_t u32At(const std::string& bytes, size_t at) {
     uint32_t v = 0;
@@ -417,9 +418,9 @@ size_t u32At(const std::string& bytes, size_t at) {
 // Where the index bytes' arrays start.
 size_t arraysAt(const std::string& bytes) {
     auto u32 = [&](size_t at) { return u32At(bytes, at); };
-    const size_t texts = 104 + u32(84) + 256 * 4;
-    const size_t checks = (texts + u32(88) + u32(92) + u32(96) + 7) / 8 * 8;
-    const size_t arraysSize = (20 * u32(80) + 4 + u32(100) + 7) / 8 * 8;
+    const size_t texts = 112 + u32(84) + 256 * 4;
+    const size_t checks = (texts + u32(88) + u32(92) + u32(96) + u32(104) + 7) / 8 * 8;
+    const size_t arraysSize = (20 * u32(80) + 4 + u32(100) + u32(108) + 7) / 8 * 8;
     return checks + 8 * ((arraysSize + 4095) / 4096) + 8;
 }
 
@@ -438,7 +439,7 @@ std::string resealed(std::string bytes) {
 // to match.
 std::string withWeightsReversed(std::string bytes) {
     const uint32_t* own = compare::plainWeights();
-    const size_t at = 104 + u32At(bytes, 84);
+    const size_t at = 112 + u32At(bytes, 84);
     for (int i = 0; i < 256; ++i) {
         const uint32_t w = own && own[i] ? 256 - own[i] : static_cast<uint32_t>(256 - i);
         bytes.replace(at + 4 * static_cast<size_t>(i), 4, le32(static_cast<int32_t>(w)));

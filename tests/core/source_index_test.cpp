@@ -1,0 +1,389 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dictionary/article_search.h"
+#include "dictionary/dictionary.h"
+#include "dictionary/prefix_search.h"
+#include "dictionary/source.h"
+#include "dictionary/term_index.h"
+#include "platform/compare.h"
+#include "platform/error.h"
+#include "platform/upcase.h"
+#include "test_support.h"
+
+namespace {
+
+using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
+
+// A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
+// one starting with '#', is no entry), its header in a companion file "NAME.hdr" of three
+// lines, which is one of its files. A locator is the line's byte offset.
+class TTabReader : public TSourceReader {
+public:
+    explicit TTabReader(std::string path) : path_(std::move(path)) {}
+
+    std::vector<std::string> files() const override { return {path_, path_ + ".hdr"}; }
+
+    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
+                 TIndexProgress* progress) override {
+        const std::string text = readFile(path_);
+        if (progress)
+            progress->total = text.size();
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = std::min(text.find('\n', at), text.size());
+            const std::string_view line(text.data() + at, end - at);
+            const size_t tab = line.find('\t');
+            if (tab != std::string_view::npos && !line.starts_with('#'))
+                visit(line.substr(0, tab), std::to_string(at));
+            at = end + 1;
+            if (progress && progress->cancel)
+                throw TIndexCancelled("Index cancelled");
+        }
+        std::string header = readFile(path_ + ".hdr");
+        std::vector<std::string> lines(3);
+        for (size_t i = 0, at = 0; i < 3 && at < header.size(); ++i) {
+            const size_t end = std::min(header.find('\n', at), header.size());
+            lines[i] = header.substr(at, end - at);
+            at = end + 1;
+        }
+        return {lines[0], lines[1], lines[2]};
+    }
+
+    std::string article(std::string_view locator) const override {
+        const std::string text = readFile(path_);
+        const size_t at = std::stoul(std::string(locator));
+        const size_t tab = text.find('\t', at);
+        if (at >= text.size() || tab == std::string::npos)
+            throw TDictionaryChanged("changed");
+        const size_t end = std::min(text.find('\n', tab), text.size());
+        return text.substr(tab + 1, end - tab - 1);
+    }
+
+private:
+    std::string path_;
+};
+
+// Sets the tests' opener for the scope: a path ending in ".tab" is a source.
+class TTabOpener {
+public:
+    TTabOpener() {
+        setSourceOpener([](const std::string& path) -> std::unique_ptr<TSourceReader> {
+            if (!path.ends_with(".tab"))
+                return nullptr;
+            if (!std::filesystem::exists(path))
+                throw TError("Cannot open file " + path);
+            return std::make_unique<TTabReader>(path);
+        });
+    }
+    ~TTabOpener() { setSourceOpener(nullptr); }
+};
+
+void writeSource(const std::string& path, const TSourceEntries& entries,
+                 const std::string& header = "Name\nAuthor\nInfo") {
+    std::string text;
+    for (const auto& [headword, article] : entries)
+        text += headword + "\t" + article + "\n";
+    writeFile(path, text);
+    writeFile(path + ".hdr", header);
+}
+
+// What the dictionary of a source must hold, worked out the plain way: headwords trimmed of
+// blanks, control characters inside made blanks, empty ones left out; equal terms (UTF-8
+// comparison) one term, the first headword, articles joined in walk order (each text once,
+// empty ones left out) with an empty line between; the terms in the UTF-8 order.
+TSourceEntries model(const TSourceEntries& entries) {
+    TSourceEntries terms;
+    std::map<std::string, std::set<std::string>> seen;  // the texts joined under each term
+    for (const auto& [headword, article] : entries) {
+        std::string term(headword);
+        while (!term.empty() && static_cast<unsigned char>(term.back()) <= 0x20)
+            term.pop_back();
+        while (!term.empty() && static_cast<unsigned char>(term.front()) <= 0x20)
+            term.erase(0, 1);
+        std::replace_if(
+            term.begin(), term.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; },
+            ' ');
+        if (term.empty())
+            continue;
+        auto same = std::find_if(terms.begin(), terms.end(), [&](const auto& t) {
+            return compare::termsUtf8(t.first, term) == 0;
+        });
+        if (same == terms.end()) {
+            terms.emplace_back(term, article);
+            seen[term].insert(article);
+        } else if (!article.empty() && seen[same->first].insert(article).second) {
+            same->second += same->second.empty() ? article : "\n\n" + article;
+        }
+    }
+    std::stable_sort(terms.begin(), terms.end(), [](const auto& a, const auto& b) {
+        return compare::termsUtf8(a.first, b.first) < 0;
+    });
+    return terms;
+}
+
+TSourceEntries contents(const TDictionary& d) {
+    TSourceEntries out;
+    for (int i = 0; i < d.Count(); ++i)
+        out.emplace_back(d.Term(i), d.Article(i));
+    return out;
+}
+
+// The first position whose term, upper-cased, begins with the upper-cased prefix.
+int linearUtf8PrefixSearch(const TDictionary& d, const std::string& prefix) {
+    if (prefix.empty())
+        return -1;
+    const std::string upper = upcase::utf8(prefix);
+    for (int i = 0; i < d.Count(); ++i) {
+        if (upcase::utf8(d.Term(i)).starts_with(upper))
+            return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+// A source read through its index, made afresh into the cache, read back from it, and made in
+// memory, holds exactly the model's terms and articles, finds every headword in any case, and
+// keeps accented letters distinct.
+TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    const std::vector<std::pair<const char*, TSourceEntries>> cases = {
+        {"equal terms in other case joined, the first headword kept",
+         {{"été", "summer"}, {"Été", "Summer"}, {"ÉTÉ", "summer"}, {"ete", "plain"}}},
+        {"accents and letters distinct",
+         {{"přítel", "friend"},
+          {"pritel", "no"},
+          {"Přítel", "Friend"},
+          {"řeka", "river"},
+          {"zebra", "z"},
+          {"Ёж", "ёж"},
+          {"еж", "е"},
+          {"ЁЖ", "big"},
+          {"apple", "a"}}},
+        {"empty headwords and articles left out, headwords tidied",
+         {{"  ", "gone"},
+          {" \x01 ", "gone too"},
+          {"  word \x02x ", "w"},
+          {"word x", ""},
+          {"Word x", "again"},
+          {"alone", ""}}},
+        {"no entries", {{"   ", "none"}}},
+    };
+    for (const auto& [what, entries] : cases) {
+        SCOPED_TRACE(what);
+        TTempFolder temp;
+        const std::string path = temp.file("s.tab");
+        writeSource(path, entries);
+        const TSourceEntries expected = model(entries);
+        for (const auto& [folder, fromCache] : std::vector<std::pair<std::string, bool>>{
+                 {temp.file("cache"), false}, {temp.file("cache"), true}, {"", false}}) {
+            TDictionary d;
+            d.openIndexed(path, folder);
+            ASSERT_NE(d.termFile(), nullptr);
+            EXPECT_EQ(d.termFile()->fromCache(), fromCache) << folder;
+            EXPECT_EQ(d.textForm(), TTextForm::Utf8);
+            EXPECT_TRUE(d.readOnly());
+            EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info");
+            EXPECT_EQ(d.fileName(), path);
+            EXPECT_EQ(contents(d), expected) << folder;
+            for (size_t i = 0; i < expected.size(); ++i) {
+                const std::string& term = expected[i].first;
+                EXPECT_EQ(d.Find(upcase::utf8(term)), static_cast<int>(i)) << term;
+                EXPECT_EQ(d.lowerBound(term), static_cast<int>(i)) << term;
+            }
+            EXPECT_EQ(d.Find("absent"), -1);
+            EXPECT_EQ(d.lowerBound("\xd1\x8f\xd1\x8f\xd1\x8f"), d.Count());  // яяя
+        }
+    }
+}
+
+// A change to any of the source's files is told, an article is no longer read from it, and the
+// next opening makes the index again from the source as it is now.
+TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    using TChange = std::function<void(const std::string& path)>;
+    const std::vector<std::pair<const char*, TChange>> changes = {
+        {"main file rewritten",
+         [](auto& path) { writeFile(path, "beta\tnew beta\ngamma\tnew gamma\n"); }},
+        {"companion rewritten", [](auto& path) { writeFile(path + ".hdr", "Other\nA\nI"); }},
+        {"companion removed then put back",
+         [](auto& path) {
+             std::filesystem::remove(path + ".hdr");
+             writeFile(path + ".hdr", "Name\nAuthor\nInfo");
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        TTempFolder temp;
+        const std::string path = temp.file("s.tab");
+        writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
+        TDictionary d;
+        d.openIndexed(path, temp.file("cache"));
+        EXPECT_FALSE(d.fileChanged());
+        change(path);
+        EXPECT_TRUE(d.fileChanged());
+        EXPECT_THROW(d.Article(0), TDictionaryChanged);
+        TDictionary again;
+        again.openIndexed(path, temp.file("cache"));
+        EXPECT_FALSE(again.termFile()->fromCache());
+        TTabReader reader(path);
+        TSourceEntries now;
+        reader.walk([&](auto headword,
+                        auto locator) { now.emplace_back(headword, reader.article(locator)); },
+                    nullptr);
+        EXPECT_EQ(contents(again), model(now));
+        EXPECT_FALSE(again.fileChanged());
+    }
+}
+
+// Every change and every save of a dictionary read in place is refused with the read-only
+// message, and leaves it as it was.
+TEST(SourceIndex, EveryChangeIsRefused) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    TTempFolder temp;
+    const std::string path = temp.file("s.tab");
+    writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
+    writeSource(temp.file("nameless.tab"), {{"alpha", "a"}}, "");
+    using TChange = std::function<void(TDictionary&)>;
+    const std::vector<std::pair<const char*, TChange>> changes = {
+        {"AddTerm", [](auto& d) { d.AddTerm("gamma", "g"); }},
+        {"AddTerm of a present term", [](auto& d) { d.AddTerm("alpha", "g"); }},
+        {"ChangeTerm", [](auto& d) { d.ChangeTerm("gamma", "g"); }},
+        {"ChangeTerm of a present term", [](auto& d) { d.ChangeTerm("alpha", "g"); }},
+        {"Delete", [](auto& d) { d.Delete(0); }},
+        {"Clear", [](auto& d) { d.Clear(); }},
+        {"addTerms",
+         [](auto& d) {
+             TTermBatch batch;
+             batch.add("gamma", "g");
+             d.addTerms(std::move(batch));
+         }},
+        {"SetName", [](auto& d) { d.SetName("x"); }},
+        {"SetAuthor", [](auto& d) { d.SetAuthor("x"); }},
+        {"SetInfo", [](auto& d) { d.SetInfo("x"); }},
+        {"LoadFromStream",
+         [](auto& d) {
+             TSecretMemoryStream stream;
+             d.LoadFromStream(stream);
+         }},
+        {"SaveToStream",
+         [](auto& d) {
+             TSecretMemoryStream stream;
+             d.SaveToStream(stream);
+         }},
+        {"SaveToFile", [&](auto& d) { d.SaveToFile(temp.file("out.dic")); }},
+        {"SaveToFile over itself", [&](auto& d) { d.SaveToFile(d.fileName()); }},
+        {"saveCopy", [&](auto& d) { d.saveCopy(temp.file("copy.dic")); }},
+    };
+    for (const auto& [source, name] : std::vector<std::pair<std::string, std::string>>{
+             {path, "Name"}, {temp.file("nameless.tab"), "nameless.tab"}}) {
+        for (const auto& [what, change] : changes) {
+            SCOPED_TRACE(what);
+            TDictionary d;
+            d.openIndexed(source, temp.file("cache"));
+            const TSourceEntries before = contents(d);
+            const std::string header = d.Name() + d.Author() + d.Info();
+            try {
+                change(d);
+                ADD_FAILURE() << "not refused";
+            } catch (const TError& e) {
+                EXPECT_STREQ(e.what(), ("Словарь «" + name + "» открыт только для чтения").c_str());
+            }
+            EXPECT_EQ(contents(d), before);
+            EXPECT_EQ(d.Name() + d.Author() + d.Info(), header);
+            EXPECT_FALSE(d.Modified());
+            EXPECT_TRUE(d.readOnly());
+            EXPECT_NE(d.termFile(), nullptr);
+            EXPECT_FALSE(std::filesystem::exists(temp.file("out.dic")));
+            EXPECT_FALSE(std::filesystem::exists(temp.file("copy.dic")));
+            EXPECT_EQ(readFile(path), "alpha\ta\nbeta\tb\n");
+        }
+    }
+    // Loading a file of the program's own replaces it whole, and that one may change.
+    TDictionary d;
+    d.openIndexed(path, temp.file("cache"));
+    TDictionary own;
+    own.AddTerm("own", "o");
+    own.SaveToFile(temp.file("own.dic"));
+    d.LoadFromFile(temp.file("own.dic"));
+    EXPECT_FALSE(d.readOnly());
+    EXPECT_EQ(d.textForm(), TTextForm::Cp1251);
+    EXPECT_EQ(d.AddTerm("more", "m"), 0);
+}
+
+// The incremental search over UTF-8 terms finds what a scan of the terms upper-cased finds,
+// from the index's order, and from an order of its own; the search in articles ignores case
+// as UTF-8 upper-casing does.
+TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    TTempFolder temp;
+    const std::string path = temp.file("s.tab");
+    const TSourceEntries entries = {
+        {"été", "Summer Été"}, {"étoile", "star"},  {"Etna", "volcano"}, {"etude", "study"},
+        {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},  {"ёлка", "fir ЁЛКА"},
+        {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},  {"abd", "more"},
+        {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}};
+    writeSource(path, entries);
+    std::vector<std::string> prefixes = {"",  "x", "É",  "é",   "Ř",     "ř", "Ё", "ё", "е",
+                                         "Е", "a", "AB", "str", "STRAß", "ǅ", "ǆ", "Ǆ", "\xc3"};
+    for (const auto& [headword, article] : entries) {
+        for (size_t n = 1; n <= headword.size(); ++n)
+            prefixes.push_back(headword.substr(0, n));  // also cut inside a letter
+    }
+    TDictionary d;
+    d.openIndexed(path, temp.file("cache"));
+    TPrefixSearch fromIndex(&d);
+    for (const std::string& prefix : prefixes)
+        EXPECT_EQ(fromIndex.find(prefix), linearUtf8PrefixSearch(d, prefix)) << prefix;
+    const std::vector<uint32_t> own = upperOrder(
+        static_cast<size_t>(d.Count()), [&](size_t i) { return d.Term(static_cast<int>(i)); },
+        TTextForm::Utf8);
+    EXPECT_EQ(own, std::vector<uint32_t>(d.termFile()->upperOrder(),
+                                         d.termFile()->upperOrder() + d.Count()));
+
+    for (const auto& [text, found] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"été", {"été"}}, {"ёлка", {"ёлка"}}, {"FIR", {"елка", "ёлка"}}, {"ř", {}}}) {
+        std::vector<std::string> terms;
+        for (const int at : findInArticles(d, text))
+            terms.emplace_back(d.Term(at));
+        EXPECT_EQ(terms, found) << text;
+    }
+}
+
+// The UTF-8 comparison orders texts that Windows-1251 can hold exactly as the comparison of
+// their Windows-1251 bytes does, and its keys order as it does.
+TEST(SourceIndex, Utf8ComparisonAgreesWithTheCodePagesOne) {
+    const std::vector<std::string> words = {"apple", "Apple", "APPLE!", "ёж", "Еж", "ель", "е-мейл",
+                                            "Zoo",   "zoo ",  "",       "ё",  "Ё",  "e",   "co-op",
+                                            "coop",  "1a",    "a1",     "№",  "«a»"};
+    for (const std::string locale : {"", "ru_RU", "fr_FR"}) {
+        compare::setLocale(locale);
+        for (const std::string& a : words) {
+            for (const std::string& b : words) {
+                const int cp = compare::terms(*codepage::fromUtf8(a), *codepage::fromUtf8(b));
+                const int utf8 = compare::termsUtf8(a, b);
+                EXPECT_EQ((cp > 0) - (cp < 0), (utf8 > 0) - (utf8 < 0)) << a << " " << b;
+                std::string ka;
+                std::string kb;
+                compare::appendSortKeyUtf8(a, ka);
+                compare::appendSortKeyUtf8(b, kb);
+                EXPECT_EQ(ka.compare(kb) < 0, utf8 < 0) << a << " " << b;
+                EXPECT_EQ(ka == kb, utf8 == 0) << a << " " << b;
+            }
+        }
+    }
+    compare::setLocale("");
+}
