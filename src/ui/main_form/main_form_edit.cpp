@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTabBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -53,7 +54,15 @@ QString withDefaultSuffix(const QString& path, bool keepExisting) {
 // Whether path leads to a file the dictionary is read from (for a dictionary of another
 // format, any of its files), by its name or, reached through another name, by its identity.
 bool isSourceFile(const TDictionary& dictionary, const std::string& path) {
-    return dictionary.IsOwnFile(path);
+    if (dictionary.IsOwnFile(path))
+        return true;
+    const std::shared_ptr<const TTermFile> index = dictionary.termFile();
+    if (!index)
+        return false;
+    std::error_code error;
+    return std::ranges::any_of(index->files(), [&](const std::string& file) {
+        return std::filesystem::equivalent(file, path, error);
+    });
 }
 
 // An adding or editing window that refuses "Сохранить" while its texts hold a character the
