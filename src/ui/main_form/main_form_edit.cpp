@@ -1,6 +1,7 @@
 // The dictionary editing commands: New, Open, Save, Close, Add term, Delete term, Edit term.
 // They ask the user and check the input; every change they make goes through the operations of
 // main_form_dictionaries.cpp, which keep the tabs, the word list and the actions in step.
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTabBar>
@@ -64,6 +65,14 @@ bool isSourceFile(const TDictionary& dictionary, const std::string& path) {
         return std::filesystem::equivalent(file, path, error);
     });
 }
+
+// The wait cursor for as long as it lives.
+struct TBusyCursor {
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
 
 // An adding or editing window that refuses "Сохранить" while its texts hold a character the
 // dictionary cannot store: an information box names the character and the modal display goes
@@ -209,15 +218,24 @@ void TMainForm::saveConvertedCopy() {
     // tab goes on showing the source, which is what the user opened (the copy opens by Open).
     TDictionary copy;
     TConversionReport report;
-    try {
-        report = convertDictionary(*source, copy);
-    } catch (const TDictionaryChanged&) {
+    bool changed = false;
+    {
+        // Every article is read from the source's files: a large one takes a while.
+        const TBusyCursor busy;
+        try {
+            report = convertDictionary(*source, copy);
+        } catch (const TDictionaryChanged&) {
+            changed = true;
+        }
+        if (!changed)
+            copy.SaveToFile(file);
+    }
+    if (changed) {
         // The source changed under the conversion: nothing is written from a mixture of two
         // versions, and the dictionary is read afresh.
         dictionaryChanged();
         return;
     }
-    copy.SaveToFile(file);
     dialogs().information(this, QString::fromStdString(conversionReportText(file, report)));
 }
 
