@@ -103,9 +103,9 @@ public:
     void TabSetChange(int newTab, bool& allowChange);
 
     // --- Look-up ---
-    // Selects the first row whose term begins with the search text (case folded, letters the
-    // code page lacks in the form a dictionary holds them: é as e); leaves the selection alone
-    // when none does or the text is empty.
+    // Selects the first row whose term begins with the search text (case folded; in a
+    // Windows-1251 dictionary letters the code page lacks in the form it holds them, é as e, in
+    // a UTF-8 one as written); leaves the selection alone when none does or the text is empty.
     void cmbStringChange();
     // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
     // puts its term into the box all selected, and consumes the key unless Alt is held.
@@ -201,14 +201,16 @@ public:
     static constexpr int kWaitingRequests = 8;
     // Brings the program forward: out of the notification area, no longer minimised, in front.
     void comeForward();
-    // Comes forward and puts word, in the form a dictionary would hold it (lookupForm: é as e),
-    // into the search box as if typed, then opens the term's translation window (openTerm). A
-    // word with a character that has no such form is refused in the information box, which
-    // names that character, and nothing else happens.
+    // Comes forward and puts word, in the form the current dictionary would hold it (a
+    // Windows-1251 one: lookupForm, é as e; a UTF-8 one: as written), into the search box as if
+    // typed, then opens the term's translation window (openTerm). While no UTF-8 dictionary is
+    // open, a word with a character that has no Windows-1251 form is refused in the information
+    // box, which names that character, and nothing else happens.
     void lookUpWord(const QString& word);
-    // Looks term up (case ignored, in its lookupForm) in the current dictionary, then in the others
-    // in tab order; the first that has it becomes current and the term's translation window opens
-    // as from the word list. When none has it, the status bar says so and false comes back.
+    // Looks term up (case ignored, in each dictionary's form: see openThroughForms) in the
+    // current dictionary, then in the others in tab order; the first that has it becomes current
+    // and the term's translation window opens as from the word list. When none has it, the status
+    // bar says so and false comes back.
     bool openTerm(const QString& term);
     // «Найти в статьях…»: asks for a text and lists the current dictionary's terms whose
     // articles contain it; the term chosen there opens in its translation window.
