@@ -120,19 +120,4 @@ TEST_F(ConvertDictionary, CopiesWindows1251DictionaryUnchanged) {
     EXPECT_EQ(report.emptyArticles, 1);
 }
 
-TEST(ConversionReport, SaysEachCountInTheConvertersWords) {
-    TConversionReport report;
-    report.entries = 7;
-    report.terms = 5;
-    report.joined = 1;
-    report.leftOut = 1;
-    report.emptyArticles = 0;
-    report.characters = {3, 2};
-    EXPECT_EQ(conversionReportText("out.dic", report),
-              "Словарь создан: out.dic\nСтатей прочитано: 7\nТерминов: 5 (статей присоединено к "
-              "статье того же термина: 1)\nЗаголовков пропущено (символы вне Windows-1251 или "
-              "пустой заголовок): 1\nСтатей без текста пропущено: 0\nСимволов заменено "
-              "близкими: 3\nСимволов заменено на \"?\": 2\n");
-}
-
 }  // namespace

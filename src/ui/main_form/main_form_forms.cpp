@@ -176,11 +176,14 @@ void TMainForm::offerSuggestions(const QString& word) {
             if (utf8) {
                 // Suggestions work on Windows-1251: a UTF-8 term takes part in its folded form
                 // and is offered as written.
+                // One folder for all of them, as a look-up's word is folded (foldForLookup).
+                TCodePageFolder folder;
                 std::vector<std::string> terms;
                 for (const std::string& term : entry.terms) {
-                    std::optional<std::string> bytes = foldForLookup(term);
-                    if (bytes && entry.written.try_emplace(upcase::text(*bytes), term).second)
-                        terms.push_back(std::move(*bytes));
+                    std::string bytes;
+                    if (folder.append(term, bytes).replaced == 0 &&
+                        entry.written.try_emplace(upcase::text(bytes), term).second)
+                        terms.push_back(std::move(bytes));
                 }
                 entry.terms = std::move(terms);
             }
