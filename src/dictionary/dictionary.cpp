@@ -8,7 +8,6 @@
 
 #include "dictionary/file_format.h"
 #include "dictionary/secret_memory_stream.h"
-#include "dictionary/source.h"
 #include "dictionary/term_index.h"
 #include "platform/atomic_file.h"
 #include "platform/compare.h"
@@ -787,17 +786,9 @@ void TDictionary::openIndexed(const std::string& path, const std::string& folder
                               TIndexProgress* progress, std::string* refusedFolder) {
     std::shared_ptr<const TTermFile> file;
     try {
-        // A dictionary of another format is read in place through its reader.
-        std::unique_ptr<TSourceReader> reader;
-        if (const TSourceOpener& opener = sourceOpener())
-            reader = opener(path);
-        if (reader) {
-            file = TTermFile::openSource(std::move(reader), path, folder,
-                                         TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
-        } else {
-            file = TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress,
-                                   refusedFolder);
-        }
+        // A dictionary of another format is opened through its reader (see TTermFile::open).
+        file =
+            TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
     } catch (...) {
         impl_->clear();
         impl_->modified = true;

@@ -171,13 +171,17 @@ public:
 
     // Replaces the contents with those of the file the index was made for, read through the
     // index from now on: clears Modified, and takes the file as its own as it was indexed, as
-    // LoadFromFile would. The index must be of a file that loads (TTermFile::open checks).
+    // LoadFromFile would (a source's index makes the dictionary UTF-8 and read-only). The index
+    // must be of a file that loads (TTermFile::open checks).
     void openIndexed(std::shared_ptr<const TTermFile> file);
     // Opens the file through its term index kept in folder (made there by the first opening;
     // "" keeps it in memory; progress, when given, follows the making), or loads it whole when
     // it cannot have one. refusedFolder, when given, gets why the folder was not used (see
     // TTermFile::open). Raises as LoadFromFile, with the dictionary then as LoadFromFile leaves
-    // it.
+    // it. A path that the source opener (source.h) takes for a dictionary of another format is
+    // opened through the source's index: texts UTF-8 (textForm), read-only, the header from
+    // the source, Find and lowerBound by the UTF-8 comparison, fileChanged over all its files,
+    // fileName the path given; what the reader raises is raised.
     void openIndexed(const std::string& path, const std::string& folder,
                      TIndexProgress* progress = nullptr, std::string* refusedFolder = nullptr);
     // The index the dictionary is read through, while it is (opened so and not changed since);
@@ -187,9 +191,10 @@ public:
     TTextForm textForm() const;
     // Whether the dictionary is another format's, read in place: it is never changed or written
     // to its files. Every change (AddTerm, ChangeTerm, Delete, Clear, addTerms, the Set…
-    // texts, LoadFromStream) and SaveToFile raise TError("Словарь «%s» открыт только для
-    // чтения") with its name, changing nothing; a copy in the program's format is made by
-    // converting it (folding its text), never by saving it.
+    // texts, LoadFromStream) and SaveToFile, saveCopy and SaveToStream raise
+    // TError("Словарь «%s» открыт только для чтения") with its name (Name, else the file's
+    // name), changing nothing; a copy in the program's format is made by converting it
+    // (folding its text), never by saving it. LoadFromFile and openIndexed replace it whole.
     bool readOnly() const;
 
     // Whether the dictionary is read through its index and its file has been written, replaced

@@ -631,18 +631,20 @@ bool changedRecently(const std::vector<TFileVersion>& versions) {
 
 // A checksum of the bytes of all the files, each read while it is still the version seen;
 // nothing when one cannot be read, is another version, or they are too large to read for it.
-std::optional<uint64_t> sourceContentCheck(const std::vector<TFileVersion>& versions) {
+// The check is made file by file in order, from versions[from] on, into h: the files a reader
+// names only after its walk are added to the check of those it named before.
+bool addContents(const std::vector<TFileVersion>& versions, size_t from, uint64_t& h) {
     uint64_t total = 0;
     for (const TFileVersion& version : versions)
         total += static_cast<uint64_t>(version.stamp.size);
     if (total > kProvisionalUpTo)
-        return std::nullopt;
-    uint64_t h = total;
+        return false;
     std::string piece(size_t{1} << 20, '\0');
-    for (const TFileVersion& version : versions) {
+    for (size_t i = from; i < versions.size(); ++i) {
+        const TFileVersion& version = versions[i];
         const int fd = ::open(version.path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            return std::nullopt;
+            return false;
         struct stat info {};
         bool whole = ::fstat(fd, &info) == 0 && file_stamp::fromStat(info) == version.stamp;
         uint64_t read = 0;
@@ -659,9 +661,47 @@ std::optional<uint64_t> sourceContentCheck(const std::vector<TFileVersion>& vers
         }
         ::close(fd);
         if (!whole)
-            return std::nullopt;
+            return false;
+        h = (h ^ static_cast<uint64_t>(version.stamp.size)) * 0x9E3779B97F4A7C15ull;
     }
+    return true;
+}
+
+std::optional<uint64_t> sourceContentCheck(const std::vector<TFileVersion>& versions) {
+    uint64_t h = 0;
+    if (!addContents(versions, 0, h))
+        return std::nullopt;
     return h;
+}
+
+// Reads the versions an index holds (see versionsBytes) into versions when they begin with the
+// files named (as they are now) and every other file they name is still the version held.
+bool storedVersions(std::string_view bytes, const std::vector<TFileVersion>& named,
+                    std::vector<TFileVersion>& versions) {
+    versions.clear();
+    while (!bytes.empty()) {
+        if (bytes.size() < 4)
+            return false;
+        const size_t length = getU32(bytes.data());
+        if (length > bytes.size() - 4 || bytes.size() - 4 - length < kStampSize)
+            return false;
+        const std::string path(bytes.substr(4, length));
+        const std::string_view stamp = bytes.substr(4 + length, kStampSize);
+        bytes.remove_prefix(4 + length + kStampSize);
+        const size_t i = versions.size();
+        std::optional<TFileVersion> now;
+        if (i < named.size()) {
+            if (named[i].path != path)
+                return false;
+            now = named[i];
+        } else {
+            now = versionOf(path);
+        }
+        if (!now || stampBytes(now->stamp, now->changeTime) != stamp)
+            return false;
+        versions.push_back(std::move(*now));
+    }
+    return versions.size() >= named.size() && !versions.empty();
 }
 
 // A headword as a term: blanks and line breaks around it dropped, control characters inside
@@ -701,7 +741,14 @@ bool walkSource(TSourceReader& reader, TWalked& walked, TIndexProgress* progress
         progress);
     walked.name = header.name;
     walked.author = header.author;
-    walked.info = header.info;
+    // The description's lines end in CR LF, as the program's own dialog writes them (and the
+    // converters too).
+    for (const char c : header.info) {
+        if (c == '\n')
+            walked.info.push_back('\r');
+        if (c != '\r')
+            walked.info.push_back(c);
+    }
     const size_t n = termStart.size() - 1;
     auto term = [&](size_t i) {
         return std::string_view(terms.data() + termStart[i], termStart[i + 1] - termStart[i]);
@@ -788,7 +835,7 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     const size_t locatorBytes = getU32(fields + 28);
     const char* flags = p + 12 + kStampSize;
     const bool source = isSource();
-    if (((getU32(flags) & kSource) != 0) != source || versionsLength != versionBytes_.size() ||
+    if (((getU32(flags) & kSource) != 0) != source || (!source && versionsLength != 0) ||
         orderLength > kMaxOrderName)
         return false;
     const auto fileSize = static_cast<uint64_t>(stamp_.size);
@@ -806,12 +853,24 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
                          termBytes, locatorBytes);
     const char* texts = p + layout.textsAt;
     if (size != layout.size ||
-        std::string_view(texts + header[0] + header[1] + header[2], versionsLength) !=
-            versionBytes_ ||
         std::string_view(p + kFixedSize, orderLength) != compare::orderName() ||
         !sameWeights(p + kFixedSize + orderLength) ||
         getU64(p + layout.headerCheckAt) != checksum(p, layout.headerCheckAt))
         return false;
+    // A source's index holds for the versions of all its files: those the reader named before
+    // its walk, first, and those it named only after (files it found it includes). An index
+    // just made holds exactly the versions it was made from.
+    const std::string_view versionBytes(texts + header[0] + header[1] + header[2], versionsLength);
+    std::vector<TFileVersion> versions;
+    if (source) {
+        if (trust == TTrust::Made) {
+            if (versionBytes != versionBytes_)
+                return false;
+            versions = versions_;
+        } else if (!storedVersions(versionBytes, versions_, versions)) {
+            return false;
+        }
+    }
     const char* starts = p + layout.startsAt;
     const auto* upper = reinterpret_cast<const uint32_t*>(p + layout.upperAt);
     const auto* tree = reinterpret_cast<const uint32_t*>(p + layout.treeAt);
@@ -852,7 +911,7 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     if (checkContent && (getU32(flags) & kProvisional) != 0) {
         // Only while the file still has the bytes it was made from.
         if (source) {
-            if (sourceContentCheck(versions_) != getU64(flags + 4))
+            if (sourceContentCheck(versions) != getU64(flags + 4))
                 return false;
         } else {
             const file_format::TRecordStream records(path_);
@@ -872,6 +931,10 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     termBytes_ = termBytes;
     locators_ = p + layout.locatorsAt;
     locatorBytes_ = locatorBytes;
+    if (source) {
+        versions_ = std::move(versions);
+        versionBytes_.assign(versionBytes);
+    }
     // The checks above read every page; only those the window reads later need stay resident.
     if (trust == TTrust::Whole && bytes->mapped != MAP_FAILED)
         ::madvise(bytes->mapped, bytes->size, MADV_DONTNEED);
@@ -882,6 +945,11 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
 std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress,
                                                  std::string* refusedFolder, TCheck check) {
+    // A dictionary of another format is read in place through its reader.
+    if (const TSourceOpener& opener = sourceOpener()) {
+        if (std::unique_ptr<TSourceReader> reader = opener(path))
+            return openSource(std::move(reader), path, folder, how, progress, refusedFolder);
+    }
     // One opening of the file serves both ways: the index is checked against its stamp, and an
     // index that cannot be used is made from the same file.
     file_format::TRecordStream records(path);
@@ -1173,7 +1241,7 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
             throw TError(formatMessage(error_text::kCannotOpenFile, name));
         versions.push_back(std::move(*version));
     }
-    const std::string versionBytes = versionsBytes(versions);
+    std::string versionBytes = versionsBytes(versions);
     auto unfilled = [&] {
         std::shared_ptr<TTermFile> file(new TTermFile);
         file->path_ = path;
@@ -1209,8 +1277,8 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
         file->fromCache_ = true;
         const char* p = file->bytes_->data();
-        if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 && !changedRecently(versions) &&
-            unchangedVersions(versions)) {
+        if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 &&
+            !changedRecently(file->versions_) && unchangedVersions(file->versions_)) {
             std::string final(p, file->bytes_->size);
             std::memset(final.data() + 12 + kStampSize, 0, 4);
             std::memcpy(final.data() + 12 + kStampSize, &kSource, 4);
@@ -1223,18 +1291,42 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     if (how == TOpen::Cached)
         return nullptr;
 
-    std::optional<uint64_t> content;
+    // The content check of files named before the walk is taken before it: a change during the
+    // walk then shows as a mismatch.
+    uint64_t content = 0;
     bool keep = cache.fd >= 0;
-    if (keep && changedRecently(versions)) {
-        content = sourceContentCheck(versions);
-        keep = content.has_value();
-    }
+    const bool recentBefore = keep && changedRecently(versions);
+    if (recentBefore)
+        keep = addContents(versions, 0, content);
+    const size_t namedBefore = versions.size();
     TWalked walked;
-    walked.versions = versionBytes;
     if (!walkSource(*reader, walked, progress))
         throw TError(formatMessage(error_text::kCannotOpenFile, path));
+    // Files the reader found it reads only by walking (a file the source includes) count too,
+    // as they are now: the walk has just read them.
+    for (const std::string& name : reader->files()) {
+        if (std::any_of(versions.begin(), versions.end(),
+                        [&](const TFileVersion& v) { return v.path == name; }))
+            continue;
+        std::optional<TFileVersion> version = versionOf(name);
+        if (!version)
+            throw TError(formatMessage(error_text::kCannotOpenFile, name));
+        versions.push_back(std::move(*version));
+    }
+    versionBytes = versionsBytes(versions);
+    walked.versions = versionBytes;
+    // Files named only now were read by the walk just done; those named before, when not
+    // recent, are told apart by their stamps, checked again before the index is kept.
+    const bool recent = recentBefore || (keep && changedRecently(versions));
+    if (keep && recent)
+        keep = addContents(versions, recentBefore ? namedBefore : 0, content);
+    file->versions_ = versions;
+    file->versionBytes_ = versionBytes;
+    if (progress)
+        progress->done = progress->total.load();
     auto bytes = std::make_shared<TBytes>();
-    bytes->memory = indexBytes(walked, file->stamp_, file->changeTime_, content);
+    bytes->memory = indexBytes(walked, file->stamp_, file->changeTime_,
+                               recent ? std::optional<uint64_t>(content) : std::nullopt);
     bytes->size = bytes->memory.size();
     // A source that changed during the walk gets no index kept; the one made serves until the
     // first article read finds the change.
@@ -1249,8 +1341,6 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     }
     if (!file->adopt(std::move(bytes), false, TTrust::Made))
         file_format::throwShortData();
-    if (progress)
-        progress->done = progress->total.load();
     return file;
 }
 

@@ -27,6 +27,11 @@
 // and carries a checksum; any other index is ignored and replaced. It is never needed: without
 // a cache the index is made in memory, which costs only the time of walking the file.
 //
+// A dictionary of another format read in place (a source, see source.h) has an index of the
+// same kind: its terms in UTF-8 and the UTF-8 order, for each term the locators of all the
+// source's entries it joins (which the source's reader takes back to read their articles),
+// and the versions of every file of the source, a change to any of which makes it stale.
+//
 // Indexes are kept only in a folder of the user's own (see platform/private_folder.h), and an
 // index is read only when it is the user's own file that nobody else may write.
 
@@ -90,7 +95,9 @@ public:
     // TError("Cannot open file %s") for a file that cannot be opened and TError("Stream read
     // error") for one that does not load, as TDictionary::LoadFromFile does. An empty folder
     // means no cache; so does one that is a link, another user's or open to others, which
-    // refusedFolder (when given) then names. progress, when given, follows the walk.
+    // refusedFolder (when given) then names. progress, when given, follows the walk. A path
+    // that the source opener (see source.h) takes for a dictionary of another format is
+    // opened as openSource opens it, and check is then always Whole.
     static std::shared_ptr<const TTermFile> open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress = nullptr,
                                                  std::string* refusedFolder = nullptr,

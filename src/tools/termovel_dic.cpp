@@ -22,6 +22,7 @@
 #include "dictionary/dictionary.h"
 #include "dictionary/file_lookup.h"
 #include "dictionary/secret_memory_stream.h"
+#include "dictionary/source.h"
 #include "dictionary/term_index.h"
 #include "interchange/fold_1251.h"
 #include "interchange/stardict_writer.h"
@@ -78,6 +79,30 @@ void printText(std::string_view cp1251) {
     print(gEscapeControls ? codepage::escapeControls(utf8) : utf8);
 }
 
+// UTF-8 text (a dictionary of another format read in place) as it is, control characters
+// escaped on a terminal.
+void printUtf8(std::string_view utf8) {
+    print(gEscapeControls ? codepage::escapeControls(utf8) : std::string(utf8));
+}
+
+// How the dictionary's texts are printed: as their form is written.
+auto printerOf(const TDictionary& d) {
+    return d.textForm() == TTextForm::Utf8 ? printUtf8 : printText;
+}
+
+// Whether path is a dictionary of another format, read in place (see source.h); also one
+// whose reader cannot open it, so that opening it tells why.
+bool isSource(const std::string& path) {
+    const TSourceOpener& opener = sourceOpener();
+    if (!opener)
+        return false;
+    try {
+        return opener(path) != nullptr;
+    } catch (const TError&) {
+        return true;
+    }
+}
+
 // Windows-1251 text that goes out as it is (export), control characters escaped on a terminal.
 void printData(std::string_view cp1251) {
     print(gEscapeControls ? codepage::escapeControls(cp1251, false) : std::string(cp1251));
@@ -123,17 +148,18 @@ void emitEntries(const TDictionary& d, void (*emit)(std::string_view), Write wri
 int info(const std::string& path) {
     TDictionary d;
     openIndexed(d, path);
+    const auto printShown = printerOf(d);
     print("Название словаря: ");
-    printText(d.Name());
+    printShown(d.Name());
     print("\nАвтор-составитель: ");
-    printText(d.Author());
+    printShown(d.Author());
     print("\nДополнительная информация: ");
     std::string description;
     for (char c : d.Info()) {
         if (c != '\r')
             description.push_back(c);
     }
-    printText(description);
+    printShown(description);
     print("\nТерминов: " + std::to_string(d.Count()) + "\n");
     return kExitOk;
 }
@@ -141,7 +167,7 @@ int info(const std::string& path) {
 int list(const std::string& path) {
     TDictionary d;
     openIndexed(d, path);
-    emitEntries(d, printText, [&](int i, std::string& out) {
+    emitEntries(d, printerOf(d), [&](int i, std::string& out) {
         out.append(d.Term(i));
         out.push_back('\n');
     });
@@ -174,8 +200,40 @@ std::string suggestionText(const std::string& path, std::string_view word, TWord
     return text;
 }
 
+// The look-up in a dictionary of another format: the term as given (UTF-8, blanks around it
+// left out, as around the source's headwords), letter case ignored.
+int lookupInSource(const std::string& path, std::string_view termUtf8, bool useIndex) {
+    TDictionary d;
+    std::string article;
+    int at = -1;
+    try {
+        std::string refused;
+        d.openIndexed(path, useIndex ? termIndexFolder() : std::string(), nullptr, &refused);
+        if (!refused.empty())
+            printError("индекс не используется: " + refused);
+        std::string_view term = termUtf8;
+        while (!term.empty() && static_cast<unsigned char>(term.front()) <= 0x20)
+            term.remove_prefix(1);
+        while (!term.empty() && static_cast<unsigned char>(term.back()) <= 0x20)
+            term.remove_suffix(1);
+        at = d.Find(term);
+        if (at >= 0)
+            article = d.Article(at);
+    } catch (const TError& e) {
+        throw readFailure("Словарь", path, &e);
+    }
+    if (at < 0)
+        throw TFailure{"Термин не найден: " + std::string(termUtf8), kExitNotFound};
+    printUtf8(article);
+    if (article.empty() || article.back() != '\n')
+        print("\n");
+    return kExitOk;
+}
+
 int lookup(const std::string& path, std::string_view termUtf8, bool useIndex, bool exact) {
     requireReadable("Словарь", path);
+    if (isSource(path))
+        return lookupInSource(path, termUtf8, useIndex);
     const std::optional<std::string> held = foldForLookup(termUtf8);
     if (!held)
         throw TFailure{"Термин не найден: " + std::string(termUtf8) +
@@ -473,7 +531,8 @@ int exportStarDict(const std::string& path, const std::string& ifoPath, bool for
 }
 
 int search(const std::string& path, std::string_view textUtf8) {
-    const std::string text = toCodePage(textUtf8, "Текст");
+    // A dictionary of another format is searched in its own UTF-8.
+    const std::string text = isSource(path) ? std::string(textUtf8) : toCodePage(textUtf8, "Текст");
     if (text.empty())
         throw TFailure{"Пустой текст поиска\n" + std::string(kUsage)};
     TDictionary d;
@@ -489,7 +548,7 @@ int search(const std::string& path, std::string_view textUtf8) {
         out.append(d.Term(at));
         out.push_back('\n');
     }
-    printText(out);
+    printerOf(d)(out);
     if (found.empty())
         throw TFailure{"Текст не найден ни в одной статье", kExitNotFound};
     return kExitOk;

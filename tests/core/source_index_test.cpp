@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "dictionary/article_search.h"
 #include "dictionary/dictionary.h"
+#include "dictionary/parallel_load.h"
 #include "dictionary/prefix_search.h"
 #include "dictionary/source.h"
 #include "dictionary/term_index.h"
@@ -25,13 +28,18 @@ namespace {
 using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
 
 // A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
-// one starting with '#', is no entry), its header in a companion file "NAME.hdr" of three
-// lines, which is one of its files. A locator is the line's byte offset.
+// one starting with '#', is no entry), its header in a companion file "NAME.hdr" (name,
+// author, then the description's lines), which is one of its files, but known as such only
+// once walked (as a file a source includes). A locator is the line's byte offset.
 class TTabReader : public TSourceReader {
 public:
     explicit TTabReader(std::string path) : path_(std::move(path)) {}
 
-    std::vector<std::string> files() const override { return {path_, path_ + ".hdr"}; }
+    std::vector<std::string> files() const override {
+        if (!walked_)
+            return {path_};
+        return {path_, path_ + ".hdr"};
+    }
 
     THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
                  TIndexProgress* progress) override {
@@ -48,14 +56,16 @@ public:
             if (progress && progress->cancel)
                 throw TIndexCancelled("Index cancelled");
         }
+        walked_ = true;
         std::string header = readFile(path_ + ".hdr");
         std::vector<std::string> lines(3);
-        for (size_t i = 0, at = 0; i < 3 && at < header.size(); ++i) {
+        size_t at = 0;
+        for (size_t i = 0; i < 2 && at < header.size(); ++i) {
             const size_t end = std::min(header.find('\n', at), header.size());
             lines[i] = header.substr(at, end - at);
             at = end + 1;
         }
-        return {lines[0], lines[1], lines[2]};
+        return {lines[0], lines[1], header.substr(std::min(at, header.size()))};
     }
 
     std::string article(std::string_view locator) const override {
@@ -70,6 +80,7 @@ public:
 
 private:
     std::string path_;
+    bool walked_ = false;
 };
 
 // Sets the tests' opener for the scope: a path ending in ".tab" is a source.
@@ -88,7 +99,7 @@ public:
 };
 
 void writeSource(const std::string& path, const TSourceEntries& entries,
-                 const std::string& header = "Name\nAuthor\nInfo") {
+                 const std::string& header = "Name\nAuthor\nInfo\nmore") {
     std::string text;
     for (const auto& [headword, article] : entries)
         text += headword + "\t" + article + "\n";
@@ -193,7 +204,7 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
             EXPECT_EQ(d.termFile()->fromCache(), fromCache) << folder;
             EXPECT_EQ(d.textForm(), TTextForm::Utf8);
             EXPECT_TRUE(d.readOnly());
-            EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info");
+            EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info\r\nmore");
             EXPECT_EQ(d.fileName(), path);
             EXPECT_EQ(contents(d), expected) << folder;
             for (size_t i = 0; i < expected.size(); ++i) {
@@ -386,4 +397,29 @@ TEST(SourceIndex, Utf8ComparisonAgreesWithTheCodePagesOne) {
         }
     }
     compare::setLocale("");
+}
+
+// The start-up's load takes a source's index from the cache once made, and the index is made
+// on a thread of its own as for a dictionary file.
+TEST(SourceIndex, ParallelLoadAndIndexBuildOpenSources) {
+    compare::setLocale("");
+    const TTabOpener opener;
+    TTempFolder temp;
+    const std::string path = temp.file("s.tab");
+    const TSourceEntries entries = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
+    writeSource(path, entries);
+    const std::string cache = temp.file("cache");
+    EXPECT_TRUE(loadDictionaries({path}, 1, cache, true).at(0).indexToMake);
+    TIndexBuild build(path, cache);
+    while (!build.finished())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::unique_ptr<TDictionary> made = build.take();
+    EXPECT_EQ(contents(*made), model(entries));
+    std::vector<TLoadedDictionary> loaded =
+        loadDictionaries({path, temp.file("gone.tab")}, 2, cache, true);
+    ASSERT_NE(loaded.at(0).dictionary, nullptr);
+    EXPECT_TRUE(loaded[0].dictionary->termFile()->fromCache());
+    EXPECT_TRUE(loaded[0].dictionary->readOnly());
+    EXPECT_EQ(contents(*loaded[0].dictionary), model(entries));
+    EXPECT_TRUE(loaded.at(1).error != nullptr);
 }
