@@ -6,6 +6,7 @@
 #include "interchange/mueller_reverse.h"
 #include "interchange/mueller_text.h"
 #include "interchange/prose_text.h"
+#include "platform/codepage.h"
 #include "platform/compare.h"
 
 std::string withCrLf(std::string_view text) {
@@ -198,4 +199,35 @@ TConversionReport TConversion::finish(TDictionary& dictionary) {
     }
     report_.terms = dictionary.Count();
     return report_;
+}
+
+std::string conversionReportText(const std::string& out, const TConversionReport& r) {
+    return "Словарь создан: " + out + "\nСтатей прочитано: " + std::to_string(r.entries) +
+           "\nТерминов: " + std::to_string(r.terms) +
+           " (статей присоединено к статье того же термина: " + std::to_string(r.joined) +
+           ")\nЗаголовков пропущено (символы вне Windows-1251 или пустой заголовок): " +
+           std::to_string(r.leftOut) +
+           "\nСтатей без текста пропущено: " + std::to_string(r.emptyArticles) +
+           "\nСимволов заменено близкими: " + std::to_string(r.characters.folded) +
+           "\nСимволов заменено на \"?\": " + std::to_string(r.characters.replaced) + "\n";
+}
+
+TConversionReport convertDictionary(const TDictionary& source, TDictionary& out) {
+    // The conversion takes UTF-8; a dictionary of the program's own form is brought to it
+    // first, which Windows-1251 then holds again without a change.
+    const bool utf8 = source.textForm() == TTextForm::Utf8;
+    const auto asUtf8 = [utf8](std::string_view text) {
+        return utf8 ? std::string(text) : codepage::toUtf8(text);
+    };
+    TConversion conversion;
+    conversion.setName(asUtf8(source.Name()));
+    conversion.setAuthor(asUtf8(source.Author()));
+    conversion.setInfo(asUtf8(source.Info()));
+    std::string term;
+    std::string article;
+    for (int i = 0; i < source.Count(); ++i) {
+        source.GetTerm(i, term, article);
+        conversion.add(asUtf8(term), asUtf8(article));
+    }
+    return conversion.finish(out);
 }

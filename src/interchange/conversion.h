@@ -109,3 +109,15 @@ private:
     std::string name_, author_, info_;
     bool hasName_ = false, hasAuthor_ = false, hasInfo_ = false;
 };
+
+// The text that reports a conversion that made the dictionary file out (named as given): the
+// counts of report, one a line, as the command-line converters print them.
+std::string conversionReportText(const std::string& out, const TConversionReport& report);
+
+// Converts source into out, which must be empty, as the converters convert another format: its
+// terms in order with their articles kept line for line (TArticleForm::asIs) and its header,
+// folded to Windows-1251 where its text is UTF-8 (a dictionary of another format read in
+// place). The way to a copy in the program's format of a dictionary that cannot be saved.
+// Raises what reading source raises (TDictionaryChanged when its file changed, TError naming a
+// file that cannot be read), and as TConversion::finish; out is then to be thrown away.
+TConversionReport convertDictionary(const TDictionary& source, TDictionary& out);

@@ -104,14 +104,7 @@ std::vector<std::string> parse(const std::vector<std::string>& args, THeaderOpti
 }
 
 void printReport(const std::string& out, const TConversionReport& r) {
-    print("Словарь создан: " + out + "\nСтатей прочитано: " + std::to_string(r.entries) +
-          "\nТерминов: " + std::to_string(r.terms) +
-          " (статей присоединено к статье того же термина: " + std::to_string(r.joined) +
-          ")\nЗаголовков пропущено (символы вне Windows-1251 или пустой заголовок): " +
-          std::to_string(r.leftOut) +
-          "\nСтатей без текста пропущено: " + std::to_string(r.emptyArticles) +
-          "\nСимволов заменено близкими: " + std::to_string(r.characters.folded) +
-          "\nСимволов заменено на \"?\": " + std::to_string(r.characters.replaced) + "\n");
+    print(conversionReportText(out, r));
 }
 
 enum class TSource { dictd, stardict, dsl };

@@ -19,6 +19,24 @@ std::optional<std::string> lookupForm(const QString& text) {
     return foldForLookup(text.toStdString());
 }
 
+QString fromForm(std::string_view text, TTextForm form) {
+    if (form == TTextForm::Utf8)
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return fromCp1251(text);
+}
+
+std::optional<std::string> toForm(const QString& text, TTextForm form, char32_t* firstBad) {
+    if (form == TTextForm::Utf8)
+        return text.toUtf8().toStdString();
+    return toCp1251(text, firstBad);
+}
+
+std::optional<std::string> lookupForm(const QString& text, TTextForm form) {
+    if (form == TTextForm::Utf8)
+        return text.toUtf8().toStdString();
+    return lookupForm(text);
+}
+
 std::optional<char32_t> firstUnstorable(std::initializer_list<QString> texts) {
     for (const QString& text : texts) {
         char32_t bad = 0;

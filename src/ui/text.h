@@ -8,8 +8,11 @@
 #include <string>
 #include <string_view>
 
-// The windows' side of the text boundary: the core holds Windows-1251 bytes, widgets hold
-// QString. Text crosses only here.
+#include "dictionary/dictionary.h"
+
+// The windows' side of the text boundary: the core holds Windows-1251 bytes (or, for a
+// dictionary of another format read in place, UTF-8 as written), widgets hold QString. Text
+// crosses only here.
 
 // Windows-1251 bytes as a QString. Never fails: every byte has a character.
 QString fromCp1251(std::string_view text);
@@ -22,6 +25,13 @@ std::optional<std::string> toCp1251(const QString& text, char32_t* firstBad = nu
 // Windows-1251 holds it, otherwise folded as the converters fold headwords (é → e, ß → ss);
 // nullopt when some character has no near form in the code page.
 std::optional<std::string> lookupForm(const QString& text);
+
+// The same three for a dictionary's text in its form (TDictionary::textForm): Windows-1251 as
+// above, or UTF-8, which holds every character, is never folded and so never refuses.
+QString fromForm(std::string_view text, TTextForm form);
+std::optional<std::string> toForm(const QString& text, TTextForm form,
+                                  char32_t* firstBad = nullptr);
+std::optional<std::string> lookupForm(const QString& text, TTextForm form);
 
 // The first character, taking the texts in order, that Windows-1251 cannot hold; nullopt when
 // every text can be stored.

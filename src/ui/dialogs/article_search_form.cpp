@@ -44,7 +44,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole)
             return {};
-        return fromCp1251(dictionary_.Term(rows[static_cast<size_t>(index.row())]));
+        return fromForm(dictionary_.Term(rows[static_cast<size_t>(index.row())]),
+                        dictionary_.textForm());
     }
     void show(std::vector<int> found) {
         beginResetModel();
@@ -126,7 +127,7 @@ bool TArticleSearchForm::search() {
     if (searching_)
         return false;
     char32_t bad = 0;
-    const std::optional<std::string> text = toCp1251(edText->text(), &bad);
+    const std::optional<std::string> text = toForm(edText->text(), dictionary_.textForm(), &bad);
     if (!text) {
         model_->show({});
         lbTotal->clear();

@@ -99,11 +99,12 @@ void TInfoForm::MakeEditable() {
 }
 
 void TInfoForm::fill(const TDictionary& dictionary) {
-    edName->setText(fromCp1251(dictionary.Name()));
+    const TTextForm form = dictionary.textForm();
+    edName->setText(fromForm(dictionary.Name(), form));
     edName->setCursorPosition(0);
-    edAuthor->setText(fromCp1251(dictionary.Author()));
+    edAuthor->setText(fromForm(dictionary.Author(), form));
     edAuthor->setCursorPosition(0);
-    edInfo->setPlainText(toBoxLines(fromCp1251(dictionary.Info())));
+    edInfo->setPlainText(toBoxLines(fromForm(dictionary.Info(), form)));
     lbTotal->setText(QString::number(dictionary.Count()));
 }
 

@@ -74,8 +74,8 @@ public:
     QString tabCaption(int index) const;
     // Open viewing translation windows, oldest first.
     const std::vector<TWordForm*>& translationWindows() const { return wordForms_; }
-    // The open viewing window whose term box shows exactly term (bytes, case included), or
-    // nullptr.
+    // The open viewing window whose term box shows exactly term (bytes in the current
+    // dictionary's text form, case included), or nullptr.
     TWordForm* translationWindowFor(const std::string& term) const;
 
     // Runs one handler; an error it raises is shown in the error box and swallowed, so errors
@@ -105,9 +105,9 @@ public:
     void TabSetChange(int newTab, bool& allowChange);
 
     // --- Look-up ---
-    // Selects the first row whose term begins with the search text (case folded, letters the
-    // code page lacks in the form a dictionary holds them: é as e); leaves the selection alone
-    // when none does or the text is empty.
+    // Selects the first row whose term begins with the search text (case folded; in a
+    // Windows-1251 dictionary letters the code page lacks in the form it holds them, é as e, in
+    // a UTF-8 one as written); leaves the selection alone when none does or the text is empty.
     void cmbStringChange();
     // Enter (non-empty text): ShowTranslation. Down/Up with a row that can move: moves it,
     // puts its term into the box all selected, and consumes the key unless Alt is held.
@@ -203,14 +203,16 @@ public:
     static constexpr int kWaitingRequests = 8;
     // Brings the program forward: out of the notification area, no longer minimised, in front.
     void comeForward();
-    // Comes forward and puts word, in the form a dictionary would hold it (lookupForm: é as e),
-    // into the search box as if typed, then opens the term's translation window (openTerm). A
-    // word with a character that has no such form is refused in the information box, which
-    // names that character, and nothing else happens.
+    // Comes forward and puts word, in the form the current dictionary would hold it (a
+    // Windows-1251 one: lookupForm, é as e; a UTF-8 one: as written), into the search box as if
+    // typed, then opens the term's translation window (openTerm). While no UTF-8 dictionary is
+    // open, a word with a character that has no Windows-1251 form is refused in the information
+    // box, which names that character, and nothing else happens.
     void lookUpWord(const QString& word);
-    // Looks term up (case ignored, in its lookupForm) in the current dictionary, then in the others
-    // in tab order; the first that has it becomes current and the term's translation window opens
-    // as from the word list. When none has it, the status bar says so and false comes back.
+    // Looks term up (case ignored, in each dictionary's form: see openThroughForms) in the
+    // current dictionary, then in the others in tab order; the first that has it becomes current
+    // and the term's translation window opens as from the word list. When none has it, the status
+    // bar says so and false comes back.
     bool openTerm(const QString& term);
     // «Найти в статьях…»: asks for a text and lists the current dictionary's terms whose
     // articles contain it; the term chosen there opens in its translation window.
@@ -309,11 +311,14 @@ private:
     // strip's signals itself (QSignalBlocker): only the user's clicks reach TabSetChange.
     void selectTab(int index, bool force = false);
     void refillWordList();  // one model reset over DicList[CurDic]
-    // actSave, actSub, actEdit and, with translateToo, actTranslate.
+    // actSave, actSub, actEdit and, with translateToo, actTranslate; Delete and Edit never on
+    // a read-only dictionary.
     void setTermsGroupEnabled(bool enabled, bool translateToo = true);
-    void setDictionaryGroupEnabled(bool enabled);  // actClose, actInfo, actAdd, actImport
-    void applyTitle();                             // title rule for the current dictionary
-    int appendTab(const QString& caption);         // signals blocked; returns the tab's index
+    // actClose, actInfo, actAdd, actImport; Add and Import never on a read-only dictionary.
+    void setDictionaryGroupEnabled(bool enabled);
+    bool currentReadOnly() const;           // whether the current dictionary is read-only
+    void applyTitle();                      // title rule for the current dictionary
+    int appendTab(const QString& caption);  // signals blocked; returns the tab's index
     void setTabCaption(int index, const QString& caption);
 
     // Removes dictionary index and its tab: the current one as closeCurrentDictionary does,
@@ -368,7 +373,10 @@ private:
     void setSearchText(const QString& text);  // code-set text: runs no user handler
     void selectRow(int row);                  // code-set selection: runs no ListBoxClick
     void loadHistory();
+    // Term and article are the current dictionary's texts, in its form.
     void showTranslationWindow(const std::string& term, const std::string& article);
+    // The current dictionary's text form; Windows-1251 without one.
+    TTextForm currentTextForm() const;
     // Keeps the size of every translation window whose closing is asked for (WordWidth,
     // WordHeight), so the next viewing window opens at it.
     void rememberSizeOf(TWordForm& form);
@@ -379,15 +387,18 @@ private:
     // form of one opens that term; otherwise the selected row opens (ShowTranslation), and
     // with none selected the text gets suggestions.
     void enterSearchText();
-    // Looks word (Windows-1251) up as written, then cleaned of the punctuation around it,
-    // through its ё/е variants and its dictionary forms: each candidate in the current
-    // dictionary, then (allTabs) in the others in tab order. The term found becomes current
-    // and opens; a term that is not the word as written is named in the status bar. False
-    // when nothing answers.
-    bool openThroughForms(const std::string& word, bool allTabs);
-    // Offers the terms near word, from the open dictionaries in tab order, current first, in
-    // a list under the search box; choosing one looks it up. Nothing when there are none.
-    void offerSuggestions(const std::string& word);
+    // Looks word up as written, then cleaned of the punctuation around it, through its ё/е
+    // variants and its dictionary forms: each candidate in the current dictionary, then
+    // (allTabs) in the others in tab order. The term found becomes current and opens; a term
+    // that is not the word as written is named in the status bar. False when nothing answers.
+    // Word forms work on Windows-1251, so the word goes to them as a Windows-1251 dictionary
+    // would hold it (é as e); a UTF-8 dictionary is first asked for the word exactly as
+    // written, and then for each candidate.
+    bool openThroughForms(const QString& word, bool allTabs);
+    // Offers the terms near word (as a Windows-1251 dictionary would hold it), from the open
+    // dictionaries in tab order, current first, in a list under the search box; choosing one
+    // looks it up. Nothing when there are none.
+    void offerSuggestions(const QString& word);
     // Drops the suggestion index of dictionary: its terms changed, or it closes.
     void forgetSuggestions(const TDictionary* dictionary);
     TWordForms& morphology();
@@ -401,6 +412,17 @@ private:
     // copy then hides the bundled one; for a new dictionary, its caption in the folder a file
     // dialog was last used in, else in the program folder.
     QString saveProposal() const;
+    // On a tab whose dictionary is read-only (another format's, read in place), tells the user
+    // so in the information box and answers true: the command that asked changes nothing.
+    bool refusedAsReadOnly();
+    // Save on a read-only dictionary: asks where, and writes there a copy in the program's
+    // format converted as the converters convert (folded to Windows-1251), then reports the
+    // conversion's counts in the information box. The tab keeps showing the source. A path
+    // that leads to one of the source's own files is refused with a warning.
+    void saveConvertedCopy();
+    // The file the copy's save dialog offers: the source's name as a .dic, in the folder a
+    // file dialog was last used in, else in the program folder.
+    QString convertedCopyProposal() const;
     // Asks about each modified dictionary in tab order; false as soon as one answer is No.
     bool confirmUnsavedDictionaries();
     // Shows an adding/editing window until it is cancelled (false) or accepted with a term

@@ -105,10 +105,13 @@ void TMainForm::lookUpWord(const QString& word) {
     comeForward();
     if (word.isEmpty())
         return;
-    // Looked up as the dictionary would hold it: "résumé" finds "resume". Only a character
-    // with no near form in the code page is refused, and it is the one named.
-    const std::optional<std::string> term = lookupForm(word);
-    if (!term) {
+    // Looked up as each dictionary would hold it: a Windows-1251 one "résumé" as "resume", a
+    // UTF-8 one as written. A character with no near form in the code page is refused, naming
+    // it, unless a dictionary of UTF-8 text is open, which may hold it as it is.
+    const std::optional<std::string> folded = lookupForm(word);
+    const bool anyUtf8 = std::ranges::any_of(
+        DicList, [](const auto& dictionary) { return dictionary->textForm() == TTextForm::Utf8; });
+    if (!folded && !anyUtf8) {
         for (const char32_t character : word.toUcs4()) {
             if (!lookupForm(QString::fromUcs4(&character, 1))) {
                 dialogs().information(this, unstorableCharacterText(character));
@@ -117,23 +120,24 @@ void TMainForm::lookUpWord(const QString& word) {
         }
         return;
     }
-    // As if typed: the list moves to where the text's beginning puts it.
-    const QString shown = fromCp1251(*term);
+    // As if typed, in the current dictionary's form: the list moves to where the text's
+    // beginning puts it.
+    const QString shown =
+        folded && currentTextForm() == TTextForm::Cp1251 ? fromCp1251(*folded) : word;
     setSearchText(shown);
     cmbStringChange();
-    openTerm(shown);
+    openTerm(word);
 }
 
 bool TMainForm::openTerm(const QString& term) {
-    // Looked up as the dictionary would hold it ("résumé" finds "resume"), then as a reader
-    // means it: the word as written, its ё/е variants and dictionary forms, in every tab.
-    const std::optional<std::string> bytes = lookupForm(term);
-    if (bytes && openThroughForms(*bytes, true))
+    // Looked up as each dictionary would hold it ("résumé" finds "resume" in a Windows-1251
+    // one), then as a reader means it: the word as written, its ё/е variants and dictionary
+    // forms, in every tab.
+    if (openThroughForms(term, true))
         return true;
     besideOf_.reset();
     StatusBar->showMessage(QStringLiteral("Термин «%1» не найден в открытых словарях").arg(term));
-    if (bytes)
-        offerSuggestions(*bytes);
+    offerSuggestions(term);
     return false;
 }
 

@@ -67,11 +67,12 @@ void TMainForm::actInfoExecute() {
     if (!dictionary || reloadIfChanged(CurDic))
         return;
     TInfoForm form(dialogs(), this);
-    // Edit mode is read afresh each time, so a change in the settings counts at once.
-    if (regSetup_.IsOn("EditMode"))
+    // Edit mode is read afresh each time, so a change in the settings counts at once. A
+    // dictionary read in place shows its texts read-only in any mode.
+    if (regSetup_.IsOn("EditMode") && !dictionary->readOnly())
         form.MakeEditable();
     form.fill(*dictionary);
-    if (dialogs().execModal(form) != QDialog::Accepted)
+    if (dialogs().execModal(form) != QDialog::Accepted || dictionary->readOnly())
         return;
     // The dialog lets "Ok!" through only with texts the code page holds.
     if (const std::optional<TInfoTexts> texts = form.texts())

@@ -363,17 +363,27 @@ void TMainForm::refillWordList() {
         ListBox->scrollToTop();
 }
 
+bool TMainForm::currentReadOnly() const {
+    const TDictionary* dictionary = currentDictionary();
+    return dictionary && dictionary->readOnly();
+}
+
 void TMainForm::setTermsGroupEnabled(bool enabled, bool translateToo) {
-    for (QAction* action : {actSave, actSub, actEdit})
-        action->setEnabled(enabled);
+    // A dictionary read in place never changes: Delete and Edit stay off on its tab, and Save
+    // writes a copy in the program's format (saveConvertedCopy).
+    actSave->setEnabled(enabled);
+    for (QAction* action : {actSub, actEdit})
+        action->setEnabled(enabled && !currentReadOnly());
     if (translateToo)
         actTranslate->setEnabled(enabled);
 }
 
 void TMainForm::setDictionaryGroupEnabled(bool enabled) {
     // The import and the search in articles need a current dictionary, so they go with the group.
-    for (QAction* action : {actClose, actInfo, actAdd, actImport, actSearchArticles})
+    for (QAction* action : {actClose, actInfo, actSearchArticles})
         action->setEnabled(enabled);
+    for (QAction* action : {actAdd, actImport})
+        action->setEnabled(enabled && !currentReadOnly());
 }
 
 void TMainForm::applyTitle() {
@@ -381,6 +391,6 @@ void TMainForm::applyTitle() {
     const TDictionary* dictionary = currentDictionary();
     QString title = QString::fromLatin1(ProgramTitle);
     if (dictionary && !dictionary->Name().empty())
-        title += QStringLiteral(" - ") + fromCp1251(dictionary->Name());
+        title += QStringLiteral(" - ") + fromForm(dictionary->Name(), dictionary->textForm());
     setWindowTitle(title);
 }

@@ -1,14 +1,21 @@
 // The dictionary editing commands: New, Open, Save, Close, Add term, Delete term, Edit term.
 // They ask the user and check the input; every change they make goes through the operations of
 // main_form_dictionaries.cpp, which keep the tabs, the word list and the actions in step.
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTabBar>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
+#include "dictionary/term_index.h"
+#include "interchange/conversion.h"
 #include "platform/error.h"
 #include "platform/program_folder.h"
 #include "ui/dialogs/word_form.h"
@@ -44,6 +51,28 @@ QString withDefaultSuffix(const QString& path, bool keepExisting) {
         return path;
     return path + QLatin1Char('.') + kDefaultSuffix;
 }
+
+// Whether path leads to a file the dictionary is read from (for a dictionary of another
+// format, any of its files), by its name or, reached through another name, by its identity.
+bool isSourceFile(const TDictionary& dictionary, const std::string& path) {
+    if (dictionary.IsOwnFile(path))
+        return true;
+    const std::shared_ptr<const TTermFile> index = dictionary.termFile();
+    if (!index)
+        return false;
+    std::error_code error;
+    return std::ranges::any_of(index->files(), [&](const std::string& file) {
+        return std::filesystem::equivalent(file, path, error);
+    });
+}
+
+// The wait cursor for as long as it lives.
+struct TBusyCursor {
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
 
 // An adding or editing window that refuses "Сохранить" while its texts hold a character the
 // dictionary cannot store: an information box names the character and the modal display goes
@@ -108,6 +137,10 @@ void TMainForm::actSaveExecute() {
     TDictionary* dictionary = editableDictionary();
     if (!dictionary || reloadIfChanged(CurDic))
         return;
+    if (dictionary->readOnly()) {
+        saveConvertedCopy();
+        return;
+    }
     const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
     dialog->selectFile(saveProposal());
     if (!dialogs().execFileDialog(*dialog))
@@ -130,6 +163,80 @@ void TMainForm::actSaveExecute() {
         dictionary->SaveToFile(file);
     }
     setTabCaption(CurDic, QFileInfo(path).fileName());
+}
+
+bool TMainForm::refusedAsReadOnly() {
+    const TDictionary* dictionary = currentDictionary();
+    if (!dictionary || !dictionary->readOnly())
+        return false;
+    // The commands are off on such a tab; one that comes some other way is told why nothing
+    // happens, before anything is typed in vain.
+    const QString name = dictionary->Name().empty()
+                             ? tabCaption(CurDic)
+                             : fromForm(dictionary->Name(), dictionary->textForm());
+    dialogs().information(this, QStringLiteral("Словарь «%1» открыт только для чтения").arg(name));
+    return true;
+}
+
+QString TMainForm::convertedCopyProposal() const {
+    // The source's own name without the extensions of its format (gcide.index, Littre.dsl.dz,
+    // czech.ifo), as a .dic beside the files the user keeps: never one of the source's files.
+    QString name = QFileInfo(QString::fromStdString(currentDictionary()->fileName())).fileName();
+    for (const QString& packed : {QStringLiteral(".dz"), QStringLiteral(".gz")}) {
+        if (name.endsWith(packed, Qt::CaseInsensitive))
+            name.chop(packed.size());
+    }
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    const QString folder =
+        lastFolder_.isEmpty() ? QString::fromStdString(folders_.program) : lastFolder_;
+    return folder + QLatin1Char('/') + name + QLatin1Char('.') + kDefaultSuffix;
+}
+
+void TMainForm::saveConvertedCopy() {
+    const TDictionary* source = currentDictionary();
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
+    dialog->selectFile(convertedCopyProposal());
+    if (!dialogs().execFileDialog(*dialog))
+        return;
+    const QString chosen = dialog->selectedFiles().value(0);
+    if (chosen.isEmpty())
+        return;
+    const QString path = withDefaultSuffix(chosen, false);
+    lastFolder_ = QFileInfo(path).absolutePath();
+    const std::string file = path.toStdString();
+    // The source is read in place and never written: a copy over one of its files would
+    // destroy the dictionary the copy is made from.
+    if (isSourceFile(*source, file)) {
+        dialogs().warning(this, QStringLiteral("Копию нельзя записать в файл самого словаря %1; "
+                                               "выберите другое имя.")
+                                    .arg(path));
+        return;
+    }
+    // The copy is the program's format, folded to Windows-1251 as the converters fold; the
+    // tab goes on showing the source, which is what the user opened (the copy opens by Open).
+    TDictionary copy;
+    TConversionReport report;
+    bool changed = false;
+    {
+        // Every article is read from the source's files: a large one takes a while.
+        const TBusyCursor busy;
+        try {
+            report = convertDictionary(*source, copy);
+        } catch (const TDictionaryChanged&) {
+            changed = true;
+        }
+        if (!changed)
+            copy.SaveToFile(file);
+    }
+    if (changed) {
+        // The source changed under the conversion: nothing is written from a mixture of two
+        // versions, and the dictionary is read afresh.
+        dictionaryChanged();
+        return;
+    }
+    dialogs().information(this, QString::fromStdString(conversionReportText(file, report)));
 }
 
 void TMainForm::actCloseExecute() {
@@ -166,7 +273,7 @@ bool TMainForm::runWordForm(TWordForm& form, std::string& term, std::string& art
 
 void TMainForm::actAddExecute() {
     const TDictionary* dictionary = currentDictionary();
-    if (!dictionary || reloadIfChanged(CurDic))
+    if (!dictionary || refusedAsReadOnly() || reloadIfChanged(CurDic))
         return;
     TCheckedWordForm form(this);
     form.SetAdding();
@@ -187,7 +294,7 @@ void TMainForm::actAddExecute() {
 void TMainForm::actSubExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0 || reloadIfChanged(CurDic))
+    if (!dictionary || row < 0 || refusedAsReadOnly() || reloadIfChanged(CurDic))
         return;
     if (dialogs().confirm(this, QStringLiteral("Удалить выделенное слово?")) !=
         TDialogs::TAnswer::Yes)
@@ -200,7 +307,7 @@ void TMainForm::actSubExecute() {
 void TMainForm::actEditExecute() {
     const TDictionary* dictionary = currentDictionary();
     const int row = selectedRow();
-    if (!dictionary || row < 0 || reloadIfChanged(CurDic))
+    if (!dictionary || row < 0 || refusedAsReadOnly() || reloadIfChanged(CurDic))
         return;
     std::string term;
     std::string article;

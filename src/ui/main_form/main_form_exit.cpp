@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QTabBar>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/reg_setup.h"
 #include "ui/main_form/main_form.h"
@@ -53,13 +55,19 @@ void TMainForm::storeHistory() {
     // starts with the same list; start-up writes the file once the loop has ended.
     TRegSetup& setup = regSetup();
     setup.ClearSection(kHistorySection);
-    const int count = cmbString->count();
-    for (int i = 0; i < count; ++i)
-        // History entries are terms taken from dictionaries, so they always fit the code
-        // page; one that somehow does not is written as nothing rather than as a false "?".
-        setup.WriteValue(kHistorySection, numberedKey(i + 1),
-                         toCp1251(cmbString->itemText(i)).value_or(std::string()));
-    setup.WriteValue(kHistorySection, "Count", std::to_string(count));
+    // The settings file is Windows-1251, but a term of a UTF-8 dictionary may hold letters it
+    // lacks («přítel»): such an entry stays in the box for the session and is written in the
+    // form a Windows-1251 dictionary would hold it (pritel). One with a character that has no
+    // such form is not written: never an empty entry or a false "?".
+    std::vector<std::string> entries;
+    for (int i = 0; i < cmbString->count(); ++i) {
+        std::optional<std::string> entry = lookupForm(cmbString->itemText(i));
+        if (entry)
+            entries.push_back(std::move(*entry));
+    }
+    for (size_t i = 0; i < entries.size(); ++i)
+        setup.WriteValue(kHistorySection, numberedKey(static_cast<int>(i) + 1), entries[i]);
+    setup.WriteValue(kHistorySection, "Count", std::to_string(entries.size()));
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -27,7 +27,7 @@ constexpr int kLeaveRetryMs = 50;
 }  // namespace
 
 void TMainForm::actImportExecute() {
-    if (!currentDictionary() || importRunning_)
+    if (!currentDictionary() || importRunning_ || refusedAsReadOnly())
         return;
     const QString chosen = chooseFileToOpen();
     if (chosen.isEmpty())
@@ -40,7 +40,7 @@ void TMainForm::ImportText(const std::string& path) {
     TDictionary* dictionary = editableDictionary();
     // One import at a time, into the dictionary that was current when it began: the progress
     // window keeps the user away from the tabs and the commands while it runs.
-    if (!dictionary || importRunning_ || reloadIfChanged(CurDic))
+    if (!dictionary || importRunning_ || refusedAsReadOnly() || reloadIfChanged(CurDic))
         return;
     // The dictionary's own file would be read as text: its scrambled bytes would come in as
     // terms of noise.

@@ -129,9 +129,12 @@ void TMainForm::setSearchText(const QString& text) {
 void TMainForm::cmbStringChange() {
     if (!currentDictionary())
         return;
-    // Letters the code page lacks are looked for by their near form (é as e), as the terms of
-    // converted dictionaries hold them; text with no such form begins no term.
-    const std::optional<std::string> text = lookupForm(cmbString->currentText());
+    // The text is taken in the current dictionary's own form: in a Windows-1251 one, letters
+    // the code page lacks are looked for by their near form (é as e), as the terms of converted
+    // dictionaries hold them, and text with no such form begins no term; a UTF-8 one holds
+    // them as written.
+    const std::optional<std::string> text =
+        lookupForm(cmbString->currentText(), currentDictionary()->textForm());
     if (!text)
         return;
     const int row = wordListModel_->findPrefix(*text);
@@ -212,8 +215,11 @@ void TMainForm::typeToFind(const QString& text) {
         typedBeginning_.clear();
     typeToFindTimer_.start();
     typedBeginning_ += text;
-    const std::optional<std::string> beginning = toCp1251(typedBeginning_);
-    if (!beginning || !currentDictionary())
+    if (!currentDictionary())
+        return;
+    const std::optional<std::string> beginning =
+        toForm(typedBeginning_, currentDictionary()->textForm());
+    if (!beginning)
         return;
     const int row = wordListModel_->findPrefix(*beginning);
     if (row < 0 || row == selectedRow())
@@ -223,6 +229,11 @@ void TMainForm::typeToFind(const QString& text) {
 }
 
 // --- Translation ---
+
+TTextForm TMainForm::currentTextForm() const {
+    const TDictionary* dictionary = currentDictionary();
+    return dictionary ? dictionary->textForm() : TTextForm::Cp1251;
+}
 
 void TMainForm::actTranslateExecute() {
     ShowTranslation();
@@ -237,15 +248,16 @@ void TMainForm::ShowTranslation() {
     std::string article;
     if (!dictionary->GetTerm(row, term, article))
         return;
-    const QString shownTerm = fromCp1251(term);
+    const QString shownTerm = fromForm(term, dictionary->textForm());
     AddHistory(shownTerm);
     setSearchText(shownTerm);
     showTranslationWindow(term, article);
 }
 
 TWordForm* TMainForm::translationWindowFor(const std::string& term) const {
+    const TTextForm textForm = currentTextForm();
     for (TWordForm* form : wordForms_) {
-        if (toCp1251(form->termText()) == term)
+        if (toForm(form->termText(), textForm) == term)
             return form;
     }
     return nullptr;
@@ -295,7 +307,8 @@ void TMainForm::showTranslationWindow(const std::string& term, const std::string
         WordTop = next.top;
         WordLeft = next.left;
     }
-    form->setTexts(fromCp1251(term), fromCp1251(article));
+    const TTextForm textForm = currentTextForm();
+    form->setTexts(fromForm(term, textForm), fromForm(article, textForm));
     wordForms_.push_back(form);
     form->show();
 }

@@ -131,7 +131,7 @@ QVariant TWordListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role != Qt::DisplayRole)
         return {};
-    return fromCp1251(dictionary_->Term(index.row()));
+    return fromForm(dictionary_->Term(index.row()), dictionary_->textForm());
 }
 
 Qt::ItemFlags TWordListModel::flags(const QModelIndex& index) const {

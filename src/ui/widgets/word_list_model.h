@@ -27,7 +27,8 @@ public:
     void setNotice(const QString& text);
     TDictionary* dictionary() const { return dictionary_; }
 
-    // The first row whose term begins with prefix (Windows-1251 bytes, case folded), or -1;
+    // The first row whose term begins with prefix (in the dictionary's text form, case folded),
+    // or -1;
     // -1 also for an empty prefix.
     int findPrefix(std::string_view prefix);
 
