@@ -1,16 +1,23 @@
 // Dictionaries of another format read in place: their UTF-8 text as written in the word list,
 // the translation window and the search box, beside a Windows-1251 tab; read-only in edit mode;
-// Save writing a folded .dic copy; the history of their terms.
+// Save writing a folded .dic copy; the history of their terms; Open and start-up taking real
+// dictd, StarDict and DSL files.
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <fstream>
+
+#include "dictionary/source.h"
+#include "interchange/source_readers.h"
 #include "platform/compare.h"
 #include "support/main_form_rig.h"
 #include "support/text_source.h"
@@ -46,6 +53,40 @@ void type(QWidget* box, const QString& text) {
     }
 }
 
+// A one-entry dictionary («été», "summer") named "Littré" in a format of another program,
+// written into folder as the format is published; returns the file Open names.
+std::string writeSample(const QString& folder, const QString& format) {
+    const std::string base = folder.toStdString() + "/";
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(base + name, std::ios::binary) << bytes;
+        return base + name;
+    };
+    if (format == "StarDict") {
+        // .idx: the word, a NUL, then the article's offset and size, 32-bit big-endian.
+        const std::string idx = std::string("été\0\0\0\0\0\0\0\0\6", 14);
+        put("xmlittre.idx", idx);
+        put("xmlittre.dict", "summer");
+        return put("xmlittre.ifo",
+                   "StarDict's dict ifo file\nversion=2.4.2\nwordcount=1\n"
+                   "idxfilesize=" +
+                       std::to_string(idx.size()) + "\nbookname=Littré\nsametypesequence=m\n");
+    }
+    if (format == "dictd") {
+        // .index: word TAB offset TAB length, the numbers in dictd's base-64 digits.
+        put("gcide.dict", "00-database-short\n    Littré\nété\n    summer\n");
+        return put("gcide.index", "00-database-short\tA\te\nété\te\tR\n");
+    }
+    return put("Littre.DSL", "#NAME \"Littré\"\n\nété\n\t[m1]summer[/m1]\n");
+}
+
+// The program's own readers of other formats, as it sets them at start, for as long as it lives.
+struct TProgramReaders {
+    TProgramReaders() { setSourceOpener(openSourceReader); }
+    ~TProgramReaders() { setSourceOpener(nullptr); }
+    TProgramReaders(const TProgramReaders&) = delete;
+    TProgramReaders& operator=(const TProgramReaders&) = delete;
+};
+
 }  // namespace
 
 class TestReadInPlace : public QObject {
@@ -67,6 +108,9 @@ private slots:
     void saveRefusesSourcesOwnFile();
     void historyKeepsWhatTheFileCanHold_data();
     void historyKeepsWhatTheFileCanHold();
+    void openOffersOtherFormats();
+    void sourceTabNamedAfterItsFiles_data();
+    void sourceTabNamedAfterItsFiles();
 };
 
 void TestReadInPlace::textShownAsWritten() {
@@ -256,6 +300,61 @@ void TestReadInPlace::historyKeepsWhatTheFileCanHold() {
     for (const std::string& value : both.w.setup->NumberedValues("History", int(stored.size())))
         written << rig::qs(value);
     QCOMPARE(written, stored);
+}
+
+void TestReadInPlace::openOffersOtherFormats() {
+    TLookupFolder folder;
+    TMainForm& form = folder.open();
+    QStringList filters;
+    folder.dialogs().onFileDialog = [&](QFileDialog& dialog) {
+        filters = dialog.nameFilters();
+        filters << dialog.selectedNameFilter();
+        return false;
+    };
+    form.actOpenExecute();
+    QCOMPARE(filters,
+             (QStringList{"*.dic", "Словари других программ (*.ifo *.index *.dsl *.dsl.dz)", "*.*",
+                          "*.dic"}));
+}
+
+void TestReadInPlace::sourceTabNamedAfterItsFiles_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("StarDict: without .ifo") << "StarDict"
+                                            << "xmlittre";
+    QTest::newRow("dictd: without .index") << "dictd"
+                                           << "gcide";
+    QTest::newRow("DSL: without .dsl, in any case") << "DSL"
+                                                    << "Littre";
+}
+
+// Opened by Open or at start-up from the list's full path alike: the tab named after the
+// dictionary's files, the title after the dictionary, the text as written.
+void TestReadInPlace::sourceTabNamedAfterItsFiles() {
+    QFETCH(QString, format);
+    QFETCH(QString, caption);
+    QTemporaryDir elsewhere;
+    const std::string path = writeSample(elsewhere.path(), format);
+    const TProgramReaders readers;
+
+    TLookupFolder opening;
+    TMainForm& form = opening.open();
+    opening.dialogs().onFileDialog = [&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(path));
+        return true;
+    };
+    form.actOpenExecute();
+    QVERIFY(opening.dialogs().texts("error").isEmpty());
+    QCOMPARE(rig::tabs(form), QStringList{caption});
+    QCOMPARE(form.windowTitle(), QStringLiteral("Termovel v1.00 - Littré"));
+    QCOMPARE(rig::rows(form), QStringList{QStringLiteral("été")});
+
+    TLookupFolder starting;
+    starting.writeList("Sources", "1", {"+" + path});
+    TMainForm& started = starting.open();
+    QCOMPARE(rig::tabs(started), QStringList{caption});
+    QCOMPARE(started.windowTitle(), QStringLiteral("Termovel v1.00 - Littré"));
 }
 
 QTEST_MAIN(TestReadInPlace)

@@ -280,7 +280,7 @@ private:
     // OpenDic would; each error goes to the error box in its place.
     void openDicsReporting(const std::vector<std::string>& paths,
                            std::vector<TLoadedDictionary> loaded);
-    // The tab of a dictionary loaded from fileName, named after the file.
+    // The tab of a dictionary loaded from fileName, named after the file (tabCaptionOf).
     void addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary);
     // Removes the current dictionary and its tab; the neighbour (the next tab, else the
     // previous one) becomes current as a tab change does. With none left: empty word list,

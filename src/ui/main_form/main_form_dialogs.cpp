@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -15,8 +16,16 @@
 
 namespace {
 
-void setUpFileDialog(QFileDialog& dialog) {
-    dialog.setNameFilters({QStringLiteral("*.dic"), QStringLiteral("*.*")});
+// The filter of the dictionaries of other programs that Open reads in place (a dictd index, a
+// StarDict description, a DSL file); Save writes only the program's own format.
+const QString kSourcesFilter =
+    QStringLiteral("Словари других программ (*.ifo *.index *.dsl *.dsl.dz)");
+
+void setUpFileDialog(QFileDialog& dialog, bool open) {
+    QStringList filters{QStringLiteral("*.dic"), QStringLiteral("*.*")};
+    if (open)
+        filters.insert(1, kSourcesFilter);
+    dialog.setNameFilters(filters);
     dialog.selectNameFilter(QStringLiteral("*.dic"));
     dialog.setDefaultSuffix(QStringLiteral("dic"));
     dialog.setSizeGripEnabled(true);
@@ -27,7 +36,7 @@ void setUpFileDialog(QFileDialog& dialog) {
 
 std::unique_ptr<QFileDialog> TMainForm::makeFileDialog(int acceptMode) {
     auto dialog = std::make_unique<QFileDialog>(this);
-    setUpFileDialog(*dialog);
+    setUpFileDialog(*dialog, acceptMode == QFileDialog::AcceptOpen);
     // A name that does not exist is handed on by the open dialog; opening it then reports the
     // missing file.
     dialog->setFileMode(QFileDialog::AnyFile);

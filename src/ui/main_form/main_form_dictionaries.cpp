@@ -9,10 +9,12 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -174,10 +176,37 @@ void TMainForm::OpenDic(const std::string& fileName) {
     addLoadedDic(fileName, std::move(dictionary));
 }
 
-void TMainForm::addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary) {
+namespace {
+
+// The endings that name a dictionary of another format by one of its files: a dictd index, a
+// StarDict description, a DSL file, packed or not.
+constexpr std::array<std::string_view, 4> kSourceEndings = {".index", ".ifo", ".dsl.dz", ".dsl"};
+
+// A tab names its dictionary's file as the file's name, as a .dic tab is named
+// ("mueller.dic"); the title names the dictionary itself. A dictionary of another format is
+// several files (gcide.index with gcide.dict.dz, xmlittre.ifo with its .idx and .dict.dz) that
+// share a name, and the one the path names is only its index or description, so the tab
+// carries that shared name alone ("gcide", "xmlittre"), which is also the name of the .dic
+// copy Save offers.
+QString tabCaptionOf(const std::string& fileName) {
     const size_t slash = fileName.find_last_of('/');
-    const std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    addDictionary(std::move(dictionary), QString::fromStdString(caption));
+    std::string caption = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    for (const std::string_view ending : kSourceEndings) {
+        if (caption.size() > ending.size() &&
+            std::equal(
+                ending.begin(), ending.end(), caption.end() - ending.size(),
+                [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); })) {
+            caption.resize(caption.size() - ending.size());
+            break;
+        }
+    }
+    return QString::fromStdString(caption);
+}
+
+}  // namespace
+
+void TMainForm::addLoadedDic(const std::string& fileName, std::unique_ptr<TDictionary> dictionary) {
+    addDictionary(std::move(dictionary), tabCaptionOf(fileName));
 }
 
 int TMainForm::addDictionary(std::unique_ptr<TDictionary> dictionary, const QString& caption) {
