@@ -108,6 +108,7 @@ private slots:
     void saveRefusesSourcesOwnFile();
     void historyKeepsWhatTheFileCanHold_data();
     void historyKeepsWhatTheFileCanHold();
+    void openOffersOtherFormats_data();
     void openOffersOtherFormats();
     void sourceTabNamedAfterItsFiles_data();
     void sourceTabNamedAfterItsFiles();
@@ -302,19 +303,31 @@ void TestReadInPlace::historyKeepsWhatTheFileCanHold() {
     QCOMPARE(written, stored);
 }
 
+void TestReadInPlace::openOffersOtherFormats_data() {
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<QStringList>("filters");  // then the one selected
+
+    QTest::newRow("Open") << false
+                          << QStringList{"*.dic",
+                                         "Словари других программ (*.ifo *.index *.dsl *.dsl.dz)",
+                                         "*.*", "*.dic"};
+    QTest::newRow("the import, of text only") << true << QStringList{"*.dic", "*.*", "*.dic"};
+}
+
 void TestReadInPlace::openOffersOtherFormats() {
+    QFETCH(bool, import);
+    QFETCH(QStringList, filters);
     TLookupFolder folder;
+    folder.writeDic("a.dic", {"alpha"});
     TMainForm& form = folder.open();
-    QStringList filters;
+    QStringList offered;
     folder.dialogs().onFileDialog = [&](QFileDialog& dialog) {
-        filters = dialog.nameFilters();
-        filters << dialog.selectedNameFilter();
+        offered = dialog.nameFilters();
+        offered << dialog.selectedNameFilter();
         return false;
     };
-    form.actOpenExecute();
-    QCOMPARE(filters,
-             (QStringList{"*.dic", "Словари других программ (*.ifo *.index *.dsl *.dsl.dz)", "*.*",
-                          "*.dic"}));
+    (form.*(import ? &TMainForm::actImportExecute : &TMainForm::actOpenExecute))();
+    QCOMPARE(offered, filters);
 }
 
 void TestReadInPlace::sourceTabNamedAfterItsFiles_data() {

@@ -264,7 +264,9 @@ private:
     // --- Dialogs (main_form_dialogs.cpp) ---
     // A file dialog of Open (AcceptOpen) or Save, made for one showing: a dialog that stays
     // would watch its folder and read its files' headers at every change there, all day long.
-    std::unique_ptr<QFileDialog> makeFileDialog(int acceptMode);
+    // With otherFormats, the open dialog also offers the dictionaries of other programs, which
+    // Open reads in place.
+    std::unique_ptr<QFileDialog> makeFileDialog(int acceptMode, bool otherFormats = false);
     // The "Словарь" and "Слова" menus shown exactly when EditMode is "1".
     void applyEditMode();
 
@@ -406,7 +408,8 @@ private:
     // --- Editing and leaving (main_form_edit.cpp, main_form_exit.cpp) ---
     // Shows the open dialog (one for Open and the import alike, so each offers the file chosen
     // last by either); the chosen path with the default extension added to a bare name, or empty.
-    QString chooseFileToOpen();
+    // otherFormats as for makeFileDialog.
+    QString chooseFileToOpen(bool otherFormats);
     // The file Save offers for the current dictionary: its own file; for a bundled dictionary
     // read in place from a data folder, the same name in the program folder, where the saved
     // copy then hides the bundled one; for a new dictionary, its caption in the folder a file

@@ -17,13 +17,14 @@
 namespace {
 
 // The filter of the dictionaries of other programs that Open reads in place (a dictd index, a
-// StarDict description, a DSL file); Save writes only the program's own format.
+// StarDict description, a DSL file). Save writes only the program's own format, and the import
+// reads only text.
 const QString kSourcesFilter =
     QStringLiteral("Словари других программ (*.ifo *.index *.dsl *.dsl.dz)");
 
-void setUpFileDialog(QFileDialog& dialog, bool open) {
+void setUpFileDialog(QFileDialog& dialog, bool otherFormats) {
     QStringList filters{QStringLiteral("*.dic"), QStringLiteral("*.*")};
-    if (open)
+    if (otherFormats)
         filters.insert(1, kSourcesFilter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(QStringLiteral("*.dic"));
@@ -34,9 +35,9 @@ void setUpFileDialog(QFileDialog& dialog, bool open) {
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> TMainForm::makeFileDialog(int acceptMode) {
+std::unique_ptr<QFileDialog> TMainForm::makeFileDialog(int acceptMode, bool otherFormats) {
     auto dialog = std::make_unique<QFileDialog>(this);
-    setUpFileDialog(*dialog, acceptMode == QFileDialog::AcceptOpen);
+    setUpFileDialog(*dialog, otherFormats && acceptMode == QFileDialog::AcceptOpen);
     // A name that does not exist is handed on by the open dialog; opening it then reports the
     // missing file.
     dialog->setFileMode(QFileDialog::AnyFile);

@@ -103,8 +103,9 @@ void TMainForm::actNewExecute() {
     addDictionary(std::make_unique<TDictionary>(), kNewCaption);
 }
 
-QString TMainForm::chooseFileToOpen() {
-    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptOpen);
+QString TMainForm::chooseFileToOpen(bool otherFormats) {
+    const std::unique_ptr<QFileDialog> dialog =
+        makeFileDialog(QFileDialog::AcceptOpen, otherFormats);
     if (!dialogs().execFileDialog(*dialog))
         return QString();
     const QString chosen = dialog->selectedFiles().value(0);
@@ -126,7 +127,7 @@ QString TMainForm::saveProposal() const {
 }
 
 void TMainForm::actOpenExecute() {
-    const QString chosen = chooseFileToOpen();
+    const QString chosen = chooseFileToOpen(true);
     if (chosen.isEmpty())
         return;
     // File names on disk are UTF-8; OpenDic raises the load's error and then adds no tab.

@@ -29,7 +29,7 @@ constexpr int kLeaveRetryMs = 50;
 void TMainForm::actImportExecute() {
     if (!currentDictionary() || importRunning_ || refusedAsReadOnly())
         return;
-    const QString chosen = chooseFileToOpen();
+    const QString chosen = chooseFileToOpen(false);
     if (chosen.isEmpty())
         return;
     // File names on disk are UTF-8.
