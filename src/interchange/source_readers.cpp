@@ -468,6 +468,20 @@ std::string firstExisting(const std::string& base, std::initializer_list<const c
 
 }  // namespace
 
+TSourceRefusal sourceRefusal(const std::string& path) {
+    const std::string name = lowerAscii(fs::path(path).filename().string());
+    if (name.ends_with(".index") && name.size() > 6)
+        return firstExisting(path.substr(0, path.size() - 6), {".dict", ".dict.dz"}).empty()
+                   ? TSourceRefusal::noData
+                   : TSourceRefusal::none;
+    for (std::string_view suffix :
+         {std::string_view("_abrv.dsl"), std::string_view("_abrv.dsl.dz")}) {
+        if (name.ends_with(suffix))
+            return TSourceRefusal::abbreviations;
+    }
+    return TSourceRefusal::none;
+}
+
 std::unique_ptr<TSourceReader> openSourceReader(const std::string& path) {
     const std::string name = lowerAscii(fs::path(path).filename().string());
     auto base = [&](size_t suffix) { return path.substr(0, path.size() - suffix); };

@@ -25,3 +25,15 @@
 // Returns null for any other path (a .dic, a dictd index with no data beside it). Raises
 // TError("Cannot open file %s"), or a TError naming the file, for one that cannot be opened.
 std::unique_ptr<TSourceReader> openSourceReader(const std::string& path);
+
+// Why a file named as a dictionary of another format has no reader of its own, so that the
+// one who chose it can be told instead of the file being read as a .dic.
+enum class TSourceRefusal {
+    none,           // not named as such a dictionary, or openSourceReader takes it
+    abbreviations,  // a DSL abbreviation file (NAME_abrv.dsl[.dz]): part of NAME.dsl beside it
+    noData,         // a dictd index with neither NAME.dict nor NAME.dict.dz beside it
+};
+
+// Judged by the name as openSourceReader judges it and, for a dictd index, by the files beside
+// it; never opens the file.
+TSourceRefusal sourceRefusal(const std::string& path);

@@ -112,6 +112,8 @@ private slots:
     void openOffersOtherFormats();
     void sourceTabNamedAfterItsFiles_data();
     void sourceTabNamedAfterItsFiles();
+    void openTellsWhatAPartOfASourceIs_data();
+    void openTellsWhatAPartOfASourceIs();
 };
 
 void TestReadInPlace::textShownAsWritten() {
@@ -368,6 +370,31 @@ void TestReadInPlace::sourceTabNamedAfterItsFiles() {
     TMainForm& started = starting.open();
     QCOMPARE(rig::tabs(started), QStringList{caption});
     QCOMPARE(started.windowTitle(), QStringLiteral("Termovel v1.00 - Littré"));
+}
+
+void TestReadInPlace::openTellsWhatAPartOfASourceIs_data() {
+    QTest::addColumn<QString>("file");  // written with a DSL entry; "@" stands for its folder
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("DSL abbreviations")
+        << "en_ABRV.dsl"
+        << "Файл @/en_ABRV.dsl — сокращения словаря DSL; откройте сам словарь, который лежит рядом";
+    QTest::newRow("dictd index without its data")
+        << "gcide.index"
+        << "Рядом с указателем словаря dictd @/gcide.index нет файла данных (.dict или .dict.dz)";
+}
+
+void TestReadInPlace::openTellsWhatAPartOfASourceIs() {
+    QFETCH(QString, file);
+    QFETCH(QString, error);
+    const TProgramReaders readers;
+    rig::TWindow w;
+    std::ofstream(w.path(file).toStdString(), std::ios::binary) << "n\n\tnoun\n";
+    w.chooseFile(file);
+    // As the action runs it: through the guard that shows the error box.
+    TMainFormView(*w.form).actOpen()->trigger();
+    QCOMPARE(w.fake->texts("error"), QStringList{error.replace('@', w.path("").chopped(1))});
+    QVERIFY(w.tabs().isEmpty());
 }
 
 QTEST_MAIN(TestReadInPlace)

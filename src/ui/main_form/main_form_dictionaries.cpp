@@ -20,8 +20,10 @@
 
 #include "dictionary/parallel_load.h"
 #include "dictionary/term_index.h"
+#include "interchange/source_readers.h"
 #include "platform/codepage.h"
 #include "platform/dictionary_sources.h"
+#include "platform/error.h"
 #include "platform/program_folder.h"
 #include "settings/dictionary_list.h"
 #include "settings/reg_setup.h"
@@ -171,6 +173,23 @@ void TMainForm::LoadDics() {
 }
 
 void TMainForm::OpenDic(const std::string& fileName) {
+    // A file that only belongs to a dictionary of another format would otherwise be read as a
+    // damaged .dic; the one who chose it is told what to choose instead.
+    const QString file = QString::fromStdString(fileName);
+    switch (sourceRefusal(fileName)) {
+        case TSourceRefusal::abbreviations:
+            throw TError(QStringLiteral("Файл %1 — сокращения словаря DSL; откройте сам словарь, "
+                                        "который лежит рядом")
+                             .arg(file)
+                             .toStdString());
+        case TSourceRefusal::noData:
+            throw TError(QStringLiteral("Рядом с указателем словаря dictd %1 нет файла данных "
+                                        "(.dict или .dict.dz)")
+                             .arg(file)
+                             .toStdString());
+        case TSourceRefusal::none:
+            break;
+    }
     auto dictionary = std::make_unique<TDictionary>();
     dictionary->openIndexed(fileName, termIndexFolder());  // raises; then nothing below happens
     addLoadedDic(fileName, std::move(dictionary));
