@@ -717,6 +717,50 @@ TEST(DataReader, ReadsRangesAtRandomFromTheOpenFile) {
               std::string::npos);
 }
 
+// Articles read in an order near the data's find their chunks kept: each of the last
+// kCachedChunks chunks is inflated once however often it is read, and no more are kept.
+TEST(DataReader, KeepsTheChunksLastRead) {
+    TTempFolder folder;
+    std::string data;
+    for (int i = 0; i < 400; ++i)
+        data += "line " + std::to_string(i) + "\n";
+    constexpr uint64_t kChunk = 16;
+    writeFile(folder.file("d.dz"), makeDictzip(data, kChunk));
+    const size_t kept = TDataReader::kCachedChunks;
+    // Reads by chunk number, each a range inside that chunk.
+    auto repeat = [](std::vector<size_t> chunks, int times) {
+        std::vector<size_t> out;
+        for (int i = 0; i < times; ++i)
+            out.insert(out.end(), chunks.begin(), chunks.end());
+        return out;
+    };
+    std::vector<size_t> kept0, keptPlusOne;
+    for (size_t i = 0; i < kept; ++i)
+        kept0.push_back(i * 3);
+    for (size_t i = 0; i <= kept; ++i)
+        keptPlusOne.push_back(i);
+    struct TCase {
+        const char* what;
+        std::vector<size_t> chunks;
+        uint64_t inflated;
+    };
+    const std::vector<TCase> cases = {
+        {"two chunks in turn", repeat({4, 9}, 10), 2},
+        {"as many as are kept, over and over", repeat(kept0, 5), kept},
+        {"one more than are kept, in a round: each read inflates", repeat(keptPlusOne, 3),
+         3 * (kept + 1)},
+        {"a recent one read again keeps its place", {1, 2, 1, 3, 1, 4, 1}, 4},
+    };
+    for (const TCase& c : cases) {
+        const TDataReader reader(folder.file("d.dz"));
+        for (size_t i = 0; i < c.chunks.size(); ++i) {
+            const uint64_t at = c.chunks[i] * kChunk + i % 5;
+            EXPECT_EQ(reader.read(at, 7), data.substr(at, 7)) << c.what << ", read " << i;
+        }
+        EXPECT_EQ(reader.inflatedChunks(), c.inflated) << c.what;
+    }
+}
+
 TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {
     const TDictdWriter w = sampleDictd();
     writeFile(folder.file("d.index"), w.index);
