@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
+#include "interchange/dsl_reader.h"
 #include "interchange/fold_1251.h"
 #include "interchange/markup_text.h"
 #include "interchange/stardict_reader.h"
@@ -759,6 +761,71 @@ TEST(DataReader, KeepsTheChunksLastRead) {
         }
         EXPECT_EQ(reader.inflatedChunks(), c.inflated) << c.what;
     }
+}
+
+// An entry whose article comes out empty is no entry in place, as the converters leave it
+// out: a term with no text is not offered, and a later spelling of a term is the one kept
+// when the first has no text. Each source also answers as its conversion, the same terms.
+TEST_F(Conversion, SourcesInPlaceLeaveOutEntriesWithoutText) {
+    setSourceOpener(openSourceReader);
+    TDictdWriter dictd;
+    dictd.add("Word", "");
+    dictd.add("alone", "");
+    dictd.add("word", "word\n  text\n");
+    TStarDictWriter starDict;  // fields typed each: a sound alone is no text
+    starDict.add("Word", std::string("W") + bigEndian(3, 4) + "wav");
+    starDict.add("alone", std::string("W") + bigEndian(1, 4) + "x");
+    starDict.add("word", std::string("m") + "word\n  text\n" + '\0');
+    writeFile(folder.file("s.idx"), starDict.idx);
+    writeFile(folder.file("s.dict"), starDict.dict);
+    struct TCase {
+        const char* what;
+        std::string path;
+        std::function<void(TConversion&)> convert;
+        std::function<void()> write;
+    };
+    const std::vector<TCase> cases = {
+        {"dictd", folder.file("d.index"),
+         [&](TConversion& c) { readDictd(folder.file("d.index"), folder.file("d.dict"), c); },
+         [&] {
+             writeFile(folder.file("d.index"), dictd.index);
+             writeFile(folder.file("d.dict"), dictd.data);
+         }},
+        {"dictd compressed", folder.file("z.index"),
+         [&](TConversion& c) { readDictd(folder.file("z.index"), folder.file("z.dict.dz"), c); },
+         [&] {
+             writeFile(folder.file("z.index"), dictd.index);
+             writeFile(folder.file("z.dict.dz"), makeDictzip(dictd.data, 4));
+         }},
+        {"StarDict", folder.file("s.ifo"),
+         [&](TConversion& c) { readStarDict(folder.file("s.ifo"), c); },
+         [&] { writeFile(folder.file("s.ifo"), starDict.ifo("")); }},
+        {"DSL", folder.file("a.dsl"),
+         [&](TConversion& c) {
+             TDslNotes notes;
+             readDsl(folder.file("a.dsl"), c, false, notes);
+         },
+         [&] {
+             writeFile(folder.file("a.dsl"),
+                       "Word\n\t{{no text}}\nalone\n\t{{none}}\nword\n\tword\n\t  text\n");
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.write();
+        TDictionary inPlace;
+        inPlace.openIndexed(c.path, "");
+        EXPECT_EQ(inPlace.textForm(), TTextForm::Utf8);
+        EXPECT_EQ(inPlace.Count(), 1);
+        EXPECT_EQ(inPlace.Term(inPlace.Find("WORD")), "word");
+        EXPECT_EQ(inPlace.Find("alone"), -1);
+        TConversion conversion;
+        c.convert(conversion);
+        TDictionary converted;
+        conversion.finish(converted);
+        EXPECT_EQ(entries(inPlace), entries(converted));
+    }
+    setSourceOpener(nullptr);
 }
 
 TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {
