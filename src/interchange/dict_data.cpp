@@ -391,6 +391,12 @@ const std::string& TDataReader::chunk(size_t index) const {
     return slot->text;
 }
 
+void TDataReader::forgetChunks() {
+    const std::lock_guard lock(mutex_);
+    std::vector<TCachedChunk>().swap(cached_);
+    std::string().swap(compressed_);
+}
+
 uint64_t TDataReader::inflatedChunks() const {
     const std::lock_guard lock(mutex_);
     return inflatedChunks_;

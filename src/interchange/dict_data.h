@@ -138,6 +138,10 @@ public:
     // How many chunks were inflated so far (each read that found its chunk kept costs none).
     uint64_t inflatedChunks() const;
 
+    // Lets go of the chunks kept, their memory with them: for a reader that has read many
+    // articles once (a walk in the data's order) and will now read only those asked for.
+    void forgetChunks();
+
 private:
     // An inflated chunk kept, with when it was last used.
     struct TCachedChunk {

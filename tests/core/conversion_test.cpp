@@ -761,6 +761,12 @@ TEST(DataReader, KeepsTheChunksLastRead) {
         }
         EXPECT_EQ(reader.inflatedChunks(), c.inflated) << c.what;
     }
+    // Chunks let go of are inflated again when read.
+    TDataReader reader(folder.file("d.dz"));
+    EXPECT_EQ(reader.read(3 * kChunk, 7), data.substr(3 * kChunk, 7));
+    reader.forgetChunks();
+    EXPECT_EQ(reader.read(3 * kChunk, 7), data.substr(3 * kChunk, 7));
+    EXPECT_EQ(reader.inflatedChunks(), 2u);
 }
 
 // An entry whose article comes out empty is no entry in place, as the converters leave it
