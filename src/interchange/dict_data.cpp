@@ -361,22 +361,45 @@ void TDataReader::readRaw(uint64_t offset, size_t length, std::string& out) cons
     }
 }
 
-void TDataReader::chunk(size_t index) const {
-    if (cachedIndex_ == index)
-        return;
-    cachedIndex_ = SIZE_MAX;
+const std::string& TDataReader::chunk(size_t index) const {
+    TCachedChunk* slot = nullptr;
+    for (TCachedChunk& kept : cached_) {
+        if (kept.index == index) {
+            kept.used = ++uses_;
+            return kept.text;
+        }
+        if (!slot || kept.used < slot->used)
+            slot = &kept;
+    }
+    if (cached_.size() < kCachedChunks)
+        slot = &cached_.emplace_back();
+    slot->index = SIZE_MAX;
     const uint64_t expected =
         std::min<uint64_t>(table_.chunkLength, size_ - uint64_t{index} * table_.chunkLength);
     const uint64_t start = table_.starts[index];
     readRaw(start, static_cast<size_t>(table_.starts[index + 1] - start), compressed_);
-    cached_.clear();
+    slot->text.clear();
+    ++inflatedChunks_;
     if (!inflateRaw(reinterpret_cast<const unsigned char*>(compressed_.data()), compressed_.size(),
-                    expected, cached_) ||
-        cached_.size() != expected) {
+                    expected, slot->text) ||
+        slot->text.size() != expected) {
         throw TDamagedData(path_ + ": сжатый фрагмент " + std::to_string(index + 1) + " из " +
                            std::to_string(table_.starts.size() - 1) + " повреждён");
     }
-    cachedIndex_ = index;
+    slot->index = index;
+    slot->used = ++uses_;
+    return slot->text;
+}
+
+void TDataReader::forgetChunks() {
+    const std::lock_guard lock(mutex_);
+    std::vector<TCachedChunk>().swap(cached_);
+    std::string().swap(compressed_);
+}
+
+uint64_t TDataReader::inflatedChunks() const {
+    const std::lock_guard lock(mutex_);
+    return inflatedChunks_;
 }
 
 std::string TDataReader::read(uint64_t offset, uint64_t length) const {
@@ -402,11 +425,11 @@ std::string TDataReader::read(uint64_t offset, uint64_t length) const {
     out.reserve(static_cast<size_t>(length));
     for (uint64_t at = offset; at < offset + length;) {
         const size_t index = static_cast<size_t>(at / table_.chunkLength);
-        chunk(index);
+        const std::string& text = chunk(index);
         const uint64_t within = at - uint64_t{index} * table_.chunkLength;
         const size_t n =
-            static_cast<size_t>(std::min<uint64_t>(cached_.size() - within, offset + length - at));
-        out.append(cached_, static_cast<size_t>(within), n);
+            static_cast<size_t>(std::min<uint64_t>(text.size() - within, offset + length - at));
+        out.append(text, static_cast<size_t>(within), n);
         at += n;
     }
     return out;

@@ -221,6 +221,8 @@ public:
                     break;
             }
         }
+        // The walk read every article once; from now on articles are read as they are shown.
+        data_.forgetChunks();
         report(progress, index.size() + data_.size());
         return header;
     }
@@ -296,6 +298,8 @@ public:
             // An entry with no text (only sounds or pictures) gives no article.
             hasText[order[k]] = !builder.build(entry.word, fields).empty();
         }
+        // The walk read every article once; from now on articles are read as they are shown.
+        data_.forgetChunks();
         std::string locator;
         for (size_t i = 0; i < entries.size(); ++i) {
             if (!hasText[i])

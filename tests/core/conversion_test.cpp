@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "interchange/conversion.h"
 #include "interchange/dict_data.h"
 #include "interchange/dictd_reader.h"
+#include "interchange/dsl_reader.h"
 #include "interchange/fold_1251.h"
 #include "interchange/markup_text.h"
 #include "interchange/stardict_reader.h"
@@ -715,6 +717,121 @@ TEST(DataReader, ReadsRangesAtRandomFromTheOpenFile) {
                   TDataReader big(folder.file("big.gz"));
               }).find(folder.file("big.gz") + ": сжат gzip без таблицы фрагментов"),
               std::string::npos);
+}
+
+// Articles read in an order near the data's find their chunks kept: each of the last
+// kCachedChunks chunks is inflated once however often it is read, and no more are kept.
+TEST(DataReader, KeepsTheChunksLastRead) {
+    TTempFolder folder;
+    std::string data;
+    for (int i = 0; i < 400; ++i)
+        data += "line " + std::to_string(i) + "\n";
+    constexpr uint64_t kChunk = 16;
+    writeFile(folder.file("d.dz"), makeDictzip(data, kChunk));
+    const size_t kept = TDataReader::kCachedChunks;
+    // Reads by chunk number, each a range inside that chunk.
+    auto repeat = [](std::vector<size_t> chunks, int times) {
+        std::vector<size_t> out;
+        for (int i = 0; i < times; ++i)
+            out.insert(out.end(), chunks.begin(), chunks.end());
+        return out;
+    };
+    std::vector<size_t> kept0, keptPlusOne;
+    for (size_t i = 0; i < kept; ++i)
+        kept0.push_back(i * 3);
+    for (size_t i = 0; i <= kept; ++i)
+        keptPlusOne.push_back(i);
+    struct TCase {
+        const char* what;
+        std::vector<size_t> chunks;
+        uint64_t inflated;
+    };
+    const std::vector<TCase> cases = {
+        {"two chunks in turn", repeat({4, 9}, 10), 2},
+        {"as many as are kept, over and over", repeat(kept0, 5), kept},
+        {"one more than are kept, in a round: each read inflates", repeat(keptPlusOne, 3),
+         3 * (kept + 1)},
+        {"a recent one read again keeps its place", {1, 2, 1, 3, 1, 4, 1}, 4},
+    };
+    for (const TCase& c : cases) {
+        const TDataReader reader(folder.file("d.dz"));
+        for (size_t i = 0; i < c.chunks.size(); ++i) {
+            const uint64_t at = c.chunks[i] * kChunk + i % 5;
+            EXPECT_EQ(reader.read(at, 7), data.substr(at, 7)) << c.what << ", read " << i;
+        }
+        EXPECT_EQ(reader.inflatedChunks(), c.inflated) << c.what;
+    }
+    // Chunks let go of are inflated again when read.
+    TDataReader reader(folder.file("d.dz"));
+    EXPECT_EQ(reader.read(3 * kChunk, 7), data.substr(3 * kChunk, 7));
+    reader.forgetChunks();
+    EXPECT_EQ(reader.read(3 * kChunk, 7), data.substr(3 * kChunk, 7));
+    EXPECT_EQ(reader.inflatedChunks(), 2u);
+}
+
+// An entry whose article comes out empty is no entry in place, as the converters leave it
+// out: a term with no text is not offered, and a later spelling of a term is the one kept
+// when the first has no text. Each source also answers as its conversion, the same terms.
+TEST_F(Conversion, SourcesInPlaceLeaveOutEntriesWithoutText) {
+    setSourceOpener(openSourceReader);
+    TDictdWriter dictd;
+    dictd.add("Word", "");
+    dictd.add("alone", "");
+    dictd.add("word", "word\n  text\n");
+    TStarDictWriter starDict;  // fields typed each: a sound alone is no text
+    starDict.add("Word", std::string("W") + bigEndian(3, 4) + "wav");
+    starDict.add("alone", std::string("W") + bigEndian(1, 4) + "x");
+    starDict.add("word", std::string("m") + "word\n  text\n" + '\0');
+    writeFile(folder.file("s.idx"), starDict.idx);
+    writeFile(folder.file("s.dict"), starDict.dict);
+    struct TCase {
+        const char* what;
+        std::string path;
+        std::function<void(TConversion&)> convert;
+        std::function<void()> write;
+    };
+    const std::vector<TCase> cases = {
+        {"dictd", folder.file("d.index"),
+         [&](TConversion& c) { readDictd(folder.file("d.index"), folder.file("d.dict"), c); },
+         [&] {
+             writeFile(folder.file("d.index"), dictd.index);
+             writeFile(folder.file("d.dict"), dictd.data);
+         }},
+        {"dictd compressed", folder.file("z.index"),
+         [&](TConversion& c) { readDictd(folder.file("z.index"), folder.file("z.dict.dz"), c); },
+         [&] {
+             writeFile(folder.file("z.index"), dictd.index);
+             writeFile(folder.file("z.dict.dz"), makeDictzip(dictd.data, 4));
+         }},
+        {"StarDict", folder.file("s.ifo"),
+         [&](TConversion& c) { readStarDict(folder.file("s.ifo"), c); },
+         [&] { writeFile(folder.file("s.ifo"), starDict.ifo("")); }},
+        {"DSL", folder.file("a.dsl"),
+         [&](TConversion& c) {
+             TDslNotes notes;
+             readDsl(folder.file("a.dsl"), c, false, notes);
+         },
+         [&] {
+             writeFile(folder.file("a.dsl"),
+                       "Word\n\t{{no text}}\nalone\n\t{{none}}\nword\n\tword\n\t  text\n");
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.write();
+        TDictionary inPlace;
+        inPlace.openIndexed(c.path, "");
+        EXPECT_EQ(inPlace.textForm(), TTextForm::Utf8);
+        EXPECT_EQ(inPlace.Count(), 1);
+        EXPECT_EQ(inPlace.Term(inPlace.Find("WORD")), "word");
+        EXPECT_EQ(inPlace.Find("alone"), -1);
+        TConversion conversion;
+        c.convert(conversion);
+        TDictionary converted;
+        conversion.finish(converted);
+        EXPECT_EQ(entries(inPlace), entries(converted));
+    }
+    setSourceOpener(nullptr);
 }
 
 TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {
