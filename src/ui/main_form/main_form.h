@@ -407,6 +407,9 @@ private:
     // Shows the open dialog (one for Open and the import alike, so each offers the file chosen
     // last by either); the chosen path with the default extension added to a bare name, or empty.
     QString chooseFileToOpen();
+    // Shows the save dialog offering proposal; the chosen path with the default extension added
+    // to a bare name (its folder is then the one last used), or empty.
+    QString chooseFileToSave(const QString& proposal);
     // The file Save offers for the current dictionary: its own file; for a bundled dictionary
     // read in place from a data folder, the same name in the program folder, where the saved
     // copy then hides the bundled one; for a new dictionary, its caption in the folder a file
