@@ -21,91 +21,12 @@
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/upcase.h"
+#include "tab_source.h"
 #include "test_support.h"
 
 namespace {
 
 using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
-
-// A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
-// one starting with '#', is no entry), its header in a companion file "NAME.hdr" (name,
-// author, then the description's lines), which is one of its files, but known as such only
-// once walked (as a file a source includes). A locator is the line's byte offset.
-class TTabReader : public TSourceReader {
-public:
-    explicit TTabReader(std::string path) : path_(std::move(path)) {}
-
-    std::vector<std::string> files() const override {
-        if (!walked_)
-            return {path_};
-        return {path_, path_ + ".hdr"};
-    }
-
-    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
-                 TIndexProgress* progress) override {
-        const std::string text = readFile(path_);
-        if (progress)
-            progress->total = text.size();
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = std::min(text.find('\n', at), text.size());
-            const std::string_view line(text.data() + at, end - at);
-            const size_t tab = line.find('\t');
-            if (tab != std::string_view::npos && !line.starts_with('#'))
-                visit(line.substr(0, tab), std::to_string(at));
-            at = end + 1;
-            if (progress && progress->cancel)
-                throw TIndexCancelled("Index cancelled");
-        }
-        walked_ = true;
-        std::string header = readFile(path_ + ".hdr");
-        std::vector<std::string> lines(3);
-        size_t at = 0;
-        for (size_t i = 0; i < 2 && at < header.size(); ++i) {
-            const size_t end = std::min(header.find('\n', at), header.size());
-            lines[i] = header.substr(at, end - at);
-            at = end + 1;
-        }
-        return {lines[0], lines[1], header.substr(std::min(at, header.size()))};
-    }
-
-    std::string article(std::string_view locator) const override {
-        const std::string text = readFile(path_);
-        const size_t at = std::stoul(std::string(locator));
-        const size_t tab = text.find('\t', at);
-        if (at >= text.size() || tab == std::string::npos)
-            throw TDictionaryChanged("changed");
-        const size_t end = std::min(text.find('\n', tab), text.size());
-        return text.substr(tab + 1, end - tab - 1);
-    }
-
-private:
-    std::string path_;
-    bool walked_ = false;
-};
-
-// Sets the tests' opener for the scope: a path ending in ".tab" is a source.
-class TTabOpener {
-public:
-    TTabOpener() {
-        setSourceOpener([](const std::string& path) -> std::unique_ptr<TSourceReader> {
-            if (!path.ends_with(".tab"))
-                return nullptr;
-            if (!std::filesystem::exists(path))
-                throw TError("Cannot open file " + path);
-            return std::make_unique<TTabReader>(path);
-        });
-    }
-    ~TTabOpener() { setSourceOpener(nullptr); }
-};
-
-void writeSource(const std::string& path, const TSourceEntries& entries,
-                 const std::string& header = "Name\nAuthor\nInfo\nmore") {
-    std::string text;
-    for (const auto& [headword, article] : entries)
-        text += headword + "\t" + article + "\n";
-    writeFile(path, text);
-    writeFile(path + ".hdr", header);
-}
 
 // What the dictionary of a source must hold, worked out the plain way: headwords trimmed of
 // blanks, control characters inside made blanks, empty ones left out; equal terms (UTF-8
@@ -194,7 +115,7 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
         SCOPED_TRACE(what);
         TTempFolder temp;
         const std::string path = temp.file("s.tab");
-        writeSource(path, entries);
+        writeTabSource(path, entries);
         const TSourceEntries expected = model(entries);
         for (const auto& [folder, fromCache] : std::vector<std::pair<std::string, bool>>{
                  {temp.file("cache"), false}, {temp.file("cache"), true}, {"", false}}) {
@@ -238,7 +159,7 @@ TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
         SCOPED_TRACE(what);
         TTempFolder temp;
         const std::string path = temp.file("s.tab");
-        writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
+        writeTabSource(path, {{"alpha", "a"}, {"beta", "b"}});
         TDictionary d;
         d.openIndexed(path, temp.file("cache"));
         EXPECT_FALSE(d.fileChanged());
@@ -248,12 +169,7 @@ TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
         TDictionary again;
         again.openIndexed(path, temp.file("cache"));
         EXPECT_FALSE(again.termFile()->fromCache());
-        TTabReader reader(path);
-        TSourceEntries now;
-        reader.walk([&](auto headword,
-                        auto locator) { now.emplace_back(headword, reader.article(locator)); },
-                    nullptr);
-        EXPECT_EQ(contents(again), model(now));
+        EXPECT_EQ(contents(again), model(TTabSource(path).entries()));
         EXPECT_FALSE(again.fileChanged());
     }
 }
@@ -265,8 +181,8 @@ TEST(SourceIndex, EveryChangeIsRefused) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
-    writeSource(temp.file("nameless.tab"), {{"alpha", "a"}}, "");
+    writeTabSource(path, {{"alpha", "a"}, {"beta", "b"}});
+    writeTabSource(temp.file("nameless.tab"), {{"alpha", "a"}}, "");
     using TChange = std::function<void(TDictionary&)>;
     const std::vector<std::pair<const char*, TChange>> changes = {
         {"AddTerm", [](auto& d) { d.AddTerm("gamma", "g"); }},
@@ -347,7 +263,7 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
         {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},  {"ёлка", "fir ЁЛКА"},
         {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},  {"abd", "more"},
         {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}};
-    writeSource(path, entries);
+    writeTabSource(path, entries);
     std::vector<std::string> prefixes = {"",  "x", "É",  "é",   "Ř",     "ř", "Ё", "ё", "е",
                                          "Е", "a", "AB", "str", "STRAß", "ǅ", "ǆ", "Ǆ", "\xc3"};
     for (const auto& [headword, article] : entries) {
@@ -407,7 +323,7 @@ TEST(SourceIndex, ParallelLoadAndIndexBuildOpenSources) {
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
     const TSourceEntries entries = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
-    writeSource(path, entries);
+    writeTabSource(path, entries);
     const std::string cache = temp.file("cache");
     EXPECT_TRUE(loadDictionaries({path}, 1, cache, true).at(0).indexToMake);
     TIndexBuild build(path, cache);
