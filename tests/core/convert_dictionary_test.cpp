@@ -15,8 +15,6 @@
 
 namespace {
 
-using TEntries = std::vector<std::pair<std::string, std::string>>;
-
 struct TCase {
     const char* name;
     TEntries entries;

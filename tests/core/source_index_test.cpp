@@ -26,16 +26,14 @@
 
 namespace {
 
-using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
-
 // What the dictionary of a source must hold, worked out the plain way: headwords trimmed of
 // blanks, control characters inside made blanks, empty ones left out; equal terms (UTF-8
 // comparison) one term, the first headword, articles joined in walk order (each text once,
 // empty ones left out) with an empty line between; the terms in the UTF-8 order.
-TSourceEntries model(const TSourceEntries& entries) {
-    TSourceEntries terms;
+TEntries model(const TEntries& written) {
+    TEntries terms;
     std::map<std::string, std::set<std::string>> seen;  // the texts joined under each term
-    for (const auto& [headword, article] : entries) {
+    for (const auto& [headword, article] : written) {
         std::string term(headword);
         while (!term.empty() && static_cast<unsigned char>(term.back()) <= 0x20)
             term.pop_back();
@@ -62,13 +60,6 @@ TSourceEntries model(const TSourceEntries& entries) {
     return terms;
 }
 
-TSourceEntries contents(const TDictionary& d) {
-    TSourceEntries out;
-    for (int i = 0; i < d.Count(); ++i)
-        out.emplace_back(d.Term(i), d.Article(i));
-    return out;
-}
-
 // The first position whose term, upper-cased, begins with the upper-cased prefix.
 int linearUtf8PrefixSearch(const TDictionary& d, const std::string& prefix) {
     if (prefix.empty())
@@ -89,7 +80,7 @@ int linearUtf8PrefixSearch(const TDictionary& d, const std::string& prefix) {
 TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
     compare::setLocale("");
     const TTabOpener opener;
-    const std::vector<std::pair<const char*, TSourceEntries>> cases = {
+    const std::vector<std::pair<const char*, TEntries>> cases = {
         {"equal terms in other case joined, the first headword kept",
          {{"été", "summer"}, {"Été", "Summer"}, {"ÉTÉ", "summer"}, {"ete", "plain"}}},
         {"accents and letters distinct",
@@ -111,12 +102,12 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
           {"alone", ""}}},
         {"no entries", {{"   ", "none"}}},
     };
-    for (const auto& [what, entries] : cases) {
+    for (const auto& [what, written] : cases) {
         SCOPED_TRACE(what);
         TTempFolder temp;
         const std::string path = temp.file("s.tab");
-        writeTabSource(path, entries);
-        const TSourceEntries expected = model(entries);
+        writeTabSource(path, written);
+        const TEntries expected = model(written);
         for (const auto& [folder, fromCache] : std::vector<std::pair<std::string, bool>>{
                  {temp.file("cache"), false}, {temp.file("cache"), true}, {"", false}}) {
             TDictionary d;
@@ -127,7 +118,7 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
             EXPECT_TRUE(d.readOnly());
             EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info\r\nmore");
             EXPECT_EQ(d.fileName(), path);
-            EXPECT_EQ(contents(d), expected) << folder;
+            EXPECT_EQ(entries(d), expected) << folder;
             for (size_t i = 0; i < expected.size(); ++i) {
                 const std::string& term = expected[i].first;
                 EXPECT_EQ(d.Find(upcase::utf8(term)), static_cast<int>(i)) << term;
@@ -169,7 +160,7 @@ TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
         TDictionary again;
         again.openIndexed(path, temp.file("cache"));
         EXPECT_FALSE(again.termFile()->fromCache());
-        EXPECT_EQ(contents(again), model(TTabSource(path).entries()));
+        EXPECT_EQ(entries(again), model(TTabSource(path).entries()));
         EXPECT_FALSE(again.fileChanged());
     }
 }
@@ -220,7 +211,7 @@ TEST(SourceIndex, EveryChangeIsRefused) {
             SCOPED_TRACE(what);
             TDictionary d;
             d.openIndexed(source, temp.file("cache"));
-            const TSourceEntries before = contents(d);
+            const TEntries before = entries(d);
             const std::string header = d.Name() + d.Author() + d.Info();
             try {
                 change(d);
@@ -228,7 +219,7 @@ TEST(SourceIndex, EveryChangeIsRefused) {
             } catch (const TError& e) {
                 EXPECT_STREQ(e.what(), ("Словарь «" + name + "» открыт только для чтения").c_str());
             }
-            EXPECT_EQ(contents(d), before);
+            EXPECT_EQ(entries(d), before);
             EXPECT_EQ(d.Name() + d.Author() + d.Info(), header);
             EXPECT_FALSE(d.Modified());
             EXPECT_TRUE(d.readOnly());
@@ -258,15 +249,15 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    const TSourceEntries entries = {
-        {"été", "Summer Été"}, {"étoile", "star"},  {"Etna", "volcano"}, {"etude", "study"},
-        {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},  {"ёлка", "fir ЁЛКА"},
-        {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},  {"abd", "more"},
-        {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}};
-    writeTabSource(path, entries);
+    const TEntries written = {{"été", "Summer Été"}, {"étoile", "star"},   {"Etna", "volcano"},
+                              {"etude", "study"},    {"řeka", "river"},    {"Řím", "Rome"},
+                              {"rada", "advice"},    {"ёлка", "fir ЁЛКА"}, {"Ель", "spruce"},
+                              {"елка", "fir"},       {"ABC", "letters"},   {"abd", "more"},
+                              {"Straße", "street"},  {"STRASSE", "caps"},  {"ǆungla", "jungle"}};
+    writeTabSource(path, written);
     std::vector<std::string> prefixes = {"",  "x", "É",  "é",   "Ř",     "ř", "Ё", "ё", "е",
                                          "Е", "a", "AB", "str", "STRAß", "ǅ", "ǆ", "Ǆ", "\xc3"};
-    for (const auto& [headword, article] : entries) {
+    for (const auto& [headword, article] : written) {
         for (size_t n = 1; n <= headword.size(); ++n)
             prefixes.push_back(headword.substr(0, n));  // also cut inside a letter
     }
@@ -322,20 +313,20 @@ TEST(SourceIndex, ParallelLoadAndIndexBuildOpenSources) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    const TSourceEntries entries = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
-    writeTabSource(path, entries);
+    const TEntries written = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
+    writeTabSource(path, written);
     const std::string cache = temp.file("cache");
     EXPECT_TRUE(loadDictionaries({path}, 1, cache, true).at(0).indexToMake);
     TIndexBuild build(path, cache);
     while (!build.finished())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::unique_ptr<TDictionary> made = build.take();
-    EXPECT_EQ(contents(*made), model(entries));
+    EXPECT_EQ(entries(*made), model(written));
     std::vector<TLoadedDictionary> loaded =
         loadDictionaries({path, temp.file("gone.tab")}, 2, cache, true);
     ASSERT_NE(loaded.at(0).dictionary, nullptr);
     EXPECT_TRUE(loaded[0].dictionary->termFile()->fromCache());
     EXPECT_TRUE(loaded[0].dictionary->readOnly());
-    EXPECT_EQ(contents(*loaded[0].dictionary), model(entries));
+    EXPECT_EQ(entries(*loaded[0].dictionary), model(written));
     EXPECT_TRUE(loaded.at(1).error != nullptr);
 }
