@@ -324,6 +324,16 @@ struct TDictionary::TImpl {
         headsValid = true;
     }
 
+    // Empties the dictionary, whatever it was (also one read in place), and lets go of its
+    // file: what a load that replaces it starts from, and what a failed one leaves.
+    void forget() {
+        clear();
+        modified = true;
+        file.clear();
+        fileStamp.reset();
+        fileName.clear();
+    }
+
     // Merges entries that arrived in the given order (their texts already in the arena) with
     // exactly the result of inserting them one by one where the first of equal terms wins and
     // terms present win over all of them. Returns how many were added.
@@ -713,11 +723,7 @@ void TDictionary::setFileName(const std::string& path) {
 
 void TDictionary::LoadFromFile(const std::string& path) {
     // Loading replaces the dictionary whole, whatever it was (also one read in place).
-    impl_->clear();
-    impl_->modified = true;
-    impl_->file.clear();
-    impl_->fileStamp.reset();
-    impl_->fileName.clear();
+    impl_->forget();
     // The file is read as the parser reaches it, and the entries are parsed in place in the
     // file's own buffer, which the dictionary then takes over: no second copy is made.
     TUnscrambledFile file(path);
@@ -790,11 +796,7 @@ void TDictionary::openIndexed(const std::string& path, const std::string& folder
         file =
             TTermFile::open(path, folder, TTermFile::TOpen::CachedOrMade, progress, refusedFolder);
     } catch (...) {
-        impl_->clear();
-        impl_->modified = true;
-        impl_->file.clear();
-        impl_->fileStamp.reset();
-        impl_->fileName.clear();
+        impl_->forget();
         throw;
     }
     if (file)

@@ -164,41 +164,8 @@ void sortByKey(TKeyedPosition* from, TKeyedPosition* to, size_t first, size_t la
     }
 }
 
-}  // namespace
-
-namespace {
-
-std::vector<uint32_t> upperOrderBy(size_t count,
-                                   const std::function<std::string_view(size_t)>& termAt,
-                                   const std::array<unsigned char, 256>& t);
-
-}  // namespace
-
-std::vector<uint32_t> upperOrder(size_t count,
-                                 const std::function<std::string_view(size_t)>& termAt,
-                                 TTextForm form) {
-    if (form == TTextForm::Cp1251)
-        return upperOrderBy(count, termAt, upperTable());
-    // UTF-8 letters change their length as they change case, so the terms are upper-cased
-    // once, into room of the sort's own, and ordered by those bytes as they are.
-    std::string upper;
-    std::vector<size_t> starts;
-    starts.reserve(count + 1);
-    for (size_t i = 0; i < count; ++i) {
-        starts.push_back(upper.size());
-        upper += upcase::utf8(termAt(i));
-    }
-    starts.push_back(upper.size());
-    return upperOrderBy(
-        count,
-        [&](size_t i) {
-            return std::string_view(upper.data() + starts[i], starts[i + 1] - starts[i]);
-        },
-        sameTable());
-}
-
-namespace {
-
+// The order of the terms by their bytes read through table t: upper-cased Windows-1251, or
+// as they are for terms upper-cased already.
 std::vector<uint32_t> upperOrderBy(size_t count,
                                    const std::function<std::string_view(size_t)>& termAt,
                                    const std::array<unsigned char, 256>& t) {
@@ -248,6 +215,29 @@ std::vector<uint32_t> upperOrderBy(size_t count,
 }
 
 }  // namespace
+
+std::vector<uint32_t> upperOrder(size_t count,
+                                 const std::function<std::string_view(size_t)>& termAt,
+                                 TTextForm form) {
+    if (form == TTextForm::Cp1251)
+        return upperOrderBy(count, termAt, upperTable());
+    // UTF-8 letters change their length as they change case, so the terms are upper-cased
+    // once, into room of the sort's own, and ordered by those bytes as they are.
+    std::string upper;
+    std::vector<size_t> starts;
+    starts.reserve(count + 1);
+    for (size_t i = 0; i < count; ++i) {
+        starts.push_back(upper.size());
+        upper += upcase::utf8(termAt(i));
+    }
+    starts.push_back(upper.size());
+    return upperOrderBy(
+        count,
+        [&](size_t i) {
+            return std::string_view(upper.data() + starts[i], starts[i + 1] - starts[i]);
+        },
+        sameTable());
+}
 
 std::vector<uint32_t> minimumTree(const std::vector<uint32_t>& order) {
     const size_t n = order.size();

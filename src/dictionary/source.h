@@ -54,3 +54,17 @@ using TSourceOpener = std::function<std::unique_ptr<TSourceReader>(const std::st
 // Set once at start, before any dictionary is opened; unset, every path is a .dic.
 void setSourceOpener(TSourceOpener opener);
 const TSourceOpener& sourceOpener();
+
+// The rules by which a source's entries become a dictionary's, shared by the index of a source
+// read in place and the converters, so that both give the same terms and articles.
+
+// A headword as a term: blanks and control characters at its ends dropped, those inside it
+// made blanks (a term is one line).
+void tidyHeadword(std::string& headword);
+
+// Appends article to the articles of one headword already joined: an empty line between them.
+void appendJoinedArticle(std::string& joined, std::string_view article);
+
+// The text with its line breaks as CR LF, as the program's own dialog writes a description:
+// each LF preceded by CR, every other CR left out.
+std::string withCrLf(std::string_view text);

@@ -263,15 +263,18 @@ int64_t nanoseconds(int64_t seconds, int64_t nanoseconds) {
     return seconds * 1'000'000'000 + nanoseconds;
 }
 
-// Whether a change to the file now might leave it with the times it has: they are within the
+// Whether a change to a file now might leave it with the times it has: they are within the
 // coarsest timestamp step of now (or ahead of it).
-bool changedRecently(const file_format::TRecordStream& records) {
+bool changedRecently(const TFileStamp& stamp, const struct timespec& changeTime) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const int64_t latest =
-        std::max(nanoseconds(records.stamp().modifiedSeconds, records.stamp().modifiedNanoseconds),
-                 nanoseconds(records.changeTime().tv_sec, records.changeTime().tv_nsec));
+    const int64_t latest = std::max(nanoseconds(stamp.modifiedSeconds, stamp.modifiedNanoseconds),
+                                    nanoseconds(changeTime.tv_sec, changeTime.tv_nsec));
     return nanoseconds(now.tv_sec, now.tv_nsec) - latest < kRecentNanoseconds;
+}
+
+bool changedRecently(const file_format::TRecordStream& records) {
+    return changedRecently(records.stamp(), records.changeTime());
 }
 
 // A checksum of the file's bytes as they are now; nothing when they cannot be read.
@@ -446,31 +449,55 @@ struct TWalked {
     }
 };
 
+// Terms in the dictionary's order: sorted once by collation key, a byte comparison far cheaper
+// than pairwise collation, stably, so equal keys keep the order the terms came in.
+struct TKeyOrder {
+    std::string keys;
+    std::vector<size_t> starts;       // one more than the terms: the end of the last key
+    std::vector<uint32_t> positions;  // the terms' positions in the order
+
+    std::string_view key(size_t i) const {
+        return std::string_view(keys.data() + starts[i], starts[i + 1] - starts[i]);
+    }
+    // Whether the k-th in order is the first of its term, not equal to the one before.
+    bool first(size_t k) const { return k == 0 || key(positions[k]) != key(positions[k - 1]); }
+};
+
+// The order of n terms (term(i) the i-th, in the text form given); progress, when given, may
+// cancel the making of the keys.
+template <typename TTermOf>
+TKeyOrder keyOrder(size_t n, const TTermOf& term, TTextForm form, TIndexProgress* progress) {
+    TKeyOrder sorted;
+    sorted.starts.resize(n + 1);
+    for (size_t i = 0; i < n; ++i) {
+        sorted.starts[i] = sorted.keys.size();
+        if (form == TTextForm::Utf8)
+            compare::appendSortKeyUtf8(term(i), sorted.keys);
+        else
+            compare::appendSortKey(term(i), sorted.keys);
+        if (progress && i % 4096 == 0 && progress->cancel)
+            throw TIndexCancelled("Index cancelled");
+    }
+    sorted.starts[n] = sorted.keys.size();
+    sorted.positions.resize(n);
+    std::iota(sorted.positions.begin(), sorted.positions.end(), 0u);
+    std::stable_sort(sorted.positions.begin(), sorted.positions.end(),
+                     [&](uint32_t a, uint32_t b) { return sorted.key(a) < sorted.key(b); });
+    return sorted;
+}
+
 // Puts the walked terms in the dictionary's order, keeping the first of equal terms in file
-// order. They are sorted once by collation key, a byte comparison far cheaper than pairwise
-// collation, stably, so equal keys keep their file order.
+// order.
 void sortWalked(TWalked& walked) {
     const size_t n = walked.count();
-    std::string keys;
-    std::vector<size_t> keyStart(n + 1);
-    for (size_t i = 0; i < n; ++i) {
-        keyStart[i] = keys.size();
-        compare::appendSortKey(walked.term(i), keys);
-    }
-    keyStart[n] = keys.size();
-    auto key = [&](size_t i) {
-        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
-    };
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    const TKeyOrder order = keyOrder(
+        n, [&](size_t i) { return walked.term(i); }, TTextForm::Cp1251, nullptr);
     TWalked sorted;
     sorted.offsets.reserve(n);
     sorted.terms.reserve(walked.terms.size());
     for (size_t k = 0; k < n; ++k) {
-        if (k == 0 || key(order[k]) != key(order[k - 1]))
-            sorted.add(walked.offsets[order[k]], walked.term(order[k]));
+        if (order.first(k))
+            sorted.add(walked.offsets[order.positions[k]], walked.term(order.positions[k]));
     }
     walked.offsets = std::move(sorted.offsets);
     walked.starts = std::move(sorted.starts);
@@ -594,14 +621,18 @@ bool sameVersion(const TFileVersion& a, const TFileVersion& b) {
            a.changeTime.tv_nsec == b.changeTime.tv_nsec;
 }
 
-// Whether every file is still the version seen.
-bool unchangedVersions(const std::vector<TFileVersion>& versions) {
+// The first file that is no longer the version seen, or null.
+const TFileVersion* firstChanged(const std::vector<TFileVersion>& versions) {
     for (const TFileVersion& seen : versions) {
         const std::optional<TFileVersion> now = versionOf(seen.path);
         if (!now || !sameVersion(*now, seen))
-            return false;
+            return &seen;
     }
-    return true;
+    return nullptr;
+}
+
+bool unchangedVersions(const std::vector<TFileVersion>& versions) {
+    return firstChanged(versions) == nullptr;
 }
 
 // The versions as the index holds them: each path's length, the path and its stamp.
@@ -615,18 +646,10 @@ std::string versionsBytes(const std::vector<TFileVersion>& versions) {
     return out;
 }
 
-// Whether a change to any of the files now might leave it with the times it has.
 bool changedRecently(const std::vector<TFileVersion>& versions) {
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    for (const TFileVersion& version : versions) {
-        const int64_t latest =
-            std::max(nanoseconds(version.stamp.modifiedSeconds, version.stamp.modifiedNanoseconds),
-                     nanoseconds(version.changeTime.tv_sec, version.changeTime.tv_nsec));
-        if (nanoseconds(now.tv_sec, now.tv_nsec) - latest < kRecentNanoseconds)
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(versions, [](const TFileVersion& version) {
+        return changedRecently(version.stamp, version.changeTime);
+    });
 }
 
 // A checksum of the bytes of all the files, each read while it is still the version seen;
@@ -704,20 +727,6 @@ bool storedVersions(std::string_view bytes, const std::vector<TFileVersion>& nam
     return versions.size() >= named.size() && !versions.empty();
 }
 
-// A headword as a term: blanks and line breaks around it dropped, control characters inside
-// it made blanks (a term is one line), as the converters keep headwords.
-void tidyHeadword(std::string_view headword, std::string& out) {
-    while (!headword.empty() && static_cast<unsigned char>(headword.front()) <= 0x20)
-        headword.remove_prefix(1);
-    while (!headword.empty() && static_cast<unsigned char>(headword.back()) <= 0x20)
-        headword.remove_suffix(1);
-    out.assign(headword);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
-    }
-}
-
 // Walks a source, keeping its terms in the UTF-8 order: each distinct term once, as its first
 // entry in the walk wrote it, with the locators of all its entries in walk order. Entries are
 // sorted once by collation key, stably, so equal terms keep their walk order. Raises what the
@@ -730,7 +739,8 @@ bool walkSource(TSourceReader& reader, TWalked& walked, TIndexProgress* progress
     std::string tidy;
     const TSourceReader::THeader header = reader.walk(
         [&](std::string_view headword, std::string_view locator) {
-            tidyHeadword(headword, tidy);
+            tidy.assign(headword);
+            tidyHeadword(tidy);
             if (tidy.empty())
                 return;
             terms += tidy;
@@ -743,37 +753,17 @@ bool walkSource(TSourceReader& reader, TWalked& walked, TIndexProgress* progress
     walked.author = header.author;
     // The description's lines end in CR LF, as the program's own dialog writes them (and the
     // converters too).
-    for (const char c : header.info) {
-        if (c == '\n')
-            walked.info.push_back('\r');
-        if (c != '\r')
-            walked.info.push_back(c);
-    }
+    walked.info = withCrLf(header.info);
     const size_t n = termStart.size() - 1;
     auto term = [&](size_t i) {
         return std::string_view(terms.data() + termStart[i], termStart[i + 1] - termStart[i]);
     };
-    std::string keys;
-    std::vector<size_t> keyStart(n + 1);
-    for (size_t i = 0; i < n; ++i) {
-        keyStart[i] = keys.size();
-        compare::appendSortKeyUtf8(term(i), keys);
-        if (progress && i % 4096 == 0 && progress->cancel)
-            throw TIndexCancelled("Index cancelled");
-    }
-    keyStart[n] = keys.size();
-    auto key = [&](size_t i) {
-        return std::string_view(keys.data() + keyStart[i], keyStart[i + 1] - keyStart[i]);
-    };
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+    const TKeyOrder order = keyOrder(n, term, TTextForm::Utf8, progress);
     walked.source = true;
     walked.offsets.reserve(n);
     for (size_t k = 0; k < n; ++k) {
-        const uint32_t i = order[k];
-        if (k == 0 || key(i) != key(order[k - 1])) {
+        const uint32_t i = order.positions[k];
+        if (order.first(k)) {
             if (!walked.add(walked.locators.size(), term(i)))
                 return false;
         }
@@ -786,16 +776,16 @@ bool walkSource(TSourceReader& reader, TWalked& walked, TIndexProgress* progress
     return true;
 }
 
-// Articles of one headword follow each other with an empty line between them, as the
-// converters join them.
-void appendJoined(std::string& joined, std::string_view article) {
-    if (!joined.empty()) {
-        if (joined.back() != '\n')
-            joined.push_back('\n');
-        if (joined.size() < 2 || joined[joined.size() - 2] != '\n')
-            joined.push_back('\n');
-    }
-    joined.append(article);
+// Writes a provisional index of size bytes at p again as final, into the file name of the
+// cache folder: the same bytes with the provisional flag and the content check cleared.
+void rewriteAsFinal(const char* p, size_t size, int folder, const std::string& name) {
+    std::string final(p, size);
+    std::string flags;
+    putU32(flags, getU32(p + 12 + kStampSize) & ~kProvisional);
+    flags.append(8, '\0');
+    final.replace(12 + kStampSize, kFlagsSize, flags);
+    seal(final, layoutOf(final.data()));
+    (void)private_folder::replaceFile(folder, name, final.data(), final.size());
 }
 
 }  // namespace
@@ -942,6 +932,22 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     return true;
 }
 
+bool TTermFile::adoptCached(int folder, const std::string& name, uint64_t largest,
+                            bool checkContent, TTrust trust) {
+    struct stat info {};
+    const int fd = private_folder::openOwnFile(folder, name, info);
+    if (fd < 0)
+        return false;
+    auto bytes = std::make_shared<TBytes>();
+    if (info.st_size > 0 && static_cast<uint64_t>(info.st_size) <= largest &&
+        static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
+        bytes->size = static_cast<size_t>(info.st_size);
+        bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);
+    return bytes->mapped != MAP_FAILED && adopt(std::move(bytes), checkContent, trust);
+}
+
 std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const std::string& folder,
                                                  TOpen how, TIndexProgress* progress,
                                                  std::string* refusedFolder, TCheck check) {
@@ -967,22 +973,12 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
     if (!name.empty())
         cache.fd = private_folder::openOwn(folder, refusedFolder);
 
-    auto mapCached = [&](bool checkContent, TTrust trust) -> bool {
-        struct stat info {};
-        const int fd = private_folder::openOwnFile(cache.fd, name, info);
-        if (fd < 0)
-            return false;
-        auto bytes = std::make_shared<TBytes>();
-        // No index is larger than this: per entry of eight file bytes at most 32 bytes of
-        // arrays, and texts no longer than the file.
-        const uint64_t largest = kFixedSize + kMaxOrderName + kWeightsSize + 2 * kAlignment +
-                                 kChecksumSize + 4 + 5 * static_cast<uint64_t>(records.fileSize());
-        if (static_cast<uint64_t>(info.st_size) <= largest && info.st_size > 0) {
-            bytes->size = static_cast<size_t>(info.st_size);
-            bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
-        }
-        ::close(fd);
-        return bytes->mapped != MAP_FAILED && file->adopt(std::move(bytes), checkContent, trust);
+    // No index is larger than this: per entry of eight file bytes at most 32 bytes of arrays,
+    // and texts no longer than the file.
+    const uint64_t largest = kFixedSize + kMaxOrderName + kWeightsSize + 2 * kAlignment +
+                             kChecksumSize + 4 + 5 * static_cast<uint64_t>(records.fileSize());
+    auto mapCached = [&](bool checkContent, TTrust trust) {
+        return file->adoptCached(cache.fd, name, largest, checkContent, trust);
     };
 
     const TTrust trust = check == TCheck::Whole ? TTrust::Whole : TTrust::OnUse;
@@ -992,12 +988,8 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
         // is written again as final: the same bytes with the flag cleared.
         const char* p = file->bytes_->data();
         if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 && !changedRecently(records) &&
-            records.unchanged()) {
-            std::string final(p, file->bytes_->size);
-            std::memset(final.data() + 12 + kStampSize, 0, kFlagsSize);
-            seal(final, layoutOf(final.data()));
-            (void)private_folder::replaceFile(cache.fd, name, final.data(), final.size());
-        }
+            records.unchanged())
+            rewriteAsFinal(p, file->bytes_->size, cache.fd, name);
         return file;
     }
     if (how == TOpen::Cached)
@@ -1184,12 +1176,8 @@ std::vector<std::string> TTermFile::files() const {
 }
 
 const std::string* TTermFile::changedSourceFile() const {
-    for (const TFileVersion& seen : versions_) {
-        const std::optional<TFileVersion> now = versionOf(seen.path);
-        if (!now || !sameVersion(*now, seen))
-            return &seen.path;
-    }
-    return nullptr;
+    const TFileVersion* changed = firstChanged(versions_);
+    return changed ? &changed->path : nullptr;
 }
 
 std::string TTermFile::sourceArticle(size_t position) const {
@@ -1218,7 +1206,7 @@ std::string TTermFile::sourceArticle(size_t position) const {
         // once.
         if (text.empty() || std::find(texts.begin(), texts.end(), text) != texts.end())
             continue;
-        appendJoined(joined, text);
+        appendJoinedArticle(joined, text);
         texts.push_back(std::move(text));
     }
     return joined;
@@ -1258,34 +1246,17 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     if (!name.empty())
         cache.fd = private_folder::openOwn(folder, refusedFolder);
 
-    auto mapCached = [&](bool checkContent) -> bool {
-        struct stat info {};
-        const int fd = private_folder::openOwnFile(cache.fd, name, info);
-        if (fd < 0)
-            return false;
-        auto bytes = std::make_shared<TBytes>();
-        if (info.st_size > 0 && static_cast<uint64_t>(info.st_size) <= SIZE_MAX) {
-            bytes->size = static_cast<size_t>(info.st_size);
-            bytes->mapped = ::mmap(nullptr, bytes->size, PROT_READ, MAP_PRIVATE, fd, 0);
-        }
-        ::close(fd);
-        return bytes->mapped != MAP_FAILED &&
-               file->adopt(std::move(bytes), checkContent,
-                           checkContent ? TTrust::Whole : TTrust::Made);
+    auto mapCached = [&](bool checkContent) {
+        return file->adoptCached(cache.fd, name, SIZE_MAX, checkContent,
+                                 checkContent ? TTrust::Whole : TTrust::Made);
     };
 
     if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
         file->fromCache_ = true;
         const char* p = file->bytes_->data();
         if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 &&
-            !changedRecently(file->versions_) && unchangedVersions(file->versions_)) {
-            std::string final(p, file->bytes_->size);
-            std::memset(final.data() + 12 + kStampSize, 0, 4);
-            std::memcpy(final.data() + 12 + kStampSize, &kSource, 4);
-            std::memset(final.data() + 12 + kStampSize + 4, 0, 8);
-            seal(final, layoutOf(final.data()));
-            (void)private_folder::replaceFile(cache.fd, name, final.data(), final.size());
-        }
+            !changedRecently(file->versions_) && unchangedVersions(file->versions_))
+            rewriteAsFinal(p, file->bytes_->size, cache.fd, name);
         return file;
     }
     if (how == TOpen::Cached)

@@ -171,6 +171,10 @@ private:
     // Takes the bytes as the index when they are a whole, valid index for the file's stamp
     // (with checkContent, a provisional one only while the file still has its bytes).
     bool adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust trust);
+    // Maps the index file name of the cache folder (an open descriptor) and adopts it; false
+    // when it is missing, empty, larger than largest bytes or not adopted.
+    bool adoptCached(int folder, const std::string& name, uint64_t largest, bool checkContent,
+                     TTrust trust);
     // With TCheck::OnUse: checks the blocks that hold the n bytes at from, once each.
     void checkUse(const char* from, size_t n) const;
     uint64_t recordOffset(size_t position) const;

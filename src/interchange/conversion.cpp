@@ -9,43 +9,6 @@
 #include "platform/codepage.h"
 #include "platform/compare.h"
 
-std::string withCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (char c : text) {
-        if (c == '\n')
-            out.push_back('\r');
-        if (c != '\r')
-            out.push_back(c);
-    }
-    return out;
-}
-
-namespace {
-
-// The headword without blanks and control characters at its ends, and with those inside it
-// made blanks: a term is one line.
-void tidyHeadword(std::string& headword) {
-    headword = std::string(trimBlanks(headword));
-    for (char& c : headword) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = ' ';
-    }
-}
-
-// Articles of one headword follow each other with an empty line between them.
-void appendJoined(std::string& joined, std::string_view article) {
-    if (!joined.empty()) {
-        if (joined.back() != '\n')
-            joined.push_back('\n');
-        if (joined.size() < 2 || joined[joined.size() - 2] != '\n')
-            joined.push_back('\n');
-    }
-    joined.append(article);
-}
-
-}  // namespace
-
 void TConversion::reserve(uint64_t bytes) {
     constexpr uint64_t kMaxHint = uint64_t{256} << 20;
     pool_.reserve(static_cast<size_t>(std::min(bytes, kMaxHint)));
@@ -190,7 +153,7 @@ TConversionReport TConversion::finish(TDictionary& dictionary) {
                 if (std::find(texts.begin(), texts.end(), text) != texts.end())
                     continue;
                 texts.push_back(text);
-                appendJoined(joined, text);
+                appendJoinedArticle(joined, text);
             }
             again.add(term(entries_[i]), joined);
         }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dictionary/source.h"
 #include "interchange/fold_1251.h"
 #include "interchange/text_import.h"
 
@@ -18,10 +19,6 @@ enum class TArticleForm {
     prose,    // each prose paragraph made one line (see proseArticle)
     mueller,  // Mueller's conventions read as text (see muellerArticle)
 };
-
-// The text with its line breaks as CR LF, as the program's own dialog writes a description:
-// each LF preceded by CR, every other CR left out.
-std::string withCrLf(std::string_view text);
 
 // What a conversion from another dictionary format did, for the report at its end.
 struct TConversionReport {

@@ -70,8 +70,10 @@ TState& state() {
     return s;
 }
 
-// Converts Windows-1251 bytes to UTF-16 (stack for short terms, heap otherwise).
+// A text in UTF-16 for the collator (stack for short terms, heap otherwise), from
+// Windows-1251 bytes or from UTF-8 ones.
 struct TUtf16 {
+    struct TFromUtf8 {};
     static constexpr size_t kInline = 256;
     UChar inline_[kInline];
     std::u16string heap;
@@ -79,47 +81,41 @@ struct TUtf16 {
     int32_t length = 0;
 
     explicit TUtf16(std::string_view text) {
-        UChar* out = inline_;
-        if (text.size() > kInline) {
-            heap.resize(text.size());
-            out = heap.data();
-        }
+        UChar* out = room(text.size());
         for (size_t i = 0; i < text.size(); ++i)
             out[i] = static_cast<UChar>(codepage::toUnicode(static_cast<unsigned char>(text[i])));
-        data = out;
         length = static_cast<int32_t>(text.size());
     }
-};
 
-// Converts UTF-8 bytes to UTF-16, ill-formed bytes as U+FFFD (stack for short terms).
-struct TUtf16FromUtf8 {
-    static constexpr size_t kInline = 256;
-    UChar inline_[kInline];
-    std::u16string heap;
-    const UChar* data = nullptr;
-    int32_t length = 0;
-
-    explicit TUtf16FromUtf8(std::string_view text) {
-        // A UTF-8 text never has more UTF-16 units than bytes.
-        UChar* out = inline_;
-        if (text.size() > kInline) {
-            heap.resize(text.size());
-            out = heap.data();
-        }
+    // Ill-formed bytes become U+FFFD. A UTF-8 text never has more UTF-16 units than bytes.
+    TUtf16(std::string_view text, TFromUtf8) {
+        UChar* out = room(text.size());
         UErrorCode status = U_ZERO_ERROR;
         u_strFromUTF8WithSub(out, static_cast<int32_t>(std::max<size_t>(text.size(), 1)), &length,
                              text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
                              &status);
         if (U_FAILURE(status))
             length = 0;
+    }
+
+private:
+    UChar* room(size_t units) {
+        UChar* out = inline_;
+        if (units > kInline) {
+            heap.resize(units);
+            out = heap.data();
+        }
         data = out;
+        return out;
     }
 };
 
+int collate(UCollator* c, const TUtf16& a, const TUtf16& b) {
+    return static_cast<int>(ucol_strcoll(c, a.data, a.length, b.data, b.length));
+}
+
 int fullCompare(UCollator* c, std::string_view a, std::string_view b) {
-    const TUtf16 ua(a);
-    const TUtf16 ub(b);
-    return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
+    return collate(c, TUtf16(a), TUtf16(b));
 }
 
 // The primary weight of one character if it is one plain collation unit, else 0.
@@ -435,16 +431,16 @@ int terms(std::string_view a, std::string_view b) {
 
 namespace {
 
-// The collation key of text already in UTF-16, appended to out.
-size_t appendKey(UCollator* c, const UChar* text, int32_t length, std::string& out) {
+// The collation key of a text, appended to out.
+size_t appendKey(UCollator* c, const TUtf16& text, std::string& out) {
     const size_t start = out.size();
     // Most keys of secondary strength take about two bytes per character.
-    size_t room = 2 * static_cast<size_t>(length) + 16;
+    size_t room = 2 * static_cast<size_t>(text.length) + 16;
     for (;;) {
         out.resize(start + room);
-        const int32_t needed =
-            ucol_getSortKey(c, text, length, reinterpret_cast<uint8_t*>(out.data() + start),
-                            static_cast<int32_t>(room));
+        const int32_t needed = ucol_getSortKey(c, text.data, text.length,
+                                               reinterpret_cast<uint8_t*>(out.data() + start),
+                                               static_cast<int32_t>(room));
         if (needed > 0 && static_cast<size_t>(needed) <= room) {
             out.resize(start + static_cast<size_t>(needed));
             return static_cast<size_t>(needed);
@@ -478,36 +474,15 @@ int termsUtf8(std::string_view a, std::string_view b) {
         if (const std::optional<int> order = compareAsciiByTable(s.weights, a, b))
             return *order;
     }
-    const TUtf16FromUtf8 ua(a);
-    const TUtf16FromUtf8 ub(b);
-    return static_cast<int>(ucol_strcoll(c, ua.data, ua.length, ub.data, ub.length));
+    return collate(c, TUtf16(a, TUtf16::TFromUtf8{}), TUtf16(b, TUtf16::TFromUtf8{}));
 }
 
 size_t appendSortKeyUtf8(std::string_view term, std::string& out) {
-    UCollator* c = collator();
-    const TUtf16FromUtf8 u(term);
-    return appendKey(c, u.data, u.length, out);
+    return appendKey(collator(), TUtf16(term, TUtf16::TFromUtf8{}), out);
 }
 
 size_t appendSortKey(std::string_view term, std::string& out) {
-    UCollator* c = collator();
-    const TUtf16 u(term);
-    const size_t start = out.size();
-    // Most keys of secondary strength take about two bytes per character.
-    size_t room = 2 * term.size() + 16;
-    for (;;) {
-        out.resize(start + room);
-        const int32_t needed =
-            ucol_getSortKey(c, u.data, u.length, reinterpret_cast<uint8_t*>(out.data() + start),
-                            static_cast<int32_t>(room));
-        if (needed > 0 && static_cast<size_t>(needed) <= room) {
-            out.resize(start + static_cast<size_t>(needed));
-            return static_cast<size_t>(needed);
-        }
-        if (needed <= 0)
-            throw TError(error_text::kNoCollationKey);
-        room = static_cast<size_t>(needed);
-    }
+    return appendKey(collator(), TUtf16(term), out);
 }
 
 const uint32_t* plainWeights() {

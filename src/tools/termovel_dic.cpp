@@ -212,12 +212,7 @@ int lookupInSource(const std::string& path, std::string_view termUtf8, bool useI
         d.openIndexed(path, useIndex ? termIndexFolder() : std::string(), nullptr, &refused);
         if (!refused.empty())
             printError("индекс не используется: " + refused);
-        std::string_view term = termUtf8;
-        while (!term.empty() && static_cast<unsigned char>(term.front()) <= 0x20)
-            term.remove_prefix(1);
-        while (!term.empty() && static_cast<unsigned char>(term.back()) <= 0x20)
-            term.remove_suffix(1);
-        at = d.Find(term);
+        at = d.Find(trimBlanks(termUtf8));
         if (at >= 0)
             article = d.Article(at);
     } catch (const TError& e) {

@@ -135,8 +135,8 @@ TEST(DictionarySources, AFolderTooLargeIsCutShort) {
         writeFile(root.file("big/" + std::to_string(100 + i) + ".dic"), "");
     lay(root.path(), {"small/s.dic"});
     const auto found = dictionary_sources::find({root.file("big"), root.file("small")}, {}, kLimit);
-    // The first kLimit entries of the large folder, and (each searched folder has a budget of
-    // its own) the next folder still searched.
+    // kLimit entries of the large folder (as the folder lists them), and (each searched folder
+    // has a budget of its own) the next folder still searched.
     ASSERT_EQ(found.size(), size_t(kLimit) + 1);
     EXPECT_EQ(found.back(), root.file("small/s.dic"));
 }

@@ -21,100 +21,19 @@
 #include "platform/compare.h"
 #include "platform/error.h"
 #include "platform/upcase.h"
+#include "tab_source.h"
 #include "test_support.h"
 
 namespace {
-
-using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
-
-// A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
-// one starting with '#', is no entry), its header in a companion file "NAME.hdr" (name,
-// author, then the description's lines), which is one of its files, but known as such only
-// once walked (as a file a source includes). A locator is the line's byte offset.
-class TTabReader : public TSourceReader {
-public:
-    explicit TTabReader(std::string path) : path_(std::move(path)) {}
-
-    std::vector<std::string> files() const override {
-        if (!walked_)
-            return {path_};
-        return {path_, path_ + ".hdr"};
-    }
-
-    THeader walk(const std::function<void(std::string_view, std::string_view)>& visit,
-                 TIndexProgress* progress) override {
-        const std::string text = readFile(path_);
-        if (progress)
-            progress->total = text.size();
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = std::min(text.find('\n', at), text.size());
-            const std::string_view line(text.data() + at, end - at);
-            const size_t tab = line.find('\t');
-            if (tab != std::string_view::npos && !line.starts_with('#'))
-                visit(line.substr(0, tab), std::to_string(at));
-            at = end + 1;
-            if (progress && progress->cancel)
-                throw TIndexCancelled("Index cancelled");
-        }
-        walked_ = true;
-        std::string header = readFile(path_ + ".hdr");
-        std::vector<std::string> lines(3);
-        size_t at = 0;
-        for (size_t i = 0; i < 2 && at < header.size(); ++i) {
-            const size_t end = std::min(header.find('\n', at), header.size());
-            lines[i] = header.substr(at, end - at);
-            at = end + 1;
-        }
-        return {lines[0], lines[1], header.substr(std::min(at, header.size()))};
-    }
-
-    std::string article(std::string_view locator) const override {
-        const std::string text = readFile(path_);
-        const size_t at = std::stoul(std::string(locator));
-        const size_t tab = text.find('\t', at);
-        if (at >= text.size() || tab == std::string::npos)
-            throw TDictionaryChanged("changed");
-        const size_t end = std::min(text.find('\n', tab), text.size());
-        return text.substr(tab + 1, end - tab - 1);
-    }
-
-private:
-    std::string path_;
-    bool walked_ = false;
-};
-
-// Sets the tests' opener for the scope: a path ending in ".tab" is a source.
-class TTabOpener {
-public:
-    TTabOpener() {
-        setSourceOpener([](const std::string& path) -> std::unique_ptr<TSourceReader> {
-            if (!path.ends_with(".tab"))
-                return nullptr;
-            if (!std::filesystem::exists(path))
-                throw TError("Cannot open file " + path);
-            return std::make_unique<TTabReader>(path);
-        });
-    }
-    ~TTabOpener() { setSourceOpener(nullptr); }
-};
-
-void writeSource(const std::string& path, const TSourceEntries& entries,
-                 const std::string& header = "Name\nAuthor\nInfo\nmore") {
-    std::string text;
-    for (const auto& [headword, article] : entries)
-        text += headword + "\t" + article + "\n";
-    writeFile(path, text);
-    writeFile(path + ".hdr", header);
-}
 
 // What the dictionary of a source must hold, worked out the plain way: headwords trimmed of
 // blanks, control characters inside made blanks, empty ones left out; equal terms (UTF-8
 // comparison) one term, the first headword, articles joined in walk order (each text once,
 // empty ones left out) with an empty line between; the terms in the UTF-8 order.
-TSourceEntries model(const TSourceEntries& entries) {
-    TSourceEntries terms;
+TEntries model(const TEntries& written) {
+    TEntries terms;
     std::map<std::string, std::set<std::string>> seen;  // the texts joined under each term
-    for (const auto& [headword, article] : entries) {
+    for (const auto& [headword, article] : written) {
         std::string term(headword);
         while (!term.empty() && static_cast<unsigned char>(term.back()) <= 0x20)
             term.pop_back();
@@ -141,13 +60,6 @@ TSourceEntries model(const TSourceEntries& entries) {
     return terms;
 }
 
-TSourceEntries contents(const TDictionary& d) {
-    TSourceEntries out;
-    for (int i = 0; i < d.Count(); ++i)
-        out.emplace_back(d.Term(i), d.Article(i));
-    return out;
-}
-
 // The first position whose term, upper-cased, begins with the upper-cased prefix.
 int linearUtf8PrefixSearch(const TDictionary& d, const std::string& prefix) {
     if (prefix.empty())
@@ -168,7 +80,7 @@ int linearUtf8PrefixSearch(const TDictionary& d, const std::string& prefix) {
 TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
     compare::setLocale("");
     const TTabOpener opener;
-    const std::vector<std::pair<const char*, TSourceEntries>> cases = {
+    const std::vector<std::pair<const char*, TEntries>> cases = {
         {"equal terms in other case joined, the first headword kept",
          {{"été", "summer"}, {"Été", "Summer"}, {"ÉTÉ", "summer"}, {"ete", "plain"}}},
         {"accents and letters distinct",
@@ -190,12 +102,12 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
           {"alone", ""}}},
         {"no entries", {{"   ", "none"}}},
     };
-    for (const auto& [what, entries] : cases) {
+    for (const auto& [what, written] : cases) {
         SCOPED_TRACE(what);
         TTempFolder temp;
         const std::string path = temp.file("s.tab");
-        writeSource(path, entries);
-        const TSourceEntries expected = model(entries);
+        writeTabSource(path, written);
+        const TEntries expected = model(written);
         for (const auto& [folder, fromCache] : std::vector<std::pair<std::string, bool>>{
                  {temp.file("cache"), false}, {temp.file("cache"), true}, {"", false}}) {
             TDictionary d;
@@ -206,7 +118,7 @@ TEST(SourceIndex, HoldsTheSourcesTermsInTheUtf8Order) {
             EXPECT_TRUE(d.readOnly());
             EXPECT_EQ(d.Name() + "|" + d.Author() + "|" + d.Info(), "Name|Author|Info\r\nmore");
             EXPECT_EQ(d.fileName(), path);
-            EXPECT_EQ(contents(d), expected) << folder;
+            EXPECT_EQ(entries(d), expected) << folder;
             for (size_t i = 0; i < expected.size(); ++i) {
                 const std::string& term = expected[i].first;
                 EXPECT_EQ(d.Find(upcase::utf8(term)), static_cast<int>(i)) << term;
@@ -238,7 +150,7 @@ TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
         SCOPED_TRACE(what);
         TTempFolder temp;
         const std::string path = temp.file("s.tab");
-        writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
+        writeTabSource(path, {{"alpha", "a"}, {"beta", "b"}});
         TDictionary d;
         d.openIndexed(path, temp.file("cache"));
         EXPECT_FALSE(d.fileChanged());
@@ -248,12 +160,7 @@ TEST(SourceIndex, ChangeToAnyFileRemakesTheIndex) {
         TDictionary again;
         again.openIndexed(path, temp.file("cache"));
         EXPECT_FALSE(again.termFile()->fromCache());
-        TTabReader reader(path);
-        TSourceEntries now;
-        reader.walk([&](auto headword,
-                        auto locator) { now.emplace_back(headword, reader.article(locator)); },
-                    nullptr);
-        EXPECT_EQ(contents(again), model(now));
+        EXPECT_EQ(entries(again), model(TTabSource(path).entries()));
         EXPECT_FALSE(again.fileChanged());
     }
 }
@@ -265,8 +172,8 @@ TEST(SourceIndex, EveryChangeIsRefused) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    writeSource(path, {{"alpha", "a"}, {"beta", "b"}});
-    writeSource(temp.file("nameless.tab"), {{"alpha", "a"}}, "");
+    writeTabSource(path, {{"alpha", "a"}, {"beta", "b"}});
+    writeTabSource(temp.file("nameless.tab"), {{"alpha", "a"}}, "");
     using TChange = std::function<void(TDictionary&)>;
     const std::vector<std::pair<const char*, TChange>> changes = {
         {"AddTerm", [](auto& d) { d.AddTerm("gamma", "g"); }},
@@ -304,7 +211,7 @@ TEST(SourceIndex, EveryChangeIsRefused) {
             SCOPED_TRACE(what);
             TDictionary d;
             d.openIndexed(source, temp.file("cache"));
-            const TSourceEntries before = contents(d);
+            const TEntries before = entries(d);
             const std::string header = d.Name() + d.Author() + d.Info();
             try {
                 change(d);
@@ -312,7 +219,7 @@ TEST(SourceIndex, EveryChangeIsRefused) {
             } catch (const TError& e) {
                 EXPECT_STREQ(e.what(), ("Словарь «" + name + "» открыт только для чтения").c_str());
             }
-            EXPECT_EQ(contents(d), before);
+            EXPECT_EQ(entries(d), before);
             EXPECT_EQ(d.Name() + d.Author() + d.Info(), header);
             EXPECT_FALSE(d.Modified());
             EXPECT_TRUE(d.readOnly());
@@ -342,15 +249,15 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    const TSourceEntries entries = {
-        {"été", "Summer Été"}, {"étoile", "star"},  {"Etna", "volcano"}, {"etude", "study"},
-        {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},  {"ёлка", "fir ЁЛКА"},
-        {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},  {"abd", "more"},
-        {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}};
-    writeSource(path, entries);
+    const TEntries written = {{"été", "Summer Été"}, {"étoile", "star"},   {"Etna", "volcano"},
+                              {"etude", "study"},    {"řeka", "river"},    {"Řím", "Rome"},
+                              {"rada", "advice"},    {"ёлка", "fir ЁЛКА"}, {"Ель", "spruce"},
+                              {"елка", "fir"},       {"ABC", "letters"},   {"abd", "more"},
+                              {"Straße", "street"},  {"STRASSE", "caps"},  {"ǆungla", "jungle"}};
+    writeTabSource(path, written);
     std::vector<std::string> prefixes = {"",  "x", "É",  "é",   "Ř",     "ř", "Ё", "ё", "е",
                                          "Е", "a", "AB", "str", "STRAß", "ǅ", "ǆ", "Ǆ", "\xc3"};
-    for (const auto& [headword, article] : entries) {
+    for (const auto& [headword, article] : written) {
         for (size_t n = 1; n <= headword.size(); ++n)
             prefixes.push_back(headword.substr(0, n));  // also cut inside a letter
     }
@@ -406,20 +313,20 @@ TEST(SourceIndex, ParallelLoadAndIndexBuildOpenSources) {
     const TTabOpener opener;
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
-    const TSourceEntries entries = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
-    writeSource(path, entries);
+    const TEntries written = {{"Été", "summer"}, {"été", "été"}, {"řeka", "river"}};
+    writeTabSource(path, written);
     const std::string cache = temp.file("cache");
     EXPECT_TRUE(loadDictionaries({path}, 1, cache, true).at(0).indexToMake);
     TIndexBuild build(path, cache);
     while (!build.finished())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::unique_ptr<TDictionary> made = build.take();
-    EXPECT_EQ(contents(*made), model(entries));
+    EXPECT_EQ(entries(*made), model(written));
     std::vector<TLoadedDictionary> loaded =
         loadDictionaries({path, temp.file("gone.tab")}, 2, cache, true);
     ASSERT_NE(loaded.at(0).dictionary, nullptr);
     EXPECT_TRUE(loaded[0].dictionary->termFile()->fromCache());
     EXPECT_TRUE(loaded[0].dictionary->readOnly());
-    EXPECT_EQ(contents(*loaded[0].dictionary), model(entries));
+    EXPECT_EQ(entries(*loaded[0].dictionary), model(written));
     EXPECT_TRUE(loaded.at(1).error != nullptr);
 }

@@ -410,6 +410,9 @@ private:
     // last by either); the chosen path with the default extension added to a bare name, or empty.
     // otherFormats as for makeFileDialog.
     QString chooseFileToOpen(bool otherFormats);
+    // Shows the save dialog offering proposal; the chosen path with the default extension added
+    // to a bare name (its folder is then the one last used), or empty.
+    QString chooseFileToSave(const QString& proposal);
     // The file Save offers for the current dictionary: its own file; for a bundled dictionary
     // read in place from a data folder, the same name in the program folder, where the saved
     // copy then hides the bundled one; for a new dictionary, its caption in the folder a file

@@ -116,6 +116,19 @@ QString TMainForm::chooseFileToOpen(bool otherFormats) {
     return withDefaultSuffix(chosen, true);
 }
 
+QString TMainForm::chooseFileToSave(const QString& proposal) {
+    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
+    dialog->selectFile(proposal);
+    if (!dialogs().execFileDialog(*dialog))
+        return QString();
+    const QString chosen = dialog->selectedFiles().value(0);
+    if (chosen.isEmpty())
+        return chosen;
+    const QString path = withDefaultSuffix(chosen, false);
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
 QString TMainForm::saveProposal() const {
     const std::string& own = currentDictionary()->fileName();
     if (!own.empty() && !program_folder::isInDataFolder(folders_, own))
@@ -142,15 +155,9 @@ void TMainForm::actSaveExecute() {
         saveConvertedCopy();
         return;
     }
-    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
-    dialog->selectFile(saveProposal());
-    if (!dialogs().execFileDialog(*dialog))
+    const QString path = chooseFileToSave(saveProposal());
+    if (path.isEmpty())
         return;
-    const QString chosen = dialog->selectedFiles().value(0);
-    if (chosen.isEmpty())
-        return;
-    const QString path = withDefaultSuffix(chosen, false);
-    lastFolder_ = QFileInfo(path).absolutePath();
     // The save is atomic: when it raises, the old file, the caption and Modified stay. Another
     // file chosen here was already confirmed by the file dialog; the dictionary's own file,
     // changed by another program (the command-line import, a second window) since it was
@@ -197,15 +204,9 @@ QString TMainForm::convertedCopyProposal() const {
 
 void TMainForm::saveConvertedCopy() {
     const TDictionary* source = currentDictionary();
-    const std::unique_ptr<QFileDialog> dialog = makeFileDialog(QFileDialog::AcceptSave);
-    dialog->selectFile(convertedCopyProposal());
-    if (!dialogs().execFileDialog(*dialog))
+    const QString path = chooseFileToSave(convertedCopyProposal());
+    if (path.isEmpty())
         return;
-    const QString chosen = dialog->selectedFiles().value(0);
-    if (chosen.isEmpty())
-        return;
-    const QString path = withDefaultSuffix(chosen, false);
-    lastFolder_ = QFileInfo(path).absolutePath();
     const std::string file = path.toStdString();
     // The source is read in place and never written: a copy over one of its files would
     // destroy the dictionary the copy is made from.
