@@ -27,6 +27,9 @@ namespace {
 
 using TSourceEntries = std::vector<std::pair<std::string, std::string>>;
 
+// The locators of the articles the tests' sources were asked for, in the order asked.
+std::vector<size_t> tabReads;
+
 // A source of the tests' own: a file of lines "headword TAB article" (a line without a tab, or
 // one starting with '#', is no entry), its header in a companion file "NAME.hdr" (name,
 // author, then the description's lines), which is one of its files, but known as such only
@@ -71,11 +74,16 @@ public:
     std::string article(std::string_view locator) const override {
         const std::string text = readFile(path_);
         const size_t at = std::stoul(std::string(locator));
+        tabReads.push_back(at);
         const size_t tab = text.find('\t', at);
         if (at >= text.size() || tab == std::string::npos)
             throw TDictionaryChanged("changed");
         const size_t end = std::min(text.find('\n', tab), text.size());
         return text.substr(tab + 1, end - tab - 1);
+    }
+
+    uint64_t dataPosition(std::string_view locator) const override {
+        return std::stoul(std::string(locator));
     }
 
 private:
@@ -343,10 +351,10 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
     TTempFolder temp;
     const std::string path = temp.file("s.tab");
     const TSourceEntries entries = {
-        {"été", "Summer Été"}, {"étoile", "star"},  {"Etna", "volcano"}, {"etude", "study"},
-        {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},  {"ёлка", "fir ЁЛКА"},
-        {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},  {"abd", "more"},
-        {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}};
+        {"été", "Summer Été"}, {"étoile", "star"},  {"Etna", "volcano"},  {"etude", "study"},
+        {"řeka", "river"},     {"Řím", "Rome"},     {"rada", "advice"},   {"ёлка", "fir ЁЛКА"},
+        {"Ель", "spruce"},     {"елка", "fir"},     {"ABC", "letters"},   {"abd", "more"},
+        {"Straße", "street"},  {"STRASSE", "caps"}, {"ǆungla", "jungle"}, {"abc", "second"}};
     writeSource(path, entries);
     std::vector<std::string> prefixes = {"",  "x", "É",  "é",   "Ř",     "ř", "Ё", "ё", "е",
                                          "Е", "a", "AB", "str", "STRAß", "ǅ", "ǆ", "Ǆ", "\xc3"};
@@ -365,12 +373,27 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
     EXPECT_EQ(own, std::vector<uint32_t>(d.termFile()->upperOrder(),
                                          d.termFile()->upperOrder() + d.Count()));
 
+    // The entries are read in the order of their lines, unlike the terms' (a text with a line
+    // break, which may span two joined entries, in whole articles), and what is found is in
+    // term order all the same, whole or in steps.
     for (const auto& [text, found] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {"été", {"été"}}, {"ёлка", {"ёлка"}}, {"FIR", {"елка", "ёлка"}}, {"ř", {}}}) {
+             {"été", {"été"}},
+             {"ёлка", {"ёлка"}},
+             {"FIR", {"елка", "ёлка"}},
+             {"ř", {}},
+             {"S", {"ABC", "été", "étoile", "etude", "STRASSE", "Straße", "Ель"}},
+             {"S\n\nS", {"ABC"}}}) {
+        tabReads.clear();
         std::vector<std::string> terms;
         for (const int at : findInArticles(d, text))
             terms.emplace_back(d.Term(at));
         EXPECT_EQ(terms, found) << text;
+        if (text.find('\n') == std::string::npos)
+            EXPECT_TRUE(std::is_sorted(tabReads.begin(), tabReads.end())) << text;
+        TArticleSearch search(d, text);
+        while (search.done() < search.count())
+            search.step(3);
+        EXPECT_EQ(search.found(), findInArticles(d, text)) << text;
     }
 }
 
