@@ -161,8 +161,8 @@ public:
 
     // For a source: how many entries the term at position joins (0 for a dictionary file, or
     // when the index's bytes there are no list of them), and where the data of one lies, as
-    // the reader tells it (see TSourceReader::dataPosition; 0 when entry is not one). Read no
-    // file.
+    // the reader tells it (see TSourceReader::dataPosition; 0 when entry is not one). Neither
+    // reads a file.
     size_t entryCount(size_t position) const;
     uint64_t dataPosition(size_t position, size_t entry) const;
     // For a source: the article of one of the term's entries (entry below entryCount), as
