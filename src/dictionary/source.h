@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,12 @@ public:
     // before folding. Raises TDictionaryChanged when the source no longer holds what the
     // locator was made for, TError naming the file when it cannot be read.
     virtual std::string article(std::string_view locator) const = 0;
+
+    // Where the data of the entry of locator lies, as a number whose order is the order in
+    // which its articles are read the cheapest (a packed file read chunk by chunk inflates each
+    // chunk once when its articles are read in the order of their data). 0 says nothing about
+    // the order; so does a locator that is not one of this reader's. Reads no file.
+    virtual uint64_t dataPosition(std::string_view /*locator*/) const { return 0; }
 };
 
 // Opens the source at path: null when path is not a dictionary of another format (a .dic, or

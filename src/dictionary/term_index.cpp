@@ -1180,28 +1180,60 @@ const std::string* TTermFile::changedSourceFile() const {
     return changed ? &changed->path : nullptr;
 }
 
+std::vector<std::string_view> TTermFile::locators(size_t position) const {
+    std::vector<std::string_view> out;
+    if (!reader_ || position >= count_)
+        return out;
+    uint64_t from = getU64(records_ + 8 * position);
+    const uint64_t to =
+        position + 1 < count_ ? getU64(records_ + 8 * (position + 1)) : locatorBytes_;
+    if (from >= to || to > locatorBytes_)
+        return out;
+    while (from < to) {
+        if (to - from < 4)
+            return {};
+        const uint32_t length = getU32(locators_ + from);
+        from += 4;
+        if (length > to - from)
+            return {};
+        out.emplace_back(locators_ + from, length);
+        from += length;
+    }
+    return out;
+}
+
+size_t TTermFile::entryCount(size_t position) const {
+    return locators(position).size();
+}
+
+uint64_t TTermFile::dataPosition(size_t position, size_t entry) const {
+    const std::vector<std::string_view> all = locators(position);
+    return entry < all.size() ? reader_->dataPosition(all[entry]) : 0;
+}
+
+std::string TTermFile::entryArticle(size_t position, size_t entry) const {
+    const std::lock_guard<std::mutex> lock(reading_);
+    if (const std::string* changed = changedSourceFile())
+        throwChanged(*changed);
+    const std::vector<std::string_view> all = locators(position);
+    if (entry >= all.size())
+        throwChanged(path_);
+    return reader_->article(all[entry]);
+}
+
 std::string TTermFile::sourceArticle(size_t position) const {
     const std::lock_guard<std::mutex> lock(reading_);
     // Every read makes sure the source is still the version indexed: the reader's locators
     // are of that version's bytes.
     if (const std::string* changed = changedSourceFile())
         throwChanged(*changed);
-    uint64_t from = getU64(records_ + 8 * position);
-    const uint64_t to =
-        position + 1 < count_ ? getU64(records_ + 8 * (position + 1)) : locatorBytes_;
-    if (from >= to || to > locatorBytes_)
+    const std::vector<std::string_view> all = locators(position);
+    if (all.empty())
         throwChanged(path_);
     std::string joined;
     std::vector<std::string> texts;
-    while (from < to) {
-        if (to - from < 4)
-            throwChanged(path_);
-        const uint32_t length = getU32(locators_ + from);
-        from += 4;
-        if (length > to - from)
-            throwChanged(path_);
-        std::string text = reader_->article(std::string_view(locators_ + from, length));
-        from += length;
+    for (const std::string_view locator : all) {
+        std::string text = reader_->article(locator);
         // An entry without text adds nothing; one text under two spellings of a term is kept
         // once.
         if (text.empty() || std::find(texts.begin(), texts.end(), text) != texts.end())

@@ -159,6 +159,16 @@ public:
     // the version indexed, and what the reader raises.
     std::string article(size_t position) const;
 
+    // For a source: how many entries the term at position joins (0 for a dictionary file, or
+    // when the index's bytes there are no list of them), and where the data of one lies, as
+    // the reader tells it (see TSourceReader::dataPosition; 0 when entry is not one). Neither
+    // reads a file.
+    size_t entryCount(size_t position) const;
+    uint64_t dataPosition(size_t position, size_t entry) const;
+    // For a source: the article of one of the term's entries (entry below entryCount), as
+    // article reads it: the whole article holds each non-empty one. Raises as article does.
+    std::string entryArticle(size_t position, size_t entry) const;
+
     // Whether the file at path (for a source, any of its files) is no longer the version
     // indexed (gone, replaced or written).
     bool fileChanged() const;
@@ -180,6 +190,9 @@ private:
     uint64_t recordOffset(size_t position) const;
     // Whether a file of this stamp and status change time is the version indexed.
     bool isIndexedVersion(const TFileStamp& stamp, const struct timespec& changeTime) const;
+    // A source's locators of the term at position in walk order; empty when the index's bytes
+    // there are no list of them.
+    std::vector<std::string_view> locators(size_t position) const;
     // A source's article (see article).
     std::string sourceArticle(size_t position) const;
     // The first of a source's files that is no longer the version indexed; null when none.

@@ -63,6 +63,16 @@ private:
     const std::string& path_;
 };
 
+// The number of `bytes` little-endian bytes at `at` in locator; 0 when it is too short.
+uint64_t numberAt(std::string_view locator, size_t at, size_t bytes = 8) {
+    if (locator.size() < at || locator.size() - at < bytes)
+        return 0;
+    uint64_t value = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        value |= uint64_t{static_cast<unsigned char>(locator[at + i])} << (8 * i);
+    return value;
+}
+
 // The bytes [offset, offset + length) of data as the walk read them; a range that is no longer
 // there or lies in a damaged chunk means the file changed since.
 std::string readChanged(const TDataReader& data, uint64_t offset, uint64_t length) {
@@ -234,6 +244,8 @@ public:
         return readChanged(data_, offset, length);
     }
 
+    uint64_t dataPosition(std::string_view locator) const override { return numberAt(locator, 0); }
+
 private:
     std::string indexPath_;
     TDataReader data_;
@@ -332,6 +344,11 @@ public:
         return layout_.header;
     }
 
+    uint64_t dataPosition(std::string_view locator) const override {
+        // A synonym's article reads no data.
+        return !locator.empty() && locator[0] == kEntry ? numberAt(locator, 1) : 0;
+    }
+
     std::string article(std::string_view locator) const override {
         TLocator in(locator, layout_.dataPath);
         const std::string_view kind = in.text(1);
@@ -424,6 +441,24 @@ public:
         out.name = header.name;
         out.info = dslHeaderInfo(header);
         return out;
+    }
+
+    // The raw offset within its file, the files apart by a number made of the file's name (the
+    // opened file's is 0): the articles of one file are read in the order of their bytes.
+    uint64_t dataPosition(std::string_view locator) const override {
+        constexpr int kOffsetBits = 48;
+        const uint64_t offset = numberAt(locator, 1);
+        const uint64_t nameLength = numberAt(locator, 17, 4);
+        if (offset >> kOffsetBits || locator.size() < 21 || locator.size() - 21 < nameLength)
+            return 0;
+        uint64_t file = 0;
+        if (nameLength > 0) {
+            uint32_t hash = 2166136261u;  // FNV-1a
+            for (const char c : locator.substr(21, nameLength))
+                hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+            file = (hash & 0x7FFF) + 1;
+        }
+        return file << kOffsetBits | offset;
     }
 
     std::string article(std::string_view locator) const override {

@@ -62,12 +62,20 @@ public:
     std::string article(std::string_view locator) const override {
         const std::string text = read(path_);
         const size_t at = std::stoul(std::string(locator));
+        reads.push_back(at);
         const size_t tab = text.find('\t', at);
         if (at >= text.size() || tab == std::string::npos)
             throw TDictionaryChanged("changed");
         const size_t end = std::min(text.find('\n', tab), text.size());
         return text.substr(tab + 1, end - tab - 1);
     }
+
+    uint64_t dataPosition(std::string_view locator) const override {
+        return std::stoul(std::string(locator));
+    }
+
+    // The locators of the articles read from any such source, in the order asked.
+    static inline std::vector<size_t> reads;
 
     // The entries as walked, each with its article read back.
     std::vector<std::pair<std::string, std::string>> entries() {

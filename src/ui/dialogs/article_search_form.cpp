@@ -138,13 +138,15 @@ bool TArticleSearchForm::search() {
     cancelled_ = false;
     edText->setEnabled(false);
     btnFind->setEnabled(false);
-    std::vector<int> found;
     QElapsedTimer clock;
     clock.start();
-    const int count = dictionary_.Count();
-    for (int first = 0; first < count && !cancelled_; first += kSearchStep) {
+    // A dictionary read in place has its articles read in the order their data lies; the terms
+    // found are listed in order all the same (a cancelled search lists those found so far).
+    TArticleSearch finder(dictionary_, *text);
+    pbSearch->setRange(0, std::max(1, finder.count()));
+    while (finder.done() < finder.count() && !cancelled_) {
         try {
-            findInArticles(dictionary_, *text, first, std::min(count, first + kSearchStep), found);
+            finder.step(kSearchStep);
         } catch (const TDictionaryChanged&) {
             // Another program changed the file: no term found in the new file may be offered
             // against the old positions. The window closes and the dictionary is read afresh.
@@ -167,7 +169,7 @@ bool TArticleSearchForm::search() {
             pbSearch->show();
             btnCancel->show();
         }
-        pbSearch->setValue(first + kSearchStep);
+        pbSearch->setValue(finder.done());
         QApplication::processEvents();
     }
     pbSearch->hide();
@@ -176,6 +178,7 @@ bool TArticleSearchForm::search() {
     edText->setEnabled(true);
     btnFind->setEnabled(true);
     edText->setFocus();
+    std::vector<int> found = finder.found();
     const int total = static_cast<int>(found.size());
     model_->show(std::move(found));
     if (total > 0)
