@@ -729,27 +729,23 @@ TEST(DataReader, KeepsTheChunksLastRead) {
     constexpr uint64_t kChunk = 16;
     writeFile(folder.file("d.dz"), makeDictzip(data, kChunk));
     const size_t kept = TDataReader::kCachedChunks;
-    // Reads by chunk number, each a range inside that chunk.
-    auto repeat = [](std::vector<size_t> chunks, int times) {
+    // Chunk numbers to read: 0, step, 2 step... (count of them), the round made times times.
+    auto rounds = [](size_t count, size_t step, int times) {
         std::vector<size_t> out;
-        for (int i = 0; i < times; ++i)
-            out.insert(out.end(), chunks.begin(), chunks.end());
+        for (int t = 0; t < times; ++t)
+            for (size_t i = 0; i < count; ++i)
+                out.push_back(i * step);
         return out;
     };
-    std::vector<size_t> kept0, keptPlusOne;
-    for (size_t i = 0; i < kept; ++i)
-        kept0.push_back(i * 3);
-    for (size_t i = 0; i <= kept; ++i)
-        keptPlusOne.push_back(i);
     struct TCase {
         const char* what;
         std::vector<size_t> chunks;
         uint64_t inflated;
     };
     const std::vector<TCase> cases = {
-        {"two chunks in turn", repeat({4, 9}, 10), 2},
-        {"as many as are kept, over and over", repeat(kept0, 5), kept},
-        {"one more than are kept, in a round: each read inflates", repeat(keptPlusOne, 3),
+        {"two chunks in turn", rounds(2, 5, 10), 2},
+        {"as many as are kept, over and over", rounds(kept, 3, 5), kept},
+        {"one more than are kept, in a round: each read inflates", rounds(kept + 1, 1, 3),
          3 * (kept + 1)},
         {"a recent one read again keeps its place", {1, 2, 1, 3, 1, 4, 1}, 4},
     };
@@ -773,65 +769,48 @@ TEST(DataReader, KeepsTheChunksLastRead) {
 // out: a term with no text is not offered, and a later spelling of a term is the one kept
 // when the first has no text. Each source also answers as its conversion, the same terms.
 TEST_F(Conversion, SourcesInPlaceLeaveOutEntriesWithoutText) {
-    setSourceOpener(openSourceReader);
+    const TProgramReaders readers;
     TDictdWriter dictd;
     dictd.add("Word", "");
     dictd.add("alone", "");
     dictd.add("word", "word\n  text\n");
+    writeFile(folder.file("d.index"), dictd.index);
+    writeFile(folder.file("d.dict"), dictd.data);
+    writeFile(folder.file("z.index"), dictd.index);
+    writeFile(folder.file("z.dict.dz"), makeDictzip(dictd.data, 4));
     TStarDictWriter starDict;  // fields typed each: a sound alone is no text
     starDict.add("Word", std::string("W") + bigEndian(3, 4) + "wav");
     starDict.add("alone", std::string("W") + bigEndian(1, 4) + "x");
     starDict.add("word", std::string("m") + "word\n  text\n" + '\0');
+    writeFile(folder.file("s.ifo"), starDict.ifo(""));
     writeFile(folder.file("s.idx"), starDict.idx);
     writeFile(folder.file("s.dict"), starDict.dict);
-    struct TCase {
-        const char* what;
-        std::string path;
-        std::function<void(TConversion&)> convert;
-        std::function<void()> write;
-    };
-    const std::vector<TCase> cases = {
-        {"dictd", folder.file("d.index"),
-         [&](TConversion& c) { readDictd(folder.file("d.index"), folder.file("d.dict"), c); },
-         [&] {
-             writeFile(folder.file("d.index"), dictd.index);
-             writeFile(folder.file("d.dict"), dictd.data);
-         }},
-        {"dictd compressed", folder.file("z.index"),
-         [&](TConversion& c) { readDictd(folder.file("z.index"), folder.file("z.dict.dz"), c); },
-         [&] {
-             writeFile(folder.file("z.index"), dictd.index);
-             writeFile(folder.file("z.dict.dz"), makeDictzip(dictd.data, 4));
-         }},
-        {"StarDict", folder.file("s.ifo"),
-         [&](TConversion& c) { readStarDict(folder.file("s.ifo"), c); },
-         [&] { writeFile(folder.file("s.ifo"), starDict.ifo("")); }},
-        {"DSL", folder.file("a.dsl"),
-         [&](TConversion& c) {
+    writeFile(folder.file("a.dsl"),
+              "Word\n\t{{no text}}\nalone\n\t{{none}}\nword\n\tword\n\t  text\n");
+    const std::vector<std::pair<std::string, std::function<void(TConversion&)>>> cases = {
+        {"d.index", [&](auto& c) { readDictd(folder.file("d.index"), folder.file("d.dict"), c); }},
+        {"z.index",
+         [&](auto& c) { readDictd(folder.file("z.index"), folder.file("z.dict.dz"), c); }},
+        {"s.ifo", [&](auto& c) { readStarDict(folder.file("s.ifo"), c); }},
+        {"a.dsl",
+         [&](auto& c) {
              TDslNotes notes;
              readDsl(folder.file("a.dsl"), c, false, notes);
-         },
-         [&] {
-             writeFile(folder.file("a.dsl"),
-                       "Word\n\t{{no text}}\nalone\n\t{{none}}\nword\n\tword\n\t  text\n");
          }},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        c.write();
+    for (const auto& [name, convert] : cases) {
+        SCOPED_TRACE(name);
         TDictionary inPlace;
-        inPlace.openIndexed(c.path, "");
-        EXPECT_EQ(inPlace.textForm(), TTextForm::Utf8);
+        inPlace.openIndexed(folder.file(name), "");
         EXPECT_EQ(inPlace.Count(), 1);
         EXPECT_EQ(inPlace.Term(inPlace.Find("WORD")), "word");
         EXPECT_EQ(inPlace.Find("alone"), -1);
         TConversion conversion;
-        c.convert(conversion);
+        convert(conversion);
         TDictionary converted;
         conversion.finish(converted);
         EXPECT_EQ(entries(inPlace), entries(converted));
     }
-    setSourceOpener(nullptr);
 }
 
 TEST_F(Conversion, SourcesInPlaceGiveTheConvertersEntriesAndTellChanges) {

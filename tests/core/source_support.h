@@ -5,8 +5,19 @@
 #include <vector>
 
 #include "dictionary/dictionary.h"
+#include "dictionary/source.h"
 #include "interchange/conversion.h"
 #include "interchange/source_readers.h"
+#include "platform/error.h"
+
+// For its lifetime, the program's own readers of other formats open sources, as it sets them
+// at start.
+struct TProgramReaders {
+    TProgramReaders() { setSourceOpener(openSourceReader); }
+    ~TProgramReaders() { setSourceOpener(nullptr); }
+    TProgramReaders(const TProgramReaders&) = delete;
+    TProgramReaders& operator=(const TProgramReaders&) = delete;
+};
 
 // A source read in place as its readers give it to the term index: each walked headword with
 // the article read back by its locator, and the header.

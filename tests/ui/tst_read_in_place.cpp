@@ -15,10 +15,10 @@
 #include <QtTest>
 
 #include <fstream>
+#include <tuple>
 
-#include "dictionary/source.h"
-#include "interchange/source_readers.h"
 #include "platform/compare.h"
+#include "source_support.h"
 #include "support/main_form_rig.h"
 #include "tab_source.h"
 #include "ui/dialogs/article_search_form.h"
@@ -79,14 +79,6 @@ std::string writeSample(const QString& folder, const QString& format) {
     return put("Littre.DSL", "#NAME \"Littré\"\n\nété\n\t[m1]summer[/m1]\n");
 }
 
-// The program's own readers of other formats, as it sets them at start, for as long as it lives.
-struct TProgramReaders {
-    TProgramReaders() { setSourceOpener(openSourceReader); }
-    ~TProgramReaders() { setSourceOpener(nullptr); }
-    TProgramReaders(const TProgramReaders&) = delete;
-    TProgramReaders& operator=(const TProgramReaders&) = delete;
-};
-
 }  // namespace
 
 class TestReadInPlace : public QObject {
@@ -136,16 +128,15 @@ void TestReadInPlace::typingFindsInEachTabsForm_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("found");
 
-    QTest::newRow("háček in the UTF-8 tab") << 1 << "pře"
-                                            << "přítel";
-    QTest::newRow("accent in the UTF-8 tab") << 1 << "ét"
-                                             << "été";
-    QTest::newRow("capitals in the UTF-8 tab") << 1 << "STRA"
-                                               << "Straße";
-    QTest::newRow("Cyrillic in the UTF-8 tab") << 1 << "ПРИ"
-                                               << "привет";
-    QTest::newRow("Cyrillic in the Windows-1251 tab") << 0 << "при"
-                                                      << "привет";
+    const std::tuple<const char*, int, const char*, const char*> rows[] = {
+        {"háček in the UTF-8 tab", 1, "pře", "přítel"},
+        {"accent in the UTF-8 tab", 1, "ét", "été"},
+        {"capitals in the UTF-8 tab", 1, "STRA", "Straße"},
+        {"Cyrillic in the UTF-8 tab", 1, "ПРИ", "привет"},
+        {"Cyrillic in the Windows-1251 tab", 0, "при", "привет"},
+    };
+    for (const auto& [name, tab, typed, found] : rows)
+        QTest::newRow(name) << tab << QString(typed) << QString(found);
 }
 
 void TestReadInPlace::typingFindsInEachTabsForm() {
@@ -332,12 +323,11 @@ void TestReadInPlace::sourceTabNamedAfterItsFiles_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("caption");
 
-    QTest::newRow("StarDict: without .ifo") << "StarDict"
-                                            << "xmlittre";
-    QTest::newRow("dictd: without .index") << "dictd"
-                                           << "gcide";
-    QTest::newRow("DSL: without .dsl, in any case") << "DSL"
-                                                    << "Littre";
+    for (const auto& [name, format, caption] :
+         {std::tuple{"StarDict: without .ifo", "StarDict", "xmlittre"},
+          std::tuple{"dictd: without .index", "dictd", "gcide"},
+          std::tuple{"DSL: without .dsl, in any case", "DSL", "Littre"}})
+        QTest::newRow(name) << QString(format) << QString(caption);
 }
 
 // Opened by Open or at start-up from the list's full path alike: the tab named after the
