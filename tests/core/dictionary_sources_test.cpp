@@ -27,11 +27,9 @@ void lay(const std::string& root, const TNames& entries) {
         const std::string path = root + "/" + entry.substr(0, arrow);
         fs::create_directories(fs::path(path).parent_path());
         if (arrow != std::string::npos)
-            fs::create_symlink(entry.substr(arrow + 4), path);
-        else if (entry.back() == '/')
-            fs::create_directories(path);
+            plant("link", path, entry.substr(arrow + 4));
         else
-            writeFile(path, "x");
+            plant(entry.back() == '/' ? "dir" : "file", path);
     }
 }
 

@@ -39,12 +39,12 @@ QStringList items(const TOptionsForm& form) {
     return out;
 }
 
-// The List section read back as the entries N1..NCount, then "Count=" + Count.
-QStringList storedList(const TRegSetup& setup) {
+// A section of the list read back as the entries N1..NCount, then "Count=" + Count.
+QStringList storedList(const TRegSetup& setup, const std::string& section = "List") {
     QStringList out;
-    const std::string count = setup.ReadValue("List", "Count");
-    for (int i = 1; i <= StrToInt(count); ++i)
-        out << fromCp1251(setup.ReadValue("List", "N" + std::to_string(i)));
+    const std::string count = setup.ReadValue(section, "Count");
+    for (int i = 1; i <= (count.empty() ? 0 : StrToInt(count)); ++i)
+        out << fromCp1251(setup.ReadValue(section, "N" + std::to_string(i)));
     out << "Count=" + QString::fromStdString(count);
     return out;
 }
@@ -114,12 +114,9 @@ class TestOptionsForm : public QObject {
         return out;
     }
 
-    // The Sources section as N1..NCount with the temporary folder as "@", then "Count=".
+    // The Sources section as storedList reads it, the temporary folder written "@".
     QStringList storedSources() const {
-        QStringList out;
-        for (const std::string& value : dictionary_list::sourceValues(*setup_))
-            out << fromCp1251(value).replace(dir_->path(), "@");
-        return out << "Count=" + QString::fromStdString(setup_->ReadValue("Sources", "Count"));
+        return storedList(*setup_, "Sources").replaceInStrings(dir_->path(), "@");
     }
 
     void layFiles(const QStringList& names) {
