@@ -932,6 +932,22 @@ bool TTermFile::adopt(std::shared_ptr<TBytes> bytes, bool checkContent, TTrust t
     return true;
 }
 
+std::shared_ptr<TTermFile> TTermFile::takeMade(
+    std::shared_ptr<TTermFile> file, std::shared_ptr<TBytes> bytes, bool keep, int folder,
+    const std::string& name, uint64_t largest,
+    const std::function<std::shared_ptr<TTermFile>()>& fresh) {
+    // The index tells which terms a dictionary holds, so only its owner may read it; a torn
+    // index fails its checksum and is made again, so there is no need to wait for the disk.
+    if (keep && private_folder::replaceFile(folder, name, bytes->memory.data(), bytes->size)) {
+        std::shared_ptr<TTermFile> mapped = fresh();
+        if (mapped->adoptCached(folder, name, largest, false, TTrust::Made))
+            return mapped;
+    }
+    if (!file->adopt(std::move(bytes), false, TTrust::Made))
+        file_format::throwShortData();
+    return file;
+}
+
 bool TTermFile::adoptCached(int folder, const std::string& name, uint64_t largest,
                             bool checkContent, TTrust trust) {
     struct stat info {};
@@ -977,12 +993,10 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
     // and texts no longer than the file.
     const uint64_t largest = kFixedSize + kMaxOrderName + kWeightsSize + 2 * kAlignment +
                              kChecksumSize + 4 + 5 * static_cast<uint64_t>(records.fileSize());
-    auto mapCached = [&](bool checkContent, TTrust trust) {
-        return file->adoptCached(cache.fd, name, largest, checkContent, trust);
-    };
 
     const TTrust trust = check == TCheck::Whole ? TTrust::Whole : TTrust::OnUse;
-    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true, trust)) {
+    if (cache.fd >= 0 && how != TOpen::Made &&
+        file->adoptCached(cache.fd, name, largest, true, trust)) {
         file->fromCache_ = true;
         // Once the file's times are old enough to change with any change, a provisional index
         // is written again as final: the same bytes with the flag cleared.
@@ -1012,22 +1026,8 @@ std::shared_ptr<const TTermFile> TTermFile::open(const std::string& path, const 
     bytes->size = bytes->memory.size();
     // A file that changed during the walk gets no index kept; the one made serves until the
     // first article read finds the change.
-    if (keep && records.unchanged()) {
-        // The index tells which terms a dictionary holds, so only its owner may read it; a torn
-        // index fails its checksum and is made again, so there is no need to wait for the disk.
-        if (private_folder::replaceFile(cache.fd, name, bytes->memory.data(), bytes->size)) {
-            std::shared_ptr<TTermFile> mapped = unfilled();
-            std::swap(file, mapped);
-            // Mapped, the index's pages are the page cache's and not the process's; its bytes
-            // are the ones just made.
-            if (mapCached(false, TTrust::Made))
-                return file;
-            std::swap(file, mapped);
-        }
-    }
-    if (!file->adopt(std::move(bytes), false, TTrust::Made))
-        file_format::throwShortData();
-    return file;
+    return takeMade(std::move(file), std::move(bytes), keep && records.unchanged(), cache.fd, name,
+                    largest, unfilled);
 }
 
 void TTermFile::checkUse(const char* from, size_t n) const {
@@ -1278,12 +1278,8 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     if (!name.empty())
         cache.fd = private_folder::openOwn(folder, refusedFolder);
 
-    auto mapCached = [&](bool checkContent) {
-        return file->adoptCached(cache.fd, name, SIZE_MAX, checkContent,
-                                 checkContent ? TTrust::Whole : TTrust::Made);
-    };
-
-    if (cache.fd >= 0 && how != TOpen::Made && mapCached(true)) {
+    if (cache.fd >= 0 && how != TOpen::Made &&
+        file->adoptCached(cache.fd, name, SIZE_MAX, true, TTrust::Whole)) {
         file->fromCache_ = true;
         const char* p = file->bytes_->data();
         if ((getU32(p + 12 + kStampSize) & kProvisional) != 0 &&
@@ -1333,18 +1329,8 @@ std::shared_ptr<const TTermFile> TTermFile::openSource(std::shared_ptr<TSourceRe
     bytes->size = bytes->memory.size();
     // A source that changed during the walk gets no index kept; the one made serves until the
     // first article read finds the change.
-    if (keep && unchangedVersions(versions)) {
-        if (private_folder::replaceFile(cache.fd, name, bytes->memory.data(), bytes->size)) {
-            std::shared_ptr<TTermFile> mapped = unfilled();
-            std::swap(file, mapped);
-            if (mapCached(false))
-                return file;
-            std::swap(file, mapped);
-        }
-    }
-    if (!file->adopt(std::move(bytes), false, TTrust::Made))
-        file_format::throwShortData();
-    return file;
+    return takeMade(std::move(file), std::move(bytes), keep && unchangedVersions(versions),
+                    cache.fd, name, SIZE_MAX, unfilled);
 }
 
 std::string termIndexFolder() {

@@ -185,6 +185,13 @@ private:
     // when it is missing, empty, larger than largest bytes or not adopted.
     bool adoptCached(int folder, const std::string& name, uint64_t largest, bool checkContent,
                      TTrust trust);
+    // Takes index bytes just made for file: written into the cache folder and mapped from there
+    // when keep (its pages are then the page cache's, not the process's), else, or when either
+    // fails, held in memory. fresh gives another index of the same file with no bytes yet.
+    static std::shared_ptr<TTermFile> takeMade(
+        std::shared_ptr<TTermFile> file, std::shared_ptr<TBytes> bytes, bool keep, int folder,
+        const std::string& name, uint64_t largest,
+        const std::function<std::shared_ptr<TTermFile>()>& fresh);
     // With TCheck::OnUse: checks the blocks that hold the n bytes at from, once each.
     void checkUse(const char* from, size_t n) const;
     uint64_t recordOffset(size_t position) const;
