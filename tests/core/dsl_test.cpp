@@ -393,7 +393,7 @@ TEST_F(Dsl, ArticlesReadInPlaceAreTheConvertersOwn) {
 
 TEST_F(Dsl, SourceChangedSinceTheWalkIsToldNotMisread) {
     const std::string text = "a\n\tfirst\nb\n\tsecond and longer\n";
-    for (const std::string& name : {"c.dsl", "c.dsl.dz"}) {
+    for (const std::string name : {"c.dsl", "c.dsl.dz"}) {
         const std::string path = write(name, name.ends_with(".dz") ? makeDictzip(text, 8) : text);
         const std::unique_ptr<TSourceReader> reader = openSourceReader(path);
         ASSERT_TRUE(reader);

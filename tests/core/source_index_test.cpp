@@ -287,8 +287,9 @@ TEST(SourceIndex, PrefixAndArticleSearchOverUtf8Terms) {
         for (const int at : findInArticles(d, text))
             terms.emplace_back(d.Term(at));
         EXPECT_EQ(terms, found) << text;
-        if (text.find('\n') == std::string::npos)
+        if (text.find('\n') == std::string::npos) {
             EXPECT_TRUE(std::is_sorted(TTabSource::reads.begin(), TTabSource::reads.end())) << text;
+        }
         TArticleSearch search(d, text);
         while (search.done() < search.count())
             search.step(3);
